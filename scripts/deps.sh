@@ -1,0 +1,25 @@
+# Sourced by the other scripts: installs the Debian packages a step needs when
+# they are missing, through sudo when not run as root.
+
+# Packages the program needs to build and run.
+RUN_PACKAGES="cmake g++ make pkg-config libsdl2-dev"
+# Everything the test suite, the tools and the benchmarks need on top.
+TEST_PACKAGES="$RUN_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xdotool"
+
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite twice: an optimised build in build/ and
+# an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/deps.sh"
+ensure_packages $TEST_PACKAGES
+
+jobs=$(nproc)
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+echo "== Optimised build"
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DVELTRIX_WERROR=ON
+cmake --build "$root/build" -j"$jobs"
+(cd "$root/build" && ctest --output-on-failure -j"$jobs")
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIX_WERROR=ON \
+    -DVELTRIX_SANITIZE=ON -DVELTRIX_BENCH=OFF
+cmake --build "$root/build-asan" -j"$jobs"
+(cd "$root/build-asan" && ctest --output-on-failure -j"$jobs")

@@ -1,0 +1,51 @@
+#include "platform/platform.h"
+
+#include <cstdlib>
+
+HeapHook heapHook = {0, 0, 0};
+
+void heapHookReset()
+{
+    heapHook.calls = 0;
+    heapHook.failAt = 0;
+    heapHook.failRest = 0;
+}
+
+static int heapShouldFail()
+{
+    heapHook.calls += 1;
+    if (heapHook.failAt <= 0)
+        return 0;
+    if (heapHook.calls == heapHook.failAt)
+        return 1;
+    return heapHook.failRest && heapHook.calls > heapHook.failAt;
+}
+
+void* heapAlloc(size_t size)
+{
+    if (heapShouldFail())
+        return nullptr;
+    // malloc(0) may return null on success; one byte keeps null meaning failure.
+    return malloc(size ? size : 1);
+}
+
+void* heapCalloc(size_t count, size_t size)
+{
+    if (heapShouldFail())
+        return nullptr;
+    if (count == 0 || size == 0)
+        return calloc(1, 1);
+    return calloc(count, size);
+}
+
+void* heapRealloc(void* block, size_t size)
+{
+    if (heapShouldFail())
+        return nullptr;
+    return realloc(block, size ? size : 1);
+}
+
+void heapFree(void* block)
+{
+    free(block);
+}

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "life/life.h"
+#include "support/support.h"
+
+namespace {
+
+using Cells = std::set<std::pair<int, int>>;
+
+Cells alive(const LifeGrid* g)
+{
+    Cells cells;
+    for (int x = 0; x < 64; x++)
+        for (int y = 0; y < 64; y++)
+            if (g->cells[x * 64 + y] == LIFE_ALIVE)
+                cells.insert({x, y});
+    return cells;
+}
+
+LifeGrid* gridOf(const Cells& cells)
+{
+    std::string text = std::to_string(cells.size()) + "\n";
+    for (auto& c : cells)
+        text += std::to_string(c.first) + " " + std::to_string(c.second) + " 0\n";
+    writeFile("Life.ini", text);
+    return loadLife("Life.ini");
+}
+
+// An independent reference step on a bounded board with Conway's rule.
+Cells referenceStep(const Cells& cells)
+{
+    Cells next;
+    for (int x = 0; x < 64; x++)
+        for (int y = 0; y < 64; y++) {
+            int n = 0;
+            for (int dx = -1; dx <= 1; dx++)
+                for (int dy = -1; dy <= 1; dy++)
+                    if ((dx || dy) && cells.count({x + dx, y + dy}))
+                        n++;
+            bool live = cells.count({x, y}) > 0;
+            if ((live && (n == 2 || n == 3)) || (!live && n == 3))
+                next.insert({x, y});
+        }
+    return next;
+}
+
+struct LifeTest : ::testing::Test {
+    TempDir dir;
+    void SetUp() override { loadRules(); }
+};
+
+} // namespace
+
+TEST_F(LifeTest, PatternFileSetsOnlyCellsOnTheBoard)
+{
+    writeFile("Life.ini", "6\n1 2 0\n63 63 0\n5 5 1\n64 0 0\n0 -1 0\n\n  7\n8\n0\n");
+    LifeGrid* g = loadLife("Life.ini");
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(alive(g), (Cells{{1, 2}, {63, 63}, {7, 8}}));
+    for (int i = 0; i < LIFE_CELLS; i++)
+        ASSERT_TRUE(g->cells[i] == LIFE_DEAD || g->cells[i] == LIFE_ALIVE);
+    lifeRelease(g);
+}
+
+TEST_F(LifeTest, BadPatternFilesNeverReadOutsideTheBoardOrHang)
+{
+    const char* cases[] = {
+        "",                             // no count at all
+        "-5\n1 1 0\n",                  // negative count
+        "2147483647\n3 3 0\n",          // huge count, one triple
+        "3\n1 1 0\nabc 2 2 0\n4 4 0\n", // garbage stops reading
+        "2\n1 1\n",                     // cut-short triple
+        "4\n--1 2 0 9 9 0\n",           // a failed read that still consumes input
+    };
+    for (const char* text : cases) {
+        writeFile("Life.ini", text);
+        LifeGrid* g = loadLife("Life.ini");
+        ASSERT_NE(g, nullptr) << text;
+        lifeRelease(g);
+    }
+    writeFile("Life.ini", "2147483647\n3 3 0\n");
+    LifeGrid* g = loadLife("Life.ini");
+    EXPECT_EQ(alive(g), (Cells{{3, 3}}));
+    lifeRelease(g);
+}
+
+TEST_F(LifeTest, MissingPatternFileGivesNoGrid)
+{
+    EXPECT_EQ(loadLife("Life.ini"), nullptr);
+}
+
+TEST_F(LifeTest, RulesFileReplacesLeadingNumbersOnly)
+{
+    EXPECT_EQ(surviveAbove, 1);
+    EXPECT_EQ(surviveBelow, 4);
+    EXPECT_EQ(birthMin, 3);
+    EXPECT_EQ(birthMax, 3);
+    writeFile("Rules.ini", "0");
+    loadRules();
+    EXPECT_EQ(surviveAbove, 0);
+    EXPECT_EQ(surviveBelow, 4);
+    EXPECT_EQ(birthMin, 3);
+    writeFile("Rules.ini", "5 6 x 8");
+    loadRules();
+    EXPECT_EQ(surviveAbove, 5);
+    EXPECT_EQ(surviveBelow, 6);
+    EXPECT_EQ(birthMin, 3);
+    EXPECT_EQ(birthMax, 3);
+    writeFile("Rules.ini", "junk");
+    loadRules();
+    EXPECT_EQ(surviveAbove, 1);
+}
+
+TEST_F(LifeTest, NeighboursStopAtTheEdgesWithoutWrapping)
+{
+    LifeGrid* g = gridOf({{0, 0}, {1, 0}, {0, 1}, {1, 1}, {63, 0}, {0, 63}});
+    EXPECT_EQ(countNeighbours(g, 0, 0, 0), 3);
+    EXPECT_EQ(countNeighbours(g, 63, 1, 0), 1);
+    EXPECT_EQ(countNeighbours(g, 2, 2, 0), 1);
+    EXPECT_EQ(countNeighbours(g, -1, -1, 0), 1);
+    lifeRelease(g);
+}
+
+TEST_F(LifeTest, StepMatchesAnIndependentReference)
+{
+    Cells blinker = {{10, 10}, {11, 10}, {12, 10}};
+    LifeGrid* g = gridOf(blinker);
+    lifeStep(g);
+    EXPECT_EQ(alive(g), (Cells{{11, 9}, {11, 10}, {11, 11}}));
+    lifeStep(g);
+    EXPECT_EQ(alive(g), blinker);
+    lifeRelease(g);
+
+    Cells block = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
+    g = gridOf(block);
+    lifeStep(g);
+    EXPECT_EQ(alive(g), block);
+    lifeRelease(g);
+
+    Cells soup;
+    unsigned seed = 12345;
+    for (int i = 0; i < 1500; i++) {
+        seed = seed * 1103515245u + 12345u;
+        soup.insert({(int)(seed >> 8) % 64, (int)(seed >> 20) % 64});
+    }
+    g = gridOf(soup);
+    for (int step = 0; step < 30; step++) {
+        soup = referenceStep(soup);
+        lifeStep(g);
+        ASSERT_EQ(alive(g), soup) << "step " << step;
+    }
+    lifeRelease(g);
+}
+
+TEST_F(LifeTest, RulesAndOddCellValuesDriveTheStep)
+{
+    LifeGrid* g = gridOf({{5, 5}, {5, 6}, {6, 5}, {6, 6}});
+    g->cells[40 * 64 + 40] = 7;
+    g->cells[41 * 64 + 41] = 0;
+    writeFile("Rules.ini", "2 3 3 3");
+    loadRules();
+    lifeStep(g);
+    EXPECT_TRUE(alive(g).empty());
+    for (int i = 0; i < LIFE_CELLS; i++)
+        ASSERT_EQ(g->cells[i], LIFE_DEAD);
+    lifeRelease(g);
+
+    g = gridOf({});
+    loadRules();
+    lifeStep(g);
+    EXPECT_TRUE(alive(g).empty());
+    lifeRelease(g);
+}

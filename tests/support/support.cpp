@@ -1,0 +1,106 @@
+#include "support/support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+TempDir::TempDir()
+{
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd))
+        previous_ = cwd;
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/veltrix-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()))
+        path_ = buffer.data();
+    if (path_.empty() || chdir(path_.c_str()) != 0)
+        abort();
+}
+
+TempDir::~TempDir()
+{
+    if (!previous_.empty() && chdir(previous_.c_str()) != 0)
+        abort();
+    std::string command = "rm -rf '" + path_ + "'";
+    if (system(command.c_str()) != 0)
+        fprintf(stderr, "could not remove %s\n", path_.c_str());
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool fileIsThere(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+int runCommand(const std::string& command, std::string* output)
+{
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        if (output)
+            output->append(chunk, n);
+    }
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Bytes& Bytes::u8(unsigned v)
+{
+    data.push_back((char)(v & 0xFF));
+    return *this;
+}
+
+Bytes& Bytes::u16(unsigned v)
+{
+    return u8(v).u8(v >> 8);
+}
+
+Bytes& Bytes::u32(unsigned v)
+{
+    return u16(v & 0xFFFF).u16(v >> 16);
+}
+
+Bytes& Bytes::f32(float v)
+{
+    unsigned bits;
+    memcpy(&bits, &v, 4);
+    return u32(bits);
+}
+
+Bytes& Bytes::str(const std::string& s, bool terminate)
+{
+    data += s;
+    if (terminate)
+        data.push_back('\0');
+    return *this;
+}
+
+Bytes& Bytes::raw(const std::string& s)
+{
+    data += s;
+    return *this;
+}
