@@ -20,3 +20,6 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTR
     -DVELTRIX_SANITIZE=ON -DVELTRIX_BENCH=OFF
 cmake --build "$root/build-asan" -j"$jobs"
 (cd "$root/build-asan" && ctest --output-on-failure -j"$jobs")
+
+echo "== Fuzz targets, briefly"
+bash "$root/scripts/fuzz.sh" 20

@@ -1,0 +1,17 @@
+// loadRules and loadLife on arbitrary text: the first half of the input is
+// Rules.ini, the rest Life.ini. Runs a step so every cell value is touched.
+#include "fuzz_support.h"
+#include "life/life.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const size_t half = size / 2;
+    if (!fuzzWriteFile("Rules.ini", data, half) || !fuzzWriteFile("Life.ini", data + half, size - half))
+        return 0;
+    loadRules();
+    LifeGrid* grid = loadLife("Life.ini");
+    if (grid)
+        lifeStep(grid);
+    lifeRelease(grid);
+    return 0;
+}
