@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "life/life.h"
+
 enum {
     PATTERN_MAX_FILE = 16 << 20,  // bytes read from one pattern file
     PATTERN_MAX_SIDE = 4096,      // width or height of a pattern's box
@@ -110,7 +112,7 @@ void formatRule(const RuleSets* sets, char* out, size_t size);
 struct Placement {
     int32_t left;  // board cell of the pattern box's top-left corner
     int32_t top;
-    uint8_t alive[64 * 64];  // 1 where a cell lands, at x * 64 + y
+    uint8_t alive[LIFE_CELLS];  // 1 where a cell lands, at x * 64 + y
     int32_t written;
     int32_t dropped;
     PatternCell shownDrops[PATTERN_SHOWN_DROPS];  // first dropped cells, board coordinates

@@ -22,13 +22,13 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
         // the sums stay far inside int32.
         const int32_t x = left + pattern->cells[k].x;
         const int32_t y = top + pattern->cells[k].y;
-        if (x < 0 || x >= 64 || y < 0 || y >= 64) {
+        if (x < 0 || x >= LIFE_SIZE || y < 0 || y >= LIFE_SIZE) {
             if (placement->dropped < PATTERN_SHOWN_DROPS)
                 placement->shownDrops[placement->dropped] = PatternCell{x, y};
             placement->dropped++;
             continue;
         }
-        uint8_t* cell = &placement->alive[x * 64 + y];
+        uint8_t* cell = &placement->alive[x * LIFE_SIZE + y];
         if (*cell)
             continue;
         *cell = 1;

@@ -15,9 +15,9 @@ int writeLifeText(FILE* file, const Placement* placement)
 {
     if (fprintf(file, "%d\n", (int)placement->written) < 0)
         return 0;
-    for (int32_t x = 0; x < 64; x++) {
-        for (int32_t y = 0; y < 64; y++) {
-            if (placement->alive[x * 64 + y] && fprintf(file, "%d %d 0\n", (int)x, (int)y) < 0)
+    for (int32_t x = 0; x < LIFE_SIZE; x++) {
+        for (int32_t y = 0; y < LIFE_SIZE; y++) {
+            if (placement->alive[x * LIFE_SIZE + y] && fprintf(file, "%d %d 0\n", (int)x, (int)y) < 0)
                 return 0;
         }
     }
