@@ -1,0 +1,207 @@
+// veltrix-pattern end to end: converts well-known patterns, loads the written
+// Life.ini and Rules.ini the way the program does and checks that the board
+// evolves as those patterns are known to.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+
+#include "life/life.h"
+#include "support/support.h"
+
+namespace {
+
+using Cells = std::set<std::pair<int, int>>;
+
+const char gliderRle[] = "#N Glider\nx = 3, y = 3, rule = B3/S23\nbo$2bo$3o!\n";
+
+const char gosperGunRle[] =
+    "#N Gosper glider gun\n"
+    "#C The first known gun: one glider every 30 generations.\n"
+    "x = 36, y = 9, rule = B3/S23\n"
+    "24bo$22bobo$12b2o6b2o12b2o$11bo3bo4b2o12b2o$2o8bo5bo3b2o$2o8bo3bob2o4b\n"
+    "obo$10bo5bo7bo$11bo3bo$12b2o!\n";
+
+const char rPentominoCells[] = "!Name: R-pentomino\n.OO\nOO.\n.O.\n";
+
+int convert(const std::string& arguments, std::string* output)
+{
+    return runCommand(std::string(VELTRIX_BIN_DIR) + "/veltrix-pattern " + arguments + " 2>&1", output);
+}
+
+Cells alive(const LifeGrid* grid)
+{
+    Cells cells;
+    for (int x = 0; x < 64; x++)
+        for (int y = 0; y < 64; y++)
+            if (grid->cells[x * 64 + y] == LIFE_ALIVE)
+                cells.insert({x, y});
+    return cells;
+}
+
+Cells shifted(const Cells& cells, int dx, int dy)
+{
+    Cells out;
+    for (auto& c : cells)
+        out.insert({c.first + dx, c.second + dy});
+    return out;
+}
+
+// Conway's rule on an unbounded plane: the reference for patterns that stay
+// clear of the board's edges.
+Cells referenceStep(const Cells& cells)
+{
+    Cells candidates, next;
+    for (auto& c : cells)
+        for (int dx = -1; dx <= 1; dx++)
+            for (int dy = -1; dy <= 1; dy++)
+                candidates.insert({c.first + dx, c.second + dy});
+    for (auto& c : candidates) {
+        int n = 0;
+        for (int dx = -1; dx <= 1; dx++)
+            for (int dy = -1; dy <= 1; dy++)
+                n += (dx || dy) && cells.count({c.first + dx, c.second + dy});
+        if (n == 3 || (n == 2 && cells.count(c)))
+            next.insert(c);
+    }
+    return next;
+}
+
+// Loads the converted files as the program's start-up does.
+LifeGrid* loadConverted()
+{
+    loadRules();
+    return loadLife("Life.ini");
+}
+
+} // namespace
+
+TEST(PatternTool, GliderIsCentredAndMovesOneCellDiagonallyEveryFourGenerations)
+{
+    TempDir dir;
+    writeFile("glider.rle", gliderRle);
+    std::string out;
+    ASSERT_EQ(convert("glider.rle", &out), 0) << out;
+    // The 3 x 3 box's middle cell (1, 1) lands on (32, 32).
+    EXPECT_EQ(readFile("Life.ini"), "5\n31 33 0\n32 31 0\n32 33 0\n33 32 0\n33 33 0\n");
+    EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
+    EXPECT_NE(out.find("Cells written: 5"), std::string::npos) << out;
+    EXPECT_NE(out.find("Cells dropped: 0"), std::string::npos) << out;
+    EXPECT_NE(out.find("Bounding box: (31, 31) to (33, 33)"), std::string::npos) << out;
+    EXPECT_NE(out.find("Rule: B3/S23"), std::string::npos) << out;
+
+    LifeGrid* grid = loadConverted();
+    ASSERT_NE(grid, nullptr);
+    const Cells start = alive(grid);
+    for (int k = 1; k <= 7; k++) {
+        for (int i = 0; i < 4; i++)
+            lifeStep(grid);
+        EXPECT_EQ(alive(grid), shifted(start, k, k)) << "after " << 4 * k << " generations";
+    }
+    lifeRelease(grid);
+}
+
+TEST(PatternTool, GosperGunEmitsAGliderEveryThirtyGenerations)
+{
+    TempDir dir;
+    writeFile("gun.rle", gosperGunRle);
+    std::string out;
+    ASSERT_EQ(convert("gun.rle --at 0 0", &out), 0) << out;
+    EXPECT_NE(out.find("Cells written: 36"), std::string::npos) << out;
+    EXPECT_NE(out.find("Bounding box: (0, 0) to (35, 8)"), std::string::npos) << out;
+
+    LifeGrid* grid = loadConverted();
+    ASSERT_NE(grid, nullptr);
+    const Cells gun = alive(grid);
+    ASSERT_EQ(gun.size(), 36u);
+    auto inGunBox = [](const std::pair<int, int>& c) { return c.first < 36 && c.second < 9; };
+    Cells firstGlider;
+    // Four gliders leave before the first one reaches the board's corner.
+    for (int k = 1; k <= 4; k++) {
+        for (int i = 0; i < 30; i++)
+            lifeStep(grid);
+        Cells inside, outside;
+        for (auto& c : alive(grid))
+            (inGunBox(c) ? inside : outside).insert(c);
+        EXPECT_EQ(inside, gun) << "the gun repeats every 30 generations, k = " << k;
+        EXPECT_EQ(outside.size(), 5u * k) << "one 5-cell glider more every 30 generations, k = " << k;
+        if (k == 1)
+            firstGlider = outside;
+        for (auto& c : firstGlider)
+            EXPECT_TRUE(outside.count(c)) << "every glider leaves from the same place, k = " << k;
+    }
+    lifeRelease(grid);
+}
+
+TEST(PatternTool, RPentominoEvolvesAsOnAnOpenPlane)
+{
+    TempDir dir;
+    writeFile("r.cells", rPentominoCells);
+    writeFile("Rules.ini", "1 4 3 3\n");
+    std::string out;
+    ASSERT_EQ(convert("r.cells", &out), 0) << out;
+    EXPECT_EQ(readFile("Life.ini"), "5\n31 32 0\n32 31 0\n32 32 0\n32 33 0\n33 31 0\n");
+    EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
+    EXPECT_NE(out.find("Rules.ini left as it was"), std::string::npos) << out;
+
+    LifeGrid* grid = loadConverted();
+    ASSERT_NE(grid, nullptr);
+    Cells expected = {{32, 31}, {33, 31}, {31, 32}, {32, 32}, {32, 33}};
+    ASSERT_EQ(alive(grid), expected);
+    // Until generation 80 it stays a cell away from every edge, so the board
+    // must agree with the unbounded plane.
+    for (int generation = 1; generation <= 80; generation++) {
+        lifeStep(grid);
+        expected = referenceStep(expected);
+        for (auto& c : expected)
+            ASSERT_TRUE(c.first >= 1 && c.first <= 62 && c.second >= 1 && c.second <= 62);
+        ASSERT_EQ(alive(grid), expected) << "generation " << generation;
+    }
+    lifeRelease(grid);
+}
+
+TEST(PatternTool, CoordinateListPlacedWithAtAndCellsOffTheBoardDropped)
+{
+    TempDir dir;
+    writeFile("g.lif", "#Life 1.06\n0 -1\n1 0\n-1 1\n0 1\n1 1\n");
+    std::string out;
+    ASSERT_EQ(convert("g.lif --at 62 0", &out), 0) << out;
+    // Box cells (1, 0), (2, 1), (0, 2), (1, 2), (2, 2) from (62, 0): column 64 is off.
+    EXPECT_EQ(readFile("Life.ini"), "3\n62 2 0\n63 0 0\n63 2 0\n");
+    EXPECT_NE(out.find("Cells dropped: 2 (off the 64 x 64 board, not wrapped: (64, 1) (64, 2))"), std::string::npos)
+        << out;
+    EXPECT_FALSE(fileIsThere("Rules.ini"));
+}
+
+TEST(PatternTool, RefusalsWriteNothing)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        const char* arguments;
+        const char* words;
+    } cases[] = {
+        {"highlife.rle", "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n", "", "birth on 3 and 6 neighbours"},
+        {"wide.rle", "#C\nx = 3, y = 3\nbo$2bo$4o!\n", "", "line 3: column 9"},
+        {"cut.rle", "x = 3, y = 3\nbo$2bo$3o", "", "line 2: the pattern ends without '!'"},
+        {"huge.rle", "x = 100000, y = 100000\n!", "", "line 1: header: x is more than 4096"},
+        {"junk.rle", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "", "line 1: byte 0x7F"},
+        {"glider.rle", gliderRle, "--at 64 0", "none of the 5 live cells lands"},
+        {"glider.rle", gliderRle, "--at 1", "usage"},
+        {"missing.rle", "", "", "cannot open"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (std::string(c.name) != "missing.rle")
+            writeFile(c.name, c.text);
+        writeFile("Life.ini", "1\n0 0 0\n");
+        std::string out;
+        EXPECT_EQ(convert(std::string(c.name) + " " + c.arguments, &out), 1);
+        EXPECT_NE(out.find(c.words), std::string::npos) << out;
+        EXPECT_EQ(readFile("Life.ini"), "1\n0 0 0\n");
+        EXPECT_FALSE(fileIsThere("Rules.ini"));
+        EXPECT_FALSE(fileIsThere("Life.ini.tmp"));
+    }
+}

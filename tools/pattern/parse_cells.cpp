@@ -1,0 +1,57 @@
+// Plaintext patterns: one text line per row, '.' dead and 'O' alive, lines
+// starting with '!' are comments. Rows may be ragged: missing cells are dead.
+// Trailing blank lines end the pattern; blank lines inside it are dead rows.
+#include <cstring>
+
+#include "pattern.h"
+
+int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* error)
+{
+    memset(pattern, 0, sizeof *pattern);
+    pattern->format = PATTERN_CELLS;
+    LineReader reader;
+    lineReaderInit(&reader, text, size);
+    const char* line;
+    size_t length;
+    int32_t row = 0;
+    char what[16];
+    while (nextLine(&reader, &line, &length)) {
+        if (length > 0 && line[0] == '!')
+            continue;
+        while (length > 0 && (line[length - 1] == ' ' || line[length - 1] == '\t' || line[length - 1] == '\f'))
+            length--;
+        if (length > PATTERN_MAX_SIDE) {
+            patternRelease(pattern);
+            return patternFail(error, reader.number, "row is %zu cells wide; patterns wider than %d are refused",
+                               length, (int)PATTERN_MAX_SIDE);
+        }
+        if (length > 0 && row >= PATTERN_MAX_SIDE) {
+            patternRelease(pattern);
+            return patternFail(error, reader.number, "more than %d rows; patterns that tall are refused",
+                               (int)PATTERN_MAX_SIDE);
+        }
+        for (size_t i = 0; i < length; i++) {
+            if (line[i] == 'O') {
+                if (!patternAddCell(pattern, (int32_t)i, row, reader.number, error)) {
+                    patternRelease(pattern);
+                    return 0;
+                }
+            } else if (line[i] != '.') {
+                describeChar(line[i], what, sizeof what);
+                patternRelease(pattern);
+                return patternFail(error, reader.number,
+                                   "column %zu: unexpected %s (rows are made of '.' and 'O')", i + 1, what);
+            }
+        }
+        if (length > 0) {
+            if ((int32_t)length > pattern->width)
+                pattern->width = (int32_t)length;
+            pattern->height = row + 1;
+        }
+        // Rows are counted only while they stay in reach, so a long tail of
+        // blank lines cannot overflow the counter.
+        if (row <= PATTERN_MAX_SIDE)
+            row++;
+    }
+    return 1;
+}

@@ -1,0 +1,135 @@
+// veltrix-pattern: reads a pattern in one of the community's formats (run-length
+// encoded, plaintext, Life 1.06), places it on the 64 x 64 board and writes the
+// program's Life.ini, plus Rules.ini when the pattern names a rule.
+//
+// Every parser works on a text buffer in memory, so it can be tested and fuzzed
+// without files. Every count read from the text is bounded before it is used.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "life/life.h"
+
+enum {
+    PATTERN_MAX_FILE = 16 << 20,  // bytes read from one pattern file
+    PATTERN_MAX_SIDE = 4096,      // width or height of a pattern's box
+    PATTERN_MAX_CELLS = 1 << 20,  // live cells in one pattern
+    PATTERN_MAX_COORD = 1000000,  // |x| and |y| in a coordinate list
+    PATTERN_RULE_TEXT = 64,       // rule text as given, terminator included
+    PATTERN_MESSAGE = 256,
+    PATTERN_SHOWN_DROPS = 8,      // dropped cells named in the summary
+};
+
+enum PatternFormat {
+    PATTERN_UNKNOWN,
+    PATTERN_RLE,
+    PATTERN_CELLS,
+    PATTERN_LIFE106,
+};
+
+struct PatternCell {
+    int32_t x;
+    int32_t y;
+};
+
+// Live cells relative to the top-left corner of the pattern's box:
+// 0 <= x < width, 0 <= y < height, each cell once. x runs along a row, y down.
+struct Pattern {
+    PatternFormat format;
+    int32_t width;
+    int32_t height;
+    PatternCell* cells;  // heap; count used, capacity allocated
+    int32_t count;
+    int32_t capacity;
+    char rule[PATTERN_RULE_TEXT];  // the rule as the file gives it, "" when none
+};
+
+// Why a parse or a conversion failed; line is 1-based, 0 when no line applies.
+struct PatternError {
+    int32_t line;
+    char message[PATTERN_MESSAGE];
+};
+
+// ---- Text helpers (pattern_text.cpp) ---------------------------------------
+// Walks a buffer line by line; '\n' ends a line and a '\r' before it is dropped.
+struct LineReader {
+    const char* text;
+    size_t size;
+    size_t pos;
+    int32_t number;  // of the line last returned
+};
+void lineReaderInit(LineReader* reader, const char* text, size_t size);
+// Returns 1 with the next line in line/length, 0 at the end of the text.
+int nextLine(LineReader* reader, const char** line, size_t* length);
+// Fills error and returns 0, so parsers can `return patternFail(...)`.
+int patternFail(PatternError* error, int32_t line, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+// Refuses bytes no text pattern contains (NUL, control codes other than tab,
+// CR, LF and form feed). Bytes from 0x80 pass: comments may be UTF-8.
+int checkText(const char* text, size_t size, PatternError* error);
+// Adds one live cell, growing the list on the heap; fails past PATTERN_MAX_CELLS.
+int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, PatternError* error);
+void patternRelease(Pattern* pattern);
+// Describes a character for a message: 'x' when printable, else 0xNN.
+void describeChar(char c, char* out, size_t size);
+
+// ---- Format choice (pattern_detect.cpp) --------------------------------------
+// By content where the text shows it, else by the extension of path (may be null).
+PatternFormat detectFormat(const char* text, size_t size, const char* path);
+const char* formatName(PatternFormat format);
+
+// ---- Parsers: 1 with *pattern filled, or 0 with error and nothing allocated ---
+int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* error);
+int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* error);
+int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* error);
+// checkText, then the parser of the given format.
+int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* pattern, PatternError* error);
+
+// ---- Rules (pattern_rule.cpp) -------------------------------------------------
+// Bit n set: n live neighbours give birth / let a live cell survive.
+struct RuleSets {
+    uint16_t birth;
+    uint16_t survive;
+};
+// The four numbers of Rules.ini, in file order.
+struct FourRule {
+    int32_t surviveAbove;
+    int32_t surviveBelow;
+    int32_t birthMin;
+    int32_t birthMax;
+};
+// Reads "B3/S23" (any case, '/' optional, either part first) or "23/3" (S/B).
+int parseRule(const char* text, RuleSets* sets, PatternError* error);
+// Fits the sets into the four numbers: each set must be one contiguous range of
+// neighbour counts. An empty set becomes a range no count from 0 to 8 meets.
+int ruleToFour(const RuleSets* sets, FourRule* rule, PatternError* error);
+// Writes the sets as "B3/S23".
+void formatRule(const RuleSets* sets, char* out, size_t size);
+
+// ---- Placement (pattern_place.cpp) ------------------------------------------
+struct Placement {
+    int32_t left;  // board cell of the pattern box's top-left corner
+    int32_t top;
+    uint8_t alive[LIFE_CELLS];  // 1 where a cell lands, at x * 64 + y
+    int32_t written;
+    int32_t dropped;
+    PatternCell shownDrops[PATTERN_SHOWN_DROPS];  // first dropped cells, board coordinates
+    int32_t minX, minY, maxX, maxY;               // of the written cells, when written > 0
+};
+// Top-left corner that puts the box's middle cell on (32, 32): the middle of a
+// side of length n is cell n / 2 (rounded down), so a 64-wide box fills the board.
+void centreOrigin(const Pattern* pattern, int32_t* left, int32_t* top);
+// Puts the pattern's box top-left at (left, top); cells off the board are
+// counted as dropped, never wrapped.
+void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* placement);
+
+// ---- Output (pattern_write.cpp) -----------------------------------------------
+// Life.ini text: the count, then one "x y 0" line per live cell, x major.
+int writeLifeText(FILE* file, const Placement* placement);
+int writeRulesText(FILE* file, const FourRule* rule);
+// Writes Life.ini (and Rules.ini when rule is not null) in the current folder
+// through temporary files renamed into place, so a failure leaves the old
+// files as they were. Returns 1, or 0 with error.
+int writeBoardFiles(const Placement* placement, const FourRule* rule, PatternError* error);

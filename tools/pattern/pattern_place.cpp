@@ -1,0 +1,45 @@
+// Puts a parsed pattern on the 64 x 64 board. The board does not wrap, so
+// cells past an edge are counted and dropped.
+#include <cstring>
+
+#include "pattern.h"
+
+void centreOrigin(const Pattern* pattern, int32_t* left, int32_t* top)
+{
+    // Halves round down: a 3-wide box puts its cell 1 on 32, a 64-wide box
+    // its cell 32, so it covers the board exactly.
+    *left = 32 - pattern->width / 2;
+    *top = 32 - pattern->height / 2;
+}
+
+void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* placement)
+{
+    memset(placement, 0, sizeof *placement);
+    placement->left = left;
+    placement->top = top;
+    for (int32_t k = 0; k < pattern->count; k++) {
+        // Cells are below PATTERN_MAX_SIDE and callers keep left/top small, so
+        // the sums stay far inside int32.
+        const int32_t x = left + pattern->cells[k].x;
+        const int32_t y = top + pattern->cells[k].y;
+        if (x < 0 || x >= LIFE_SIZE || y < 0 || y >= LIFE_SIZE) {
+            if (placement->dropped < PATTERN_SHOWN_DROPS)
+                placement->shownDrops[placement->dropped] = PatternCell{x, y};
+            placement->dropped++;
+            continue;
+        }
+        uint8_t* cell = &placement->alive[x * LIFE_SIZE + y];
+        if (*cell)
+            continue;
+        *cell = 1;
+        if (placement->written == 0) {
+            placement->minX = placement->maxX = x;
+            placement->minY = placement->maxY = y;
+        }
+        placement->minX = x < placement->minX ? x : placement->minX;
+        placement->maxX = x > placement->maxX ? x : placement->maxX;
+        placement->minY = y < placement->minY ? y : placement->minY;
+        placement->maxY = y > placement->maxY ? y : placement->maxY;
+        placement->written++;
+    }
+}
