@@ -64,10 +64,11 @@ enum {
 
 // Reads a one-byte-a-pixel TGA: colour-mapped (1) or greyscale (3), plain or
 // run-length packed (9, 11), rows in either order. Greyscale files get the
-// grey ramp as palette. Returns null and reads nothing more on: a file that
-// cannot be opened, any other type, a zero width or height, a colour map over
-// 256 entries or with an entry size other than 15, 16, 24 or 32, a file that
-// ends early, an index at or above the palette count, no memory.
+// grey ramp as palette. Returns null, with the file closed, for: a file that
+// cannot be opened, any other type, a width or height of 0 or over 16384, a
+// colour map over 256 entries or with an entry size other than 15, 16, 24 or
+// 32, a colour-mapped file without colour map, a file too short for its
+// pixels, an index at or above the palette count, no memory.
 TgaImage* readTga(const char* path);
 // Reads the 18 header bytes field by field; fields past the end of the file
 // read as 0 (the caller checks the stream's end-of-file flag).

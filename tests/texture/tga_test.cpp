@@ -175,7 +175,8 @@ TEST_F(TgaTest, BadFilesAreRefused)
     packedTrueColour.type = 10;
     noImage.type = 0;
     huffman.type = 33;
-    TgaSpec longMap = base, oddEntry = base, noWidth = base, noMap = base, packed = base;
+    TgaSpec longMap = base, oddEntry = base, noWidth = base, noMap = base, packed = base, huge = base;
+    huge.height = 16385;
     longMap.mapLength = 257;
     oddEntry.entrySize = 8;
     noWidth.width = 0;
@@ -192,6 +193,7 @@ TEST_F(TgaTest, BadFilesAreRefused)
         {"257 map entries", file(longMap, std::string(257 * 3, '\0'), "\0\0"s)},
         {"8-bit map entries", file(oddEntry, "\0\0"s, "\0\0"s)},
         {"zero width", file(noWidth, map2, "")},
+        {"height over 16384", file(huge, map2, std::string(2 * 16385, '\0'))},
         {"index without palette", file(noMap, "", "\0\0"s)},
         {"index 2 of 2 entries", file(base, map2, "\x01\x02"s)},
         {"pixels cut short", file(base, map2, "\x01"s)},
@@ -220,4 +222,29 @@ TEST_F(TgaTest, EveryAllocationFailureGivesNull)
     TgaImage* image = readTga("a.tga");
     EXPECT_EQ(heapHook.calls, 3);
     tgaRelease(image);
+}
+
+TEST_F(TgaTest, CutOrDamagedAtlasesAreRefusedOrReadWithinTheirPalette)
+{
+    const std::string atlas = readFile(std::string(VELTRIX_SOURCE_DIR) + "/data/Cells/Trim.tga");
+    ASSERT_GT(atlas.size(), 1000u);
+    for (size_t length = 0; length < atlas.size(); length += 61) {
+        writeFile("cut.tga", atlas.substr(0, length));
+        EXPECT_EQ(readTga("cut.tga"), nullptr) << length;
+    }
+    // Single damaged bytes in the header, the colour map and the packets.
+    uint32_t seed = 12345;
+    for (int trial = 0; trial < 300; trial++) {
+        std::string damaged = atlas;
+        seed = seed * 1103515245u + 12345u;
+        const size_t at = trial < 18 ? (size_t)trial : (seed >> 8) % damaged.size();
+        damaged[at] = (char)(damaged[at] ^ (1 + (seed >> 24) % 255));
+        writeFile("damaged.tga", damaged);
+        TgaImage* image = readTga("damaged.tga");
+        if (!image)
+            continue;
+        for (int32_t i = 0; i < image->width * image->height; i++)
+            ASSERT_LT(image->indices[i], image->paletteCount) << at;
+        tgaRelease(image);
+    }
 }
