@@ -164,6 +164,8 @@ TEST(DataTest, GeneratorReproducesTheBundledFiles)
     const std::string generator = std::string(VELTRIX_BIN_DIR) + "/veltrix-datagen";
     if (!fileIsThere(generator))
         GTEST_SKIP() << "veltrix-datagen was not built (FreeType missing)";
+    if (!fileIsThere("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"))
+        GTEST_SKIP() << "DejaVu Sans Mono is not installed (Debian package fonts-dejavu-core)";
     TempDir dir;
     ASSERT_EQ(runCommand("'" + generator + "' out", nullptr), 0);
     for (const char* file : dataFiles) {
