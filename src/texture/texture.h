@@ -55,3 +55,41 @@ struct Texture {
     uint32_t* shades;
     TextureLevel* levels;
 };
+
+enum {
+    TGA_PALETTE_SIZE = 256,
+    TEXTURE_SHADES = 64,
+    TEXTURE_PATH_SIZE = 256,
+};
+
+// Reads a one-byte-a-pixel TGA: colour-mapped (1) or greyscale (3), plain or
+// run-length packed (9, 11), rows in either order. Greyscale files get the
+// grey ramp as palette. Returns null, with the file closed, for: a file that
+// cannot be opened, any other type, a width or height of 0 or over 16384, a
+// colour map over 256 entries or with an entry size other than 15, 16, 24 or
+// 32, a colour-mapped file without colour map, a file too short for its
+// pixels, an index at or above the palette count, no memory.
+TgaImage* readTga(const char* path);
+// Reads the 18 header bytes field by field; fields past the end of the file
+// read as 0 (the caller checks the stream's end-of-file flag).
+TgaHeader readTgaHeader(FILE* stream);
+// Fills one row of width bytes from run-length packets. A packet that runs past
+// the row is read whole and its surplus dropped. Returns 1, or 0 when the file
+// ends before the row is full.
+int decodeRleRow(uint8_t* row, int32_t width, FILE* stream);
+// Releases a TgaImage with its indices and palette; null is allowed.
+void tgaRelease(TgaImage* image);
+
+// Allocates w x h zero texels and sets the masks; 1, or 0 when out of memory.
+// w and h must be powers of two.
+int textureLevelInit(TextureLevel* level, int32_t w, int32_t h);
+// Cuts the rip-map pyramid out of a TGA atlas and builds the shade table.
+// Returns null on an unreadable TGA, on an atlas side that is not a power of
+// two or is below 4, or when memory runs out; nothing stays allocated then.
+Texture* textureLoad(const char* path);
+// Releases a Texture with its levels and shade table; null is allowed.
+void textureRelease(Texture* texture);
+// Gives every material the Texture of "<folder>\<name>.tga". One trailing
+// backslash of folder is cut off in place. Returns 1, or 0 at the first
+// material whose texture cannot be built (later materials keep null).
+int loadMaterialTextures(Scene* scene, char* folder);

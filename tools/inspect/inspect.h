@@ -4,6 +4,8 @@
 
 int inspectBmp(int argc, char** argv);
 int inspectLife(int argc, char** argv);
+int inspectTga(int argc, char** argv);
+int inspectTexture(int argc, char** argv);
 
 // Prints {"error": "<reason>"} and returns 1.
 int inspectError(const char* reason);

@@ -14,6 +14,8 @@ struct Command {
 const Command commands[] = {
     {"bmp", inspectBmp, "bmp FILE [--pixels OUT]"},
     {"life", inspectLife, "life STEPS"},
+    {"tga", inspectTga, "tga FILE [--indices OUT] [--palette OUT]"},
+    {"texture", inspectTexture, "texture FILE"},
 };
 
 } // namespace

@@ -1,0 +1,212 @@
+#include "texture/texture.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+// Larger sides are refused before anything is allocated; atlases are a few
+// hundred texels across.
+enum { TGA_MAX_SIDE = 16384 };
+
+// The smallest packet header covers up to 128 pixels with one value byte.
+enum { TGA_RUN_PIXELS = 128, TGA_RUN_BYTES = 2 };
+
+static uint16_t readU16(FILE* stream)
+{
+    const int lo = fgetc(stream);
+    const int hi = fgetc(stream);
+    if (lo == EOF || hi == EOF)
+        return 0;
+    return (uint16_t)(lo | hi << 8);
+}
+
+static uint8_t readU8(FILE* stream)
+{
+    const int c = fgetc(stream);
+    return c == EOF ? 0 : (uint8_t)c;
+}
+
+TgaHeader readTgaHeader(FILE* stream)
+{
+    TgaHeader h;
+    h.idLength = readU8(stream);
+    h.colorMapType = readU8(stream);
+    h.imageType = readU8(stream);
+    h.colorMapFirst = readU16(stream);
+    h.colorMapLength = readU16(stream);
+    h.colorMapEntrySize = readU8(stream);
+    h.xOrigin = readU16(stream);
+    h.yOrigin = readU16(stream);
+    h.width = readU16(stream);
+    h.height = readU16(stream);
+    h.pixelDepth = readU8(stream);
+    h.imageDescriptor = readU8(stream);
+    return h;
+}
+
+int decodeRleRow(uint8_t* row, int32_t width, FILE* stream)
+{
+    int32_t count = 0;
+    while (count < width) {
+        const int h = fgetc(stream);
+        if (h == EOF)
+            return 0;
+        const int32_t n = (h & 0x7F) + 1;
+        // Pixels past the row's end are read (raw) or repeated (run) but never
+        // stored: a packet does not carry over into the next row.
+        const int32_t kept = n < width - count ? n : width - count;
+        if (h & 0x80) {
+            const int value = fgetc(stream);
+            if (value == EOF)
+                return 0;
+            memset(row + count, value, (size_t)kept);
+        } else {
+            for (int32_t i = 0; i < n; i++) {
+                const int value = fgetc(stream);
+                if (value == EOF)
+                    return 0;
+                if (i < kept)
+                    row[count + i] = (uint8_t)value;
+            }
+        }
+        count += n;
+    }
+    return 1;
+}
+
+void tgaRelease(TgaImage* image)
+{
+    if (!image)
+        return;
+    heapFree(image->indices);
+    heapFree(image->palette);
+    heapFree(image);
+}
+
+// Reads colour-map entries into the working palette (blue, green, red). Entry
+// size 15 is the 16-bit layout with its top bit unused. 1, or 0 on an unknown
+// entry size or an early end of file.
+static int readColorMap(FILE* stream, const TgaHeader& h, uint8_t palette[][3])
+{
+    const int size = h.colorMapEntrySize;
+    if (h.colorMapLength > 0 && size != 15 && size != 16 && size != 24 && size != 32)
+        return 0;
+    for (int i = 0; i < h.colorMapLength; i++) {
+        if (size == 15 || size == 16) {
+            // 5 bits a channel shifted up by 3: 0x1F becomes 0xF8, not 0xFF.
+            const uint16_t w = readU16(stream);
+            palette[i][0] = (uint8_t)((w & 0x1F) << 3);
+            palette[i][1] = (uint8_t)(((w >> 5) & 0x1F) << 3);
+            palette[i][2] = (uint8_t)(((w >> 10) & 0x1F) << 3);
+        } else {
+            palette[i][0] = readU8(stream);
+            palette[i][1] = readU8(stream);
+            palette[i][2] = readU8(stream);
+            if (size == 32)
+                readU8(stream);
+        }
+    }
+    return !feof(stream);
+}
+
+// Bytes the pixel data needs at the very least: one byte a pixel plain, one
+// 128-pixel run packet of two bytes packed.
+static uint64_t leastPixelBytes(int32_t width, int32_t height, int packed)
+{
+    if (!packed)
+        return (uint64_t)width * (uint64_t)height;
+    return (uint64_t)((width + TGA_RUN_PIXELS - 1) / TGA_RUN_PIXELS) * TGA_RUN_BYTES * (uint64_t)height;
+}
+
+static uint64_t bytesLeft(FILE* stream)
+{
+    const long here = ftell(stream);
+    if (here < 0 || fseek(stream, 0, SEEK_END) != 0)
+        return 0;
+    const long end = ftell(stream);
+    if (end < here || fseek(stream, here, SEEK_SET) != 0)
+        return 0;
+    return (uint64_t)(end - here);
+}
+
+// Everything after the open: returns the image or null, never closes.
+static TgaImage* readTgaStream(FILE* stream)
+{
+    const TgaHeader h = readTgaHeader(stream);
+    for (int i = 0; i < h.idLength; i++)
+        readU8(stream);
+    if (feof(stream))
+        return nullptr;
+    if (h.imageType != 1 && h.imageType != 3 && h.imageType != 9 && h.imageType != 11)
+        return nullptr;
+    if (h.colorMapLength > TGA_PALETTE_SIZE)
+        return nullptr;
+    if (h.width == 0 || h.height == 0 || h.width > TGA_MAX_SIDE || h.height > TGA_MAX_SIDE)
+        return nullptr;
+
+    uint8_t working[TGA_PALETTE_SIZE][3] = {};
+    if (!readColorMap(stream, h, working))
+        return nullptr;
+    const int grey = (h.imageType & 7) == 3;
+    const int packed = (h.imageType & 8) != 0;
+    // Run-length greyscale files get the ramp too: they carry no palette of
+    // their own any more than plain greyscale ones.
+    int32_t paletteCount = h.colorMapLength;
+    if (grey) {
+        for (int i = 0; i < TGA_PALETTE_SIZE; i++)
+            working[i][0] = working[i][1] = working[i][2] = (uint8_t)i;
+        paletteCount = TGA_PALETTE_SIZE;
+    }
+    // Without a palette every index would be out of range.
+    if (paletteCount == 0)
+        return nullptr;
+    const int32_t width = h.width, height = h.height;
+    if (bytesLeft(stream) < leastPixelBytes(width, height, packed))
+        return nullptr;
+
+    TgaImage* image = (TgaImage*)heapCalloc(1, sizeof(TgaImage));
+    if (!image)
+        return nullptr;
+    image->width = width;
+    image->height = height;
+    image->paletteCount = paletteCount;
+    image->indices = (uint8_t*)heapAlloc((size_t)width * (size_t)height);
+    image->palette = (uint32_t*)heapAlloc((size_t)paletteCount * sizeof(uint32_t));
+    if (!image->indices || !image->palette) {
+        tgaRelease(image);
+        return nullptr;
+    }
+    for (int32_t i = 0; i < paletteCount; i++)
+        image->palette[i] = (uint32_t)working[i][2] << 16 | (uint32_t)working[i][1] << 8 | working[i][0];
+
+    const int topFirst = (h.imageDescriptor & 0x20) != 0;
+    for (int32_t r = 0; r < height; r++) {
+        uint8_t* row = image->indices + (size_t)(topFirst ? r : height - 1 - r) * (size_t)width;
+        const int ok = packed ? decodeRleRow(row, width, stream) : fread(row, 1, (size_t)width, stream) == (size_t)width;
+        if (!ok) {
+            tgaRelease(image);
+            return nullptr;
+        }
+    }
+    // An index without a palette entry would have no row in the shade table.
+    if (paletteCount < TGA_PALETTE_SIZE) {
+        const size_t count = (size_t)width * (size_t)height;
+        for (size_t i = 0; i < count; i++) {
+            if (image->indices[i] >= paletteCount) {
+                tgaRelease(image);
+                return nullptr;
+            }
+        }
+    }
+    return image;
+}
+
+TgaImage* readTga(const char* path)
+{
+    FILE* stream = fileOpen(path, "rb");
+    if (!stream)
+        return nullptr;
+    TgaImage* image = readTgaStream(stream);
+    fclose(stream);
+    return image;
+}
