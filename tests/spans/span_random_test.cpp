@@ -88,11 +88,11 @@ TEST_F(SpanRandomTest, RandomRowsMatchAPerPixelModel)
         SCOPED_TRACE("seed " + std::to_string(seed) + " row " + std::to_string(row));
         RowMaker maker = {std::mt19937(seed + (unsigned)row), {}};
         line.count = 0;
+        std::vector<int> before = coverage(line);
         int spans = maker.pick(1, 40);
         for (int i = 0; i < spans; i++) {
             SpanNode span = maker.next();
             const Face& added = maker.faces.back();
-            std::vector<int> before = coverage(line);
             int32_t allocatedBefore = line.allocated;
             SpanNode record = span;
             insertSpan(&record, &line);
@@ -121,6 +121,7 @@ TEST_F(SpanRandomTest, RandomRowsMatchAPerPixelModel)
                 }
                 ASSERT_EQ(now, expected) << "span " << i << " column " << x;
             }
+            before.swap(after);
         }
     }
 }
