@@ -87,13 +87,16 @@ SpanNode* spanPoolTake();
 
 // ---- Rows and table (span_pool.cpp) ----------------------------------------
 // Builds a fresh chain of nodeCount nodes (taken from the pool) with count 0.
-// Returns 0 when the pool fails; the chain built so far stays consistent.
+// Returns 0 when the pool fails; the chain built so far stays consistent (a
+// row that got no node at all is left empty: allocated 0, null links).
 int scanLineCreate(int32_t nodeCount, ScanLine* line);
 // Empties every row for a new frame: count 0, chains and nodes kept.
 void spanTableReset();
 // Engine set-up: spanPoolInit, then the table of `height` rows, then a chain
 // of 20 nodes for each row from row 0 down. Returns 0 at the first failure;
 // rows created before it stay allocated and spanTableRelease frees them.
+// A caller doing these steps itself must also set spanTable, spanTableRows
+// and spanTableWidth, and give each row count 0 after scanLineCreate.
 int spanTableInit(int32_t width, int32_t height);
 // Shut-down: spanPoolRelease, then the table array.
 void spanTableRelease();
