@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "span_check.h"
+#include "texture/texture.h"
 
 namespace {
 
@@ -163,7 +164,8 @@ TEST_F(SpanInsertTest, PiecesKeepTheirFacePayload)
 {
     insert(makeSpan(1, 10, 30, 0.5f, 0.0f));
     SpanNode added = makeSpan(2, 15, 40, 0.7f, -0.01f);
-    added.texture = reinterpret_cast<Texture*>(&line);
+    Texture texture = {};
+    added.texture = &texture;
     insert(added);
     ASSERT_EQ(line.count, 4);
     const SpanNode* node = line.head;
