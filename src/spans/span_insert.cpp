@@ -1,0 +1,489 @@
+// Span insertion: merges one span into a row's sorted, non-overlapping list so
+// that the nearer face (larger 1/z) keeps every pixel.
+#include "spans/spans.h"
+
+#include <cstdint>
+
+// Copies the whole record into a node that keeps its own links.
+static void copyInPlace(SpanNode* node, const SpanNode* span)
+{
+    SpanNode* prev = node->prev;
+    SpanNode* next = node->next;
+    *node = *span;
+    node->prev = prev;
+    node->next = next;
+}
+
+// A node for a new used span, taken from the chain's spare end when there is
+// one (detached from the chain) and from the pool otherwise. The caller has
+// already made the pool ready.
+static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
+{
+    SpanNode* node;
+    if (line->count == line->allocated) {
+        node = spanPoolTake();
+        line->allocated += 1;
+    } else {
+        node = line->tail;
+        line->tail = node->prev;
+        line->tail->next = nullptr;
+    }
+    *node = *span;
+    return node;
+}
+
+SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
+{
+    if (!spanPoolMakeReady())
+        return nullptr;
+    SpanNode* node;
+    if (line->count == line->allocated) {
+        node = spanPoolTake();
+        *node = *span;
+        node->prev = line->tail;
+        node->next = nullptr;
+        if (line->tail)
+            line->tail->next = node;
+        else
+            line->head = node;
+        line->tail = node;
+        line->allocated += 1;
+    } else {
+        // Walks the used spans to the first spare node and reuses it in place.
+        node = line->head;
+        for (int32_t i = 0; i < line->count; i++)
+            node = node->next;
+        copyInPlace(node, span);
+    }
+    line->count += 1;
+    return node;
+}
+
+SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    if (!spanPoolMakeReady())
+        return nullptr;
+    SpanNode* added = takeUnlinked(line, span);
+    added->prev = node->prev;
+    added->next = node;
+    if (node->prev)
+        node->prev->next = added;
+    else
+        line->head = added;
+    node->prev = added;
+    line->count += 1;
+    return added;
+}
+
+SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    if (!spanPoolMakeReady())
+        return nullptr;
+    // Detaching the spare tail may leave `node` last, so its links are read
+    // only afterwards.
+    SpanNode* added = takeUnlinked(line, span);
+    added->prev = node;
+    added->next = node->next;
+    if (node->next)
+        node->next->prev = added;
+    else
+        line->tail = added;
+    node->next = added;
+    line->count += 1;
+    return added;
+}
+
+void scanLineRemove(ScanLine* line, SpanNode* node)
+{
+    line->count -= 1;
+    // The chain's last node is a used one only when every node is used; it
+    // becomes the first spare node where it stands.
+    if (!node->next)
+        return;
+    node->next->prev = node->prev;
+    if (node->prev)
+        node->prev->next = node->next;
+    else
+        line->head = node->next;
+    node->prev = line->tail;
+    node->next = nullptr;
+    line->tail->next = node;
+    line->tail = node;
+}
+
+// How an overlap between the new span N and an existing span E is shared.
+enum Outcome {
+    SPLIT_NEW_LEFT,  // split at X: N keeps the part left of X, E the rest
+    SPLIT_OLD_LEFT,  // split at X: E keeps the part left of X, N the rest
+    WHOLE_TO_NEW,
+    WHOLE_TO_OLD,
+};
+
+// 1/z at column x, in double precision from the float fields.
+static double depthAt(const SpanNode* s, int64_t x)
+{
+    return (double)s->invZ + (double)x * (double)s->dInvZ;
+}
+
+// Decides the overlap [oS, oE) of N and E. The planes' 1/z are linear along
+// the row, so they change order at most once, at q where they are equal; X is
+// q rounded (q + 0.5 truncated toward zero: half up for q >= 0, toward zero
+// below). A split needs X strictly inside the overlap; otherwise one span is
+// nearer over the whole overlap (up to the rounding of X) and the column
+// halfway across decides, ties going to E.
+static Outcome decideOverlap(const SpanNode* n, const SpanNode* e, int64_t oS, int64_t oE, int32_t* splitAt)
+{
+    // Equal gradients (or a NaN, which compares neither way) mean parallel
+    // planes: no crossing anywhere, whatever columns the overlap has.
+    if (n->dInvZ < e->dInvZ || n->dInvZ > e->dInvZ) {
+        double q = ((double)n->invZ - (double)e->invZ) / ((double)e->dInvZ - (double)n->dInvZ);
+        double rounded = q + 0.5;
+        // Out of the 32-bit range (or NaN) lies outside every overlap.
+        if (rounded > -2147483648.0 && rounded < 2147483648.0) {
+            int64_t x = (int64_t)rounded; // truncates toward zero
+            if (oS < x && x < oE) {
+                *splitAt = (int32_t)x;
+                // The nearer span left of the crossing is the one nearer far
+                // out at column -4096: one comparison, no second division.
+                double newFar = (double)n->invZ - 4096.0 * (double)n->dInvZ;
+                double oldFar = (double)e->invZ - 4096.0 * (double)e->dInvZ;
+                return newFar > oldFar ? SPLIT_NEW_LEFT : SPLIT_OLD_LEFT;
+            }
+        }
+    }
+    // Half the width rounded half up: (w + 1) / 2 equals trunc(w / 2 + 0.5)
+    // for every integer w, so a width of 1 tests at oE.
+    int64_t m = oS + (oE - oS + 1) / 2;
+    return depthAt(n, m) > depthAt(e, m) ? WHOLE_TO_NEW : WHOLE_TO_OLD;
+}
+
+// What the main loop does after an overlap: stop, or compare N next with
+// `node`, the used node at index `index`.
+struct Step {
+    SpanNode* node;
+    int32_t index;
+    int stop;
+};
+
+static const Step STOP = {nullptr, 0, 1};
+
+static Step goOn(SpanNode* node, int32_t index)
+{
+    Step step = {node, index, 0};
+    return step;
+}
+
+static void setColumns(SpanNode* node, int32_t xStart, int32_t xEnd)
+{
+    node->xStart = xStart;
+    node->xEnd = xEnd;
+}
+
+// The order of changes in the three functions below matters only when the
+// pool fails part-way: whatever was changed before the failing node stays.
+
+// N starts left of E (Ns < Es).
+static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
+{
+    int32_t ns = n->xStart, ne = n->xEnd, es = e->xStart, ee = e->xEnd;
+    if (ne < ee) {
+        switch (how) {
+        case SPLIT_NEW_LEFT:
+            e->xStart = x;
+            n->xEnd = x;
+            scanLineInsertBefore(line, e, n);
+            break;
+        case SPLIT_OLD_LEFT: {
+            e->xStart = ne;
+            SpanNode* right = scanLineInsertBefore(line, e, n);
+            if (!right)
+                break;
+            setColumns(right, x, ne);
+            SpanNode* old = scanLineInsertBefore(line, right, e);
+            if (!old)
+                break;
+            setColumns(old, es, x);
+            SpanNode* left = scanLineInsertBefore(line, old, n);
+            if (left)
+                setColumns(left, ns, es);
+            break;
+        }
+        case WHOLE_TO_NEW:
+            e->xStart = ne;
+            scanLineInsertBefore(line, e, n);
+            break;
+        case WHOLE_TO_OLD:
+            n->xEnd = es;
+            scanLineInsertBefore(line, e, n);
+            break;
+        }
+        return STOP;
+    }
+    if (ne == ee) {
+        switch (how) {
+        case SPLIT_NEW_LEFT:
+            n->xEnd = x;
+            e->xStart = x;
+            scanLineInsertBefore(line, e, n);
+            break;
+        case SPLIT_OLD_LEFT: {
+            e->xEnd = x;
+            SpanNode* right = scanLineInsertAfter(line, e, n);
+            if (!right)
+                break;
+            setColumns(right, x, ee);
+            n->xEnd = es;
+            scanLineInsertBefore(line, e, n);
+            break;
+        }
+        case WHOLE_TO_NEW:
+            copyInPlace(e, n);
+            break;
+        case WHOLE_TO_OLD:
+            n->xEnd = es;
+            scanLineInsertBefore(line, e, n);
+            break;
+        }
+        return STOP;
+    }
+    // N reaches past E's end and goes on with what is left of it.
+    switch (how) {
+    case SPLIT_NEW_LEFT: {
+        e->xStart = x;
+        SpanNode* left = scanLineInsertBefore(line, e, n);
+        if (!left)
+            return STOP;
+        setColumns(left, ns, x);
+        n->xStart = ee;
+        return goOn(e->next, p + 2);
+    }
+    case SPLIT_OLD_LEFT: {
+        e->xEnd = x;
+        SpanNode* left = scanLineInsertBefore(line, e, n);
+        if (!left)
+            return STOP;
+        setColumns(left, ns, es);
+        n->xStart = x;
+        return goOn(e->next, p + 2);
+    }
+    case WHOLE_TO_NEW: {
+        SpanNode* after = e->next;
+        scanLineRemove(line, e);
+        return goOn(after, p);
+    }
+    case WHOLE_TO_OLD: {
+        SpanNode* left = scanLineInsertBefore(line, e, n);
+        if (!left)
+            return STOP;
+        setColumns(left, ns, es);
+        n->xStart = ee;
+        return goOn(e->next, p + 2);
+    }
+    }
+    return STOP;
+}
+
+// N and E start at the same column.
+static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
+{
+    int32_t ne = n->xEnd, es = e->xStart, ee = e->xEnd;
+    if (ne < ee) {
+        switch (how) {
+        case SPLIT_NEW_LEFT:
+            n->xEnd = x;
+            e->xStart = x;
+            scanLineInsertBefore(line, e, n);
+            break;
+        case SPLIT_OLD_LEFT: {
+            e->xEnd = x;
+            SpanNode* middle = scanLineInsertAfter(line, e, n);
+            if (!middle)
+                break;
+            setColumns(middle, x, ne);
+            SpanNode* right = scanLineInsertAfter(line, middle, e);
+            if (right)
+                setColumns(right, ne, ee);
+            break;
+        }
+        case WHOLE_TO_NEW:
+            e->xStart = ne;
+            scanLineInsertBefore(line, e, n);
+            break;
+        case WHOLE_TO_OLD:
+            break;
+        }
+        return STOP;
+    }
+    if (ne == ee) {
+        switch (how) {
+        case SPLIT_NEW_LEFT:
+            n->xEnd = x;
+            e->xStart = x;
+            scanLineInsertBefore(line, e, n);
+            break;
+        case SPLIT_OLD_LEFT:
+            n->xStart = x;
+            e->xEnd = x;
+            scanLineInsertAfter(line, e, n);
+            break;
+        case WHOLE_TO_NEW:
+            copyInPlace(e, n);
+            break;
+        case WHOLE_TO_OLD:
+            break;
+        }
+        return STOP;
+    }
+    switch (how) {
+    case SPLIT_NEW_LEFT: {
+        e->xStart = x;
+        SpanNode* left = scanLineInsertBefore(line, e, n);
+        if (!left)
+            return STOP;
+        setColumns(left, es, x);
+        n->xStart = ee;
+        return goOn(e->next, p + 2);
+    }
+    case SPLIT_OLD_LEFT:
+        e->xEnd = x;
+        n->xStart = x;
+        return goOn(e->next, p + 1);
+    case WHOLE_TO_NEW: {
+        SpanNode* after = e->next;
+        scanLineRemove(line, e);
+        return goOn(after, p);
+    }
+    case WHOLE_TO_OLD:
+        n->xStart = ee;
+        return goOn(e->next, p + 1);
+    }
+    return STOP;
+}
+
+// N starts inside E (Ns > Es). When N also ends inside E, both new nodes are
+// linked before E is cut, so a pool failure between them leaves the first one
+// overlapping E for this frame (span drawing reports it).
+static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
+{
+    int32_t ns = n->xStart, ne = n->xEnd, ee = e->xEnd;
+    if (ne < ee) {
+        if (how == WHOLE_TO_OLD)
+            return STOP;
+        int32_t cut = ns;
+        int32_t rightStart = ne;
+        if (how == SPLIT_NEW_LEFT) {
+            n->xEnd = x;
+            rightStart = x;
+        } else if (how == SPLIT_OLD_LEFT) {
+            n->xStart = x;
+            cut = x;
+        }
+        SpanNode* middle = scanLineInsertAfter(line, e, n);
+        if (!middle)
+            return STOP;
+        SpanNode* right = scanLineInsertAfter(line, middle, e);
+        if (!right)
+            return STOP;
+        setColumns(right, rightStart, ee);
+        e->xEnd = cut;
+        return STOP;
+    }
+    if (ne == ee) {
+        switch (how) {
+        case SPLIT_NEW_LEFT: {
+            e->xEnd = ns;
+            n->xEnd = x;
+            SpanNode* middle = scanLineInsertAfter(line, e, n);
+            if (!middle)
+                break;
+            SpanNode* right = scanLineInsertAfter(line, middle, e);
+            if (right)
+                setColumns(right, x, ee);
+            break;
+        }
+        case SPLIT_OLD_LEFT:
+            e->xEnd = x;
+            n->xStart = x;
+            scanLineInsertAfter(line, e, n);
+            break;
+        case WHOLE_TO_NEW:
+            e->xEnd = ns;
+            scanLineInsertAfter(line, e, n);
+            break;
+        case WHOLE_TO_OLD:
+            break;
+        }
+        return STOP;
+    }
+    switch (how) {
+    case SPLIT_NEW_LEFT: {
+        e->xEnd = ns;
+        SpanNode* middle = scanLineInsertAfter(line, e, n);
+        if (!middle)
+            return STOP;
+        setColumns(middle, ns, x);
+        SpanNode* right = scanLineInsertAfter(line, middle, e);
+        if (!right)
+            return STOP;
+        setColumns(right, x, ee);
+        n->xStart = ee;
+        // N now merely touches E's right piece; the loop steps past it.
+        return goOn(right, p + 2);
+    }
+    case SPLIT_OLD_LEFT:
+        e->xEnd = x;
+        n->xStart = x;
+        return goOn(e->next, p + 1);
+    case WHOLE_TO_NEW:
+        e->xEnd = ns;
+        return goOn(e->next, p + 1);
+    case WHOLE_TO_OLD:
+        n->xStart = ee;
+        return goOn(e->next, p + 1);
+    }
+    return STOP;
+}
+
+void insertSpan(SpanNode* span, ScanLine* line)
+{
+    // A reversed span covers no pixel, and stored it would put a node whose
+    // xStart lies right of the next node's xStart into the list; the walk
+    // below relies on increasing xStart to stop early, so later spans could
+    // slip past an overlap unseen. Empty spans keep that order and are stored.
+    if (span->xStart > span->xEnd)
+        return;
+    if (line->count <= 0) {
+        scanLineAppend(line, span);
+        return;
+    }
+    SpanNode* e = line->head;
+    int32_t p = 0;
+    while (p < line->count) {
+        int32_t ns = span->xStart, ne = span->xEnd, es = e->xStart, ee = e->xEnd;
+        if (ne <= es) {
+            scanLineInsertBefore(line, e, span);
+            return;
+        }
+        if (ns >= ee) {
+            e = e->next;
+            p += 1;
+            continue;
+        }
+        int64_t oS = ns > es ? ns : es;
+        int64_t oE = ne < ee ? ne : ee;
+        int32_t x = 0;
+        Outcome how = decideOverlap(span, e, oS, oE, &x);
+        Step step;
+        if (ns < es)
+            step = overlapFromLeft(line, span, e, p, how, x);
+        else if (ns == es)
+            step = overlapSameStart(line, span, e, p, how, x);
+        else
+            step = overlapFromInside(line, span, e, p, how, x);
+        if (step.stop)
+            return;
+        e = step.node;
+        p = step.index;
+    }
+    scanLineAppend(line, span);
+}

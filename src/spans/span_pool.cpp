@@ -1,0 +1,160 @@
+// The node pool, row chains and the span table's life: nodes come from big
+// blocks and stay in the row that took them until shut-down.
+#include "spans/spans.h"
+
+#include "platform/platform.h"
+
+SpanPool spanPool = {nullptr, 0, 0, 0, 0, 0};
+ScanLine* spanTable = nullptr;
+int32_t spanTableRows = 0;
+int32_t spanTableWidth = 0;
+
+// blockSize stays 0 until the first block exists, so that a pool whose set-up
+// failed hands out no node (making a node ready tries to grow and fails).
+int spanPoolInit()
+{
+    spanPool.blockSize = 0;
+    spanPool.lastBlock = 0;
+    spanPool.curBlock = 0;
+    spanPool.nextFree = 0;
+    spanPool.failed = 0;
+    spanPool.blocks = (SpanNode**)heapAlloc(sizeof(SpanNode*));
+    if (!spanPool.blocks)
+        return 0;
+    spanPool.blocks[0] = (SpanNode*)heapAlloc(SPAN_FIRST_BLOCK * sizeof(SpanNode));
+    if (!spanPool.blocks[0]) {
+        heapFree(spanPool.blocks);
+        spanPool.blocks = nullptr;
+        return 0;
+    }
+    spanPool.blockSize = SPAN_FIRST_BLOCK;
+    return 1;
+}
+
+// The block array grows by one slot per block. Nothing but `failed` changes
+// until both allocations have succeeded: a half-done growth that already
+// counted the new block would hand out nodes of the old, full block again and
+// later free a slot that was never filled.
+int spanPoolGrow()
+{
+    spanPool.failed = -1;
+    // A released or never initialised pool has no first block to grow from.
+    if (!spanPool.blocks)
+        return 0;
+    int32_t slot = spanPool.lastBlock + 1;
+    SpanNode** blocks = (SpanNode**)heapRealloc(spanPool.blocks, (size_t)(slot + 1) * sizeof(SpanNode*));
+    if (!blocks)
+        return 0;
+    // The old array is gone once the re-allocation succeeds; keep the new one
+    // even if the block below fails (its spare slot is simply unused).
+    spanPool.blocks = blocks;
+    SpanNode* block = (SpanNode*)heapAlloc(SPAN_BLOCK * sizeof(SpanNode));
+    if (!block)
+        return 0;
+    blocks[slot] = block;
+    spanPool.lastBlock = slot;
+    spanPool.blockSize = SPAN_BLOCK;
+    spanPool.nextFree = 0;
+    spanPool.failed = 0;
+    return 1;
+}
+
+int32_t spanPoolFailed()
+{
+    return spanPool.failed;
+}
+
+void spanPoolRelease()
+{
+    if (spanPool.blocks) {
+        for (int32_t i = 0; i <= spanPool.lastBlock; i++)
+            heapFree(spanPool.blocks[i]);
+        heapFree(spanPool.blocks);
+    }
+    spanPool.blocks = nullptr;
+    spanPool.lastBlock = 0;
+    spanPool.blockSize = 0;
+    spanPool.curBlock = 0;
+    spanPool.nextFree = 0;
+}
+
+int spanPoolMakeReady()
+{
+    if (spanPool.nextFree < spanPool.blockSize)
+        return 1;
+    if (spanPool.curBlock == spanPool.lastBlock && !spanPoolGrow())
+        return 0;
+    spanPool.curBlock += 1;
+    spanPool.nextFree = 0;
+    return 1;
+}
+
+SpanNode* spanPoolTake()
+{
+    SpanNode* node = &spanPool.blocks[spanPool.curBlock][spanPool.nextFree];
+    spanPool.nextFree += 1;
+    return node;
+}
+
+int scanLineCreate(int32_t nodeCount, ScanLine* line)
+{
+    line->count = 0;
+    line->allocated = 1;
+    if (!spanPoolMakeReady()) {
+        // Nothing was linked: leave an empty row rather than stale pointers.
+        line->head = nullptr;
+        line->tail = nullptr;
+        line->allocated = 0;
+        return 0;
+    }
+    SpanNode* first = spanPoolTake();
+    first->prev = nullptr;
+    first->next = nullptr;
+    line->head = first;
+    line->tail = first;
+    for (int32_t i = 1; i < nodeCount; i++) {
+        if (!spanPoolMakeReady())
+            return 0;
+        SpanNode* node = spanPoolTake();
+        node->prev = line->tail;
+        node->next = nullptr;
+        line->tail->next = node;
+        line->tail = node;
+        line->allocated += 1;
+    }
+    return 1;
+}
+
+void spanTableReset()
+{
+    for (int32_t row = 0; row < spanTableRows; row++)
+        spanTable[row].count = 0;
+}
+
+int spanTableInit(int32_t width, int32_t height)
+{
+    if (width < 1 || height < 1)
+        return 0;
+    spanTableWidth = width;
+    if (!spanPoolInit())
+        return 0;
+    // Zeroed, so rows never reached after a failure read as empty rows.
+    spanTable = (ScanLine*)heapCalloc((size_t)height, sizeof(ScanLine));
+    if (!spanTable)
+        return 0;
+    spanTableRows = height;
+    for (int32_t row = 0; row < height; row++) {
+        if (!scanLineCreate(SPAN_ROW_NODES, &spanTable[row]))
+            return 0;
+        spanTable[row].count = 0;
+    }
+    return 1;
+}
+
+void spanTableRelease()
+{
+    spanPoolRelease();
+    heapFree(spanTable);
+    spanTable = nullptr;
+    spanTableRows = 0;
+}

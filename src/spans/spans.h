@@ -1,0 +1,126 @@
+// Span table: the per-row span lists that stand in for a depth buffer, the
+// node pool they grow from, span insertion and the span-length histogram.
+#pragma once
+
+#include <cstdint>
+
+struct Texture;
+
+// One span of one row. Plane values are taken at column 0 of the row (not at
+// xStart): 1/z at column x is invZ + x * dInvZ, and a larger 1/z is nearer.
+// Columns are [xStart, xEnd), not clipped to the screen. prev and next belong
+// to the row's chain; everything after them is the payload, which every copy
+// of a span carries whole. Insertion copies the record with one assignment, so
+// new fields need no extra copying code.
+struct SpanNode {
+    SpanNode* prev;
+    SpanNode* next;
+    float invZ;
+    float uOverZ;
+    float vOverZ;
+    float dUOverZ;
+    float dVOverZ;
+    float dInvZ;
+    int32_t xStart;
+    int32_t xEnd;
+    Texture* texture;
+    int32_t level;
+    int32_t light;
+};
+
+// One row's chain, head to tail: the first `count` nodes are this frame's
+// spans in increasing column order (xStart <= xEnd, each xEnd <= the next
+// xStart), the rest are spare nodes with stale payloads. `allocated` nodes in
+// all, never fewer than before; tail is a spare node whenever count <
+// allocated. head->prev and tail->next are null.
+struct ScanLine {
+    SpanNode* head;
+    SpanNode* tail;
+    int32_t count;
+    int32_t allocated;
+};
+
+enum {
+    SPAN_FIRST_BLOCK = 1024,
+    SPAN_BLOCK = 256,
+    SPAN_ROW_NODES = 20,
+};
+
+// Every node lives in one of the blocks: the first holds 1024 nodes, every
+// later one 256. Nodes are never handed back; blocks are freed only by
+// spanPoolRelease. `failed` is -1 while the last growth has failed.
+struct SpanPool {
+    SpanNode** blocks;
+    int32_t lastBlock;
+    int32_t curBlock;
+    int32_t nextFree;
+    int32_t blockSize;
+    int32_t failed;
+};
+
+extern SpanPool spanPool;
+// One ScanLine per screen row, row 0 at the top; spanTableWidth is the screen
+// width the histogram clips with.
+extern ScanLine* spanTable;
+extern int32_t spanTableRows;
+extern int32_t spanTableWidth;
+
+// ---- Pool (span_pool.cpp) --------------------------------------------------
+// Sets up an empty pool with its first block of 1024 nodes. Returns 1, or 0
+// with nothing allocated.
+int spanPoolInit();
+// Adds one block of 256 nodes: returns 1 with blockSize 256 and failed 0. On
+// failure returns 0 with failed -1 and the pool otherwise as it was, so the
+// next node taken tries to grow again.
+int spanPoolGrow();
+// 0, or -1 while the last growth has failed.
+int32_t spanPoolFailed();
+// Frees every block and the block array; failed keeps its value.
+void spanPoolRelease();
+// Taking a node is two steps. Make ready runs before the caller looks for a
+// spare node of its own: when the current block is used up it moves to the
+// next block, growing the pool first; returns 0 (caller gives up) when the
+// growth fails. Take hands out the next node of the current block and is only
+// called after a successful make ready.
+int spanPoolMakeReady();
+SpanNode* spanPoolTake();
+
+// ---- Rows and table (span_pool.cpp) ----------------------------------------
+// Builds a fresh chain of nodeCount nodes (taken from the pool) with count 0.
+// Returns 0 when the pool fails; the chain built so far stays consistent (a
+// row that got no node at all is left empty: allocated 0, null links).
+int scanLineCreate(int32_t nodeCount, ScanLine* line);
+// Empties every row for a new frame: count 0, chains and nodes kept.
+void spanTableReset();
+// Engine set-up: spanPoolInit, then the table of `height` rows, then a chain
+// of 20 nodes for each row from row 0 down. Returns 0 at the first failure;
+// rows created before it stay allocated and spanTableRelease frees them.
+// A caller doing these steps itself must also set spanTable, spanTableRows
+// and spanTableWidth, and give each row count 0 after scanLineCreate.
+int spanTableInit(int32_t width, int32_t height);
+// Shut-down: spanPoolRelease, then the table array.
+void spanTableRelease();
+
+// ---- Insertion (span_insert.cpp) -------------------------------------------
+// The adding operations return the node that now holds the span, or null when
+// the pool cannot supply a node. They copy the whole record and never change
+// it. `node` must be one of the row's used nodes.
+SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span);
+SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span);
+SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span);
+// Moves a used node to the spare end of the chain.
+void scanLineRemove(ScanLine* line, SpanNode* node);
+// Merges the span into the row so that the nearer face keeps every pixel.
+// The record's xStart and xEnd are changed as the span is cut; set them (and
+// the plane values at column 0) afresh for every row. An empty span is stored
+// like any other; a reversed one (xStart > xEnd) covers nothing and is
+// dropped, since it would break the column order. When the pool runs dry
+// the insertion stops where it is, leaving a gap (or, inside a three-piece
+// split, one overlapping node) for this frame.
+void insertSpan(SpanNode* span, ScanLine* line);
+
+// ---- Histogram (span_histogram.cpp) ----------------------------------------
+// Writes "Graph.txt": one line per visible span length in the table, shortest
+// first, with its count and a bar of up to 50 stars. Writes nothing when
+// memory or the file fails.
+void writeSpanHistogram();

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include "span_check.h"
+
+namespace {
+
+SpanNode* takeNode()
+{
+    return spanPoolMakeReady() ? spanPoolTake() : nullptr;
+}
+
+bool inBlock(const SpanNode* node, int32_t block, int32_t size)
+{
+    const SpanNode* first = spanPool.blocks[block];
+    return node >= first && node < first + size;
+}
+
+using SpanPoolTest = PoolTest;
+
+} // namespace
+
+TEST_F(SpanPoolTest, NewRowHasTwentyLinkedNodesAndNoSpans)
+{
+    ScanLine line = {};
+    ASSERT_EQ(scanLineCreate(20, &line), 1);
+    EXPECT_EQ(line.allocated, 20);
+    EXPECT_EQ(line.count, 0);
+    EXPECT_EQ(chainProblem(line), "");
+    EXPECT_EQ(spanPool.nextFree, 20);
+}
+
+TEST_F(SpanPoolTest, NodeAfterTheFirstBlockComesFromANewBlockOf256)
+{
+    for (int i = 0; i < 1024; i++)
+        ASSERT_TRUE(inBlock(takeNode(), 0, 1024));
+    EXPECT_EQ(spanPool.lastBlock, 0);
+    SpanNode* node = takeNode();
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(inBlock(node, 1, 256));
+    EXPECT_EQ(spanPool.lastBlock, 1);
+    EXPECT_EQ(spanPool.blockSize, 256);
+    EXPECT_EQ(spanPool.curBlock, 1);
+    EXPECT_EQ(spanPool.nextFree, 1);
+    EXPECT_EQ(spanPoolFailed(), 0);
+}
+
+// Either allocation of a growth can fail. The pool must stay exactly as it
+// was, so the next node is not one already handed out, and a later growth
+// fills the right slot.
+TEST_F(SpanPoolTest, FailedGrowthLeavesThePoolAsItWas)
+{
+    const char* steps[] = {"block array", "block"};
+    for (int step = 0; step < 2; step++) {
+        SCOPED_TRACE(steps[step]);
+        spanPoolRelease();
+        heapHookReset();
+        ASSERT_EQ(spanPoolInit(), 1);
+        for (int i = 0; i < 1024 + 256; i++)
+            ASSERT_NE(takeNode(), nullptr);
+        SpanPool before = spanPool;
+        heapHook.failAt = heapHook.calls + 1 + step;
+        EXPECT_EQ(takeNode(), nullptr);
+        EXPECT_EQ(spanPoolFailed(), -1);
+        EXPECT_EQ(spanPool.lastBlock, before.lastBlock);
+        EXPECT_EQ(spanPool.curBlock, before.curBlock);
+        EXPECT_EQ(spanPool.nextFree, before.nextFree);
+        EXPECT_EQ(spanPool.blockSize, before.blockSize);
+        // Still failed while nothing new is needed; then a growth that works.
+        EXPECT_EQ(spanPoolFailed(), -1);
+        SpanNode* node = takeNode();
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(spanPoolFailed(), 0);
+        EXPECT_EQ(spanPool.lastBlock, 2);
+        EXPECT_TRUE(inBlock(node, 2, 256));
+        EXPECT_FALSE(inBlock(node, 1, 256));
+    }
+}
+
+TEST_F(SpanPoolTest, FailedFirstGrowthKeepsTheFirstBlockSize)
+{
+    for (int i = 0; i < 1024; i++)
+        ASSERT_NE(takeNode(), nullptr);
+    heapHook.failAt = heapHook.calls + 1;
+    heapHook.failRest = 1;
+    EXPECT_EQ(takeNode(), nullptr);
+    EXPECT_EQ(takeNode(), nullptr);
+    EXPECT_EQ(spanPool.lastBlock, 0);
+    EXPECT_EQ(spanPool.blockSize, 1024);
+    EXPECT_EQ(spanPool.nextFree, 1024);
+}
+
+TEST_F(SpanPoolTest, ReleaseAfterManyGrowthsEmptiesThePoolButKeepsTheFlag)
+{
+    for (int i = 0; i < 1024 + 256 * 7 + 3; i++)
+        ASSERT_NE(takeNode(), nullptr);
+    EXPECT_EQ(spanPool.lastBlock, 8);
+    heapHook.failAt = heapHook.calls + 1;
+    for (int i = 0; i < 253; i++)
+        ASSERT_NE(takeNode(), nullptr);
+    EXPECT_EQ(takeNode(), nullptr);
+    spanPoolRelease();
+    // Leak checking in the sanitizer build proves all nine blocks were freed.
+    EXPECT_EQ(spanPool.blocks, nullptr);
+    EXPECT_EQ(spanPool.lastBlock, 0);
+    EXPECT_EQ(spanPool.curBlock, 0);
+    EXPECT_EQ(spanPool.nextFree, 0);
+    EXPECT_EQ(spanPool.blockSize, 0);
+    EXPECT_EQ(spanPoolFailed(), -1);
+    // A released pool hands out nothing.
+    EXPECT_EQ(takeNode(), nullptr);
+}
+
+TEST_F(SpanPoolTest, FailedInitHandsOutNoNode)
+{
+    for (int failAt = 1; failAt <= 2; failAt++) {
+        spanPoolRelease();
+        heapHookReset();
+        heapHook.failAt = failAt;
+        EXPECT_EQ(spanPoolInit(), 0);
+        EXPECT_EQ(spanPool.blocks, nullptr);
+        EXPECT_EQ(takeNode(), nullptr);
+    }
+}
+
+TEST_F(SpanPoolTest, RowCreationStopsWithAConsistentChainWhenThePoolFails)
+{
+    heapHook.failAt = heapHook.calls + 1;
+    heapHook.failRest = 1;
+    ScanLine line = {};
+    EXPECT_EQ(scanLineCreate(1030, &line), 0);
+    EXPECT_EQ(line.allocated, 1024);
+    EXPECT_EQ(line.count, 0);
+    EXPECT_EQ(chainProblem(line), "");
+    ScanLine none = {};
+    EXPECT_EQ(scanLineCreate(20, &none), 0);
+    EXPECT_EQ(none.allocated, 0);
+    EXPECT_EQ(chainProblem(none), "");
+}
+
+struct SpanTableTest : ::testing::Test {
+    void SetUp() override { heapHookReset(); }
+    void TearDown() override
+    {
+        heapHookReset();
+        spanTableRelease();
+        spanPool.failed = 0;
+    }
+};
+
+// 480 rows of 20 nodes: the first block of 1024, 33 full blocks of 256 and
+// 128 nodes of a 35th. Heap calls: block array and first block, the table,
+// and two per growth (array and block) for 34 growths.
+TEST_F(SpanTableTest, StartUpTakesTwentyNodesPerRow)
+{
+    ASSERT_EQ(spanTableInit(640, 480), 1);
+    EXPECT_EQ(spanTableRows, 480);
+    EXPECT_EQ(spanTableWidth, 640);
+    EXPECT_EQ(spanPool.lastBlock, 34);
+    EXPECT_EQ(spanPool.curBlock, 34);
+    EXPECT_EQ(spanPool.nextFree, 128);
+    EXPECT_EQ(spanPool.blockSize, 256);
+    EXPECT_EQ(heapHook.calls, 2 + 1 + 34 * 2);
+    for (int row = 0; row < 480; row++) {
+        ASSERT_EQ(spanTable[row].allocated, 20);
+        ASSERT_EQ(spanTable[row].count, 0);
+        ASSERT_EQ(chainProblem(spanTable[row]), "");
+    }
+}
+
+TEST_F(SpanTableTest, ResetEmptiesRowsAndKeepsTheirChains)
+{
+    ASSERT_EQ(spanTableInit(640, 3), 1);
+    for (int i = 0; i < 25; i++) {
+        SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
+        ASSERT_NE(scanLineAppend(&spanTable[1], &s), nullptr);
+    }
+    ScanLine before = spanTable[1];
+    spanTableReset();
+    for (int row = 0; row < 3; row++)
+        EXPECT_EQ(spanTable[row].count, 0);
+    EXPECT_EQ(spanTable[1].allocated, 25);
+    EXPECT_EQ(spanTable[1].head, before.head);
+    EXPECT_EQ(spanTable[1].tail, before.tail);
+    EXPECT_EQ(chainProblem(spanTable[1]), "");
+}
+
+// Whichever allocation fails, set-up reports it and release still frees
+// everything (the sanitizer build checks for leaks and bad frees).
+TEST_F(SpanTableTest, FailedStartUpCanBeReleased)
+{
+    for (int failAt : {1, 2, 3, 4, 5, 40}) {
+        SCOPED_TRACE(failAt);
+        spanTableRelease();
+        heapHookReset();
+        heapHook.failAt = failAt;
+        EXPECT_EQ(spanTableInit(640, 480), 0);
+        spanTableReset();
+    }
+}
