@@ -119,7 +119,10 @@ static int walkLevel(FILE* file, long end)
         const long start = ftell(file);
         if (start < 0)
             return -1;
-        if (start >= end)
+        // A walk that reaches the end of the file stops there like one that
+        // reaches its own end: a file cut short keeps what was read before the
+        // cut instead of reading a zero header from beyond it.
+        if (start >= end || start >= sceneLoader.fileSize)
             return 0;
         const uint32_t id = readU16(file);
         const uint32_t length = readU32(file);
@@ -219,6 +222,7 @@ static int walkFile(const char* path, long* size)
             return -1;
         }
     }
+    sceneLoader.fileSize = *size;
     sceneLoader.depth = 0;
     result = walkChunks(file, *size);
     fclose(file);

@@ -164,6 +164,7 @@ struct SceneLoader {
     int32_t keyIndex;
     int32_t lastFaceCount;
     int32_t depth;
+    long fileSize;
 };
 extern SceneLoader sceneLoader;
 

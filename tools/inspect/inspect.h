@@ -4,6 +4,7 @@
 
 int inspectBmp(int argc, char** argv);
 int inspectLife(int argc, char** argv);
+int inspectScene(int argc, char** argv);
 
 // Prints {"error": "<reason>"} and returns 1.
 int inspectError(const char* reason);
