@@ -286,3 +286,54 @@ TEST_F(Loader, FloatColourGoesToTheLightOfTheCurrentName)
     EXPECT_EQ(l.off, 1);
     EXPECT_EQ(l.spot, 0);
 }
+
+TEST_F(Loader, DamagedCopiesNeverLeaveNonFiniteValues)
+{
+    // A full model, then thousands of copies with a few bytes changed: each
+    // either loads or is refused, and what loads holds only finite values.
+    const std::string kf = chunk(0xB008, Bytes().u32(0).u32(10).data)
+        + chunk(0xB002, chunk(0xB030, Bytes().u16(1).data) + nodeHeader("o") + track(0xB020, {{0, 7, {1, 1, 1, 1, 2, 3}}})
+                            + track(0xB021, {{0, 0x18, {1, 0, 0, 1}}}))
+        + chunk(0xB003, nodeHeader("cam") + track(0xB020, {{0, 0, {0, 0, 0}}}))
+        + chunk(0xB004, nodeHeader("cam") + track(0xB020, {{0, 0, {0, 1, 5}}}));
+    const std::string original = modelFile(
+        materialEntry("m") + materialEntry("n")
+            + meshObject("o", pointArray({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}})
+                                  + faceArray({{0, 1, 2}, {1, 2, 3}, {0, 0, 0}}, materialGroup("n", {1}) + chunk(0x4150, std::string(12, '\0')))
+                                  + mappingCoordinates({{0.5f, 0.5f}}))
+            + camera("cam", {0, 0, 0}, {0, 0, 0})
+            + chunk(0x4000, name("lamp") + chunk(0x4600, std::string(12, '\0') + chunk(0x0010, Bytes().f32(1).f32(1).f32(1).data))),
+        kf);
+    uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    int loaded = 0;
+    for (int round = 0; round < 800; round++) {
+        std::string bytes = original;
+        const int changes = 1 + (int)(next() % 4);
+        for (int i = 0; i < changes; i++)
+            bytes[next() % bytes.size()] = (char)(next() & 0xFF);
+        if (round % 7 == 0)
+            bytes.resize(next() % bytes.size());
+        if (!load(bytes))
+            continue;
+        loaded++;
+        for (int32_t i = 0; i < scene->objectCount; i++) {
+            const MeshObject& o = scene->objects[i];
+            for (int32_t f = 0; f < o.faceCount; f++) {
+                const Plane& p = o.faces[f].plane;
+                ASSERT_TRUE(std::isfinite(p.a) && std::isfinite(p.b) && std::isfinite(p.c) && std::isfinite(p.d)) << round;
+                ASSERT_GE(o.faces[f].material, -1) << round;
+                ASSERT_LT(o.faces[f].material, scene->materialCount) << round;
+            }
+            for (int32_t v = 0; v < o.vertexCount; v++)
+                ASSERT_TRUE(std::isfinite(o.vertices[v].nx + o.vertices[v].ny + o.vertices[v].nz + o.vertices[v].x)) << round;
+        }
+        for (int32_t i = 0; i < scene->cameraCount; i++)
+            for (float e : scene->cameras[i].matrix.m)
+                ASSERT_TRUE(std::isfinite(e)) << round;
+    }
+    EXPECT_GT(loaded, 30);
+}
