@@ -101,44 +101,24 @@ static char* copyName(const char* name)
 
 // ---- Name lookups: whole names, case-sensitive, first match ------------------
 
-static int32_t findMaterial(const char* name)
+static const char* materialName(int32_t i)
 {
-    const Scene* s = sceneLoader.scene;
-    for (int32_t i = 0; i < s->materialCount; i++) {
-        if (s->materials[i].name && strcmp(s->materials[i].name, name) == 0)
-            return i;
-    }
-    return -1;
+    return sceneLoader.scene->materials[i].name;
 }
 
-static int32_t findObject(const char* name)
+static const char* objectName(int32_t i)
 {
-    const Scene* s = sceneLoader.scene;
-    for (int32_t i = 0; i < s->objectCount; i++) {
-        if (s->objects[i].name && strcmp(s->objects[i].name, name) == 0)
-            return i;
-    }
-    return -1;
+    return sceneLoader.scene->objects[i].name;
 }
 
-static int32_t findCamera(const char* name)
+static const char* cameraName(int32_t i)
 {
-    const Scene* s = sceneLoader.scene;
-    for (int32_t i = 0; i < s->cameraCount; i++) {
-        if (s->cameras[i].name && strcmp(s->cameras[i].name, name) == 0)
-            return i;
-    }
-    return -1;
+    return sceneLoader.scene->cameras[i].name;
 }
 
-static Light* findLight(const char* name)
+static const char* lightName(int32_t i)
 {
-    const Scene* s = sceneLoader.scene;
-    for (int32_t i = 0; i < s->lightCount; i++) {
-        if (s->lights[i].name && strcmp(s->lights[i].name, name) == 0)
-            return &s->lights[i];
-    }
-    return nullptr;
+    return sceneLoader.scene->lights[i].name;
 }
 
 // ---- Chunks read past --------------------------------------------------------
@@ -256,7 +236,10 @@ int readTriObject(FILE*, long)
         return -1;
     sceneLoader.currentObject = o;
     o->name = copyName(sceneLoader.currentName);
-    return o->name ? 0 : -1;
+    if (!o->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.objectNames, (int32_t)(o - s->objects), o->name, objectName);
+    return 0;
 }
 
 int readDirectLight(FILE* file, long)
@@ -276,7 +259,10 @@ int readDirectLight(FILE* file, long)
     l->position[2] = y;
     l->spot = 0;
     l->name = copyName(sceneLoader.currentName);
-    return l->name ? 0 : -1;
+    if (!l->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.lightNames, (int32_t)(l - s->lights), l->name, lightName);
+    return 0;
 }
 
 int readCamera(FILE* file, long)
@@ -300,7 +286,10 @@ int readCamera(FILE* file, long)
     c->bank = v[6];
     c->lens = v[7];
     c->name = copyName(sceneLoader.currentName);
-    return c->name ? 0 : -1;
+    if (!c->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.cameraNames, (int32_t)(c - s->cameras), c->name, cameraName);
+    return 0;
 }
 
 int readMaterialName(FILE* file, long)
@@ -316,7 +305,10 @@ int readMaterialName(FILE* file, long)
     if (!m)
         return -1;
     m->name = copyName(sceneLoader.currentName);
-    return m->name ? 0 : -1;
+    if (!m->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.materialNames, (int32_t)(m - s->materials), m->name, materialName);
+    return 0;
 }
 
 // ---- Mesh data ---------------------------------------------------------------
@@ -398,7 +390,7 @@ int readMaterialGroup(FILE* file, long chunkEnd)
     if (readName(file, name))
         return -1;
     MeshObject* o = meshTarget();
-    const int32_t material = o ? findMaterial(name) : -1;
+    const int32_t material = o ? nameIndexFind(&sceneLoader.materialNames, name, materialName) : -1;
     const int32_t n = entriesInChunk(file, chunkEnd, (int32_t)readU16(file), 2);
     for (int32_t i = 0; i < n; i++) {
         const int32_t f = (int32_t)readU16(file);
@@ -520,9 +512,10 @@ int readFloatColour(FILE* file, long)
         f = readF32(file);
     if (sceneLoader.counting)
         return 0;
-    Light* l = findLight(sceneLoader.currentName);
-    if (!l)
+    const int32_t found = nameIndexFind(&sceneLoader.lightNames, sceneLoader.currentName, lightName);
+    if (found < 0)
         return 0;
+    Light* l = &sceneLoader.scene->lights[found];
     for (int i = 0; i < 3; i++) {
         l->colour[i] = rgb[i];
         l->colour255[i] = colourByte(rgb[i]);
@@ -572,7 +565,7 @@ int readNodeHeader(FILE* file, long)
     if (sceneLoader.counting)
         return 0;
     if (sceneLoader.nodeKind == NODE_OBJECT_TAG) {
-        sceneLoader.nodeIndex = findObject(sceneLoader.nodeName);
+        sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.objectNames, sceneLoader.nodeName, objectName);
         sceneLoader.nodeArray = NODE_ARRAY_OBJECTS;
         if (sceneLoader.nodeIndex >= 0) {
             MeshObject* o = &sceneLoader.scene->objects[sceneLoader.nodeIndex];
@@ -581,7 +574,7 @@ int readNodeHeader(FILE* file, long)
         }
         sceneLoader.nodeKind = NODE_OBJECT;
     } else {
-        sceneLoader.nodeIndex = findCamera(sceneLoader.nodeName);
+        sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.cameraNames, sceneLoader.nodeName, cameraName);
         sceneLoader.nodeArray = NODE_ARRAY_CAMERAS;
     }
     return 0;

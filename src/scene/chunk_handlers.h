@@ -3,6 +3,19 @@
 
 #include <cstdio>
 
+#include "scene/scene.h"
+
+// Name indexes of the filling pass (name_index.cpp). nameOf gives the name of
+// a record already added.
+typedef const char* (*NameOf)(int32_t record);
+// Room for `count` records; 1, or 0 when the table cannot be allocated.
+int nameIndexInit(NameIndex* index, int32_t count);
+void nameIndexRelease(NameIndex* index);
+// An earlier record of the same name keeps its place.
+void nameIndexAdd(NameIndex* index, int32_t record, const char* name, NameOf nameOf);
+// Index of the first record of that name, or -1.
+int32_t nameIndexFind(const NameIndex* index, const char* name, NameOf nameOf);
+
 int skipValue16(FILE* file, long chunkEnd);
 int skipValue24(FILE* file, long chunkEnd);
 int skipValue32(FILE* file, long chunkEnd);

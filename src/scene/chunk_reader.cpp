@@ -235,7 +235,11 @@ static int allocateRecords(Scene* scene)
     scene->objects = (MeshObject*)heapCalloc((size_t)scene->objectCount, sizeof(MeshObject));
     scene->cameras = (Camera*)heapCalloc((size_t)scene->cameraCount, sizeof(Camera));
     scene->lights = (Light*)heapCalloc((size_t)scene->lightCount, sizeof(Light));
-    return scene->materials && scene->objects && scene->cameras && scene->lights;
+    return scene->materials && scene->objects && scene->cameras && scene->lights
+        && nameIndexInit(&sceneLoader.materialNames, scene->materialCount)
+        && nameIndexInit(&sceneLoader.objectNames, scene->objectCount)
+        && nameIndexInit(&sceneLoader.cameraNames, scene->cameraCount)
+        && nameIndexInit(&sceneLoader.lightNames, scene->lightCount);
 }
 
 // The counts of the two passes must agree: a file that changed in between
@@ -273,6 +277,10 @@ Scene* loadScene(const char* path)
         sceneLoader.counting = 0;
         ok = walkFile(path, &size) == 0 && countsMatch(scene) && postProcess(scene);
     }
+    nameIndexRelease(&sceneLoader.materialNames);
+    nameIndexRelease(&sceneLoader.objectNames);
+    nameIndexRelease(&sceneLoader.cameraNames);
+    nameIndexRelease(&sceneLoader.lightNames);
     sceneLoader.scene = nullptr;
     sceneLoader.currentObject = nullptr;
     sceneLoader.currentLight = nullptr;

@@ -144,6 +144,14 @@ enum NodeArray {
     NODE_ARRAY_CAMERAS,
 };
 
+// Finds a record by name in constant time: open addressing over record
+// indices (-1 free), the first record of a name wins. Sized for one record
+// array at twice its count.
+struct NameIndex {
+    int32_t* slots;
+    uint32_t mask;
+};
+
 // Everything the handlers share during one load; reset by loadScene.
 struct SceneLoader {
     Scene* scene;
@@ -165,6 +173,10 @@ struct SceneLoader {
     int32_t lastFaceCount;
     int32_t depth;
     long fileSize;
+    NameIndex objectNames;
+    NameIndex cameraNames;
+    NameIndex lightNames;
+    NameIndex materialNames;
 };
 extern SceneLoader sceneLoader;
 

@@ -337,3 +337,16 @@ TEST_F(Loader, DamagedCopiesNeverLeaveNonFiniteValues)
     }
     EXPECT_GT(loaded, 30);
 }
+
+TEST_F(Loader, RepeatedNamesFindTheFirstRecord)
+{
+    const std::string kf = chunk(0xB002, nodeHeader("o", 9));
+    const std::string mesh = materialEntry("a") + materialEntry("b") + materialEntry("a")
+        + meshObject("o", pointArray(kSquare) + faceArray({{0, 1, 2}, {0, 2, 3}}, materialGroup("a", {0}) + materialGroup("b", {1})))
+        + meshObject("o", pointArray(kSquare));
+    ASSERT_NE(load(modelFile(mesh, kf)), nullptr);
+    EXPECT_EQ(scene->objects[0].faces[0].material, 0);
+    EXPECT_EQ(scene->objects[0].faces[1].material, 1);
+    EXPECT_EQ(scene->objects[0].parentId, 9);
+    EXPECT_EQ(scene->objects[1].parentId, 0);
+}
