@@ -616,46 +616,49 @@ static int allocateTrack(float** slots[], int count, int32_t n, FILE* file, long
     return 1;
 }
 
+// Where a position track goes: the record's frames, x, y and z arrays and its
+// key count.
+struct PositionSlots {
+    float** arrays[4];
+    int32_t* keyCount;
+};
+
+static PositionSlots positionSlots(float** frames, float** x, float** y, float** z, int32_t* keyCount)
+{
+    return PositionSlots{{frames, x, y, z}, keyCount};
+}
+
 // A record keeps the first track of each kind that it receives; later ones are
 // read and dropped, so no array is lost. A track with no keys stores nothing.
 int readPositionTrack(FILE* file, long chunkEnd)
 {
     const int32_t n = readTrackHeader(file);
-    float** slots[4] = {nullptr, nullptr, nullptr, nullptr};
-    int32_t* keyCount = nullptr;
+    PositionSlots to = {{nullptr, nullptr, nullptr, nullptr}, nullptr};
     if (MeshObject* o = trackObject()) {
-        if (!o->positionFrames) {
-            float** s[4] = {&o->positionFrames, &o->positionX, &o->positionY, &o->positionZ};
-            memcpy(slots, s, sizeof slots);
-            keyCount = &o->positionKeyCount;
-        }
+        if (!o->positionFrames)
+            to = positionSlots(&o->positionFrames, &o->positionX, &o->positionY, &o->positionZ, &o->positionKeyCount);
     } else if (Camera* c = trackCamera()) {
-        if (sceneLoader.nodeKind == NODE_CAMERA_TARGET && !c->targetFrames) {
-            float** s[4] = {&c->targetFrames, &c->targetX, &c->targetY, &c->targetZ};
-            memcpy(slots, s, sizeof slots);
-            keyCount = &c->targetKeyCount;
-        } else if (sceneLoader.nodeKind == NODE_CAMERA && !c->positionFrames) {
-            float** s[4] = {&c->positionFrames, &c->positionX, &c->positionY, &c->positionZ};
-            memcpy(slots, s, sizeof slots);
-            keyCount = &c->positionKeyCount;
-        }
+        if (sceneLoader.nodeKind == NODE_CAMERA_TARGET && !c->targetFrames)
+            to = positionSlots(&c->targetFrames, &c->targetX, &c->targetY, &c->targetZ, &c->targetKeyCount);
+        else if (sceneLoader.nodeKind == NODE_CAMERA && !c->positionFrames)
+            to = positionSlots(&c->positionFrames, &c->positionX, &c->positionY, &c->positionZ, &c->positionKeyCount);
     }
-    if (!keyCount || n == 0) {
+    if (!to.keyCount || n == 0) {
         skipKeys(file, chunkEnd, n, 12);
         return 0;
     }
-    if (!allocateTrack(slots, 4, n, file, chunkEnd, 6 + 12))
+    if (!allocateTrack(to.arrays, 4, n, file, chunkEnd, 6 + 12))
         return -1;
-    *keyCount = n;
+    *to.keyCount = n;
     sceneLoader.keyIndex = 0;
     for (int32_t i = 0; i < n; i++) {
         const int32_t frame = readKeyHeader(file);
         const float x = readF32(file), y = readF32(file), z = readF32(file);
         const int32_t k = sceneLoader.keyIndex++;
-        (*slots[0])[k] = (float)frame;
-        (*slots[1])[k] = x;
-        (*slots[2])[k] = z;
-        (*slots[3])[k] = y;
+        (*to.arrays[0])[k] = (float)frame;
+        (*to.arrays[1])[k] = x;
+        (*to.arrays[2])[k] = z;
+        (*to.arrays[3])[k] = y;
     }
     return 0;
 }
