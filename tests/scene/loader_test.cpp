@@ -350,3 +350,14 @@ TEST_F(Loader, RepeatedNamesFindTheFirstRecord)
     EXPECT_EQ(scene->objects[0].parentId, 9);
     EXPECT_EQ(scene->objects[1].parentId, 0);
 }
+
+TEST_F(Loader, NonFiniteFloatsReadAsZero)
+{
+    const float inf = INFINITY, nan = NAN;
+    ASSERT_NE(load(modelFile(meshObject("m", pointArray({{nan, 1, inf}, {1, 0, 0}, {0, 1, 0}}) + faceArray({{0, 1, 2}})))), nullptr);
+    const MeshVertex& v = scene->objects[0].vertices[0];
+    EXPECT_EQ(v.x, 0.0f);
+    EXPECT_EQ(v.y, 0.0f);
+    EXPECT_EQ(v.z, 1.0f);
+    EXPECT_TRUE(std::isfinite(scene->objects[0].faces[0].plane.a));
+}
