@@ -38,3 +38,23 @@ struct ClipPolygon {
     int32_t count;
     ClipVertex v[7];
 };
+
+// Plane through three points; the normal follows the right-hand rule from p0
+// through p1 to p2. Collinear points give non-finite values.
+void planeFromPoints(Plane* out, float x0, float y0, float z0, float x1, float y1, float z1,
+                     float x2, float y2, float z2);
+// The four side planes of the view frustum through the eye, inward normals:
+// 0 right (x <= e z), 1 left (x >= -e z), 2 top rows (y >= -f z), 3 bottom rows
+// (y <= f z), with e = width / (2 focal) and f = height / (2 focal).
+void buildFrustum(float width, float height, float focal, Plane out[4]);
+// out = the point where the segment p -> q meets the plane, u and v
+// interpolated; an edge parallel to the plane gives p.
+void clipIntersect(ClipVertex* out, const ClipVertex* p, const ClipVertex* q, const Plane* plane);
+// One Sutherland-Hodgman pass: the part of the polygon strictly inside the
+// plane. On-plane vertices come back only as intersections from an inside
+// predecessor.
+ClipPolygon clipPolygonToPlane(const ClipPolygon* polygon, const Plane* plane);
+// The part of the triangle inside all four frustum planes; count 0 when a
+// plane has the whole triangle outside or on it.
+ClipPolygon clipTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c,
+                         const Plane frustum[4]);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "math/geometry.h"
 
@@ -97,3 +98,105 @@ struct Scene {
     Light* lights;
     Material* materials;
 };
+
+// ---- Loading ---------------------------------------------------------------
+// loadScene reads a 3DS file twice (counting, then filling) and returns the
+// finished Scene, or null after releasing everything it allocated. The walker
+// and the chunk handlers return 0 to go on and -1 to fail the load.
+
+Scene* loadScene(const char* path);
+// Frees a Scene and everything hanging from it except the Textures; null is
+// accepted.
+void sceneRelease(Scene* scene);
+
+// Walks the chunks from the current read position up to the absolute position
+// `end`.
+int walkChunks(FILE* file, long end);
+
+typedef int (*ChunkHandler)(FILE* file, long chunkEnd);
+
+struct ChunkEntry {
+    uint32_t id;
+    int32_t hasChildren;
+    ChunkHandler handler;
+};
+
+enum { CHUNK_TABLE_SIZE = 88 };
+extern const ChunkEntry chunkTable[CHUNK_TABLE_SIZE];
+// Row of the table whose id equals the low 16 bits of id, or -1.
+int findChunkEntry(uint32_t id);
+
+enum { SCENE_NAME_SIZE = 64 };
+
+enum NodeKind {
+    NODE_NONE = 0,
+    NODE_OBJECT_TAG,
+    NODE_OBJECT,
+    NODE_CAMERA,
+    NODE_CAMERA_TARGET,
+};
+
+// Which array `nodeIndex` indexes: a light node following an object node keeps
+// nodeKind "object" while its header was looked up among the cameras.
+enum NodeArray {
+    NODE_ARRAY_NONE = 0,
+    NODE_ARRAY_OBJECTS,
+    NODE_ARRAY_CAMERAS,
+};
+
+// Finds a record by name in constant time: open addressing over record
+// indices (-1 free), the first record of a name wins. Sized for one record
+// array at twice its count.
+struct NameIndex {
+    int32_t* slots;
+    uint32_t mask;
+};
+
+// Everything the handlers share during one load; reset by loadScene.
+struct SceneLoader {
+    Scene* scene;
+    int32_t counting;
+    int32_t objectIndex;
+    int32_t cameraIndex;
+    int32_t lightIndex;
+    int32_t materialIndex;
+    MeshObject* currentObject;
+    Light* currentLight;
+    Camera* currentCamera;
+    char currentName[SCENE_NAME_SIZE];
+    char nodeName[SCENE_NAME_SIZE];
+    int32_t nodeKind;
+    int32_t nodeIndex;
+    int32_t nodeArray;
+    int32_t currentNodeId;
+    int32_t keyIndex;
+    int32_t lastFaceCount;
+    int32_t depth;
+    long fileSize;
+    NameIndex objectNames;
+    NameIndex cameraNames;
+    NameIndex lightNames;
+    NameIndex materialNames;
+};
+extern SceneLoader sceneLoader;
+
+// Reading helpers: a read that runs past the end of the file yields zero
+// bytes for the missing part, so damaged files load deterministically.
+// Non-finite floats read as 0.
+uint32_t readU16(FILE* file);
+uint32_t readU32(FILE* file);
+float readF32(FILE* file);
+// Reads a name into a SCENE_NAME_SIZE buffer (always terminated); 1 when the
+// file ended before the terminator with fewer than 63 characters stored.
+int readName(FILE* file, char* buffer);
+// Key count of a track (low 16 bits of the count field).
+int32_t readTrackHeader(FILE* file);
+// Frame number of a key (low 16 bits, unsigned); skips the spline values.
+int32_t readKeyHeader(FILE* file);
+
+// Post-processing, run by loadScene after the filling pass.
+Plane computeFacePlane(const Face* face);
+void computeFacePlanes(MeshObject* object);
+// 1, or 0 when its work array cannot be allocated.
+int computeVertexNormals(MeshObject* object);
+void computeCameraMatrix(Camera* camera);

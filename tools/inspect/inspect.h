@@ -4,6 +4,7 @@
 
 int inspectBmp(int argc, char** argv);
 int inspectLife(int argc, char** argv);
+int inspectScene(int argc, char** argv);
 int inspectTga(int argc, char** argv);
 int inspectTexture(int argc, char** argv);
 

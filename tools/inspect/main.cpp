@@ -14,6 +14,7 @@ struct Command {
 const Command commands[] = {
     {"bmp", inspectBmp, "bmp FILE [--pixels OUT]"},
     {"life", inspectLife, "life STEPS"},
+    {"scene", inspectScene, "scene FILE"},
     {"tga", inspectTga, "tga FILE [--indices OUT] [--palette OUT]"},
     {"texture", inspectTexture, "texture FILE"},
 };

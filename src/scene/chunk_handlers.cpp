@@ -1,0 +1,691 @@
+#include "scene/chunk_handlers.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "scene/scene.h"
+
+// ---- Reading ---------------------------------------------------------------
+
+static void readBytes(FILE* file, uint8_t* buffer, size_t size)
+{
+    const size_t got = fread(buffer, 1, size, file);
+    if (got < size)
+        memset(buffer + got, 0, size - got);
+}
+
+uint32_t readU16(FILE* file)
+{
+    uint8_t b[2];
+    readBytes(file, b, sizeof b);
+    return (uint32_t)b[0] | (uint32_t)b[1] << 8;
+}
+
+uint32_t readU32(FILE* file)
+{
+    uint8_t b[4];
+    readBytes(file, b, sizeof b);
+    return (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
+}
+
+// A NaN or infinity from a damaged file would spread into planes, normals and
+// the renderer's float-to-int steps; it reads as 0 instead.
+float readF32(FILE* file)
+{
+    const uint32_t bits = readU32(file);
+    float value;
+    memcpy(&value, &bits, sizeof value);
+    return std::isfinite(value) ? value : 0.0f;
+}
+
+int readName(FILE* file, char* buffer)
+{
+    int stored = 0;
+    for (;;) {
+        const int c = fgetc(file);
+        if (c == EOF) {
+            buffer[stored] = '\0';
+            return stored < SCENE_NAME_SIZE - 1;
+        }
+        // The first byte past 63 characters is consumed and dropped.
+        if (c == 0 || stored == SCENE_NAME_SIZE - 1)
+            break;
+        buffer[stored++] = (char)c;
+    }
+    buffer[stored] = '\0';
+    return 0;
+}
+
+int32_t readTrackHeader(FILE* file)
+{
+    uint8_t ignored[10];
+    readBytes(file, ignored, sizeof ignored);
+    return (int32_t)(readU32(file) & 0xFFFFu);
+}
+
+int32_t readKeyHeader(FILE* file)
+{
+    const int32_t frame = (int32_t)(readU32(file) & 0xFFFFu);
+    const uint32_t flags = readU16(file);
+    // Tension, continuity and bias, one f32 for each of bits 0 to 2.
+    for (int bit = 0; bit < 3; bit++) {
+        if (flags & (1u << bit))
+            readU32(file);
+    }
+    return frame;
+}
+
+// Bytes of the chunk left behind the read position (0 when past its end).
+static long bytesLeft(FILE* file, long chunkEnd)
+{
+    const long position = ftell(file);
+    return position < 0 || position >= chunkEnd ? 0 : chunkEnd - position;
+}
+
+// Entries of `size` bytes that fit whole into the rest of the chunk, at most n.
+static int32_t entriesInChunk(FILE* file, long chunkEnd, int32_t n, long size)
+{
+    const long fit = bytesLeft(file, chunkEnd) / size;
+    return fit < n ? (int32_t)fit : n;
+}
+
+static char* copyName(const char* name)
+{
+    const size_t size = strlen(name) + 1;
+    char* copy = (char*)heapAlloc(size);
+    if (copy)
+        memcpy(copy, name, size);
+    return copy;
+}
+
+// ---- Name lookups: whole names, case-sensitive, first match ------------------
+
+static const char* materialName(int32_t i)
+{
+    return sceneLoader.scene->materials[i].name;
+}
+
+static const char* objectName(int32_t i)
+{
+    return sceneLoader.scene->objects[i].name;
+}
+
+static const char* cameraName(int32_t i)
+{
+    return sceneLoader.scene->cameras[i].name;
+}
+
+static const char* lightName(int32_t i)
+{
+    return sceneLoader.scene->lights[i].name;
+}
+
+// ---- Chunks read past --------------------------------------------------------
+
+static void skipBytes(FILE* file, size_t size)
+{
+    uint8_t ignored[16];
+    readBytes(file, ignored, size);
+}
+
+int skipValue16(FILE* file, long)
+{
+    skipBytes(file, 2);
+    return 0;
+}
+
+int skipValue24(FILE* file, long)
+{
+    skipBytes(file, 3);
+    return 0;
+}
+
+int skipValue32(FILE* file, long)
+{
+    skipBytes(file, 4);
+    return 0;
+}
+
+int skipPivot(FILE* file, long)
+{
+    skipBytes(file, 12);
+    return 0;
+}
+
+int skipNothing(FILE*, long)
+{
+    return 0;
+}
+
+int skipMapName(FILE* file, long)
+{
+    char name[SCENE_NAME_SIZE];
+    readName(file, name);
+    return 0;
+}
+
+// The lists below store nothing and their chunks have no children, so reading
+// stops at the chunk's end: a damaged count cannot make the loader crawl
+// through the rest of the file once per chunk.
+int skipPointFlags(FILE* file, long chunkEnd)
+{
+    const int32_t n = (int32_t)readU16(file);
+    const int32_t inChunk = entriesInChunk(file, chunkEnd, n, 2);
+    for (int32_t i = 0; i < inChunk; i++)
+        readU16(file);
+    return 0;
+}
+
+int skipSmoothGroups(FILE* file, long chunkEnd)
+{
+    const int32_t inChunk = entriesInChunk(file, chunkEnd, sceneLoader.lastFaceCount, 2);
+    for (int32_t i = 0; i < inChunk; i++)
+        readU16(file);
+    return 0;
+}
+
+static void skipKeys(FILE* file, long chunkEnd, int32_t n, size_t valueBytes)
+{
+    for (int32_t i = 0; i < n && bytesLeft(file, chunkEnd) > 0; i++) {
+        readKeyHeader(file);
+        skipBytes(file, valueBytes);
+    }
+}
+
+int skipColourTrack(FILE* file, long chunkEnd)
+{
+    skipKeys(file, chunkEnd, readTrackHeader(file), 12);
+    return 0;
+}
+
+int skipTrack(FILE* file, long chunkEnd)
+{
+    skipKeys(file, chunkEnd, readTrackHeader(file), 4);
+    return 0;
+}
+
+// ---- Names and record creators -----------------------------------------------
+
+// An object name cut short is accepted as read.
+int readNamedObject(FILE* file, long)
+{
+    readName(file, sceneLoader.currentName);
+    return 0;
+}
+
+// Takes the next record of an array in the filling pass; null when the file
+// holds more than the counting pass saw.
+template <typename T>
+static T* nextRecord(T* array, int32_t count, int32_t* index)
+{
+    if (*index >= count)
+        return nullptr;
+    return &array[(*index)++];
+}
+
+int readTriObject(FILE*, long)
+{
+    Scene* s = sceneLoader.scene;
+    if (sceneLoader.counting) {
+        s->objectCount++;
+        return 0;
+    }
+    MeshObject* o = nextRecord(s->objects, s->objectCount, &sceneLoader.objectIndex);
+    if (!o)
+        return -1;
+    sceneLoader.currentObject = o;
+    o->name = copyName(sceneLoader.currentName);
+    if (!o->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.objectNames, (int32_t)(o - s->objects), o->name, objectName);
+    return 0;
+}
+
+int readDirectLight(FILE* file, long)
+{
+    const float x = readF32(file), y = readF32(file), z = readF32(file);
+    Scene* s = sceneLoader.scene;
+    if (sceneLoader.counting) {
+        s->lightCount++;
+        return 0;
+    }
+    Light* l = nextRecord(s->lights, s->lightCount, &sceneLoader.lightIndex);
+    if (!l)
+        return -1;
+    sceneLoader.currentLight = l;
+    l->position[0] = x;
+    l->position[1] = z;
+    l->position[2] = y;
+    l->spot = 0;
+    l->name = copyName(sceneLoader.currentName);
+    if (!l->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.lightNames, (int32_t)(l - s->lights), l->name, lightName);
+    return 0;
+}
+
+int readCamera(FILE* file, long)
+{
+    float v[8];
+    for (float& f : v)
+        f = readF32(file);
+    Scene* s = sceneLoader.scene;
+    if (sceneLoader.counting) {
+        s->cameraCount++;
+        return 0;
+    }
+    Camera* c = nextRecord(s->cameras, s->cameraCount, &sceneLoader.cameraIndex);
+    if (!c)
+        return -1;
+    sceneLoader.currentCamera = c;
+    for (int i = 0; i < 3; i++) {
+        c->position[i] = v[i];
+        c->target[i] = v[3 + i];
+    }
+    c->bank = v[6];
+    c->lens = v[7];
+    c->name = copyName(sceneLoader.currentName);
+    if (!c->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.cameraNames, (int32_t)(c - s->cameras), c->name, cameraName);
+    return 0;
+}
+
+int readMaterialName(FILE* file, long)
+{
+    if (readName(file, sceneLoader.currentName))
+        return -1;
+    Scene* s = sceneLoader.scene;
+    if (sceneLoader.counting) {
+        s->materialCount++;
+        return 0;
+    }
+    Material* m = nextRecord(s->materials, s->materialCount, &sceneLoader.materialIndex);
+    if (!m)
+        return -1;
+    m->name = copyName(sceneLoader.currentName);
+    if (!m->name)
+        return -1;
+    nameIndexAdd(&sceneLoader.materialNames, (int32_t)(m - s->materials), m->name, materialName);
+    return 0;
+}
+
+// ---- Mesh data ---------------------------------------------------------------
+
+// The object the filling pass writes mesh data into, or null: in the counting
+// pass, and before the file's first triangle mesh.
+static MeshObject* meshTarget()
+{
+    return sceneLoader.counting ? nullptr : sceneLoader.currentObject;
+}
+
+// A point array is stored only once per object: a second one would leave the
+// faces pointing into freed vertices. Its count must fit in the chunk, which
+// bounds the allocation by the file's size.
+int readPointArray(FILE* file, long chunkEnd)
+{
+    const int32_t n = (int32_t)readU16(file);
+    if ((long)n * 12 > bytesLeft(file, chunkEnd))
+        return -1;
+    MeshObject* o = meshTarget();
+    if (o && (o->vertices || o->vertexCount))
+        o = nullptr;
+    if (o && n > 0) {
+        o->vertices = (MeshVertex*)heapCalloc((size_t)n, sizeof(MeshVertex));
+        if (!o->vertices)
+            return -1;
+        o->vertexCount = n;
+    }
+    for (int32_t i = 0; i < n; i++) {
+        const float x = readF32(file), y = readF32(file), z = readF32(file);
+        if (o) {
+            o->vertices[i].x = x;
+            o->vertices[i].y = z;
+            o->vertices[i].z = y;
+        }
+    }
+    return 0;
+}
+
+// Faces that no material group lists keep material 0 when materials exist,
+// else -1 (no usable material).
+int readFaceArray(FILE* file, long chunkEnd)
+{
+    const int32_t n = (int32_t)readU16(file);
+    sceneLoader.lastFaceCount = n;
+    if ((long)n * 8 > bytesLeft(file, chunkEnd))
+        return -1;
+    MeshObject* o = meshTarget();
+    if (o && (o->faces || o->faceCount))
+        o = nullptr;
+    if (o && n > 0) {
+        o->faces = (Face*)heapCalloc((size_t)n, sizeof(Face));
+        if (!o->faces)
+            return -1;
+        o->faceCount = n;
+    }
+    const int32_t unlisted = sceneLoader.scene->materialCount > 0 ? 0 : -1;
+    for (int32_t i = 0; i < n; i++) {
+        const uint32_t p = readU16(file), q = readU16(file), r = readU16(file);
+        readU16(file);
+        if (!o)
+            continue;
+        if ((int32_t)p >= o->vertexCount || (int32_t)q >= o->vertexCount || (int32_t)r >= o->vertexCount)
+            return -1;
+        Face* f = &o->faces[i];
+        f->material = unlisted;
+        f->corners[0] = &o->vertices[p];
+        f->corners[1] = &o->vertices[r];
+        f->corners[2] = &o->vertices[q];
+    }
+    return 0;
+}
+
+// Face indices beyond the object's faces, and entries that do not fit in the
+// chunk, are dropped.
+int readMaterialGroup(FILE* file, long chunkEnd)
+{
+    char name[SCENE_NAME_SIZE];
+    if (readName(file, name))
+        return -1;
+    MeshObject* o = meshTarget();
+    const int32_t material = o ? nameIndexFind(&sceneLoader.materialNames, name, materialName) : -1;
+    const int32_t n = entriesInChunk(file, chunkEnd, (int32_t)readU16(file), 2);
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t f = (int32_t)readU16(file);
+        if (o && f < o->faceCount)
+            o->faces[f].material = material;
+    }
+    return 0;
+}
+
+// Coordinates beyond the object's vertices, and entries that do not fit in the
+// chunk, are dropped; vertices without one keep u = v = 0.
+int readMappingCoordinates(FILE* file, long chunkEnd)
+{
+    const int32_t n = entriesInChunk(file, chunkEnd, (int32_t)readU16(file), 8);
+    MeshObject* o = meshTarget();
+    for (int32_t i = 0; i < n; i++) {
+        const float u = readF32(file), v = readF32(file);
+        if (o && i < o->vertexCount) {
+            o->vertices[i].u = u;
+            o->vertices[i].v = v;
+        }
+    }
+    return 0;
+}
+
+int readMeshMatrix(FILE* file, long)
+{
+    float v[12];
+    for (float& f : v)
+        f = readF32(file);
+    MeshObject* o = meshTarget();
+    if (!o)
+        return 0;
+    for (int row = 0; row < 4; row++) {
+        for (int col = 0; col < 3; col++)
+            o->matrix.m[4 * row + col] = v[3 * row + col];
+        o->matrix.m[4 * row + 3] = row == 3 ? 1.0f : 0.0f;
+    }
+    return 0;
+}
+
+// ---- Light details -----------------------------------------------------------
+
+static Light* lightTarget()
+{
+    return sceneLoader.counting ? nullptr : sceneLoader.currentLight;
+}
+
+int readSpotlight(FILE* file, long)
+{
+    float v[5];
+    for (float& f : v)
+        f = readF32(file);
+    Light* l = lightTarget();
+    if (!l)
+        return 0;
+    l->spot = 1;
+    l->spotTarget[0] = v[0];
+    l->spotTarget[1] = v[2];
+    l->spotTarget[2] = v[1];
+    l->hotspot = v[3];
+    l->falloff = v[4];
+    return 0;
+}
+
+static int readLightFloat(FILE* file, float Light::*field)
+{
+    const float value = readF32(file);
+    if (Light* l = lightTarget())
+        l->*field = value;
+    return 0;
+}
+
+int readInnerRange(FILE* file, long)
+{
+    return readLightFloat(file, &Light::innerRange);
+}
+
+int readOuterRange(FILE* file, long)
+{
+    return readLightFloat(file, &Light::outerRange);
+}
+
+int readMultiplier(FILE* file, long)
+{
+    return readLightFloat(file, &Light::multiplier);
+}
+
+int readLightOff(FILE*, long)
+{
+    if (Light* l = lightTarget())
+        l->off = 1;
+    return 0;
+}
+
+int readRayShadows(FILE*, long)
+{
+    if (Light* l = lightTarget())
+        l->rayShadows = 1;
+    return 0;
+}
+
+// colour x 255, truncated toward zero; the clamp keeps out-of-range file
+// values from overflowing the integer.
+static int32_t colourByte(float c)
+{
+    const float scaled = c * 255.0f;
+    if (scaled >= 2147483520.0f)
+        return INT32_MAX;
+    if (scaled <= -2147483520.0f)
+        return INT32_MIN;
+    return (int32_t)scaled;
+}
+
+int readFloatColour(FILE* file, long)
+{
+    float rgb[3];
+    for (float& f : rgb)
+        f = readF32(file);
+    if (sceneLoader.counting)
+        return 0;
+    const int32_t found = nameIndexFind(&sceneLoader.lightNames, sceneLoader.currentName, lightName);
+    if (found < 0)
+        return 0;
+    Light* l = &sceneLoader.scene->lights[found];
+    for (int i = 0; i < 3; i++) {
+        l->colour[i] = rgb[i];
+        l->colour255[i] = colourByte(rgb[i]);
+    }
+    return 0;
+}
+
+// ---- Keyframer ---------------------------------------------------------------
+
+int readSegment(FILE* file, long)
+{
+    sceneLoader.scene->firstFrame = (int32_t)readU32(file);
+    sceneLoader.scene->lastFrame = (int32_t)readU32(file);
+    return 0;
+}
+
+int readNodeId(FILE* file, long)
+{
+    sceneLoader.currentNodeId = (int32_t)readU16(file);
+    return 0;
+}
+
+int readObjectNodeTag(FILE* file, long chunkEnd)
+{
+    sceneLoader.nodeKind = NODE_OBJECT_TAG;
+    return walkChunks(file, chunkEnd);
+}
+
+int readCameraNodeTag(FILE* file, long chunkEnd)
+{
+    sceneLoader.nodeKind = NODE_CAMERA;
+    return walkChunks(file, chunkEnd);
+}
+
+int readTargetNodeTag(FILE* file, long chunkEnd)
+{
+    sceneLoader.nodeKind = NODE_CAMERA_TARGET;
+    return walkChunks(file, chunkEnd);
+}
+
+int readNodeHeader(FILE* file, long)
+{
+    if (readName(file, sceneLoader.nodeName))
+        return -1;
+    skipBytes(file, 4);
+    const int32_t parent = (int32_t)readU16(file);
+    if (sceneLoader.counting)
+        return 0;
+    if (sceneLoader.nodeKind == NODE_OBJECT_TAG) {
+        sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.objectNames, sceneLoader.nodeName, objectName);
+        sceneLoader.nodeArray = NODE_ARRAY_OBJECTS;
+        if (sceneLoader.nodeIndex >= 0) {
+            MeshObject* o = &sceneLoader.scene->objects[sceneLoader.nodeIndex];
+            o->nodeId = sceneLoader.currentNodeId;
+            o->parentId = parent;
+        }
+        sceneLoader.nodeKind = NODE_OBJECT;
+    } else {
+        sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.cameraNames, sceneLoader.nodeName, cameraName);
+        sceneLoader.nodeArray = NODE_ARRAY_CAMERAS;
+    }
+    return 0;
+}
+
+// The node the tracks of the filling pass write to, when nodeIndex is valid for
+// the array this kind of node indexes.
+static MeshObject* trackObject()
+{
+    if (sceneLoader.counting || sceneLoader.nodeKind != NODE_OBJECT
+        || sceneLoader.nodeArray != NODE_ARRAY_OBJECTS || sceneLoader.nodeIndex < 0
+        || sceneLoader.nodeIndex >= sceneLoader.scene->objectCount)
+        return nullptr;
+    return &sceneLoader.scene->objects[sceneLoader.nodeIndex];
+}
+
+static Camera* trackCamera()
+{
+    if (sceneLoader.counting
+        || (sceneLoader.nodeKind != NODE_CAMERA && sceneLoader.nodeKind != NODE_CAMERA_TARGET)
+        || sceneLoader.nodeArray != NODE_ARRAY_CAMERAS || sceneLoader.nodeIndex < 0
+        || sceneLoader.nodeIndex >= sceneLoader.scene->cameraCount)
+        return nullptr;
+    return &sceneLoader.scene->cameras[sceneLoader.nodeIndex];
+}
+
+// Allocates `count` arrays of n floats into the given slots. The key count must
+// fit in the chunk at the smallest key size, which bounds the allocation by
+// the file's size. Slots are filled as they succeed so a failed load frees them.
+static int allocateTrack(float** slots[], int count, int32_t n, FILE* file, long chunkEnd, long keyBytes)
+{
+    if ((long)n * keyBytes > bytesLeft(file, chunkEnd))
+        return 0;
+    for (int i = 0; i < count; i++) {
+        *slots[i] = (float*)heapAlloc((size_t)n * sizeof(float));
+        if (!*slots[i])
+            return 0;
+    }
+    return 1;
+}
+
+// Where a position track goes: the record's frames, x, y and z arrays and its
+// key count.
+struct PositionSlots {
+    float** arrays[4];
+    int32_t* keyCount;
+};
+
+static PositionSlots positionSlots(float** frames, float** x, float** y, float** z, int32_t* keyCount)
+{
+    return PositionSlots{{frames, x, y, z}, keyCount};
+}
+
+// A record keeps the first track of each kind that it receives; later ones are
+// read and dropped, so no array is lost. A track with no keys stores nothing.
+int readPositionTrack(FILE* file, long chunkEnd)
+{
+    const int32_t n = readTrackHeader(file);
+    PositionSlots to = {{nullptr, nullptr, nullptr, nullptr}, nullptr};
+    if (MeshObject* o = trackObject()) {
+        if (!o->positionFrames)
+            to = positionSlots(&o->positionFrames, &o->positionX, &o->positionY, &o->positionZ, &o->positionKeyCount);
+    } else if (Camera* c = trackCamera()) {
+        if (sceneLoader.nodeKind == NODE_CAMERA_TARGET && !c->targetFrames)
+            to = positionSlots(&c->targetFrames, &c->targetX, &c->targetY, &c->targetZ, &c->targetKeyCount);
+        else if (sceneLoader.nodeKind == NODE_CAMERA && !c->positionFrames)
+            to = positionSlots(&c->positionFrames, &c->positionX, &c->positionY, &c->positionZ, &c->positionKeyCount);
+    }
+    if (!to.keyCount || n == 0) {
+        skipKeys(file, chunkEnd, n, 12);
+        return 0;
+    }
+    if (!allocateTrack(to.arrays, 4, n, file, chunkEnd, 6 + 12))
+        return -1;
+    *to.keyCount = n;
+    sceneLoader.keyIndex = 0;
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t frame = readKeyHeader(file);
+        const float x = readF32(file), y = readF32(file), z = readF32(file);
+        const int32_t k = sceneLoader.keyIndex++;
+        (*to.arrays[0])[k] = (float)frame;
+        (*to.arrays[1])[k] = x;
+        (*to.arrays[2])[k] = z;
+        (*to.arrays[3])[k] = y;
+    }
+    return 0;
+}
+
+int readRotationTrack(FILE* file, long chunkEnd)
+{
+    const int32_t n = readTrackHeader(file);
+    MeshObject* o = trackObject();
+    if (!o || o->rotationFrames || n == 0) {
+        skipKeys(file, chunkEnd, n, 16);
+        return 0;
+    }
+    float** slots[5] = {&o->rotationFrames, &o->rotationAngle, &o->rotationAxisX, &o->rotationAxisY,
+                        &o->rotationAxisZ};
+    if (!allocateTrack(slots, 5, n, file, chunkEnd, 6 + 16))
+        return -1;
+    o->rotationKeyCount = n;
+    sceneLoader.keyIndex = 0;
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t frame = readKeyHeader(file);
+        const float angle = readF32(file), x = readF32(file), y = readF32(file), z = readF32(file);
+        const int32_t k = sceneLoader.keyIndex++;
+        o->rotationFrames[k] = (float)frame;
+        o->rotationAngle[k] = angle;
+        o->rotationAxisX[k] = x;
+        o->rotationAxisY[k] = z;
+        o->rotationAxisZ[k] = y;
+    }
+    return 0;
+}
