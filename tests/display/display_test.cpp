@@ -162,6 +162,7 @@ TEST_F(Display, LockRefusesWhatCannotHoldTheFrame)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        windowDestroy(window);
         headlessReset(nullptr);
         window = windowCreate("test", W, H, windowDefaultProc);
         headless.bitCount = c.bitCount;
@@ -174,9 +175,7 @@ TEST_F(Display, LockRefusesWhatCannotHoldTheFrame)
         EXPECT_EQ(headless.unlockCalls, c.unlocks);
         EXPECT_EQ(display.useFirstStaging, 0);
         displayRelease();
-        windowDestroy(window);
     }
-    window = windowCreate("test", W, H, windowDefaultProc);
 }
 
 TEST_F(Display, PresentRetriesBusyDeviceAndRestoresLostSurfaces)
@@ -198,6 +197,7 @@ TEST_F(Display, PresentRetriesBusyDeviceAndRestoresLostSurfaces)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        windowDestroy(window);
         headlessReset(nullptr);
         window = windowCreate("test", W, H, windowDefaultProc);
         ASSERT_EQ(displayInit(window, W, H), 1);
@@ -210,9 +210,7 @@ TEST_F(Display, PresentRetriesBusyDeviceAndRestoresLostSurfaces)
         EXPECT_EQ(headless.framesPresented, c.shown);
         EXPECT_EQ(display.useFirstStaging, 1);
         displayRelease();
-        windowDestroy(window);
     }
-    window = windowCreate("test", W, H, windowDefaultProc);
 }
 
 TEST_F(Display, RestoreStopsAtTheFirstFailure)
