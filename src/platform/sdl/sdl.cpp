@@ -80,8 +80,13 @@ Window* windowCreate(const char* title, int32_t width, int32_t height, WindowPro
         snprintf(sdl.error, sizeof sdl.error, "out of memory");
         return nullptr;
     }
-    window->sdl = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
-                                   SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    // Full screen on the desktop's own mode; the picture is scaled to it (see
+    // videoSetMode). The window is also made at the desktop's size in its
+    // corner, because without a window manager nobody resizes it later.
+    SDL_Rect desktop = {0, 0, width, height};
+    SDL_GetDisplayBounds(0, &desktop);
+    window->sdl = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
+                                   SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (!window->sdl) {
         setError("SDL_CreateWindow");
         free(window);
@@ -312,17 +317,12 @@ Video* videoOpen(Window* window)
     return video;
 }
 
-// The exclusive mode of old becomes a desktop-sized full-screen window showing
-// a width x height picture scaled up with whole nearest pixels.
+// The exclusive mode of old becomes the desktop-sized full-screen window
+// showing a width x height picture, scaled up with nearest pixels and centred.
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
     if (bitCount != 32) {
         snprintf(sdl.error, sizeof sdl.error, "only 32 bits per pixel are supported");
-        return 0;
-    }
-    SDL_Window* window = SDL_RenderGetWindow(video->renderer);
-    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-        setError("SDL_SetWindowFullscreen");
         return 0;
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
