@@ -68,6 +68,14 @@ Window* windowCreate(const char* title, int32_t width, int32_t height, WindowPro
             return nullptr;
         }
         atexit(SDL_Quit);
+        // With no screen to be had SDL falls back to drivers that draw into
+        // nothing; a program running there would show nothing to anyone.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) {
+            snprintf(sdl.error, sizeof sdl.error, "no display: SDL found only the '%s' video driver",
+                     driver ? driver : "(none)");
+            return nullptr;
+        }
         sdl.timerEvent = SDL_RegisterEvents(1);
         if (sdl.timerEvent == (Uint32)-1) {
             setError("SDL_RegisterEvents");
@@ -298,9 +306,10 @@ static void surfaceFree(Surface* surface)
 
 Video* videoOpen(Window* window)
 {
+    // Without a window the reason it could not be made is already recorded.
     if (!window) {
-        snprintf(sdl.error + strlen(sdl.error), sizeof sdl.error - strlen(sdl.error), "%sno window",
-                 sdl.error[0] ? "; " : "");
+        if (!sdl.error[0])
+            snprintf(sdl.error, sizeof sdl.error, "no window");
         return nullptr;
     }
     Video* video = (Video*)calloc(1, sizeof(Video));
@@ -379,10 +388,10 @@ Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
 {
+    // A lost staging surface still locks: its texture keeps a copy in memory,
+    // and the blit that follows reports the loss and has it restored.
     if (!surface->texture)
         return SURFACE_FAILED;
-    if (surface->lost)
-        return SURFACE_LOST;
     int pitch;
     if (SDL_LockTexture(surface->texture, nullptr, &lock->pixels, &pitch) != 0)
         return SURFACE_FAILED;
