@@ -7,9 +7,9 @@ set -u
 program=$1
 workdir=$2
 
-for tool in Xvfb xvfb-run xdotool timeout; do
+for tool in Xvfb xvfb-run xauth xdotool timeout; do
     if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed (scripts/deps.sh installs xvfb and xdotool)"
+        echo "SKIP: $tool is not installed (scripts/deps.sh installs xvfb, xauth and xdotool)"
         exit 77
     fi
 done

@@ -1,6 +1,6 @@
 // The headless backend: no window system and no screen. Messages come from a
-// script, surfaces are plain memory, and tests can look at every frame that
-// was presented and make any platform call fail.
+// script, surfaces are plain memory, and tests can read the last frame that
+// was presented and make platform calls fail.
 #pragma once
 
 #include <cstddef>
