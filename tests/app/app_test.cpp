@@ -399,6 +399,21 @@ TEST_F(App, CellsSitAHundredUnitsApartAroundTheOrigin)
     }
 }
 
+TEST_F(App, ClosingTheWindowReleasesTheDisplayAndQuitsWithZero)
+{
+    // What the window manager's close button sends, without the Esc key.
+    Window* window = windowCreate("test", screenWidth, screenHeight, windowProc);
+    ASSERT_EQ(displayInit(window, screenWidth, screenHeight), 1);
+    EXPECT_EQ(windowProc(window, MSG_CLOSE, 0, 0), 0);
+    EXPECT_EQ(headless.window, nullptr);
+    EXPECT_EQ(display.video, nullptr);
+    EXPECT_EQ(headless.quitPosted, 1);
+    EXPECT_EQ(headless.exitCode, 0);
+    Message message;
+    EXPECT_EQ(messageGet(&message), 0);
+    EXPECT_EQ(message.wParam, 0u);
+}
+
 TEST_F(App, OtherMessagesGoToTheDefaultHandling)
 {
     EXPECT_EQ(windowProc(nullptr, 0x000F, 0, 0), 0);
