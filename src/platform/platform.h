@@ -31,3 +31,109 @@ void heapHookReset();
 // cannot be opened.
 FILE* fileOpen(const char* path, const char* mode);
 int fileExists(const char* path);
+
+// ---- Window, timer and input -----------------------------------------------
+// One window with a window procedure, fed by a message loop on the one thread.
+// Message numbers follow the window system the program was first written for.
+enum {
+    MSG_DESTROY = 0x0002,
+    MSG_CLOSE = 0x0010,
+    MSG_KEYDOWN = 0x0100,
+    MSG_TIMER = 0x0113,
+};
+
+// Virtual-key codes carried by MSG_KEYDOWN in `wParam`.
+enum {
+    KEY_ESCAPE = 0x1B,
+    KEY_END = 0x23,
+    KEY_HOME = 0x24,
+    KEY_LEFT = 0x25,
+    KEY_UP = 0x26,
+    KEY_RIGHT = 0x27,
+    KEY_DOWN = 0x28,
+    KEY_INSERT = 0x2D,
+    KEY_DELETE = 0x2E,
+    KEY_F12 = 0x7B,
+};
+
+struct Window;
+typedef intptr_t (*WindowProc)(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+struct Message {
+    Window* window;
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
+// Creates the window, not yet visible, `width` x `height` without caption.
+// Returns null when the window system cannot be had (platformError says why).
+Window* windowCreate(const char* title, int32_t width, int32_t height, WindowProc proc);
+void windowShow(Window* window);
+// Sends MSG_DESTROY to the window procedure, stops the window's timer and
+// frees the window.
+void windowDestroy(Window* window);
+// MSG_CLOSE destroys the window; every other message is ignored (result 0).
+intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// Posts MSG_TIMER to the window every `milliseconds`. At most one timer
+// message waits in the queue at any time, so a slow frame builds no backlog.
+int timerStart(Window* window, uint32_t milliseconds);
+
+// Waits for the next message. Returns 0 once the quit message was posted
+// (its exit code in `wParam`), otherwise 1.
+int messageGet(Message* message);
+void messageDispatch(const Message* message);
+// Calls the window procedure at once and returns its result.
+intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+void messagePostQuit(int32_t exitCode);
+
+// The cursor is hidden while the program looks with the mouse. Reading it
+// gives the position last set plus the motion made since; setting it
+// re-centres.
+void cursorShow(int show);
+void cursorGet(int32_t* x, int32_t* y);
+void cursorSet(int32_t x, int32_t y);
+
+// The reason of the last window or video failure, never null.
+const char* platformError();
+
+// ---- Video surfaces ----------------------------------------------------------
+// A screen mode with a flipping chain (primary surface and its back buffer) and
+// off-screen staging surfaces that frames are written into, blitted to the back
+// buffer and flipped to the screen.
+enum {
+    SURFACE_OK = 0,
+    SURFACE_LOST = 1,         // the surface memory is gone: restore it
+    SURFACE_STILL_DRAWING = 2, // the device is busy: try again
+    SURFACE_FAILED = 3,
+};
+
+struct Video;
+struct Surface;
+
+// What a lock gives: the memory of the top row, the bytes from one row to the
+// next (at least width * 4 for 32 bits per pixel) and the bits per pixel.
+struct SurfaceLock {
+    void* pixels;
+    int32_t pitch;
+    int32_t bitCount;
+};
+
+// Set-up: every call returns null or 0 on failure (platformError says why).
+Video* videoOpen(Window* window);
+int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount);
+Surface* surfaceCreatePrimary(Video* video);
+Surface* surfaceBackBuffer(Surface* primary);
+Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height);
+
+int32_t surfaceLock(Surface* surface, SurfaceLock* lock);
+int32_t surfaceUnlock(Surface* surface);
+// Copies the rectangle (0, 0, width, height) of `source` to (0, 0) of `target`.
+int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height);
+// Shows the back buffer of the primary surface.
+int32_t surfaceFlip(Surface* primary);
+int32_t surfaceRestore(Surface* surface);
+// The back buffer is part of its primary surface and is not released alone.
+void surfaceRelease(Surface* surface);
+void videoRelease(Video* video);

@@ -1,0 +1,68 @@
+// Application shell: the built-in settings, the application state, the start-up
+// sequence with its log, the window procedure and the frame tick.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "life/life.h"
+#include "math/geometry.h"
+#include "platform/platform.h"
+#include "scene/scene.h"
+
+// Built-in settings: there is no settings file.
+constexpr int32_t screenWidth = 640;
+constexpr int32_t screenHeight = 480;
+// Bilinear filtering on (1) or off (0); starts at 1, toggled by End.
+extern int32_t filteringEnabled;
+
+// The application state, one instance, set up by appMain and changed only by
+// the window procedure.
+struct AppState {
+    Window* window;
+    Matrix4 cameraMatrix; // camera pose: mouse yaw and the arrow keys change it
+    Matrix4 viewMatrix;   // cameraMatrix with the pitch applied, rebuilt every tick
+    float pitchAngle;     // radians, accumulated from vertical mouse motion
+    int32_t screenCentreX;
+    int32_t screenCentreY;
+    Scene* scene;
+    LifeGrid* grid;
+    uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
+    int32_t generationCount;
+    int32_t autoIterate;
+    int32_t screenshotRequested; // set by F12, served by the next tick
+    int32_t graphRequested;      // set by Home, served by the next tick
+};
+extern AppState app;
+
+// Radians per pixel of mouse motion (the float nearest 1/300), world units per
+// arrow-key press and between neighbouring cells.
+constexpr float mouseFactor = 0.0033333334f;
+constexpr float moveStep = 30.0f;
+constexpr float cellSpacing = 100.0f;
+
+// Engine.log: logStart empties it and writes the heading; logLine appends one
+// line. Each call opens and closes the file, so the log is whole after every
+// line; a log that cannot be opened is skipped silently.
+void logStart();
+void logLine(const char* text);
+
+// The entry point: starts up, runs the message loop and shuts down. Returns 0
+// when a start-up stage fails, otherwise the quit message's exit code.
+int appMain();
+
+intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// The key table: what one key-down message with this virtual-key code does.
+void handleKey(uint32_t key);
+
+// One timer message: mouse look, clear, auto-iteration, present, screenshot.
+void frameTick();
+// The model matrix of the cell at (x, y, z): identity with the translation
+// ((x - 32) * 100, (y - 32) * 100, z * 100), centring the board on the origin.
+void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model);
+// The overlay's generation text, "%dst Iteration", "%dnd Iteration" or
+// "%dth Iteration" by the count's last decimal digit.
+void generationText(char* text, size_t size, int32_t count);
+// Writes the framebuffer, whose pixels hold blue in bits 16-23, to the first
+// free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
+int saveScreenshot(uint32_t* framebuffer);

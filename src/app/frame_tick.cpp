@@ -1,0 +1,84 @@
+#include <cstring>
+
+#include "app/app.h"
+#include "display/display.h"
+#include "image/image.h"
+
+// One frame, in a fixed order; nothing here measures time, so mouse look and
+// auto-iteration advance once per timer message whatever its delay.
+void frameTick()
+{
+    // Mouse look: the yaw accumulates in the camera, the pitch is applied
+    // afresh to a copy every tick and never enters the camera.
+    int32_t cursorX;
+    int32_t cursorY;
+    cursorGet(&cursorX, &cursorY);
+    cursorSet(screenWidth >> 1, screenHeight >> 1);
+    const int32_t dx = cursorX - app.screenCentreX;
+    const int32_t dy = cursorY - app.screenCentreY;
+    matRotateY(&app.cameraMatrix, (float)dx * mouseFactor);
+    app.viewMatrix = app.cameraMatrix;
+    app.pitchAngle = app.pitchAngle - (float)dy * mouseFactor;
+    matRotateX(&app.viewMatrix, app.pitchAngle);
+
+    memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
+    if (app.autoIterate) {
+        lifeStep(app.grid);
+        app.generationCount++;
+    }
+
+    // A request is served at most once per tick, however often it was made.
+    if (app.graphRequested)
+        app.graphRequested = 0;
+
+    // A failed lock drops this frame; the next tick tries again.
+    void* pixels;
+    int32_t pitch;
+    if (displayLock(&pixels, &pitch)) {
+        displayCopyFrame(pixels, pitch, app.framebuffer);
+        displayPresent();
+    }
+
+    // The frame was shown already, so swapping red and blue for the BMP writer
+    // never reaches the screen. A failed write is not retried.
+    if (app.screenshotRequested) {
+        const size_t count = (size_t)screenWidth * screenHeight;
+        for (size_t i = 0; i < count; i++) {
+            const uint32_t old = app.framebuffer[i];
+            app.framebuffer[i] = (old & 0x00FF00) | ((old >> 16) & 0xFF) | ((old & 0xFF) << 16);
+        }
+        saveScreenshot(app.framebuffer);
+        app.screenshotRequested = 0;
+    }
+}
+
+void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model)
+{
+    matIdentity(model);
+    model->m[12] = (float)(x - 32) * cellSpacing;
+    model->m[13] = (float)(y - 32) * cellSpacing;
+    model->m[14] = (float)z * cellSpacing;
+}
+
+void generationText(char* text, size_t size, int32_t count)
+{
+    // Only the last decimal digit picks the suffix: 11 is "11st", 12 "12nd".
+    const int32_t digit = count % 10;
+    const char* format = digit == 1 ? "%dst Iteration" : digit == 2 ? "%dnd Iteration" : "%dth Iteration";
+    snprintf(text, size, format, count);
+}
+
+int saveScreenshot(uint32_t* framebuffer)
+{
+    // "%2x": 0-15 give a blank and one digit, 256 and up three or more.
+    char name[32];
+    for (uint32_t n = 0;; n++) {
+        snprintf(name, sizeof name, "Screenshot%2x.bmp", n);
+        if (!fileExists(name))
+            break;
+        if (n == UINT32_MAX)
+            return 0;
+    }
+    const Image image = {framebuffer, screenWidth, screenHeight};
+    return writeBmp(name, &image);
+}

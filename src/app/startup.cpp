@@ -1,0 +1,72 @@
+#include <cstring>
+
+#include "app/app.h"
+#include "display/display.h"
+
+AppState app;
+int32_t filteringEnabled;
+
+// Start-up runs its stages strictly in order, each announced in Engine.log, so
+// the log's last line tells how far it came. A failed stage ends the program
+// with exit code 0 at once and releases nothing.
+int appMain()
+{
+    memset(&app, 0, sizeof app);
+    filteringEnabled = 1;
+
+    logStart();
+
+    // A window that cannot be had is not a stage of its own: without it the
+    // display set-up fails below and ends the program there.
+    app.window = windowCreate("Veltrix - Engine 3.0 (The game of life)", screenWidth, screenHeight, windowProc);
+    if (app.window) {
+        windowShow(app.window);
+        cursorShow(0);
+    }
+
+    // The roll is the float one step below pi in magnitude (bits 0xC0490FDA),
+    // so the camera is turned upside down all but a hair.
+    matIdentity(&app.cameraMatrix);
+    matRotateZ(&app.cameraMatrix, -3.1415925f);
+    matTranslate(&app.cameraMatrix, 0.0f, -30.0f, -50.0f);
+    app.pitchAngle = 0.0f;
+
+    logLine("Init life (from file 'Life.ini') ...");
+    loadRules();
+    app.grid = loadLife("Life.ini");
+    if (!app.grid)
+        return 0;
+    logLine("    OK");
+
+    // Every frame needs the whole display, so a display that cannot be set up
+    // ends the program like a failed stage, after its line and the reason.
+    const int displayReady = displayInit(app.window, screenWidth, screenHeight);
+    logLine("DDraw is running..");
+    if (!displayReady) {
+        char reason[512];
+        snprintf(reason, sizeof reason, "    Display failed: %s", platformError());
+        logLine(reason);
+        return 0;
+    }
+
+    logLine("Locking some memory ...");
+    app.framebuffer = (uint32_t*)heapAlloc((size_t)screenWidth * screenHeight * 4);
+    if (!app.framebuffer)
+        return 0;
+    logLine("    OK");
+
+    logLine("Rendering !");
+    timerStart(app.window, 20);
+    cursorSet(screenWidth >> 1, screenHeight >> 1);
+    app.screenCentreX = screenWidth >> 1;
+    app.screenCentreY = screenHeight >> 1;
+
+    Message message;
+    while (messageGet(&message))
+        messageDispatch(&message);
+
+    // The display went with the window (MSG_DESTROY).
+    heapFree(app.framebuffer);
+    app.framebuffer = nullptr;
+    return (int)message.wParam;
+}

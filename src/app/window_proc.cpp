@@ -1,0 +1,64 @@
+#include <cmath>
+
+#include "app/app.h"
+#include "display/display.h"
+
+intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    switch (message) {
+    case MSG_DESTROY:
+        displayRelease();
+        messagePostQuit(0);
+        return 0;
+    case MSG_KEYDOWN:
+        handleKey((uint32_t)wParam);
+        return 0;
+    case MSG_TIMER:
+        frameTick();
+        return 0;
+    default:
+        return windowDefaultProc(window, message, wParam, lParam);
+    }
+}
+
+// Moves act in the camera's own frame (matTranslate pre-multiplies); Up and
+// Down follow the pitched forward axis (0, -sin, cos). Auto-repeat repeats.
+void handleKey(uint32_t key)
+{
+    switch (key) {
+    case KEY_ESCAPE:
+        cursorShow(1);
+        messageSend(app.window, MSG_CLOSE, 0, 0);
+        break;
+    case KEY_END:
+        filteringEnabled = filteringEnabled == 0 ? 1 : 0;
+        break;
+    case KEY_HOME:
+        app.graphRequested = 1;
+        break;
+    case KEY_LEFT:
+        matTranslate(&app.cameraMatrix, -moveStep, 0.0f, 0.0f);
+        break;
+    case KEY_UP:
+        matTranslate(&app.cameraMatrix, 0.0f, -moveStep * sinf(app.pitchAngle), moveStep * cosf(app.pitchAngle));
+        break;
+    case KEY_RIGHT:
+        matTranslate(&app.cameraMatrix, moveStep, 0.0f, 0.0f);
+        break;
+    case KEY_DOWN:
+        matTranslate(&app.cameraMatrix, 0.0f, moveStep * sinf(app.pitchAngle), -moveStep * cosf(app.pitchAngle));
+        break;
+    case KEY_INSERT:
+        lifeStep(app.grid);
+        app.generationCount++;
+        break;
+    case KEY_DELETE:
+        app.autoIterate = app.autoIterate == 0 ? 1 : 0;
+        break;
+    case KEY_F12:
+        app.screenshotRequested = 1;
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,370 @@
+#include "platform/headless/headless.h"
+
+#include <cstdlib>
+#include <cstring>
+
+HeadlessState headless;
+
+struct Window {
+    WindowProc proc;
+    int32_t width;
+    int32_t height;
+};
+
+struct Video {
+    int32_t width;
+    int32_t height;
+};
+
+enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
+
+struct Surface {
+    int32_t kind;
+    int32_t width;
+    int32_t height;
+    int32_t pitch;
+    uint8_t* memory;
+    Surface* backBuffer; // primary only
+    int32_t locked;
+};
+
+static const char* lastError = "";
+
+// Records the call and tells whether the test asked it to fail.
+static int fails(const char* name)
+{
+    if (headless.traceCount < HEADLESS_TRACE)
+        headless.trace[headless.traceCount] = name;
+    headless.traceCount++;
+    if (headless.failCall && strcmp(headless.failCall, name) == 0) {
+        lastError = "headless failure injected";
+        return 1;
+    }
+    return 0;
+}
+
+static int32_t nextCode(HeadlessCodes* codes)
+{
+    if (codes->next < codes->count && codes->next < 16)
+        return codes->codes[codes->next++];
+    return SURFACE_OK;
+}
+
+void headlessReset(const Script* script)
+{
+    free(headless.frame);
+    memset(&headless, 0, sizeof headless);
+    headless.script = script;
+    headless.cursorVisible = 1;
+    headless.bitCount = 32;
+    lastError = "";
+}
+
+const char* platformError()
+{
+    return lastError;
+}
+
+// ---- Window system -------------------------------------------------------------
+
+Window* windowCreate(const char*, int32_t width, int32_t height, WindowProc proc)
+{
+    if (fails("windowCreate"))
+        return nullptr;
+    Window* window = (Window*)calloc(1, sizeof(Window));
+    if (!window) {
+        lastError = "out of memory";
+        return nullptr;
+    }
+    window->proc = proc;
+    window->width = width;
+    window->height = height;
+    headless.window = window;
+    return window;
+}
+
+void windowShow(Window*)
+{
+    fails("windowShow");
+}
+
+void windowDestroy(Window* window)
+{
+    fails("windowDestroy");
+    window->proc(window, MSG_DESTROY, 0, 0);
+    headless.timerMilliseconds = 0;
+    if (headless.window == window)
+        headless.window = nullptr;
+    free(window);
+}
+
+intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t, intptr_t)
+{
+    if (message == MSG_CLOSE)
+        windowDestroy(window);
+    return 0;
+}
+
+int timerStart(Window*, uint32_t milliseconds)
+{
+    if (fails("timerStart"))
+        return 0;
+    headless.timerMilliseconds = milliseconds;
+    return 1;
+}
+
+// Plays the script one message at a time. Mouse steps only move the cursor.
+// When the script has run out, the window gets Esc; without a window the loop
+// ends as if the quit message had come.
+int messageGet(Message* message)
+{
+    memset(message, 0, sizeof *message);
+    message->window = headless.window;
+    for (;;) {
+        if (headless.quitPosted || !headless.window) {
+            message->wParam = (uintptr_t)headless.exitCode;
+            return 0;
+        }
+        const Script* script = headless.script;
+        if (!script || headless.step >= script->stepCount) {
+            message->message = MSG_KEYDOWN;
+            message->wParam = KEY_ESCAPE;
+            return 1;
+        }
+        const ScriptStep* step = &script->steps[headless.step];
+        if (step->kind == SCRIPT_MOUSE) {
+            headless.cursorX = headless.centreX + step->dx;
+            headless.cursorY = headless.centreY + step->dy;
+            headless.step++;
+            continue;
+        }
+        if (headless.stepDone >= step->count) {
+            headless.step++;
+            headless.stepDone = 0;
+            continue;
+        }
+        headless.stepDone++;
+        if (step->kind == SCRIPT_TICK) {
+            // Like a real timer, no timer message comes before the timer runs.
+            if (!headless.timerMilliseconds)
+                continue;
+            message->message = MSG_TIMER;
+        } else {
+            message->message = MSG_KEYDOWN;
+            message->wParam = (uintptr_t)(uint32_t)step->code;
+        }
+        return 1;
+    }
+}
+
+void messageDispatch(const Message* message)
+{
+    if (message->window)
+        message->window->proc(message->window, message->message, message->wParam, message->lParam);
+}
+
+intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (!window)
+        return 0;
+    return window->proc(window, message, wParam, lParam);
+}
+
+void messagePostQuit(int32_t exitCode)
+{
+    headless.quitPosted = 1;
+    headless.exitCode = exitCode;
+}
+
+void cursorShow(int show)
+{
+    headless.cursorVisible = show ? 1 : 0;
+}
+
+void cursorGet(int32_t* x, int32_t* y)
+{
+    *x = headless.cursorX;
+    *y = headless.cursorY;
+}
+
+void cursorSet(int32_t x, int32_t y)
+{
+    headless.cursorX = headless.centreX = x;
+    headless.cursorY = headless.centreY = y;
+}
+
+// ---- Video ----------------------------------------------------------------------
+
+static Surface* surfaceNew(int32_t kind, int32_t width, int32_t height, int32_t pitch)
+{
+    Surface* surface = (Surface*)calloc(1, sizeof(Surface));
+    uint8_t* memory = (uint8_t*)calloc((size_t)pitch * (size_t)height, 1);
+    if (!surface || !memory) {
+        free(surface);
+        free(memory);
+        lastError = "out of memory";
+        return nullptr;
+    }
+    surface->kind = kind;
+    surface->width = width;
+    surface->height = height;
+    surface->pitch = pitch;
+    surface->memory = memory;
+    return surface;
+}
+
+static void surfaceFree(Surface* surface)
+{
+    if (!surface)
+        return;
+    free(surface->memory);
+    free(surface);
+}
+
+Video* videoOpen(Window* window)
+{
+    if (!window) {
+        lastError = "no window";
+        return nullptr;
+    }
+    if (fails("videoOpen"))
+        return nullptr;
+    Video* video = (Video*)calloc(1, sizeof(Video));
+    if (!video)
+        lastError = "out of memory";
+    return video;
+}
+
+int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
+{
+    if (fails("videoSetMode"))
+        return 0;
+    if (width < 1 || height < 1 || width > 8192 || height > 8192 || bitCount != 32) {
+        lastError = "unsupported mode";
+        return 0;
+    }
+    video->width = width;
+    video->height = height;
+    return 1;
+}
+
+Surface* surfaceCreatePrimary(Video* video)
+{
+    if (fails("surfaceCreatePrimary"))
+        return nullptr;
+    Surface* primary = surfaceNew(SURFACE_PRIMARY, video->width, video->height, video->width * 4);
+    if (!primary)
+        return nullptr;
+    primary->backBuffer = surfaceNew(SURFACE_BACK, video->width, video->height, video->width * 4);
+    if (!primary->backBuffer) {
+        surfaceFree(primary);
+        return nullptr;
+    }
+    return primary;
+}
+
+Surface* surfaceBackBuffer(Surface* primary)
+{
+    if (fails("surfaceBackBuffer"))
+        return nullptr;
+    return primary->backBuffer;
+}
+
+Surface* surfaceCreateStaging(Video*, int32_t width, int32_t height)
+{
+    if (fails("surfaceCreateStaging"))
+        return nullptr;
+    if (width < 1 || height < 1 || width > 8192 || height > 8192) {
+        lastError = "unsupported size";
+        return nullptr;
+    }
+    return surfaceNew(SURFACE_STAGING, width, height, width * 4 + headless.padding);
+}
+
+int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
+{
+    fails("surfaceLock");
+    headless.lockCalls++;
+    const int32_t code = nextCode(&headless.lockCodes);
+    if (code != SURFACE_OK)
+        return code;
+    if (surface->locked)
+        return SURFACE_FAILED;
+    surface->locked = 1;
+    lock->pixels = surface->memory;
+    lock->pitch = surface->pitch;
+    lock->bitCount = headless.bitCount;
+    return SURFACE_OK;
+}
+
+int32_t surfaceUnlock(Surface* surface)
+{
+    fails("surfaceUnlock");
+    headless.unlockCalls++;
+    if (!surface->locked)
+        return SURFACE_FAILED;
+    surface->locked = 0;
+    return SURFACE_OK;
+}
+
+int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height)
+{
+    fails("surfaceBlit");
+    headless.blitCalls++;
+    const int32_t code = nextCode(&headless.blitCodes);
+    if (code != SURFACE_OK)
+        return code;
+    // A locked source, or a rectangle outside either surface, is refused.
+    if (source->locked || width > source->width || height > source->height || width > target->width ||
+        height > target->height)
+        return SURFACE_FAILED;
+    for (int32_t y = 0; y < height; y++)
+        memcpy(target->memory + (size_t)y * target->pitch, source->memory + (size_t)y * source->pitch,
+               (size_t)width * 4);
+    return SURFACE_OK;
+}
+
+int32_t surfaceFlip(Surface* primary)
+{
+    fails("surfaceFlip");
+    headless.flipCalls++;
+    const int32_t code = nextCode(&headless.flipCodes);
+    if (code != SURFACE_OK)
+        return code;
+    uint8_t* shown = primary->backBuffer->memory;
+    primary->backBuffer->memory = primary->memory;
+    primary->memory = shown;
+
+    const size_t bytes = (size_t)primary->width * primary->height * 4;
+    if (!headless.frame || headless.frameWidth != primary->width || headless.frameHeight != primary->height) {
+        free(headless.frame);
+        headless.frame = (uint32_t*)malloc(bytes);
+        headless.frameWidth = headless.frame ? primary->width : 0;
+        headless.frameHeight = headless.frame ? primary->height : 0;
+    }
+    if (headless.frame)
+        memcpy(headless.frame, shown, bytes);
+    headless.framesPresented++;
+    return SURFACE_OK;
+}
+
+int32_t surfaceRestore(Surface*)
+{
+    fails("surfaceRestore");
+    headless.restoreCalls++;
+    return nextCode(&headless.restoreCodes);
+}
+
+void surfaceRelease(Surface* surface)
+{
+    fails("surfaceRelease");
+    if (surface->kind == SURFACE_PRIMARY)
+        surfaceFree(surface->backBuffer);
+    surfaceFree(surface);
+}
+
+void videoRelease(Video* video)
+{
+    fails("videoRelease");
+    free(video);
+}

@@ -1,0 +1,102 @@
+// The headless backend: no window system and no screen. Messages come from a
+// script, surfaces are plain memory, and tests can read the last frame that
+// was presented and make platform calls fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// ---- Scripts -----------------------------------------------------------------
+enum {
+    SCRIPT_TICK = 1,  // `count` timer messages
+    SCRIPT_KEY = 2,   // `count` key-down messages with `code`
+    SCRIPT_MOUSE = 3, // the cursor stands (dx, dy) from the centre at the next look
+};
+
+struct ScriptStep {
+    int32_t kind;
+    int32_t count;
+    int32_t code;
+    int32_t dx;
+    int32_t dy;
+};
+
+struct Script {
+    ScriptStep* steps;
+    int32_t stepCount;
+    int32_t capacity;
+};
+
+enum { SCRIPT_MAX_COUNT = 1000000, SCRIPT_MAX_OFFSET = 1000000 };
+
+// Parses a script text of `size` bytes (it need not end in a zero):
+//   tick [N]        N timer messages, 1 when N is left out
+//   key NAME [N]    NAME is esc, end, home, left, up, right, down, ins, del,
+//                   f12 or a code 0xNN
+//   mouse DX DY     the cursor offset from the centre at the next tick
+// Blank lines and lines starting with # are skipped. N runs 0..1000000, DX and
+// DY -1000000..1000000. Returns 1 with the steps in `script`, or 0 with a
+// message naming the bad line in `error` and `script` empty.
+int scriptParse(const char* text, size_t size, Script* script, char* error, size_t errorSize);
+void scriptRelease(Script* script);
+
+// ---- The scripted machine ------------------------------------------------------
+struct HeadlessCodes {
+    int32_t codes[16]; // results given in turn before calls go back to SURFACE_OK
+    int32_t count;
+    int32_t next;
+};
+
+struct HeadlessSurface;
+
+enum { HEADLESS_TRACE = 64 };
+
+struct HeadlessState {
+    // Input: the script being played and how far it got.
+    const Script* script;
+    int32_t step;
+    int32_t stepDone;
+
+    // Window system.
+    Window* window;
+    int32_t cursorVisible;
+    int32_t cursorX;
+    int32_t cursorY;
+    int32_t centreX; // where the cursor was last set
+    int32_t centreY;
+    uint32_t timerMilliseconds; // 0: no timer
+    int32_t quitPosted;
+    int32_t exitCode;
+
+    // Faults to inject. A platform call whose trace name equals `failCall`
+    // fails (window and video set-up calls only); the code lists are handed out
+    // by lock, blit, flip and restore.
+    const char* failCall;
+    HeadlessCodes lockCodes;
+    HeadlessCodes blitCodes;
+    HeadlessCodes flipCodes;
+    HeadlessCodes restoreCodes;
+    int32_t bitCount; // what a lock reports, 32 unless a test changes it
+    int32_t padding;  // bytes added to each staging row
+
+    // What happened.
+    int32_t lockCalls;
+    int32_t unlockCalls;
+    int32_t blitCalls;
+    int32_t flipCalls;
+    int32_t restoreCalls;
+    int32_t framesPresented;
+    uint32_t* frame; // the last frame flipped to the screen, width x height
+    int32_t frameWidth;
+    int32_t frameHeight;
+    const char* trace[HEADLESS_TRACE]; // the first calls made, by name
+    int32_t traceCount;
+};
+extern HeadlessState headless;
+
+// Forgets everything (the last frame included) and plays `script` from its
+// first step; null plays an empty script. When the script runs out the window
+// gets Esc, as if the user pressed it.
+void headlessReset(const Script* script);

@@ -1,0 +1,165 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/headless/headless.h"
+
+namespace {
+
+struct KeyName {
+    const char* name;
+    int32_t code;
+};
+
+const KeyName keyNames[] = {
+    {"esc", KEY_ESCAPE}, {"end", KEY_END},     {"home", KEY_HOME},   {"left", KEY_LEFT},     {"up", KEY_UP},
+    {"right", KEY_RIGHT}, {"down", KEY_DOWN}, {"ins", KEY_INSERT}, {"del", KEY_DELETE}, {"f12", KEY_F12},
+};
+
+enum { MAX_WORDS = 4, MAX_WORD = 32 };
+
+// Reads a decimal integer (optionally signed) that fills the whole word and
+// lies within [low, high].
+int parseInteger(const char* word, long low, long high, int32_t* value)
+{
+    char* end;
+    errno = 0;
+    const long n = strtol(word, &end, 10);
+    if (end == word || *end != '\0' || errno != 0 || n < low || n > high)
+        return 0;
+    *value = (int32_t)n;
+    return 1;
+}
+
+// "0x" or "0X" and one or two hexadecimal digits.
+int parseKeyCode(const char* word, int32_t* code)
+{
+    if (word[0] != '0' || (word[1] != 'x' && word[1] != 'X') || word[2] == '\0')
+        return 0;
+    int32_t value = 0;
+    int digits = 0;
+    for (const char* c = word + 2; *c; c++, digits++) {
+        int32_t d;
+        if (*c >= '0' && *c <= '9')
+            d = *c - '0';
+        else if (*c >= 'a' && *c <= 'f')
+            d = *c - 'a' + 10;
+        else if (*c >= 'A' && *c <= 'F')
+            d = *c - 'A' + 10;
+        else
+            return 0;
+        if (digits == 2)
+            return 0;
+        value = value * 16 + d;
+    }
+    *code = value;
+    return 1;
+}
+
+int parseKey(const char* word, int32_t* code)
+{
+    for (const KeyName& key : keyNames) {
+        if (strcmp(word, key.name) == 0) {
+            *code = key.code;
+            return 1;
+        }
+    }
+    return parseKeyCode(word, code);
+}
+
+// Parses the words of one line into a step; returns 0 when they make none.
+int parseStep(char words[MAX_WORDS][MAX_WORD], int wordCount, ScriptStep* step)
+{
+    memset(step, 0, sizeof *step);
+    step->count = 1;
+    if (strcmp(words[0], "tick") == 0) {
+        step->kind = SCRIPT_TICK;
+        return wordCount == 1 || (wordCount == 2 && parseInteger(words[1], 0, SCRIPT_MAX_COUNT, &step->count));
+    }
+    if (strcmp(words[0], "key") == 0) {
+        step->kind = SCRIPT_KEY;
+        if (wordCount < 2 || wordCount > 3 || !parseKey(words[1], &step->code))
+            return 0;
+        return wordCount == 2 || parseInteger(words[2], 0, SCRIPT_MAX_COUNT, &step->count);
+    }
+    if (strcmp(words[0], "mouse") == 0) {
+        step->kind = SCRIPT_MOUSE;
+        return wordCount == 3 && parseInteger(words[1], -SCRIPT_MAX_OFFSET, SCRIPT_MAX_OFFSET, &step->dx) &&
+               parseInteger(words[2], -SCRIPT_MAX_OFFSET, SCRIPT_MAX_OFFSET, &step->dy);
+    }
+    return 0;
+}
+
+int appendStep(Script* script, const ScriptStep* step)
+{
+    if (script->stepCount == script->capacity) {
+        if (script->capacity > INT32_MAX / 2)
+            return 0;
+        const int32_t capacity = script->capacity ? script->capacity * 2 : 16;
+        ScriptStep* steps = (ScriptStep*)heapRealloc(script->steps, (size_t)capacity * sizeof(ScriptStep));
+        if (!steps)
+            return 0;
+        script->steps = steps;
+        script->capacity = capacity;
+    }
+    script->steps[script->stepCount++] = *step;
+    return 1;
+}
+
+} // namespace
+
+int scriptParse(const char* text, size_t size, Script* script, char* error, size_t errorSize)
+{
+    memset(script, 0, sizeof *script);
+    if (errorSize)
+        error[0] = '\0';
+    size_t pos = 0;
+    for (long line = 1; pos < size; line++) {
+        size_t end = pos;
+        while (end < size && text[end] != '\n')
+            end++;
+
+        // Split the line into blank-separated words; a '#' first starts a comment.
+        char words[MAX_WORDS][MAX_WORD];
+        int wordCount = 0;
+        int bad = 0;
+        size_t i = pos;
+        while (i < end && !bad) {
+            while (i < end && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r'))
+                i++;
+            if (i == end || (wordCount == 0 && text[i] == '#'))
+                break;
+            size_t length = 0;
+            while (i < end && text[i] != ' ' && text[i] != '\t' && text[i] != '\r') {
+                // A zero byte or an over-long word cannot belong to any step.
+                if (wordCount == MAX_WORDS || length + 1 == MAX_WORD || text[i] == '\0') {
+                    bad = 1;
+                    break;
+                }
+                words[wordCount][length++] = text[i++];
+            }
+            if (!bad)
+                words[wordCount++][length] = '\0';
+        }
+
+        ScriptStep step;
+        if (!bad && wordCount > 0 && !parseStep(words, wordCount, &step))
+            bad = 1;
+        if (bad || (wordCount > 0 && !appendStep(script, &step))) {
+            if (errorSize)
+                snprintf(error, errorSize, "line %ld: %s", line,
+                         bad ? "expected tick [N], key NAME [N] or mouse DX DY" : "out of memory");
+            scriptRelease(script);
+            return 0;
+        }
+        pos = end + 1;
+    }
+    return 1;
+}
+
+void scriptRelease(Script* script)
+{
+    heapFree(script->steps);
+    memset(script, 0, sizeof *script);
+}

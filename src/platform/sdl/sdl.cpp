@@ -1,0 +1,467 @@
+// The SDL2 backend: one full-screen window, a timer that posts events, the
+// keyboard and relative mouse, and streaming textures as staging surfaces.
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+struct Window {
+    SDL_Window* sdl;
+    WindowProc proc;
+    SDL_TimerID timer;
+};
+
+struct Video {
+    SDL_Renderer* renderer;
+};
+
+enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
+
+struct Surface {
+    int32_t kind;
+    Video* video;
+    SDL_Texture* texture; // staging only
+    int32_t width;
+    int32_t height;
+    int32_t lost;         // the device was reset since the last restore
+    Surface* backBuffer;  // primary only
+};
+
+enum { MAX_SURFACES = 8 };
+
+// Backend state. The timer callback runs on SDL's timer thread and only ever
+// touches `timerPending` and pushes an event.
+static struct {
+    int initialised;
+    Uint32 timerEvent;
+    SDL_atomic_t timerPending;
+    Window* window;
+    int32_t quitPosted;
+    int32_t exitCode;
+    int32_t centreX;
+    int32_t centreY;
+    int32_t motionX; // relative motion since the cursor was last set
+    int32_t motionY;
+    Surface* surfaces[MAX_SURFACES]; // the live ones, marked lost on a reset
+    char error[256];
+} sdl;
+
+static void setError(const char* what)
+{
+    snprintf(sdl.error, sizeof sdl.error, "%s: %s", what, SDL_GetError());
+}
+
+const char* platformError()
+{
+    return sdl.error;
+}
+
+// ---- Window system -------------------------------------------------------------
+
+Window* windowCreate(const char* title, int32_t width, int32_t height, WindowProc proc)
+{
+    if (!sdl.initialised) {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+            setError("SDL_Init");
+            return nullptr;
+        }
+        atexit(SDL_Quit);
+        // With no screen to be had SDL falls back to drivers that draw into
+        // nothing; a program running there would show nothing to anyone.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) {
+            snprintf(sdl.error, sizeof sdl.error, "no display: SDL found only the '%s' video driver",
+                     driver ? driver : "(none)");
+            return nullptr;
+        }
+        sdl.timerEvent = SDL_RegisterEvents(1);
+        if (sdl.timerEvent == (Uint32)-1) {
+            setError("SDL_RegisterEvents");
+            return nullptr;
+        }
+        sdl.initialised = 1;
+    }
+    Window* window = (Window*)calloc(1, sizeof(Window));
+    if (!window) {
+        snprintf(sdl.error, sizeof sdl.error, "out of memory");
+        return nullptr;
+    }
+    // Full screen on the desktop's own mode; the picture is scaled to it (see
+    // videoSetMode). The window is also made at the desktop's size in its
+    // corner, because without a window manager nobody resizes it later.
+    SDL_Rect desktop = {0, 0, width, height};
+    SDL_GetDisplayBounds(0, &desktop);
+    window->sdl = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
+                                   SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (!window->sdl) {
+        setError("SDL_CreateWindow");
+        free(window);
+        return nullptr;
+    }
+    window->proc = proc;
+    sdl.window = window;
+    return window;
+}
+
+void windowShow(Window* window)
+{
+    SDL_ShowWindow(window->sdl);
+    SDL_RaiseWindow(window->sdl);
+}
+
+void windowDestroy(Window* window)
+{
+    window->proc(window, MSG_DESTROY, 0, 0);
+    if (window->timer)
+        SDL_RemoveTimer(window->timer);
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+    SDL_DestroyWindow(window->sdl);
+    if (sdl.window == window)
+        sdl.window = nullptr;
+    free(window);
+}
+
+intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t, intptr_t)
+{
+    if (message == MSG_CLOSE)
+        windowDestroy(window);
+    return 0;
+}
+
+static Uint32 timerCallback(Uint32 interval, void*)
+{
+    // Coalesce: a timer event already waiting in the queue is enough.
+    if (SDL_AtomicCAS(&sdl.timerPending, 0, 1)) {
+        SDL_Event event;
+        SDL_zero(event);
+        event.type = sdl.timerEvent;
+        if (SDL_PushEvent(&event) != 1)
+            SDL_AtomicSet(&sdl.timerPending, 0);
+    }
+    return interval;
+}
+
+int timerStart(Window* window, uint32_t milliseconds)
+{
+    if (!window)
+        return 0;
+    window->timer = SDL_AddTimer(milliseconds, timerCallback, nullptr);
+    if (!window->timer) {
+        setError("SDL_AddTimer");
+        return 0;
+    }
+    return 1;
+}
+
+static int32_t virtualKey(SDL_Keycode key)
+{
+    switch (key) {
+    case SDLK_ESCAPE: return KEY_ESCAPE;
+    case SDLK_END: return KEY_END;
+    case SDLK_HOME: return KEY_HOME;
+    case SDLK_LEFT: return KEY_LEFT;
+    case SDLK_UP: return KEY_UP;
+    case SDLK_RIGHT: return KEY_RIGHT;
+    case SDLK_DOWN: return KEY_DOWN;
+    case SDLK_INSERT: return KEY_INSERT;
+    case SDLK_DELETE: return KEY_DELETE;
+    case SDLK_F12: return KEY_F12;
+    default: return 0;
+    }
+}
+
+static void markSurfacesLost()
+{
+    for (Surface* surface : sdl.surfaces)
+        if (surface)
+            surface->lost = 1;
+}
+
+int messageGet(Message* message)
+{
+    memset(message, 0, sizeof *message);
+    message->window = sdl.window;
+    for (;;) {
+        if (sdl.quitPosted || !sdl.window) {
+            message->wParam = (uintptr_t)sdl.exitCode;
+            return 0;
+        }
+        SDL_Event event;
+        if (!SDL_WaitEvent(&event)) {
+            // The event queue itself is broken: end as if the window closed.
+            message->message = MSG_CLOSE;
+            return 1;
+        }
+        if (event.type == sdl.timerEvent) {
+            SDL_AtomicSet(&sdl.timerPending, 0);
+            message->message = MSG_TIMER;
+            return 1;
+        }
+        switch (event.type) {
+        case SDL_KEYDOWN: {
+            const int32_t key = virtualKey(event.key.keysym.sym);
+            if (!key)
+                break;
+            message->message = MSG_KEYDOWN;
+            message->wParam = (uintptr_t)key;
+            return 1;
+        }
+        case SDL_MOUSEMOTION:
+            sdl.motionX += event.motion.xrel;
+            sdl.motionY += event.motion.yrel;
+            break;
+        case SDL_QUIT:
+            // Closing from the window manager goes the way of Esc: close,
+            // destroy, quit.
+            message->message = MSG_CLOSE;
+            return 1;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+                message->message = MSG_CLOSE;
+                return 1;
+            }
+            break;
+        case SDL_RENDER_TARGETS_RESET:
+        case SDL_RENDER_DEVICE_RESET:
+            markSurfacesLost();
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void messageDispatch(const Message* message)
+{
+    if (message->window)
+        message->window->proc(message->window, message->message, message->wParam, message->lParam);
+}
+
+intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (!window)
+        return 0;
+    return window->proc(window, message, wParam, lParam);
+}
+
+void messagePostQuit(int32_t exitCode)
+{
+    sdl.quitPosted = 1;
+    sdl.exitCode = exitCode;
+}
+
+// The hidden cursor is SDL's relative mode: the pointer stays captured and
+// every motion arrives as a relative step, however near an edge it is.
+void cursorShow(int show)
+{
+    if (SDL_SetRelativeMouseMode(show ? SDL_FALSE : SDL_TRUE) != 0)
+        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void cursorGet(int32_t* x, int32_t* y)
+{
+    *x = sdl.centreX + sdl.motionX;
+    *y = sdl.centreY + sdl.motionY;
+}
+
+void cursorSet(int32_t x, int32_t y)
+{
+    sdl.centreX = x;
+    sdl.centreY = y;
+    sdl.motionX = 0;
+    sdl.motionY = 0;
+}
+
+// ---- Video ----------------------------------------------------------------------
+
+static Surface* surfaceNew(int32_t kind, Video* video, int32_t width, int32_t height)
+{
+    int slot = 0;
+    while (slot < MAX_SURFACES && sdl.surfaces[slot])
+        slot++;
+    Surface* surface = slot < MAX_SURFACES ? (Surface*)calloc(1, sizeof(Surface)) : nullptr;
+    if (!surface) {
+        snprintf(sdl.error, sizeof sdl.error, "no room for another surface");
+        return nullptr;
+    }
+    surface->kind = kind;
+    surface->video = video;
+    surface->width = width;
+    surface->height = height;
+    sdl.surfaces[slot] = surface;
+    return surface;
+}
+
+static void surfaceFree(Surface* surface)
+{
+    for (Surface*& slot : sdl.surfaces)
+        if (slot == surface)
+            slot = nullptr;
+    if (surface->texture)
+        SDL_DestroyTexture(surface->texture);
+    free(surface);
+}
+
+Video* videoOpen(Window* window)
+{
+    // Without a window the reason it could not be made is already recorded.
+    if (!window) {
+        if (!sdl.error[0])
+            snprintf(sdl.error, sizeof sdl.error, "no window");
+        return nullptr;
+    }
+    Video* video = (Video*)calloc(1, sizeof(Video));
+    if (!video) {
+        snprintf(sdl.error, sizeof sdl.error, "out of memory");
+        return nullptr;
+    }
+    video->renderer = SDL_CreateRenderer(window->sdl, -1, 0);
+    if (!video->renderer) {
+        setError("SDL_CreateRenderer");
+        free(video);
+        return nullptr;
+    }
+    return video;
+}
+
+// The exclusive mode of old becomes the desktop-sized full-screen window
+// showing a width x height picture, scaled up with nearest pixels and centred.
+int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
+{
+    if (bitCount != 32) {
+        snprintf(sdl.error, sizeof sdl.error, "only 32 bits per pixel are supported");
+        return 0;
+    }
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    if (SDL_RenderSetLogicalSize(video->renderer, width, height) != 0) {
+        setError("SDL_RenderSetLogicalSize");
+        return 0;
+    }
+    return 1;
+}
+
+Surface* surfaceCreatePrimary(Video* video)
+{
+    int width;
+    int height;
+    SDL_RenderGetLogicalSize(video->renderer, &width, &height);
+    Surface* primary = surfaceNew(SURFACE_PRIMARY, video, width, height);
+    if (!primary)
+        return nullptr;
+    primary->backBuffer = surfaceNew(SURFACE_BACK, video, width, height);
+    if (!primary->backBuffer) {
+        surfaceFree(primary);
+        return nullptr;
+    }
+    return primary;
+}
+
+Surface* surfaceBackBuffer(Surface* primary)
+{
+    return primary->backBuffer;
+}
+
+static SDL_Texture* stagingTexture(Video* video, int32_t width, int32_t height)
+{
+    // XRGB8888 is the framebuffer's 0x00RRGGBB in a 32-bit word.
+    SDL_Texture* texture =
+        SDL_CreateTexture(video->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture)
+        setError("SDL_CreateTexture");
+    return texture;
+}
+
+Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
+{
+    Surface* staging = surfaceNew(SURFACE_STAGING, video, width, height);
+    if (!staging)
+        return nullptr;
+    staging->texture = stagingTexture(video, width, height);
+    if (!staging->texture) {
+        surfaceFree(staging);
+        return nullptr;
+    }
+    return staging;
+}
+
+int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
+{
+    // A lost staging surface still locks: its texture keeps a copy in memory,
+    // and the blit that follows reports the loss and has it restored.
+    if (!surface->texture)
+        return SURFACE_FAILED;
+    int pitch;
+    if (SDL_LockTexture(surface->texture, nullptr, &lock->pixels, &pitch) != 0)
+        return SURFACE_FAILED;
+    Uint32 format;
+    SDL_QueryTexture(surface->texture, &format, nullptr, nullptr, nullptr);
+    lock->pitch = pitch;
+    // The bits one pixel takes in memory (XRGB8888 counts 24 bits of colour).
+    lock->bitCount = SDL_BYTESPERPIXEL(format) * 8;
+    return SURFACE_OK;
+}
+
+int32_t surfaceUnlock(Surface* surface)
+{
+    if (!surface->texture)
+        return SURFACE_FAILED;
+    SDL_UnlockTexture(surface->texture);
+    return SURFACE_OK;
+}
+
+int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height)
+{
+    if (target->lost || source->lost)
+        return SURFACE_LOST;
+    if (!source->texture || target->kind != SURFACE_BACK)
+        return SURFACE_FAILED;
+    const SDL_Rect rect = {0, 0, width, height};
+    SDL_Renderer* renderer = target->video->renderer;
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    if (SDL_RenderCopy(renderer, source->texture, &rect, &rect) != 0)
+        return SURFACE_FAILED;
+    return SURFACE_OK;
+}
+
+int32_t surfaceFlip(Surface* primary)
+{
+    if (primary->lost)
+        return SURFACE_LOST;
+    SDL_RenderPresent(primary->video->renderer);
+    return SURFACE_OK;
+}
+
+// After a device reset the textures' contents are gone: a staging surface gets
+// a new texture, the chain needs nothing but to be drawn again.
+int32_t surfaceRestore(Surface* surface)
+{
+    if (!surface->lost)
+        return SURFACE_OK;
+    if (surface->kind == SURFACE_PRIMARY && surface->backBuffer)
+        surface->backBuffer->lost = 0;
+    if (surface->kind == SURFACE_STAGING) {
+        SDL_Texture* texture = stagingTexture(surface->video, surface->width, surface->height);
+        if (!texture)
+            return SURFACE_FAILED;
+        SDL_DestroyTexture(surface->texture);
+        surface->texture = texture;
+    }
+    surface->lost = 0;
+    return SURFACE_OK;
+}
+
+void surfaceRelease(Surface* surface)
+{
+    if (surface->kind == SURFACE_PRIMARY && surface->backBuffer)
+        surfaceFree(surface->backBuffer);
+    surfaceFree(surface);
+}
+
+void videoRelease(Video* video)
+{
+    SDL_DestroyRenderer(video->renderer);
+    free(video);
+}

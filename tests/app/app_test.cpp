@@ -1,0 +1,422 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "display/display.h"
+#include "platform/headless/headless.h"
+#include "support/support.h"
+
+namespace {
+
+// A glider near the middle, and Conway's rule.
+const char* lifeIni = "5\n32 31 0\n33 32 0\n31 33 0\n32 33 0\n33 33 0\n";
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+class App : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeFile("Life.ini", lifeIni);
+        writeFile("Rules.ini", "1 4 3 3\n");
+        heapHookReset();
+        headlessReset(nullptr);
+    }
+    void TearDown() override
+    {
+        // Start-up keeps the grid for the life of the process; a test runs it
+        // many times, so it lets go of it here.
+        if (app.grid)
+            lifeRelease(app.grid);
+        app.grid = nullptr;
+        displayRelease();
+        if (headless.window)
+            windowDestroy(headless.window);
+        headlessReset(nullptr);
+        scriptRelease(&script);
+        heapHookReset();
+    }
+    // Starts the program on the headless backend with the given script.
+    int run(const char* text)
+    {
+        scriptRelease(&script);
+        char error[128];
+        EXPECT_EQ(scriptParse(text, strlen(text), &script, error, sizeof error), 1) << error;
+        if (app.grid)
+            lifeRelease(app.grid);
+        headlessReset(&script);
+        return appMain();
+    }
+    TempDir dir;
+    Script script = {};
+};
+
+const std::vector<std::string> completeLog = {
+    "__________Veltrix - Log__________",
+    "Init life (from file 'Life.ini') ...",
+    "    OK",
+    "DDraw is running..",
+    "Locking some memory ...",
+    "    OK",
+    "Rendering !",
+};
+
+TEST_F(App, CompleteStartLogsEveryStageAndQuitsWithZero)
+{
+    writeFile("Engine.log", "left over from an earlier run\n");
+    EXPECT_EQ(run("tick 2\nkey esc\ntick 5\n"), 0);
+    EXPECT_EQ(lines(readFile("Engine.log")), completeLog);
+    // Esc ended the loop: the ticks after it never ran.
+    EXPECT_EQ(headless.framesPresented, 2);
+    EXPECT_EQ(headless.cursorVisible, 1);
+    EXPECT_EQ(display.video, nullptr);
+    EXPECT_EQ(app.framebuffer, nullptr);
+}
+
+TEST_F(App, StartUpRunsTheWindowSystemAndDisplayInOrder)
+{
+    EXPECT_EQ(run(""), 0);
+    const std::vector<std::string> expected = {
+        "windowCreate", "windowShow", "videoOpen", "videoSetMode", "surfaceCreatePrimary", "surfaceBackBuffer",
+        "surfaceCreateStaging", "surfaceCreateStaging", "timerStart",
+        // The script ran out, so the runner pressed Esc.
+        "windowDestroy", "surfaceRelease", "surfaceRelease", "surfaceRelease", "videoRelease"};
+    std::vector<std::string> trace(headless.trace, headless.trace + headless.traceCount);
+    EXPECT_EQ(trace, expected);
+    EXPECT_EQ(app.screenCentreX, 320);
+    EXPECT_EQ(app.screenCentreY, 240);
+}
+
+TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
+{
+    struct Case {
+        const char* what;
+        const char* failCall;
+        bool removeLife;
+        size_t lineCount; // of completeLog, then the display's reason if any
+        bool reason;
+    };
+    const Case cases[] = {
+        {"no Life.ini", nullptr, true, 2, false},
+        {"no window", "windowCreate", false, 4, true},
+        {"no video", "videoOpen", false, 4, true},
+        {"no mode", "videoSetMode", false, 4, true},
+        {"no second staging surface", "surfaceCreateStaging", false, 4, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile("Life.ini", lifeIni);
+        if (c.removeLife)
+            remove("Life.ini");
+        scriptRelease(&script);
+        headlessReset(nullptr);
+        headless.failCall = c.failCall;
+        EXPECT_EQ(appMain(), 0);
+        std::vector<std::string> log = lines(readFile("Engine.log"));
+        std::vector<std::string> expected(completeLog.begin(), completeLog.begin() + (long)c.lineCount);
+        if (c.reason) {
+            ASSERT_EQ(log.size(), c.lineCount + 1);
+            EXPECT_EQ(log.back().rfind("    Display failed: ", 0), 0u) << log.back();
+            log.pop_back();
+        }
+        EXPECT_EQ(log, expected);
+        EXPECT_EQ(headless.timerMilliseconds, 0u);
+        EXPECT_EQ(headless.framesPresented, 0);
+        if (app.grid)
+            lifeRelease(app.grid);
+        app.grid = nullptr;
+        displayRelease();
+        if (headless.window)
+            windowDestroy(headless.window);
+    }
+}
+
+TEST_F(App, FailedFramebufferEndsAfterItsHeading)
+{
+    // The framebuffer is the last allocation of a start: fail exactly that one.
+    run("");
+    const int64_t allocations = heapHook.calls;
+    lifeRelease(app.grid);
+    app.grid = nullptr;
+    headlessReset(&script);
+    heapHookReset();
+    heapHook.failAt = allocations;
+    EXPECT_EQ(appMain(), 0);
+    std::vector<std::string> expected(completeLog.begin(), completeLog.begin() + 5);
+    EXPECT_EQ(lines(readFile("Engine.log")), expected);
+}
+
+TEST_F(App, CameraStartsRolledAlmostHalfATurnAndBackedOff)
+{
+    run("");
+    const float* m = app.cameraMatrix.m;
+    // sin of the roll: pi - 3.14159250259... = 1.50996e-7, where the float pi
+    // itself would give 8.74e-8.
+    EXPECT_NEAR(std::fabs(m[1]), 1.50996e-7, 2e-12);
+    EXPECT_NEAR(m[0], -1.0f, 1e-6);
+    EXPECT_NEAR(m[5], -1.0f, 1e-6);
+    EXPECT_EQ(m[10], 1.0f);
+    // Translated by (0, -30, -50) in its own, upside-down frame.
+    EXPECT_NEAR(m[12], 0.0f, 1e-4);
+    EXPECT_NEAR(m[13], 30.0f, 1e-4);
+    EXPECT_NEAR(m[14], -50.0f, 1e-4);
+    EXPECT_EQ(app.pitchAngle, 0.0f);
+}
+
+TEST_F(App, MouseLookYawsTheCameraAndPitchesOnlyTheView)
+{
+    struct Case {
+        const char* script;
+        float yaw;   // radians turned about y, read from the camera
+        float pitch; // pitchAngle after the tick
+    };
+    const Case cases[] = {
+        {"tick\n", 0.0f, 0.0f},
+        {"mouse 300 0\ntick\n", 1.0f, 0.0f},
+        {"mouse 0 300\ntick\n", 0.0f, -1.0f},
+        {"mouse 0 -150\ntick\nmouse 0 -150\ntick\n", 0.0f, 1.0f},
+        // The cursor is re-centred by each look, so a still mouse adds nothing.
+        {"mouse 150 0\ntick\ntick 3\n", 0.5f, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        // Stop before Esc so the state of the last tick can be read.
+        std::string text = std::string(c.script) + "key 0x41\n";
+        run(text.c_str());
+        Matrix4 start;
+        matIdentity(&start);
+        matRotateZ(&start, -3.1415925f);
+        matTranslate(&start, 0.0f, -30.0f, -50.0f);
+        EXPECT_NEAR(app.pitchAngle, c.pitch, 1e-6);
+        // Yawing about the camera's own y axis mixes its x and z rows only.
+        const float* m = app.cameraMatrix.m;
+        EXPECT_NEAR(m[0] * start.m[0] + m[1] * start.m[1], std::cos(c.yaw), 1e-5);
+        EXPECT_NEAR(m[5], start.m[5], 1e-6);
+        EXPECT_NEAR(m[12], start.m[12], 1e-4);
+        EXPECT_NEAR(m[13], start.m[13], 1e-4);
+        // The view's y row is the camera's tilted by the pitch.
+        EXPECT_NEAR(app.viewMatrix.m[5], m[5] * std::cos(c.pitch), 1e-5);
+        lifeRelease(app.grid);
+        app.grid = nullptr;
+    }
+}
+
+TEST_F(App, KeysChangeTheStateTheyName)
+{
+    run("key 0x41\n");
+    struct Case {
+        uint32_t key;
+        float pitch;
+        float dx, dy, dz; // camera translation change, identity camera
+        int32_t generations, autoIterate, screenshot, graph, filtering;
+    };
+    const float h = 30.0f / std::sqrt(2.0f);
+    const Case cases[] = {
+        {KEY_LEFT, 0, -30, 0, 0, 0, 0, 0, 0, 1},
+        {KEY_RIGHT, 0, 30, 0, 0, 0, 0, 0, 0, 1},
+        {KEY_UP, 0, 0, 0, 30, 0, 0, 0, 0, 1},
+        {KEY_DOWN, 0, 0, 0, -30, 0, 0, 0, 0, 1},
+        {KEY_UP, (float)M_PI / 4, 0, -h, h, 0, 0, 0, 0, 1},
+        {KEY_DOWN, (float)M_PI / 4, 0, h, -h, 0, 0, 0, 0, 1},
+        {KEY_INSERT, 0, 0, 0, 0, 1, 0, 0, 0, 1},
+        {KEY_DELETE, 0, 0, 0, 0, 0, 1, 0, 0, 1},
+        {KEY_F12, 0, 0, 0, 0, 0, 0, 1, 0, 1},
+        {KEY_HOME, 0, 0, 0, 0, 0, 0, 0, 1, 1},
+        {KEY_END, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {0x41, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+        {0x70, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        LifeGrid* grid = app.grid;
+        memset(&app, 0, sizeof app);
+        app.grid = grid;
+        filteringEnabled = 1;
+        matIdentity(&app.cameraMatrix);
+        app.pitchAngle = c.pitch;
+        EXPECT_EQ(windowProc(nullptr, MSG_KEYDOWN, c.key, 0), 0);
+        EXPECT_NEAR(app.cameraMatrix.m[12], c.dx, 1e-4);
+        EXPECT_NEAR(app.cameraMatrix.m[13], c.dy, 1e-4);
+        EXPECT_NEAR(app.cameraMatrix.m[14], c.dz, 1e-4);
+        EXPECT_EQ(app.generationCount, c.generations);
+        EXPECT_EQ(app.autoIterate, c.autoIterate);
+        EXPECT_EQ(app.screenshotRequested, c.screenshot);
+        EXPECT_EQ(app.graphRequested, c.graph);
+        EXPECT_EQ(filteringEnabled, c.filtering);
+    }
+}
+
+TEST_F(App, TogglesFlipBackOnTheSecondPress)
+{
+    run("key end 2\nkey del 2\nkey end\nkey del\nkey 0x41\n");
+    EXPECT_EQ(filteringEnabled, 0);
+    EXPECT_EQ(app.autoIterate, 1);
+}
+
+TEST_F(App, InsStepsAtOnceAndDelIteratesEveryTick)
+{
+    // The glider's cells (x, y): five live; after four generations it has
+    // moved one cell in +x and +y.
+    run("key ins 2\nkey del\ntick 2\nkey 0x41\n");
+    EXPECT_EQ(app.generationCount, 4);
+    const int alive[][2] = {{33, 32}, {34, 33}, {32, 34}, {33, 34}, {34, 34}};
+    int count = 0;
+    for (int i = 0; i < LIFE_CELLS; i++)
+        count += app.grid->cells[i] == LIFE_ALIVE;
+    EXPECT_EQ(count, 5);
+    for (const auto& cell : alive)
+        EXPECT_EQ(app.grid->cells[cell[0] * 64 + cell[1]], LIFE_ALIVE) << cell[0] << "," << cell[1];
+}
+
+TEST_F(App, RequestsAreServedOncePerTick)
+{
+    run("key f12 3\nkey home 2\ntick\nkey 0x41\n");
+    EXPECT_TRUE(fileIsThere("Screenshot 0.bmp"));
+    EXPECT_FALSE(fileIsThere("Screenshot 1.bmp"));
+    EXPECT_EQ(app.screenshotRequested, 0);
+    EXPECT_EQ(app.graphRequested, 0);
+    // A tick with no request writes nothing more.
+    run("tick 2\n");
+    EXPECT_FALSE(fileIsThere("Screenshot 1.bmp"));
+}
+
+TEST_F(App, ScreenshotTakesTheFirstFreeName)
+{
+    struct Case {
+        int taken; // names for n = 0 .. taken - 1 exist already
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0, "Screenshot 0.bmp"},
+        {2, "Screenshot 2.bmp"},
+        {15, "Screenshot f.bmp"},
+        {16, "Screenshot10.bmp"},
+        {256, "Screenshot100.bmp"},
+    };
+    uint32_t pixels[screenWidth * screenHeight] = {};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        TempDir shots;
+        for (int n = 0; n < c.taken; n++) {
+            char name[32];
+            snprintf(name, sizeof name, "Screenshot%2x.bmp", n);
+            writeFile(name, "taken");
+        }
+        EXPECT_EQ(saveScreenshot(pixels), 1);
+        EXPECT_EQ(readFile(c.expected).size(), 54u + 640u * 480u * 3u);
+    }
+}
+
+TEST_F(App, ScreenshotHoldsTheFrameWithRedAndBlueInBmpOrder)
+{
+    // saveScreenshot takes blue in bits 16-23; the BMP stores blue first.
+    static uint32_t pixels[screenWidth * screenHeight];
+    pixels[0] = 0x00112233; // top-left: blue 0x11, green 0x22, red 0x33
+    ASSERT_EQ(saveScreenshot(pixels), 1);
+    const std::string bmp = readFile("Screenshot 0.bmp");
+    ASSERT_EQ(bmp.size(), 54u + 640u * 480u * 3u);
+    // Bottom-up rows: the top row is the last one in the file.
+    const size_t top = 54 + (size_t)479 * 640 * 3;
+    EXPECT_EQ((uint8_t)bmp[top], 0x11);
+    EXPECT_EQ((uint8_t)bmp[top + 1], 0x22);
+    EXPECT_EQ((uint8_t)bmp[top + 2], 0x33);
+}
+
+TEST_F(App, PresentedFramesAreTheClearedFramebuffer)
+{
+    run("tick 3\nkey 0x41\n");
+    ASSERT_EQ(headless.framesPresented, 3);
+    ASSERT_EQ(headless.frameWidth, screenWidth);
+    ASSERT_EQ(headless.frameHeight, screenHeight);
+    for (int i = 0; i < screenWidth * screenHeight; i++)
+        ASSERT_EQ(headless.frame[i], 0u);
+}
+
+TEST_F(App, AFailedLockDropsOnlyThatFrame)
+{
+    scriptRelease(&script);
+    const char* text = "tick 3\nkey 0x41\n";
+    char error[64];
+    ASSERT_EQ(scriptParse(text, strlen(text), &script, error, sizeof error), 1);
+    headlessReset(&script);
+    headless.lockCodes = {{SURFACE_FAILED}, 1, 0};
+    appMain();
+    EXPECT_EQ(headless.lockCalls, 3);
+    EXPECT_EQ(headless.framesPresented, 2);
+    // Dropped, presented, presented: the two shown frames used B, then A.
+    EXPECT_EQ(display.useFirstStaging, 0);
+}
+
+TEST_F(App, GenerationTextSuffixFollowsTheLastDigit)
+{
+    const struct {
+        int32_t count;
+        const char* text;
+    } cases[] = {
+        {0, "0th Iteration"},    {1, "1st Iteration"},     {2, "2nd Iteration"},   {3, "3th Iteration"},
+        {4, "4th Iteration"},    {11, "11st Iteration"},   {12, "12nd Iteration"}, {21, "21st Iteration"},
+        {102, "102nd Iteration"}, {1000, "1000th Iteration"},
+    };
+    for (const auto& c : cases) {
+        char text[32];
+        generationText(text, sizeof text, c.count);
+        EXPECT_STREQ(text, c.text);
+    }
+}
+
+TEST_F(App, CellsSitAHundredUnitsApartAroundTheOrigin)
+{
+    const struct {
+        int32_t x, y;
+        float tx, ty;
+    } cases[] = {{0, 0, -3200, -3200}, {63, 63, 3100, 3100}, {32, 32, 0, 0}, {1, 40, -3100, 800}};
+    for (const auto& c : cases) {
+        Matrix4 model;
+        cellMatrix(c.x, c.y, 0, &model);
+        EXPECT_EQ(model.m[12], c.tx);
+        EXPECT_EQ(model.m[13], c.ty);
+        EXPECT_EQ(model.m[14], 0.0f);
+        EXPECT_EQ(model.m[0], 1.0f);
+        EXPECT_EQ(model.m[5], 1.0f);
+        EXPECT_EQ(model.m[10], 1.0f);
+        EXPECT_EQ(model.m[15], 1.0f);
+    }
+}
+
+TEST_F(App, ClosingTheWindowReleasesTheDisplayAndQuitsWithZero)
+{
+    // What the window manager's close button sends, without the Esc key.
+    Window* window = windowCreate("test", screenWidth, screenHeight, windowProc);
+    ASSERT_EQ(displayInit(window, screenWidth, screenHeight), 1);
+    EXPECT_EQ(windowProc(window, MSG_CLOSE, 0, 0), 0);
+    EXPECT_EQ(headless.window, nullptr);
+    EXPECT_EQ(display.video, nullptr);
+    EXPECT_EQ(headless.quitPosted, 1);
+    EXPECT_EQ(headless.exitCode, 0);
+    Message message;
+    EXPECT_EQ(messageGet(&message), 0);
+    EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST_F(App, OtherMessagesGoToTheDefaultHandling)
+{
+    EXPECT_EQ(windowProc(nullptr, 0x000F, 0, 0), 0);
+}
+
+} // namespace
