@@ -50,13 +50,23 @@ void logLine(const char* text);
 // The entry point: starts up, runs the message loop and shuts down. Returns 0
 // when a start-up stage fails, otherwise the quit message's exit code.
 int appMain();
+// Releases everything start-up loaded, however far it came: the framebuffer,
+// the renderer, the font, the scene with its textures and the board. The
+// program itself keeps them to the end; whatever runs start-up more than once
+// in one process (the tests) calls this between runs.
+void appRelease();
 
 intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // The key table: what one key-down message with this virtual-key code does.
 void handleKey(uint32_t key);
 
-// One timer message: mouse look, clear, auto-iteration, present, screenshot.
+// One timer message: mouse look, clear, auto-iteration, the cells through the
+// span table, histogram, overlay text, present, screenshot.
 void frameTick();
+// Renders every live cell of the grid into the span table.
+void drawCells();
+// Renders every object of the scene at cell (x, y, z).
+void drawCell(int32_t x, int32_t y, int32_t z);
 // The model matrix of the cell at (x, y, z): identity with the translation
 // ((x - 32) * 100, (y - 32) * 100, z * 100), centring the board on the origin.
 void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model);

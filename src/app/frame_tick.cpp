@@ -3,6 +3,8 @@
 #include "app/app.h"
 #include "display/display.h"
 #include "image/image.h"
+#include "render/render.h"
+#include "spans/spans.h"
 
 // One frame, in a fixed order; nothing here measures time, so mouse look and
 // auto-iteration advance once per timer message whatever its delay.
@@ -27,9 +29,21 @@ void frameTick()
         app.generationCount++;
     }
 
+    spanTableReset();
+    drawCells();
+    drawSpanTable(app.framebuffer);
+
     // A request is served at most once per tick, however often it was made.
-    if (app.graphRequested)
+    // The chart describes the frame just drawn.
+    if (app.graphRequested) {
+        writeSpanHistogram();
         app.graphRequested = 0;
+    }
+
+    char text[32];
+    generationText(text, sizeof text, app.generationCount);
+    drawTextAdd(text, 10, 10, app.framebuffer);
+    drawTextAdd("Press Ins to iterate\nPress Del to auto-iterate", 10, screenHeight - 30, app.framebuffer);
 
     // A failed lock drops this frame; the next tick tries again.
     void* pixels;
@@ -50,6 +64,27 @@ void frameTick()
         saveScreenshot(app.framebuffer);
         app.screenshotRequested = 0;
     }
+}
+
+// Cells are visited with x varying fastest; only the layer z = 0 exists.
+void drawCells()
+{
+    for (int32_t p = 0; p < LIFE_CELLS; p++) {
+        const int32_t x = p & 63;
+        const int32_t y = (p >> 6) & 63;
+        const int32_t z = (p >> 12) & 1;
+        if (app.grid->cells[x * LIFE_SIZE + y + z] == LIFE_ALIVE)
+            drawCell(x, y, z);
+    }
+}
+
+void drawCell(int32_t x, int32_t y, int32_t z)
+{
+    Matrix4 model;
+    cellMatrix(x, y, z, &model);
+    const Scene* scene = app.scene;
+    for (int32_t i = 0; i < scene->objectCount; i++)
+        renderObject(&model, &app.viewMatrix, &scene->objects[i], scene->materials, scene->materialCount);
 }
 
 void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model)

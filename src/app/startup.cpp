@@ -2,6 +2,9 @@
 
 #include "app/app.h"
 #include "display/display.h"
+#include "image/image.h"
+#include "render/render.h"
+#include "texture/texture.h"
 
 AppState app;
 int32_t filteringEnabled;
@@ -31,11 +34,33 @@ int appMain()
     matTranslate(&app.cameraMatrix, 0.0f, -30.0f, -50.0f);
     app.pitchAngle = 0.0f;
 
+    logLine("Loading world ..");
+    app.scene = loadScene("Cells\\Cell.3ds");
+    if (!app.scene)
+        return 0;
+    for (int32_t i = 0; i < app.scene->objectCount; i++)
+        matIdentity(&app.scene->objects[i].matrix);
+    logLine("    OK");
+
+    logLine("Loading textures ...");
+    // The loader may shorten the folder name in place.
+    char folder[] = "Cells";
+    if (!loadMaterialTextures(app.scene, folder))
+        return 0;
+    logLine("    OK");
+
     logLine("Init life (from file 'Life.ini') ...");
     loadRules();
     app.grid = loadLife("Life.ini");
     if (!app.grid)
         return 0;
+    logLine("    OK");
+
+    logLine("Init engine ...");
+    if (!engineInit(screenWidth, screenHeight))
+        return 0;
+    // Without a font the program runs on, drawing no text.
+    fontLoad(screenWidth, screenHeight);
     logLine("    OK");
 
     // Every frame needs the whole display, so a display that cannot be set up
@@ -65,8 +90,27 @@ int appMain()
     while (messageGet(&message))
         messageDispatch(&message);
 
-    // The display went with the window (MSG_DESTROY).
+    // The display went with the window (MSG_DESTROY). The scene, its textures
+    // and the board live as long as the process.
     heapFree(app.framebuffer);
     app.framebuffer = nullptr;
+    engineRelease();
+    fontRelease();
     return (int)message.wParam;
+}
+
+void appRelease()
+{
+    heapFree(app.framebuffer);
+    app.framebuffer = nullptr;
+    engineRelease();
+    fontRelease();
+    if (app.scene) {
+        for (int32_t i = 0; i < app.scene->materialCount; i++)
+            textureRelease(app.scene->materials[i].texture);
+        sceneRelease(app.scene);
+        app.scene = nullptr;
+    }
+    lifeRelease(app.grid);
+    app.grid = nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "display/display.h"
+#include "render/render.h"
 
 intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
@@ -32,6 +33,7 @@ void handleKey(uint32_t key)
         break;
     case KEY_END:
         filteringEnabled = filteringEnabled == 0 ? 1 : 0;
+        selectSampler(filteringEnabled);
         break;
     case KEY_HOME:
         app.graphRequested = 1;

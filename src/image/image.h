@@ -21,3 +21,21 @@ void imageRelease(Image* image);
 // Writes a 24-bit BMP, taking the pixels as 0x00BBGGRR (blue in bits 16-23).
 // Returns 1, or 0 when the file cannot be created or written whole.
 int writeBmp(const char* path, const Image* image);
+
+// ---- Bitmap font -------------------------------------------------------------
+// Font.bmp holds the glyphs of characters 32 to 127 in cells of 11 x 13 pixels,
+// 16 cells a row. A texel of 0 is transparent.
+enum { GLYPH_WIDTH = 11, GLYPH_HEIGHT = 13, GLYPHS_PER_ROW = 16, LINE_ADVANCE = 14 };
+
+// Reads "Font.bmp" and keeps the target size that every drawer clips against.
+// Returns 0 and leaves no font when the file cannot be read.
+int fontLoad(int32_t targetWidth, int32_t targetHeight);
+void fontRelease();
+// One character with its top-left corner at (x, y); target is a framebuffer of
+// the size given to fontLoad. Column 0 and row 0 of the target are never drawn.
+void drawGlyph(int32_t x, int32_t y, char ch, uint32_t* target);
+// The same, adding each texel to the pixel with saturation per channel.
+void drawGlyphAdd(int32_t x, int32_t y, char ch, uint32_t* target);
+// A zero-terminated text; a line feed starts the next line 14 pixels lower.
+void drawText(const char* text, int32_t x, int32_t y, uint32_t* target);
+void drawTextAdd(const char* text, int32_t x, int32_t y, uint32_t* target);

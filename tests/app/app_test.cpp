@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "display/display.h"
+#include "image/image.h"
 #include "platform/headless/headless.h"
 #include "support/support.h"
 
@@ -33,6 +34,7 @@ class App : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        copyBundledData();
         writeFile("Life.ini", lifeIni);
         writeFile("Rules.ini", "1 4 3 3\n");
         heapHookReset();
@@ -40,11 +42,9 @@ protected:
     }
     void TearDown() override
     {
-        // Start-up keeps the grid for the life of the process; a test runs it
-        // many times, so it lets go of it here.
-        if (app.grid)
-            lifeRelease(app.grid);
-        app.grid = nullptr;
+        // A failed start-up keeps what it loaded for the life of the process;
+        // a test runs it many times, so it lets go of it here.
+        appRelease();
         displayRelease();
         if (headless.window)
             windowDestroy(headless.window);
@@ -58,8 +58,7 @@ protected:
         scriptRelease(&script);
         char error[128];
         EXPECT_EQ(scriptParse(text, strlen(text), &script, error, sizeof error), 1) << error;
-        if (app.grid)
-            lifeRelease(app.grid);
+        appRelease();
         headlessReset(&script);
         return appMain();
     }
@@ -69,7 +68,13 @@ protected:
 
 const std::vector<std::string> completeLog = {
     "__________Veltrix - Log__________",
+    "Loading world ..",
+    "    OK",
+    "Loading textures ...",
+    "    OK",
     "Init life (from file 'Life.ini') ...",
+    "    OK",
+    "Init engine ...",
     "    OK",
     "DDraw is running..",
     "Locking some memory ...",
@@ -108,22 +113,25 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
     struct Case {
         const char* what;
         const char* failCall;
-        bool removeLife;
+        const char* removeFile;
         size_t lineCount; // of completeLog, then the display's reason if any
         bool reason;
     };
     const Case cases[] = {
-        {"no Life.ini", nullptr, true, 2, false},
-        {"no window", "windowCreate", false, 4, true},
-        {"no video", "videoOpen", false, 4, true},
-        {"no mode", "videoSetMode", false, 4, true},
-        {"no second staging surface", "surfaceCreateStaging", false, 4, true},
+        {"no model", nullptr, "Cells/Cell.3ds", 2, false},
+        {"no texture", nullptr, "Cells/Trim.tga", 4, false},
+        {"no Life.ini", nullptr, "Life.ini", 6, false},
+        {"no window", "windowCreate", nullptr, 10, true},
+        {"no video", "videoOpen", nullptr, 10, true},
+        {"no mode", "videoSetMode", nullptr, 10, true},
+        {"no second staging surface", "surfaceCreateStaging", nullptr, 10, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        copyBundledData();
         writeFile("Life.ini", lifeIni);
-        if (c.removeLife)
-            remove("Life.ini");
+        if (c.removeFile)
+            remove(c.removeFile);
         scriptRelease(&script);
         headlessReset(nullptr);
         headless.failCall = c.failCall;
@@ -138,9 +146,7 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
         EXPECT_EQ(log, expected);
         EXPECT_EQ(headless.timerMilliseconds, 0u);
         EXPECT_EQ(headless.framesPresented, 0);
-        if (app.grid)
-            lifeRelease(app.grid);
-        app.grid = nullptr;
+        appRelease();
         displayRelease();
         if (headless.window)
             windowDestroy(headless.window);
@@ -152,13 +158,12 @@ TEST_F(App, FailedFramebufferEndsAfterItsHeading)
     // The framebuffer is the last allocation of a start: fail exactly that one.
     run("");
     const int64_t allocations = heapHook.calls;
-    lifeRelease(app.grid);
-    app.grid = nullptr;
+    appRelease();
     headlessReset(&script);
     heapHookReset();
     heapHook.failAt = allocations;
     EXPECT_EQ(appMain(), 0);
-    std::vector<std::string> expected(completeLog.begin(), completeLog.begin() + 5);
+    std::vector<std::string> expected(completeLog.begin(), completeLog.begin() + 11);
     EXPECT_EQ(lines(readFile("Engine.log")), expected);
 }
 
@@ -212,8 +217,7 @@ TEST_F(App, MouseLookYawsTheCameraAndPitchesOnlyTheView)
         EXPECT_NEAR(m[13], start.m[13], 1e-4);
         // The view's y row is the camera's tilted by the pitch.
         EXPECT_NEAR(app.viewMatrix.m[5], m[5] * std::cos(c.pitch), 1e-5);
-        lifeRelease(app.grid);
-        app.grid = nullptr;
+        appRelease();
     }
 }
 
@@ -245,8 +249,10 @@ TEST_F(App, KeysChangeTheStateTheyName)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         LifeGrid* grid = app.grid;
+        Scene* scene = app.scene;
         memset(&app, 0, sizeof app);
         app.grid = grid;
+        app.scene = scene;
         filteringEnabled = 1;
         matIdentity(&app.cameraMatrix);
         app.pitchAngle = c.pitch;
@@ -338,14 +344,23 @@ TEST_F(App, ScreenshotHoldsTheFrameWithRedAndBlueInBmpOrder)
     EXPECT_EQ((uint8_t)bmp[top + 2], 0x33);
 }
 
-TEST_F(App, PresentedFramesAreTheClearedFramebuffer)
+TEST_F(App, ScreenshotMatchesThePresentedFrame)
 {
-    run("tick 3\nkey 0x41\n");
+    copyBundledData(); // its pattern has a cell under the starting camera
+    run("tick 2\nkey f12\ntick\n");
     ASSERT_EQ(headless.framesPresented, 3);
     ASSERT_EQ(headless.frameWidth, screenWidth);
     ASSERT_EQ(headless.frameHeight, screenHeight);
-    for (int i = 0; i < screenWidth * screenHeight; i++)
-        ASSERT_EQ(headless.frame[i], 0u);
+    Image* shot = readBmp("Screenshot 0.bmp");
+    ASSERT_NE(shot, nullptr);
+    int lit = 0;
+    for (int i = 0; i < screenWidth * screenHeight; i++) {
+        ASSERT_EQ(shot->pixels[i], headless.frame[i]) << i;
+        lit += headless.frame[i] != 0;
+    }
+    imageRelease(shot);
+    // The cell under the camera fills much of the screen.
+    EXPECT_GT(lit, screenWidth * screenHeight / 3);
 }
 
 TEST_F(App, AFailedLockDropsOnlyThatFrame)

@@ -141,6 +141,7 @@ TEST(Script, RunningOutOfMemoryIsReported)
 TEST(Replay, RunsTheProgramHeadlessAndExitsWithItsCode)
 {
     TempDir dir;
+    copyBundledData();
     writeFile("Life.ini", "3\n10 10 0\n11 10 0\n12 10 0\n");
     writeFile("play.txt", "tick 2\nkey f12\nmouse 5 5\ntick\n");
     std::string out;

@@ -6,6 +6,7 @@
 set -u
 program=$1
 workdir=$2
+data=$3
 
 for tool in Xvfb xvfb-run xauth xdotool timeout; do
     if ! command -v "$tool" >/dev/null; then
@@ -15,7 +16,7 @@ for tool in Xvfb xvfb-run xauth xdotool timeout; do
 done
 
 cd "$workdir" || exit 1
-printf '1 4 3 3\n' >Rules.ini
+cp -r "$data/." . && printf '1 4 3 3\n' >Rules.ini
 printf '3\n31 32 0\n32 32 0\n33 32 0\n' >Life.ini
 
 cat >session.sh <<'INNER'

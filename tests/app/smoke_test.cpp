@@ -19,7 +19,7 @@ TEST(Smoke, ProgramTakesKeysWritesAScreenshotAndQuitsOnEsc)
     TempDir dir;
     std::string out;
     const int status = runCommand("bash '" + std::string(VELTRIX_SOURCE_DIR) + "/tests/app/smoke.sh' '" + program +
-                                      "' '" + dir.path() + "' 2>&1",
+                                      "' '" + dir.path() + "' '" + VELTRIX_SOURCE_DIR + "/data' 2>&1",
                                   &out);
     if (status == 77)
         GTEST_SKIP() << out;

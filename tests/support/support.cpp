@@ -53,6 +53,13 @@ bool fileIsThere(const std::string& path)
     return stat(path.c_str(), &info) == 0;
 }
 
+void copyBundledData()
+{
+    const std::string command = "cp -r '" VELTRIX_SOURCE_DIR "/data/.' .";
+    if (system(command.c_str()) != 0)
+        abort();
+}
+
 int runCommand(const std::string& command, std::string* output)
 {
     FILE* pipe = popen(command.c_str(), "r");

@@ -22,6 +22,8 @@ private:
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileIsThere(const std::string& path);
+// Copies the bundled data set (data/ of the source tree) into the current folder.
+void copyBundledData();
 
 // Runs a shell command, returns its exit status and collects its stdout.
 int runCommand(const std::string& command, std::string* output);

@@ -1,0 +1,187 @@
+#include <cmath>
+
+#include "render/render.h"
+#include "spans/spans.h"
+#include "texture/texture.h"
+
+EdgeChain startChain;
+EdgeChain endChain;
+PlaneGradients planeGradient;
+
+// Float to integer truncating toward zero; out-of-range values saturate and
+// NaN gives 0, where a plain conversion would be undefined.
+static int32_t truncate(double value)
+{
+    if (!(value == value))
+        return 0;
+    if (value >= 2147483647.0)
+        return INT32_MAX;
+    if (value <= -2147483648.0)
+        return INT32_MIN;
+    return (int32_t)value;
+}
+
+int edgeSetup(const ClipVertex* a, const ClipVertex* b, EdgeStep* out)
+{
+    // A vertex at height y belongs to the rows from ceil(y) on.
+    const float top = ceilf(a->y);
+    const int32_t rows = truncate(ceilf(b->y) - top);
+    // Rounding in a clipped polygon can put the lower end above the upper
+    // one; such an edge covers no row rather than a negative number of them.
+    if (rows <= 0)
+        return 0;
+    const float slope = (b->x - a->x) / (b->y - a->y);
+    out->dxPerRow = truncate(slope * 65536.0f);
+    out->edgeX = truncate((a->x + slope * (top - a->y)) * 65536.0f);
+    out->firstRow = truncate(top);
+    out->rows = rows;
+    return 1;
+}
+
+int buildEdgeChains(const ClipPolygon* polygon)
+{
+    startChain.count = 0;
+    endChain.count = 0;
+    const int32_t n = polygon->count;
+    if (n < 3)
+        return 0;
+    int32_t top = 0, bottom = 0;
+    float minY = 65536.0f, maxY = -65536.0f;
+    for (int32_t i = 0; i < n; i++) {
+        if (polygon->v[i].y < minY) {
+            minY = polygon->v[i].y;
+            top = i;
+        }
+        if (polygon->v[i].y > maxY) {
+            maxY = polygon->v[i].y;
+            bottom = i;
+        }
+    }
+    if (truncate(ceilf(polygon->v[top].y)) >= truncate(ceilf(polygon->v[bottom].y)))
+        return 0;
+    for (int32_t i = top; i != bottom; i = (i + 1) % n) {
+        if (edgeSetup(&polygon->v[i], &polygon->v[(i + 1) % n], &startChain.edges[startChain.count]))
+            startChain.count++;
+    }
+    for (int32_t j = bottom; j != top; j = (j + 1) % n) {
+        if (edgeSetup(&polygon->v[(j + 1) % n], &polygon->v[j], &endChain.edges[endChain.count]))
+            endChain.count++;
+    }
+    return startChain.count > 0 && endChain.count > 0;
+}
+
+int planeGradients(const ClipPolygon* polygon, float scaleU, float scaleV)
+{
+    float X[3], Y[3], U[3], V[3], W[3];
+    for (int i = 0; i < 3; i++) {
+        const ClipVertex& p = polygon->v[i];
+        X[i] = p.x;
+        Y[i] = p.y;
+        W[i] = 1.0f / p.z;
+        U[i] = p.u * W[i] * scaleU;
+        V[i] = p.v * W[i] * scaleV;
+    }
+    const float det = (float)((double)(X[1] - X[0]) * (Y[2] - Y[0]) - (double)(X[2] - X[0]) * (Y[1] - Y[0]));
+    if (det == 0.0f || !(det == det))
+        return 0;
+    const float* quantities[3] = {U, V, W};
+    float* out[3] = {&planeGradient.dUdx, &planeGradient.dVdx, &planeGradient.dWdx};
+    for (int q = 0; q < 3; q++) {
+        const float* Q = quantities[q];
+        const float ddx = ((Q[1] - Q[0]) * (Y[2] - Y[0]) - (Q[2] - Q[0]) * (Y[1] - Y[0])) / det;
+        const float ddy = ((Q[2] - Q[0]) * (X[1] - X[0]) - (Q[1] - Q[0]) * (X[2] - X[0])) / det;
+        out[q][0] = ddx;
+        out[q][1] = ddy;
+        out[q][2] = Q[0] - X[0] * ddx - Y[0] * ddy;
+    }
+    return 1;
+}
+
+float texelAreaRatio(const ClipPolygon* polygon, const Texture* texture)
+{
+    const float a = (float)texture->halfWidth;
+    const float b = (float)texture->halfHeight;
+    float texels = 0.0f, pixels = 0.0f;
+    const ClipVertex* prev = &polygon->v[polygon->count - 1];
+    for (int32_t i = 0; i < polygon->count; i++) {
+        const ClipVertex* cur = &polygon->v[i];
+        texels += (cur->v * b) * (prev->u * a) - (cur->u * a) * (prev->v * b);
+        pixels += cur->y * prev->x - cur->x * prev->y;
+        prev = cur;
+    }
+    return fabsf(texels / pixels);
+}
+
+int32_t levelFromRatio(float r)
+{
+    // Near the powers of 4: each level has a quarter of the texels of the one before.
+    static const float thresholds[9] = {262000.0f, 65500.0f, 16000.0f, 4000.0f, 1000.0f, 250.0f, 70.0f, 20.0f, 5.0f};
+    for (int i = 0; i < 9; i++) {
+        if (r > thresholds[i])
+            return 9 - i;
+    }
+    return 0;
+}
+
+int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
+{
+    if (!buildEdgeChains(polygon))
+        return 0;
+    const int32_t level = levelFromRatio(texelAreaRatio(polygon, texture));
+    const int32_t levelX = level < texture->levelsX ? level : texture->levelsX - 1;
+    const int32_t levelY = level < texture->levelsY ? level : texture->levelsY - 1;
+    if (!planeGradients(polygon, (float)(texture->halfWidth >> levelX), (float)(texture->halfHeight >> levelY)))
+        return 0;
+
+    SpanNode span;
+    span.prev = nullptr;
+    span.next = nullptr;
+    span.dUOverZ = planeGradient.dUdx;
+    span.dVOverZ = planeGradient.dVdx;
+    span.dInvZ = planeGradient.dWdx;
+    span.texture = texture;
+    span.level = levelY * texture->levelsX + levelX;
+    span.light = faceLight;
+
+    int32_t y = startChain.edges[0].firstRow;
+    float w = planeGradient.w0 + (float)y * planeGradient.dWdy;
+    float u = planeGradient.u0 + (float)y * planeGradient.dUdy;
+    float v = planeGradient.v0 + (float)y * planeGradient.dVdy;
+    int32_t s = 0, e = endChain.count - 1;
+    int32_t xs = startChain.edges[s].edgeX;
+    int32_t xe = endChain.edges[e].edgeX;
+    for (;;) {
+        // Columns from floor(left x) up to, not including, floor(right x);
+        // a row whose end lies left of column 1 gets no span.
+        if ((xe >> 16) > 0 && y >= 0 && y < spanTableRows) {
+            span.xStart = xs >> 16;
+            span.xEnd = xe >> 16;
+            span.invZ = w;
+            span.uOverZ = u;
+            span.vOverZ = v;
+            insertSpan(&span, &spanTable[y]);
+        }
+        w += planeGradient.dWdy;
+        u += planeGradient.dUdy;
+        v += planeGradient.dVdy;
+        y += 1;
+        // x steps wrap like the 32-bit registers they model.
+        if (--endChain.edges[e].rows == 0) {
+            if (e == 0)
+                return 1;
+            e -= 1;
+            xe = endChain.edges[e].edgeX;
+        } else {
+            xe = (int32_t)((uint32_t)xe + (uint32_t)endChain.edges[e].dxPerRow);
+        }
+        // Edges that cover no row are never stored, so the chains can differ
+        // in length only through rounding; the polygon ends with either.
+        if (--startChain.edges[s].rows == 0) {
+            if (++s == startChain.count)
+                return 1;
+            xs = startChain.edges[s].edgeX;
+        } else {
+            xs = (int32_t)((uint32_t)xs + (uint32_t)startChain.edges[s].dxPerRow);
+        }
+    }
+}

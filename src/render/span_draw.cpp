@@ -1,0 +1,101 @@
+#include "render/render.h"
+
+SpanGradients spanGradients;
+
+// 16.16 texel coordinate from s * (u/z): truncates toward zero; values past
+// the 32-bit range saturate and a NaN gives 0, where a plain conversion would
+// be undefined.
+static inline int32_t toFixed(float value)
+{
+    if (!(value == value))
+        return 0;
+    if (value >= 2147483520.0f)
+        return INT32_MAX;
+    if (value <= -2147483648.0f)
+        return INT32_MIN;
+    return (int32_t)value;
+}
+
+// Per-pixel step of a run, truncated toward zero.
+static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels)
+{
+    return (int32_t)(uint32_t)(((int64_t)to - (int64_t)from) / pixels);
+}
+
+void drawSpan(int32_t n, float a, float b, float w, uint32_t* p)
+{
+    const float d = spanGradients.dUOverZ;
+    const float e = spanGradients.dVOverZ;
+    const float f = spanGradients.dInvZ;
+    float s = 65536.0f / w;
+    int32_t uA = toFixed(s * a);
+    int32_t vA = toFixed(s * b);
+    while (n >= 16) {
+        w += 16.0f * f;
+        a += 16.0f * d;
+        b += 16.0f * e;
+        s = 65536.0f / w;
+        const int32_t uB = toFixed(s * a);
+        const int32_t vB = toFixed(s * b);
+        currentSampler(uA, runStep(uA, uB, 16), vA, runStep(vA, vB, 16), p, p + 16);
+        p += 16;
+        n -= 16;
+        uA = uB;
+        vA = vB;
+    }
+    if (n > 0) {
+        // The last run's end value is taken just past the span.
+        const float m = (float)n;
+        s = 65536.0f / (w + m * f);
+        const int32_t uB = toFixed(s * (a + m * d));
+        const int32_t vB = toFixed(s * (b + m * e));
+        currentSampler(uA, runStep(uA, uB, n), vA, runStep(vA, vB, n), p, p + n);
+    }
+}
+
+#include "image/image.h"
+#include "spans/spans.h"
+#include "texture/texture.h"
+
+int32_t drawSpanTable(uint32_t* framebuffer)
+{
+    int32_t disorder = 0;
+    int32_t spans = 0;
+    for (int32_t y = 0; y < renderHeight && y < spanTableRows; y++) {
+        const ScanLine* line = &spanTable[y];
+        uint32_t* row = framebuffer + (size_t)y * (size_t)renderWidth;
+        const SpanNode* node = line->head;
+        for (int32_t i = 0; i < line->count && node; i++, node = node->next) {
+            spans += 1;
+            if (i + 1 < line->count && node->next && node->xEnd > node->next->xStart)
+                disorder += 1;
+            const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
+            // An end past the screen stops one column short of it, as always.
+            const int32_t xe = node->xEnd > renderWidth ? renderWidth - 1 : node->xEnd;
+            const int32_t n = xe - xs;
+            if (n <= 0)
+                continue;
+            const Texture* texture = node->texture;
+            const TextureLevel* level = &texture->levels[node->level];
+            samplerState.texels = level->texels;
+            samplerState.uMask = level->uMask;
+            samplerState.rowMask = level->rowMask;
+            samplerState.sizeMask = level->sizeMask;
+            samplerState.vShift = level->vShift;
+            samplerState.below = level->width;
+            samplerState.belowRight = level->width + 1;
+            samplerState.shades = texture->shades;
+            samplerState.light = node->light;
+            spanGradients.dUOverZ = node->dUOverZ;
+            spanGradients.dVOverZ = node->dVOverZ;
+            spanGradients.dInvZ = node->dInvZ;
+            drawSpan(n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
+                node->invZ + (float)xs * node->dInvZ, row + xs);
+        }
+    }
+    if (disorder > 0)
+        drawText("Veltrix narusen - prekreslovani !", 50, 20, framebuffer);
+    if (spanPoolFailed() == -1)
+        drawText("Nedostatek pameti RAM !", 50, 50, framebuffer);
+    return spans;
+}

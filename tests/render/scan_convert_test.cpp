@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "render/render.h"
+#include "spans/spans.h"
+#include "texture/texture.h"
+
+namespace {
+
+struct ScanTest : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(engineInit(640, 480), 1); }
+    void TearDown() override { engineRelease(); }
+
+    static ClipPolygon polygon(std::vector<std::pair<float, float>> xy)
+    {
+        ClipPolygon p = {};
+        for (auto& v : xy)
+            p.v[p.count++] = {v.first, v.second, 1.0f, 0.0f, 0.0f};
+        return p;
+    }
+
+    static std::vector<std::pair<int, int>> rowSpans(int y)
+    {
+        std::vector<std::pair<int, int>> spans;
+        const SpanNode* n = spanTable[y].head;
+        for (int i = 0; i < spanTable[y].count; i++, n = n->next)
+            spans.push_back({n->xStart, n->xEnd});
+        return spans;
+    }
+};
+
+} // namespace
+
+TEST_F(ScanTest, TriangleCoversRowsFromCeilingToCeiling)
+{
+    ClipPolygon p = polygon({{10.2f, 5.0f}, {3.0f, 9.5f}, {20.0f, 12.0f}});
+    ASSERT_TRUE(buildEdgeChains(&p));
+    EXPECT_EQ(startChain.count, 2);
+    EXPECT_EQ(endChain.count, 1);
+    ASSERT_EQ(rasterizePolygon(&p, defaultTexture()), 1);
+    const std::pair<int, int> want[] = {{10, 10}, {8, 11}, {7, 12}, {5, 14}, {3, 15}, {6, 17}, {13, 18}};
+    for (int y = 5; y <= 11; y++) {
+        auto spans = rowSpans(y);
+        ASSERT_EQ(spans.size(), 1u) << "row " << y;
+        EXPECT_EQ(spans[0], want[y - 5]) << "row " << y;
+    }
+    EXPECT_EQ(spanTable[4].count, 0);
+    EXPECT_EQ(spanTable[12].count, 0);
+}
+
+TEST_F(ScanTest, PolygonsBetweenRowsOrLeftOfColumnOneGiveNoSpans)
+{
+    ClipPolygon thin = polygon({{10.0f, 7.1f}, {30.0f, 7.5f}, {20.0f, 8.0f}});
+    EXPECT_EQ(rasterizePolygon(&thin, defaultTexture()), 0);
+    ClipPolygon one = polygon({{10.0f, 7.2f}, {20.0f, 8.5f}, {30.0f, 7.5f}});
+    EXPECT_EQ(rasterizePolygon(&one, defaultTexture()), 1);
+    for (int y = 0; y < 480; y++)
+        EXPECT_EQ(spanTable[y].count, y == 8 ? 1 : 0) << y;
+    spanTableReset();
+    ClipPolygon left = polygon({{0.2f, 20.0f}, {0.0f, 30.0f}, {0.9f, 30.0f}});
+    EXPECT_EQ(rasterizePolygon(&left, defaultTexture()), 1);
+    for (int y = 0; y < 480; y++)
+        ASSERT_EQ(spanTable[y].count, 0) << y;
+    ClipPolygon empty = {};
+    EXPECT_EQ(rasterizePolygon(&empty, defaultTexture()), 0);
+}
+
+TEST_F(ScanTest, TopVertexIsTheFirstWithTheSmallestRow)
+{
+    ClipPolygon p = polygon({{5.0f, 10.0f}, {30.0f, 20.0f}, {20.0f, 10.0f}});
+    ASSERT_TRUE(buildEdgeChains(&p));
+    // Top vertex 0: the start chain runs 0 -> 1, the end chain 2 -> 1 (and
+    // the flat edge 2 -> 0 covers no row).
+    ASSERT_EQ(startChain.count, 1);
+    EXPECT_EQ(startChain.edges[0].edgeX, 5 << 16);
+    ASSERT_EQ(endChain.count, 1);
+    EXPECT_EQ(endChain.edges[0].edgeX, 20 << 16);
+}
+
+TEST_F(ScanTest, LevelFollowsTheAreaRatioAndClampsPerAxis)
+{
+    struct Case {
+        float ratio;
+        int level;
+    } cases[] = {{5.0f, 0}, {5.01f, 1}, {20.5f, 2}, {262000.0f, 8}, {262001.0f, 9}, {NAN, 0}, {-3.0f, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(levelFromRatio(c.ratio), c.level) << c.ratio;
+
+    // 256 x 64 atlas: 7 level columns, 5 level rows. A triangle whose texel
+    // area is 5000 times its pixel area selects level 6, clamped to 4 in y.
+    std::vector<TextureLevel> levels(35);
+    Texture t = {128, 32, 7, 5, nullptr, levels.data()};
+    ClipPolygon p = polygon({{100.0f, 100.0f}, {100.0f, 120.0f}, {120.0f, 100.0f}});
+    const float side = std::sqrt(5000.0f * 400.0f / (128.0f * 32.0f));
+    p.v[1].v = side;
+    p.v[2].u = side;
+    EXPECT_NEAR(texelAreaRatio(&p, &t), 5000.0f, 1.0f);
+    ASSERT_EQ(rasterizePolygon(&p, &t), 1);
+    ASSERT_GT(spanTable[105].count, 0);
+    EXPECT_EQ(spanTable[105].head->level, 4 * 7 + 6);
+}
+
+TEST_F(ScanTest, GradientsReproduceThePlaneAndCollinearPolygonsAreDropped)
+{
+    ClipPolygon p = polygon({{10.0f, 10.0f}, {10.0f, 50.0f}, {60.0f, 10.0f}});
+    p.v[0].z = 2.0f;
+    p.v[1].z = 4.0f;
+    p.v[2].z = 2.0f;
+    p.v[1].u = 1.0f;
+    p.v[2].v = 1.0f;
+    ASSERT_EQ(planeGradients(&p, 64.0f, 32.0f), 1);
+    for (int i = 0; i < 3; i++) {
+        const ClipVertex& v = p.v[i];
+        EXPECT_NEAR(planeGradient.w0 + v.x * planeGradient.dWdx + v.y * planeGradient.dWdy, 1.0f / v.z, 1e-6f);
+        EXPECT_NEAR(planeGradient.u0 + v.x * planeGradient.dUdx + v.y * planeGradient.dUdy, v.u / v.z * 64.0f, 1e-4f);
+        EXPECT_NEAR(planeGradient.v0 + v.x * planeGradient.dVdx + v.y * planeGradient.dVdy, v.v / v.z * 32.0f, 1e-4f);
+    }
+    ClipPolygon line = polygon({{10.0f, 10.0f}, {20.0f, 20.0f}, {30.0f, 30.0f}});
+    EXPECT_EQ(planeGradients(&line, 1.0f, 1.0f), 0);
+}
