@@ -292,14 +292,18 @@ TEST_F(App, InsStepsAtOnceAndDelIteratesEveryTick)
 
 TEST_F(App, RequestsAreServedOncePerTick)
 {
+    copyBundledData(); // a cell under the camera, so the chart has lines
     run("key f12 3\nkey home 2\ntick\nkey 0x41\n");
     EXPECT_TRUE(fileIsThere("Screenshot 0.bmp"));
     EXPECT_FALSE(fileIsThere("Screenshot 1.bmp"));
+    EXPECT_NE(readFile("Graph.txt").find(" : *"), std::string::npos);
     EXPECT_EQ(app.screenshotRequested, 0);
     EXPECT_EQ(app.graphRequested, 0);
     // A tick with no request writes nothing more.
+    remove("Graph.txt");
     run("tick 2\n");
     EXPECT_FALSE(fileIsThere("Screenshot 1.bmp"));
+    EXPECT_FALSE(fileIsThere("Graph.txt"));
 }
 
 TEST_F(App, ScreenshotTakesTheFirstFreeName)
