@@ -4,7 +4,7 @@
 # Packages the program needs to build and run.
 RUN_PACKAGES="cmake g++ make pkg-config libsdl2-dev"
 # Everything the test suite, the tools and the benchmarks need on top.
-TEST_PACKAGES="$RUN_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool clang libclang-rt-14-dev python3-pil imagemagick assimp-utils"
+TEST_PACKAGES="$RUN_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool clang libclang-rt-14-dev python3-pil imagemagick assimp-utils desktop-file-utils"
 
 ensure_packages() {
     local missing=()

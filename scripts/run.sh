@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and starts it in a run folder outside the source tree,
 # where it finds its data files and writes Engine.log, screenshots and
-# Graph.txt. The folder is $VELTRIX_RUN_DIR, or ~/.local/share/veltrix.
+# Graph.txt. The folder is $VELTRIX_RUN_DIR, or ~/.local/share/veltrix (the
+# folder the installed `veltrix` command uses too).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
@@ -12,14 +13,16 @@ cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target veltrix
 
 run_dir=${VELTRIX_RUN_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/veltrix}
+# Only missing files are copied: the user's own Life.ini and Rules.ini (from
+# veltrix-pattern, say) stay, as with the installed launcher.
 mkdir -p "$run_dir"
-if [ -d "$root/data" ]; then
-    cp -R "$root/data/." "$run_dir/"
-else
-    # No bundled data yet: Conway's rule and an R-pentomino in the middle.
-    printf '1 4 3 3\n' >"$run_dir/Rules.ini"
-    printf '5\n32 31 0\n33 31 0\n31 32 0\n32 32 0\n32 33 0\n' >"$run_dir/Life.ini"
-fi
+(cd "$root/data" && find . -type f) | while IFS= read -r file; do
+    if [ ! -e "$run_dir/$file" ] && [ ! -L "$run_dir/$file" ]; then
+        mkdir -p "$(dirname "$run_dir/$file")"
+        cp "$root/data/$file" "$run_dir/$file.part"
+        mv "$run_dir/$file.part" "$run_dir/$file"
+    fi
+done
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found (DISPLAY is not set): the program will stop after setting up the screen."
