@@ -38,6 +38,14 @@ struct ScanLine {
     SpanNode* tail;
     int32_t count;
     int32_t allocated;
+    // Where the insertion may start its walk instead of at head: a used node
+    // (index cursorIndex) that no insertion since has moved or changed. Null
+    // when unknown; the list operations clear it. walkFromHead is set once an
+    // insertion ran out of nodes, which can break the column order the short
+    // cut relies on, and is cleared when the row is next found empty.
+    SpanNode* cursor;
+    int32_t cursorIndex;
+    int32_t walkFromHead;
 };
 
 enum {
