@@ -117,28 +117,28 @@ static void removeNode(ScanLine* line, SpanNode* node)
 }
 
 // Called from outside the insertion, the list operations may move any node,
-// so the row forgets its cursor.
+// so the row forgets its marks.
 SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
 {
-    line->cursor = nullptr;
+    line->markCount = 0;
     return append(line, span, nullptr);
 }
 
 SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
-    line->cursor = nullptr;
+    line->markCount = 0;
     return insertBefore(line, node, span);
 }
 
 SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
-    line->cursor = nullptr;
+    line->markCount = 0;
     return insertAfter(line, node, span);
 }
 
 void scanLineRemove(ScanLine* line, SpanNode* node)
 {
-    line->cursor = nullptr;
+    line->markCount = 0;
     removeNode(line, node);
 }
 
@@ -484,30 +484,59 @@ static inline bool passes(const SpanNode* n, const SpanNode* e)
 
 // The node, and its index, at which the walk from the head would first stop
 // to act. In an ordered row (every xStart <= xEnd <= the next xStart) the
-// nodes the walk passes form a prefix, so the search may start at the cursor
-// and go either way along the chain.
-static SpanNode* firstStop(const ScanLine* line, const SpanNode* span, int32_t* index)
+// nodes the walk passes form a prefix, so the search may start at the last
+// mark it passes.
+static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index)
 {
-    SpanNode* e = line->cursor;
-    if (!e || line->walkFromHead || line->cursorIndex < 0 || line->cursorIndex >= line->count) {
-        *index = 0;
-        return line->head;
-    }
-    int32_t p = line->cursorIndex;
-    if (passes(span, e)) {
-        while (p + 1 < line->count && passes(span, e->next)) {
-            e = e->next;
-            p += 1;
+    while (line->markCount > 0 && line->markIndex[line->markCount - 1] >= line->count)
+        line->markCount -= 1;
+    SpanNode* e = line->head;
+    int32_t p = 0;
+    if (!line->walkFromHead && line->markCount > 0) {
+        // The last passed mark, by bisection: marks [0, low) pass, [high, count) do not.
+        int32_t low = 0, high = line->markCount;
+        while (low < high) {
+            const int32_t mid = (low + high) / 2;
+            if (passes(span, line->marks[mid]))
+                low = mid + 1;
+            else
+                high = mid;
         }
-        *index = p + 1;
-        return e->next;
+        if (low > 0) {
+            e = line->marks[low - 1]->next;
+            p = line->markIndex[low - 1] + 1;
+        }
     }
-    while (e->prev && !passes(span, e->prev)) {
-        e = e->prev;
-        p -= 1;
+    while (p < line->count && passes(span, e)) {
+        e = e->next;
+        p += 1;
     }
     *index = p;
     return e;
+}
+
+// After an insertion whose walk started at index startIndex: marks left of it
+// still hold, and `before`, the node that was just left of it, becomes one
+// more. A full set keeps every second mark.
+static void keepMarks(ScanLine* line, SpanNode* before, int32_t startIndex)
+{
+    if (line->walkFromHead || !before) {
+        line->markCount = 0;
+        return;
+    }
+    int32_t n = line->markCount;
+    while (n > 0 && line->markIndex[n - 1] >= startIndex - 1)
+        n -= 1;
+    if (n == SPAN_MARKS) {
+        for (int32_t i = 0; i < SPAN_MARKS / 2; i++) {
+            line->marks[i] = line->marks[2 * i + 1];
+            line->markIndex[i] = line->markIndex[2 * i + 1];
+        }
+        n = SPAN_MARKS / 2;
+    }
+    line->marks[n] = before;
+    line->markIndex[n] = startIndex - 1;
+    line->markCount = n + 1;
 }
 
 void insertSpan(SpanNode* span, ScanLine* line)
@@ -520,16 +549,16 @@ void insertSpan(SpanNode* span, ScanLine* line)
         return;
     if (line->count <= 0) {
         line->walkFromHead = 0;
-        line->cursor = nullptr;
+        line->markCount = 0;
         append(line, span, nullptr);
         return;
     }
     int32_t p;
     SpanNode* e = firstStop(line, span, &p);
     // Nodes left of where the walk starts are neither moved nor changed by
-    // this insertion, so the one just before it is the next cursor.
-    SpanNode* keep = p > 0 && e ? e->prev : nullptr;
-    const int32_t keepIndex = p - 1;
+    // this insertion.
+    SpanNode* const before = p > 0 && e ? e->prev : nullptr;
+    const int32_t startIndex = p;
     for (;;) {
         if (p >= line->count) {
             append(line, span, p == line->count ? e : nullptr);
@@ -561,9 +590,8 @@ void insertSpan(SpanNode* span, ScanLine* line)
         e = step.node;
         p = step.index;
     }
-    line->cursor = keep;
-    line->cursorIndex = keepIndex;
     // A node that could not be had may have left two spans overlapping.
     if (spanPool.failed)
         line->walkFromHead = 1;
+    keepMarks(line, before, startIndex);
 }

@@ -100,8 +100,7 @@ int scanLineCreate(int32_t nodeCount, ScanLine* line)
 {
     line->count = 0;
     line->allocated = 1;
-    line->cursor = nullptr;
-    line->cursorIndex = 0;
+    line->markCount = 0;
     line->walkFromHead = 0;
     if (!spanPoolMakeReady()) {
         // Nothing was linked: leave an empty row rather than stale pointers.
