@@ -25,10 +25,13 @@ static int32_t lightFromNormalZ(float z)
     return (int32_t)scaled;
 }
 
-// The mesh's vertices in view space, each transformed once per object rather
-// than once per face that uses it. Bigger meshes take the per-face road.
+// The mesh's vertices in view space, each transformed once per object (when
+// a face facing the eye first needs it) rather than once per face that uses
+// it. Bigger meshes take the per-face road.
 enum { VIEW_VERTICES = 4096 };
 static ClipVertex viewVertices[VIEW_VERTICES];
+static uint32_t viewStamp[VIEW_VERTICES];
+static uint32_t currentStamp = 0;
 
 // The inverse of the last view matrix seen: every cell of a frame is drawn
 // with the same one.
@@ -45,12 +48,6 @@ static inline void toView(const MeshVertex* p, const float* m, ClipVertex* out)
     out->v = p->v;
 }
 
-// The same sum, in the same order, as the clipper's test of a vertex.
-static inline float planeValue(const Plane& plane, const ClipVertex& p)
-{
-    return plane.a * p.x + plane.b * p.y + plane.c * p.z + plane.d;
-}
-
 // Index of the vertex a face corner points at, or -1 when it is none of the
 // mesh's own.
 static inline int32_t vertexIndex(const MeshObject* mesh, const MeshVertex* corner)
@@ -61,22 +58,47 @@ static inline int32_t vertexIndex(const MeshObject* mesh, const MeshVertex* corn
     return (int32_t)(offset / sizeof(MeshVertex));
 }
 
-// Where the whole mesh lies against the frustum, judged from every vertex
-// with the clipper's own sums: OUTSIDE when all lie strictly outside one plane
-// (the clipper drops each face), INSIDE when none lies outside any plane (the
-// clipper returns each face unchanged), ACROSS otherwise.
+// Where the whole mesh lies against the frustum, judged from the corners of
+// its bounding box: OUTSIDE when every corner lies clearly outside one plane,
+// so that every vertex does and the clipper drops each face; INSIDE when
+// every corner lies clearly inside every plane, so that the clipper returns
+// each face unchanged; ACROSS otherwise. A plane's value is affine, so the
+// vertices' values lie between the corners'; "clearly" is a margin far above
+// the float rounding of the transform and of the sums, so rounding never
+// turns a judgement.
 enum Placement { OUTSIDE, INSIDE, ACROSS };
 
-static Placement placeVertices(int32_t count)
+static Placement placeMesh(const MeshObject* mesh, const float* m)
 {
+    float low[3] = {mesh->vertices[0].x, mesh->vertices[0].y, mesh->vertices[0].z};
+    float high[3] = {low[0], low[1], low[2]};
+    for (int32_t i = 1; i < mesh->vertexCount; i++) {
+        const float p[3] = {mesh->vertices[i].x, mesh->vertices[i].y, mesh->vertices[i].z};
+        for (int k = 0; k < 3; k++) {
+            low[k] = p[k] < low[k] ? p[k] : low[k];
+            high[k] = p[k] > high[k] ? p[k] : high[k];
+        }
+    }
+    ClipVertex corners[8];
+    float size = 0.0f;
+    for (int c = 0; c < 8; c++) {
+        const MeshVertex corner = {c & 1 ? high[0] : low[0], c & 2 ? high[1] : low[1], c & 4 ? high[2] : low[2],
+            0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        toView(&corner, m, &corners[c]);
+        size = fmaxf(size, fabsf(corners[c].x) + fabsf(corners[c].y) + fabsf(corners[c].z));
+    }
+    // A NaN or infinite box decides nothing.
+    if (!(size < 1e30f))
+        return ACROSS;
+    const float margin = 1.0f + size * 1e-4f;
     bool inside = true;
     for (int k = 0; k < 4; k++) {
         const Plane& plane = frustumPlanes[k];
         bool outside = true;
-        for (int32_t i = 0; i < count; i++) {
-            const float s = planeValue(plane, viewVertices[i]);
-            outside = outside && s < 0.0f;
-            inside = inside && s >= 0.0f;
+        for (int c = 0; c < 8; c++) {
+            const float s = plane.a * corners[c].x + plane.b * corners[c].y + plane.c * corners[c].z + plane.d;
+            outside = outside && s < -margin;
+            inside = inside && s > margin;
         }
         if (outside)
             return OUTSIDE;
@@ -108,11 +130,15 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
     }
     Placement placement = ACROSS;
     if (shared) {
-        for (int32_t i = 0; i < mesh->vertexCount; i++)
-            toView(&mesh->vertices[i], m, &viewVertices[i]);
-        placement = placeVertices(mesh->vertexCount);
+        placement = placeMesh(mesh, m);
         if (placement == OUTSIDE)
             return;
+        // A new stamp marks every cached vertex stale; on wrap-around the
+        // stamps start afresh.
+        if (++currentStamp == 0) {
+            memset(viewStamp, 0, sizeof viewStamp);
+            currentStamp = 1;
+        }
     }
 
     for (int32_t f = 0; f < mesh->faceCount; f++) {
@@ -123,10 +149,16 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
             continue;
         ClipVertex corners[3];
         for (int i = 0; i < 3; i++) {
-            if (shared)
-                corners[i] = viewVertices[vertexIndex(mesh, face->corners[i])];
-            else
+            if (shared) {
+                const int32_t k = vertexIndex(mesh, face->corners[i]);
+                if (viewStamp[k] != currentStamp) {
+                    toView(face->corners[i], m, &viewVertices[k]);
+                    viewStamp[k] = currentStamp;
+                }
+                corners[i] = viewVertices[k];
+            } else {
                 toView(face->corners[i], m, &corners[i]);
+            }
         }
         ClipPolygon polygon;
         if (placement == INSIDE) {
