@@ -89,19 +89,32 @@ int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z)
 
 void lifeStep(LifeGrid* grid)
 {
-    LifeGrid scratch;
-    memcpy(&scratch, grid, sizeof scratch);
-    for (int32_t p = 0; p < LIFE_CELLS; p++) {
-        const int32_t x = p & 63;
-        const int32_t y = (p >> 6) & 63;
-        const int32_t z = (p >> 12) & 1;
-        const int32_t n = countNeighbours(&scratch, x, y, z);
-        const int32_t index = x * LIFE_SIZE + y + z;
-        int alive;
-        if (scratch.cells[index] == LIFE_ALIVE)
-            alive = surviveAbove < n && n < surviveBelow;
-        else
-            alive = birthMin <= n && n <= birthMax;
-        grid->cells[index] = alive ? LIFE_ALIVE : LIFE_DEAD;
+    // The board with a dead border, one byte a cell (1 alive), so that every
+    // cell's eight neighbours can be added without bounds tests; only the layer
+    // z = 0 exists, so the layers above and below add nothing.
+    enum { SIDE = LIFE_SIZE + 2 };
+    uint8_t live[SIDE * SIDE];
+    memset(live, 0, sizeof live);
+    for (int32_t x = 0; x < LIFE_SIZE; x++) {
+        for (int32_t y = 0; y < LIFE_SIZE; y++)
+            live[(x + 1) * SIDE + y + 1] = grid->cells[x * LIFE_SIZE + y] == LIFE_ALIVE;
+    }
+    // The rule as a table: what a dead (0) or live (1) cell becomes with n
+    // live neighbours.
+    uint8_t next[2][9];
+    for (int32_t n = 0; n <= 8; n++) {
+        next[0][n] = birthMin <= n && n <= birthMax ? LIFE_ALIVE : LIFE_DEAD;
+        next[1][n] = surviveAbove < n && n < surviveBelow ? LIFE_ALIVE : LIFE_DEAD;
+    }
+    for (int32_t x = 0; x < LIFE_SIZE; x++) {
+        const uint8_t* above = &live[x * SIDE];
+        const uint8_t* row = above + SIDE;
+        const uint8_t* below = row + SIDE;
+        uint8_t* out = &grid->cells[x * LIFE_SIZE];
+        for (int32_t y = 0; y < LIFE_SIZE; y++) {
+            const int32_t n = above[y] + above[y + 1] + above[y + 2] + row[y] + row[y + 2] + below[y] + below[y + 1]
+                + below[y + 2];
+            out[y] = next[row[y + 1]][n];
+        }
     }
 }

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstring>
 
 #include "render/render.h"
 #include "scene/scene.h"
@@ -24,16 +25,121 @@ static int32_t lightFromNormalZ(float z)
     return (int32_t)scaled;
 }
 
+// The mesh's vertices in view space, each transformed once per object (when
+// a face facing the eye first needs it) rather than once per face that uses
+// it. Bigger meshes take the per-face road.
+enum { VIEW_VERTICES = 4096 };
+static ClipVertex viewVertices[VIEW_VERTICES];
+static uint32_t viewStamp[VIEW_VERTICES];
+static uint32_t currentStamp = 0;
+
+// The inverse of the last view matrix seen: every cell of a frame is drawn
+// with the same one.
+static Matrix4 lastView;
+static Matrix4 lastViewInverse;
+static bool lastViewKnown = false;
+
+static inline void toView(const MeshVertex* p, const float* m, ClipVertex* out)
+{
+    out->x = p->x * m[0] + p->y * m[4] + p->z * m[8] + m[12];
+    out->y = p->x * m[1] + p->y * m[5] + p->z * m[9] + m[13];
+    out->z = p->x * m[2] + p->y * m[6] + p->z * m[10] + m[14];
+    out->u = p->u;
+    out->v = p->v;
+}
+
+// Index of the vertex a face corner points at, or -1 when it is none of the
+// mesh's own.
+static inline int32_t vertexIndex(const MeshObject* mesh, const MeshVertex* corner)
+{
+    const uintptr_t offset = (uintptr_t)corner - (uintptr_t)mesh->vertices;
+    if (offset % sizeof(MeshVertex) != 0 || offset / sizeof(MeshVertex) >= (uintptr_t)mesh->vertexCount)
+        return -1;
+    return (int32_t)(offset / sizeof(MeshVertex));
+}
+
+// Where the whole mesh lies against the frustum, judged from the corners of
+// its bounding box: OUTSIDE when every corner lies clearly outside one plane,
+// so that every vertex does and the clipper drops each face; INSIDE when
+// every corner lies clearly inside every plane, so that the clipper returns
+// each face unchanged; ACROSS otherwise. A plane's value is affine, so the
+// vertices' values lie between the corners'; "clearly" is a margin far above
+// the float rounding of the transform and of the sums, so rounding never
+// turns a judgement.
+enum Placement { OUTSIDE, INSIDE, ACROSS };
+
+static Placement placeMesh(const MeshObject* mesh, const float* m)
+{
+    float low[3] = {mesh->vertices[0].x, mesh->vertices[0].y, mesh->vertices[0].z};
+    float high[3] = {low[0], low[1], low[2]};
+    for (int32_t i = 1; i < mesh->vertexCount; i++) {
+        const float p[3] = {mesh->vertices[i].x, mesh->vertices[i].y, mesh->vertices[i].z};
+        for (int k = 0; k < 3; k++) {
+            low[k] = p[k] < low[k] ? p[k] : low[k];
+            high[k] = p[k] > high[k] ? p[k] : high[k];
+        }
+    }
+    ClipVertex corners[8];
+    float size = 0.0f;
+    for (int c = 0; c < 8; c++) {
+        const MeshVertex corner = {c & 1 ? high[0] : low[0], c & 2 ? high[1] : low[1], c & 4 ? high[2] : low[2],
+            0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        toView(&corner, m, &corners[c]);
+        size = fmaxf(size, fabsf(corners[c].x) + fabsf(corners[c].y) + fabsf(corners[c].z));
+    }
+    // A NaN or infinite box decides nothing.
+    if (!(size < 1e30f))
+        return ACROSS;
+    const float margin = 1.0f + size * 1e-4f;
+    bool inside = true;
+    for (int k = 0; k < 4; k++) {
+        const Plane& plane = frustumPlanes[k];
+        bool outside = true;
+        for (int c = 0; c < 8; c++) {
+            const float s = plane.a * corners[c].x + plane.b * corners[c].y + plane.c * corners[c].z + plane.d;
+            outside = outside && s < -margin;
+            inside = inside && s > margin;
+        }
+        if (outside)
+            return OUTSIDE;
+    }
+    return inside ? INSIDE : ACROSS;
+}
+
 void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh,
     const Material* materials, int32_t materialCount)
 {
     Matrix4 objectToView, viewToObject;
-    matInverse(viewMatrix, &objectToView);
+    if (!lastViewKnown || memcmp(viewMatrix, &lastView, sizeof lastView) != 0) {
+        lastView = *viewMatrix;
+        matInverse(viewMatrix, &lastViewInverse);
+        lastViewKnown = true;
+    }
+    objectToView = lastViewInverse;
     matMultiply(&objectToView, objectMatrix, &objectToView);
     matInverse(&objectToView, &viewToObject);
     const float* m = objectToView.m;
     const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
     const int32_t halfWidth = renderWidth / 2, halfHeight = renderHeight / 2;
+
+    // Shared vertices only when every corner is one of the mesh's own.
+    bool shared = mesh->vertexCount > 0 && mesh->vertexCount <= VIEW_VERTICES && mesh->vertices;
+    for (int32_t f = 0; shared && f < mesh->faceCount; f++) {
+        for (int i = 0; i < 3; i++)
+            shared = shared && vertexIndex(mesh, mesh->faces[f].corners[i]) >= 0;
+    }
+    Placement placement = ACROSS;
+    if (shared) {
+        placement = placeMesh(mesh, m);
+        if (placement == OUTSIDE)
+            return;
+        // A new stamp marks every cached vertex stale; on wrap-around the
+        // stamps start afresh.
+        if (++currentStamp == 0) {
+            memset(viewStamp, 0, sizeof viewStamp);
+            currentStamp = 1;
+        }
+    }
 
     for (int32_t f = 0; f < mesh->faceCount; f++) {
         const Face* face = &mesh->faces[f];
@@ -43,14 +149,26 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
             continue;
         ClipVertex corners[3];
         for (int i = 0; i < 3; i++) {
-            const MeshVertex* p = face->corners[i];
-            corners[i].x = p->x * m[0] + p->y * m[4] + p->z * m[8] + m[12];
-            corners[i].y = p->x * m[1] + p->y * m[5] + p->z * m[9] + m[13];
-            corners[i].z = p->x * m[2] + p->y * m[6] + p->z * m[10] + m[14];
-            corners[i].u = p->u;
-            corners[i].v = p->v;
+            if (shared) {
+                const int32_t k = vertexIndex(mesh, face->corners[i]);
+                if (viewStamp[k] != currentStamp) {
+                    toView(face->corners[i], m, &viewVertices[k]);
+                    viewStamp[k] = currentStamp;
+                }
+                corners[i] = viewVertices[k];
+            } else {
+                toView(face->corners[i], m, &corners[i]);
+            }
         }
-        ClipPolygon polygon = clipTriangle(corners[0], corners[1], corners[2], frustumPlanes);
+        ClipPolygon polygon;
+        if (placement == INSIDE) {
+            polygon.count = 3;
+            polygon.v[0] = corners[0];
+            polygon.v[1] = corners[1];
+            polygon.v[2] = corners[2];
+        } else {
+            polygon = clipTriangle(corners[0], corners[1], corners[2], frustumPlanes);
+        }
         faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
         if (polygon.count == 0)
             continue;

@@ -32,7 +32,9 @@ static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
     return node;
 }
 
-SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
+// Appends after the last used span. `firstSpare`, when known, is the node at
+// index count (the first spare one) and spares the walk from the head to it.
+static SpanNode* append(ScanLine* line, const SpanNode* span, SpanNode* firstSpare)
 {
     if (!spanPoolMakeReady())
         return nullptr;
@@ -50,16 +52,19 @@ SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
         line->allocated += 1;
     } else {
         // Walks the used spans to the first spare node and reuses it in place.
-        node = line->head;
-        for (int32_t i = 0; i < line->count; i++)
-            node = node->next;
+        node = firstSpare;
+        if (!node) {
+            node = line->head;
+            for (int32_t i = 0; i < line->count; i++)
+                node = node->next;
+        }
         copyInPlace(node, span);
     }
     line->count += 1;
     return node;
 }
 
-SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
+static SpanNode* insertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
     if (!spanPoolMakeReady())
         return nullptr;
@@ -75,7 +80,7 @@ SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* s
     return added;
 }
 
-SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
+static SpanNode* insertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
     if (!spanPoolMakeReady())
         return nullptr;
@@ -93,7 +98,7 @@ SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* sp
     return added;
 }
 
-void scanLineRemove(ScanLine* line, SpanNode* node)
+static void removeNode(ScanLine* line, SpanNode* node)
 {
     line->count -= 1;
     // The chain's last node is a used one only when every node is used; it
@@ -109,6 +114,32 @@ void scanLineRemove(ScanLine* line, SpanNode* node)
     node->next = nullptr;
     line->tail->next = node;
     line->tail = node;
+}
+
+// Called from outside the insertion, the list operations may move any node,
+// so the row forgets its marks.
+SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
+{
+    line->markCount = 0;
+    return append(line, span, nullptr);
+}
+
+SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    line->markCount = 0;
+    return insertBefore(line, node, span);
+}
+
+SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    line->markCount = 0;
+    return insertAfter(line, node, span);
+}
+
+void scanLineRemove(ScanLine* line, SpanNode* node)
+{
+    line->markCount = 0;
+    removeNode(line, node);
 }
 
 // How an overlap between the new span N and an existing span E is shared.
@@ -191,30 +222,30 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
         case SPLIT_NEW_LEFT:
             e->xStart = x;
             n->xEnd = x;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xStart = ne;
-            SpanNode* right = scanLineInsertBefore(line, e, n);
+            SpanNode* right = insertBefore(line, e, n);
             if (!right)
                 break;
             setColumns(right, x, ne);
-            SpanNode* old = scanLineInsertBefore(line, right, e);
+            SpanNode* old = insertBefore(line, right, e);
             if (!old)
                 break;
             setColumns(old, es, x);
-            SpanNode* left = scanLineInsertBefore(line, old, n);
+            SpanNode* left = insertBefore(line, old, n);
             if (left)
                 setColumns(left, ns, es);
             break;
         }
         case WHOLE_TO_NEW:
             e->xStart = ne;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         case WHOLE_TO_OLD:
             n->xEnd = es;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         }
         return STOP;
@@ -224,16 +255,16 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
-            SpanNode* right = scanLineInsertAfter(line, e, n);
+            SpanNode* right = insertAfter(line, e, n);
             if (!right)
                 break;
             setColumns(right, x, ee);
             n->xEnd = es;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         }
         case WHOLE_TO_NEW:
@@ -241,7 +272,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
             break;
         case WHOLE_TO_OLD:
             n->xEnd = es;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         }
         return STOP;
@@ -250,7 +281,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xStart = x;
-        SpanNode* left = scanLineInsertBefore(line, e, n);
+        SpanNode* left = insertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, x);
@@ -259,7 +290,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     }
     case SPLIT_OLD_LEFT: {
         e->xEnd = x;
-        SpanNode* left = scanLineInsertBefore(line, e, n);
+        SpanNode* left = insertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, es);
@@ -268,11 +299,11 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     }
     case WHOLE_TO_NEW: {
         SpanNode* after = e->next;
-        scanLineRemove(line, e);
+        removeNode(line, e);
         return goOn(after, p);
     }
     case WHOLE_TO_OLD: {
-        SpanNode* left = scanLineInsertBefore(line, e, n);
+        SpanNode* left = insertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, es);
@@ -292,22 +323,22 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
-            SpanNode* middle = scanLineInsertAfter(line, e, n);
+            SpanNode* middle = insertAfter(line, e, n);
             if (!middle)
                 break;
             setColumns(middle, x, ne);
-            SpanNode* right = scanLineInsertAfter(line, middle, e);
+            SpanNode* right = insertAfter(line, middle, e);
             if (right)
                 setColumns(right, ne, ee);
             break;
         }
         case WHOLE_TO_NEW:
             e->xStart = ne;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -319,12 +350,12 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            scanLineInsertBefore(line, e, n);
+            insertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT:
             n->xStart = x;
             e->xEnd = x;
-            scanLineInsertAfter(line, e, n);
+            insertAfter(line, e, n);
             break;
         case WHOLE_TO_NEW:
             copyInPlace(e, n);
@@ -337,7 +368,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xStart = x;
-        SpanNode* left = scanLineInsertBefore(line, e, n);
+        SpanNode* left = insertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, es, x);
@@ -350,7 +381,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         return goOn(e->next, p + 1);
     case WHOLE_TO_NEW: {
         SpanNode* after = e->next;
-        scanLineRemove(line, e);
+        removeNode(line, e);
         return goOn(after, p);
     }
     case WHOLE_TO_OLD:
@@ -378,10 +409,10 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
             n->xStart = x;
             cut = x;
         }
-        SpanNode* middle = scanLineInsertAfter(line, e, n);
+        SpanNode* middle = insertAfter(line, e, n);
         if (!middle)
             return STOP;
-        SpanNode* right = scanLineInsertAfter(line, middle, e);
+        SpanNode* right = insertAfter(line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, rightStart, ee);
@@ -393,10 +424,10 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         case SPLIT_NEW_LEFT: {
             e->xEnd = ns;
             n->xEnd = x;
-            SpanNode* middle = scanLineInsertAfter(line, e, n);
+            SpanNode* middle = insertAfter(line, e, n);
             if (!middle)
                 break;
-            SpanNode* right = scanLineInsertAfter(line, middle, e);
+            SpanNode* right = insertAfter(line, middle, e);
             if (right)
                 setColumns(right, x, ee);
             break;
@@ -404,11 +435,11 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         case SPLIT_OLD_LEFT:
             e->xEnd = x;
             n->xStart = x;
-            scanLineInsertAfter(line, e, n);
+            insertAfter(line, e, n);
             break;
         case WHOLE_TO_NEW:
             e->xEnd = ns;
-            scanLineInsertAfter(line, e, n);
+            insertAfter(line, e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -418,11 +449,11 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xEnd = ns;
-        SpanNode* middle = scanLineInsertAfter(line, e, n);
+        SpanNode* middle = insertAfter(line, e, n);
         if (!middle)
             return STOP;
         setColumns(middle, ns, x);
-        SpanNode* right = scanLineInsertAfter(line, middle, e);
+        SpanNode* right = insertAfter(line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, x, ee);
@@ -444,6 +475,70 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     return STOP;
 }
 
+// True when the walk from the head steps past E without acting: N neither
+// lies wholly before E nor touches its columns.
+static inline bool passes(const SpanNode* n, const SpanNode* e)
+{
+    return !(n->xEnd <= e->xStart) && n->xStart >= e->xEnd;
+}
+
+// The node, and its index, at which the walk from the head would first stop
+// to act. In an ordered row (every xStart <= xEnd <= the next xStart) the
+// nodes the walk passes form a prefix, so the search may start at the last
+// mark it passes.
+static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index)
+{
+    while (line->markCount > 0 && line->markIndex[line->markCount - 1] >= line->count)
+        line->markCount -= 1;
+    SpanNode* e = line->head;
+    int32_t p = 0;
+    if (!line->walkFromHead && line->markCount > 0) {
+        // The last passed mark, by bisection: marks [0, low) pass, [high, count) do not.
+        int32_t low = 0, high = line->markCount;
+        while (low < high) {
+            const int32_t mid = (low + high) / 2;
+            if (passes(span, line->marks[mid]))
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        if (low > 0) {
+            e = line->marks[low - 1]->next;
+            p = line->markIndex[low - 1] + 1;
+        }
+    }
+    while (p < line->count && passes(span, e)) {
+        e = e->next;
+        p += 1;
+    }
+    *index = p;
+    return e;
+}
+
+// After an insertion whose walk started at index startIndex: marks left of it
+// still hold, and `before`, the node that was just left of it, becomes one
+// more. A full set keeps every second mark.
+static void keepMarks(ScanLine* line, SpanNode* before, int32_t startIndex)
+{
+    if (line->walkFromHead || !before) {
+        line->markCount = 0;
+        return;
+    }
+    int32_t n = line->markCount;
+    while (n > 0 && line->markIndex[n - 1] >= startIndex - 1)
+        n -= 1;
+    if (n == SPAN_MARKS) {
+        for (int32_t i = 0; i < SPAN_MARKS / 2; i++) {
+            line->marks[i] = line->marks[2 * i + 1];
+            line->markIndex[i] = line->markIndex[2 * i + 1];
+        }
+        n = SPAN_MARKS / 2;
+    }
+    line->marks[n] = before;
+    line->markIndex[n] = startIndex - 1;
+    line->markCount = n + 1;
+}
+
 void insertSpan(SpanNode* span, ScanLine* line)
 {
     // A reversed span covers no pixel, and stored it would put a node whose
@@ -453,16 +548,26 @@ void insertSpan(SpanNode* span, ScanLine* line)
     if (span->xStart > span->xEnd)
         return;
     if (line->count <= 0) {
-        scanLineAppend(line, span);
+        line->walkFromHead = 0;
+        line->markCount = 0;
+        append(line, span, nullptr);
         return;
     }
-    SpanNode* e = line->head;
-    int32_t p = 0;
-    while (p < line->count) {
+    int32_t p;
+    SpanNode* e = firstStop(line, span, &p);
+    // Nodes left of where the walk starts are neither moved nor changed by
+    // this insertion.
+    SpanNode* const before = p > 0 && e ? e->prev : nullptr;
+    const int32_t startIndex = p;
+    for (;;) {
+        if (p >= line->count) {
+            append(line, span, p == line->count ? e : nullptr);
+            break;
+        }
         int32_t ns = span->xStart, ne = span->xEnd, es = e->xStart, ee = e->xEnd;
         if (ne <= es) {
-            scanLineInsertBefore(line, e, span);
-            return;
+            insertBefore(line, e, span);
+            break;
         }
         if (ns >= ee) {
             e = e->next;
@@ -481,9 +586,12 @@ void insertSpan(SpanNode* span, ScanLine* line)
         else
             step = overlapFromInside(line, span, e, p, how, x);
         if (step.stop)
-            return;
+            break;
         e = step.node;
         p = step.index;
     }
-    scanLineAppend(line, span);
+    // A node that could not be had may have left two spans overlapping.
+    if (spanPool.failed)
+        line->walkFromHead = 1;
+    keepMarks(line, before, startIndex);
 }

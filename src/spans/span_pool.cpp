@@ -4,6 +4,9 @@
 
 #include "platform/platform.h"
 
+// Node blocks are aligned to this many bytes inside their allocation.
+enum { CACHE_LINE = 64 };
+
 SpanPool spanPool = {nullptr, 0, 0, 0, 0, 0};
 ScanLine* spanTable = nullptr;
 int32_t spanTableRows = 0;
@@ -21,7 +24,7 @@ int spanPoolInit()
     spanPool.blocks = (SpanNode**)heapAlloc(sizeof(SpanNode*));
     if (!spanPool.blocks)
         return 0;
-    spanPool.blocks[0] = (SpanNode*)heapAlloc(SPAN_FIRST_BLOCK * sizeof(SpanNode));
+    spanPool.blocks[0] = (SpanNode*)heapAlloc(SPAN_FIRST_BLOCK * sizeof(SpanNode) + CACHE_LINE);
     if (!spanPool.blocks[0]) {
         heapFree(spanPool.blocks);
         spanPool.blocks = nullptr;
@@ -48,7 +51,7 @@ int spanPoolGrow()
     // The old array is gone once the re-allocation succeeds; keep the new one
     // even if the block below fails (its spare slot is simply unused).
     spanPool.blocks = blocks;
-    SpanNode* block = (SpanNode*)heapAlloc(SPAN_BLOCK * sizeof(SpanNode));
+    SpanNode* block = (SpanNode*)heapAlloc(SPAN_BLOCK * sizeof(SpanNode) + CACHE_LINE);
     if (!block)
         return 0;
     blocks[slot] = block;
@@ -91,7 +94,11 @@ int spanPoolMakeReady()
 
 SpanNode* spanPoolTake()
 {
-    SpanNode* node = &spanPool.blocks[spanPool.curBlock][spanPool.nextFree];
+    // Nodes start on a cache line, so that a 64-byte node is read and written
+    // as one line; every block has room for that shift.
+    const uintptr_t block = (uintptr_t)spanPool.blocks[spanPool.curBlock];
+    SpanNode* first = (SpanNode*)((block + CACHE_LINE - 1) & ~(uintptr_t)(CACHE_LINE - 1));
+    SpanNode* node = &first[spanPool.nextFree];
     spanPool.nextFree += 1;
     return node;
 }
@@ -100,6 +107,8 @@ int scanLineCreate(int32_t nodeCount, ScanLine* line)
 {
     line->count = 0;
     line->allocated = 1;
+    line->markCount = 0;
+    line->walkFromHead = 0;
     if (!spanPoolMakeReady()) {
         // Nothing was linked: leave an empty row rather than stale pointers.
         line->head = nullptr;

@@ -28,6 +28,8 @@ struct SpanNode {
     int32_t light;
 };
 
+enum { SPAN_MARKS = 16 };
+
 // One row's chain, head to tail: the first `count` nodes are this frame's
 // spans in increasing column order (xStart <= xEnd, each xEnd <= the next
 // xStart), the rest are spare nodes with stale payloads. `allocated` nodes in
@@ -38,6 +40,16 @@ struct ScanLine {
     SpanNode* tail;
     int32_t count;
     int32_t allocated;
+    // Where the insertion may start its walk instead of at head: used nodes,
+    // by increasing index, that no insertion since has moved or changed (an
+    // insertion changes nothing left of where its walk starts). The list
+    // operations called from outside forget them. walkFromHead is set once an
+    // insertion ran out of nodes, which can break the column order the short
+    // cut relies on, and is cleared when the row is next found empty.
+    SpanNode* marks[SPAN_MARKS];
+    int32_t markIndex[SPAN_MARKS];
+    int32_t markCount;
+    int32_t walkFromHead;
 };
 
 enum {

@@ -174,3 +174,37 @@ TEST_F(LifeTest, RulesAndOddCellValuesDriveTheStep)
     EXPECT_TRUE(alive(g).empty());
     lifeRelease(g);
 }
+
+// Rules at the ends of the neighbour range, worked out by hand for one live
+// cell at (10, 10): "-1 9 0 0" keeps every live cell and wakes every dead cell
+// without live neighbours, so all but the eight around (10, 10) live;
+// "8 9 0 8" lets no live cell survive and wakes every dead one.
+TEST_F(LifeTest, RulesAtTheEndsOfTheNeighbourRange)
+{
+    const struct {
+        const char* rules;
+        bool centreAlive;
+        bool ringAlive;
+        bool farAlive;
+    } cases[] = {{"-1 9 0 0", true, false, true}, {"8 9 0 8", false, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rules);
+        writeFile("Rules.ini", c.rules);
+        loadRules();
+        LifeGrid* g = gridOf({{10, 10}});
+        lifeStep(g);
+        EXPECT_EQ(g->cells[10 * 64 + 10] == LIFE_ALIVE, c.centreAlive);
+        for (int dx = -1; dx <= 1; dx++) {
+            for (int dy = -1; dy <= 1; dy++) {
+                if (dx || dy) {
+                    EXPECT_EQ(g->cells[(10 + dx) * 64 + 10 + dy] == LIFE_ALIVE, c.ringAlive);
+                }
+            }
+        }
+        const int far[][2] = {{0, 0}, {63, 63}, {0, 63}, {12, 10}, {30, 40}};
+        for (const auto& f : far) {
+            EXPECT_EQ(g->cells[f[0] * 64 + f[1]] == LIFE_ALIVE, c.farAlive);
+        }
+        lifeRelease(g);
+    }
+}

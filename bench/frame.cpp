@@ -1,0 +1,325 @@
+// Frame speed: the real start-up on a copy of the bundled data, headless, then
+// the frame tick timed on four scenes, and the parts that make up a frame.
+//
+//   S1 start    the bundled Life.ini and the initial camera
+//   S2 soup     a 50 % soup over the whole board, auto-iteration on, the camera
+//               backed off with 110 Down presses
+//   S3 full     all 4096 cells alive, the camera of S2
+//   S4 grazing  the camera brought down towards the board and pitched to look
+//               across it, so rows hold many overlapping faces
+//
+// Each scene is a replay script in bench/scenes (with its Life.ini), played
+// through the program's own message loop; the same scripts with "key f12" and
+// one more tick give the scene's screenshot with veltrix-replay.
+#include <benchmark/benchmark.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/app.h"
+#include "display/display.h"
+#include "image/image.h"
+#include "platform/headless/headless.h"
+#include "render/render.h"
+#include "scene/scene.h"
+#include "spans/spans.h"
+#include "texture/texture.h"
+
+namespace {
+
+const std::string sourceDir = VELTRIX_SOURCE_DIR;
+
+std::string readText(const std::string& path)
+{
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return text;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, n);
+    fclose(file);
+    return text;
+}
+
+// The program running headless in a temporary copy of data/, stopped between
+// two timer messages so that frameTick can be called directly.
+class Session {
+public:
+    // lifeFile: a pattern in bench/scenes, or null for the bundled Life.ini.
+    // scene: a replay script in bench/scenes whose keys, mouse moves and ticks
+    // set the scene up.
+    Session(const char* lifeFile, const char* scene)
+    {
+        char pattern[] = "/tmp/veltrix-bench-XXXXXX";
+        if (!mkdtemp(pattern))
+            return;
+        dir_ = pattern;
+        char cwd[4096];
+        if (!getcwd(cwd, sizeof cwd))
+            return;
+        previous_ = cwd;
+        std::string copy = "cp -r '" + sourceDir + "/data/.' '" + dir_ + "'";
+        if (lifeFile)
+            copy += " && cp '" + sourceDir + "/bench/scenes/" + lifeFile + "' '" + dir_ + "/Life.ini'";
+        if (system(copy.c_str()) != 0 || chdir(dir_.c_str()) != 0)
+            return;
+
+        // The real start-up and the scene's messages; when the script runs
+        // out the runner presses Esc and the program shuts its display.
+        const std::string text = readText(sourceDir + "/bench/scenes/" + scene);
+        char error[128];
+        if (!scriptParse(text.data(), text.size(), &script_, error, sizeof error))
+            return;
+        headlessReset(&script_);
+        appMain();
+        if (headless.framesPresented == 0)
+            return;
+
+        // Start-up's last stages once more, so that the program stands where
+        // it stood before Esc: engine, font, display, framebuffer, cursor.
+        headlessReset(nullptr);
+        if (!engineInit(screenWidth, screenHeight))
+            return;
+        selectSampler(filteringEnabled);
+        fontLoad(screenWidth, screenHeight);
+        app.window = windowCreate("bench", screenWidth, screenHeight, windowProc);
+        if (!app.window || !displayInit(app.window, screenWidth, screenHeight))
+            return;
+        app.framebuffer = (uint32_t*)heapAlloc((size_t)screenWidth * screenHeight * 4);
+        if (!app.framebuffer)
+            return;
+        timerStart(app.window, 20);
+        cursorSet(screenWidth >> 1, screenHeight >> 1);
+        // A few frames grow every row's span list to what the scene needs.
+        for (int i = 0; i < 3; i++)
+            frameTick();
+        memcpy(&grid_, app.grid, sizeof grid_);
+        generation_ = app.generationCount;
+        ready_ = true;
+    }
+    ~Session()
+    {
+        if (app.window)
+            windowDestroy(app.window);
+        app.window = nullptr;
+        appRelease();
+        headlessReset(nullptr);
+        scriptRelease(&script_);
+        if (!previous_.empty() && chdir(previous_.c_str()) != 0)
+            perror("chdir");
+        if (!dir_.empty()) {
+            const std::string remove = "rm -rf '" + dir_ + "'";
+            if (system(remove.c_str()) != 0)
+                perror("rm");
+        }
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    bool ready() const { return ready_; }
+    // Puts the board back as it was when the scene was set up, so that every
+    // timed frame of an auto-iterating scene draws the same generation.
+    void restoreBoard()
+    {
+        memcpy(app.grid, &grid_, sizeof grid_);
+        app.generationCount = generation_;
+    }
+
+private:
+    std::string dir_;
+    std::string previous_;
+    Script script_ = {};
+    LifeGrid grid_ = {};
+    int32_t generation_ = 0;
+    bool ready_ = false;
+};
+
+int32_t liveCells()
+{
+    int32_t n = 0;
+    for (int32_t i = 0; i < LIFE_CELLS; i++)
+        n += app.grid->cells[i] == LIFE_ALIVE;
+    return n;
+}
+
+int32_t faceCount()
+{
+    int32_t n = 0;
+    for (int32_t i = 0; i < app.scene->objectCount; i++)
+        n += app.scene->objects[i].faceCount;
+    return n;
+}
+
+int32_t usedSpans()
+{
+    int32_t n = 0;
+    for (int32_t y = 0; y < spanTableRows; y++)
+        n += spanTable[y].count;
+    return n;
+}
+
+void BM_Frame(benchmark::State& state, const char* lifeFile, const char* scene)
+{
+    Session session(lifeFile, scene);
+    if (!session.ready()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    // Faces handed to the renderer and spans drawn, for the frame after the
+    // board is restored (auto-iteration makes a step first).
+    session.restoreBoard();
+    frameTick();
+    const double faces = (double)liveCells() * faceCount();
+    const double spans = (double)usedSpans();
+    for (auto _ : state) {
+        session.restoreBoard();
+        frameTick();
+        benchmark::ClobberMemory();
+    }
+    state.counters["cells"] = liveCells();
+    state.counters["spans"] = spans;
+    state.counters["faces/s"] = benchmark::Counter(faces * (double)state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["spans/s"] = benchmark::Counter(spans * (double)state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["pixels/s"] = benchmark::Counter(
+        (double)screenWidth * screenHeight * (double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+// Only the cells into the span table: what renderObject costs per face.
+void BM_RenderObject(benchmark::State& state)
+{
+    Session session("full.ini", "s3.txt");
+    if (!session.ready()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    for (auto _ : state) {
+        spanTableReset();
+        drawCells();
+        benchmark::ClobberMemory();
+    }
+    state.counters["faces/s"] = benchmark::Counter(
+        (double)LIFE_CELLS * faceCount() * (double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+// The span table of S3 drawn into the framebuffer.
+void BM_DrawSpanTable(benchmark::State& state)
+{
+    Session session("full.ini", "s3.txt");
+    if (!session.ready()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    spanTableReset();
+    drawCells();
+    const double spans = (double)usedSpans();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(drawSpanTable(app.framebuffer));
+    state.counters["spans/s"] = benchmark::Counter(spans * (double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void BM_LifeStep(benchmark::State& state)
+{
+    Session session("soup.ini", "s1.txt");
+    if (!session.ready()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    for (auto _ : state) {
+        session.restoreBoard();
+        lifeStep(app.grid);
+        benchmark::ClobberMemory();
+    }
+    state.counters["cells/s"] = benchmark::Counter((double)LIFE_CELLS * (double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+// A row of 640 pixels from the bundled texture's finest level, stepping
+// across and down the texture at a slant.
+void BM_Sampler(benchmark::State& state, Sampler sampler)
+{
+    Session session(nullptr, "s1.txt");
+    if (!session.ready()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    const Texture* texture = app.scene->materials[0].texture;
+    if (!texture) {
+        state.SkipWithError("no texture");
+        return;
+    }
+    const TextureLevel* level = &texture->levels[0];
+    samplerState.texels = level->texels;
+    samplerState.uMask = level->uMask;
+    samplerState.rowMask = level->rowMask;
+    samplerState.sizeMask = level->sizeMask;
+    samplerState.vShift = level->vShift;
+    samplerState.below = level->width;
+    samplerState.belowRight = level->width + 1;
+    samplerState.shades = texture->shades;
+    samplerState.light = 200;
+    for (auto _ : state) {
+        sampler(0x00012345, 0x00004321, 0x00054321, 0x00001234, app.framebuffer, app.framebuffer + 640);
+        benchmark::ClobberMemory();
+    }
+    state.counters["pixels/s"] = benchmark::Counter(640.0 * (double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+// Projected triangles of a few pixels to a few dozen across, at many depths,
+// as the cells of S2 and S3 give them.
+void BM_RasterizePolygon(benchmark::State& state)
+{
+    Session session(nullptr, "s1.txt");
+    if (!session.ready()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    enum { COUNT = 4096 };
+    static ClipPolygon polygons[COUNT];
+    uint32_t seed = 99;
+    auto next = [&seed](float low, float high) {
+        seed = seed * 1664525u + 1013904223u;
+        return low + (high - low) * (float)(seed >> 8) / 16777216.0f;
+    };
+    for (int i = 0; i < COUNT; i++) {
+        ClipPolygon& p = polygons[i];
+        p.count = 3;
+        const float x = next(20, 620), y = next(20, 460), size = next(3, 30), z = next(500, 5000);
+        const float corners[3][2] = {{0, 0}, {-0.4f, 1}, {1, 0.7f}};
+        for (int k = 0; k < 3; k++) {
+            p.v[k].x = x + corners[k][0] * size;
+            p.v[k].y = y + corners[k][1] * size;
+            p.v[k].z = z + next(-5, 5);
+            p.v[k].u = corners[k][0];
+            p.v[k].v = corners[k][1];
+        }
+    }
+    Texture* texture = app.scene->materials[0].texture ? app.scene->materials[0].texture : defaultTexture();
+    for (auto _ : state) {
+        spanTableReset();
+        for (int i = 0; i < COUNT; i++)
+            rasterizePolygon(&polygons[i], texture);
+    }
+    state.counters["faces/s"] = benchmark::Counter((double)COUNT * (double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(BM_Frame, S1_start, nullptr, "s1.txt")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Frame, S2_soup, "soup.ini", "s2.txt")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Frame, S3_full, "full.ini", "s3.txt")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Frame, S4_grazing, "full.ini", "s4.txt")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderObject)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawSpanTable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LifeStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Sampler, bilinear, sampleBilinear)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Sampler, nearest, sampleNearest)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RasterizePolygon)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,65 @@
+// The insertion may start its walk at a mark instead of at the head; the row
+// must come out exactly as a walk from the head would leave it.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "span_check.h"
+
+namespace {
+
+using SpanMarksTest = PoolTest;
+
+// Spans that sweep along the row left to right, right to left or jump about,
+// as the faces of neighbouring cells do, with empty spans and shared planes.
+TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
+{
+    ScanLine marked = {};
+    ScanLine plain = {};
+    ASSERT_EQ(scanLineCreate(20, &marked), 1);
+    ASSERT_EQ(scanLineCreate(20, &plain), 1);
+    for (unsigned row = 0; row < 300; row++) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        std::mt19937 random(4242u + row);
+        auto pick = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+        marked.count = 0;
+        plain.count = 0;
+        const int sweep = pick(0, 2); // 0 rightwards, 1 leftwards, 2 anywhere
+        int at = sweep == 1 ? 700 : -40;
+        const int spans = pick(20, 300);
+        for (int i = 0; i < spans; i++) {
+            if (sweep == 0)
+                at += pick(-5, 12);
+            else if (sweep == 1)
+                at -= pick(-5, 12);
+            else
+                at = pick(-40, 700);
+            const int length = pick(0, 9) == 0 ? 0 : pick(1, 40);
+            const float invZ = (float)pick(1, 4096) / 1024.0f;
+            const float dInvZ = pick(0, 4) == 0 ? 0.0f : (float)pick(-64, 64) / 65536.0f;
+            const SpanNode span = makeSpan(i, at, at + length, invZ, dInvZ);
+            SpanNode a = span, b = span;
+            insertSpan(&a, &marked);
+            plain.markCount = 0; // forces the walk from the head
+            insertSpan(&b, &plain);
+            ASSERT_EQ(usedPieces(marked), usedPieces(plain)) << "span " << i;
+            ASSERT_EQ(chainProblem(marked), "");
+            // Now and then a node is moved from outside the insertion, which
+            // must make the row forget its marks.
+            if (pick(0, 30) == 0 && marked.count > 1) {
+                const int victim = pick(0, marked.count - 1);
+                SpanNode* m = marked.head;
+                SpanNode* p = plain.head;
+                for (int k = 0; k < victim; k++) {
+                    m = m->next;
+                    p = p->next;
+                }
+                scanLineRemove(&marked, m);
+                scanLineRemove(&plain, p);
+            }
+        }
+    }
+}
+
+} // namespace
