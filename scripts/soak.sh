@@ -49,11 +49,12 @@ shots=("$work"/Screenshot*.bmp)
 python3 "$root/scripts/soak.py" check "$work/Font.bmp" "${shots[@]}"
 
 # Memory from the first sample at or after tick 100 (one screenshot written).
-read -r first last peak samples < <(awk '$2 >= 1 { if (!n++) first = $3; last = $3; if ($3 > peak) peak = $3 }
-    END { print first + 0, last + 0, peak + 0, n + 0 }' "$work/rss.log")
+half_shots=$((ticks / 2 / shot_every + 1))
+read -r first half last peak samples < <(awk -v h="$half_shots" '$2 >= 1 { if (!n++) first = $3; last = $3; if ($3 > peak) peak = $3 }
+    $2 >= h && !half { half = $3 } END { print first + 0, half + 0, last + 0, peak + 0, n + 0 }' "$work/rss.log")
 start_rss=$(head -n 1 "$work/rss.log" | awk '{print $3}')
 echo "soak: $ticks ticks in ${SECONDS}s; VmRSS at start ${start_rss:-?} kB, after tick 100 ${first} kB," \
-    "at the end ${last} kB, peak ${peak} kB ($samples samples after tick 100)"
+    "half-way ${half} kB, at the end ${last} kB, peak ${peak} kB ($samples samples after tick 100)"
 if [ "$samples" -eq 0 ]; then
     echo "soak: the run was too short to sample memory after tick 100"
 elif [ $((peak - first)) -gt "$slack_kb" ]; then
