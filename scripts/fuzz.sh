@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each one for
 # SECONDS (default 20) on a copy of its seed corpus from fuzz/corpus/<name>.
+# An input that fails is kept in build-fuzz/findings/ to be replayed with
+# build-fuzz/bin/fuzz-<name> FILE.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,6 +23,8 @@ if [ ${#targets[@]} -eq 0 ]; then
     done
 fi
 
+findings="$root/build-fuzz/findings"
+mkdir -p "$findings"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for name in "${targets[@]}"; do
@@ -30,7 +34,8 @@ for name in "${targets[@]}"; do
         cp -r "$root/fuzz/corpus/$name/." "$corpus/"
     fi
     echo "== fuzz-$name for ${seconds}s"
-    # Findings are written to the work folder; a crash fails this script.
+    # A crash, leak, time-out or memory blow-up fails this script.
     (cd "$work" && "$root/build-fuzz/bin/fuzz-$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
-        -timeout=10 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12)
+        -timeout=10 -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/$name-" "$corpus" 2>&1 |
+        tail -n 12)
 done
