@@ -179,11 +179,11 @@ uint8_t toByte(float f)
 // Lays the pyramid out: level (jx, iy) at column W - (W >> jx), row
 // H - (H >> iy). The last two columns and rows, which no level covers, repeat
 // their neighbours.
-std::vector<Rgb> buildAtlas(const AtlasSpec& spec)
+std::vector<Rgb> buildAtlas(const AtlasRecipe& recipe)
 {
-    const int W = spec.width, H = spec.height;
+    const int W = recipe.width, H = recipe.height;
     const int levelsX = floorLog2(W) - 1, levelsY = floorLog2(H) - 1;
-    Colour (*picture)(float, float) = spec.picture == PICTURE_BODY ? bodyPicture : trimPicture;
+    Colour (*picture)(float, float) = recipe.picture == PICTURE_BODY ? bodyPicture : trimPicture;
     std::vector<Rgb> atlas((size_t)W * H, Rgb{0, 0, 0});
     Level rowStart = sampleFinest(W / 2, H / 2, picture);
     for (int iy = 0; iy < levelsY; iy++) {
@@ -336,9 +336,9 @@ void packRow(const uint8_t* row, int width, std::vector<uint8_t>& out)
 
 } // namespace
 
-int writeAtlas(const std::string& path, const AtlasSpec& spec)
+int writeAtlas(const std::string& path, const AtlasRecipe& recipe)
 {
-    const std::vector<Rgb> atlas = buildAtlas(spec);
+    const std::vector<Rgb> atlas = buildAtlas(recipe);
     std::vector<Rgb> palette = makePalette(atlas);
     refine(palette, atlas, 4);
     std::map<Rgb, uint8_t> lookup;
@@ -351,15 +351,15 @@ int writeAtlas(const std::string& path, const AtlasSpec& spec)
     }
 
     std::vector<uint8_t> out = {0, 1, 9, 0, 0, (uint8_t)palette.size(), (uint8_t)(palette.size() >> 8), 24, 0, 0, 0, 0,
-                                (uint8_t)spec.width, (uint8_t)(spec.width >> 8), (uint8_t)spec.height,
-                                (uint8_t)(spec.height >> 8), 8, 0x20};
+                                (uint8_t)recipe.width, (uint8_t)(recipe.width >> 8), (uint8_t)recipe.height,
+                                (uint8_t)(recipe.height >> 8), 8, 0x20};
     for (const Rgb& c : palette) {
         out.push_back(c.b);
         out.push_back(c.g);
         out.push_back(c.r);
     }
-    for (int y = 0; y < spec.height; y++)
-        packRow(indices.data() + (size_t)y * spec.width, spec.width, out);
+    for (int y = 0; y < recipe.height; y++)
+        packRow(indices.data() + (size_t)y * recipe.width, recipe.width, out);
 
     FILE* file = fopen(path.c_str(), "wb");
     int ok = file && fwrite(out.data(), 1, out.size(), file) == out.size();

@@ -25,8 +25,8 @@ int main(int argc, char** argv)
     if (!makeFolder(out) || !makeFolder(cells))
         return 1;
     int ok = writeCellModel(cells + "/Cell.3ds");
-    for (const AtlasSpec& spec : cellMaterials)
-        ok = ok && writeAtlas(cells + "/" + spec.name + ".tga", spec);
+    for (const AtlasRecipe& recipe : cellMaterials)
+        ok = ok && writeAtlas(cells + "/" + recipe.name + ".tga", recipe);
     ok = ok && writeFontSheet(out + "/Font.bmp");
     ok = ok && writeRules(out + "/Rules.ini");
     ok = ok && writePattern(out + "/Life.ini");

@@ -7,7 +7,7 @@
 
 #include "datagen.h"
 
-const AtlasSpec cellMaterials[2] = {{"Body", 256, 256, PICTURE_BODY}, {"Trim", 256, 64, PICTURE_TRIM}};
+const AtlasRecipe cellMaterials[2] = {{"Body", 256, 256, PICTURE_BODY}, {"Trim", 256, 64, PICTURE_TRIM}};
 
 namespace {
 
@@ -326,7 +326,7 @@ int writeCellModel(const std::string& path)
     w.begin(MESH_VERSION);
     w.u16(3);
     w.end();
-    for (const AtlasSpec& m : cellMaterials) {
+    for (const AtlasRecipe& m : cellMaterials) {
         w.begin(MAT_ENTRY);
         w.begin(MAT_NAME);
         w.name(m.name);
