@@ -254,16 +254,7 @@ void BM_Sampler(benchmark::State& state, Sampler sampler)
         state.SkipWithError("no texture");
         return;
     }
-    const TextureLevel* level = &texture->levels[0];
-    samplerState.texels = level->texels;
-    samplerState.uMask = level->uMask;
-    samplerState.rowMask = level->rowMask;
-    samplerState.sizeMask = level->sizeMask;
-    samplerState.vShift = level->vShift;
-    samplerState.below = level->width;
-    samplerState.belowRight = level->width + 1;
-    samplerState.shades = texture->shades;
-    samplerState.light = 200;
+    samplerLoad(texture, 0, 200);
     for (auto _ : state) {
         sampler(0x00012345, 0x00004321, 0x00054321, 0x00001234, app.framebuffer, app.framebuffer + 640);
         benchmark::ClobberMemory();

@@ -50,6 +50,8 @@ extern SpanGradients spanGradients;
 extern int32_t faceLight;
 
 void buildWeightTables();
+// Loads samplerState for level number `level` of texture, lit by light.
+void samplerLoad(const Texture* texture, int32_t level, int32_t light);
 // Non-zero selects bilinear filtering, zero the nearest texel.
 void selectSampler(int32_t bilinear);
 void sampleBilinear(int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first, uint32_t* last);

@@ -1,4 +1,5 @@
 #include "render/render.h"
+#include "texture/texture.h"
 
 int8_t weightTopLeft[64 * 64];
 int8_t weightTopRight[64 * 64];
@@ -24,6 +25,20 @@ void buildWeightTables()
             weightBottomRight[k] = (int8_t)br;
         }
     }
+}
+
+void samplerLoad(const Texture* texture, int32_t level, int32_t light)
+{
+    const TextureLevel* l = &texture->levels[level];
+    samplerState.texels = l->texels;
+    samplerState.uMask = l->uMask;
+    samplerState.rowMask = l->rowMask;
+    samplerState.sizeMask = l->sizeMask;
+    samplerState.vShift = l->vShift;
+    samplerState.below = l->width;
+    samplerState.belowRight = l->width + 1;
+    samplerState.shades = texture->shades;
+    samplerState.light = light;
 }
 
 void selectSampler(int32_t bilinear)

@@ -66,17 +66,7 @@ static void drawNode(const SpanNode* node, uint32_t* row)
     const int32_t n = xe - xs;
     if (n <= 0)
         return;
-    const Texture* texture = node->texture;
-    const TextureLevel* level = &texture->levels[node->level];
-    samplerState.texels = level->texels;
-    samplerState.uMask = level->uMask;
-    samplerState.rowMask = level->rowMask;
-    samplerState.sizeMask = level->sizeMask;
-    samplerState.vShift = level->vShift;
-    samplerState.below = level->width;
-    samplerState.belowRight = level->width + 1;
-    samplerState.shades = texture->shades;
-    samplerState.light = node->light;
+    samplerLoad(node->texture, node->level, node->light);
     spanGradients.dUOverZ = node->dUOverZ;
     spanGradients.dVOverZ = node->dVOverZ;
     spanGradients.dInvZ = node->dInvZ;
