@@ -9,26 +9,13 @@
 #include "display/display.h"
 #include "image/image.h"
 #include "platform/headless/headless.h"
+#include "engine_log.h"
 #include "support/support.h"
 
 namespace {
 
 // A glider near the middle, and Conway's rule.
 const char* lifeIni = "5\n32 31 0\n33 32 0\n31 33 0\n32 33 0\n33 33 0\n";
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
 
 class App : public ::testing::Test {
 protected:
@@ -64,22 +51,6 @@ protected:
     }
     TempDir dir;
     Script script = {};
-};
-
-const std::vector<std::string> completeLog = {
-    "__________Veltrix - Log__________",
-    "Loading world ..",
-    "    OK",
-    "Loading textures ...",
-    "    OK",
-    "Init life (from file 'Life.ini') ...",
-    "    OK",
-    "Init engine ...",
-    "    OK",
-    "DDraw is running..",
-    "Locking some memory ...",
-    "    OK",
-    "Rendering !",
 };
 
 TEST_F(App, CompleteStartLogsEveryStageAndQuitsWithZero)
