@@ -30,6 +30,7 @@ void frameTick()
     }
 
     spanTableReset();
+    spanTableRepack();
     drawCells();
     drawSpanTable(app.framebuffer);
 

@@ -27,6 +27,8 @@ static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
         node = line->tail;
         line->tail = node->prev;
         line->tail->next = nullptr;
+        if (line->tail->prev)
+            __builtin_prefetch(line->tail->prev, 1);
     }
     *node = *span;
     return node;
@@ -59,6 +61,8 @@ static SpanNode* append(ScanLine* line, const SpanNode* span, SpanNode* firstSpa
                 node = node->next;
         }
         copyInPlace(node, span);
+        if (node->next)
+            __builtin_prefetch(node->next, 1);
     }
     line->count += 1;
     return node;
@@ -121,24 +125,28 @@ static void removeNode(ScanLine* line, SpanNode* node)
 SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
 {
     line->markCount = 0;
+    line->markSplit = 0;
     return append(line, span, nullptr);
 }
 
 SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
     line->markCount = 0;
+    line->markSplit = 0;
     return insertBefore(line, node, span);
 }
 
 SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
     line->markCount = 0;
+    line->markSplit = 0;
     return insertAfter(line, node, span);
 }
 
 void scanLineRemove(ScanLine* line, SpanNode* node)
 {
     line->markCount = 0;
+    line->markSplit = 0;
     removeNode(line, node);
 }
 
@@ -477,66 +485,177 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
 
 // True when the walk from the head steps past E without acting: N neither
 // lies wholly before E nor touches its columns.
+static inline bool passes(const SpanNode* n, int32_t es, int32_t ee)
+{
+    return !(n->xEnd <= es) && n->xStart >= ee;
+}
+
 static inline bool passes(const SpanNode* n, const SpanNode* e)
 {
-    return !(n->xEnd <= e->xStart) && n->xStart >= e->xEnd;
+    return passes(n, e->xStart, e->xEnd);
+}
+
+// Marks closer together than this save too little walking to be kept.
+enum { MARK_GAP = 4 };
+
+static int32_t markIndex(const ScanLine* line, int32_t i)
+{
+    return i < line->markSplit ? line->markKey[i] : line->count - line->markKey[i];
+}
+
+// Moves the split between index keys and count-minus-index keys to `to`; an
+// index and its count-minus-index turn into each other the same way.
+static void moveSplit(ScanLine* line, int32_t to)
+{
+    while (line->markSplit > to) {
+        line->markSplit -= 1;
+        line->markKey[line->markSplit] = line->count - line->markKey[line->markSplit];
+    }
+    while (line->markSplit < to) {
+        line->markKey[line->markSplit] = line->count - line->markKey[line->markSplit];
+        line->markSplit += 1;
+    }
+}
+
+static void removeMarks(ScanLine* line, int32_t from, int32_t to)
+{
+    const int32_t n = to - from;
+    if (n <= 0)
+        return;
+    for (int32_t i = to; i < line->markCount; i++) {
+        line->marks[i - n] = line->marks[i];
+        line->markKey[i - n] = line->markKey[i];
+        line->markStart[i - n] = line->markStart[i];
+        line->markEnd[i - n] = line->markEnd[i];
+    }
+    line->markCount -= n;
+    if (line->markSplit > to)
+        line->markSplit -= n;
+    else if (line->markSplit > from)
+        line->markSplit = from;
+}
+
+// Marks `node`, the used node at `index`, at the split, as the last of the
+// left marks or the first of the right ones, unless a neighbouring mark lies
+// too close. A full set first gives up the mark whose neighbours lie closest
+// together, so that the marks stay spread along the row.
+static void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
+{
+    const int32_t at = line->markSplit;
+    if (at > 0 && index - markIndex(line, at - 1) < MARK_GAP)
+        return;
+    if (at < line->markCount && markIndex(line, at) - index < MARK_GAP)
+        return;
+    if (line->markCount == SPAN_MARKS) {
+        int32_t drop = 0;
+        int32_t narrowest = INT32_MAX;
+        for (int32_t i = 0; i < SPAN_MARKS; i++) {
+            const int32_t before = i > 0 ? markIndex(line, i - 1) : -1;
+            const int32_t after = i + 1 < SPAN_MARKS ? markIndex(line, i + 1) : line->count;
+            if (after - before < narrowest) {
+                narrowest = after - before;
+                drop = i;
+            }
+        }
+        removeMarks(line, drop, drop + 1);
+    }
+    const int32_t place = line->markSplit;
+    for (int32_t i = line->markCount; i > place; i--) {
+        line->marks[i] = line->marks[i - 1];
+        line->markKey[i] = line->markKey[i - 1];
+        line->markStart[i] = line->markStart[i - 1];
+        line->markEnd[i] = line->markEnd[i - 1];
+    }
+    line->marks[place] = node;
+    line->markKey[place] = left ? index : line->count - index;
+    line->markStart[place] = node->xStart;
+    line->markEnd[place] = node->xEnd;
+    line->markCount += 1;
+    if (left)
+        line->markSplit += 1;
 }
 
 // The node, and its index, at which the walk from the head would first stop
 // to act. In an ordered row (every xStart <= xEnd <= the next xStart) the
-// nodes the walk passes form a prefix, so the search may start at the last
-// mark it passes.
-static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index)
+// nodes the walk passes form a prefix, so it is found between the last mark
+// that passes and the first that does not: walking forward from the one and
+// back from the other at once, whichever meets the edge of the prefix first.
+// `low` gets the number of marks that pass.
+static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index, int32_t* low)
 {
-    while (line->markCount > 0 && line->markIndex[line->markCount - 1] >= line->count)
-        line->markCount -= 1;
     SpanNode* e = line->head;
     int32_t p = 0;
-    if (!line->walkFromHead && line->markCount > 0) {
-        // The last passed mark, by bisection: marks [0, low) pass, [high, count) do not.
-        int32_t low = 0, high = line->markCount;
-        while (low < high) {
-            const int32_t mid = (low + high) / 2;
-            if (passes(span, line->marks[mid]))
-                low = mid + 1;
+    int32_t below = 0;
+    if (!line->walkFromHead) {
+        int32_t above = line->markCount;
+        while (below < above) {
+            const int32_t mid = (below + above) / 2;
+            if (passes(span, line->markStart[mid], line->markEnd[mid]))
+                below = mid + 1;
             else
-                high = mid;
-        }
-        if (low > 0) {
-            e = line->marks[low - 1]->next;
-            p = line->markIndex[low - 1] + 1;
+                above = mid;
         }
     }
-    while (p < line->count && passes(span, e)) {
+    *low = below;
+    if (below > 0) {
+        e = line->marks[below - 1]->next;
+        p = markIndex(line, below - 1) + 1;
+    }
+    if (line->walkFromHead || below == line->markCount) {
+        while (p < line->count && passes(span, e)) {
+            e = e->next;
+            p += 1;
+        }
+        *index = p;
+        return e;
+    }
+    // b does not pass, and every node from p up to b is still open.
+    SpanNode* b = line->marks[below];
+    int32_t q = markIndex(line, below);
+    while (p < q) {
+        if (!passes(span, e))
+            break;
         e = e->next;
         p += 1;
+        SpanNode* before = b->prev;
+        if (passes(span, before)) {
+            e = b;
+            p = q;
+            break;
+        }
+        b = before;
+        q -= 1;
     }
     *index = p;
     return e;
 }
 
-// After an insertion whose walk started at index startIndex: marks left of it
-// still hold, and `before`, the node that was just left of it, becomes one
-// more. A full set keeps every second mark.
-static void keepMarks(ScanLine* line, SpanNode* before, int32_t startIndex)
+// After an insertion that worked on the used nodes from index `first` up to,
+// not including, old index `untouchedFrom`, with `low` marks left of first:
+// those still hold, marks in between may name moved or changed nodes and go,
+// and marks from untouchedFrom on name the same nodes as before, keeping
+// their count-minus-index keys. The nodes on either side of the worked part
+// become marks as well. Called while count is still the old one.
+static void keepMarks(ScanLine* line, int32_t low, int32_t first, int32_t untouchedFrom, int32_t newCount,
+    SpanNode* before, SpanNode* untouched)
 {
-    if (line->walkFromHead || !before) {
+    if (line->walkFromHead) {
         line->markCount = 0;
+        line->markSplit = 0;
+        line->count = newCount;
         return;
     }
-    int32_t n = line->markCount;
-    while (n > 0 && line->markIndex[n - 1] >= startIndex - 1)
-        n -= 1;
-    if (n == SPAN_MARKS) {
-        for (int32_t i = 0; i < SPAN_MARKS / 2; i++) {
-            line->marks[i] = line->marks[2 * i + 1];
-            line->markIndex[i] = line->markIndex[2 * i + 1];
-        }
-        n = SPAN_MARKS / 2;
-    }
-    line->marks[n] = before;
-    line->markIndex[n] = startIndex - 1;
-    line->markCount = n + 1;
+    moveSplit(line, low);
+    int32_t worked = low;
+    while (worked < line->markCount && line->count - line->markKey[worked] < untouchedFrom)
+        worked += 1;
+    removeMarks(line, low, worked);
+    const int32_t shift = newCount - line->count;
+    line->count = newCount;
+    if (before)
+        addMark(line, before, first - 1, true);
+    if (untouched)
+        addMark(line, untouched, untouchedFrom + shift, false);
 }
 
 void insertSpan(SpanNode* span, ScanLine* line)
@@ -550,15 +669,19 @@ void insertSpan(SpanNode* span, ScanLine* line)
     if (line->count <= 0) {
         line->walkFromHead = 0;
         line->markCount = 0;
+        line->markSplit = 0;
         append(line, span, nullptr);
         return;
     }
-    int32_t p;
-    SpanNode* e = firstStop(line, span, &p);
+    const int32_t oldCount = line->count;
+    int32_t p, low;
+    SpanNode* e = firstStop(line, span, &p, &low);
     // Nodes left of where the walk starts are neither moved nor changed by
-    // this insertion.
+    // this insertion, nor are those right of where it stops.
     SpanNode* const before = p > 0 && e ? e->prev : nullptr;
     const int32_t startIndex = p;
+    int32_t untouchedFrom = oldCount;
+    SpanNode* untouched = nullptr;
     for (;;) {
         if (p >= line->count) {
             append(line, span, p == line->count ? e : nullptr);
@@ -566,6 +689,8 @@ void insertSpan(SpanNode* span, ScanLine* line)
         }
         int32_t ns = span->xStart, ne = span->xEnd, es = e->xStart, ee = e->xEnd;
         if (ne <= es) {
+            untouchedFrom = p - (line->count - oldCount);
+            untouched = e;
             insertBefore(line, e, span);
             break;
         }
@@ -578,6 +703,10 @@ void insertSpan(SpanNode* span, ScanLine* line)
         int64_t oE = ne < ee ? ne : ee;
         int32_t x = 0;
         Outcome how = decideOverlap(span, e, oS, oE, &x);
+        // Only E and new nodes next to it change when the overlap ends the
+        // insertion; the node after E is left as it is.
+        const int32_t afterE = p + 1 - (line->count - oldCount);
+        SpanNode* const next = p + 1 < line->count ? e->next : nullptr;
         Step step;
         if (ns < es)
             step = overlapFromLeft(line, span, e, p, how, x);
@@ -585,13 +714,18 @@ void insertSpan(SpanNode* span, ScanLine* line)
             step = overlapSameStart(line, span, e, p, how, x);
         else
             step = overlapFromInside(line, span, e, p, how, x);
-        if (step.stop)
+        if (step.stop) {
+            untouchedFrom = afterE;
+            untouched = next;
             break;
+        }
         e = step.node;
         p = step.index;
     }
     // A node that could not be had may have left two spans overlapping.
     if (spanPool.failed)
         line->walkFromHead = 1;
-    keepMarks(line, before, startIndex);
+    const int32_t newCount = line->count;
+    line->count = oldCount;
+    keepMarks(line, low, startIndex, untouchedFrom, newCount, before, untouched);
 }

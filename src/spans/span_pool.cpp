@@ -8,6 +8,9 @@
 enum { CACHE_LINE = 64 };
 
 SpanPool spanPool = {nullptr, 0, 0, 0, 0, 0};
+// Nodes the pool had handed out when the table was last repacked; -1 before
+// the first repack of a pool.
+static int64_t repackedTaken = -1;
 ScanLine* spanTable = nullptr;
 int32_t spanTableRows = 0;
 int32_t spanTableWidth = 0;
@@ -21,6 +24,7 @@ int spanPoolInit()
     spanPool.curBlock = 0;
     spanPool.nextFree = 0;
     spanPool.failed = 0;
+    repackedTaken = -1;
     spanPool.blocks = (SpanNode**)heapAlloc(sizeof(SpanNode*));
     if (!spanPool.blocks)
         return 0;
@@ -92,15 +96,29 @@ int spanPoolMakeReady()
     return 1;
 }
 
+// Nodes start on a cache line, so that a 64-byte node is read and written as
+// one line; every block has room for that shift.
+static SpanNode* blockNode(int32_t block, int32_t index)
+{
+    const uintptr_t base = (uintptr_t)spanPool.blocks[block];
+    SpanNode* first = (SpanNode*)((base + CACHE_LINE - 1) & ~(uintptr_t)(CACHE_LINE - 1));
+    return &first[index];
+}
+
 SpanNode* spanPoolTake()
 {
-    // Nodes start on a cache line, so that a 64-byte node is read and written
-    // as one line; every block has room for that shift.
-    const uintptr_t block = (uintptr_t)spanPool.blocks[spanPool.curBlock];
-    SpanNode* first = (SpanNode*)((block + CACHE_LINE - 1) & ~(uintptr_t)(CACHE_LINE - 1));
-    SpanNode* node = &first[spanPool.nextFree];
+    SpanNode* node = blockNode(spanPool.curBlock, spanPool.nextFree);
     spanPool.nextFree += 1;
     return node;
+}
+
+int64_t spanPoolTaken()
+{
+    if (!spanPool.blocks)
+        return 0;
+    if (spanPool.curBlock == 0)
+        return spanPool.nextFree;
+    return SPAN_FIRST_BLOCK + (int64_t)(spanPool.curBlock - 1) * SPAN_BLOCK + spanPool.nextFree;
 }
 
 int scanLineCreate(int32_t nodeCount, ScanLine* line)
@@ -108,6 +126,7 @@ int scanLineCreate(int32_t nodeCount, ScanLine* line)
     line->count = 0;
     line->allocated = 1;
     line->markCount = 0;
+    line->markSplit = 0;
     line->walkFromHead = 0;
     if (!spanPoolMakeReady()) {
         // Nothing was linked: leave an empty row rather than stale pointers.
@@ -138,6 +157,48 @@ void spanTableReset()
 {
     for (int32_t row = 0; row < spanTableRows; row++)
         spanTable[row].count = 0;
+}
+
+int spanTableRepack()
+{
+    const int64_t taken = spanPoolTaken();
+    if (!spanTable || taken == repackedTaken)
+        return 0;
+    // Only an empty table whose chains hold every node the pool handed out
+    // can be laid out afresh.
+    int64_t linked = 0;
+    for (int32_t row = 0; row < spanTableRows; row++) {
+        if (spanTable[row].count != 0)
+            return 0;
+        linked += spanTable[row].allocated;
+    }
+    if (linked != taken)
+        return 0;
+    int32_t block = 0, index = 0;
+    for (int32_t row = 0; row < spanTableRows; row++) {
+        ScanLine* line = &spanTable[row];
+        SpanNode* prev = nullptr;
+        for (int32_t i = 0; i < line->allocated; i++) {
+            if (index == (block == 0 ? SPAN_FIRST_BLOCK : SPAN_BLOCK)) {
+                block += 1;
+                index = 0;
+            }
+            SpanNode* node = blockNode(block, index);
+            index += 1;
+            node->prev = prev;
+            node->next = nullptr;
+            if (prev)
+                prev->next = node;
+            else
+                line->head = node;
+            prev = node;
+        }
+        line->tail = prev;
+        line->markCount = 0;
+        line->markSplit = 0;
+    }
+    repackedTaken = taken;
+    return 1;
 }
 
 int spanTableInit(int32_t width, int32_t height)

@@ -41,14 +41,21 @@ struct ScanLine {
     int32_t count;
     int32_t allocated;
     // Where the insertion may start its walk instead of at head: used nodes,
-    // by increasing index, that no insertion since has moved or changed (an
-    // insertion changes nothing left of where its walk starts). The list
+    // in index order, that no insertion since has moved or changed (an
+    // insertion changes only the nodes from where its walk starts to where it
+    // stops). Each keeps the columns its node had when it was marked, which
+    // are still the node's. markKey is the node's index for the marks before
+    // markSplit and count minus the index from markSplit on, so that the
+    // marks on either side of an insertion keep their keys. The list
     // operations called from outside forget them. walkFromHead is set once an
     // insertion ran out of nodes, which can break the column order the short
     // cut relies on, and is cleared when the row is next found empty.
     SpanNode* marks[SPAN_MARKS];
-    int32_t markIndex[SPAN_MARKS];
+    int32_t markKey[SPAN_MARKS];
+    int32_t markStart[SPAN_MARKS];
+    int32_t markEnd[SPAN_MARKS];
     int32_t markCount;
+    int32_t markSplit;
     int32_t walkFromHead;
 };
 
@@ -96,6 +103,8 @@ void spanPoolRelease();
 // called after a successful make ready.
 int spanPoolMakeReady();
 SpanNode* spanPoolTake();
+// Nodes handed out since the pool was set up.
+int64_t spanPoolTaken();
 
 // ---- Rows and table (span_pool.cpp) ----------------------------------------
 // Builds a fresh chain of nodeCount nodes (taken from the pool) with count 0.
@@ -104,6 +113,14 @@ SpanNode* spanPoolTake();
 int scanLineCreate(int32_t nodeCount, ScanLine* line);
 // Empties every row for a new frame: count 0, chains and nodes kept.
 void spanTableReset();
+// A row's nodes come from the pool as the row grows, so its chain ends up
+// scattered over every block and walking it misses the cache at each step.
+// On an empty table, when the pool has handed out nodes since the last
+// repack, this deals the nodes out again so that every row's chain runs
+// through consecutive nodes, rows in order; the number of nodes in each row
+// stays. Returns 1 when it relinked the chains, 0 when there was nothing to
+// do or the table was not empty.
+int spanTableRepack();
 // Engine set-up: spanPoolInit, then the table of `height` rows, then a chain
 // of 20 nodes for each row from row 0 down. Returns 0 at the first failure;
 // rows created before it stay allocated and spanTableRelease frees them.

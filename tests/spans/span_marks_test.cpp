@@ -9,6 +9,27 @@
 
 namespace {
 
+// Every mark must name the used node at its index, in increasing index order.
+std::string marksProblem(const ScanLine& line)
+{
+    for (int32_t i = 0; i < line.markCount; i++) {
+        const int32_t index = i < line.markSplit ? line.markKey[i] : line.count - line.markKey[i];
+        const int32_t previous = i == 0 ? -1 : i - 1 < line.markSplit ? line.markKey[i - 1] : line.count - line.markKey[i - 1];
+        if (index <= previous)
+            return "mark " + std::to_string(i) + " out of order";
+        if (index < 0 || index >= line.count)
+            return "mark " + std::to_string(i) + " beyond the used nodes";
+        const SpanNode* node = line.head;
+        for (int32_t k = 0; k < index; k++)
+            node = node->next;
+        if (node != line.marks[i])
+            return "mark " + std::to_string(i) + " names the wrong node";
+        if (node->xStart != line.markStart[i] || node->xEnd != line.markEnd[i])
+            return "mark " + std::to_string(i) + " has stale columns";
+    }
+    return "";
+}
+
 using SpanMarksTest = PoolTest;
 
 // Spans that sweep along the row left to right, right to left or jump about,
@@ -45,6 +66,7 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
             insertSpan(&b, &plain);
             ASSERT_EQ(usedPieces(marked), usedPieces(plain)) << "span " << i;
             ASSERT_EQ(chainProblem(marked), "");
+            ASSERT_EQ(marksProblem(marked), "") << "span " << i;
             // Now and then a node is moved from outside the insertion, which
             // must make the row forget its marks.
             if (pick(0, 30) == 0 && marked.count > 1) {

@@ -184,6 +184,37 @@ TEST_F(SpanTableTest, ResetEmptiesRowsAndKeepsTheirChains)
     EXPECT_EQ(chainProblem(spanTable[1]), "");
 }
 
+// Rows that grew in turn end up with their nodes interleaved; a repack gives
+// each row consecutive nodes, rows in order, and is done once per growth.
+TEST_F(SpanTableTest, RepackLaysEveryRowOutInConsecutiveNodes)
+{
+    ASSERT_EQ(spanTableInit(640, 3), 1);
+    // All 80 nodes come from the first block.
+    for (int i = 0; i < 30; i++) {
+        for (int row = 0; row < 3; row += 2) {
+            SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
+            ASSERT_NE(scanLineAppend(&spanTable[row], &s), nullptr);
+        }
+    }
+    EXPECT_EQ(spanTableRepack(), 0) << "rows still hold spans";
+    spanTableReset();
+    ASSERT_EQ(spanTableRepack(), 1);
+    const SpanNode* expected = spanTable[0].head;
+    for (int row = 0; row < 3; row++) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(spanTable[row].allocated, row == 1 ? 20 : 30);
+        EXPECT_EQ(spanTable[row].count, 0);
+        EXPECT_EQ(chainProblem(spanTable[row]), "");
+        for (const SpanNode* node = spanTable[row].head; node; node = node->next) {
+            ASSERT_EQ(node, expected);
+            expected = node + 1;
+        }
+    }
+    const ScanLine before = spanTable[2];
+    EXPECT_EQ(spanTableRepack(), 0) << "nothing grew since";
+    EXPECT_EQ(spanTable[2].head, before.head);
+}
+
 // Whichever allocation fails, set-up reports it and release still frees
 // everything (the sanitizer build checks for leaks and bad frees).
 TEST_F(SpanTableTest, FailedStartUpCanBeReleased)
