@@ -27,9 +27,12 @@ static int32_t lightFromNormalZ(float z)
 
 // The mesh's vertices in view space, each transformed once per object (when
 // a face facing the eye first needs it) rather than once per face that uses
-// it. Bigger meshes take the per-face road.
+// it; with the whole mesh inside the frustum no face is clipped, so each
+// vertex is also projected once. Bigger meshes take the per-face road.
 enum { VIEW_VERTICES = 4096 };
 static ClipVertex viewVertices[VIEW_VERTICES];
+static ClipVertex screenVertices[VIEW_VERTICES];
+static bool screenVertexNear[VIEW_VERTICES];
 static uint32_t viewStamp[VIEW_VERTICES];
 static uint32_t currentStamp = 0;
 
@@ -48,14 +51,15 @@ static inline void toView(const MeshVertex* p, const float* m, ClipVertex* out)
     out->v = p->v;
 }
 
-// Index of the vertex a face corner points at, or -1 when it is none of the
-// mesh's own.
-static inline int32_t vertexIndex(const MeshObject* mesh, const MeshVertex* corner)
+// There is no near plane: a polygon with a vertex closer than 0.1 (or a NaN
+// depth) is dropped whole, so such a vertex is only flagged.
+static inline bool project(ClipVertex* v, int32_t halfWidth, int32_t halfHeight)
 {
-    const uintptr_t offset = (uintptr_t)corner - (uintptr_t)mesh->vertices;
-    if (offset % sizeof(MeshVertex) != 0 || offset / sizeof(MeshVertex) >= (uintptr_t)mesh->vertexCount)
-        return -1;
-    return (int32_t)(offset / sizeof(MeshVertex));
+    if (!(v->z >= 0.1f))
+        return false;
+    v->x = focal * v->x / v->z + (float)halfWidth;
+    v->y = focal * v->y / v->z + (float)halfHeight;
+    return true;
 }
 
 // Where the whole mesh lies against the frustum, judged from the corners of
@@ -68,17 +72,10 @@ static inline int32_t vertexIndex(const MeshObject* mesh, const MeshVertex* corn
 // turns a judgement.
 enum Placement { OUTSIDE, INSIDE, ACROSS };
 
-static Placement placeMesh(const MeshObject* mesh, const float* m)
+static Placement placeMesh(const MeshBounds* bounds, const float* m)
 {
-    float low[3] = {mesh->vertices[0].x, mesh->vertices[0].y, mesh->vertices[0].z};
-    float high[3] = {low[0], low[1], low[2]};
-    for (int32_t i = 1; i < mesh->vertexCount; i++) {
-        const float p[3] = {mesh->vertices[i].x, mesh->vertices[i].y, mesh->vertices[i].z};
-        for (int k = 0; k < 3; k++) {
-            low[k] = p[k] < low[k] ? p[k] : low[k];
-            high[k] = p[k] > high[k] ? p[k] : high[k];
-        }
-    }
+    const float* low = bounds->low;
+    const float* high = bounds->high;
     ClipVertex corners[8];
     float size = 0.0f;
     for (int c = 0; c < 8; c++) {
@@ -122,15 +119,16 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
     const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
     const int32_t halfWidth = renderWidth / 2, halfHeight = renderHeight / 2;
 
+    MeshBounds bounds;
+    if (mesh->bounds.known)
+        bounds = mesh->bounds;
+    else
+        measureMesh(mesh, &bounds);
     // Shared vertices only when every corner is one of the mesh's own.
-    bool shared = mesh->vertexCount > 0 && mesh->vertexCount <= VIEW_VERTICES && mesh->vertices;
-    for (int32_t f = 0; shared && f < mesh->faceCount; f++) {
-        for (int i = 0; i < 3; i++)
-            shared = shared && vertexIndex(mesh, mesh->faces[f].corners[i]) >= 0;
-    }
+    const bool shared = bounds.cornersOwn && mesh->vertexCount <= VIEW_VERTICES;
     Placement placement = ACROSS;
     if (shared) {
-        placement = placeMesh(mesh, m);
+        placement = placeMesh(&bounds, m);
         if (placement == OUTSIDE)
             return;
         // A new stamp marks every cached vertex stale; on wrap-around the
@@ -147,40 +145,47 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
         // The eye on the front side of the plane, beyond 0.1, sees the back.
         if (plane.a * ex + plane.b * ey + plane.c * ez + plane.d > 0.1f)
             continue;
-        ClipVertex corners[3];
-        for (int i = 0; i < 3; i++) {
-            if (shared) {
-                const int32_t k = vertexIndex(mesh, face->corners[i]);
-                if (viewStamp[k] != currentStamp) {
-                    toView(face->corners[i], m, &viewVertices[k]);
-                    viewStamp[k] = currentStamp;
-                }
-                corners[i] = viewVertices[k];
-            } else {
-                toView(face->corners[i], m, &corners[i]);
-            }
-        }
         ClipPolygon polygon;
         if (placement == INSIDE) {
+            bool near = true;
             polygon.count = 3;
-            polygon.v[0] = corners[0];
-            polygon.v[1] = corners[1];
-            polygon.v[2] = corners[2];
-        } else {
-            polygon = clipTriangle(corners[0], corners[1], corners[2], frustumPlanes);
-        }
-        faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
-        if (polygon.count == 0)
-            continue;
-        // No near plane: a polygon reaching closer than 0.1 is dropped whole.
-        for (int32_t i = 0; i < polygon.count; i++) {
-            ClipVertex& v = polygon.v[i];
-            if (!(v.z >= 0.1f)) {
-                polygon.count = 0;
-                break;
+            for (int i = 0; i < 3; i++) {
+                const int32_t k = (int32_t)(face->corners[i] - mesh->vertices);
+                if (viewStamp[k] != currentStamp) {
+                    toView(face->corners[i], m, &viewVertices[k]);
+                    screenVertices[k] = viewVertices[k];
+                    screenVertexNear[k] = project(&screenVertices[k], halfWidth, halfHeight);
+                    viewStamp[k] = currentStamp;
+                }
+                near = near && screenVertexNear[k];
+                polygon.v[i] = screenVertices[k];
             }
-            v.x = focal * v.x / v.z + (float)halfWidth;
-            v.y = focal * v.y / v.z + (float)halfHeight;
+            faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
+            if (!near)
+                continue;
+        } else {
+            ClipVertex corners[3];
+            for (int i = 0; i < 3; i++) {
+                if (shared) {
+                    const int32_t k = (int32_t)(face->corners[i] - mesh->vertices);
+                    if (viewStamp[k] != currentStamp) {
+                        toView(face->corners[i], m, &viewVertices[k]);
+                        viewStamp[k] = currentStamp;
+                    }
+                    corners[i] = viewVertices[k];
+                } else {
+                    toView(face->corners[i], m, &corners[i]);
+                }
+            }
+            polygon = clipTriangle(corners[0], corners[1], corners[2], frustumPlanes);
+            faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
+            if (polygon.count == 0)
+                continue;
+            bool near = true;
+            for (int32_t i = 0; near && i < polygon.count; i++)
+                near = project(&polygon.v[i], halfWidth, halfHeight);
+            if (!near)
+                continue;
         }
         rasterizePolygon(&polygon, faceTexture(face, materials, materialCount));
     }

@@ -256,6 +256,7 @@ static int postProcess(Scene* scene)
         computeFacePlanes(&scene->objects[i]);
         if (!computeVertexNormals(&scene->objects[i]))
             return 0;
+        measureMesh(&scene->objects[i], &scene->objects[i].bounds);
     }
     for (int32_t i = 0; i < scene->cameraCount; i++)
         computeCameraMatrix(&scene->cameras[i]);

@@ -43,6 +43,37 @@ void computeFacePlanes(MeshObject* object)
         object->faces[i].plane = computeFacePlane(&object->faces[i]);
 }
 
+void measureMesh(const MeshObject* object, MeshBounds* out)
+{
+    *out = MeshBounds{{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, 0, 1};
+    if (object->vertexCount <= 0 || !object->vertices)
+        return;
+    const MeshVertex* v = object->vertices;
+    float low[3] = {v[0].x, v[0].y, v[0].z};
+    float high[3] = {low[0], low[1], low[2]};
+    for (int32_t i = 1; i < object->vertexCount; i++) {
+        const float p[3] = {v[i].x, v[i].y, v[i].z};
+        for (int k = 0; k < 3; k++) {
+            low[k] = p[k] < low[k] ? p[k] : low[k];
+            high[k] = p[k] > high[k] ? p[k] : high[k];
+        }
+    }
+    for (int k = 0; k < 3; k++) {
+        out->low[k] = low[k];
+        out->high[k] = high[k];
+    }
+    const uintptr_t first = (uintptr_t)v;
+    const uintptr_t size = (uintptr_t)object->vertexCount * sizeof(MeshVertex);
+    int32_t own = 1;
+    for (int32_t f = 0; own && f < object->faceCount; f++) {
+        for (int i = 0; i < 3; i++) {
+            const uintptr_t offset = (uintptr_t)object->faces[f].corners[i] - first;
+            own = own && offset < size && offset % sizeof(MeshVertex) == 0;
+        }
+    }
+    out->cornersOwn = own;
+}
+
 // One face corner: its position and the face's normal. `order` (face x 3 +
 // corner) keeps the sum of each vertex in face order, as a plain loop over the
 // faces would add them.

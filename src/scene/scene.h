@@ -23,6 +23,17 @@ struct Face {
     Plane plane;
 };
 
+// What the renderer needs to know of a mesh as a whole: the box around its
+// vertices and whether every face corner points at one of them. Worked out
+// once by the loader; `known` is 0 in a mesh put together otherwise, which
+// the renderer then measures at every draw.
+struct MeshBounds {
+    float low[3];
+    float high[3];
+    int32_t cornersOwn;
+    int32_t known;
+};
+
 struct MeshObject {
     int32_t nodeId;
     char* name;
@@ -43,6 +54,7 @@ struct MeshObject {
     float* rotationAxisX;
     float* rotationAxisY;
     float* rotationAxisZ;
+    MeshBounds bounds;
 };
 
 struct Material {
@@ -197,6 +209,8 @@ int32_t readKeyHeader(FILE* file);
 // Post-processing, run by loadScene after the filling pass.
 Plane computeFacePlane(const Face* face);
 void computeFacePlanes(MeshObject* object);
+// Fills `out` (known 1); the box is all zero for a mesh without vertices.
+void measureMesh(const MeshObject* object, MeshBounds* out);
 // 1, or 0 when its work array cannot be allocated.
 int computeVertexNormals(MeshObject* object);
 void computeCameraMatrix(Camera* camera);

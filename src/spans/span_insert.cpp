@@ -496,7 +496,7 @@ static inline bool passes(const SpanNode* n, const SpanNode* e)
 }
 
 // Marks closer together than this save too little walking to be kept.
-enum { MARK_GAP = 4 };
+enum { MARK_GAP = 16 };
 
 static int32_t markIndex(const ScanLine* line, int32_t i)
 {
@@ -537,8 +537,8 @@ static void removeMarks(ScanLine* line, int32_t from, int32_t to)
 
 // Marks `node`, the used node at `index`, at the split, as the last of the
 // left marks or the first of the right ones, unless a neighbouring mark lies
-// too close. A full set first gives up the mark whose neighbours lie closest
-// together, so that the marks stay spread along the row.
+// too close. A full set first gives up whichever end mark lies farther from
+// the new one: insertions tend to follow each other along a row.
 static void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
 {
     const int32_t at = line->markSplit;
@@ -547,17 +547,10 @@ static void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
     if (at < line->markCount && markIndex(line, at) - index < MARK_GAP)
         return;
     if (line->markCount == SPAN_MARKS) {
-        int32_t drop = 0;
-        int32_t narrowest = INT32_MAX;
-        for (int32_t i = 0; i < SPAN_MARKS; i++) {
-            const int32_t before = i > 0 ? markIndex(line, i - 1) : -1;
-            const int32_t after = i + 1 < SPAN_MARKS ? markIndex(line, i + 1) : line->count;
-            if (after - before < narrowest) {
-                narrowest = after - before;
-                drop = i;
-            }
-        }
-        removeMarks(line, drop, drop + 1);
+        if (at == 0 || (at < SPAN_MARKS && index - markIndex(line, 0) < markIndex(line, SPAN_MARKS - 1) - index))
+            removeMarks(line, SPAN_MARKS - 1, SPAN_MARKS);
+        else
+            removeMarks(line, 0, 1);
     }
     const int32_t place = line->markSplit;
     for (int32_t i = line->markCount; i > place; i--) {
@@ -587,7 +580,18 @@ static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index,
     int32_t p = 0;
     int32_t below = 0;
     if (!line->walkFromHead) {
+        // Insertions tend to follow each other, so the split, where the last
+        // one worked, is tried first.
         int32_t above = line->markCount;
+        const int32_t split = line->markSplit;
+        if (split < above && passes(span, line->markStart[split], line->markEnd[split])) {
+            below = split + 1;
+        } else if (split > 0 && passes(span, line->markStart[split - 1], line->markEnd[split - 1])) {
+            below = split;
+            above = split;
+        } else {
+            above = split > 0 ? split - 1 : 0;
+        }
         while (below < above) {
             const int32_t mid = (below + above) / 2;
             if (passes(span, line->markStart[mid], line->markEnd[mid]))

@@ -63,6 +63,7 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
             SpanNode a = span, b = span;
             insertSpan(&a, &marked);
             plain.markCount = 0; // forces the walk from the head
+            plain.markSplit = 0;
             insertSpan(&b, &plain);
             ASSERT_EQ(usedPieces(marked), usedPieces(plain)) << "span " << i;
             ASSERT_EQ(chainProblem(marked), "");
