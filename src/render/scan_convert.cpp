@@ -9,14 +9,15 @@ EdgeChain endChain;
 PlaneGradients planeGradient;
 
 // Float to integer truncating toward zero; out-of-range values saturate and
-// NaN gives 0, where a plain conversion would be undefined.
-static int32_t truncate(double value)
+// NaN gives 0, where a plain conversion would be undefined. Floats at or past
+// 2^31 are the ones a double would find at or past 2^31 - 1.
+static inline int32_t truncate(float value)
 {
     if (!(value == value))
         return 0;
-    if (value >= 2147483647.0)
+    if (value >= 2147483648.0f)
         return INT32_MAX;
-    if (value <= -2147483648.0)
+    if (value <= -2147483648.0f)
         return INT32_MIN;
     return (int32_t)value;
 }
