@@ -151,14 +151,21 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
             polygon.count = 3;
             for (int i = 0; i < 3; i++) {
                 const int32_t k = (int32_t)(face->corners[i] - mesh->vertices);
+                // A vertex met first is used from registers: read back at
+                // once, the cache entry would stall on its own stores.
                 if (viewStamp[k] != currentStamp) {
-                    toView(face->corners[i], m, &viewVertices[k]);
-                    screenVertices[k] = viewVertices[k];
-                    screenVertexNear[k] = project(&screenVertices[k], halfWidth, halfHeight);
+                    ClipVertex v;
+                    toView(face->corners[i], m, &v);
+                    const bool vertexNear = project(&v, halfWidth, halfHeight);
+                    screenVertices[k] = v;
+                    screenVertexNear[k] = vertexNear;
                     viewStamp[k] = currentStamp;
+                    near = near && vertexNear;
+                    polygon.v[i] = v;
+                } else {
+                    near = near && screenVertexNear[k];
+                    polygon.v[i] = screenVertices[k];
                 }
-                near = near && screenVertexNear[k];
-                polygon.v[i] = screenVertices[k];
             }
             faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
             if (!near)
