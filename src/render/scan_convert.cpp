@@ -22,11 +22,11 @@ static inline int32_t truncate(float value)
     return (int32_t)value;
 }
 
-int edgeSetup(const ClipVertex* a, const ClipVertex* b, EdgeStep* out)
+// An edge from a down to b, where top = ceilf(a->y) and bottom = ceilf(b->y):
+// a vertex at height y belongs to the rows from ceil(y) on.
+static inline int edgeFrom(const ClipVertex* a, const ClipVertex* b, float top, float bottom, EdgeStep* out)
 {
-    // A vertex at height y belongs to the rows from ceil(y) on.
-    const float top = ceilf(a->y);
-    const int32_t rows = truncate(ceilf(b->y) - top);
+    const int32_t rows = truncate(bottom - top);
     // Rounding in a clipped polygon can put the lower end above the upper
     // one; such an edge covers no row rather than a negative number of them.
     if (rows <= 0)
@@ -39,12 +39,18 @@ int edgeSetup(const ClipVertex* a, const ClipVertex* b, EdgeStep* out)
     return 1;
 }
 
+int edgeSetup(const ClipVertex* a, const ClipVertex* b, EdgeStep* out)
+{
+    return edgeFrom(a, b, ceilf(a->y), ceilf(b->y), out);
+}
+
 int buildEdgeChains(const ClipPolygon* polygon)
 {
     startChain.count = 0;
     endChain.count = 0;
     const int32_t n = polygon->count;
-    if (n < 3)
+    const int32_t room = (int32_t)(sizeof polygon->v / sizeof polygon->v[0]);
+    if (n < 3 || n > room)
         return 0;
     int32_t top = 0, bottom = 0;
     float minY = 65536.0f, maxY = -65536.0f;
@@ -58,15 +64,23 @@ int buildEdgeChains(const ClipPolygon* polygon)
             bottom = i;
         }
     }
-    if (truncate(ceilf(polygon->v[top].y)) >= truncate(ceilf(polygon->v[bottom].y)))
+    // Each vertex's row is worked out once for both chains.
+    float rowOf[sizeof polygon->v / sizeof polygon->v[0]];
+    for (int32_t i = 0; i < n; i++)
+        rowOf[i] = ceilf(polygon->v[i].y);
+    if (truncate(rowOf[top]) >= truncate(rowOf[bottom]))
         return 0;
-    for (int32_t i = top; i != bottom; i = (i + 1) % n) {
-        if (edgeSetup(&polygon->v[i], &polygon->v[(i + 1) % n], &startChain.edges[startChain.count]))
+    for (int32_t i = top; i != bottom;) {
+        const int32_t next = i + 1 == n ? 0 : i + 1;
+        if (edgeFrom(&polygon->v[i], &polygon->v[next], rowOf[i], rowOf[next], &startChain.edges[startChain.count]))
             startChain.count++;
+        i = next;
     }
-    for (int32_t j = bottom; j != top; j = (j + 1) % n) {
-        if (edgeSetup(&polygon->v[(j + 1) % n], &polygon->v[j], &endChain.edges[endChain.count]))
+    for (int32_t j = bottom; j != top;) {
+        const int32_t next = j + 1 == n ? 0 : j + 1;
+        if (edgeFrom(&polygon->v[next], &polygon->v[j], rowOf[next], rowOf[j], &endChain.edges[endChain.count]))
             endChain.count++;
+        j = next;
     }
     return startChain.count > 0 && endChain.count > 0;
 }
