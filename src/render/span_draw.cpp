@@ -19,6 +19,9 @@ static inline int32_t toFixed(float value)
 // Per-pixel step of a run, truncated toward zero.
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels)
 {
+    // Most spans of a far-off board are one pixel long: no division then.
+    if (pixels == 1)
+        return (int32_t)((uint32_t)to - (uint32_t)from);
     return (int32_t)(uint32_t)(((int64_t)to - (int64_t)from) / pixels);
 }
 
