@@ -46,7 +46,10 @@ void drawSpan(int32_t n, float a, float b, float w, uint32_t* p)
         uA = uB;
         vA = vB;
     }
-    if (n > 0) {
+    if (n == 1) {
+        // One pixel is sampled where the run starts; its step is never used.
+        currentSampler(uA, 0, vA, 0, p, p + 1);
+    } else if (n > 0) {
         // The last run's end value is taken just past the span.
         const float m = (float)n;
         s = 65536.0f / (w + m * f);
