@@ -63,8 +63,15 @@ void drawSpan(int32_t n, float a, float b, float w, uint32_t* p)
 #include "spans/spans.h"
 #include "texture/texture.h"
 
+// The level the sampler holds; a row holds long stretches of spans of one
+// texture level that differ only in light.
+struct LoadedLevel {
+    const Texture* texture;
+    int32_t level;
+};
+
 // Draws one span, clipped to the row, with the sampler set up for its level.
-static void drawNode(const SpanNode* node, uint32_t* row)
+static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded)
 {
     const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
     // An end past the screen stops one column short of it, as always.
@@ -72,7 +79,13 @@ static void drawNode(const SpanNode* node, uint32_t* row)
     const int32_t n = xe - xs;
     if (n <= 0)
         return;
-    samplerLoad(node->texture, node->level, node->light);
+    if (node->texture != loaded->texture || node->level != loaded->level) {
+        samplerLoad(node->texture, node->level, node->light);
+        loaded->texture = node->texture;
+        loaded->level = node->level;
+    } else {
+        samplerState.light = node->light;
+    }
     spanGradients.dUOverZ = node->dUOverZ;
     spanGradients.dVOverZ = node->dVOverZ;
     spanGradients.dInvZ = node->dInvZ;
@@ -80,53 +93,26 @@ static void drawNode(const SpanNode* node, uint32_t* row)
         node->invZ + (float)xs * node->dInvZ, row + xs);
 }
 
-// Rows are drawn several at a time, one span of each in turn: each row's walk
-// waits on its next node, and while it comes from memory the other rows'
-// spans are drawn. Rows write disjoint pixels, so the order across rows
-// changes nothing; within a row the spans go left to right as listed.
-enum { ROWS_AT_ONCE = 8 };
-
 int32_t drawSpanTable(uint32_t* framebuffer)
 {
     int32_t disorder = 0;
     int32_t spans = 0;
+    LoadedLevel loaded = {nullptr, 0};
     const int32_t rows = renderHeight < spanTableRows ? renderHeight : spanTableRows;
-    for (int32_t top = 0; top < rows; top += ROWS_AT_ONCE) {
-        const SpanNode* node[ROWS_AT_ONCE];
-        int32_t left[ROWS_AT_ONCE];
-        int32_t previousEnd[ROWS_AT_ONCE];
-        bool first[ROWS_AT_ONCE];
-        int32_t active = 0;
-        for (int32_t k = 0; k < ROWS_AT_ONCE; k++) {
-            const bool inTable = top + k < rows;
-            node[k] = inTable ? spanTable[top + k].head : nullptr;
-            left[k] = inTable ? spanTable[top + k].count : 0;
-            previousEnd[k] = 0;
-            first[k] = true;
-            if (left[k] > 0 && node[k])
-                active++;
-        }
-        while (active > 0) {
-            for (int32_t k = 0; k < ROWS_AT_ONCE; k++) {
-                const SpanNode* current = node[k];
-                if (left[k] <= 0 || !current)
-                    continue;
-                const SpanNode* next = current->next;
-                // A node may straddle two cache lines.
-                __builtin_prefetch(next);
-                __builtin_prefetch((const char*)next + sizeof(SpanNode) - 1);
-                spans += 1;
-                // Neighbouring used spans must not overlap.
-                if (!first[k] && previousEnd[k] > current->xStart)
-                    disorder += 1;
-                first[k] = false;
-                previousEnd[k] = current->xEnd;
-                drawNode(current, framebuffer + (size_t)(top + k) * (size_t)renderWidth);
-                node[k] = next;
-                left[k] -= 1;
-                if (left[k] <= 0 || !next)
-                    active--;
-            }
+    for (int32_t y = 0; y < rows; y++) {
+        uint32_t* row = framebuffer + (size_t)y * (size_t)renderWidth;
+        const SpanNode* node = spanTable[y].head;
+        int32_t previousEnd = INT32_MIN;
+        for (int32_t left = spanTable[y].count; left > 0 && node; left--) {
+            // The next node is fetched while this one is drawn.
+            __builtin_prefetch(node->next);
+            spans += 1;
+            // Neighbouring used spans must not overlap.
+            if (previousEnd > node->xStart)
+                disorder += 1;
+            previousEnd = node->xEnd;
+            drawNode(node, row, &loaded);
+            node = node->next;
         }
     }
     if (disorder > 0)
