@@ -536,16 +536,12 @@ static void removeMarks(ScanLine* line, int32_t from, int32_t to)
 }
 
 // Marks `node`, the used node at `index`, at the split, as the last of the
-// left marks or the first of the right ones, unless a neighbouring mark lies
-// too close. A full set first gives up whichever end mark lies farther from
-// the new one: insertions tend to follow each other along a row.
-static void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
+// left marks or the first of the right ones. A full set first gives up
+// whichever end mark lies farther from the new one: insertions tend to
+// follow each other along a row.
+static void insertMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
 {
     const int32_t at = line->markSplit;
-    if (at > 0 && index - markIndex(line, at - 1) < MARK_GAP)
-        return;
-    if (at < line->markCount && markIndex(line, at) - index < MARK_GAP)
-        return;
     if (line->markCount == SPAN_MARKS) {
         if (at == 0 || (at < SPAN_MARKS && index - markIndex(line, 0) < markIndex(line, SPAN_MARKS - 1) - index))
             removeMarks(line, SPAN_MARKS - 1, SPAN_MARKS);
@@ -566,6 +562,18 @@ static void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
     line->markCount += 1;
     if (left)
         line->markSplit += 1;
+}
+
+// Most insertions land next to an existing mark, so the test for a
+// neighbour too close is made before any call.
+static inline void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
+{
+    const int32_t at = line->markSplit;
+    if (at > 0 && index - markIndex(line, at - 1) < MARK_GAP)
+        return;
+    if (at < line->markCount && markIndex(line, at) - index < MARK_GAP)
+        return;
+    insertMark(line, node, index, left);
 }
 
 // The node, and its index, at which the walk from the head would first stop
