@@ -496,23 +496,24 @@ static inline bool passes(const SpanNode* n, const SpanNode* e)
 }
 
 // Marks closer together than this save too little walking to be kept.
-enum { MARK_GAP = 16 };
+enum { MARK_GAP = 4 };
 
 static int32_t markIndex(const ScanLine* line, int32_t i)
 {
     return i < line->markSplit ? line->markKey[i] : line->count - line->markKey[i];
 }
 
-// Moves the split between index keys and count-minus-index keys to `to`; an
-// index and its count-minus-index turn into each other the same way.
-static void moveSplit(ScanLine* line, int32_t to)
+// Moves the split between index keys and count-minus-index keys to `to`,
+// with `count` the count the keys were made with; an index and its
+// count-minus-index turn into each other the same way.
+static void moveSplit(ScanLine* line, int32_t to, int32_t count)
 {
     while (line->markSplit > to) {
         line->markSplit -= 1;
-        line->markKey[line->markSplit] = line->count - line->markKey[line->markSplit];
+        line->markKey[line->markSplit] = count - line->markKey[line->markSplit];
     }
     while (line->markSplit < to) {
-        line->markKey[line->markSplit] = line->count - line->markKey[line->markSplit];
+        line->markKey[line->markSplit] = count - line->markKey[line->markSplit];
         line->markSplit += 1;
     }
 }
@@ -647,27 +648,24 @@ static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index,
 // those still hold, marks in between may name moved or changed nodes and go,
 // and marks from untouchedFrom on name the same nodes as before, keeping
 // their count-minus-index keys. The nodes on either side of the worked part
-// become marks as well. Called while count is still the old one.
-static void keepMarks(ScanLine* line, int32_t low, int32_t first, int32_t untouchedFrom, int32_t newCount,
+// become marks as well. `oldCount` is the count before the insertion.
+static void keepMarks(ScanLine* line, int32_t low, int32_t first, int32_t untouchedFrom, int32_t oldCount,
     SpanNode* before, SpanNode* untouched)
 {
     if (line->walkFromHead) {
         line->markCount = 0;
         line->markSplit = 0;
-        line->count = newCount;
         return;
     }
-    moveSplit(line, low);
+    moveSplit(line, low, oldCount);
     int32_t worked = low;
-    while (worked < line->markCount && line->count - line->markKey[worked] < untouchedFrom)
+    while (worked < line->markCount && oldCount - line->markKey[worked] < untouchedFrom)
         worked += 1;
     removeMarks(line, low, worked);
-    const int32_t shift = newCount - line->count;
-    line->count = newCount;
     if (before)
         addMark(line, before, first - 1, true);
     if (untouched)
-        addMark(line, untouched, untouchedFrom + shift, false);
+        addMark(line, untouched, untouchedFrom + line->count - oldCount, false);
 }
 
 void insertSpan(SpanNode* span, ScanLine* line)
@@ -737,7 +735,5 @@ void insertSpan(SpanNode* span, ScanLine* line)
     // A node that could not be had may have left two spans overlapping.
     if (spanPool.failed)
         line->walkFromHead = 1;
-    const int32_t newCount = line->count;
-    line->count = oldCount;
-    keepMarks(line, low, startIndex, untouchedFrom, newCount, before, untouched);
+    keepMarks(line, low, startIndex, untouchedFrom, oldCount, before, untouched);
 }
