@@ -90,6 +90,14 @@ TEST_F(Loader, ObjectsAndMaterialsInFileOrderWithSwappedAxesAndCorners)
     // No mesh matrix: all sixteen elements stay 0.
     for (float e : a.matrix.m)
         EXPECT_EQ(e, 0.0f);
+    // The box around the stored (x, z, y) points, measured once at load.
+    EXPECT_EQ(a.bounds.known, 1);
+    EXPECT_EQ(a.bounds.cornersOwn, 1);
+    EXPECT_EQ(a.bounds.low[0], 0.0f);
+    EXPECT_EQ(a.bounds.low[1], 0.0f);
+    EXPECT_EQ(a.bounds.high[0], 7.0f);
+    EXPECT_EQ(a.bounds.high[1], 9.0f);
+    EXPECT_EQ(a.bounds.high[2], 8.0f);
 }
 
 TEST_F(Loader, FacesWithoutAnyMaterialInTheFileGetMinusOne)

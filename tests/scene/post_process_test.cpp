@@ -145,3 +145,45 @@ TEST(CameraMatrix, PoseFromTheFirstKeys)
             EXPECT_NEAR(cam.matrix.m[i], c.want[i], 1e-6f) << c.what << " element " << i;
     }
 }
+
+// The renderer judges a whole mesh by its box, and shares transformed
+// vertices only when every corner is one of the mesh's own.
+TEST(MeasureMesh, BoxAndWhetherEveryCornerIsOwn)
+{
+    MeshVertex v[3] = {vertex(-1, 5, 2), vertex(3, -4, 2), vertex(0, 0, -6)};
+    MeshVertex stray = vertex(0, 0, 0);
+    Face faces[2] = {face(&v[0], &v[1], &v[2]), face(&v[2], &v[1], &v[0])};
+    MeshObject o = {};
+    o.vertexCount = 3;
+    o.vertices = v;
+    o.faceCount = 2;
+    o.faces = faces;
+    MeshBounds b;
+    measureMesh(&o, &b);
+    EXPECT_EQ(b.known, 1);
+    EXPECT_EQ(b.cornersOwn, 1);
+    EXPECT_EQ(b.low[0], -1.0f);
+    EXPECT_EQ(b.low[1], -4.0f);
+    EXPECT_EQ(b.low[2], -6.0f);
+    EXPECT_EQ(b.high[0], 3.0f);
+    EXPECT_EQ(b.high[1], 5.0f);
+    EXPECT_EQ(b.high[2], 2.0f);
+
+    // A corner outside the array, one inside a vertex rather than at its
+    // start, and a missing one.
+    faces[1].corners[2] = &stray;
+    measureMesh(&o, &b);
+    EXPECT_EQ(b.cornersOwn, 0);
+    faces[1].corners[2] = (MeshVertex*)((char*)&v[1] + 4);
+    measureMesh(&o, &b);
+    EXPECT_EQ(b.cornersOwn, 0);
+    faces[1].corners[2] = nullptr;
+    measureMesh(&o, &b);
+    EXPECT_EQ(b.cornersOwn, 0);
+
+    MeshObject empty = {};
+    measureMesh(&empty, &b);
+    EXPECT_EQ(b.known, 1);
+    EXPECT_EQ(b.cornersOwn, 0);
+    EXPECT_EQ(b.high[0], 0.0f);
+}
