@@ -27,8 +27,14 @@ static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
         node = line->tail;
         line->tail = node->prev;
         line->tail->next = nullptr;
+        // The tails to come: the one before the new tail through its link,
+        // and further on by address, as a repacked row is taken from its
+        // tail mostly down through consecutive nodes. A wrong guess costs a
+        // fetch and nothing else.
         if (line->tail->prev)
             __builtin_prefetch(line->tail->prev, 1);
+        __builtin_prefetch((const void*)((uintptr_t)node - 6 * sizeof(SpanNode)), 1);
+        __builtin_prefetch((const void*)((uintptr_t)node - 10 * sizeof(SpanNode)), 1);
     }
     *node = *span;
     return node;
@@ -508,14 +514,10 @@ static int32_t markIndex(const ScanLine* line, int32_t i)
 // count-minus-index turn into each other the same way.
 static void moveSplit(ScanLine* line, int32_t to, int32_t count)
 {
-    while (line->markSplit > to) {
-        line->markSplit -= 1;
-        line->markKey[line->markSplit] = count - line->markKey[line->markSplit];
-    }
-    while (line->markSplit < to) {
-        line->markKey[line->markSplit] = count - line->markKey[line->markSplit];
-        line->markSplit += 1;
-    }
+    const int32_t from = line->markSplit;
+    for (int32_t i = to < from ? to : from; i < (to < from ? from : to); i++)
+        line->markKey[i] = count - line->markKey[i];
+    line->markSplit = to;
 }
 
 static void removeMarks(ScanLine* line, int32_t from, int32_t to)
@@ -681,6 +683,21 @@ void insertSpan(SpanNode* span, ScanLine* line)
         line->markCount = 0;
         line->markSplit = 0;
         append(line, span, nullptr);
+        return;
+    }
+    // The commonest case by far, as cells are drawn along the board: the span
+    // lies wholly before the first one, where the walk from the head would
+    // stop at once. Every mark moves one place on, which count-minus-index
+    // keys already say, so all marks become right ones.
+    SpanNode* const head = line->head;
+    if (span->xEnd <= head->xStart) {
+        moveSplit(line, 0, line->count);
+        insertBefore(line, head, span);
+        if (spanPool.failed) {
+            line->walkFromHead = 1;
+            line->markCount = 0;
+            line->markSplit = 0;
+        }
         return;
     }
     const int32_t oldCount = line->count;
