@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "span_check.h"
 
 namespace {
@@ -213,6 +215,34 @@ TEST_F(SpanTableTest, RepackLaysEveryRowOutInConsecutiveNodes)
     const ScanLine before = spanTable[2];
     EXPECT_EQ(spanTableRepack(), 0) << "nothing grew since";
     EXPECT_EQ(spanTable[2].head, before.head);
+}
+
+// Over the full table the nodes span many blocks: every node the pool handed
+// out ends up in exactly one row, block by block in order.
+TEST_F(SpanTableTest, RepackAcrossBlocksLinksEveryNodeOnce)
+{
+    ASSERT_EQ(spanTableInit(640, 480), 1);
+    for (int i = 0; i < 60; i++) {
+        for (int row = 0; row < 480; row += 7) {
+            SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
+            ASSERT_NE(scanLineAppend(&spanTable[row], &s), nullptr);
+        }
+    }
+    spanTableReset();
+    ASSERT_EQ(spanTableRepack(), 1);
+    std::set<const SpanNode*> seen;
+    int64_t total = 0;
+    for (int row = 0; row < 480; row++) {
+        ASSERT_EQ(spanTable[row].allocated, row % 7 == 0 ? 60 : 20) << row;
+        ASSERT_EQ(chainProblem(spanTable[row]), "") << row;
+        for (const SpanNode* node = spanTable[row].head; node; node = node->next)
+            seen.insert(node);
+        total += spanTable[row].allocated;
+    }
+    EXPECT_EQ((int64_t)seen.size(), total);
+    EXPECT_EQ(total, spanPoolTaken());
+    // Rows in order: the last row ends on the last node taken.
+    EXPECT_EQ(spanTable[479].tail + 1, spanPoolTake());
 }
 
 // Whichever allocation fails, set-up reports it and release still frees
