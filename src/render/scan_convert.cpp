@@ -15,6 +15,9 @@ PlaneGradients planeGradient;
 // 2^31 are the ones a double would find at or past 2^31 - 1.
 static inline int32_t truncate(float value)
 {
+    // One test for the usual case; NaN fails it too.
+    if (fabsf(value) < 2147483648.0f)
+        return (int32_t)value;
     if (!(value == value))
         return 0;
     if (value >= 2147483648.0f)

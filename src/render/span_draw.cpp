@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "render/render.h"
 
 SpanGradients spanGradients;
@@ -7,6 +9,9 @@ SpanGradients spanGradients;
 // be undefined.
 static inline int32_t toFixed(float value)
 {
+    // One test for the usual case; NaN fails it too.
+    if (fabsf(value) < 2147483520.0f)
+        return (int32_t)value;
     if (!(value == value))
         return 0;
     if (value >= 2147483520.0f)
