@@ -135,13 +135,14 @@ float texelAreaRatio(const ClipPolygon* polygon, const Texture* texture)
 
 int32_t levelFromRatio(float r)
 {
-    // Near the powers of 4: each level has a quarter of the texels of the one before.
+    // Near the powers of 4: each level has a quarter of the texels of the one
+    // before. The thresholds fall, so the level is the number of them the
+    // ratio exceeds (none for a NaN).
     static const float thresholds[9] = {262000.0f, 65500.0f, 16000.0f, 4000.0f, 1000.0f, 250.0f, 70.0f, 20.0f, 5.0f};
-    for (int i = 0; i < 9; i++) {
-        if (r > thresholds[i])
-            return 9 - i;
-    }
-    return 0;
+    int32_t level = 0;
+    for (int i = 0; i < 9; i++)
+        level += r > thresholds[i];
+    return level;
 }
 
 static_assert(offsetof(SpanNode, uOverZ) == offsetof(SpanNode, invZ) + 4
