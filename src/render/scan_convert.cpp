@@ -171,17 +171,21 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
     span.level = levelY * texture->levelsX + levelX;
     span.light = faceLight;
 
+    // Kept in locals: the globals would be read again after every insertion.
+    const float dWdy = planeGradient.dWdy, dUdy = planeGradient.dUdy, dVdy = planeGradient.dVdy;
+    ScanLine* const table = spanTable;
+    const int32_t rows = spanTableRows;
     int32_t y = startChain.edges[0].firstRow;
-    float w = planeGradient.w0 + (float)y * planeGradient.dWdy;
-    float u = planeGradient.u0 + (float)y * planeGradient.dUdy;
-    float v = planeGradient.v0 + (float)y * planeGradient.dVdy;
+    float w = planeGradient.w0 + (float)y * dWdy;
+    float u = planeGradient.u0 + (float)y * dUdy;
+    float v = planeGradient.v0 + (float)y * dVdy;
     int32_t s = 0, e = endChain.count - 1;
     int32_t xs = startChain.edges[s].edgeX;
     int32_t xe = endChain.edges[e].edgeX;
     for (;;) {
         // Columns from floor(left x) up to, not including, floor(right x);
         // a row whose end lies left of column 1 gets no span.
-        if ((xe >> 16) > 0 && y >= 0 && y < spanTableRows) {
+        if ((xe >> 16) > 0 && y >= 0 && y < rows) {
             // The insertion copies the record in wide pieces; each piece is
             // written here whole, so the copy can take it straight from the
             // write instead of waiting for the write to reach the cache.
@@ -189,11 +193,11 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
             const uint64_t columns = (uint32_t)(xs >> 16) | (uint64_t)(uint32_t)(xe >> 16) << 32;
             memcpy(&span.invZ, &plane, sizeof plane);
             memcpy(&span.xStart, &columns, sizeof columns);
-            insertSpan(&span, &spanTable[y]);
+            insertSpan(&span, &table[y]);
         }
-        w += planeGradient.dWdy;
-        u += planeGradient.dUdy;
-        v += planeGradient.dVdy;
+        w += dWdy;
+        u += dUdy;
+        v += dVdy;
         y += 1;
         // x steps wrap like the 32-bit registers they model.
         if (--endChain.edges[e].rows == 0) {
