@@ -145,6 +145,7 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
         // The eye on the front side of the plane, beyond 0.1, sees the back.
         if (plane.a * ex + plane.b * ey + plane.c * ez + plane.d > 0.1f)
             continue;
+        faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
         ClipPolygon polygon;
         if (placement == INSIDE) {
             bool near = true;
@@ -167,7 +168,6 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
                     polygon.v[i] = screenVertices[k];
                 }
             }
-            faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
             if (!near)
                 continue;
         } else {
@@ -185,7 +185,6 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
                 }
             }
             polygon = clipTriangle(corners[0], corners[1], corners[2], frustumPlanes);
-            faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
             if (polygon.count == 0)
                 continue;
             bool near = true;

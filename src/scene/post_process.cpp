@@ -49,18 +49,17 @@ void measureMesh(const MeshObject* object, MeshBounds* out)
     if (object->vertexCount <= 0 || !object->vertices)
         return;
     const MeshVertex* v = object->vertices;
-    float low[3] = {v[0].x, v[0].y, v[0].z};
-    float high[3] = {low[0], low[1], low[2]};
+    float* low = out->low;
+    float* high = out->high;
+    low[0] = high[0] = v[0].x;
+    low[1] = high[1] = v[0].y;
+    low[2] = high[2] = v[0].z;
     for (int32_t i = 1; i < object->vertexCount; i++) {
         const float p[3] = {v[i].x, v[i].y, v[i].z};
         for (int k = 0; k < 3; k++) {
             low[k] = p[k] < low[k] ? p[k] : low[k];
             high[k] = p[k] > high[k] ? p[k] : high[k];
         }
-    }
-    for (int k = 0; k < 3; k++) {
-        out->low[k] = low[k];
-        out->high[k] = high[k];
     }
     const uintptr_t first = (uintptr_t)v;
     const uintptr_t size = (uintptr_t)object->vertexCount * sizeof(MeshVertex);

@@ -19,6 +19,20 @@ bool inBlock(const SpanNode* node, int32_t block, int32_t size)
 
 using SpanPoolTest = PoolTest;
 
+// Appends `spans` spans to every `step`-th row of the table, the rows taking
+// turns, so that the nodes they grow by interleave in the pool.
+bool growRows(int step, int spans)
+{
+    for (int i = 0; i < spans; i++) {
+        for (int row = 0; row < spanTableRows; row += step) {
+            SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
+            if (!scanLineAppend(&spanTable[row], &s))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 TEST_F(SpanPoolTest, NewRowHasTwentyLinkedNodesAndNoSpans)
@@ -192,12 +206,7 @@ TEST_F(SpanTableTest, RepackLaysEveryRowOutInConsecutiveNodes)
 {
     ASSERT_EQ(spanTableInit(640, 3), 1);
     // All 80 nodes come from the first block.
-    for (int i = 0; i < 30; i++) {
-        for (int row = 0; row < 3; row += 2) {
-            SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
-            ASSERT_NE(scanLineAppend(&spanTable[row], &s), nullptr);
-        }
-    }
+    ASSERT_TRUE(growRows(2, 30));
     EXPECT_EQ(spanTableRepack(), 0) << "rows still hold spans";
     spanTableReset();
     ASSERT_EQ(spanTableRepack(), 1);
@@ -222,12 +231,7 @@ TEST_F(SpanTableTest, RepackLaysEveryRowOutInConsecutiveNodes)
 TEST_F(SpanTableTest, RepackAcrossBlocksLinksEveryNodeOnce)
 {
     ASSERT_EQ(spanTableInit(640, 480), 1);
-    for (int i = 0; i < 60; i++) {
-        for (int row = 0; row < 480; row += 7) {
-            SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
-            ASSERT_NE(scanLineAppend(&spanTable[row], &s), nullptr);
-        }
-    }
+    ASSERT_TRUE(growRows(7, 60));
     spanTableReset();
     ASSERT_EQ(spanTableRepack(), 1);
     std::set<const SpanNode*> seen;
