@@ -63,37 +63,55 @@ static inline bool project(ClipVertex* v, int32_t halfWidth, int32_t halfHeight)
 }
 
 // Where the whole mesh lies against the frustum, judged from the corners of
-// its bounding box: OUTSIDE when every corner lies clearly outside one plane,
-// so that every vertex does and the clipper drops each face; INSIDE when
-// every corner lies clearly inside every plane, so that the clipper returns
-// each face unchanged; ACROSS otherwise. A plane's value is affine, so the
-// vertices' values lie between the corners'; "clearly" is a margin far above
-// the float rounding of the transform and of the sums, so rounding never
-// turns a judgement.
+// its bounding box: OUTSIDE when every vertex lies outside one plane, so that
+// the clipper drops each face on its first look; INSIDE when every vertex
+// lies inside every plane, so that the clipper returns each face unchanged;
+// ACROSS otherwise, and whenever that cannot be proved.
+//
+// The proof: a plane's exact value at a vertex is affine in its object
+// position, so over the box it lies between the values at the corners, which
+// double precision gets to within a few 2^-53 of their size (a product of two
+// floats is exact there). The clipper sees instead the value computed in
+// float from the vertex's view position, itself computed in float: two sums
+// of four terms, each off by at most 4u / (1 - 4u) (u = 2^-24) of the sum of
+// its terms' magnitudes. With P the box's largest magnitude per axis,
+// M = P.x |m0| + P.y |m4| + P.z |m8| + |m12| bounds that sum for view x (and
+// likewise y and z), and the plane value is off by at most about
+// 2 * 4u * (|a| Mx + |b| My + |c| Mz + |d|) = 4.8e-7 of that sum. The margin
+// takes 1e-6 of it, with room for the corners' own rounding, plus a little
+// for products that fall below the normal range. Nothing here can overflow
+// while the sum stays below 1e30; past that the short cuts are not taken.
 enum Placement { OUTSIDE, INSIDE, ACROSS };
 
 static Placement placeMesh(const MeshBounds* bounds, const float* m)
 {
-    const float* low = bounds->low;
-    const float* high = bounds->high;
-    ClipVertex corners[8];
-    float size = 0.0f;
+    double extent[3];
+    for (int i = 0; i < 3; i++)
+        extent[i] = fmax(fabs((double)bounds->low[i]), fabs((double)bounds->high[i]));
+    double reach[3];
+    for (int j = 0; j < 3; j++)
+        reach[j] = extent[0] * fabs((double)m[j]) + extent[1] * fabs((double)m[4 + j]) +
+            extent[2] * fabs((double)m[8 + j]) + fabs((double)m[12 + j]);
+    double corners[8][3];
     for (int c = 0; c < 8; c++) {
-        const MeshVertex corner = {c & 1 ? high[0] : low[0], c & 2 ? high[1] : low[1], c & 4 ? high[2] : low[2],
-            0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-        toView(&corner, m, &corners[c]);
-        size = fmaxf(size, fabsf(corners[c].x) + fabsf(corners[c].y) + fabsf(corners[c].z));
+        const double x = c & 1 ? bounds->high[0] : bounds->low[0];
+        const double y = c & 2 ? bounds->high[1] : bounds->low[1];
+        const double z = c & 4 ? bounds->high[2] : bounds->low[2];
+        for (int j = 0; j < 3; j++)
+            corners[c][j] = x * m[j] + y * m[4 + j] + z * m[8 + j] + m[12 + j];
     }
-    // A NaN or infinite box decides nothing.
-    if (!(size < 1e30f))
-        return ACROSS;
-    const float margin = 1.0f + size * 1e-4f;
     bool inside = true;
     for (int k = 0; k < 4; k++) {
         const Plane& plane = frustumPlanes[k];
+        const double terms = fabs((double)plane.a) * reach[0] + fabs((double)plane.b) * reach[1] +
+            fabs((double)plane.c) * reach[2] + fabs((double)plane.d);
+        // A NaN or infinite box, matrix or plane decides nothing.
+        if (!(terms < 1e30))
+            return ACROSS;
+        const double margin = 1e-6 * terms + 1e-37;
         bool outside = true;
         for (int c = 0; c < 8; c++) {
-            const float s = plane.a * corners[c].x + plane.b * corners[c].y + plane.c * corners[c].z + plane.d;
+            const double s = plane.a * corners[c][0] + plane.b * corners[c][1] + plane.c * corners[c][2] + plane.d;
             outside = outside && s < -margin;
             inside = inside && s > margin;
         }

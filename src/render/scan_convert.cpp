@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "render/render.h"
+#include "render/truncate.h"
 #include "spans/spans.h"
 #include "texture/texture.h"
 
@@ -10,36 +11,19 @@ EdgeChain startChain;
 EdgeChain endChain;
 PlaneGradients planeGradient;
 
-// Float to integer truncating toward zero; out-of-range values saturate and
-// NaN gives 0, where a plain conversion would be undefined. Floats at or past
-// 2^31 are the ones a double would find at or past 2^31 - 1.
-static inline int32_t truncate(float value)
-{
-    // One test for the usual case; NaN fails it too.
-    if (fabsf(value) < 2147483648.0f)
-        return (int32_t)value;
-    if (!(value == value))
-        return 0;
-    if (value >= 2147483648.0f)
-        return INT32_MAX;
-    if (value <= -2147483648.0f)
-        return INT32_MIN;
-    return (int32_t)value;
-}
-
 // An edge from a down to b, where top = ceilf(a->y) and bottom = ceilf(b->y):
 // a vertex at height y belongs to the rows from ceil(y) on.
 static inline int edgeFrom(const ClipVertex* a, const ClipVertex* b, float top, float bottom, EdgeStep* out)
 {
-    const int32_t rows = truncate(bottom - top);
+    const int32_t rows = truncateToInt32(bottom - top);
     // Rounding in a clipped polygon can put the lower end above the upper
     // one; such an edge covers no row rather than a negative number of them.
     if (rows <= 0)
         return 0;
     const float slope = (b->x - a->x) / (b->y - a->y);
-    out->dxPerRow = truncate(slope * 65536.0f);
-    out->edgeX = truncate((a->x + slope * (top - a->y)) * 65536.0f);
-    out->firstRow = truncate(top);
+    out->dxPerRow = truncateToInt32(slope * 65536.0f);
+    out->edgeX = truncateToInt32((a->x + slope * (top - a->y)) * 65536.0f);
+    out->firstRow = truncateToInt32(top);
     out->rows = rows;
     return 1;
 }
@@ -73,7 +57,7 @@ int buildEdgeChains(const ClipPolygon* polygon)
     float rowOf[sizeof polygon->v / sizeof polygon->v[0]];
     for (int32_t i = 0; i < n; i++)
         rowOf[i] = ceilf(polygon->v[i].y);
-    if (truncate(rowOf[top]) >= truncate(rowOf[bottom]))
+    if (truncateToInt32(rowOf[top]) >= truncateToInt32(rowOf[bottom]))
         return 0;
     for (int32_t i = top; i != bottom;) {
         const int32_t next = i + 1 == n ? 0 : i + 1;

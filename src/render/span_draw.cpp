@@ -1,25 +1,9 @@
 #include <cmath>
 
 #include "render/render.h"
+#include "render/truncate.h"
 
 SpanGradients spanGradients;
-
-// 16.16 texel coordinate from s * (u/z): truncates toward zero; values past
-// the 32-bit range saturate and a NaN gives 0, where a plain conversion would
-// be undefined.
-static inline int32_t toFixed(float value)
-{
-    // One test for the usual case; NaN fails it too.
-    if (fabsf(value) < 2147483520.0f)
-        return (int32_t)value;
-    if (!(value == value))
-        return 0;
-    if (value >= 2147483520.0f)
-        return INT32_MAX;
-    if (value <= -2147483648.0f)
-        return INT32_MIN;
-    return (int32_t)value;
-}
 
 // Per-pixel step of a run, truncated toward zero.
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels)
@@ -35,16 +19,17 @@ void drawSpan(int32_t n, float a, float b, float w, uint32_t* p)
     const float d = spanGradients.dUOverZ;
     const float e = spanGradients.dVOverZ;
     const float f = spanGradients.dInvZ;
+    // 16.16 texel coordinates, truncated toward zero.
     float s = 65536.0f / w;
-    int32_t uA = toFixed(s * a);
-    int32_t vA = toFixed(s * b);
+    int32_t uA = truncateToInt32(s * a);
+    int32_t vA = truncateToInt32(s * b);
     while (n >= 16) {
         w += 16.0f * f;
         a += 16.0f * d;
         b += 16.0f * e;
         s = 65536.0f / w;
-        const int32_t uB = toFixed(s * a);
-        const int32_t vB = toFixed(s * b);
+        const int32_t uB = truncateToInt32(s * a);
+        const int32_t vB = truncateToInt32(s * b);
         currentSampler(uA, runStep(uA, uB, 16), vA, runStep(vA, vB, 16), p, p + 16);
         p += 16;
         n -= 16;
@@ -58,8 +43,8 @@ void drawSpan(int32_t n, float a, float b, float w, uint32_t* p)
         // The last run's end value is taken just past the span.
         const float m = (float)n;
         s = 65536.0f / (w + m * f);
-        const int32_t uB = toFixed(s * (a + m * d));
-        const int32_t vB = toFixed(s * (b + m * e));
+        const int32_t uB = truncateToInt32(s * (a + m * d));
+        const int32_t vB = truncateToInt32(s * (b + m * e));
         currentSampler(uA, runStep(uA, uB, n), vA, runStep(vA, vB, n), p, p + n);
     }
 }

@@ -199,5 +199,12 @@ TEST(DrawSpan, ExactValuesEvery16PixelsAndJustPastTheEnd)
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].u, INT32_MAX);
     EXPECT_EQ(runs[0].v, INT32_MIN);
+    // The saturation starts at 2^31: 2147483520, the float just below, is in
+    // range (65536 * 32767.998046875 is exact).
+    runs.clear();
+    drawSpan(1, 32767.998046875f, -32768.0f, 1.0f, row);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].u, 2147483520);
+    EXPECT_EQ(runs[0].v, INT32_MIN);
     currentSampler = saved;
 }
