@@ -7,7 +7,7 @@
 #include "texture/texture.h"
 
 AppState app;
-int32_t filteringEnabled;
+int32_t filteringEnabled = 1;
 
 // Start-up runs its stages strictly in order, each announced in Engine.log, so
 // the log's last line tells how far it came. A failed stage ends the program

@@ -22,6 +22,18 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
     }
 }
 
+// Sine and cosine of the pitch in double precision, stored as single, as the
+// rotation builders take theirs.
+static float pitchSine()
+{
+    return (float)sin((double)app.pitchAngle);
+}
+
+static float pitchCosine()
+{
+    return (float)cos((double)app.pitchAngle);
+}
+
 // Moves act in the camera's own frame (matTranslate pre-multiplies); Up and
 // Down follow the pitched forward axis (0, -sin, cos). Auto-repeat repeats.
 void handleKey(uint32_t key)
@@ -42,13 +54,13 @@ void handleKey(uint32_t key)
         matTranslate(&app.cameraMatrix, -moveStep, 0.0f, 0.0f);
         break;
     case KEY_UP:
-        matTranslate(&app.cameraMatrix, 0.0f, -moveStep * sinf(app.pitchAngle), moveStep * cosf(app.pitchAngle));
+        matTranslate(&app.cameraMatrix, 0.0f, -moveStep * pitchSine(), moveStep * pitchCosine());
         break;
     case KEY_RIGHT:
         matTranslate(&app.cameraMatrix, moveStep, 0.0f, 0.0f);
         break;
     case KEY_DOWN:
-        matTranslate(&app.cameraMatrix, 0.0f, moveStep * sinf(app.pitchAngle), -moveStep * cosf(app.pitchAngle));
+        matTranslate(&app.cameraMatrix, 0.0f, moveStep * pitchSine(), -moveStep * pitchCosine());
         break;
     case KEY_INSERT:
         lifeStep(app.grid);

@@ -672,10 +672,13 @@ static void keepMarks(ScanLine* line, int32_t low, int32_t first, int32_t untouc
 
 void insertSpan(SpanNode* span, ScanLine* line)
 {
-    // A reversed span covers no pixel, and stored it would put a node whose
-    // xStart lies right of the next node's xStart into the list; the walk
-    // below relies on increasing xStart to stop early, so later spans could
-    // slip past an overlap unseen. Empty spans keep that order and are stored.
+    // A reversed span covers no pixel, and stored it would hide overlaps from
+    // later spans: the walk puts a span before the first node it ends at or
+    // before, so after [15,30) and then [20,10), a nearer [17,18) would stop
+    // at [20,10) and be linked in ahead of it without ever meeting [15,30),
+    // which is drawn later and takes column 17 back; no two neighbours
+    // overlap, so the order check says nothing. Empty spans cannot hide
+    // anything and are stored.
     if (span->xStart > span->xEnd)
         return;
     if (line->count <= 0) {

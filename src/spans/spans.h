@@ -143,7 +143,8 @@ void scanLineRemove(ScanLine* line, SpanNode* node);
 // The record's xStart and xEnd are changed as the span is cut; set them (and
 // the plane values at column 0) afresh for every row. An empty span is stored
 // like any other; a reversed one (xStart > xEnd) covers nothing and is
-// dropped, since it would break the column order. When the pool runs dry
+// dropped: stored, it would let later spans slip past spans they overlap.
+// When the pool runs dry
 // the insertion stops where it is, leaving a gap (or, inside a three-piece
 // split, one overlapping node) for this frame.
 void insertSpan(SpanNode* span, ScanLine* line);

@@ -53,6 +53,13 @@ protected:
     Script script = {};
 };
 
+// Each test runs in a process of its own, so this sees the setting as built
+// in, before any start-up.
+TEST(BuiltInSettings, FilteringStartsOn)
+{
+    EXPECT_EQ(filteringEnabled, 1);
+}
+
 TEST_F(App, CompleteStartLogsEveryStageAndQuitsWithZero)
 {
     writeFile("Engine.log", "left over from an earlier run\n");
@@ -236,6 +243,23 @@ TEST_F(App, KeysChangeTheStateTheyName)
         EXPECT_EQ(app.screenshotRequested, c.screenshot);
         EXPECT_EQ(app.graphRequested, c.graph);
         EXPECT_EQ(filteringEnabled, c.filtering);
+    }
+}
+
+// At this pitch the single-precision sine lies one unit in the last place
+// away from the double-precision one rounded to single.
+TEST_F(App, UpAndDownTakeTheirSineAndCosineInDoublePrecision)
+{
+    run("key 0x41\n");
+    const float pitch = 0x1.002ab6p-7f;
+    const float s = (float)std::sin((double)pitch), c = (float)std::cos((double)pitch);
+    for (uint32_t key : {KEY_UP, KEY_DOWN}) {
+        const float sign = key == KEY_UP ? 1.0f : -1.0f;
+        matIdentity(&app.cameraMatrix);
+        app.pitchAngle = pitch;
+        handleKey(key);
+        EXPECT_EQ(app.cameraMatrix.m[13], -sign * 30.0f * s);
+        EXPECT_EQ(app.cameraMatrix.m[14], sign * 30.0f * c);
     }
 }
 

@@ -128,6 +128,10 @@ TEST_F(SpanInsertTest, CasesWorkedByHand)
          makeSpan(2, 15, 15, 0.9f, 0.0f), {{1, 0, 10}, {2, 15, 15}, {3, 20, 30}}},
         {"reversed span is dropped", {makeSpan(1, 0, 10, 0.1f, 0.0f), makeSpan(3, 20, 30, 0.1f, 0.0f)},
          makeSpan(2, 25, 15, 0.9f, 0.0f), {{1, 0, 10}, {3, 20, 30}}},
+        // Stored, the reversed span would take the nearer one in ahead of it,
+        // never meeting the farther span that covers column 17 too.
+        {"a reversed span hides no overlap", {makeSpan(1, 15, 30, 0.1f, 0.0f), makeSpan(3, 20, 10, 0.5f, 0.0f)},
+         makeSpan(2, 17, 18, 0.9f, 0.0f), {{1, 15, 17}, {2, 17, 18}, {1, 18, 30}}},
         // Splits at q = 20 between a shallow plane (nearer left of 20) and a
         // steep one, for each way the columns can meet.
         {"from the left past the end, new wins left", {steep(1, 15, 25)}, shallow(2, 12, 30),
