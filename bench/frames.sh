@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # bench/frames.sh OUT [REFERENCE]: renders the frames of the golden scripts and
-# of the benchmark scenes with build/bin/veltrix-replay into OUT (one BMP per
-# screenshot), then, when REFERENCE is given, compares them byte for byte with
-# the frames there. Speed work must leave every one of them unchanged.
+# of the benchmark scenes with veltrix-replay ($VELTRIX_REPLAY, or
+# build/bin/veltrix-replay) into OUT (one BMP per screenshot), then, when
+# REFERENCE is given, compares them byte for byte with the frames there. Speed
+# work must leave every one of them unchanged; the test suite checks them
+# against tests/render/exact_frames.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$1
 reference=${2:-}
-replay=$root/build/bin/veltrix-replay
+replay=${VELTRIX_REPLAY:-$root/build/bin/veltrix-replay}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,0 +1,29 @@
+// The comparison frames (the golden scripts and the benchmark scenes, both
+// samplers; bench/frames.sh renders them) must come out bit for bit as
+// recorded in tests/render/exact_frames.txt, in every build. Speed work and
+// clean-ups rely on it; scripts/update-frame-hashes.sh records a deliberate
+// change.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/support.h"
+
+TEST(ExactFrames, EveryComparisonFrameIsUnchangedBitForBit)
+{
+    TempDir dir;
+    const std::string source = VELTRIX_SOURCE_DIR;
+    std::string out;
+    ASSERT_EQ(runCommand("VELTRIX_REPLAY='" + std::string(VELTRIX_BIN_DIR) + "/veltrix-replay' bash '" + source +
+                             "/bench/frames.sh' frames 2>&1",
+                  &out),
+        0)
+        << out;
+    const std::string hashes = source + "/tests/render/exact_frames.txt";
+    ASSERT_EQ(runCommand("cd frames && sha256sum --quiet -c '" + hashes + "' 2>&1", &out), 0) << out;
+    // Nothing rendered that the list does not name.
+    std::string counts;
+    ASSERT_EQ(runCommand("ls frames | wc -l; wc -l < '" + hashes + "'", &counts), 0);
+    const size_t split = counts.find('\n');
+    EXPECT_EQ(counts.substr(0, split), counts.substr(split + 1, counts.find('\n', split + 1) - split - 1));
+}
