@@ -25,19 +25,27 @@ static int32_t lightFromNormalZ(float z)
     return (int32_t)scaled;
 }
 
-// The mesh's vertices in view space, each transformed once per object (when
-// a face facing the eye first needs it) rather than once per face that uses
-// it; with the whole mesh inside the frustum no face is clipped, so each
-// vertex is also projected once. Bigger meshes take the per-face road.
-enum { VIEW_VERTICES = 4096 };
-static ClipVertex viewVertices[VIEW_VERTICES];
-static ClipVertex screenVertices[VIEW_VERTICES];
-static bool screenVertexNear[VIEW_VERTICES];
-static uint32_t viewStamp[VIEW_VERTICES];
+// What one draw of a mesh knows of each of its vertices, worked out the first
+// time a face facing the eye needs it rather than once for every face that
+// uses it. A draw whose mesh lies wholly inside the frustum needs only the
+// projected point (no face is clipped); one across the frustum needs only the
+// view position, as clipping comes before projection. Meshes with more
+// vertices than the cache holds, or with face corners that are not their own
+// vertices, take each face on its own.
+struct CachedVertex {
+    ClipVertex view;   // the vertex in view space
+    ClipVertex screen; // projected: x and y in pixels, z, u and v as in view
+    uint32_t stamp;    // the draw the entry belongs to: currentStamp
+    bool inFront;      // at or beyond the 0.1 depth limit, so screen is valid
+};
+
+enum { CACHED_VERTICES = 4096 };
+// Written and read by renderObject only.
+static CachedVertex vertexCache[CACHED_VERTICES];
 static uint32_t currentStamp = 0;
 
 // The inverse of the last view matrix seen: every cell of a frame is drawn
-// with the same one.
+// with the same one. Written and read by renderObject only.
 static Matrix4 lastView;
 static Matrix4 lastViewInverse;
 static bool lastViewKnown = false;
@@ -52,14 +60,59 @@ static inline void toView(const MeshVertex* p, const float* m, ClipVertex* out)
 }
 
 // There is no near plane: a polygon with a vertex closer than 0.1 (or a NaN
-// depth) is dropped whole, so such a vertex is only flagged.
-static inline bool project(ClipVertex* v, int32_t halfWidth, int32_t halfHeight)
+// depth) is dropped whole, so such a vertex is only flagged: false, and v is
+// left as it was. The halves are the screen's, truncated to whole pixels.
+static inline bool project(ClipVertex* v, float halfWidth, float halfHeight)
 {
     if (!(v->z >= 0.1f))
         return false;
-    v->x = focal * v->x / v->z + (float)halfWidth;
-    v->y = focal * v->y / v->z + (float)halfHeight;
+    v->x = focal * v->x / v->z + halfWidth;
+    v->y = focal * v->y / v->z + halfHeight;
     return true;
+}
+
+// A new stamp makes every cached vertex stale; on wrap-around the stamps
+// start afresh.
+static void newStamp()
+{
+    if (++currentStamp == 0) {
+        for (CachedVertex& entry : vertexCache)
+            entry.stamp = 0;
+        currentStamp = 1;
+    }
+}
+
+// Vertex k of a mesh inside the frustum, projected; false when it lies in
+// front of the depth limit. A vertex met for the first time is handed back
+// from registers: read back from the cache at once, it would wait on its own
+// stores.
+static inline bool screenVertex(const MeshVertex* vertex, int32_t k, const float* m, float halfWidth,
+    float halfHeight, ClipVertex* out)
+{
+    CachedVertex& entry = vertexCache[k];
+    if (entry.stamp == currentStamp) {
+        *out = entry.screen;
+        return entry.inFront;
+    }
+    ClipVertex v;
+    toView(vertex, m, &v);
+    const bool inFront = project(&v, halfWidth, halfHeight);
+    entry.screen = v;
+    entry.inFront = inFront;
+    entry.stamp = currentStamp;
+    *out = v;
+    return inFront;
+}
+
+// Vertex k of a mesh across the frustum, in view space.
+static inline void viewVertex(const MeshVertex* vertex, int32_t k, const float* m, ClipVertex* out)
+{
+    CachedVertex& entry = vertexCache[k];
+    if (entry.stamp != currentStamp) {
+        toView(vertex, m, &entry.view);
+        entry.stamp = currentStamp;
+    }
+    *out = entry.view;
 }
 
 // Where the whole mesh lies against the frustum, judged from the corners of
@@ -135,26 +188,20 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
     matInverse(&objectToView, &viewToObject);
     const float* m = objectToView.m;
     const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
-    const int32_t halfWidth = renderWidth / 2, halfHeight = renderHeight / 2;
+    const float halfWidth = (float)(renderWidth / 2), halfHeight = (float)(renderHeight / 2);
 
     MeshBounds bounds;
     if (mesh->bounds.known)
         bounds = mesh->bounds;
     else
         measureMesh(mesh, &bounds);
-    // Shared vertices only when every corner is one of the mesh's own.
-    const bool shared = bounds.cornersOwn && mesh->vertexCount <= VIEW_VERTICES;
+    const bool cached = bounds.cornersOwn && mesh->vertexCount <= CACHED_VERTICES;
     Placement placement = ACROSS;
-    if (shared) {
+    if (cached) {
         placement = placeMesh(&bounds, m);
         if (placement == OUTSIDE)
             return;
-        // A new stamp marks every cached vertex stale; on wrap-around the
-        // stamps start afresh.
-        if (++currentStamp == 0) {
-            memset(viewStamp, 0, sizeof viewStamp);
-            currentStamp = 1;
-        }
+        newStamp();
     }
 
     for (int32_t f = 0; f < mesh->faceCount; f++) {
@@ -165,52 +212,29 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
             continue;
         faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
         ClipPolygon polygon;
+        bool inFront = true;
         if (placement == INSIDE) {
-            bool near = true;
+            // Unclipped: the triangle as it stands, projected.
             polygon.count = 3;
             for (int i = 0; i < 3; i++) {
                 const int32_t k = (int32_t)(face->corners[i] - mesh->vertices);
-                // A vertex met first is used from registers: read back at
-                // once, the cache entry would stall on its own stores.
-                if (viewStamp[k] != currentStamp) {
-                    ClipVertex v;
-                    toView(face->corners[i], m, &v);
-                    const bool vertexNear = project(&v, halfWidth, halfHeight);
-                    screenVertices[k] = v;
-                    screenVertexNear[k] = vertexNear;
-                    viewStamp[k] = currentStamp;
-                    near = near && vertexNear;
-                    polygon.v[i] = v;
-                } else {
-                    near = near && screenVertexNear[k];
-                    polygon.v[i] = screenVertices[k];
-                }
+                inFront = screenVertex(face->corners[i], k, m, halfWidth, halfHeight, &polygon.v[i]) && inFront;
             }
-            if (!near)
-                continue;
         } else {
             ClipVertex corners[3];
             for (int i = 0; i < 3; i++) {
-                if (shared) {
-                    const int32_t k = (int32_t)(face->corners[i] - mesh->vertices);
-                    if (viewStamp[k] != currentStamp) {
-                        toView(face->corners[i], m, &viewVertices[k]);
-                        viewStamp[k] = currentStamp;
-                    }
-                    corners[i] = viewVertices[k];
-                } else {
+                if (cached)
+                    viewVertex(face->corners[i], (int32_t)(face->corners[i] - mesh->vertices), m, &corners[i]);
+                else
                     toView(face->corners[i], m, &corners[i]);
-                }
             }
             polygon = clipTriangle(corners[0], corners[1], corners[2], frustumPlanes);
             if (polygon.count == 0)
                 continue;
-            bool near = true;
-            for (int32_t i = 0; near && i < polygon.count; i++)
-                near = project(&polygon.v[i], halfWidth, halfHeight);
-            if (!near)
-                continue;
+            for (int32_t i = 0; inFront && i < polygon.count; i++)
+                inFront = project(&polygon.v[i], halfWidth, halfHeight);
         }
-        rasterizePolygon(&polygon, faceTexture(face, materials, materialCount));
+        if (inFront)
+            rasterizePolygon(&polygon, faceTexture(face, materials, materialCount));
     }
 }
