@@ -1,5 +1,6 @@
 #include "life/life.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -34,6 +35,23 @@ static int inBoard(int32_t x, int32_t y, int32_t z)
     return x >= 0 && x < LIFE_SIZE && y >= 0 && y < LIFE_SIZE && z >= 0 && z < 1;
 }
 
+// Whether a read of " %d %d %d " can still take something from the stream:
+// after white space it must meet a digit or a sign, which the read consumes
+// even when it then fails. On anything else, or at the end, every later read
+// fails the same way without consuming a byte. Decided from the characters
+// themselves, not from file positions, so a pipe reads like a file.
+static int numberMayFollow(FILE* file)
+{
+    int c;
+    do
+        c = fgetc(file);
+    while (c != EOF && isspace(c));
+    if (c == EOF)
+        return 0;
+    ungetc(c, file);
+    return isdigit(c) || c == '+' || c == '-';
+}
+
 LifeGrid* loadLife(const char* path)
 {
     LifeGrid* grid = (LifeGrid*)heapAlloc(sizeof(LifeGrid));
@@ -50,17 +68,13 @@ LifeGrid* loadLife(const char* path)
         count = 0;
     for (int i = 0; i < count; i++) {
         int x, y, z;
-        const long before = ftell(file);
-        const int got = fscanf(file, " %d %d %d ", &x, &y, &z);
-        if (got == 3) {
+        if (fscanf(file, " %d %d %d ", &x, &y, &z) == 3) {
             if (inBoard(x, y, z))
                 grid->cells[x * LIFE_SIZE + y + z] = LIFE_ALIVE;
-            continue;
-        }
-        // A read that failed without consuming input fails the same way every
-        // time after, so the remaining triples of a huge count add nothing.
-        if (got == EOF || ftell(file) == before)
+        } else if (!numberMayFollow(file)) {
+            // The remaining triples of a huge count would add nothing.
             break;
+        }
     }
     fclose(file);
     return grid;

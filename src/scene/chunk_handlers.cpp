@@ -311,6 +311,46 @@ int readMaterialName(FILE* file, long)
     return 0;
 }
 
+// ---- Replaced arrays ---------------------------------------------------------
+
+// Puts arrays that a later chunk replaces on the scene's retired list, so that
+// whatever still points into them stays valid until sceneRelease. 1, or 0
+// when the list entry cannot be allocated (nothing is moved then).
+static int retireArrays(void* const arrays[], int count)
+{
+    int any = 0;
+    for (int i = 0; i < count; i++)
+        any = any || arrays[i];
+    if (!any)
+        return 1;
+    RetiredArrays* r = (RetiredArrays*)heapCalloc(1, sizeof(RetiredArrays));
+    if (!r)
+        return 0;
+    for (int i = 0; i < count; i++)
+        r->arrays[i] = arrays[i];
+    r->next = sceneLoader.scene->retired;
+    sceneLoader.scene->retired = r;
+    return 1;
+}
+
+// Gives *slot a new zero-filled array of n records (null when n is 0) and
+// retires the one it held. 1, or 0 when out of memory; *slot is then
+// unchanged.
+template <typename T>
+static int replaceArray(T** slot, int32_t n)
+{
+    T* fresh = nullptr;
+    if (n > 0 && !(fresh = (T*)heapCalloc((size_t)n, sizeof(T))))
+        return 0;
+    void* old[] = {*slot};
+    if (!retireArrays(old, 1)) {
+        heapFree(fresh);
+        return 0;
+    }
+    *slot = fresh;
+    return 1;
+}
+
 // ---- Mesh data ---------------------------------------------------------------
 
 // The object the filling pass writes mesh data into, or null: in the counting
@@ -320,20 +360,17 @@ static MeshObject* meshTarget()
     return sceneLoader.counting ? nullptr : sceneLoader.currentObject;
 }
 
-// A point array is stored only once per object: a second one would leave the
-// faces pointing into freed vertices. Its count must fit in the chunk, which
-// bounds the allocation by the file's size.
+// A later point array of the same object replaces the earlier one; faces
+// read before it keep the vertices they were read against. The count must fit
+// in the chunk, which bounds the allocation by the file's size.
 int readPointArray(FILE* file, long chunkEnd)
 {
     const int32_t n = (int32_t)readU16(file);
     if ((long)n * 12 > bytesLeft(file, chunkEnd))
         return -1;
     MeshObject* o = meshTarget();
-    if (o && (o->vertices || o->vertexCount))
-        o = nullptr;
-    if (o && n > 0) {
-        o->vertices = (MeshVertex*)heapCalloc((size_t)n, sizeof(MeshVertex));
-        if (!o->vertices)
+    if (o) {
+        if (!replaceArray(&o->vertices, n))
             return -1;
         o->vertexCount = n;
     }
@@ -348,8 +385,9 @@ int readPointArray(FILE* file, long chunkEnd)
     return 0;
 }
 
-// Faces that no material group lists keep material 0 when materials exist,
-// else -1 (no usable material).
+// A later face array of the same object replaces the earlier one. Faces that
+// no material group lists keep material 0 when materials exist, else -1 (no
+// usable material).
 int readFaceArray(FILE* file, long chunkEnd)
 {
     const int32_t n = (int32_t)readU16(file);
@@ -357,11 +395,8 @@ int readFaceArray(FILE* file, long chunkEnd)
     if ((long)n * 8 > bytesLeft(file, chunkEnd))
         return -1;
     MeshObject* o = meshTarget();
-    if (o && (o->faces || o->faceCount))
-        o = nullptr;
-    if (o && n > 0) {
-        o->faces = (Face*)heapCalloc((size_t)n, sizeof(Face));
-        if (!o->faces)
+    if (o) {
+        if (!replaceArray(&o->faces, n))
             return -1;
         o->faceCount = n;
     }
@@ -601,18 +636,29 @@ static Camera* trackCamera()
     return &sceneLoader.scene->cameras[sceneLoader.nodeIndex];
 }
 
-// Allocates `count` arrays of n floats into the given slots. The key count must
-// fit in the chunk at the smallest key size, which bounds the allocation by
-// the file's size. Slots are filled as they succeed so a failed load frees them.
-static int allocateTrack(float** slots[], int count, int32_t n, FILE* file, long chunkEnd, long keyBytes)
+// Gives a track's `count` slots new arrays of n floats (null when n is 0) and
+// retires the arrays they held. The key count must fit in the chunk at the
+// smallest key size, which bounds the allocation by the file's size. 1, or 0
+// on a count beyond the chunk or out of memory; the slots are then unchanged.
+static int replaceTrack(float** slots[], int count, int32_t n, FILE* file, long chunkEnd, long keyBytes)
 {
     if ((long)n * keyBytes > bytesLeft(file, chunkEnd))
         return 0;
+    float* fresh[RETIRED_ARRAYS] = {};
+    void* old[RETIRED_ARRAYS] = {};
+    int ok = 1;
     for (int i = 0; i < count; i++) {
-        *slots[i] = (float*)heapAlloc((size_t)n * sizeof(float));
-        if (!*slots[i])
-            return 0;
+        old[i] = *slots[i];
+        if (ok && n > 0)
+            ok = (fresh[i] = (float*)heapAlloc((size_t)n * sizeof(float))) != nullptr;
     }
+    if (!ok || !retireArrays(old, count)) {
+        for (float* array : fresh)
+            heapFree(array);
+        return 0;
+    }
+    for (int i = 0; i < count; i++)
+        *slots[i] = fresh[i];
     return 1;
 }
 
@@ -628,26 +674,25 @@ static PositionSlots positionSlots(float** frames, float** x, float** y, float**
     return PositionSlots{{frames, x, y, z}, keyCount};
 }
 
-// A record keeps the first track of each kind that it receives; later ones are
-// read and dropped, so no array is lost. A track with no keys stores nothing.
+// A later track of the same kind replaces the earlier one on its record; a
+// track with no keys leaves the record without that track (null arrays).
 int readPositionTrack(FILE* file, long chunkEnd)
 {
     const int32_t n = readTrackHeader(file);
     PositionSlots to = {{nullptr, nullptr, nullptr, nullptr}, nullptr};
-    if (MeshObject* o = trackObject()) {
-        if (!o->positionFrames)
-            to = positionSlots(&o->positionFrames, &o->positionX, &o->positionY, &o->positionZ, &o->positionKeyCount);
-    } else if (Camera* c = trackCamera()) {
-        if (sceneLoader.nodeKind == NODE_CAMERA_TARGET && !c->targetFrames)
+    if (MeshObject* o = trackObject())
+        to = positionSlots(&o->positionFrames, &o->positionX, &o->positionY, &o->positionZ, &o->positionKeyCount);
+    else if (Camera* c = trackCamera()) {
+        if (sceneLoader.nodeKind == NODE_CAMERA_TARGET)
             to = positionSlots(&c->targetFrames, &c->targetX, &c->targetY, &c->targetZ, &c->targetKeyCount);
-        else if (sceneLoader.nodeKind == NODE_CAMERA && !c->positionFrames)
+        else
             to = positionSlots(&c->positionFrames, &c->positionX, &c->positionY, &c->positionZ, &c->positionKeyCount);
     }
-    if (!to.keyCount || n == 0) {
+    if (!to.keyCount) {
         skipKeys(file, chunkEnd, n, 12);
         return 0;
     }
-    if (!allocateTrack(to.arrays, 4, n, file, chunkEnd, 6 + 12))
+    if (!replaceTrack(to.arrays, 4, n, file, chunkEnd, 6 + 12))
         return -1;
     *to.keyCount = n;
     sceneLoader.keyIndex = 0;
@@ -667,13 +712,13 @@ int readRotationTrack(FILE* file, long chunkEnd)
 {
     const int32_t n = readTrackHeader(file);
     MeshObject* o = trackObject();
-    if (!o || o->rotationFrames || n == 0) {
+    if (!o) {
         skipKeys(file, chunkEnd, n, 16);
         return 0;
     }
     float** slots[5] = {&o->rotationFrames, &o->rotationAngle, &o->rotationAxisX, &o->rotationAxisY,
                         &o->rotationAxisZ};
-    if (!allocateTrack(slots, 5, n, file, chunkEnd, 6 + 16))
+    if (!replaceTrack(slots, 5, n, file, chunkEnd, 6 + 16))
         return -1;
     o->rotationKeyCount = n;
     sceneLoader.keyIndex = 0;

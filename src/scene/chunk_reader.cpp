@@ -200,6 +200,12 @@ void sceneRelease(Scene* scene)
         for (int32_t i = 0; i < scene->materialCount; i++)
             heapFree(scene->materials[i].name);
     }
+    while (RetiredArrays* r = scene->retired) {
+        scene->retired = r->next;
+        for (void* array : r->arrays)
+            heapFree(array);
+        heapFree(r);
+    }
     heapFree(scene->objects);
     heapFree(scene->cameras);
     heapFree(scene->lights);

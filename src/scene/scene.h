@@ -98,6 +98,16 @@ struct Camera {
     float* positionZ;
 };
 
+// Arrays that a later chunk of the same kind took off their record. Faces
+// read before a new point array still point into the old one, so every
+// replaced array is kept until sceneRelease. One entry holds what one chunk
+// replaces: at most the five arrays of a rotation track.
+enum { RETIRED_ARRAYS = 5 };
+struct RetiredArrays {
+    RetiredArrays* next;
+    void* arrays[RETIRED_ARRAYS];
+};
+
 struct Scene {
     int32_t firstFrame;
     int32_t lastFrame;
@@ -109,6 +119,7 @@ struct Scene {
     Camera* cameras;
     Light* lights;
     Material* materials;
+    RetiredArrays* retired;
 };
 
 // ---- Loading ---------------------------------------------------------------

@@ -147,12 +147,13 @@ static TgaImage* readTgaStream(FILE* stream)
     uint8_t working[TGA_PALETTE_SIZE][3] = {};
     if (!readColorMap(stream, h, working))
         return nullptr;
-    const int grey = (h.imageType & 7) == 3;
     const int packed = (h.imageType & 8) != 0;
-    // Run-length greyscale files get the ramp too: they carry no palette of
-    // their own any more than plain greyscale ones.
+    // Plain greyscale always reads through the ramp. A packed greyscale file
+    // keeps a colour map it carries; without one its indices would have no
+    // colours at all, so it gets the ramp too.
+    const int ramp = h.imageType == 3 || (h.imageType == 11 && h.colorMapLength == 0);
     int32_t paletteCount = h.colorMapLength;
-    if (grey) {
+    if (ramp) {
         for (int i = 0; i < TGA_PALETTE_SIZE; i++)
             working[i][0] = working[i][1] = working[i][2] = (uint8_t)i;
         paletteCount = TGA_PALETTE_SIZE;

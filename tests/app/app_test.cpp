@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -91,18 +92,19 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
     struct Case {
         const char* what;
         const char* failCall;
+        int32_t failCallPasses;
         const char* removeFile;
         size_t lineCount; // of completeLog, then the display's reason if any
         bool reason;
     };
     const Case cases[] = {
-        {"no model", nullptr, "Cells/Cell.3ds", 2, false},
-        {"no texture", nullptr, "Cells/Trim.tga", 4, false},
-        {"no Life.ini", nullptr, "Life.ini", 6, false},
-        {"no window", "windowCreate", nullptr, 10, true},
-        {"no video", "videoOpen", nullptr, 10, true},
-        {"no mode", "videoSetMode", nullptr, 10, true},
-        {"no second staging surface", "surfaceCreateStaging", nullptr, 10, true},
+        {"no model", nullptr, 0, "Cells/Cell.3ds", 2, false},
+        {"no texture", nullptr, 0, "Cells/Trim.tga", 4, false},
+        {"no Life.ini", nullptr, 0, "Life.ini", 6, false},
+        {"no window", "windowCreate", 0, nullptr, 10, true},
+        {"no video", "videoOpen", 0, nullptr, 10, true},
+        {"no mode", "videoSetMode", 0, nullptr, 10, true},
+        {"no second staging surface", "surfaceCreateStaging", 1, nullptr, 10, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -113,6 +115,7 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
         scriptRelease(&script);
         headlessReset(nullptr);
         headless.failCall = c.failCall;
+        headless.failCallPasses = c.failCallPasses;
         EXPECT_EQ(appMain(), 0);
         std::vector<std::string> log = lines(readFile("Engine.log"));
         std::vector<std::string> expected(completeLog.begin(), completeLog.begin() + (long)c.lineCount);
@@ -124,6 +127,12 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
         EXPECT_EQ(log, expected);
         EXPECT_EQ(headless.timerMilliseconds, 0u);
         EXPECT_EQ(headless.framesPresented, 0);
+        if (c.failCall) {
+            // The failure met the intended call of its name.
+            ASSERT_LE(headless.traceCount, HEADLESS_TRACE);
+            EXPECT_EQ(std::count(headless.trace, headless.trace + headless.traceCount, std::string(c.failCall)),
+                      c.failCallPasses + 1);
+        }
         appRelease();
         displayRelease();
         if (headless.window)

@@ -64,19 +64,21 @@ TEST_F(Display, AFailingSetUpCallLeavesTheLaterObjectsAbsent)
 {
     struct Case {
         const char* failing;
+        int32_t passes; // calls of that name that succeed first
         bool video, primary, back, a;
     };
     const Case cases[] = {
-        {"videoOpen", false, false, false, false},
-        {"videoSetMode", true, false, false, false},
-        {"surfaceCreatePrimary", true, false, false, false},
-        {"surfaceBackBuffer", true, true, false, false},
-        // Both staging surfaces share a name: the first one fails.
-        {"surfaceCreateStaging", true, true, true, false},
+        {"videoOpen", 0, false, false, false, false},
+        {"videoSetMode", 0, true, false, false, false},
+        {"surfaceCreatePrimary", 0, true, false, false, false},
+        {"surfaceBackBuffer", 0, true, true, false, false},
+        {"surfaceCreateStaging", 0, true, true, true, false},
+        {"surfaceCreateStaging", 1, true, true, true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.failing);
+        SCOPED_TRACE(testing::Message() << c.failing << " after " << c.passes);
         headless.failCall = c.failing;
+        headless.failCallPasses = c.passes;
         EXPECT_EQ(displayInit(window, W, H), 0);
         EXPECT_EQ(display.video != nullptr, c.video);
         EXPECT_EQ(display.primary != nullptr, c.primary);

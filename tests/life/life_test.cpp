@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstring>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "life/life.h"
@@ -85,6 +89,41 @@ TEST_F(LifeTest, BadPatternFilesNeverReadOutsideTheBoardOrHang)
     LifeGrid* g = loadLife("Life.ini");
     EXPECT_EQ(alive(g), (Cells{{3, 3}}));
     lifeRelease(g);
+}
+
+TEST_F(LifeTest, APipeGivesTheSameBoardAsAFile)
+{
+    struct Case {
+        const char* text;
+        Cells cells;
+    } cases[] = {
+        {"2\n1 2 0\n3 4 0\n", {{1, 2}, {3, 4}}},
+        // A sign without digits fails its triple but is consumed; the next
+        // triples are read.
+        {"3\n1 2 - 4 5 0 6 7 0\n", {{4, 5}, {6, 7}}},
+        {"4\n--1 2 0 9 9 0\n", {{9, 9}}},
+        {"3\n1 1 0\nabc 2 2 0\n4 4 0\n", {{1, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeFile("Life.ini", c.text);
+        LifeGrid* fromFile = loadLife("Life.ini");
+        ASSERT_NE(fromFile, nullptr);
+        EXPECT_EQ(alive(fromFile), c.cells);
+        lifeRelease(fromFile);
+        // The whole text fits in the pipe's buffer, so it is written and the
+        // writing end closed before the pattern is read.
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        const size_t size = strlen(c.text);
+        const bool written = write(ends[1], c.text, size) == (ssize_t)size;
+        close(ends[1]);
+        LifeGrid* fromPipe = written ? loadLife(("/dev/fd/" + std::to_string(ends[0])).c_str()) : nullptr;
+        close(ends[0]);
+        ASSERT_NE(fromPipe, nullptr);
+        EXPECT_EQ(alive(fromPipe), c.cells);
+        lifeRelease(fromPipe);
+    }
 }
 
 TEST_F(LifeTest, MissingPatternFileGivesNoGrid)

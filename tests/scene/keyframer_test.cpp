@@ -107,13 +107,33 @@ TEST_F(Keyframer, TracksOfUnknownOrMismatchedNodesAreDropped)
     }
 }
 
-TEST_F(Keyframer, RepeatedTrackKeepsTheFirst)
+TEST_F(Keyframer, RepeatedTracksReplaceTheEarlier)
 {
     const std::string kf = chunk(0xB002, nodeHeader("box") + track(0xB020, {{0, 0, {1, 2, 3}}})
-                                             + track(0xB020, {{0, 0, {7, 7, 7}}, {1, 0, {8, 8, 8}}}));
+                                             + track(0xB020, {{4, 0, {7, 8, 9}}, {5, 0, {8, 8, 8}}})
+                                             + track(0xB021, {{0, 0, {1, 1, 1, 1}}, {1, 0, {2, 2, 2, 2}}})
+                                             + track(0xB021, {{6, 0, {0.5f, 1, 2, 3}}}))
+        + chunk(0xB003, nodeHeader("cam") + track(0xB020, {{0, 0, {1, 1, 1}}}) + track(0xB020, {}))
+        + chunk(0xB004, nodeHeader("cam") + track(0xB020, {}) + track(0xB020, {{3, 0, {0, 5, 6}}}));
     ASSERT_NE(load(kf), nullptr);
-    ASSERT_EQ(scene->objects[0].positionKeyCount, 1);
-    EXPECT_EQ(scene->objects[0].positionX[0], 1.0f);
+    const MeshObject& o = scene->objects[0];
+    ASSERT_EQ(o.positionKeyCount, 2);
+    EXPECT_EQ(o.positionFrames[0], 4.0f);
+    EXPECT_EQ(o.positionX[0], 7.0f);
+    EXPECT_EQ(o.positionY[0], 9.0f);
+    EXPECT_EQ(o.positionZ[1], 8.0f);
+    ASSERT_EQ(o.rotationKeyCount, 1);
+    EXPECT_EQ(o.rotationFrames[0], 6.0f);
+    EXPECT_EQ(o.rotationAngle[0], 0.5f);
+    EXPECT_EQ(o.rotationAxisY[0], 3.0f);
+    // A track without keys leaves the camera without positions.
+    const Camera& c = scene->cameras[0];
+    EXPECT_EQ(c.positionKeyCount, 0);
+    EXPECT_EQ(c.positionFrames, nullptr);
+    EXPECT_EQ(c.positionX, nullptr);
+    ASSERT_EQ(c.targetKeyCount, 1);
+    EXPECT_EQ(c.targetFrames[0], 3.0f);
+    EXPECT_EQ(c.targetY[0], 6.0f);
 }
 
 TEST_F(Keyframer, KeyCountBeyondItsChunkFails)

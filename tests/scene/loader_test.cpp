@@ -125,6 +125,39 @@ TEST_F(Loader, EmptyPointAndFaceArraysAreAccepted)
     EXPECT_EQ(scene->objects[0].faceCount, 0);
 }
 
+TEST_F(Loader, LaterPointAndFaceArraysReplaceEarlierOnes)
+{
+    // Faces read before the second point array keep the first one's vertices.
+    const std::vector<Point> first = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
+    ASSERT_NE(load(modelFile(meshObject("m", pointArray(first) + faceArray({{0, 1, 2}}) + pointArray(kSquare)))), nullptr);
+    const MeshObject& o = scene->objects[0];
+    ASSERT_EQ(o.vertexCount, 4);
+    EXPECT_EQ(o.vertices[2].x, 1.0f);
+    EXPECT_EQ(o.vertices[2].z, 1.0f);
+    ASSERT_EQ(o.faceCount, 1);
+    const Face& f = o.faces[0];
+    EXPECT_EQ(f.corners[0]->x, 1.0f);
+    EXPECT_EQ(f.corners[1]->y, 9.0f);
+    EXPECT_EQ(f.corners[2]->z, 5.0f);
+    EXPECT_EQ(o.bounds.cornersOwn, 0);
+
+    // A second face array is read against the vertices of its time; an empty
+    // point array after it leaves the object without vertices.
+    ASSERT_NE(load(modelFile(meshObject("m", pointArray(first) + faceArray({{0, 1, 2}}) + pointArray(kSquare)
+                                                 + faceArray({{3, 2, 1}, {0, 1, 3}})
+                                                 + pointArray({})))),
+              nullptr);
+    const MeshObject& p = scene->objects[0];
+    EXPECT_EQ(p.vertexCount, 0);
+    EXPECT_EQ(p.vertices, nullptr);
+    ASSERT_EQ(p.faceCount, 2);
+    EXPECT_EQ(p.faces[0].corners[0]->z, 1.0f);
+    EXPECT_EQ(p.faces[0].corners[1]->x, 1.0f);
+    EXPECT_EQ(p.faces[1].corners[1]->z, 1.0f);
+    // A face count beyond its chunk still fails on a replacement.
+    EXPECT_EQ(load(modelFile(meshObject("m", pointArray(kSquare) + faceArray({{0, 1, 2}}) + chunk(0x4120, Bytes().u16(9).data)))), nullptr);
+}
+
 TEST_F(Loader, ChunksHiddenFromTheWalk)
 {
     struct Case {
@@ -247,10 +280,13 @@ TEST_F(Loader, DeepNestingIsRefusedWithoutExhaustingTheStack)
 
 TEST_F(Loader, EveryAllocationFailureReleasesTheLoad)
 {
-    const std::string kf = chunk(0xB002, nodeHeader("o") + track(0xB020, {{0, 0, {1, 2, 3}}}) + track(0xB021, {{0, 0, {1, 0, 0, 1}}}))
-        + chunk(0xB003, nodeHeader("cam") + track(0xB020, {{0, 0, {0, 0, 0}}}))
+    // Every array is given twice: the replacements allocate too.
+    const std::string position = track(0xB020, {{0, 0, {1, 2, 3}}}), rotation = track(0xB021, {{0, 0, {1, 0, 0, 1}}});
+    const std::string kf = chunk(0xB002, nodeHeader("o") + position + rotation + position + rotation)
+        + chunk(0xB003, nodeHeader("cam") + track(0xB020, {{0, 0, {0, 0, 0}}}) + position)
         + chunk(0xB004, nodeHeader("cam") + track(0xB020, {{0, 0, {0, 0, 5}}}));
-    const std::string bytes = modelFile(materialEntry("m") + meshObject("o", pointArray(kSquare) + faceArray({{0, 1, 2}}))
+    const std::string mesh = pointArray(kSquare) + faceArray({{0, 1, 2}}) + pointArray(kSquare) + faceArray({{0, 1, 2}});
+    const std::string bytes = modelFile(materialEntry("m") + meshObject("o", mesh)
                                             + camera("cam", {0, 0, 0}, {1, 1, 1})
                                             + chunk(0x4000, name("lamp") + chunk(0x4600, std::string(12, '\0'))),
                                         kf);

@@ -156,6 +156,17 @@ TEST(RealFiles, InspectPrintsTheScene)
               "\"vertexCount\": 3, \"faceCount\": 1, \"vertices\": [[1, 3, 2, 0.25, 1], [0, 0, 0, 0, 0], [0.5, 0, 0, 0, 0]], "
               "\"faces\": [[0, 0, 2, 1]], \"positionKeyCount\": 0, \"rotationKeyCount\": 0}], \"lights\": [], "
               "\"cameras\": []}\n");
+    // Points given again after the face: the face keeps the earlier ones and
+    // prints them as positions.
+    const std::string again = chunk(0x4110, Bytes().u16(1).f32(5).f32(6).f32(7).data);
+    writeFile("r.3ds", chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, Bytes().str("tri").data + chunk(0x4100, points + faces + again)))));
+    out.clear();
+    ASSERT_EQ(runCommand(tool + " scene r.3ds", &out), 0);
+    EXPECT_EQ(out,
+              "{\"firstFrame\": 0, \"lastFrame\": 0, \"materials\": [], \"objects\": [{\"name\": \"tri\", "
+              "\"vertexCount\": 1, \"faceCount\": 1, \"vertices\": [[5, 7, 6, 0, 0]], "
+              "\"faces\": [[-1, [1, 3, 2], [0.5, 0, 0], [0, 0, 0]]], \"positionKeyCount\": 0, \"rotationKeyCount\": 0}], "
+              "\"lights\": [], \"cameras\": []}\n");
     writeFile("bad.3ds", Bytes().u16(0x4D4D).u32(0).data);
     out.clear();
     EXPECT_EQ(runCommand(tool + " scene bad.3ds", &out), 1);

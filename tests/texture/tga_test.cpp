@@ -124,25 +124,47 @@ TEST_F(TgaTest, PacketsRunningPastTheRowAreCutThere)
     tgaRelease(image);
 }
 
-TEST_F(TgaTest, GreyscaleGetsTheRampPlainAndPacked)
+TEST_F(TgaTest, GreyscaleRampAndColourMapByType)
 {
-    const std::vector<uint8_t> pixels = {0, 7, 128, 255};
-    for (unsigned type : {3u, 11u}) {
+    // Two 24-bit map entries, 0x302010 and 0x8000FF, where a file has a map.
+    const std::string map2 = "\x10\x20\x30\xFF\x00\x80"s;
+    struct Case {
+        unsigned type;
+        bool hasMap;
+        bool ramp;
+    } cases[] = {
+        {3, false, true},
+        {3, true, true}, // the ramp replaces the map
+        {11, false, true},
+        {11, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << (c.hasMap ? " with map" : " without map"));
         TgaSpec s;
-        s.type = type;
+        s.type = c.type;
+        s.mapLength = c.hasMap ? 2 : 0;
         s.width = 4;
         s.descriptor = 0x20;
         Bytes b = tgaHeader(s);
-        if (type == 11)
+        if (c.hasMap)
+            b.raw(map2);
+        const std::vector<uint8_t> pixels = c.ramp ? std::vector<uint8_t>{0, 7, 128, 255} : std::vector<uint8_t>{1, 0, 1, 1};
+        if (c.type == 11)
             b.u8(0x03);
         b.data.append(pixels.begin(), pixels.end());
         writeFile("g.tga", b.data);
         TgaImage* image = readTga("g.tga");
-        ASSERT_NE(image, nullptr) << type;
-        ASSERT_EQ(image->paletteCount, 256);
-        for (uint32_t i = 0; i < 256; i++)
-            ASSERT_EQ(image->palette[i], i * 0x010101u) << type;
+        ASSERT_NE(image, nullptr);
         EXPECT_EQ(indicesOf(image), pixels);
+        if (c.ramp) {
+            ASSERT_EQ(image->paletteCount, 256);
+            for (uint32_t i = 0; i < 256; i++)
+                ASSERT_EQ(image->palette[i], i * 0x010101u);
+        } else {
+            ASSERT_EQ(image->paletteCount, 2);
+            EXPECT_EQ(image->palette[0], 0x302010u);
+            EXPECT_EQ(image->palette[1], 0x8000FFu);
+        }
         tgaRelease(image);
     }
 }

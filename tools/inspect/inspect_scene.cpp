@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstdio>
 
 #include "inspect.h"
@@ -16,6 +17,20 @@ static void printName(const char* name)
     printJsonString(name ? name : "");
 }
 
+// A corner prints as its index among the object's vertices, or, when it
+// points into a point array that a later one replaced, as its position.
+static void printCorner(const MeshObject* o, const MeshVertex* corner)
+{
+    const uintptr_t offset = (uintptr_t)corner - (uintptr_t)o->vertices;
+    if (o->vertices && offset < (uintptr_t)o->vertexCount * sizeof(MeshVertex)) {
+        printf(", %d", (int)(offset / sizeof(MeshVertex)));
+        return;
+    }
+    const float position[3] = {corner->x, corner->y, corner->z};
+    printf(", ");
+    printFloats(position, 3);
+}
+
 static void printObject(const MeshObject* o)
 {
     printf("{\"name\": ");
@@ -31,8 +46,10 @@ static void printObject(const MeshObject* o)
     printf("], \"faces\": [");
     for (int32_t i = 0; i < o->faceCount; i++) {
         const Face& f = o->faces[i];
-        printf("%s[%d, %d, %d, %d]", i ? ", " : "", f.material, (int)(f.corners[0] - o->vertices),
-               (int)(f.corners[1] - o->vertices), (int)(f.corners[2] - o->vertices));
+        printf("%s[%d", i ? ", " : "", f.material);
+        for (const MeshVertex* corner : f.corners)
+            printCorner(o, corner);
+        putchar(']');
     }
     printf("], \"positionKeyCount\": %d, \"rotationKeyCount\": %d}", o->positionKeyCount, o->rotationKeyCount);
 }

@@ -37,6 +37,10 @@ static int fails(const char* name)
         headless.trace[headless.traceCount] = name;
     headless.traceCount++;
     if (headless.failCall && strcmp(headless.failCall, name) == 0) {
+        if (headless.failCallPasses > 0) {
+            headless.failCallPasses--;
+            return 0;
+        }
         lastError = "headless failure injected";
         return 1;
     }

@@ -71,9 +71,11 @@ struct HeadlessState {
     int32_t exitCode;
 
     // Faults to inject. A platform call whose trace name equals `failCall`
-    // fails (window and video set-up calls only); the code lists are handed out
-    // by lock, blit, flip and restore.
+    // fails (window and video set-up calls only), after the first
+    // `failCallPasses` calls of that name have succeeded; the code lists are
+    // handed out by lock, blit, flip and restore.
     const char* failCall;
+    int32_t failCallPasses;
     HeadlessCodes lockCodes;
     HeadlessCodes blitCodes;
     HeadlessCodes flipCodes;
