@@ -13,7 +13,8 @@
 // Built-in settings: there is no settings file.
 constexpr int32_t screenWidth = 640;
 constexpr int32_t screenHeight = 480;
-// Bilinear filtering on (1) or off (0); starts at 1, toggled by End.
+// Bilinear filtering on (1) or off (0); starts at 1, toggled by End (the
+// window procedure), which hands it to the renderer.
 extern int32_t filteringEnabled;
 
 // The application state, one instance, set up by appMain and changed only by

@@ -6,7 +6,8 @@
 
 #include "platform/platform.h"
 
-// One process-wide display. Absent objects are null.
+// One process-wide display. Absent objects are null. Written by the display
+// functions alone; read by them and by tests.
 struct DisplayState {
     Video* video;
     Surface* primary;

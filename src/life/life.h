@@ -16,7 +16,7 @@ struct LifeGrid {
     uint8_t cells[LIFE_CELLS];
 };
 
-// The rule, set by loadRules: a live cell survives with surviveAbove < n <
+// The rule, written by loadRules and read by lifeStep: a live cell survives with surviveAbove < n <
 // surviveBelow live neighbours, a dead one is born with birthMin <= n <= birthMax.
 extern int32_t surviveAbove;
 extern int32_t surviveBelow;

@@ -16,7 +16,8 @@ void heapFree(void* block);
 
 // Test hook: `calls` counts heapAlloc/heapCalloc/heapRealloc since the last
 // reset. With failAt = n > 0 the n-th call fails, and with failRest set every
-// later call fails too. heapFree is never counted.
+// later call fails too. heapFree is never counted. Set by tests, read and
+// counted by the heap functions.
 struct HeapHook {
     int64_t calls;
     int64_t failAt;

@@ -1,4 +1,4 @@
-#include "render/render.h"
+#include "render/render_local.h"
 #include "texture/texture.h"
 
 // A 16 x 16 atlas's pyramid: levels of 8, 4 and 2 texels a side in each

@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "platform/platform.h"
-#include "render/render.h"
+#include "render/render_local.h"
 #include "spans/spans.h"
 
 int32_t renderWidth = 0;

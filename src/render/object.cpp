@@ -1,7 +1,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "render/render.h"
+#include "render/render_local.h"
 #include "scene/scene.h"
 
 int32_t faceLight = 0;

@@ -1,4 +1,4 @@
-#include "render/render.h"
+#include "render/render_local.h"
 #include "texture/texture.h"
 
 int8_t weightTopLeft[64 * 64];

@@ -2,8 +2,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "render/render.h"
-#include "render/truncate.h"
+#include "render/render_local.h"
 #include "spans/spans.h"
 #include "texture/texture.h"
 

@@ -1,7 +1,6 @@
 #include <cmath>
 
-#include "render/render.h"
-#include "render/truncate.h"
+#include "render/render_local.h"
 
 SpanGradients spanGradients;
 

@@ -1,10 +1,9 @@
-#include "scene/chunk_handlers.h"
+#include "scene/scene_local.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "platform/platform.h"
-#include "scene/scene.h"
 
 // ---- Reading ---------------------------------------------------------------
 

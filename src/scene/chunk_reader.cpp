@@ -1,9 +1,8 @@
-#include "scene/scene.h"
+#include "scene/scene_local.h"
 
 #include <cstring>
 
 #include "platform/platform.h"
-#include "scene/chunk_handlers.h"
 
 SceneLoader sceneLoader;
 

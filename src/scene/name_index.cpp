@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "scene/chunk_handlers.h"
+#include "scene/scene_local.h"
 
 int nameIndexInit(NameIndex* index, int32_t count)
 {

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "render/render.h"
+#include "render/render_local.h"
 #include "scene/scene.h"
 #include "spans/spans.h"
 

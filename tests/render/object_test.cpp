@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "render/render.h"
+#include "render/render_local.h"
 #include "scene/scene.h"
 #include "spans/spans.h"
 

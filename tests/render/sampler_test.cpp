@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "render/render.h"
+#include "render/render_local.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "render/render.h"
+#include "render/render_local.h"
 #include "spans/spans.h"
 #include "texture/texture.h"
 

@@ -6,7 +6,7 @@
 #include "app/app.h"
 #include "image/image.h"
 #include "platform/platform.h"
-#include "render/render.h"
+#include "render/render_local.h"
 #include "spans/spans.h"
 #include "support/support.h"
 

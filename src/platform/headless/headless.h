@@ -53,6 +53,8 @@ struct HeadlessSurface;
 
 enum { HEADLESS_TRACE = 64 };
 
+// The one headless machine: set up by tests and the replay runner through
+// headlessReset, written by the backend's calls, read back by tests.
 struct HeadlessState {
     // Input: the script being played and how far it got.
     const Script* script;

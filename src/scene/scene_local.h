@@ -1,0 +1,144 @@
+// The 3DS reader's own parts: the chunk walk and table, the loader's state,
+// the read helpers, the name indexes and the chunk handlers the table names.
+// Only the scene area and its tests include this.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "scene/scene.h"
+
+// Walks the chunks from the current read position up to the absolute position
+// `end`.
+int walkChunks(FILE* file, long end);
+
+typedef int (*ChunkHandler)(FILE* file, long chunkEnd);
+
+struct ChunkEntry {
+    uint32_t id;
+    int32_t hasChildren;
+    ChunkHandler handler;
+};
+
+enum { CHUNK_TABLE_SIZE = 88 };
+extern const ChunkEntry chunkTable[CHUNK_TABLE_SIZE];
+// Row of the table whose id equals the low 16 bits of id, or -1.
+int findChunkEntry(uint32_t id);
+
+enum { SCENE_NAME_SIZE = 64 };
+
+enum NodeKind {
+    NODE_NONE = 0,
+    NODE_OBJECT_TAG,
+    NODE_OBJECT,
+    NODE_CAMERA,
+    NODE_CAMERA_TARGET,
+};
+
+// Which array `nodeIndex` indexes: a light node following an object node keeps
+// nodeKind "object" while its header was looked up among the cameras.
+enum NodeArray {
+    NODE_ARRAY_NONE = 0,
+    NODE_ARRAY_OBJECTS,
+    NODE_ARRAY_CAMERAS,
+};
+
+// Finds a record by name in constant time: open addressing over record
+// indices (-1 free), the first record of a name wins. Sized for one record
+// array at twice its count.
+struct NameIndex {
+    int32_t* slots;
+    uint32_t mask;
+};
+
+// Everything the handlers share during one load; reset by loadScene.
+struct SceneLoader {
+    Scene* scene;
+    int32_t counting;
+    int32_t objectIndex;
+    int32_t cameraIndex;
+    int32_t lightIndex;
+    int32_t materialIndex;
+    MeshObject* currentObject;
+    Light* currentLight;
+    Camera* currentCamera;
+    char currentName[SCENE_NAME_SIZE];
+    char nodeName[SCENE_NAME_SIZE];
+    int32_t nodeKind;
+    int32_t nodeIndex;
+    int32_t nodeArray;
+    int32_t currentNodeId;
+    int32_t keyIndex;
+    int32_t lastFaceCount;
+    int32_t depth;
+    long fileSize;
+    NameIndex objectNames;
+    NameIndex cameraNames;
+    NameIndex lightNames;
+    NameIndex materialNames;
+};
+// Written and read by the walker and the handlers during one load.
+extern SceneLoader sceneLoader;
+
+// Reading helpers: a read that runs past the end of the file yields zero
+// bytes for the missing part, so damaged files load deterministically.
+// Non-finite floats read as 0.
+uint32_t readU16(FILE* file);
+uint32_t readU32(FILE* file);
+float readF32(FILE* file);
+// Reads a name into a SCENE_NAME_SIZE buffer (always terminated); 1 when the
+// file ended before the terminator with fewer than 63 characters stored.
+int readName(FILE* file, char* buffer);
+// Key count of a track (low 16 bits of the count field).
+int32_t readTrackHeader(FILE* file);
+// Frame number of a key (low 16 bits, unsigned); skips the spline values.
+int32_t readKeyHeader(FILE* file);
+
+// ---- Chunk handlers (chunk_handlers.cpp) ----------------------------------
+// Name indexes of the filling pass (name_index.cpp). nameOf gives the name of
+// a record already added.
+typedef const char* (*NameOf)(int32_t record);
+// Room for `count` records; 1, or 0 when the table cannot be allocated.
+int nameIndexInit(NameIndex* index, int32_t count);
+void nameIndexRelease(NameIndex* index);
+// An earlier record of the same name keeps its place.
+void nameIndexAdd(NameIndex* index, int32_t record, const char* name, NameOf nameOf);
+// Index of the first record of that name, or -1.
+int32_t nameIndexFind(const NameIndex* index, const char* name, NameOf nameOf);
+
+int skipValue16(FILE* file, long chunkEnd);
+int skipValue24(FILE* file, long chunkEnd);
+int skipValue32(FILE* file, long chunkEnd);
+int skipPivot(FILE* file, long chunkEnd);
+int skipNothing(FILE* file, long chunkEnd);
+int skipMapName(FILE* file, long chunkEnd);
+int skipPointFlags(FILE* file, long chunkEnd);
+int skipSmoothGroups(FILE* file, long chunkEnd);
+int skipColourTrack(FILE* file, long chunkEnd);
+int skipTrack(FILE* file, long chunkEnd);
+
+int readFloatColour(FILE* file, long chunkEnd);
+int readNamedObject(FILE* file, long chunkEnd);
+int readTriObject(FILE* file, long chunkEnd);
+int readPointArray(FILE* file, long chunkEnd);
+int readFaceArray(FILE* file, long chunkEnd);
+int readMaterialGroup(FILE* file, long chunkEnd);
+int readMappingCoordinates(FILE* file, long chunkEnd);
+int readMeshMatrix(FILE* file, long chunkEnd);
+int readDirectLight(FILE* file, long chunkEnd);
+int readSpotlight(FILE* file, long chunkEnd);
+int readInnerRange(FILE* file, long chunkEnd);
+int readOuterRange(FILE* file, long chunkEnd);
+int readMultiplier(FILE* file, long chunkEnd);
+int readLightOff(FILE* file, long chunkEnd);
+int readRayShadows(FILE* file, long chunkEnd);
+int readCamera(FILE* file, long chunkEnd);
+int readMaterialName(FILE* file, long chunkEnd);
+int readSegment(FILE* file, long chunkEnd);
+int readNodeId(FILE* file, long chunkEnd);
+int readObjectNodeTag(FILE* file, long chunkEnd);
+int readCameraNodeTag(FILE* file, long chunkEnd);
+int readTargetNodeTag(FILE* file, long chunkEnd);
+int readNodeHeader(FILE* file, long chunkEnd);
+int readPositionTrack(FILE* file, long chunkEnd);
+int readRotationTrack(FILE* file, long chunkEnd);
