@@ -3,7 +3,7 @@
 // placement of whatever parsed.
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

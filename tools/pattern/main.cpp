@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 #include "platform/platform.h"
 
 static const char usage[] = "usage: veltrix-pattern FILE [--at X Y]\n"

@@ -2,7 +2,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 #include "platform/platform.h"
 
 void lineReaderInit(LineReader* reader, const char* text, size_t size)

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 static size_t skipBlanks(const char* line, size_t length, size_t i)
 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// veltrix-pattern: reads a pattern in one of the community's formats (run-length
+// Patterns as the Life community writes them: reads a pattern in one of the community's formats (run-length
 // encoded, plaintext, Life 1.06), places it on the 64 x 64 board and writes the
 // program's Life.ini, plus Rules.ini when the pattern names a rule.
 //

@@ -2,7 +2,7 @@
 // one unbroken range of neighbour counts for survival and one for birth.
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 static char upper(char c)
 {

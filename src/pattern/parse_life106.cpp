@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 static int isBlank(char c)
 {

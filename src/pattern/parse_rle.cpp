@@ -3,7 +3,7 @@
 // of row), each with an optional count, closed by '!'. Text after '!' is free.
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 static int isBlank(char c)
 {
