@@ -77,6 +77,11 @@ int dropPattern(const char* path, char* message, size_t size)
         snprintf(logged, sizeof logged, "Dropped %s: refused, %s", path, reason);
     }
     heapFree(report);
+    // One line per drop, whatever bytes the file's name holds.
+    for (char* c = logged; *c; c++) {
+        if ((unsigned char)*c < 32)
+            *c = '?';
+    }
     logLine(logged);
     setNotice(shown);
     if (message && size > 0)
