@@ -1,3 +1,6 @@
+// Drop-to-load: a pattern file dropped on the window becomes the board, through
+// the same conversion as veltrix-pattern; every backend reaches it through its
+// drop message.
 #include <cstring>
 
 #include "app/app.h"
