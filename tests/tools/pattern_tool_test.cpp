@@ -186,6 +186,8 @@ TEST(PatternTool, RulesByConventionUnlessKept)
     } cases[] = {
         {"g.cells", ".O.\n..O\nOOO\n", "", "1 4 3 3\n", "B3/S23 (none in the file: Conway's rule by convention)"},
         {"g.cells", ".O.\n..O\nOOO\n", "--keep-rules", "8 9 2 2\n", "Rules.ini left as it was"},
+        {"g.rle", "x = 3, y = 3, skip = 1, fps = 5\nbo$2bo$3o!", "", "1 4 3 3\n",
+         "line 1: unknown header fields ignored: skip fps"},
         {"g.rle", "x = 3, y = 3\nbo$2bo$3o!", "", "1 4 3 3\n", "by convention"},
         {"g.rle", "x = 3, y = 3, rule = B3/S23:P64,64\nbo$2bo$3o!", "--keep-rules", "1 4 3 3\n", "Rule: B3/S23,"},
         {"g.lif", "#Life 1.05\n#R 23/3\n.*\n", "", "1 4 3 3\n", "Life 1.05 pattern, 1 x 1"},
