@@ -3,7 +3,7 @@
 // placement of whatever parsed.
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             ruleToFour(&sets, &rule, &error);
     }
     const PatternFormat formats[] = {detectFormat(text, size, "input.rle"), PATTERN_RLE, PATTERN_CELLS,
-                                     PATTERN_LIFE106};
+                                     PATTERN_LIFE105, PATTERN_LIFE106};
     for (PatternFormat format : formats) {
         Pattern pattern;
         PatternError error;

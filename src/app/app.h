@@ -17,6 +17,10 @@ constexpr int32_t screenHeight = 480;
 // window procedure), which hands it to the renderer.
 extern int32_t filteringEnabled;
 
+// A dropped file's outcome stays on screen for this many frames (three seconds
+// of 20 ms ticks), wrapped to lines of NOTICE_COLUMNS characters.
+enum { NOTICE_TEXT = 512, NOTICE_TICKS = 150, NOTICE_COLUMNS = 56 };
+
 // The application state, one instance, set up by appMain and changed only by
 // the window procedure.
 struct AppState {
@@ -33,6 +37,8 @@ struct AppState {
     int32_t autoIterate;
     int32_t screenshotRequested; // set by F12, served by the next tick
     int32_t graphRequested;      // set by Home, served by the next tick
+    char notice[NOTICE_TEXT];    // what became of the last dropped file, drawn under the generation
+    int32_t noticeTicks;         // frames it stays up
 };
 extern AppState app;
 
@@ -74,6 +80,14 @@ void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model);
 // The overlay's generation text, "%dst Iteration", "%dnd Iteration" or
 // "%dth Iteration" by the count's last decimal digit.
 void generationText(char* text, size_t size, int32_t count);
+// Drop-to-load, the one entry for every backend's drop message: converts the
+// pattern file at path as veltrix-pattern does with no options, writes Life.ini
+// and Rules.ini in the working folder, and starts the board again from them
+// (rules and pattern read anew, generation count 0, camera kept). Logs one line
+// and puts the outcome on screen for NOTICE_TICKS frames; message (may be
+// null) gets the same text. Returns 1, or 0 with the board and the files as
+// they were.
+int dropPattern(const char* path, char* message, size_t size);
 // Writes the framebuffer, whose pixels hold blue in bits 16-23, to the first
 // free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
 int saveScreenshot(uint32_t* framebuffer);

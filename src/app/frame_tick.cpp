@@ -45,6 +45,12 @@ void frameTick()
     generationText(text, sizeof text, app.generationCount);
     drawTextAdd(text, 10, 10, app.framebuffer);
     drawTextAdd("Press Ins to iterate\nPress Del to auto-iterate", 10, screenHeight - 30, app.framebuffer);
+    // A dropped file's outcome, opaque so it reads over the cells; it counts
+    // frames, not time, like everything in the tick.
+    if (app.noticeTicks > 0) {
+        drawText(app.notice, 10, 30, app.framebuffer);
+        app.noticeTicks--;
+    }
 
     // A failed lock drops this frame; the next tick tries again.
     void* pixels;

@@ -17,6 +17,9 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
     case MSG_TIMER:
         frameTick();
         return 0;
+    case MSG_DROPFILES:
+        dropPattern((const char*)wParam, nullptr, 0);
+        return 0;
     default:
         return windowDefaultProc(window, message, wParam, lParam);
     }

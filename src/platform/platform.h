@@ -41,6 +41,9 @@ enum {
     MSG_CLOSE = 0x0010,
     MSG_KEYDOWN = 0x0100,
     MSG_TIMER = 0x0113,
+    // A file was dropped on the window: wParam points to its path, zero-
+    // terminated, valid until the next messageGet.
+    MSG_DROPFILES = 0x0233,
 };
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.

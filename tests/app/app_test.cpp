@@ -437,6 +437,89 @@ TEST_F(App, ClosingTheWindowReleasesTheDisplayAndQuitsWithZero)
     EXPECT_EQ(message.wParam, 0u);
 }
 
+// A glider with lone-CR comment lines and CRLF rows; its cells land on
+// (32, 31), (33, 32), (31, 33), (32, 33), (33, 33).
+const char* droppedGlider = "!Name: Glider\r!\r.O.\r\n..O\r\nOOO\r\n";
+
+std::string lastLine(const std::string& text)
+{
+    const std::vector<std::string> all = lines(text);
+    return all.empty() ? "" : all.back();
+}
+
+TEST_F(App, DropStartsTheBoardAgainFromThePatternAndKeepsTheCamera)
+{
+    run("key ins 3\nkey left\nmouse 30 -10\ntick\n");
+    const Matrix4 camera = app.cameraMatrix;
+    writeFile("glider.cells", droppedGlider);
+    writeFile("Rules.ini", "8 9 2 2\n"); // Seeds, as a pattern before might have left it
+    run("key ins 3\nkey left\nmouse 30 -10\ntick\ndrop glider.cells\nkey 0x41\n");
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(memcmp(&app.cameraMatrix, &camera, sizeof camera), 0);
+    EXPECT_EQ(readFile("Life.ini"), "5\n31 33 0\n32 31 0\n32 33 0\n33 32 0\n33 33 0\n");
+    EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
+    EXPECT_EQ(surviveAbove, 1);
+    EXPECT_EQ(birthMin, 3);
+    int count = 0;
+    for (int i = 0; i < LIFE_CELLS; i++)
+        count += app.grid->cells[i] == LIFE_ALIVE;
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(app.grid->cells[32 * 64 + 31], LIFE_ALIVE);
+    EXPECT_EQ(lastLine(readFile("Engine.log")), "Dropped glider.cells: loaded, 5 live cells, rule B3/S23");
+    EXPECT_FALSE(fileIsThere("Life.ini.tmp"));
+}
+
+TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
+{
+    const std::string badRle = "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n";
+    // The notice is up for NOTICE_TICKS frames and gone in the one after.
+    for (int ticks : {(int)NOTICE_TICKS, NOTICE_TICKS + 1}) {
+        SCOPED_TRACE(ticks);
+        const std::string frames = "key ins 2\ntick " + std::to_string(ticks) + "\n";
+        run(frames.c_str());
+        const std::vector<uint32_t> plain(headless.frame, headless.frame + screenWidth * screenHeight);
+        writeFile("highlife.rle", badRle);
+        run(("key ins 2\ndrop highlife.rle\ntick " + std::to_string(ticks) + "\n").c_str());
+        EXPECT_EQ(readFile("Life.ini"), lifeIni);
+        EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
+        EXPECT_EQ(app.generationCount, 2);
+        EXPECT_EQ(lastLine(readFile("Engine.log")),
+                  "Dropped highlife.rle: refused, rule B36/S23 cannot be written to Rules.ini: birth on 3 and 6 "
+                  "neighbours is not one unbroken range, and Rules.ini holds one range for survival and one for "
+                  "birth");
+        // Only the rows of the notice's four lines, from row 30, may differ.
+        int changed = 0;
+        for (int y = 0; y < screenHeight; y++) {
+            for (int x = 0; x < screenWidth; x++) {
+                const bool differs = headless.frame[y * screenWidth + x] != plain[y * screenWidth + x];
+                EXPECT_TRUE(!differs || (y >= 30 && y < 30 + 4 * 14)) << x << "," << y;
+                changed += differs;
+            }
+        }
+        EXPECT_EQ(changed > 0, ticks == NOTICE_TICKS);
+    }
+    EXPECT_STREQ(app.notice, "highlife.rle not loaded: rule B36/S23 cannot be written\n"
+                             "to Rules.ini: birth on 3 and 6 neighbours is not one\n"
+                             "unbroken range, and Rules.ini holds one range for\n"
+                             "survival and one for birth");
+}
+
+TEST_F(App, DropEntryReturnsTheOutcomeToAnyCaller)
+{
+    run("tick\n");
+    char message[NOTICE_TEXT];
+    writeFile("empty.rle", "x = 0, y = 0\nb!\n");
+    EXPECT_EQ(dropPattern("empty.rle", message, sizeof message), 0);
+    EXPECT_STREQ(message, "empty.rle not loaded: the pattern has no live cells; an empty board is not written");
+    EXPECT_EQ(readFile("Life.ini"), lifeIni);
+    EXPECT_EQ(dropPattern("missing/x\xC3\xA9.rle", message, sizeof message), 0);
+    EXPECT_STREQ(app.notice, "x??.rle not loaded: cannot open: No such file or\ndirectory");
+    writeFile("g.lif", "#Life 1.05\n#P 0 0\n.*\n..*\n***\n");
+    EXPECT_EQ(dropPattern("g.lif", message, sizeof message), 1);
+    EXPECT_STREQ(message, "g.lif: 5 live cells, rule B3/S23");
+    EXPECT_EQ(app.noticeTicks, NOTICE_TICKS);
+}
+
 TEST_F(App, OtherMessagesGoToTheDefaultHandling)
 {
     EXPECT_EQ(windowProc(nullptr, 0x000F, 0, 0), 0);

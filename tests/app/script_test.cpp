@@ -115,6 +115,24 @@ TEST(Script, BadLinesAreRefusedByNumber)
     }
 }
 
+TEST(Script, DropTakesTheRestOfTheLineAsThePath)
+{
+    Parsed p = parse("drop glider.rle\n  drop\tmy pattern.cells \r\ntick\n");
+    ASSERT_EQ(p.ok, 1) << p.error;
+    ASSERT_EQ(p.script.stepCount, 3);
+    EXPECT_EQ(p.script.steps[0].kind, SCRIPT_DROP);
+    EXPECT_STREQ(p.script.names + p.script.steps[0].code, "glider.rle");
+    EXPECT_STREQ(p.script.names + p.script.steps[1].code, "my pattern.cells");
+    scriptRelease(&p.script);
+
+    for (const std::string& bad : {std::string("drop"), std::string("drop  \r"), "drop " + std::string(4096, 'a'),
+                                   std::string("drop a\0b", 8), std::string("dropx a")}) {
+        Parsed q = parse(bad);
+        EXPECT_EQ(q.ok, 0) << bad;
+        EXPECT_EQ(q.script.names, nullptr);
+    }
+}
+
 TEST(Script, ManyStepsGrowTheList)
 {
     std::string text;

@@ -143,7 +143,7 @@ TEST(PatternTool, RPentominoEvolvesAsOnAnOpenPlane)
     ASSERT_EQ(convert("r.cells", &out), 0) << out;
     EXPECT_EQ(readFile("Life.ini"), "5\n31 32 0\n32 31 0\n32 32 0\n32 33 0\n33 31 0\n");
     EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
-    EXPECT_NE(out.find("Rules.ini left as it was"), std::string::npos) << out;
+    EXPECT_NE(out.find("Conway's rule by convention"), std::string::npos) << out;
 
     LifeGrid* grid = loadConverted();
     ASSERT_NE(grid, nullptr);
@@ -171,7 +171,46 @@ TEST(PatternTool, CoordinateListPlacedWithAtAndCellsOffTheBoardDropped)
     EXPECT_EQ(readFile("Life.ini"), "3\n62 2 0\n63 0 0\n63 2 0\n");
     EXPECT_NE(out.find("Cells dropped: 2 (off the 64 x 64 board, not wrapped: (64, 1) (64, 2))"), std::string::npos)
         << out;
-    EXPECT_FALSE(fileIsThere("Rules.ini"));
+    EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
+}
+
+// A pattern without a rule means Conway's, not whatever rule the last one left.
+TEST(PatternTool, RulesByConventionUnlessKept)
+{
+    const struct {
+        const char* name;
+        const char* text;
+        const char* arguments;
+        const char* rules;
+        const char* words;
+    } cases[] = {
+        {"g.cells", ".O.\n..O\nOOO\n", "", "1 4 3 3\n", "B3/S23 (none in the file: Conway's rule by convention)"},
+        {"g.cells", ".O.\n..O\nOOO\n", "--keep-rules", "8 9 2 2\n", "Rules.ini left as it was"},
+        {"g.rle", "x = 3, y = 3, skip = 1, fps = 5\nbo$2bo$3o!", "", "1 4 3 3\n",
+         "line 1: unknown header fields ignored: skip fps"},
+        {"g.rle", "x = 3, y = 3\nbo$2bo$3o!", "", "1 4 3 3\n", "by convention"},
+        {"g.rle", "x = 3, y = 3, rule = B3/S23:P64,64\nbo$2bo$3o!", "--keep-rules", "1 4 3 3\n", "Rule: B3/S23,"},
+        {"g.lif", "#Life 1.05\n#R 23/3\n.*\n", "", "1 4 3 3\n", "Life 1.05 pattern, 1 x 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.arguments);
+        TempDir dir;
+        writeFile(c.name, c.text);
+        writeFile("Rules.ini", "8 9 2 2\n"); // Seeds, B2/S
+        std::string out;
+        ASSERT_EQ(convert(std::string(c.name) + " " + c.arguments, &out), 0) << out;
+        EXPECT_EQ(readFile("Rules.ini"), c.rules);
+        EXPECT_NE(out.find(c.words), std::string::npos) << out;
+    }
+}
+
+TEST(PatternTool, HelpNamesFormatsRulesAndLimits)
+{
+    std::string out;
+    ASSERT_EQ(convert("--help", &out), 0) << out;
+    for (const char* words : {"run-length", "plaintext", "Life 1.05", "Life 1.06", "B3/S23", ":P64,64",
+                              "--at X Y", "from -4096 to 4096", "--keep-rules", "from -1000000 to 1000000"})
+        EXPECT_NE(out.find(words), std::string::npos) << words;
 }
 
 TEST(PatternTool, RefusalsWriteNothing)
@@ -188,6 +227,9 @@ TEST(PatternTool, RefusalsWriteNothing)
         {"huge.rle", "x = 100000, y = 100000\n!", "", "line 1: header: x is more than 4096"},
         {"junk.rle", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "", "line 1: byte 0x7F"},
         {"glider.rle", gliderRle, "--at 64 0", "none of the 5 live cells lands"},
+        {"glider.rle", gliderRle, "--at -3 0", "is 3 x 3: choose that cell with veltrix-pattern --at X Y"},
+        {"empty.cells", "!nothing here\r\n", "", "no live cells"},
+        {"seeds.rle", "x = 1, y = 1, rule = B2/S:T64,64\no!", "", "wraps at its edges"},
         {"glider.rle", gliderRle, "--at 1", "usage"},
         {"missing.rle", "", "", "cannot open"},
     };

@@ -1,19 +1,43 @@
-// veltrix-pattern FILE [--at X Y]: converts a pattern file into Life.ini (and
-// Rules.ini when the file names a rule) in the current folder and prints a
-// summary. Exit code 0 on success, 1 when anything is refused; then no file
-// is written.
+// veltrix-pattern FILE [--at X Y] [--keep-rules]: converts a pattern file into
+// Life.ini and Rules.ini in the current folder and prints a summary. Exit code
+// 0 on success (and for --help), 1 when anything is refused; then no file is
+// written.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 #include "platform/platform.h"
 
-static const char usage[] = "usage: veltrix-pattern FILE [--at X Y]\n"
-                            "  Converts a .rle, .cells or Life 1.06 pattern into Life.ini (and Rules.ini when\n"
-                            "  the pattern names a rule) in the current folder. The pattern is centred on cell\n"
-                            "  (32, 32), or its top-left cell goes to (X, Y) with --at.\n";
+static const char usage[] = "usage: veltrix-pattern FILE [--at X Y] [--keep-rules]\n";
+
+static void printHelp()
+{
+    printf("%s", usage);
+    printf("Converts a pattern into Life.ini and Rules.ini in the current folder.\n"
+           "\n"
+           "Formats, told from the first lines (else from the extension):\n"
+           "  run-length encoded (.rle)   header 'x = W, y = H, rule = R', runs of b, o and $, closed by !\n"
+           "  plaintext (.cells)          rows of . and O; lines starting with ! are comments\n"
+           "  Life 1.05 (.lif)            '#Life 1.05', '#P x y' blocks of . and * rows, #N or #R rules\n"
+           "  Life 1.06 (.lif, .life)     '#Life 1.06', then one 'x y' pair per live cell\n"
+           "Lines may end in LF, CRLF or CR; a byte-order mark and a final Ctrl-Z are skipped.\n"
+           "\n"
+           "Rules: totalistic B/S rules on the 8 neighbours (B3/S23, 23/3) whose birth counts and whose\n"
+           "survival counts each form one unbroken range (B3/S23, B3/S12345, not B36/S23); a grid\n"
+           "after ':' must be :P64,64. A file naming no rule means Conway's B3/S23, written to\n"
+           "Rules.ini unless --keep-rules is given.\n"
+           "\n"
+           "Placement: the middle cell of the pattern's box lands on (32, 32) of the 64 x 64 board;\n"
+           "--at X Y puts the box's top-left cell at (X, Y) instead, X and Y from %d to %d. Cells\n"
+           "off the board are dropped, not wrapped.\n"
+           "\n"
+           "Limits: a box of at most %d x %d cells, %d live cells, Life 1.05 and 1.06 coordinates\n"
+           "from %d to %d, files of %d MiB.\n",
+           -(int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE,
+           (int)PATTERN_MAX_CELLS, -(int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD, (int)(PATTERN_MAX_FILE >> 20));
+}
 
 static int fail(const char* path, const PatternError* error)
 {
@@ -36,58 +60,11 @@ static int readPlacementNumber(const char* text, int32_t* value)
     return 1;
 }
 
-// Reads the whole file into a heap buffer; refuses files over PATTERN_MAX_FILE.
-static char* readWhole(const char* path, size_t* size, PatternError* error)
+static void printSummary(const char* path, const PatternReport* report)
 {
-    FILE* file = fileOpen(path, "rb");
-    if (!file) {
-        patternFail(error, 0, "cannot open: %s", strerror(errno));
-        return nullptr;
-    }
-    size_t capacity = 1 << 16;
-    size_t used = 0;
-    char* text = (char*)heapAlloc(capacity);
-    while (text) {
-        used += fread(text + used, 1, capacity - used, file);
-        if (used < capacity)
-            break;
-        if (capacity > PATTERN_MAX_FILE) {
-            heapFree(text);
-            text = nullptr;
-            patternFail(error, 0, "larger than %d MiB; refused", (int)(PATTERN_MAX_FILE >> 20));
-            break;
-        }
-        char* grown = (char*)heapRealloc(text, capacity * 2);
-        if (!grown) {
-            heapFree(text);
-            text = nullptr;
-            break;
-        }
-        text = grown;
-        capacity *= 2;
-    }
-    if (!text && error->message[0] == '\0')
-        patternFail(error, 0, "out of memory reading the file");
-    if (text && used > PATTERN_MAX_FILE) {
-        heapFree(text);
-        text = nullptr;
-        patternFail(error, 0, "larger than %d MiB; refused", (int)(PATTERN_MAX_FILE >> 20));
-    }
-    if (text && ferror(file)) {
-        heapFree(text);
-        text = nullptr;
-        patternFail(error, 0, "read error: %s", strerror(errno));
-    }
-    fclose(file);
-    *size = used;
-    return text;
-}
-
-static void printSummary(const char* path, const Pattern* pattern, const Placement* placement, const char* ruleName,
-                         const FourRule* rule)
-{
-    printf("%s: %s pattern, %d x %d, %d live cells\n", path, formatName(pattern->format), (int)pattern->width,
-           (int)pattern->height, (int)pattern->count);
+    const Placement* placement = &report->placement;
+    printf("%s: %s pattern, %d x %d, %d live cells\n", path, formatName(report->format), (int)report->width,
+           (int)report->height, (int)report->count);
     printf("Top-left cell of the pattern at (%d, %d)\n", (int)placement->left, (int)placement->top);
     printf("Cells written: %d\n", (int)placement->written);
     printf("Cells dropped: %d", (int)placement->dropped);
@@ -98,86 +75,59 @@ static void printSummary(const char* path, const Pattern* pattern, const Placeme
         printf("%s)", placement->dropped > PATTERN_SHOWN_DROPS ? " ..." : "");
     }
     printf("\n");
-    if (placement->written > 0)
-        printf("Bounding box: (%d, %d) to (%d, %d)\n", (int)placement->minX, (int)placement->minY,
-               (int)placement->maxX, (int)placement->maxY);
+    printf("Bounding box: (%d, %d) to (%d, %d)\n", (int)placement->minX, (int)placement->minY, (int)placement->maxX,
+           (int)placement->maxY);
+    const FourRule* rule = &report->rule;
+    if (report->ruleSource == RULE_KEPT)
+        printf("Rule: none in the file; Rules.ini left as it was (--keep-rules)\n");
     else
-        printf("Bounding box: none (empty board)\n");
-    if (rule)
-        printf("Rule: %s, written to Rules.ini as %d %d %d %d\n", ruleName, (int)rule->surviveAbove,
-               (int)rule->surviveBelow, (int)rule->birthMin, (int)rule->birthMax);
-    else
-        printf("Rule: none in the file; Rules.ini left as it was\n");
-    printf("Wrote %s\n", rule ? "Life.ini and Rules.ini" : "Life.ini");
+        printf("Rule: %s%s, written to Rules.ini as %d %d %d %d\n", report->ruleName,
+               report->ruleSource == RULE_BY_CONVENTION ? " (none in the file: Conway's rule by convention)" : "",
+               (int)rule->surviveAbove, (int)rule->surviveBelow, (int)rule->birthMin, (int)rule->birthMax);
+    printf("Wrote %s\n", report->ruleSource == RULE_KEPT ? "Life.ini" : "Life.ini and Rules.ini");
 }
 
 int main(int argc, char** argv)
 {
     const char* path = nullptr;
-    int haveAt = 0;
-    int32_t left = 0, top = 0;
+    PatternOptions options = {0, 0, 0, 0};
     for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--at") == 0 && i + 2 < argc && !haveAt) {
-            if (!readPlacementNumber(argv[i + 1], &left) || !readPlacementNumber(argv[i + 2], &top)) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            printHelp();
+            return 0;
+        }
+    }
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--at") == 0 && i + 2 < argc && !options.haveAt) {
+            if (!readPlacementNumber(argv[i + 1], &options.left) || !readPlacementNumber(argv[i + 2], &options.top)) {
                 fprintf(stderr, "veltrix-pattern: --at needs two whole numbers from %d to %d\n%s",
                         -(int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE, usage);
                 return 1;
             }
-            haveAt = 1;
+            options.haveAt = 1;
             i += 2;
+        } else if (strcmp(argv[i], "--keep-rules") == 0) {
+            options.keepRules = 1;
         } else if (!path && argv[i][0] != '-') {
             path = argv[i];
         } else {
-            fprintf(stderr, "%s", usage);
+            fprintf(stderr, "%sveltrix-pattern --help tells more\n", usage);
             return 1;
         }
     }
     if (!path) {
-        fprintf(stderr, "%s", usage);
+        fprintf(stderr, "%sveltrix-pattern --help tells more\n", usage);
         return 1;
     }
 
-    PatternError error = {0, ""};
-    size_t size = 0;
-    char* text = readWhole(path, &size, &error);
-    if (!text)
-        return fail(path, &error);
-    Pattern pattern;
-    const int parsed = parsePattern(detectFormat(text, size, path), text, size, &pattern, &error);
-    heapFree(text);
-    if (!parsed)
-        return fail(path, &error);
-
-    FourRule rule;
-    char ruleName[32] = "";
-    if (pattern.rule[0]) {
-        RuleSets sets;
-        if (!parseRule(pattern.rule, &sets, &error) || !ruleToFour(&sets, &rule, &error)) {
-            patternRelease(&pattern);
-            return fail(path, &error);
-        }
-        formatRule(&sets, ruleName, sizeof ruleName);
+    PatternReport* report = (PatternReport*)heapAlloc(sizeof(PatternReport));
+    PatternError error = {0, "out of memory"};
+    const int ok = report && patternConvertFile(path, &options, report, &error);
+    if (ok) {
+        if (report->note[0])
+            fprintf(stderr, "veltrix-pattern: %s: %s\n", path, report->note);
+        printSummary(path, report);
     }
-
-    if (!haveAt)
-        centreOrigin(&pattern, &left, &top);
-    Placement* placement = (Placement*)heapAlloc(sizeof(Placement));
-    if (!placement) {
-        patternRelease(&pattern);
-        patternFail(&error, 0, "out of memory");
-        return fail(path, &error);
-    }
-    placePattern(&pattern, left, top, placement);
-    int ok = 1;
-    if (pattern.count > 0 && placement->written == 0) {
-        ok = patternFail(&error, 0, "none of the %d live cells lands on the 64 x 64 board at (%d, %d)",
-                         (int)pattern.count, (int)left, (int)top);
-    } else if (!writeBoardFiles(placement, pattern.rule[0] ? &rule : nullptr, &error)) {
-        ok = 0;
-    }
-    if (ok)
-        printSummary(path, &pattern, placement, ruleName, pattern.rule[0] ? &rule : nullptr);
-    heapFree(placement);
-    patternRelease(&pattern);
+    heapFree(report);
     return ok ? 0 : fail(path, &error);
 }

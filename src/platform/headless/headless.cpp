@@ -153,6 +153,9 @@ int messageGet(Message* message)
             if (!headless.timerMilliseconds)
                 continue;
             message->message = MSG_TIMER;
+        } else if (step->kind == SCRIPT_DROP) {
+            message->message = MSG_DROPFILES;
+            message->wParam = (uintptr_t)(script->names + step->code);
         } else {
             message->message = MSG_KEYDOWN;
             message->wParam = (uintptr_t)(uint32_t)step->code;

@@ -13,6 +13,7 @@ enum {
     SCRIPT_TICK = 1,  // `count` timer messages
     SCRIPT_KEY = 2,   // `count` key-down messages with `code`
     SCRIPT_MOUSE = 3, // the cursor stands (dx, dy) from the centre at the next look
+    SCRIPT_DROP = 4,  // a file dropped on the window: its path at `code` in the script's names
 };
 
 struct ScriptStep {
@@ -27,15 +28,20 @@ struct Script {
     ScriptStep* steps;
     int32_t stepCount;
     int32_t capacity;
+    char* names; // the dropped files' paths, each zero-terminated
+    size_t namesUsed;
+    size_t namesCapacity;
 };
 
-enum { SCRIPT_MAX_COUNT = 1000000, SCRIPT_MAX_OFFSET = 1000000 };
+enum { SCRIPT_MAX_COUNT = 1000000, SCRIPT_MAX_OFFSET = 1000000, SCRIPT_MAX_PATH = 4095 };
 
 // Parses a script text of `size` bytes (it need not end in a zero):
 //   tick [N]        N timer messages, 1 when N is left out
 //   key NAME [N]    NAME is esc, end, home, left, up, right, down, ins, del,
 //                   f12 or a code 0xNN
 //   mouse DX DY     the cursor offset from the centre at the next tick
+//   drop FILE       FILE dropped on the window; the rest of the line, blanks
+//                   around it left out, at most 4095 bytes
 // Blank lines and lines starting with # are skipped. N runs 0..1000000, DX and
 // DY -1000000..1000000. Returns 1 with the steps in `script`, or 0 with a
 // message naming the bad line in `error` and `script` empty.

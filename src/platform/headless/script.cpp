@@ -91,6 +91,56 @@ int parseStep(char words[MAX_WORDS][MAX_WORD], int wordCount, ScriptStep* step)
     return 0;
 }
 
+// Copies a dropped file's path, zero-terminated, to the end of the script's
+// names; its offset there goes to *offset.
+int appendName(Script* script, const char* name, size_t length, int32_t* offset)
+{
+    const size_t need = script->namesUsed + length + 1;
+    if (need > INT32_MAX)
+        return 0;
+    if (need > script->namesCapacity) {
+        size_t capacity = script->namesCapacity ? script->namesCapacity : 256;
+        while (capacity < need)
+            capacity *= 2;
+        char* names = (char*)heapRealloc(script->names, capacity);
+        if (!names)
+            return 0;
+        script->names = names;
+        script->namesCapacity = capacity;
+    }
+    *offset = (int32_t)script->namesUsed;
+    memcpy(script->names + script->namesUsed, name, length);
+    script->names[script->namesUsed + length] = '\0';
+    script->namesUsed = need;
+    return 1;
+}
+
+int isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// "drop FILE" between pos and end: FILE is the rest of the line less the
+// blanks around it, so a path may hold blanks. Returns 0 when the line is
+// another step, else 1 with *bad set when FILE is empty, too long or holds a
+// zero byte.
+int dropLine(const char* text, size_t pos, size_t end, size_t* from, size_t* length, int* bad)
+{
+    while (pos < end && isBlank(text[pos]))
+        pos++;
+    if (end - pos < 5 || memcmp(text + pos, "drop", 4) != 0 || !isBlank(text[pos + 4]))
+        return 0;
+    pos += 4;
+    while (pos < end && isBlank(text[pos]))
+        pos++;
+    while (end > pos && isBlank(text[end - 1]))
+        end--;
+    *from = pos;
+    *length = end - pos;
+    *bad = *length == 0 || *length > SCRIPT_MAX_PATH || memchr(text + pos, '\0', *length) != nullptr;
+    return 1;
+}
+
 int appendStep(Script* script, const ScriptStep* step)
 {
     if (script->stepCount == script->capacity) {
@@ -124,7 +174,16 @@ int scriptParse(const char* text, size_t size, Script* script, char* error, size
         char words[MAX_WORDS][MAX_WORD];
         int wordCount = 0;
         int bad = 0;
+        int noMemory = 0;
+        ScriptStep step = {SCRIPT_DROP, 1, 0, 0, 0};
         size_t i = pos;
+        size_t nameFrom, nameLength;
+        const int isDrop = dropLine(text, pos, end, &nameFrom, &nameLength, &bad);
+        if (isDrop) {
+            noMemory = !bad && !appendName(script, text + nameFrom, nameLength, &step.code);
+            wordCount = 1;
+            i = end;
+        }
         while (i < end && !bad) {
             while (i < end && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r'))
                 i++;
@@ -143,13 +202,12 @@ int scriptParse(const char* text, size_t size, Script* script, char* error, size
                 words[wordCount++][length] = '\0';
         }
 
-        ScriptStep step;
-        if (!bad && wordCount > 0 && !parseStep(words, wordCount, &step))
+        if (!bad && !isDrop && wordCount > 0 && !parseStep(words, wordCount, &step))
             bad = 1;
-        if (bad || (wordCount > 0 && !appendStep(script, &step))) {
+        if (bad || noMemory || (wordCount > 0 && !appendStep(script, &step))) {
             if (errorSize)
                 snprintf(error, errorSize, "line %ld: %s", line,
-                         bad ? "expected tick [N], key NAME [N] or mouse DX DY" : "out of memory");
+                         bad ? "expected tick [N], key NAME [N], mouse DX DY or drop FILE" : "out of memory");
             scriptRelease(script);
             return 0;
         }
@@ -161,5 +219,6 @@ int scriptParse(const char* text, size_t size, Script* script, char* error, size
 void scriptRelease(Script* script)
 {
     heapFree(script->steps);
+    heapFree(script->names);
     memset(script, 0, sizeof *script);
 }

@@ -45,6 +45,7 @@ static struct {
     int32_t motionX; // relative motion since the cursor was last set
     int32_t motionY;
     Surface* surfaces[MAX_SURFACES]; // the live ones, marked lost on a reset
+    char* droppedFile;               // SDL's copy of the last dropped path, freed at the next messageGet
     char error[256];
 } sdl;
 
@@ -183,6 +184,8 @@ int messageGet(Message* message)
 {
     memset(message, 0, sizeof *message);
     message->window = sdl.window;
+    SDL_free(sdl.droppedFile);
+    sdl.droppedFile = nullptr;
     for (;;) {
         if (sdl.quitPosted || !sdl.window) {
             message->wParam = (uintptr_t)sdl.exitCode;
@@ -223,6 +226,13 @@ int messageGet(Message* message)
                 return 1;
             }
             break;
+        case SDL_DROPFILE:
+            if (!event.drop.file)
+                break;
+            sdl.droppedFile = event.drop.file;
+            message->message = MSG_DROPFILES;
+            message->wParam = (uintptr_t)sdl.droppedFile;
+            return 1;
         case SDL_RENDER_TARGETS_RESET:
         case SDL_RENDER_DEVICE_RESET:
             markSurfacesLost();

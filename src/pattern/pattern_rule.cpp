@@ -2,7 +2,7 @@
 // one unbroken range of neighbour counts for survival and one for birth.
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 static char upper(char c)
 {
@@ -35,14 +35,34 @@ static int readCounts(const char* text, size_t length, size_t* i, uint16_t* set,
     return 1;
 }
 
+// The grid after ':' names the board the rule was meant for: only a bounded
+// 64 x 64 plane ("P64,64") is this board.
+static int checkGrid(const char* text, const char* grid, PatternError* error)
+{
+    const char shape = upper(grid[0]);
+    if (shape == 'P' && strcmp(grid + 1, "64,64") == 0)
+        return 1;
+    if (shape == 'P')
+        return patternFail(error, 0, "rule '%s': ':%s' is a bounded plane of another size; the board is a "
+                                     "64 x 64 plane (':P64,64')", text, grid);
+    if (shape == 'T' || shape == 'K' || shape == 'C' || shape == 'S')
+        return patternFail(error, 0, "rule '%s': ':%s' is a grid that wraps at its edges; the board is a "
+                                     "64 x 64 plane that does not wrap", text, grid);
+    return patternFail(error, 0, "rule '%s': unknown grid ':%s'; the board is a 64 x 64 plane that does "
+                                 "not wrap", text, grid);
+}
+
 int parseRule(const char* text, RuleSets* sets, PatternError* error)
 {
     sets->birth = 0;
     sets->survive = 0;
-    const size_t length = strlen(text);
-    if (memchr(text, ':', length))
-        return patternFail(error, 0, "rule '%s': grid shapes after ':' are not supported; the board is a fixed "
-                                     "64 x 64 plane that does not wrap", text);
+    size_t length = strlen(text);
+    const char* colon = (const char*)memchr(text, ':', length);
+    if (colon) {
+        if (!checkGrid(text, colon + 1, error))
+            return 0;
+        length = (size_t)(colon - text);
+    }
     size_t slashes = 0;
     for (size_t k = 0; k < length; k++)
         slashes += text[k] == '/';

@@ -1,9 +1,12 @@
 // Run-length encoded patterns: '#' comment lines, the header
 // "x = W, y = H, rule = R", then runs of 'b' (dead), 'o' (alive) and '$' (end
 // of row), each with an optional count, closed by '!'. Text after '!' is free.
+// As the community's readers do, 'x' and 'y' are live cells too, header keys
+// are read in any case, unknown header fields are noted and skipped, and dead
+// cells past the header's box are padding.
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 static int isBlank(char c)
 {
@@ -13,6 +16,38 @@ static int isBlank(char c)
 static int isDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+static char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+
+static int isKeyChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '_';
+}
+
+static int keyIs(const char* key, size_t length, const char* name)
+{
+    if (length != strlen(name))
+        return 0;
+    for (size_t k = 0; k < length; k++) {
+        if (lower(key[k]) != name[k])
+            return 0;
+    }
+    return 1;
+}
+
+// Adds an unknown field's name to the pattern's note.
+static void noteField(Pattern* pattern, int32_t number, const char* key, size_t length)
+{
+    size_t used = strlen(pattern->note);
+    if (used == 0)
+        used = (size_t)snprintf(pattern->note, sizeof pattern->note, "line %d: unknown header fields ignored:",
+                                (int)number);
+    if (used < sizeof pattern->note)
+        snprintf(pattern->note + used, sizeof pattern->note - used, " %.*s", (int)length, key);
 }
 
 static size_t skipBlanks(const char* line, size_t length, size_t i)
@@ -48,7 +83,7 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
     size_t i = skipBlanks(line, length, 0);
     while (i < length) {
         const size_t keyStart = i;
-        while (i < length && ((line[i] >= 'a' && line[i] <= 'z') || (line[i] >= 'A' && line[i] <= 'Z')))
+        while (i < length && isKeyChar(line[i]))
             i++;
         const size_t keyLength = i - keyStart;
         const char* key = line + keyStart;
@@ -56,15 +91,15 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
         if (keyLength == 0 || i >= length || line[i] != '=')
             return patternFail(error, number, "header: expected 'x = .., y = ..' with an optional 'rule = ..'");
         i = skipBlanks(line, length, i + 1);
-        if (keyLength == 1 && key[0] == 'x' && !haveX) {
+        if (keyIs(key, keyLength, "x") && !haveX) {
             if (!readSide(line, length, &i, "x", number, &pattern->width, error))
                 return 0;
             haveX = 1;
-        } else if (keyLength == 1 && key[0] == 'y' && !haveY) {
+        } else if (keyIs(key, keyLength, "y") && !haveY) {
             if (!readSide(line, length, &i, "y", number, &pattern->height, error))
                 return 0;
             haveY = 1;
-        } else if (keyLength == 4 && memcmp(key, "rule", 4) == 0 && !pattern->rule[0]) {
+        } else if (keyIs(key, keyLength, "rule") && !pattern->rule[0]) {
             // The rule runs to the end of the line: some rule names hold commas.
             size_t end = length;
             while (end > i && isBlank(line[end - 1]))
@@ -78,8 +113,13 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
             pattern->rule[end - i] = '\0';
             i = length;
             break;
+        } else if (keyIs(key, keyLength, "x") || keyIs(key, keyLength, "y") || keyIs(key, keyLength, "rule")) {
+            return patternFail(error, number, "header: repeated field '%.*s'", (int)keyLength, key);
         } else {
-            return patternFail(error, number, "header: unexpected or repeated field '%.*s'", (int)keyLength, key);
+            // Fields some editors add ("skip", "fps", ...): their values hold no comma.
+            noteField(pattern, number, key, keyLength);
+            while (i < length && line[i] != ',')
+                i++;
         }
         i = skipBlanks(line, length, i);
         if (i < length) {
@@ -92,6 +132,10 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
         return patternFail(error, number, "header: both x and y are needed");
     return 1;
 }
+
+// Where padding stops being counted: far past any box, close enough that
+// adding a run cannot overflow.
+enum { RLE_REACH = 2 * PATTERN_MAX_SIDE };
 
 // Cursor of the body: the cell the next run starts at and the pending count.
 struct RleBody {
@@ -121,29 +165,26 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
         const int hadRun = body->run != 0;
         const int32_t n = hadRun ? body->run : 1;
         body->run = 0;
-        if (c == 'b' || c == '.' || c == 'o' || c == 'A') {
-            // x and n are both at most PATTERN_MAX_SIDE, so the sum cannot overflow.
+        if (c == 'b' || c == '.') {
+            // Padding past the box is harmless; the cap keeps x small.
+            body->x = body->x + n > RLE_REACH ? RLE_REACH : body->x + n;
+        } else if (c == 'o' || c == 'A' || c == 'x' || c == 'y') {
+            // x is at most RLE_REACH and n at most PATTERN_MAX_SIDE, so the sum cannot overflow.
             if (body->x + n > pattern->width)
                 return patternFail(error, number, "column %d: row %d runs to %d cells, but the header says x = %d",
                                    (int)i + 1, (int)body->y + 1, (int)(body->x + n), (int)pattern->width);
-            if (c == 'o' || c == 'A') {
-                if (body->y >= pattern->height)
-                    return patternFail(error, number, "column %d: live cell on row %d, but the header says y = %d",
-                                       (int)i + 1, (int)body->y + 1, (int)pattern->height);
-                for (int32_t k = 0; k < n; k++) {
-                    if (!patternAddCell(pattern, body->x + k, body->y, number, error))
-                        return 0;
-                }
+            if (body->y >= pattern->height)
+                return patternFail(error, number, "column %d: live cell on row %d, but the header says y = %d",
+                                   (int)i + 1, (int)body->y + 1, (int)pattern->height);
+            for (int32_t k = 0; k < n; k++) {
+                if (!patternAddCell(pattern, body->x + k, body->y, number, error))
+                    return 0;
             }
             body->x += n;
         } else if (c == '$') {
-            body->y += n;
+            // Empty rows past the box are padding too; live cells there are refused above.
+            body->y = body->y + n > RLE_REACH ? RLE_REACH : body->y + n;
             body->x = 0;
-            // One row past the box is a harmless trailing '$'; more is a body
-            // taller than its header (and keeps y from growing without limit).
-            if (body->y > pattern->height)
-                return patternFail(error, number, "column %d: the body has %d rows, but the header says y = %d",
-                                   (int)i + 1, (int)body->y + 1, (int)pattern->height);
         } else if (c == '!') {
             if (hadRun)
                 return patternFail(error, number, "column %d: a run count before '!'", (int)i + 1);

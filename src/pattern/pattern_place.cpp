@@ -2,7 +2,7 @@
 // cells past an edge are counted and dropped.
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 void centreOrigin(const Pattern* pattern, int32_t* left, int32_t* top)
 {

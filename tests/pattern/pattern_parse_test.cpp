@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 #include "platform/platform.h"
 
 namespace {
@@ -55,10 +55,19 @@ TEST(PatternParse, ReadsWellFormedPatterns)
         {PATTERN_RLE, "x = 2, y = 1\n.A!ignored: text after the end", 2, 1, {{1, 0}}, ""},
         {PATTERN_RLE, "x = 1, y = 1\no$!\n", 1, 1, {{0, 0}}, ""},
         {PATTERN_RLE, "x = 3, y = 3, rule = B3/S23:T64,64\n2$2bo!", 3, 3, {{2, 2}}, "B3/S23:T64,64"},
-        {PATTERN_RLE, "x = 0, y = 0\n!\n", 0, 0, {}, ""},
+        {PATTERN_RLE, "X = 3, Y = 3, skip = 1, fps = 10, Rule = B3/S23\nbx$2by$3o5b$$!", 3, 3, glider, "B3/S23"},
+        {PATTERN_RLE, "\xEF\xBB\xBF#N lone CR\rx = 3, y = 3\rbo$2bo$\r\n3o!\r\x1A\x1A", 3, 3, glider, ""},
         {PATTERN_CELLS, "!Name: Glider\n.O.\n..O\nOOO\n", 3, 3, glider, ""},
         {PATTERN_CELLS, "O\n\n..O  \n\n\n", 3, 3, {{0, 0}, {2, 2}}, ""},
-        {PATTERN_LIFE106, "#Life 1.06\n0 -1\n1 0\n-1 1\n0 1\n1 1\n", 3, 3, glider, ""},
+        // Comment lines ending in a lone CR, rows in CRLF: seen in a real collection.
+        {PATTERN_CELLS, "!Name: Glider\r!\r.O.\r\n..O\r\nOOO\r\n", 3, 3, glider, ""},
+        {PATTERN_CELLS, "\xEF\xBB\xBF.O.\r..O\rOOO\x1A", 3, 3, glider, ""},
+        {PATTERN_LIFE105, "#Life 1.05\r\n#D Glider\r\n#N\r\n#P -1 -1\r\n.*\r\n..*\r\n***\r\n", 3, 3, glider,
+         "B3/S23"},
+        {PATTERN_LIFE105, "#Life 1.05\n#R 23/36\n#P 0 0\n**\n\n#P 10 5\n*\n", 11, 6,
+         {{0, 0}, {1, 0}, {10, 5}}, "23/36"},
+        {PATTERN_LIFE105, "#Life 1.05\n.*\n#P 0 0\n*.\n", 2, 1, {{0, 0}, {1, 0}}, ""},
+        {PATTERN_LIFE106, "#Life 1.06\r0 -1\r1 0\r\n-1 1\n0 1\r1 1", 3, 3, glider, ""},
         {PATTERN_LIFE106, "#Life 1.06\n#D duplicates count once\n5 5\n 5\t5 \n+7 -2\n", 3, 8, {{0, 7}, {2, 0}}, ""},
     };
     for (const Good& c : cases) {
@@ -94,7 +103,20 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
         {PATTERN_RLE, "x = 99999999999999999999, y = 3\n!", 1, "more than 4096"},
         {PATTERN_RLE, "x = 3\nbo!", 1, "both x and y"},
         {PATTERN_RLE, "#C\nbo$2bo$3o!", 2, "header"},
-        {PATTERN_RLE, "x = 3, y = 3, z = 1\n!", 1, "'z'"},
+        {PATTERN_RLE, "x = 3, Y = 3, X = 4\nbo!", 1, "repeated field 'X'"},
+        {PATTERN_RLE, "x = 3, y = 3\n5bo!", 2, "row 1 runs to 6 cells"},
+        {PATTERN_RLE, "x = 3, y = 3\rbo$\r2bz!", 3, "'z'"},
+        {PATTERN_RLE, "x = 3, y = 3\r\nbo$\r\x01!", 3, "not a text pattern"},
+        {PATTERN_RLE, "x = 1, y = 1\no\x1A!\n", 2, "byte 0x1A"},
+        {PATTERN_RLE, "x = 0, y = 0\nb!", 0, "no live cells"},
+        {PATTERN_CELLS, "", 0, "no live cells"},
+        {PATTERN_CELLS, "!nothing but a comment\r\n...\r\n", 0, "no live cells"},
+        {PATTERN_LIFE105, "#Life 1.05\n#P 0 0\n...\n", 0, "no live cells"},
+        {PATTERN_LIFE106, "#Life 1.06\n", 0, "no live cells"},
+        {PATTERN_LIFE105, "#Life 1.06\n0 0\n", 1, "#Life 1.05"},
+        {PATTERN_LIFE105, "#Life 1.05\n#P 1\n*\n", 2, "'#P' needs two whole numbers"},
+        {PATTERN_LIFE105, "#Life 1.05\n*O*\n", 2, "column 2: unexpected 'O'"},
+        {PATTERN_LIFE105, "#Life 1.05\n#P -1000000 0\n*\n#P 1000000 0\n*\n", 5, "more than 4096"},
         {PATTERN_RLE, "x = 3, y = 3\nbo$2bz!", 2, "'z'"},
         {PATTERN_RLE, "x = 3, y = 3\nbo\xC3\xA9!", 2, "0xC3"},
         {PATTERN_RLE, "#C nothing but comments\n", 1, "no header"},
@@ -148,7 +170,9 @@ TEST(PatternDetect, ContentFirstThenExtension)
         {"!Name: x\n.O\n", "a.lif", PATTERN_CELLS},
         {"..O\nOO.\n", nullptr, PATTERN_CELLS},
         {"bo$2bo$3o!", "glider.RLE", PATTERN_RLE},
-        {"#Life 1.05\n#P 0 0\n.O\n", "old.lif", PATTERN_LIFE106},
+        {"#Life 1.05\n#P 0 0\n.O\n", "old.lif", PATTERN_LIFE105},
+        {"\xEF\xBB\xBFX = 3, y = 3\r!", nullptr, PATTERN_RLE},
+        {"!c\r.O\r", "a.rle", PATTERN_CELLS},
         {"junk", "a.cells", PATTERN_CELLS},
         {"junk", "dir.rle/file", PATTERN_UNKNOWN},
         {"", nullptr, PATTERN_UNKNOWN},
@@ -177,6 +201,7 @@ TEST(PatternRule, FitsContiguousRangesIntoFourNumbers)
         {"B345/S5", {4, 6, 3, 5}, "5", "345"},
         {"B/S", {8, 9, 9, 9}, "", ""},
         {"/3", {8, 9, 3, 3}, "", "3"},
+        {"B3/S23:P64,64", {1, 4, 3, 3}, "23", "3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -213,6 +238,9 @@ TEST(PatternRule, RefusesWhatFourNumbersCannotHold)
         {"B2n3/S23-q", "'n' after the digits"},
         {"B3/S23V", "'V' after the digits"},
         {"B3/S23:T64,64", "does not wrap"},
+        {"B3/S23:P32,32", "another size"},
+        {"B3/S23:P64,64,1", "another size"},
+        {"B3/S23:", "unknown grid"},
         {"Life", "expected B/S notation"},
         {"B3", "both a B part and an S part"},
         {"23", "separated by '/'"},

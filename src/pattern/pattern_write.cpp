@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 #include "platform/platform.h"
 
 static const char lifeTemp[] = "Life.ini.tmp";

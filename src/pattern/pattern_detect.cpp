@@ -3,7 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "pattern.h"
+#include "pattern/pattern.h"
 
 static size_t skipBlanks(const char* line, size_t length, size_t i)
 {
@@ -21,7 +21,7 @@ static int startsWith(const char* line, size_t length, const char* prefix)
 // "x = ..." or "x=...": the header of a run-length encoded pattern.
 static int isRleHeader(const char* line, size_t length)
 {
-    if (length == 0 || line[0] != 'x')
+    if (length == 0 || (line[0] != 'x' && line[0] != 'X'))
         return 0;
     const size_t i = skipBlanks(line, length, 1);
     return i < length && line[i] == '=';
@@ -51,6 +51,8 @@ static PatternFormat byContent(const char* text, size_t size)
         length -= start;
         if (!sawHash && startsWith(line, length, "#Life 1.06"))
             return PATTERN_LIFE106;
+        if (!sawHash && startsWith(line, length, "#Life 1.05"))
+            return PATTERN_LIFE105;
         if (!sawHash && line[0] == '!')
             return PATTERN_CELLS;
         // Comment lines of a run-length file come before its header.
@@ -86,6 +88,7 @@ static PatternFormat byExtension(const char* path)
 
 PatternFormat detectFormat(const char* text, size_t size, const char* path)
 {
+    patternTrim(&text, &size);
     const PatternFormat format = byContent(text, size);
     return format != PATTERN_UNKNOWN ? format : byExtension(path);
 }
@@ -97,6 +100,8 @@ const char* formatName(PatternFormat format)
         return "run-length encoded";
     case PATTERN_CELLS:
         return "plaintext";
+    case PATTERN_LIFE105:
+        return "Life 1.05";
     case PATTERN_LIFE106:
         return "Life 1.06";
     case PATTERN_UNKNOWN:
@@ -108,19 +113,32 @@ const char* formatName(PatternFormat format)
 int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* pattern, PatternError* error)
 {
     memset(pattern, 0, sizeof *pattern);
+    patternTrim(&text, &size);
     if (!checkText(text, size, error))
         return 0;
+    int parsed = 0;
     switch (format) {
     case PATTERN_RLE:
-        return parseRle(text, size, pattern, error);
-    case PATTERN_CELLS:
-        return parseCells(text, size, pattern, error);
-    case PATTERN_LIFE106:
-        return parseLife106(text, size, pattern, error);
-    case PATTERN_UNKNOWN:
+        parsed = parseRle(text, size, pattern, error);
         break;
+    case PATTERN_CELLS:
+        parsed = parseCells(text, size, pattern, error);
+        break;
+    case PATTERN_LIFE105:
+        parsed = parseLife105(text, size, pattern, error);
+        break;
+    case PATTERN_LIFE106:
+        parsed = parseLife106(text, size, pattern, error);
+        break;
+    case PATTERN_UNKNOWN:
+        return patternFail(error, 0,
+                           "cannot tell the format: expected a run-length header 'x = ..', '.'/'O' rows, "
+                           "'#Life 1.05' or '#Life 1.06' (or the extension .rle, .cells or .lif)");
     }
-    return patternFail(error, 0,
-                       "cannot tell the format: expected a run-length header 'x = ..', '.'/'O' rows or '#Life 1.06' "
-                       "(or the extension .rle, .cells or .lif)");
+    // Written out, an empty pattern would only wipe the board the user had.
+    if (parsed && pattern->count == 0) {
+        patternRelease(pattern);
+        return patternFail(error, 0, "the pattern has no live cells; an empty board is not written");
+    }
+    return parsed;
 }

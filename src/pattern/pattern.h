@@ -1,6 +1,7 @@
-// veltrix-pattern: reads a pattern in one of the community's formats (run-length
-// encoded, plaintext, Life 1.06), places it on the 64 x 64 board and writes the
-// program's Life.ini, plus Rules.ini when the pattern names a rule.
+// Patterns as the Life community writes them: reads a pattern in one of their
+// formats (run-length encoded, plaintext, Life 1.05, Life 1.06), places it on
+// the 64 x 64 board and writes the program's Life.ini and Rules.ini. Shared by
+// veltrix-pattern and the program's drop-to-load; it calls nothing of either.
 //
 // Every parser works on a text buffer in memory, so it can be tested and fuzzed
 // without files. Every count read from the text is bounded before it is used.
@@ -26,6 +27,7 @@ enum PatternFormat {
     PATTERN_UNKNOWN,
     PATTERN_RLE,
     PATTERN_CELLS,
+    PATTERN_LIFE105,
     PATTERN_LIFE106,
 };
 
@@ -44,6 +46,7 @@ struct Pattern {
     int32_t count;
     int32_t capacity;
     char rule[PATTERN_RULE_TEXT];  // the rule as the file gives it, "" when none
+    char note[PATTERN_MESSAGE];    // what was read leniently, "" when nothing
 };
 
 // Why a parse or a conversion failed; line is 1-based, 0 when no line applies.
@@ -53,7 +56,7 @@ struct PatternError {
 };
 
 // ---- Text helpers (pattern_text.cpp) ---------------------------------------
-// Walks a buffer line by line; '\n' ends a line and a '\r' before it is dropped.
+// Walks a buffer line by line; LF, CRLF and a lone CR each end a line.
 struct LineReader {
     const char* text;
     size_t size;
@@ -66,6 +69,9 @@ int nextLine(LineReader* reader, const char** line, size_t* length);
 // Fills error and returns 0, so parsers can `return patternFail(...)`.
 int patternFail(PatternError* error, int32_t line, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// Skips a UTF-8 byte-order mark at the start and DOS end-of-file marks
+// (Ctrl-Z, 0x1A) at the very end.
+void patternTrim(const char** text, size_t* size);
 // Refuses bytes no text pattern contains (NUL, control codes other than tab,
 // CR, LF and form feed). Bytes from 0x80 pass: comments may be UTF-8.
 int checkText(const char* text, size_t size, PatternError* error);
@@ -75,6 +81,19 @@ void patternRelease(Pattern* pattern);
 // Describes a character for a message: 'x' when printable, else 0xNN.
 void describeChar(char c, char* out, size_t size);
 
+// Coordinate lists (Life 1.05 and 1.06) give cells anywhere; their box is
+// kept while reading and moved to (0, 0) at the end.
+struct CellBox {
+    int32_t minX, minY, maxX, maxY;
+};
+// Reads an optionally signed whole number of at most PATTERN_MAX_COORD in size
+// at line[*i], after blanks.
+int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value);
+// Adds a cell and grows box; fails once the box is wider or taller than PATTERN_MAX_SIDE.
+int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error);
+// Merges cells listed twice and moves the box's corner to (0, 0).
+void patternFinishList(Pattern* pattern, const CellBox* box);
+
 // ---- Format choice (pattern_detect.cpp) --------------------------------------
 // By content where the text shows it, else by the extension of path (may be null).
 PatternFormat detectFormat(const char* text, size_t size, const char* path);
@@ -83,8 +102,10 @@ const char* formatName(PatternFormat format);
 // ---- Parsers: 1 with *pattern filled, or 0 with error and nothing allocated ---
 int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* error);
 int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* error);
+int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* error);
 int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* error);
-// checkText, then the parser of the given format.
+// patternTrim and checkText, then the parser of the given format. A pattern
+// without live cells is refused, whatever its format.
 int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* pattern, PatternError* error);
 
 // ---- Rules (pattern_rule.cpp) -------------------------------------------------
@@ -101,6 +122,7 @@ struct FourRule {
     int32_t birthMax;
 };
 // Reads "B3/S23" (any case, '/' optional, either part first) or "23/3" (S/B).
+// A grid after ':' must be ":P64,64", a bounded plane the size of the board.
 int parseRule(const char* text, RuleSets* sets, PatternError* error);
 // Fits the sets into the four numbers: each set must be one contiguous range of
 // neighbour counts. An empty set becomes a range no count from 0 to 8 meets.
@@ -133,3 +155,36 @@ int writeRulesText(FILE* file, const FourRule* rule);
 // through temporary files renamed into place, so a failure leaves the old
 // files as they were. Returns 1, or 0 with error.
 int writeBoardFiles(const Placement* placement, const FourRule* rule, PatternError* error);
+
+// ---- Converting a file (pattern_convert.cpp) ----------------------------------
+struct PatternOptions {
+    int32_t haveAt;  // 0: centre the pattern; 1: its box's top-left cell at (left, top)
+    int32_t left;
+    int32_t top;
+    int32_t keepRules;  // 1: a file without a rule leaves Rules.ini as it was
+};
+
+enum PatternRuleSource {
+    RULE_FROM_FILE,      // written as the file names it
+    RULE_BY_CONVENTION,  // the file names none: Conway's, as its format means
+    RULE_KEPT,           // the file names none and Rules.ini was left alone
+};
+
+// What a conversion did, for the summary.
+struct PatternReport {
+    PatternFormat format;
+    int32_t width;
+    int32_t height;
+    int32_t count;
+    Placement placement;
+    PatternRuleSource ruleSource;
+    FourRule rule;      // written to Rules.ini unless RULE_KEPT
+    char ruleName[32];  // "B3/S23", "" when RULE_KEPT
+    char note[PATTERN_MESSAGE];
+};
+
+// Reads the pattern file at path (at most PATTERN_MAX_FILE bytes), converts
+// it and writes Life.ini and Rules.ini in the current folder with
+// writeBoardFiles. Returns 1 with report filled, or 0 with error and no file
+// touched.
+int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error);

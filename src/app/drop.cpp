@@ -1,0 +1,93 @@
+// Drop-to-load: a pattern file dropped on the window becomes the board, through
+// the same conversion as veltrix-pattern; every backend reaches it through its
+// drop message.
+#include <cstring>
+
+#include "app/app.h"
+#include "pattern/pattern.h"
+
+// The name without its folders: the screen has room for little more.
+static const char* baseName(const char* path)
+{
+    const char* name = path;
+    for (const char* c = path; *c; c++) {
+        if (*c == '/' || *c == '\\')
+            name = c + 1;
+    }
+    return name;
+}
+
+// Copies text into app.notice, broken at blanks into lines of at most
+// NOTICE_COLUMNS characters; bytes the font has no glyph for become '?'.
+static void setNotice(const char* text)
+{
+    size_t used = 0;
+    size_t lineStart = 0;
+    size_t lastBlank = 0; // 0: no blank on this line yet
+    for (const char* c = text; *c && used + 1 < sizeof app.notice; c++) {
+        const unsigned char u = (unsigned char)*c;
+        char out = u == '\n' || (u >= 32 && u < 127) ? (char)u : '?';
+        if (out == '\n')
+            lineStart = used + 1;
+        if (used - lineStart == NOTICE_COLUMNS) {
+            // Break at the last blank, or hard when the line has none.
+            if (lastBlank > lineStart) {
+                app.notice[lastBlank] = '\n';
+                lineStart = lastBlank + 1;
+            } else {
+                app.notice[used++] = '\n';
+                lineStart = used;
+                if (used + 1 >= sizeof app.notice)
+                    break;
+            }
+        }
+        if (out == ' ')
+            lastBlank = used;
+        app.notice[used++] = out;
+    }
+    app.notice[used] = '\0';
+    app.noticeTicks = NOTICE_TICKS;
+}
+
+int dropPattern(const char* path, char* message, size_t size)
+{
+    PatternReport* report = (PatternReport*)heapAlloc(sizeof(PatternReport));
+    PatternError error = {0, "out of memory"};
+    const PatternOptions options = {0, 0, 0, 0};
+    int ok = report && patternConvertFile(path, &options, report, &error);
+    LifeGrid* grid = ok ? loadLife("Life.ini") : nullptr;
+    if (ok && !grid)
+        ok = patternFail(&error, 0, "Life.ini was written but cannot be read back; the board stays");
+
+    char shown[NOTICE_TEXT];
+    char logged[NOTICE_TEXT + 64];
+    if (ok) {
+        loadRules();
+        lifeRelease(app.grid);
+        app.grid = grid;
+        app.generationCount = 0;
+        snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->placement.written,
+                 report->ruleName);
+        snprintf(logged, sizeof logged, "Dropped %s: loaded, %d live cells, rule %s", path,
+                 (int)report->placement.written, report->ruleName);
+    } else {
+        char reason[PATTERN_MESSAGE + 24];
+        if (error.line > 0)
+            snprintf(reason, sizeof reason, "line %d: %s", (int)error.line, error.message);
+        else
+            snprintf(reason, sizeof reason, "%s", error.message);
+        snprintf(shown, sizeof shown, "%s not loaded: %s", baseName(path), reason);
+        snprintf(logged, sizeof logged, "Dropped %s: refused, %s", path, reason);
+    }
+    heapFree(report);
+    // One line per drop, whatever bytes the file's name holds.
+    for (char* c = logged; *c; c++) {
+        if ((unsigned char)*c < 32)
+            *c = '?';
+    }
+    logLine(logged);
+    setNotice(shown);
+    if (message && size > 0)
+        snprintf(message, size, "%s", shown);
+    return ok;
+}

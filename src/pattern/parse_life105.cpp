@@ -1,0 +1,106 @@
+// Life 1.05: the line "#Life 1.05", then blocks of rows. "#P x y" starts a
+// block whose first row begins at cell (x, y); each row is one cell lower, '.'
+// dead and '*' alive, missing cells dead. "#N" names Conway's rule and "#R S/B"
+// another; other '#' lines (#D, #C) are comments and blank lines are skipped.
+// Rows before any "#P" start at (0, 0). As with Life 1.06, the cells are moved
+// so the box of all of them starts at (0, 0).
+#include <cstring>
+
+#include "pattern/pattern.h"
+
+static int isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f';
+}
+
+// A '#' line; moves the block origin or records the rule.
+static int hashLine(const char* line, size_t length, int32_t number, int32_t* blockX, int32_t* blockY,
+                    int32_t* row, Pattern* pattern, PatternError* error)
+{
+    const char kind = length > 1 ? line[1] : '\0';
+    size_t i = 2;
+    if (kind == 'P') {
+        if (!readCoordinate(line, length, &i, blockX) || !readCoordinate(line, length, &i, blockY))
+            return patternFail(error, number, "'#P' needs two whole numbers 'x y', each from -%d to %d",
+                               (int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD);
+        *row = 0;
+    } else if (kind == 'N') {
+        strcpy(pattern->rule, "B3/S23");
+    } else if (kind == 'R') {
+        while (i < length && isBlank(line[i]))
+            i++;
+        size_t end = length;
+        while (end > i && isBlank(line[end - 1]))
+            end--;
+        if (end == i)
+            return patternFail(error, number, "'#R' names no rule");
+        if (end - i >= sizeof pattern->rule)
+            return patternFail(error, number, "the rule is longer than %d characters", (int)sizeof pattern->rule - 1);
+        memcpy(pattern->rule, line + i, end - i);
+        pattern->rule[end - i] = '\0';
+    }
+    return 1;
+}
+
+int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* error)
+{
+    memset(pattern, 0, sizeof *pattern);
+    pattern->format = PATTERN_LIFE105;
+    LineReader reader;
+    lineReaderInit(&reader, text, size);
+    const char* line;
+    size_t length;
+    int haveHeader = 0;
+    int32_t blockX = 0, blockY = 0, row = 0;
+    CellBox box = {0, 0, 0, 0};
+    char what[16];
+    while (nextLine(&reader, &line, &length)) {
+        while (length > 0 && isBlank(line[length - 1]))
+            length--;
+        if (length == 0)
+            continue;
+        if (!haveHeader) {
+            size_t i = 0;
+            while (i < length && isBlank(line[i]))
+                i++;
+            if (length - i < 10 || memcmp(line + i, "#Life 1.05", 10) != 0)
+                return patternFail(error, reader.number, "expected the first line '#Life 1.05'");
+            haveHeader = 1;
+            continue;
+        }
+        if (line[0] == '#') {
+            if (!hashLine(line, length, reader.number, &blockX, &blockY, &row, pattern, error)) {
+                patternRelease(pattern);
+                return 0;
+            }
+            continue;
+        }
+        if (length > PATTERN_MAX_SIDE) {
+            patternRelease(pattern);
+            return patternFail(error, reader.number, "row is %zu cells wide; patterns wider than %d are refused",
+                               length, (int)PATTERN_MAX_SIDE);
+        }
+        for (size_t i = 0; i < length; i++) {
+            if (line[i] == '*') {
+                // |block| <= PATTERN_MAX_COORD, i < PATTERN_MAX_SIDE and the rows
+                // of a file under PATTERN_MAX_FILE bytes keep this inside int32.
+                if (!patternAddListed(pattern, &box, blockX + (int32_t)i, blockY + row, reader.number, error)) {
+                    patternRelease(pattern);
+                    return 0;
+                }
+            } else if (line[i] != '.') {
+                describeChar(line[i], what, sizeof what);
+                patternRelease(pattern);
+                return patternFail(error, reader.number,
+                                   "column %zu: unexpected %s (rows are made of '.' and '*')", i + 1, what);
+            }
+        }
+        // Counted only while in reach, so any number of rows cannot overflow.
+        if (row <= PATTERN_MAX_COORD)
+            row++;
+    }
+    if (!haveHeader)
+        return patternFail(error, reader.number, "expected the first line '#Life 1.05'");
+    patternFinishList(pattern, &box);
+    return 1;
+}

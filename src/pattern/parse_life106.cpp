@@ -1,0 +1,58 @@
+// Life 1.06 coordinate lists: the line "#Life 1.06", then one "x y" pair of
+// whole numbers per live cell (negative allowed). Later '#' lines are comments.
+// The cells are moved so the box of all of them starts at (0, 0).
+#include <cstring>
+
+#include "pattern/pattern.h"
+
+static int isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f';
+}
+
+int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* error)
+{
+    memset(pattern, 0, sizeof *pattern);
+    pattern->format = PATTERN_LIFE106;
+    LineReader reader;
+    lineReaderInit(&reader, text, size);
+    const char* line;
+    size_t length;
+    int haveHeader = 0;
+    CellBox box = {0, 0, 0, 0};
+    while (nextLine(&reader, &line, &length)) {
+        size_t i = 0;
+        while (i < length && isBlank(line[i]))
+            i++;
+        if (i == length)
+            continue;
+        if (!haveHeader) {
+            if (length - i < 10 || memcmp(line + i, "#Life 1.06", 10) != 0)
+                return patternFail(error, reader.number, "expected the first line '#Life 1.06'");
+            haveHeader = 1;
+            continue;
+        }
+        if (line[i] == '#')
+            continue;
+        int32_t x, y;
+        if (!readCoordinate(line, length, &i, &x) || !readCoordinate(line, length, &i, &y)) {
+            patternRelease(pattern);
+            return patternFail(error, reader.number, "expected two whole numbers 'x y', each from -%d to %d",
+                               (int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD);
+        }
+        while (i < length && isBlank(line[i]))
+            i++;
+        if (i < length) {
+            patternRelease(pattern);
+            return patternFail(error, reader.number, "unexpected text after the pair 'x y'");
+        }
+        if (!patternAddListed(pattern, &box, x, y, reader.number, error)) {
+            patternRelease(pattern);
+            return 0;
+        }
+    }
+    if (!haveHeader)
+        return patternFail(error, reader.number, "expected the first line '#Life 1.06'");
+    patternFinishList(pattern, &box);
+    return 1;
+}

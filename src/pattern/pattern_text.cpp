@@ -1,0 +1,180 @@
+// Line walking, messages and the growing cell list shared by the parsers.
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include "pattern/pattern.h"
+#include "platform/platform.h"
+
+void lineReaderInit(LineReader* reader, const char* text, size_t size)
+{
+    reader->text = text;
+    reader->size = size;
+    reader->pos = 0;
+    reader->number = 0;
+}
+
+int nextLine(LineReader* reader, const char** line, size_t* length)
+{
+    if (reader->pos >= reader->size)
+        return 0;
+    const char* start = reader->text + reader->pos;
+    const size_t left = reader->size - reader->pos;
+    size_t n = 0;
+    while (n < left && start[n] != '\n' && start[n] != '\r')
+        n++;
+    // LF, CRLF and a lone CR each end one line; files mix them.
+    size_t used = n;
+    if (n < left)
+        used += start[n] == '\r' && n + 1 < left && start[n + 1] == '\n' ? 2 : 1;
+    reader->pos += used;
+    reader->number++;
+    *line = start;
+    *length = n;
+    return 1;
+}
+
+void patternTrim(const char** text, size_t* size)
+{
+    if (*size >= 3 && memcmp(*text, "\xEF\xBB\xBF", 3) == 0) {
+        *text += 3;
+        *size -= 3;
+    }
+    while (*size > 0 && (*text)[*size - 1] == 0x1A)
+        (*size)--;
+}
+
+int patternFail(PatternError* error, int32_t line, const char* format, ...)
+{
+    error->line = line;
+    va_list args;
+    va_start(args, format);
+    vsnprintf(error->message, sizeof error->message, format, args);
+    va_end(args);
+    return 0;
+}
+
+void describeChar(char c, char* out, size_t size)
+{
+    const unsigned char u = (unsigned char)c;
+    if (u >= 0x21 && u < 0x7F)
+        snprintf(out, size, "'%c'", c);
+    else if (u == ' ')
+        snprintf(out, size, "a space");
+    else
+        snprintf(out, size, "byte 0x%02X", u);
+}
+
+int checkText(const char* text, size_t size, PatternError* error)
+{
+    int32_t line = 1;
+    for (size_t i = 0; i < size; i++) {
+        const unsigned char c = (unsigned char)text[i];
+        // Counted as nextLine counts: the CR of a CRLF does not end a line of its own.
+        if (c == '\n' || (c == '\r' && (i + 1 == size || text[i + 1] != '\n')))
+            line++;
+        else if ((c < 0x20 && c != '\t' && c != '\r' && c != '\f') || c == 0x7F)
+            return patternFail(error, line, "byte 0x%02X: this is not a text pattern file", c);
+    }
+    return 1;
+}
+
+int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, PatternError* error)
+{
+    if (pattern->count == pattern->capacity) {
+        if (pattern->capacity >= PATTERN_MAX_CELLS)
+            return patternFail(error, line, "more than %d live cells", (int)PATTERN_MAX_CELLS);
+        // Doubles from 64, so the last step lands exactly on the cap.
+        const int32_t capacity = pattern->capacity ? pattern->capacity * 2 : 64;
+        PatternCell* cells = (PatternCell*)heapRealloc(pattern->cells, (size_t)capacity * sizeof(PatternCell));
+        if (!cells)
+            return patternFail(error, line, "out of memory for %d live cells", (int)capacity);
+        pattern->cells = cells;
+        pattern->capacity = capacity;
+    }
+    pattern->cells[pattern->count].x = x;
+    pattern->cells[pattern->count].y = y;
+    pattern->count++;
+    return 1;
+}
+
+void patternRelease(Pattern* pattern)
+{
+    heapFree(pattern->cells);
+    pattern->cells = nullptr;
+    pattern->count = 0;
+    pattern->capacity = 0;
+}
+
+int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
+{
+    while (*i < length && (line[*i] == ' ' || line[*i] == '\t' || line[*i] == '\f'))
+        (*i)++;
+    int negative = 0;
+    if (*i < length && (line[*i] == '-' || line[*i] == '+')) {
+        negative = line[*i] == '-';
+        (*i)++;
+    }
+    if (*i >= length || line[*i] < '0' || line[*i] > '9')
+        return 0;
+    int32_t v = 0;
+    while (*i < length && line[*i] >= '0' && line[*i] <= '9') {
+        // Stops growing once past the cap, so no digit string can overflow.
+        if (v <= PATTERN_MAX_COORD)
+            v = v * 10 + (line[*i] - '0');
+        (*i)++;
+    }
+    if (v > PATTERN_MAX_COORD)
+        return 0;
+    *value = negative ? -v : v;
+    return 1;
+}
+
+int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error)
+{
+    if (pattern->count == 0) {
+        box->minX = box->maxX = x;
+        box->minY = box->maxY = y;
+    }
+    box->minX = x < box->minX ? x : box->minX;
+    box->maxX = x > box->maxX ? x : box->maxX;
+    box->minY = y < box->minY ? y : box->minY;
+    box->maxY = y > box->maxY ? y : box->maxY;
+    // Callers keep |x| and |y| within a few PATTERN_MAX_COORD, so the
+    // differences stay far inside int32.
+    if (box->maxX - box->minX >= PATTERN_MAX_SIDE || box->maxY - box->minY >= PATTERN_MAX_SIDE)
+        return patternFail(error, line, "the cells spread over more than %d cells a side; refused",
+                           (int)PATTERN_MAX_SIDE);
+    return patternAddCell(pattern, x, y, line, error);
+}
+
+static int byPosition(const void* a, const void* b)
+{
+    const PatternCell* p = (const PatternCell*)a;
+    const PatternCell* q = (const PatternCell*)b;
+    if (p->x != q->x)
+        return p->x < q->x ? -1 : 1;
+    return p->y < q->y ? -1 : (p->y > q->y ? 1 : 0);
+}
+
+void patternFinishList(Pattern* pattern, const CellBox* box)
+{
+    // A cell listed twice is one live cell.
+    if (pattern->count > 0)
+        qsort(pattern->cells, (size_t)pattern->count, sizeof(PatternCell), byPosition);
+    int32_t kept = 0;
+    for (int32_t k = 0; k < pattern->count; k++) {
+        if (kept > 0 && byPosition(&pattern->cells[kept - 1], &pattern->cells[k]) == 0)
+            continue;
+        pattern->cells[kept++] = pattern->cells[k];
+    }
+    pattern->count = kept;
+    for (int32_t k = 0; k < kept; k++) {
+        pattern->cells[k].x -= box->minX;
+        pattern->cells[k].y -= box->minY;
+    }
+    if (kept > 0) {
+        pattern->width = box->maxX - box->minX + 1;
+        pattern->height = box->maxY - box->minY + 1;
+    }
+}
