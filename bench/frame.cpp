@@ -51,12 +51,12 @@ std::string readText(const std::string& path)
 
 // The program running headless in a temporary copy of data/, stopped between
 // two timer messages so that frameTick can be called directly.
-class Session {
+class HeadlessRun {
 public:
     // lifeFile: a pattern in bench/scenes, or null for the bundled Life.ini.
     // scene: a replay script in bench/scenes whose keys, mouse moves and ticks
     // set the scene up.
-    Session(const char* lifeFile, const char* scene)
+    HeadlessRun(const char* lifeFile, const char* scene)
     {
         char pattern[] = "/tmp/veltrix-bench-XXXXXX";
         if (!mkdtemp(pattern))
@@ -72,32 +72,20 @@ public:
         if (system(copy.c_str()) != 0 || chdir(dir_.c_str()) != 0)
             return;
 
-        // The real start-up and the scene's messages; when the script runs
-        // out the runner presses Esc and the program shuts its display.
+        // The program's own start-up and the scene's messages; where the
+        // script ends the program stays standing, driven frame by frame from
+        // here on.
         const std::string text = readText(sourceDir + "/bench/scenes/" + scene);
         char error[128];
         if (!scriptParse(text.data(), text.size(), &script_, error, sizeof error))
             return;
         headlessReset(&script_);
-        appMain();
+        headless.scriptEndQuits = 1;
+        if (!appStart())
+            return;
+        appRun();
         if (headless.framesPresented == 0)
             return;
-
-        // Start-up's last stages once more, so that the program stands where
-        // it stood before Esc: engine, font, display, framebuffer, cursor.
-        headlessReset(nullptr);
-        if (!engineInit(screenWidth, screenHeight))
-            return;
-        selectSampler(filteringEnabled);
-        fontLoad(screenWidth, screenHeight);
-        app.window = windowCreate("bench", screenWidth, screenHeight, windowProc);
-        if (!app.window || !displayInit(app.window, screenWidth, screenHeight))
-            return;
-        app.framebuffer = (uint32_t*)heapAlloc((size_t)screenWidth * screenHeight * 4);
-        if (!app.framebuffer)
-            return;
-        timerStart(app.window, 20);
-        cursorSet(screenWidth >> 1, screenHeight >> 1);
         // A few frames grow every row's span list to what the scene needs.
         for (int i = 0; i < 3; i++)
             frameTick();
@@ -105,8 +93,10 @@ public:
         generation_ = app.generationCount;
         ready_ = true;
     }
-    ~Session()
+    ~HeadlessRun()
     {
+        appStop();
+        displayRelease();
         if (app.window)
             windowDestroy(app.window);
         app.window = nullptr;
@@ -121,8 +111,8 @@ public:
                 perror("rm");
         }
     }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    HeadlessRun(const HeadlessRun&) = delete;
+    HeadlessRun& operator=(const HeadlessRun&) = delete;
 
     bool ready() const { return ready_; }
     // Puts the board back as it was when the scene was set up, so that every
@@ -168,19 +158,19 @@ int32_t usedSpans()
 
 void BM_Frame(benchmark::State& state, const char* lifeFile, const char* scene)
 {
-    Session session(lifeFile, scene);
-    if (!session.ready()) {
+    HeadlessRun run(lifeFile, scene);
+    if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
     }
     // Faces handed to the renderer and spans drawn, for the frame after the
     // board is restored (auto-iteration makes a step first).
-    session.restoreBoard();
+    run.restoreBoard();
     frameTick();
     const double faces = (double)liveCells() * faceCount();
     const double spans = (double)usedSpans();
     for (auto _ : state) {
-        session.restoreBoard();
+        run.restoreBoard();
         frameTick();
         benchmark::ClobberMemory();
     }
@@ -195,8 +185,8 @@ void BM_Frame(benchmark::State& state, const char* lifeFile, const char* scene)
 // Only the cells into the span table: what renderObject costs per face.
 void BM_RenderObject(benchmark::State& state)
 {
-    Session session("full.ini", "s3.txt");
-    if (!session.ready()) {
+    HeadlessRun run("full.ini", "s3.txt");
+    if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
     }
@@ -212,8 +202,8 @@ void BM_RenderObject(benchmark::State& state)
 // The span table of S3 drawn into the framebuffer.
 void BM_DrawSpanTable(benchmark::State& state)
 {
-    Session session("full.ini", "s3.txt");
-    if (!session.ready()) {
+    HeadlessRun run("full.ini", "s3.txt");
+    if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
     }
@@ -227,13 +217,13 @@ void BM_DrawSpanTable(benchmark::State& state)
 
 void BM_LifeStep(benchmark::State& state)
 {
-    Session session("soup.ini", "s1.txt");
-    if (!session.ready()) {
+    HeadlessRun run("soup.ini", "s1.txt");
+    if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
     }
     for (auto _ : state) {
-        session.restoreBoard();
+        run.restoreBoard();
         lifeStep(app.grid);
         benchmark::ClobberMemory();
     }
@@ -244,8 +234,8 @@ void BM_LifeStep(benchmark::State& state)
 // across and down the texture at a slant.
 void BM_Sampler(benchmark::State& state, Sampler sampler)
 {
-    Session session(nullptr, "s1.txt");
-    if (!session.ready()) {
+    HeadlessRun run(nullptr, "s1.txt");
+    if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
     }
@@ -266,8 +256,8 @@ void BM_Sampler(benchmark::State& state, Sampler sampler)
 // as the cells of S2 and S3 give them.
 void BM_RasterizePolygon(benchmark::State& state)
 {
-    Session session(nullptr, "s1.txt");
-    if (!session.ready()) {
+    HeadlessRun run(nullptr, "s1.txt");
+    if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
     }

@@ -21,7 +21,7 @@ extern int32_t filteringEnabled;
 // of 20 ms ticks), wrapped to lines of NOTICE_COLUMNS characters.
 enum { NOTICE_TEXT = 512, NOTICE_TICKS = 150, NOTICE_COLUMNS = 56 };
 
-// The application state, one instance, set up by appMain and changed only by
+// The application state, one instance, set up by start-up and changed only by
 // the window procedure.
 struct AppState {
     Window* window;
@@ -54,9 +54,27 @@ constexpr float cellSpacing = 100.0f;
 void logStart();
 void logLine(const char* text);
 
-// The entry point: starts up, runs the message loop and shuts down. Returns 0
-// when a start-up stage fails, otherwise the quit message's exit code.
+// The entry point: appStart, appRun, appStop. Returns 0 when a start-up stage
+// fails, otherwise the quit message's exit code.
 int appMain();
+// Start-up, in order: the log's heading, the window and the camera; then the
+// stages, each logging its lines and returning 0 when the program must end
+// there; then the timer and the cursor. appStart runs them all and returns 1
+// when the program is ready for its message loop. Tests and benchmarks run
+// the same pieces.
+void startWindow();
+int startScene();
+int startTextures();
+int startLife();
+int startEngine();
+int startDisplay();
+int startFramebuffer();
+void startRunning();
+int appStart();
+// The message loop; returns the quit message's exit code.
+int appRun();
+// After the loop: frees the framebuffer, the renderer and the font.
+void appStop();
 // Releases everything start-up loaded, however far it came: the framebuffer,
 // the renderer, the font, the scene with its textures and the board. The
 // program itself keeps them to the end; whatever runs start-up more than once

@@ -12,7 +12,8 @@ int32_t filteringEnabled = 1;
 // Start-up runs its stages strictly in order, each announced in Engine.log, so
 // the log's last line tells how far it came. A failed stage ends the program
 // with exit code 0 at once and releases nothing.
-int appMain()
+
+void startWindow()
 {
     memset(&app, 0, sizeof app);
     filteringEnabled = 1;
@@ -33,7 +34,10 @@ int appMain()
     matRotateZ(&app.cameraMatrix, -3.1415925f);
     matTranslate(&app.cameraMatrix, 0.0f, -30.0f, -50.0f);
     app.pitchAngle = 0.0f;
+}
 
+int startScene()
+{
     logLine("Loading world ..");
     app.scene = loadScene("Cells\\Cell.3ds");
     if (!app.scene)
@@ -41,28 +45,44 @@ int appMain()
     for (int32_t i = 0; i < app.scene->objectCount; i++)
         matIdentity(&app.scene->objects[i].matrix);
     logLine("    OK");
+    return 1;
+}
 
+int startTextures()
+{
     logLine("Loading textures ...");
     // The loader may shorten the folder name in place.
     char folder[] = "Cells";
     if (!loadMaterialTextures(app.scene, folder))
         return 0;
     logLine("    OK");
+    return 1;
+}
 
+int startLife()
+{
     logLine("Init life (from file 'Life.ini') ...");
     loadRules();
     app.grid = loadLife("Life.ini");
     if (!app.grid)
         return 0;
     logLine("    OK");
+    return 1;
+}
 
+int startEngine()
+{
     logLine("Init engine ...");
     if (!engineInit(screenWidth, screenHeight))
         return 0;
     // Without a font the program runs on, drawing no text.
     fontLoad(screenWidth, screenHeight);
     logLine("    OK");
+    return 1;
+}
 
+int startDisplay()
+{
     // Every frame needs the whole display, so a display that cannot be set up
     // ends the program like a failed stage, after its line and the reason.
     const int displayReady = displayInit(app.window, screenWidth, screenHeight);
@@ -73,30 +93,63 @@ int appMain()
         logLine(reason);
         return 0;
     }
+    return 1;
+}
 
+int startFramebuffer()
+{
     logLine("Locking some memory ...");
     app.framebuffer = (uint32_t*)heapAlloc((size_t)screenWidth * screenHeight * 4);
     if (!app.framebuffer)
         return 0;
     logLine("    OK");
+    return 1;
+}
 
+void startRunning()
+{
     logLine("Rendering !");
     timerStart(app.window, 20);
     cursorSet(screenWidth >> 1, screenHeight >> 1);
     app.screenCentreX = screenWidth >> 1;
     app.screenCentreY = screenHeight >> 1;
+}
 
+int appStart()
+{
+    startWindow();
+    if (!startScene() || !startTextures() || !startLife() || !startEngine() || !startDisplay() ||
+        !startFramebuffer())
+        return 0;
+    startRunning();
+    return 1;
+}
+
+int appRun()
+{
     Message message;
     while (messageGet(&message))
         messageDispatch(&message);
+    return (int)message.wParam;
+}
 
+void appStop()
+{
     // The display went with the window (MSG_DESTROY). The scene, its textures
     // and the board live as long as the process.
     heapFree(app.framebuffer);
     app.framebuffer = nullptr;
     engineRelease();
     fontRelease();
-    return (int)message.wParam;
+}
+
+int appMain()
+{
+    if (!appStart())
+        return 0;
+    const int exitCode = appRun();
+    appStop();
+    return exitCode;
 }
 
 void appRelease()

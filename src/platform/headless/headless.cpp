@@ -131,6 +131,10 @@ int messageGet(Message* message)
         }
         const Script* script = headless.script;
         if (!script || headless.step >= script->stepCount) {
+            if (headless.scriptEndQuits) {
+                message->wParam = (uintptr_t)headless.exitCode;
+                return 0;
+            }
             message->message = MSG_KEYDOWN;
             message->wParam = KEY_ESCAPE;
             return 1;

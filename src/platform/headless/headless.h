@@ -66,6 +66,11 @@ struct HeadlessState {
     const Script* script;
     int32_t step;
     int32_t stepDone;
+    // 0: when the script runs out, Esc is pressed for it, as a user ends the
+    // program. 1: the message loop ends there as on a quit message, leaving
+    // the program standing (window, display, renderer) for the caller to
+    // drive frame by frame.
+    int32_t scriptEndQuits;
 
     // Window system.
     Window* window;
