@@ -7,18 +7,15 @@
 
 int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* error)
 {
-    memset(pattern, 0, sizeof *pattern);
-    pattern->format = PATTERN_CELLS;
     LineReader reader;
-    lineReaderInit(&reader, text, size);
+    patternParseStart(pattern, PATTERN_CELLS, &reader, text, size);
     const char* line;
     size_t length;
     int32_t row = 0;
-    char what[16];
     while (nextLine(&reader, &line, &length)) {
         if (length > 0 && line[0] == '!')
             continue;
-        while (length > 0 && (line[length - 1] == ' ' || line[length - 1] == '\t' || line[length - 1] == '\f'))
+        while (length > 0 && isBlank(line[length - 1]))
             length--;
         if (length > PATTERN_MAX_SIDE) {
             patternRelease(pattern);
@@ -30,19 +27,8 @@ int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* er
             return patternFail(error, reader.number, "more than %d rows; patterns that tall are refused",
                                (int)PATTERN_MAX_SIDE);
         }
-        for (size_t i = 0; i < length; i++) {
-            if (line[i] == 'O') {
-                if (!patternAddCell(pattern, (int32_t)i, row, reader.number, error)) {
-                    patternRelease(pattern);
-                    return 0;
-                }
-            } else if (line[i] != '.') {
-                describeChar(line[i], what, sizeof what);
-                patternRelease(pattern);
-                return patternFail(error, reader.number,
-                                   "column %zu: unexpected %s (rows are made of '.' and 'O')", i + 1, what);
-            }
-        }
+        if (!patternReadRow(pattern, nullptr, line, length, 0, row, 'O', reader.number, error))
+            return 0;
         if (length > 0) {
             if ((int32_t)length > pattern->width)
                 pattern->width = (int32_t)length;

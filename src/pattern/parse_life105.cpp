@@ -8,10 +8,6 @@
 
 #include "pattern/pattern.h"
 
-static int isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\f';
-}
 
 // A '#' line; moves the block origin or records the rule.
 static int hashLine(const char* line, size_t length, int32_t number, int32_t* blockX, int32_t* blockY,
@@ -44,16 +40,13 @@ static int hashLine(const char* line, size_t length, int32_t number, int32_t* bl
 
 int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* error)
 {
-    memset(pattern, 0, sizeof *pattern);
-    pattern->format = PATTERN_LIFE105;
     LineReader reader;
-    lineReaderInit(&reader, text, size);
+    patternParseStart(pattern, PATTERN_LIFE105, &reader, text, size);
     const char* line;
     size_t length;
     int haveHeader = 0;
     int32_t blockX = 0, blockY = 0, row = 0;
     CellBox box = {0, 0, 0, 0};
-    char what[16];
     while (nextLine(&reader, &line, &length)) {
         while (length > 0 && isBlank(line[length - 1]))
             length--;
@@ -80,21 +73,11 @@ int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* 
             return patternFail(error, reader.number, "row is %zu cells wide; patterns wider than %d are refused",
                                length, (int)PATTERN_MAX_SIDE);
         }
-        for (size_t i = 0; i < length; i++) {
-            if (line[i] == '*') {
-                // |block| <= PATTERN_MAX_COORD, i < PATTERN_MAX_SIDE and the rows
-                // of a file under PATTERN_MAX_FILE bytes keep this inside int32.
-                if (!patternAddListed(pattern, &box, blockX + (int32_t)i, blockY + row, reader.number, error)) {
-                    patternRelease(pattern);
-                    return 0;
-                }
-            } else if (line[i] != '.') {
-                describeChar(line[i], what, sizeof what);
-                patternRelease(pattern);
-                return patternFail(error, reader.number,
-                                   "column %zu: unexpected %s (rows are made of '.' and '*')", i + 1, what);
-            }
-        }
+        // |block| <= PATTERN_MAX_COORD, the row's length < PATTERN_MAX_SIDE
+        // and the rows of a file under PATTERN_MAX_FILE bytes keep the cells'
+        // coordinates inside int32.
+        if (!patternReadRow(pattern, &box, line, length, blockX, blockY + row, '*', reader.number, error))
+            return 0;
         // Counted only while in reach, so any number of rows cannot overflow.
         if (row <= PATTERN_MAX_COORD)
             row++;

@@ -5,17 +5,11 @@
 
 #include "pattern/pattern.h"
 
-static int isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\f';
-}
 
 int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* error)
 {
-    memset(pattern, 0, sizeof *pattern);
-    pattern->format = PATTERN_LIFE106;
     LineReader reader;
-    lineReaderInit(&reader, text, size);
+    patternParseStart(pattern, PATTERN_LIFE106, &reader, text, size);
     const char* line;
     size_t length;
     int haveHeader = 0;

@@ -8,10 +8,6 @@
 
 #include "pattern/pattern.h"
 
-static int isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\f';
-}
 
 static int isDigit(char c)
 {
@@ -50,12 +46,6 @@ static void noteField(Pattern* pattern, int32_t number, const char* key, size_t 
         snprintf(pattern->note + used, sizeof pattern->note - used, " %.*s", (int)length, key);
 }
 
-static size_t skipBlanks(const char* line, size_t length, size_t i)
-{
-    while (i < length && isBlank(line[i]))
-        i++;
-    return i;
-}
 
 // Reads a side length at line[*i]: digits only, at most PATTERN_MAX_SIDE.
 static int readSide(const char* line, size_t length, size_t* i, const char* name, int32_t number,
@@ -200,10 +190,8 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
 
 int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* error)
 {
-    memset(pattern, 0, sizeof *pattern);
-    pattern->format = PATTERN_RLE;
     LineReader reader;
-    lineReaderInit(&reader, text, size);
+    patternParseStart(pattern, PATTERN_RLE, &reader, text, size);
     RleBody body = {0, 0, 0, 0};
     int haveHeader = 0;
     int failed = 0;

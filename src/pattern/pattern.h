@@ -64,6 +64,13 @@ struct LineReader {
     int32_t number;  // of the line last returned
 };
 void lineReaderInit(LineReader* reader, const char* text, size_t size);
+// Where every parser begins: an empty pattern of the format, and a reader at
+// the first line of the text.
+void patternParseStart(Pattern* pattern, PatternFormat format, LineReader* reader, const char* text, size_t size);
+// Blank within a line: space, tab or form feed.
+int isBlank(char c);
+// The first position from i on that is not blank (or length).
+size_t skipBlanks(const char* line, size_t length, size_t i);
 // Returns 1 with the next line in line/length, 0 at the end of the text.
 int nextLine(LineReader* reader, const char** line, size_t* length);
 // Fills error and returns 0, so parsers can `return patternFail(...)`.
@@ -86,11 +93,18 @@ void describeChar(char c, char* out, size_t size);
 struct CellBox {
     int32_t minX, minY, maxX, maxY;
 };
+// Takes (x, y) into box; the first cell makes the box.
+void cellBoxAdd(CellBox* box, int32_t x, int32_t y, int first);
 // Reads an optionally signed whole number of at most PATTERN_MAX_COORD in size
 // at line[*i], after blanks.
 int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value);
 // Adds a cell and grows box; fails once the box is wider or taller than PATTERN_MAX_SIDE.
 int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error);
+// One picture row of '.' (dead) and `alive` cells, its first cell at (x, y):
+// added with patternAddListed into box, or with patternAddCell when box is
+// null. Returns 0 with the pattern released and the error filled.
+int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int32_t x, int32_t y, char alive,
+    int32_t number, PatternError* error);
 // Merges cells listed twice and moves the box's corner to (0, 0).
 void patternFinishList(Pattern* pattern, const CellBox* box);
 
@@ -138,7 +152,7 @@ struct Placement {
     int32_t written;
     int32_t dropped;
     PatternCell shownDrops[PATTERN_SHOWN_DROPS];  // first dropped cells, board coordinates
-    int32_t minX, minY, maxX, maxY;               // of the written cells, when written > 0
+    CellBox box;                                  // of the written cells, when written > 0
 };
 // Top-left corner that puts the box's middle cell on (32, 32): the middle of a
 // side of length n is cell n / 2 (rounded down), so a 64-wide box fills the board.

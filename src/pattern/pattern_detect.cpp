@@ -5,12 +5,6 @@
 
 #include "pattern/pattern.h"
 
-static size_t skipBlanks(const char* line, size_t length, size_t i)
-{
-    while (i < length && (line[i] == ' ' || line[i] == '\t'))
-        i++;
-    return i;
-}
 
 static int startsWith(const char* line, size_t length, const char* prefix)
 {

@@ -32,14 +32,7 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
         if (*cell)
             continue;
         *cell = 1;
-        if (placement->written == 0) {
-            placement->minX = placement->maxX = x;
-            placement->minY = placement->maxY = y;
-        }
-        placement->minX = x < placement->minX ? x : placement->minX;
-        placement->maxX = x > placement->maxX ? x : placement->maxX;
-        placement->minY = y < placement->minY ? y : placement->minY;
-        placement->maxY = y > placement->maxY ? y : placement->maxY;
+        cellBoxAdd(&placement->box, x, y, placement->written == 0);
         placement->written++;
     }
 }

@@ -14,6 +14,25 @@ void lineReaderInit(LineReader* reader, const char* text, size_t size)
     reader->number = 0;
 }
 
+void patternParseStart(Pattern* pattern, PatternFormat format, LineReader* reader, const char* text, size_t size)
+{
+    memset(pattern, 0, sizeof *pattern);
+    pattern->format = format;
+    lineReaderInit(reader, text, size);
+}
+
+int isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f';
+}
+
+size_t skipBlanks(const char* line, size_t length, size_t i)
+{
+    while (i < length && isBlank(line[i]))
+        i++;
+    return i;
+}
+
 int nextLine(LineReader* reader, const char** line, size_t* length)
 {
     if (reader->pos >= reader->size)
@@ -130,9 +149,31 @@ int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
     return 1;
 }
 
-int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error)
+int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int32_t x, int32_t y, char alive,
+    int32_t number, PatternError* error)
 {
-    if (pattern->count == 0) {
+    for (size_t i = 0; i < length; i++) {
+        if (line[i] == alive) {
+            const int added = box ? patternAddListed(pattern, box, x + (int32_t)i, y, number, error)
+                                  : patternAddCell(pattern, x + (int32_t)i, y, number, error);
+            if (!added) {
+                patternRelease(pattern);
+                return 0;
+            }
+        } else if (line[i] != '.') {
+            char what[16];
+            describeChar(line[i], what, sizeof what);
+            patternRelease(pattern);
+            return patternFail(error, number, "column %zu: unexpected %s (rows are made of '.' and '%c')", i + 1,
+                what, alive);
+        }
+    }
+    return 1;
+}
+
+void cellBoxAdd(CellBox* box, int32_t x, int32_t y, int first)
+{
+    if (first) {
         box->minX = box->maxX = x;
         box->minY = box->maxY = y;
     }
@@ -140,6 +181,11 @@ int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32
     box->maxX = x > box->maxX ? x : box->maxX;
     box->minY = y < box->minY ? y : box->minY;
     box->maxY = y > box->maxY ? y : box->maxY;
+}
+
+int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error)
+{
+    cellBoxAdd(box, x, y, pattern->count == 0);
     // Callers keep |x| and |y| within a few PATTERN_MAX_COORD, so the
     // differences stay far inside int32.
     if (box->maxX - box->minX >= PATTERN_MAX_SIDE || box->maxY - box->minY >= PATTERN_MAX_SIDE)

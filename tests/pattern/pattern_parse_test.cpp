@@ -289,10 +289,10 @@ TEST(PatternPlace, DropsCellsOffTheBoardWithoutWrapping)
         const bool expected = i == 62 * 64 + 0 || i == 62 * 64 + 1 || i == 63 * 64 + 0 || i == 63 * 64 + 1;
         EXPECT_EQ(placed.alive[i] != 0, expected) << i;
     }
-    EXPECT_EQ(placed.minX, 62);
-    EXPECT_EQ(placed.maxX, 63);
-    EXPECT_EQ(placed.minY, 0);
-    EXPECT_EQ(placed.maxY, 1);
+    EXPECT_EQ(placed.box.minX, 62);
+    EXPECT_EQ(placed.box.maxX, 63);
+    EXPECT_EQ(placed.box.minY, 0);
+    EXPECT_EQ(placed.box.maxY, 1);
     EXPECT_EQ(placed.shownDrops[0].x, 62);
     EXPECT_EQ(placed.shownDrops[0].y, -1);
 }

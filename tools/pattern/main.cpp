@@ -75,8 +75,8 @@ static void printSummary(const char* path, const PatternReport* report)
         printf("%s)", placement->dropped > PATTERN_SHOWN_DROPS ? " ..." : "");
     }
     printf("\n");
-    printf("Bounding box: (%d, %d) to (%d, %d)\n", (int)placement->minX, (int)placement->minY, (int)placement->maxX,
-           (int)placement->maxY);
+    printf("Bounding box: (%d, %d) to (%d, %d)\n", (int)placement->box.minX, (int)placement->box.minY,
+           (int)placement->box.maxX, (int)placement->box.maxY);
     const FourRule* rule = &report->rule;
     if (report->ruleSource == RULE_KEPT)
         printf("Rule: none in the file; Rules.ini left as it was (--keep-rules)\n");
