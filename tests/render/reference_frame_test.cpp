@@ -10,6 +10,7 @@
 #include "render/render.h"
 #include "scene/scene.h"
 #include "spans/spans.h"
+#include "support/vec.h"
 #include "texture/texture.h"
 
 namespace {
@@ -62,25 +63,6 @@ struct Box {
         matIdentity(&model);
     }
 };
-
-struct Vec {
-    double x, y, z;
-};
-
-Vec sub(Vec a, Vec b)
-{
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
-Vec cross(Vec a, Vec b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-double dot(Vec a, Vec b)
-{
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
 
 // Row-vector transform by a 4 x 4 float matrix, in double.
 Vec transform(const Matrix4& m, Vec p)
