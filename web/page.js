@@ -126,7 +126,12 @@
   window.Module = {
     manualTicks: !!options.manualTicks,
     print: text => console.log(text),
-    printErr: text => console.warn(text),
+    // What the program says on its error stream (the pattern converter's
+    // refusals, say) is shown in the status line.
+    printErr: text => {
+      console.warn(text);
+      say(text, true);
+    },
     onRuntimeInitialized: () => {
       watchWrites();
       start();

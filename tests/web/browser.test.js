@@ -47,6 +47,24 @@ test('start-up writes the desktop log and shows the start frame', async () => {
   await page.close();
 });
 
+test('timer messages coalesce, and without manual ticks the page\'s own timer draws frames', async () => {
+  const {page, errors} = await startedPage();
+  const drawn = await page.evaluate(async () => {
+    const before = Module._webFramesPresented();
+    for (let i = 0; i < 5; i++)
+      Module._webPostTimer();
+    await new Promise(resolve => setTimeout(resolve, 200));
+    return Module._webFramesPresented() - before;
+  });
+  assert.strictEqual(drawn, 1, 'five timer messages posted before the program ran should draw one frame');
+  await page.close();
+
+  const timed = await startedPage({manualTicks: false});
+  await timed.page.waitForFunction(() => Module._webFramesPresented() >= 5, {timeout: 20000});
+  assert.deepStrictEqual([...errors, ...timed.errors], []);
+  await timed.page.close();
+});
+
 // Arrows and End; Ins and Del with ticks between; mouse look with a pitch
 // that Up and Down then follow through sine and cosine (the pitch of 154
 // pixels up is one where glibc's sinf and WebAssembly's differ in the last bit).
