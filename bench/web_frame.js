@@ -1,4 +1,4 @@
-// node bench/web_frame.js: the frame tick of scenes S1-S3 in Chromium (the web
+// node bench/web_frame.js [BATCHES]: the frame tick of scenes S1-S3 in Chromium (the web
 // build in build-web/, headless) against build/bin/bench-frame on one thread,
 // in one run, and the page's download size. Needs the packages of tests/web
 // (npm ci there) and both builds.
@@ -20,8 +20,8 @@ const zlib = require('node:zlib');
 const {execFileSync} = require('node:child_process');
 const h = require('../tests/web/harness.js');
 
-// Both sides time batches of frames lasting about 0.1 s each.
-const batches = 15;
+// Both sides time BATCHES (default 15) batches of frames lasting about 0.1 s each.
+const batches = Number(process.argv[2] || 15);
 const batchMilliseconds = 100;
 const scenes = [
   {name: 'S1_start', life: null, script: 's1.txt'},
