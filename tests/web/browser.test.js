@@ -47,6 +47,20 @@ test('start-up writes the desktop log and shows the start frame', async () => {
   await page.close();
 });
 
+test('the canvas is scaled by whole pixels where the window has room, else shrunk, always 4 : 3', async () => {
+  const {page, errors} = await startedPage();
+  for (const [width, height, expected] of [[1000, 900, '640px 480px'], [1400, 1150, '1280px 960px'],
+    [500, 500, '500px 375px']]) {
+    await page.setViewport({width, height});
+    await page.waitForFunction(size => {
+      const style = document.getElementById('canvas').style;
+      return `${style.width} ${style.height}` === size;
+    }, {timeout: 5000}, expected);
+  }
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
 test('timer messages coalesce, and without manual ticks the page\'s own timer draws frames', async () => {
   const {page, errors} = await startedPage();
   const drawn = await page.evaluate(async () => {
