@@ -5,6 +5,9 @@
 RUN_PACKAGES="cmake g++ make pkg-config libsdl2-dev"
 # Everything the test suite, the tools and the benchmarks need on top.
 TEST_PACKAGES="$RUN_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool clang libclang-rt-14-dev python3-pil imagemagick assimp-utils desktop-file-utils"
+# The browser build and its tests: Debian's emscripten (it brings Node.js) and
+# Chromium; Python for serving the page.
+WEB_PACKAGES="emscripten chromium python3"
 
 ensure_packages() {
     local missing=()
@@ -22,4 +25,18 @@ ensure_packages() {
     fi
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Debian's emscripten expects Debian's own interpreters: its tools run on
+# /usr/bin/python3 and its JavaScript optimiser needs acorn from Debian's
+# Node.js modules, whatever python3 and node come first on PATH.
+web_environment() {
+    export EMSDK_PYTHON=/usr/bin/python3
+    export NODE_PATH=/usr/share/nodejs
+}
+
+# npm for the browser tests: Debian's package, unless a Node.js that brings
+# its own npm is installed already.
+ensure_npm() {
+    command -v npm >/dev/null 2>&1 || ensure_packages npm
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: an optimised build in build/ and
-# an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/.
+# an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/; then
+# the browser build in build-web/ and its tests in Chromium, and the fuzzers.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
@@ -14,6 +15,12 @@ echo "== Optimised build"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DVELTRIX_WERROR=ON
 cmake --build "$root/build" -j"$jobs"
 (cd "$root/build" && ctest --output-on-failure -j"$jobs")
+
+echo "== Browser build and tests in Chromium"
+# The tests compare the page's frames with build/bin/veltrix-replay's.
+bash "$root/scripts/web.sh"
+ensure_npm
+(cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error && npm test)
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIX_WERROR=ON \

@@ -26,7 +26,9 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
 }
 
 // Sine and cosine of the pitch in double precision, stored as single, as the
-// rotation builders take theirs.
+// rotation builders take theirs: the float functions of C libraries differ in
+// the last bit (glibc's sinf from the browser build's for about one pitch in a
+// thousand), the rounded double results agree.
 static float pitchSine()
 {
     return (float)sin((double)app.pitchAngle);

@@ -1,0 +1,118 @@
+// node bench/web_frame.js [BATCHES]: the frame tick of scenes S1-S3 in Chromium (the web
+// build in build-web/, headless) against build/bin/bench-frame on one thread,
+// in one run, and the page's download size. Needs the packages of tests/web
+// (npm ci there) and both builds.
+//
+// In the page each scene is set up with its replay script, then batches of
+// timer messages are timed, each from posting the message to its frame being
+// on the canvas (the present into the canvas included). Each side reports the
+// fastest batch (or repetition) and the median one, in milliseconds a frame:
+// on a machine shared with other work the fastest is the steadier number.
+// S2's auto-iteration is
+// stopped once the scene stands, so every timed frame draws the same board;
+// bench-frame puts the board back before each frame instead, so its S2 frames
+// also compute one generation.
+'use strict';
+
+const fs = require('node:fs');
+const path = require('node:path');
+const zlib = require('node:zlib');
+const {execFileSync} = require('node:child_process');
+const h = require('../tests/web/harness.js');
+
+// Both sides time BATCHES (default 15) batches of frames lasting about 0.1 s each.
+const batches = Number(process.argv[2] || 15);
+const batchMilliseconds = 100;
+const scenes = [
+  {name: 'S1_start', life: null, script: 's1.txt'},
+  {name: 'S2_soup', life: 'soup.ini', script: 's2.txt', after: 'key del'},
+  {name: 'S3_full', life: 'full.ini', script: 's3.txt'},
+];
+const sceneDir = path.join(h.root, 'bench/scenes');
+
+function summary(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return {min: sorted[0], median: sorted[Math.floor(sorted.length / 2)]};
+}
+
+async function browserTimes(browser, url) {
+  const times = {};
+  for (const scene of scenes) {
+    const life = scene.life ? fs.readFileSync(path.join(sceneDir, scene.life), 'utf8') : null;
+    const {page} = await h.openPage(browser, url,
+      {beforeStart: life ? `FS.writeFile('Life.ini', ${JSON.stringify(life)});` : ''});
+    await h.waitForLog(page, 'Rendering !');
+    await h.play(page, fs.readFileSync(path.join(sceneDir, scene.script), 'utf8') + (scene.after || ''));
+    const samples = await page.evaluate(async (count, length) => {
+      const presented = Module._webFramesPresented;
+      const result = [];
+      for (let batch = 0; batch <= count; batch++) {
+        const start = performance.now();
+        let frames = 0;
+        while (performance.now() - start < length) {
+          const before = presented();
+          Module._webPostTimer();
+          while (presented() === before)
+            await Promise.resolve();
+          frames++;
+        }
+        result.push((performance.now() - start) / frames);
+      }
+      return result.slice(1); // the first batch warms up
+    }, batches, batchMilliseconds);
+    times[scene.name] = summary(samples);
+    await page.close();
+  }
+  return times;
+}
+
+function nativeTimes() {
+  const out = execFileSync(path.join(h.root, 'build/bin/bench-frame'), [
+    '--benchmark_filter=BM_Frame/S[123]', `--benchmark_repetitions=${batches}`,
+    `--benchmark_min_time=${batchMilliseconds / 1000}`,
+    '--benchmark_format=json'], {stdio: ['ignore', 'pipe', 'ignore']});
+  const runs = {};
+  for (const run of JSON.parse(out).benchmarks) {
+    if (run.run_type === 'iteration')
+      (runs[run.run_name.replace('BM_Frame/', '')] ||= []).push(run.real_time);
+  }
+  const times = {};
+  for (const name of Object.keys(runs))
+    times[name] = summary(runs[name]);
+  return times;
+}
+
+(async () => {
+  const server = await h.serve();
+  const chromium = await h.launch();
+  let web;
+  try {
+    web = await browserTimes(chromium.browser, server.url);
+  } finally {
+    await chromium.close();
+    await server.close();
+  }
+  const native = nativeTimes();
+  const both = t => `${t.min.toFixed(2).padStart(7)} (${t.median.toFixed(2).padStart(6)})`;
+  console.log('ms a frame   browser fastest (median)   native fastest (median)   ratio of fastest');
+  for (const scene of scenes) {
+    const b = web[scene.name];
+    const n = native[scene.name];
+    console.log(`${scene.name.padEnd(12)} ${both(b).padStart(26)} ${both(n).padStart(25)} ` +
+      `${(b.min / n.min).toFixed(2).padStart(18)}`);
+  }
+  const pageDir = path.join(h.root, 'build-web/bin');
+  let total = 0;
+  let packed = 0;
+  for (const name of fs.readdirSync(pageDir).sort()) {
+    const bytes = fs.readFileSync(path.join(pageDir, name));
+    const gz = zlib.gzipSync(bytes, {level: 9}).length;
+    total += bytes.length;
+    packed += gz;
+    console.log(`${name.padEnd(14)} ${String(bytes.length).padStart(8)} bytes, ${String(gz).padStart(7)} gzipped`);
+  }
+  console.log(`${'page'.padEnd(14)} ${String(total).padStart(8)} bytes, ${String(packed).padStart(7)} gzipped`);
+})().catch(error => {
+  console.error(error);
+  process.exit(1);
+});

@@ -1,0 +1,435 @@
+// The browser backend: the page's canvas is the screen, the HTML5 events feed
+// the message queue and a 20 ms interval is the timer. The page must get control
+// back between messages, so messageGet suspends the program's call stack
+// (Asyncify) until an event handler wakes it; start-up and the frame tick run
+// unchanged on the page's one thread.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+struct Window {
+    WindowProc proc;
+    long interval; // the timer's interval id, 0 while none runs
+};
+
+struct Video {
+    int32_t width;
+    int32_t height;
+};
+
+enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
+
+// Staging surfaces and the back buffer are plain memory; the primary surface
+// holds the back buffer turned into the canvas's RGBA bytes.
+struct Surface {
+    int32_t kind;
+    int32_t width;
+    int32_t height;
+    uint32_t* memory;
+    Surface* backBuffer; // primary only
+    int32_t locked;
+};
+
+enum { QUEUE_SIZE = 64 };
+
+// Backend state. Event handlers only append to the queue and wake the loop;
+// every message is handled in messageGet's caller like on the desktop.
+static struct {
+    Window* window;
+    int32_t quitPosted;
+    int32_t exitCode;
+    Message queue[QUEUE_SIZE]; // key-downs and at most one timer message, in order
+    int32_t queueHead;
+    int32_t queueCount;
+    int32_t timerPending;
+    int32_t centreX;
+    int32_t centreY;
+    int32_t motionX; // pointer-locked motion since the cursor was last set
+    int32_t motionY;
+    int32_t framesPresented;
+    char error[256];
+} web;
+
+const char* platformError()
+{
+    return web.error;
+}
+
+// Sleeps until an event handler calls the wake function. Only messageGet's
+// callers (start-up, main) are unwound, never the frame tick.
+EM_ASYNC_JS(void, waitForEvent, (), { await new Promise(resolve => { Module.webWake = resolve; }); });
+
+static void wake()
+{
+    EM_ASM({
+        const resolve = Module.webWake;
+        Module.webWake = null;
+        if (resolve)
+            resolve();
+    });
+}
+
+// Returns 0 when the queue is full: like a full window-system queue, the
+// message is lost.
+static int post(uint32_t message, uintptr_t wParam)
+{
+    if (!web.window || web.queueCount == QUEUE_SIZE)
+        return 0;
+    Message* slot = &web.queue[(web.queueHead + web.queueCount) % QUEUE_SIZE];
+    memset(slot, 0, sizeof *slot);
+    slot->window = web.window;
+    slot->message = message;
+    slot->wParam = wParam;
+    web.queueCount++;
+    wake();
+    return 1;
+}
+
+static void postTimer()
+{
+    // Coalesce: a timer message already waiting is enough.
+    if (!web.timerPending && post(MSG_TIMER, 0))
+        web.timerPending = 1;
+}
+
+// ---- Window system ---------------------------------------------------------------
+
+static int32_t virtualKey(const char* key)
+{
+    static const struct {
+        const char* name;
+        int32_t code;
+    } keys[] = {
+        {"Escape", KEY_ESCAPE}, {"End", KEY_END},       {"Home", KEY_HOME},     {"ArrowLeft", KEY_LEFT},
+        {"ArrowUp", KEY_UP},    {"ArrowRight", KEY_RIGHT}, {"ArrowDown", KEY_DOWN}, {"Insert", KEY_INSERT},
+        {"Delete", KEY_DELETE}, {"F12", KEY_F12},
+    };
+    for (const auto& entry : keys)
+        if (strcmp(entry.name, key) == 0)
+            return entry.code;
+    return 0;
+}
+
+// The program's own keys do not reach the browser (F12 would open its tools,
+// the arrows would scroll); every other key does.
+static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
+{
+    const int32_t key = virtualKey(event->key);
+    if (!key)
+        return EM_FALSE;
+    post(MSG_KEYDOWN, (uintptr_t)key);
+    return EM_TRUE;
+}
+
+// Only motion while the pointer is locked looks around: an unlocked pointer
+// is the page's, moving across it on its way elsewhere.
+static EM_BOOL onMouseMove(int, const EmscriptenMouseEvent* event, void*)
+{
+    EmscriptenPointerlockChangeEvent lock;
+    if (emscripten_get_pointerlock_status(&lock) == EMSCRIPTEN_RESULT_SUCCESS && lock.isActive) {
+        web.motionX += event->movementX;
+        web.motionY += event->movementY;
+    }
+    return EM_FALSE;
+}
+
+Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
+{
+    if (!EM_ASM_INT({ return document.getElementById('canvas') ? 1 : 0; })) {
+        snprintf(web.error, sizeof web.error, "the page has no canvas with the id 'canvas'");
+        return nullptr;
+    }
+    Window* window = (Window*)calloc(1, sizeof(Window));
+    if (!window) {
+        snprintf(web.error, sizeof web.error, "out of memory");
+        return nullptr;
+    }
+    window->proc = proc;
+    web.window = window;
+    web.quitPosted = 0;
+    web.queueCount = 0;
+    web.timerPending = 0;
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKeyDown);
+    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, onMouseMove);
+    return window;
+}
+
+void windowShow(Window*)
+{
+    EM_ASM({ document.getElementById('canvas').focus(); });
+}
+
+void windowDestroy(Window* window)
+{
+    window->proc(window, MSG_DESTROY, 0, 0);
+    if (window->interval)
+        emscripten_clear_interval(window->interval);
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
+    emscripten_exit_pointerlock();
+    if (web.window == window)
+        web.window = nullptr;
+    web.queueCount = 0;
+    free(window);
+}
+
+intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t, intptr_t)
+{
+    if (message == MSG_CLOSE)
+        windowDestroy(window);
+    return 0;
+}
+
+static void onInterval(void*)
+{
+    postTimer();
+}
+
+// With Module.manualTicks set (the browser tests) no interval runs and the
+// page posts every timer message itself through webPostTimer, so a run is
+// the same whatever the machine's speed.
+int timerStart(Window* window, uint32_t milliseconds)
+{
+    if (!window)
+        return 0;
+    if (EM_ASM_INT({ return Module.manualTicks ? 1 : 0; }))
+        return 1;
+    window->interval = emscripten_set_interval(onInterval, milliseconds, nullptr);
+    return 1;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void webPostTimer()
+{
+    postTimer();
+}
+
+// Frames shown so far, for the page and its tests.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webFramesPresented()
+{
+    return web.framesPresented;
+}
+
+int messageGet(Message* message)
+{
+    for (;;) {
+        if (web.quitPosted || !web.window) {
+            memset(message, 0, sizeof *message);
+            message->wParam = (uintptr_t)web.exitCode;
+            return 0;
+        }
+        if (web.queueCount > 0) {
+            *message = web.queue[web.queueHead];
+            web.queueHead = (web.queueHead + 1) % QUEUE_SIZE;
+            web.queueCount--;
+            if (message->message == MSG_TIMER)
+                web.timerPending = 0;
+            return 1;
+        }
+        waitForEvent();
+    }
+}
+
+void messageDispatch(const Message* message)
+{
+    if (message->window)
+        message->window->proc(message->window, message->message, message->wParam, message->lParam);
+}
+
+intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (!window)
+        return 0;
+    return window->proc(window, message, wParam, lParam);
+}
+
+void messagePostQuit(int32_t exitCode)
+{
+    web.quitPosted = 1;
+    web.exitCode = exitCode;
+}
+
+// A page cannot hide or capture the pointer on its own: the user's click on
+// the canvas locks it (the page asks for that). Showing it gives the lock up.
+void cursorShow(int show)
+{
+    if (show)
+        emscripten_exit_pointerlock();
+}
+
+void cursorGet(int32_t* x, int32_t* y)
+{
+    *x = web.centreX + web.motionX;
+    *y = web.centreY + web.motionY;
+}
+
+void cursorSet(int32_t x, int32_t y)
+{
+    web.centreX = x;
+    web.centreY = y;
+    web.motionX = 0;
+    web.motionY = 0;
+}
+
+// ---- Video ------------------------------------------------------------------------
+
+static Surface* surfaceNew(int32_t kind, int32_t width, int32_t height)
+{
+    Surface* surface = (Surface*)calloc(1, sizeof(Surface));
+    uint32_t* memory = (uint32_t*)calloc((size_t)width * height, 4);
+    if (!surface || !memory) {
+        free(surface);
+        free(memory);
+        snprintf(web.error, sizeof web.error, "out of memory");
+        return nullptr;
+    }
+    surface->kind = kind;
+    surface->width = width;
+    surface->height = height;
+    surface->memory = memory;
+    return surface;
+}
+
+static void surfaceFree(Surface* surface)
+{
+    if (!surface)
+        return;
+    free(surface->memory);
+    free(surface);
+}
+
+Video* videoOpen(Window* window)
+{
+    if (!window) {
+        if (!web.error[0])
+            snprintf(web.error, sizeof web.error, "no window");
+        return nullptr;
+    }
+    if (!EM_ASM_INT({ return document.getElementById('canvas').getContext('2d') ? 1 : 0; })) {
+        snprintf(web.error, sizeof web.error, "the canvas gives no 2-D context");
+        return nullptr;
+    }
+    Video* video = (Video*)calloc(1, sizeof(Video));
+    if (!video)
+        snprintf(web.error, sizeof web.error, "out of memory");
+    return video;
+}
+
+// The mode is the canvas's own size in pixels; the page scales the canvas
+// to the window.
+int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
+{
+    if (bitCount != 32 || width < 1 || height < 1 || width > 8192 || height > 8192) {
+        snprintf(web.error, sizeof web.error, "unsupported mode %d x %d x %d", width, height, bitCount);
+        return 0;
+    }
+    video->width = width;
+    video->height = height;
+    EM_ASM(
+        {
+            const canvas = document.getElementById('canvas');
+            canvas.width = $0;
+            canvas.height = $1;
+        },
+        width, height);
+    return 1;
+}
+
+Surface* surfaceCreatePrimary(Video* video)
+{
+    Surface* primary = surfaceNew(SURFACE_PRIMARY, video->width, video->height);
+    if (!primary)
+        return nullptr;
+    primary->backBuffer = surfaceNew(SURFACE_BACK, video->width, video->height);
+    if (!primary->backBuffer) {
+        surfaceFree(primary);
+        return nullptr;
+    }
+    return primary;
+}
+
+Surface* surfaceBackBuffer(Surface* primary)
+{
+    return primary->backBuffer;
+}
+
+Surface* surfaceCreateStaging(Video*, int32_t width, int32_t height)
+{
+    if (width < 1 || height < 1 || width > 8192 || height > 8192) {
+        snprintf(web.error, sizeof web.error, "unsupported size");
+        return nullptr;
+    }
+    return surfaceNew(SURFACE_STAGING, width, height);
+}
+
+int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
+{
+    if (surface->kind != SURFACE_STAGING || surface->locked)
+        return SURFACE_FAILED;
+    surface->locked = 1;
+    lock->pixels = surface->memory;
+    lock->pitch = surface->width * 4;
+    lock->bitCount = 32;
+    return SURFACE_OK;
+}
+
+int32_t surfaceUnlock(Surface* surface)
+{
+    if (!surface->locked)
+        return SURFACE_FAILED;
+    surface->locked = 0;
+    return SURFACE_OK;
+}
+
+int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height)
+{
+    if (target->kind != SURFACE_BACK || source->locked || width > source->width || height > source->height ||
+        width > target->width || height > target->height)
+        return SURFACE_FAILED;
+    for (int32_t y = 0; y < height; y++)
+        memcpy(target->memory + (size_t)y * target->width, source->memory + (size_t)y * source->width,
+               (size_t)width * 4);
+    return SURFACE_OK;
+}
+
+// The canvas takes bytes R, G, B, A; a 0x00RRGGBB pixel read as bytes in
+// memory is B, G, R, 0. Opaque alpha keeps the canvas from blending.
+int32_t surfaceFlip(Surface* primary)
+{
+    const Surface* back = primary->backBuffer;
+    const size_t count = (size_t)primary->width * primary->height;
+    for (size_t i = 0; i < count; i++) {
+        const uint32_t p = back->memory[i];
+        primary->memory[i] = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
+    }
+    EM_ASM(
+        {
+            const canvas = document.getElementById('canvas');
+            const pixels = new Uint8ClampedArray(HEAPU8.buffer, $0, $1 * $2 * 4);
+            canvas.getContext('2d').putImageData(new ImageData(pixels, $1, $2), 0, 0);
+        },
+        primary->memory, primary->width, primary->height);
+    web.framesPresented++;
+    return SURFACE_OK;
+}
+
+// A 2-D canvas keeps no surface that the program could lose.
+int32_t surfaceRestore(Surface*)
+{
+    return SURFACE_OK;
+}
+
+void surfaceRelease(Surface* surface)
+{
+    if (surface->kind == SURFACE_PRIMARY)
+        surfaceFree(surface->backBuffer);
+    surfaceFree(surface);
+}
+
+void videoRelease(Video* video)
+{
+    free(video);
+}

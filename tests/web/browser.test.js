@@ -1,0 +1,148 @@
+// The web build in a real browser (Debian's Chromium, headless): start-up,
+// frames against the replay runner's, downloads, a failed start, Esc and a
+// second start. The page runs with manual ticks, so every frame is one the
+// test asked for.
+'use strict';
+
+const {test, before, after} = require('node:test');
+const assert = require('node:assert');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const h = require('./harness.js');
+
+let server;
+let chromium;
+
+before(async () => {
+  server = await h.serve();
+  chromium = await h.launch();
+});
+
+after(async () => {
+  await chromium.close();
+  await server.close();
+});
+
+async function startedPage(options) {
+  const opened = await h.openPage(chromium.browser, server.url, options);
+  await h.waitForLog(opened.page, 'Rendering !');
+  return opened;
+}
+
+async function assertFrameMatchesReplay(page, script) {
+  const reference = h.replayRun(script);
+  assert.ok(reference.screenshot, 'the replay runner wrote no screenshot');
+  const expected = h.readBmp(reference.screenshot);
+  const difference = h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width);
+  assert.strictEqual(difference, '', `after:\n${script}`);
+}
+
+test('start-up writes the desktop log and shows the start frame', async () => {
+  const {page, errors} = await startedPage();
+  await h.tick(page);
+  assert.strictEqual(await h.engineLog(page), h.replayRun('tick').log);
+  await assertFrameMatchesReplay(page, 'tick');
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
+test('the canvas is scaled by whole pixels where the window has room, else shrunk, always 4 : 3', async () => {
+  const {page, errors} = await startedPage();
+  for (const [width, height, expected] of [[1000, 900, '640px 480px'], [1400, 1150, '1280px 960px'],
+    [500, 500, '500px 375px']]) {
+    await page.setViewport({width, height});
+    await page.waitForFunction(size => {
+      const style = document.getElementById('canvas').style;
+      return `${style.width} ${style.height}` === size;
+    }, {timeout: 5000}, expected);
+  }
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
+test('timer messages coalesce, and without manual ticks the page\'s own timer draws frames', async () => {
+  const {page, errors} = await startedPage();
+  const drawn = await page.evaluate(async () => {
+    const before = Module._webFramesPresented();
+    for (let i = 0; i < 5; i++)
+      Module._webPostTimer();
+    await new Promise(resolve => setTimeout(resolve, 200));
+    return Module._webFramesPresented() - before;
+  });
+  assert.strictEqual(drawn, 1, 'five timer messages posted before the program ran should draw one frame');
+  await page.close();
+
+  const timed = await startedPage({manualTicks: false});
+  await timed.page.waitForFunction(() => Module._webFramesPresented() >= 5, {timeout: 20000});
+  assert.deepStrictEqual([...errors, ...timed.errors], []);
+  await timed.page.close();
+});
+
+// Arrows and End; Ins and Del with ticks between; mouse look with a pitch
+// that Up and Down then follow through sine and cosine (the pitch of 154
+// pixels up is one where glibc's sinf and WebAssembly's differ in the last bit).
+const sequences = [
+  'key down 20\ntick\nmouse 0 -154\ntick\nkey up 3\ntick',
+  'key left 3\nkey up 4\nkey end\ntick',
+  'key ins 5\nkey del\ntick 3\nkey del\nkey right 2\nkey down 6\ntick',
+  'tick\nmouse 30 -15\ntick\nmouse -75 40\nkey down 3\nkey up\ntick\nmouse 7 23\nkey up 2\ntick',
+];
+
+for (const script of sequences) {
+  test(`the canvas equals the replay frame after: ${script.replace(/\n/g, '; ')}`, async () => {
+    const {page, errors} = await startedPage();
+    await h.play(page, script);
+    await assertFrameMatchesReplay(page, script);
+    assert.deepStrictEqual(errors, []);
+    await page.close();
+  });
+}
+
+test('F12 and Home are served as downloads equal to the desktop files', async () => {
+  const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-downloads-'));
+  try {
+    const {page} = await startedPage({downloads});
+    const script = 'key down 20\nkey ins 3\ntick\nkey f12\nkey home\ntick';
+    await h.play(page, script);
+    const shot = path.join(downloads, 'Screenshot 0.bmp');
+    const graph = path.join(downloads, 'Graph.txt');
+    await page.waitForFunction(() => document.querySelectorAll('#downloads a').length === 2);
+    for (let i = 0; i < 200 && !(fs.existsSync(shot) && fs.existsSync(graph)); i++)
+      await new Promise(resolve => setTimeout(resolve, 25));
+    const reference = h.replayRun(script, {lastTickShot: false});
+    assert.ok(reference.screenshot.equals(fs.readFileSync(shot)), 'the screenshot differs from the replay runner\'s');
+    assert.ok(reference.graph.equals(fs.readFileSync(graph)), 'Graph.txt differs from the replay runner\'s');
+    const expected = h.readBmp(reference.screenshot);
+    assert.strictEqual(h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width), '');
+    await page.close();
+  } finally {
+    fs.rmSync(downloads, {recursive: true, force: true});
+  }
+});
+
+test('without Cells/Cell.3ds start-up stops at the desktop\'s line and the page says so', async () => {
+  const {page, errors} = await h.openPage(chromium.browser, server.url,
+    {beforeStart: "FS.unlink('Cells/Cell.3ds');"});
+  await page.waitForFunction(() => !document.getElementById('again').hidden, {timeout: 20000});
+  const reference = h.replayRun('tick', {removeFiles: ['Cells/Cell.3ds'], lastTickShot: false});
+  assert.strictEqual(await h.engineLog(page), reference.log);
+  assert.match(reference.log, /Loading world \.\.\n$/);
+  assert.match(await page.$eval('#status', e => e.textContent), /start-up/);
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
+test('Esc ends the program; starting again shows the start frame once more', async () => {
+  const {page, errors} = await startedPage();
+  await h.play(page, 'key ins 4\nkey left\ntick');
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => !document.getElementById('again').hidden);
+  assert.match(await page.$eval('#status', e => e.textContent), /ended \(exit code 0\)/);
+  await page.click('#again');
+  await h.waitForLog(page, 'Rendering !');
+  await h.tick(page);
+  await assertFrameMatchesReplay(page, 'tick');
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});

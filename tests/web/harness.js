@@ -1,0 +1,210 @@
+// What the browser tests share: a static server for the built page on
+// 127.0.0.1, Debian's Chromium through puppeteer-core, the replay runner for
+// reference frames, and BMP reading.
+'use strict';
+
+const fs = require('node:fs');
+const http = require('node:http');
+const os = require('node:os');
+const path = require('node:path');
+const {execFileSync} = require('node:child_process');
+const puppeteer = require('puppeteer-core');
+
+const root = path.resolve(__dirname, '../..');
+const pageDir = process.env.VELTRIX_WEB_DIR || path.join(root, 'build-web/bin');
+const replay = process.env.VELTRIX_REPLAY || path.join(root, 'build/bin/veltrix-replay');
+
+const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm'};
+
+// Serves pageDir on a free loopback port; resolves to {url, close}.
+function serve() {
+  const server = http.createServer((request, response) => {
+    const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
+    fs.readFile(path.join(pageDir, name), (error, data) => {
+      if (error) {
+        response.writeHead(404);
+        response.end();
+        return;
+      }
+      response.writeHead(200, {'Content-Type': types[path.extname(name)] || 'application/octet-stream'});
+      response.end(data);
+    });
+  });
+  return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve({
+    url: `http://127.0.0.1:${server.address().port}/index.html`,
+    close: () => new Promise(done => server.close(done)),
+  })));
+}
+
+async function launch() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      `--user-data-dir=${profile}`],
+  });
+  return {
+    browser,
+    close: async () => {
+      await browser.close();
+      fs.rmSync(profile, {recursive: true, force: true});
+    },
+  };
+}
+
+// Opens the page with window.veltrixOptions set before its scripts run.
+// beforeStart, given as source text, runs in the page with FS before start.
+async function openPage(browser, url, {manualTicks = true, beforeStart = '', downloads} = {}) {
+  const page = await browser.newPage();
+  await page.setViewport({width: 1000, height: 900});
+  const errors = [];
+  page.on('pageerror', error => errors.push(error.message));
+  if (downloads) {
+    const client = await page.createCDPSession();
+    await client.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+  }
+  await page.evaluateOnNewDocument(`window.veltrixOptions = {
+    manualTicks: ${manualTicks},
+    beforeStart: FS => { ${beforeStart} },
+  };`);
+  await page.goto(url);
+  return {page, errors};
+}
+
+function engineLog(page) {
+  return page.evaluate(() => document.getElementById('log').textContent);
+}
+
+async function waitForLog(page, last) {
+  await page.waitForFunction(text => document.getElementById('log').textContent.endsWith(text + '\n'),
+    {timeout: 20000}, last);
+}
+
+// Posts one timer message and waits until its frame is on the canvas.
+async function tick(page) {
+  await page.evaluate(() => new Promise(resolve => {
+    const before = Module._webFramesPresented();
+    Module._webPostTimer();
+    const poll = () => (Module._webFramesPresented() > before ? resolve() : setTimeout(poll, 1));
+    poll();
+  }));
+}
+
+const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
+  down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12'};
+
+// Plays a replay script's steps in the page: keys as real key presses, mouse
+// offsets as motion of the pointer locked by a click, ticks one by one.
+async function play(page, script) {
+  let mouse = null;
+  for (const line of script.split('\n').map(l => l.trim()).filter(l => l && !l.startsWith('#'))) {
+    const [kind, a, b] = line.split(/\s+/);
+    if (kind === 'tick') {
+      for (let i = 0; i < Number(a || 1); i++)
+        await tick(page);
+    } else if (kind === 'key') {
+      for (let i = 0; i < Number(b || 1); i++)
+        await page.keyboard.press(keyNames[a]);
+    } else if (kind === 'mouse') {
+      if (!mouse) {
+        // The pointer reaches the canvas before it is locked: that motion is not looked with.
+        const box = await (await page.$('#canvas')).boundingBox();
+        mouse = {x: Math.round(box.x + box.width / 2), y: Math.round(box.y + box.height / 2)};
+        await page.mouse.click(mouse.x, mouse.y);
+        await page.waitForFunction(() => document.pointerLockElement === document.getElementById('canvas'));
+      }
+      mouse = {x: mouse.x + Number(a), y: mouse.y + Number(b)};
+      await page.mouse.move(mouse.x, mouse.y);
+    }
+  }
+}
+
+// The canvas as 0x00RRGGBB words, top row first.
+async function canvasFrame(page) {
+  const rgba = await page.evaluate(() => {
+    const canvas = document.getElementById('canvas');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    return Array.from(data);
+  });
+  const frame = new Uint32Array(rgba.length / 4);
+  for (let i = 0; i < frame.length; i++)
+    frame[i] = (rgba[4 * i] << 16) | (rgba[4 * i + 1] << 8) | rgba[4 * i + 2];
+  return frame;
+}
+
+// A 24-bit BMP as {width, height, frame} with 0x00RRGGBB words, top row first.
+function readBmp(bytes) {
+  const offset = bytes.readUInt32LE(10);
+  const width = bytes.readInt32LE(18);
+  const rawHeight = bytes.readInt32LE(22);
+  const height = Math.abs(rawHeight);
+  const stride = (width * 3 + 3) & ~3;
+  const frame = new Uint32Array(width * height);
+  for (let y = 0; y < height; y++) {
+    const row = offset + (rawHeight > 0 ? height - 1 - y : y) * stride;
+    for (let x = 0; x < width; x++) {
+      const p = row + 3 * x;
+      frame[y * width + x] = (bytes[p + 2] << 16) | (bytes[p + 1] << 8) | bytes[p];
+    }
+  }
+  return {width, height, frame};
+}
+
+// Runs veltrix-replay on a copy of data/ with `script`; `lastTickShot` puts F12
+// before the script's last line (a single tick), so the screenshot is the
+// frame that tick draws. Returns {log, exitCode, screenshot, graph} (the files'
+// bytes, or null).
+function replayRun(script, {removeFiles = [], lastTickShot = true} = {}) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-replay-'));
+  fs.cpSync(path.join(root, 'data'), dir, {recursive: true});
+  for (const file of removeFiles)
+    fs.rmSync(path.join(dir, file));
+  let text = script;
+  if (lastTickShot) {
+    const lines = script.trim().split('\n');
+    lines.splice(lines.length - 1, 0, 'key f12');
+    text = lines.join('\n') + '\n';
+  }
+  fs.writeFileSync(path.join(dir, 'script.txt'), text);
+  let exitCode = 0;
+  try {
+    execFileSync(replay, ['script.txt'], {cwd: dir, stdio: 'pipe'});
+  } catch (error) {
+    exitCode = error.status;
+  }
+  const shot = path.join(dir, 'Screenshot 0.bmp');
+  const graph = path.join(dir, 'Graph.txt');
+  const result = {
+    graph: fs.existsSync(graph) ? fs.readFileSync(graph) : null,
+    log: fs.readFileSync(path.join(dir, 'Engine.log'), 'utf8'),
+    exitCode,
+    screenshot: fs.existsSync(shot) ? fs.readFileSync(shot) : null,
+  };
+  fs.rmSync(dir, {recursive: true, force: true});
+  return result;
+}
+
+// The first differing pixel as text, or '' when the frames are equal.
+function firstDifference(a, b, width) {
+  if (a.length !== b.length)
+    return `sizes differ: ${a.length} and ${b.length} pixels`;
+  let count = 0;
+  let first = -1;
+  for (let i = 0; i < a.length; i++) {
+    if (a[i] !== b[i]) {
+      count++;
+      if (first < 0)
+        first = i;
+    }
+  }
+  if (!count)
+    return '';
+  const hex = v => v.toString(16).padStart(6, '0');
+  return `${count} pixels differ, first at (${first % width}, ${Math.floor(first / width)}): ` +
+    `${hex(a[first])} against ${hex(b[first])}`;
+}
+
+module.exports = {root, serve, launch, openPage, engineLog, waitForLog, tick, play, canvasFrame, readBmp,
+  replayRun, firstDifference};
