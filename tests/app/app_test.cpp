@@ -430,8 +430,8 @@ TEST_F(App, ClosingTheWindowReleasesTheDisplayAndQuitsWithZero)
     EXPECT_EQ(windowProc(window, MSG_CLOSE, 0, 0), 0);
     EXPECT_EQ(headless.window, nullptr);
     EXPECT_EQ(display.video, nullptr);
-    EXPECT_EQ(headless.quitPosted, 1);
-    EXPECT_EQ(headless.exitCode, 0);
+    EXPECT_EQ(messageLoop.quitPosted, 1);
+    EXPECT_EQ(messageLoop.exitCode, 0);
     Message message;
     EXPECT_EQ(messageGet(&message), 0);
     EXPECT_EQ(message.wParam, 0u);

@@ -58,6 +58,7 @@ void headlessReset(const Script* script)
 {
     free(headless.frame);
     memset(&headless, 0, sizeof headless);
+    messageLoop = MessageLoop{0, 0};
     headless.script = script;
     headless.cursorVisible = 1;
     headless.bitCount = 32;
@@ -125,14 +126,14 @@ int messageGet(Message* message)
     memset(message, 0, sizeof *message);
     message->window = headless.window;
     for (;;) {
-        if (headless.quitPosted || !headless.window) {
-            message->wParam = (uintptr_t)headless.exitCode;
+        if (messageLoop.quitPosted || !headless.window) {
+            message->wParam = (uintptr_t)messageLoop.exitCode;
             return 0;
         }
         const Script* script = headless.script;
         if (!script || headless.step >= script->stepCount) {
             if (headless.scriptEndQuits) {
-                message->wParam = (uintptr_t)headless.exitCode;
+                message->wParam = (uintptr_t)messageLoop.exitCode;
                 return 0;
             }
             message->message = MSG_KEYDOWN;
@@ -168,23 +169,9 @@ int messageGet(Message* message)
     }
 }
 
-void messageDispatch(const Message* message)
+WindowProc windowProcOf(Window* window)
 {
-    if (message->window)
-        message->window->proc(message->window, message->message, message->wParam, message->lParam);
-}
-
-intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
-{
-    if (!window)
-        return 0;
-    return window->proc(window, message, wParam, lParam);
-}
-
-void messagePostQuit(int32_t exitCode)
-{
-    headless.quitPosted = 1;
-    headless.exitCode = exitCode;
+    return window->proc;
 }
 
 void cursorShow(int show)

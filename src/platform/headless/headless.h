@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/backend.h"
 
 // ---- Scripts -----------------------------------------------------------------
 enum {
@@ -80,8 +80,6 @@ struct HeadlessState {
     int32_t centreX; // where the cursor was last set
     int32_t centreY;
     uint32_t timerMilliseconds; // 0: no timer
-    int32_t quitPosted;
-    int32_t exitCode;
 
     // Faults to inject. A platform call whose trace name equals `failCall`
     // fails (window and video set-up calls only), after the first

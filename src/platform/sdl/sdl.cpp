@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/backend.h"
 
 struct Window {
     SDL_Window* sdl;
@@ -38,8 +38,6 @@ static struct {
     Uint32 timerEvent;
     SDL_atomic_t timerPending;
     Window* window;
-    int32_t quitPosted;
-    int32_t exitCode;
     int32_t centreX;
     int32_t centreY;
     int32_t motionX; // relative motion since the cursor was last set
@@ -187,8 +185,8 @@ int messageGet(Message* message)
     SDL_free(sdl.droppedFile);
     sdl.droppedFile = nullptr;
     for (;;) {
-        if (sdl.quitPosted || !sdl.window) {
-            message->wParam = (uintptr_t)sdl.exitCode;
+        if (messageLoop.quitPosted || !sdl.window) {
+            message->wParam = (uintptr_t)messageLoop.exitCode;
             return 0;
         }
         SDL_Event event;
@@ -243,23 +241,9 @@ int messageGet(Message* message)
     }
 }
 
-void messageDispatch(const Message* message)
+WindowProc windowProcOf(Window* window)
 {
-    if (message->window)
-        message->window->proc(message->window, message->message, message->wParam, message->lParam);
-}
-
-intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
-{
-    if (!window)
-        return 0;
-    return window->proc(window, message, wParam, lParam);
-}
-
-void messagePostQuit(int32_t exitCode)
-{
-    sdl.quitPosted = 1;
-    sdl.exitCode = exitCode;
+    return window->proc;
 }
 
 // The hidden cursor is SDL's relative mode: the pointer stays captured and

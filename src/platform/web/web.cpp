@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/backend.h"
 
 struct Window {
     WindowProc proc;
@@ -40,8 +40,6 @@ enum { QUEUE_SIZE = 64 };
 // every message is handled in messageGet's caller like on the desktop.
 static struct {
     Window* window;
-    int32_t quitPosted;
-    int32_t exitCode;
     Message queue[QUEUE_SIZE]; // key-downs and at most one timer message, in order
     int32_t queueHead;
     int32_t queueCount;
@@ -150,7 +148,7 @@ Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
     }
     window->proc = proc;
     web.window = window;
-    web.quitPosted = 0;
+    messageLoop.quitPosted = 0;
     web.queueCount = 0;
     web.timerPending = 0;
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKeyDown);
@@ -216,9 +214,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t webFramesPresented()
 int messageGet(Message* message)
 {
     for (;;) {
-        if (web.quitPosted || !web.window) {
+        if (messageLoop.quitPosted || !web.window) {
             memset(message, 0, sizeof *message);
-            message->wParam = (uintptr_t)web.exitCode;
+            message->wParam = (uintptr_t)messageLoop.exitCode;
             return 0;
         }
         if (web.queueCount > 0) {
@@ -233,23 +231,9 @@ int messageGet(Message* message)
     }
 }
 
-void messageDispatch(const Message* message)
+WindowProc windowProcOf(Window* window)
 {
-    if (message->window)
-        message->window->proc(message->window, message->message, message->wParam, message->lParam);
-}
-
-intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
-{
-    if (!window)
-        return 0;
-    return window->proc(window, message, wParam, lParam);
-}
-
-void messagePostQuit(int32_t exitCode)
-{
-    web.quitPosted = 1;
-    web.exitCode = exitCode;
+    return window->proc;
 }
 
 // A page cannot hide or capture the pointer on its own: the user's click on

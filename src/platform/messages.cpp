@@ -1,0 +1,24 @@
+// The message functions every backend shares: dispatching and sending go
+// straight to the window's procedure, and a posted quit ends the loop.
+#include "platform/backend.h"
+
+MessageLoop messageLoop;
+
+void messageDispatch(const Message* message)
+{
+    if (message->window)
+        windowProcOf(message->window)(message->window, message->message, message->wParam, message->lParam);
+}
+
+intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (!window)
+        return 0;
+    return windowProcOf(window)(window, message, wParam, lParam);
+}
+
+void messagePostQuit(int32_t exitCode)
+{
+    messageLoop.quitPosted = 1;
+    messageLoop.exitCode = exitCode;
+}
