@@ -1,8 +1,8 @@
 // Dropping a pattern file on the page: the file is written into the in-memory
 // folder /drop under its own name, and the program is handed its path through
-// the exported function webDropFile(path), which converts it and starts the
-// board again on it. The converter's messages reach the page through
-// Module.printErr.
+// the exported function webDropFile(path): between two frames the program
+// converts it and starts the board again on it, or leaves the board running
+// and shows the converter's message on the canvas and in Engine.log.
 'use strict';
 
 (function () {
@@ -29,6 +29,7 @@
     if (!FS.analyzePath('/drop').exists)
       FS.mkdir('/drop');
     FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
-    Module.ccall('webDropFile', 'number', ['string'], [path]);
+    if (!Module.ccall('webDropFile', 'number', ['string'], [path]))
+      page.say('The program is busy with the last dropped file; drop this one again in a moment.', true);
   });
 })();

@@ -99,6 +99,32 @@ for (const script of sequences) {
   });
 }
 
+// A dropped pattern restarts the board on it; a file that is no pattern leaves
+// the board running and shows the converter's message. Either way the page
+// ends where the desktop program given the same drop ends.
+const gun = Buffer.from('#N Gosper glider gun\nx = 36, y = 9, rule = B3/S23\n' +
+  '24bo$22bobo$12b2o6b2o12b2o$11bo3bo4b2o12b2o$2o8bo5bo3b2o$2o8bo3bob2o4bobo$10bo5bo7bo$11bo3bo$12b2o!\n');
+const binary = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0, 0, 0, 13, 0x49, 0x48, 0x44, 0x52]);
+for (const [name, content, outcome] of [['gun.rle', gun, 'restarts the board'],
+  ['picture.png', binary, 'is refused and the board runs on']]) {
+  test(`a dropped ${name} ${outcome}, as on the desktop`, async () => {
+    const {page, errors} = await startedPage();
+    const files = {[name]: content};
+    const script = `key down 25\nkey ins 3\ntick\ndrop ${name}\ntick 2\ntick`;
+    await h.play(page, script, files);
+    const reference = h.replayRun(script, {files});
+    // The page's file lies in its own folder, /drop.
+    assert.strictEqual(await h.engineLog(page), reference.log.replace(`Dropped ${name}`, `Dropped /drop/${name}`));
+    const expected = h.readBmp(reference.screenshot);
+    assert.strictEqual(h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width), '');
+    const life = await page.evaluate(() => Module.FS.readFile('/veltrix/Life.ini', {encoding: 'utf8'}));
+    const bundled = fs.readFileSync(path.join(h.root, 'data', 'Life.ini'), 'utf8');
+    assert.strictEqual(life === bundled, name !== 'gun.rle', 'Life.ini');
+    assert.deepStrictEqual(errors, []);
+    await page.close();
+  });
+}
+
 test('F12 and Home are served as downloads equal to the desktop files', async () => {
   const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-downloads-'));
   try {

@@ -97,7 +97,20 @@ const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up
 
 // Plays a replay script's steps in the page: keys as real key presses, mouse
 // offsets as motion of the pointer locked by a click, ticks one by one.
-async function play(page, script) {
+// Drops a file of that name and content on the page, as a user's drag and
+// drop does, and waits until the page has handed it to the program.
+async function drop(page, name, content) {
+  await page.evaluate(async (name, content) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([Uint8Array.from(content)], name));
+    document.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
+    while (!Module.FS.analyzePath('/drop/' + name).exists)
+      await new Promise(resolve => setTimeout(resolve, 10));
+  }, name, Array.from(content));
+}
+
+// Plays a replay script on the page; `drop NAME` drops files[NAME].
+async function play(page, script, files = {}) {
   let mouse = null;
   for (const line of script.split('\n').map(l => l.trim()).filter(l => l && !l.startsWith('#'))) {
     const [kind, a, b] = line.split(/\s+/);
@@ -107,6 +120,8 @@ async function play(page, script) {
     } else if (kind === 'key') {
       for (let i = 0; i < Number(b || 1); i++)
         await page.keyboard.press(keyNames[a]);
+    } else if (kind === 'drop') {
+      await drop(page, a, files[a]);
     } else if (kind === 'mouse') {
       if (!mouse) {
         // The pointer reaches the canvas before it is locked: that motion is not looked with.
@@ -154,11 +169,13 @@ function readBmp(bytes) {
 
 // Runs veltrix-replay on a copy of data/ with `script`; `lastTickShot` puts F12
 // before the script's last line (a single tick), so the screenshot is the
-// frame that tick draws. Returns {log, exitCode, screenshot, graph} (the files'
-// bytes, or null).
-function replayRun(script, {removeFiles = [], lastTickShot = true} = {}) {
+// frame that tick draws; `files` are written beside the data first. Returns
+// {log, exitCode, screenshot, graph} (the files' bytes, or null).
+function replayRun(script, {removeFiles = [], lastTickShot = true, files = {}} = {}) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-replay-'));
   fs.cpSync(path.join(root, 'data'), dir, {recursive: true});
+  for (const [name, content] of Object.entries(files))
+    fs.writeFileSync(path.join(dir, name), content);
   for (const file of removeFiles)
     fs.rmSync(path.join(dir, file));
   let text = script;

@@ -44,6 +44,8 @@ static struct {
     int32_t queueHead;
     int32_t queueCount;
     int32_t timerPending;
+    int32_t dropPending; // a drop message waits in the queue, its path in droppedPath
+    char droppedPath[4096];
     int32_t centreX;
     int32_t centreY;
     int32_t motionX; // pointer-locked motion since the cursor was last set
@@ -84,6 +86,21 @@ static int post(uint32_t message, uintptr_t wParam)
     slot->wParam = wParam;
     web.queueCount++;
     wake();
+    return 1;
+}
+
+// The page has written a dropped file into the in-memory file system: the
+// program gets its path in a drop message between frames, as on the desktop.
+// Returns 0 (the page says so) while an earlier drop still waits, or when the
+// path is too long or the queue full.
+extern "C" EMSCRIPTEN_KEEPALIVE int webDropFile(const char* path)
+{
+    if (web.dropPending || strlen(path) >= sizeof web.droppedPath)
+        return 0;
+    strcpy(web.droppedPath, path);
+    if (!post(MSG_DROPFILES, (uintptr_t)web.droppedPath))
+        return 0;
+    web.dropPending = 1;
     return 1;
 }
 
@@ -151,6 +168,7 @@ Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
     messageLoop.quitPosted = 0;
     web.queueCount = 0;
     web.timerPending = 0;
+    web.dropPending = 0;
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKeyDown);
     emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, onMouseMove);
     return window;
@@ -225,6 +243,8 @@ int messageGet(Message* message)
             web.queueCount--;
             if (message->message == MSG_TIMER)
                 web.timerPending = 0;
+            else if (message->message == MSG_DROPFILES)
+                web.dropPending = 0;
             return 1;
         }
         waitForEvent();
