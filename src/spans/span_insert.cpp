@@ -1,6 +1,6 @@
 // Span insertion: merges one span into a row's sorted, non-overlapping list so
 // that the nearer face (larger 1/z) keeps every pixel.
-#include "spans/spans.h"
+#include "spans/span_marks.h"
 
 #include <cstdint>
 
@@ -130,29 +130,25 @@ static void removeNode(ScanLine* line, SpanNode* node)
 // so the row forgets its marks.
 SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
 {
-    line->markCount = 0;
-    line->markSplit = 0;
+    spanMarksForget(line);
     return append(line, span, nullptr);
 }
 
 SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
-    line->markCount = 0;
-    line->markSplit = 0;
+    spanMarksForget(line);
     return insertBefore(line, node, span);
 }
 
 SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
 {
-    line->markCount = 0;
-    line->markSplit = 0;
+    spanMarksForget(line);
     return insertAfter(line, node, span);
 }
 
 void scanLineRemove(ScanLine* line, SpanNode* node)
 {
-    line->markCount = 0;
-    line->markSplit = 0;
+    spanMarksForget(line);
     removeNode(line, node);
 }
 
@@ -489,187 +485,6 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     return STOP;
 }
 
-// True when the walk from the head steps past E without acting: N neither
-// lies wholly before E nor touches its columns.
-static inline bool passes(const SpanNode* n, int32_t es, int32_t ee)
-{
-    return !(n->xEnd <= es) && n->xStart >= ee;
-}
-
-static inline bool passes(const SpanNode* n, const SpanNode* e)
-{
-    return passes(n, e->xStart, e->xEnd);
-}
-
-// Marks closer together than this save too little walking to be kept.
-enum { MARK_GAP = 4 };
-
-static int32_t markIndex(const ScanLine* line, int32_t i)
-{
-    return i < line->markSplit ? line->markKey[i] : line->count - line->markKey[i];
-}
-
-// Moves the split between index keys and count-minus-index keys to `to`,
-// with `count` the count the keys were made with; an index and its
-// count-minus-index turn into each other the same way.
-static void moveSplit(ScanLine* line, int32_t to, int32_t count)
-{
-    const int32_t from = line->markSplit;
-    for (int32_t i = to < from ? to : from; i < (to < from ? from : to); i++)
-        line->markKey[i] = count - line->markKey[i];
-    line->markSplit = to;
-}
-
-static void removeMarks(ScanLine* line, int32_t from, int32_t to)
-{
-    const int32_t n = to - from;
-    if (n <= 0)
-        return;
-    for (int32_t i = to; i < line->markCount; i++) {
-        line->marks[i - n] = line->marks[i];
-        line->markKey[i - n] = line->markKey[i];
-        line->markStart[i - n] = line->markStart[i];
-        line->markEnd[i - n] = line->markEnd[i];
-    }
-    line->markCount -= n;
-    if (line->markSplit > to)
-        line->markSplit -= n;
-    else if (line->markSplit > from)
-        line->markSplit = from;
-}
-
-// Marks `node`, the used node at `index`, at the split, as the last of the
-// left marks or the first of the right ones. A full set first gives up
-// whichever end mark lies farther from the new one: insertions tend to
-// follow each other along a row.
-static void insertMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
-{
-    const int32_t at = line->markSplit;
-    if (line->markCount == SPAN_MARKS) {
-        if (at == 0 || (at < SPAN_MARKS && index - markIndex(line, 0) < markIndex(line, SPAN_MARKS - 1) - index))
-            removeMarks(line, SPAN_MARKS - 1, SPAN_MARKS);
-        else
-            removeMarks(line, 0, 1);
-    }
-    const int32_t place = line->markSplit;
-    for (int32_t i = line->markCount; i > place; i--) {
-        line->marks[i] = line->marks[i - 1];
-        line->markKey[i] = line->markKey[i - 1];
-        line->markStart[i] = line->markStart[i - 1];
-        line->markEnd[i] = line->markEnd[i - 1];
-    }
-    line->marks[place] = node;
-    line->markKey[place] = left ? index : line->count - index;
-    line->markStart[place] = node->xStart;
-    line->markEnd[place] = node->xEnd;
-    line->markCount += 1;
-    if (left)
-        line->markSplit += 1;
-}
-
-// Most insertions land next to an existing mark, so the test for a
-// neighbour too close is made before any call.
-static inline void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
-{
-    const int32_t at = line->markSplit;
-    if (at > 0 && index - markIndex(line, at - 1) < MARK_GAP)
-        return;
-    if (at < line->markCount && markIndex(line, at) - index < MARK_GAP)
-        return;
-    insertMark(line, node, index, left);
-}
-
-// The node, and its index, at which the walk from the head would first stop
-// to act. In an ordered row (every xStart <= xEnd <= the next xStart) the
-// nodes the walk passes form a prefix, so it is found between the last mark
-// that passes and the first that does not: walking forward from the one and
-// back from the other at once, whichever meets the edge of the prefix first.
-// `low` gets the number of marks that pass.
-static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index, int32_t* low)
-{
-    SpanNode* e = line->head;
-    int32_t p = 0;
-    int32_t below = 0;
-    if (!line->walkFromHead) {
-        // Insertions tend to follow each other, so the split, where the last
-        // one worked, is tried first.
-        int32_t above = line->markCount;
-        const int32_t split = line->markSplit;
-        if (split < above && passes(span, line->markStart[split], line->markEnd[split])) {
-            below = split + 1;
-        } else if (split > 0 && passes(span, line->markStart[split - 1], line->markEnd[split - 1])) {
-            below = split;
-            above = split;
-        } else {
-            above = split > 0 ? split - 1 : 0;
-        }
-        while (below < above) {
-            const int32_t mid = (below + above) / 2;
-            if (passes(span, line->markStart[mid], line->markEnd[mid]))
-                below = mid + 1;
-            else
-                above = mid;
-        }
-    }
-    *low = below;
-    if (below > 0) {
-        e = line->marks[below - 1]->next;
-        p = markIndex(line, below - 1) + 1;
-    }
-    if (line->walkFromHead || below == line->markCount) {
-        while (p < line->count && passes(span, e)) {
-            e = e->next;
-            p += 1;
-        }
-        *index = p;
-        return e;
-    }
-    // b does not pass, and every node from p up to b is still open.
-    SpanNode* b = line->marks[below];
-    int32_t q = markIndex(line, below);
-    while (p < q) {
-        if (!passes(span, e))
-            break;
-        e = e->next;
-        p += 1;
-        SpanNode* before = b->prev;
-        if (passes(span, before)) {
-            e = b;
-            p = q;
-            break;
-        }
-        b = before;
-        q -= 1;
-    }
-    *index = p;
-    return e;
-}
-
-// After an insertion that worked on the used nodes from index `first` up to,
-// not including, old index `untouchedFrom`, with `low` marks left of first:
-// those still hold, marks in between may name moved or changed nodes and go,
-// and marks from untouchedFrom on name the same nodes as before, keeping
-// their count-minus-index keys. The nodes on either side of the worked part
-// become marks as well. `oldCount` is the count before the insertion.
-static void keepMarks(ScanLine* line, int32_t low, int32_t first, int32_t untouchedFrom, int32_t oldCount,
-    SpanNode* before, SpanNode* untouched)
-{
-    if (line->walkFromHead) {
-        line->markCount = 0;
-        line->markSplit = 0;
-        return;
-    }
-    moveSplit(line, low, oldCount);
-    int32_t worked = low;
-    while (worked < line->markCount && oldCount - line->markKey[worked] < untouchedFrom)
-        worked += 1;
-    removeMarks(line, low, worked);
-    if (before)
-        addMark(line, before, first - 1, true);
-    if (untouched)
-        addMark(line, untouched, untouchedFrom + line->count - oldCount, false);
-}
-
 void insertSpan(SpanNode* span, ScanLine* line)
 {
     // A reversed span covers no pixel, and stored it would hide overlaps from
@@ -682,36 +497,26 @@ void insertSpan(SpanNode* span, ScanLine* line)
     if (span->xStart > span->xEnd)
         return;
     if (line->count <= 0) {
-        line->walkFromHead = 0;
-        line->markCount = 0;
-        line->markSplit = 0;
+        spanMarksForget(line);
         append(line, span, nullptr);
         return;
     }
     // The commonest case by far, as cells are drawn along the board: the span
     // lies wholly before the first one, where the walk from the head would
-    // stop at once. Every mark moves one place on, which count-minus-index
-    // keys already say, so all marks become right ones.
+    // stop at once. Every mark lies right of it and keeps its count-minus-index
+    // key.
+    SpanMarks* const marks = spanMarksOf(line);
     SpanNode* const head = line->head;
     if (span->xEnd <= head->xStart) {
-        moveSplit(line, 0, line->count);
+        const SpanWalk atHead = {0, 0, nullptr, line->count, 0, nullptr};
         insertBefore(line, head, span);
-        if (spanPool.failed) {
-            line->walkFromHead = 1;
-            line->markCount = 0;
-            line->markSplit = 0;
-        }
+        spanMarksNote(marks, line, &atHead);
         return;
     }
-    const int32_t oldCount = line->count;
-    int32_t p, low;
-    SpanNode* e = firstStop(line, span, &p, &low);
-    // Nodes left of where the walk starts are neither moved nor changed by
-    // this insertion, nor are those right of where it stops.
-    SpanNode* const before = p > 0 && e ? e->prev : nullptr;
-    const int32_t startIndex = p;
-    int32_t untouchedFrom = oldCount;
-    SpanNode* untouched = nullptr;
+    SpanWalk walk;
+    SpanNode* e = spanMarksWalkStart(marks, line, span, &walk);
+    int32_t p = walk.first;
+    const int32_t oldCount = walk.oldCount;
     for (;;) {
         if (p >= line->count) {
             append(line, span, p == line->count ? e : nullptr);
@@ -719,8 +524,8 @@ void insertSpan(SpanNode* span, ScanLine* line)
         }
         int32_t ns = span->xStart, ne = span->xEnd, es = e->xStart, ee = e->xEnd;
         if (ne <= es) {
-            untouchedFrom = p - (line->count - oldCount);
-            untouched = e;
+            walk.untouchedFrom = p - (line->count - oldCount);
+            walk.untouched = e;
             insertBefore(line, e, span);
             break;
         }
@@ -745,15 +550,12 @@ void insertSpan(SpanNode* span, ScanLine* line)
         else
             step = overlapFromInside(line, span, e, p, how, x);
         if (step.stop) {
-            untouchedFrom = afterE;
-            untouched = next;
+            walk.untouchedFrom = afterE;
+            walk.untouched = next;
             break;
         }
         e = step.node;
         p = step.index;
     }
-    // A node that could not be had may have left two spans overlapping.
-    if (spanPool.failed)
-        line->walkFromHead = 1;
-    keepMarks(line, low, startIndex, untouchedFrom, oldCount, before, untouched);
+    spanMarksNote(marks, line, &walk);
 }
