@@ -28,13 +28,11 @@ static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
         line->tail = node->prev;
         line->tail->next = nullptr;
         // The tails to come: the one before the new tail through its link,
-        // and further on by address, as a repacked row is taken from its
-        // tail mostly down through consecutive nodes. A wrong guess costs a
-        // fetch and nothing else.
+        // and further down by address (see SPAN_TAKE_NEAR in spans.h).
         if (line->tail->prev)
             __builtin_prefetch(line->tail->prev, 1);
-        __builtin_prefetch((const void*)((uintptr_t)node - 6 * sizeof(SpanNode)), 1);
-        __builtin_prefetch((const void*)((uintptr_t)node - 10 * sizeof(SpanNode)), 1);
+        __builtin_prefetch((const void*)((uintptr_t)node - SPAN_TAKE_NEAR * sizeof(SpanNode)), 1);
+        __builtin_prefetch((const void*)((uintptr_t)node - SPAN_TAKE_FAR * sizeof(SpanNode)), 1);
     }
     *node = *span;
     return node;

@@ -172,6 +172,8 @@ int spanTableRepack()
     }
     if (linked != taken)
         return 0;
+    // Rows in order, each head to tail through rising addresses: the
+    // prefetch distances in spans.h rely on this order.
     int32_t block = 0, index = 0;
     for (int32_t row = 0; row < spanTableRows; row++) {
         ScanLine* line = &spanTable[row];

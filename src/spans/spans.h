@@ -103,6 +103,22 @@ void spanTableReset();
 // stays. Returns 1 when it relinked the chains, 0 when there was nothing to
 // do or the table was not empty.
 int spanTableRepack();
+// Prefetch distances, in nodes, that rely on the order the repack deals nodes
+// in: each row's chain runs head to tail through rising addresses, one cache
+// line per node (the pool aligns them). Drawing walks a row forward, so it
+// fetches the node SPAN_DRAW_AHEAD places after the current one. The
+// insertion takes spare nodes from the tail, so the spares it takes next lie
+// below the one just taken: it fetches those SPAN_TAKE_NEAR and SPAN_TAKE_FAR
+// places down. Far enough for a fetch to land before its node is reached,
+// near enough for the guess to hold. A row that grew since the repack breaks
+// the order in places, and a guess that misses costs one fetch. If the repack
+// lays rows out in another order, these distances and their directions must
+// change with it.
+enum {
+    SPAN_DRAW_AHEAD = 8,
+    SPAN_TAKE_NEAR = 6,
+    SPAN_TAKE_FAR = 10,
+};
 // Engine set-up: spanPoolInit, then the table of `height` rows and its marks
 // (span_marks.h), then a chain of 20 nodes for each row from row 0 down.
 // Returns 0 at the first failure; rows created before it stay allocated and
