@@ -1,154 +1,9 @@
 // Span insertion: merges one span into a row's sorted, non-overlapping list so
 // that the nearer face (larger 1/z) keeps every pixel.
 #include "spans/span_marks.h"
+#include "spans/spans_local.h"
 
 #include <cstdint>
-
-// Copies the whole record into a node that keeps its own links.
-static void copyInPlace(SpanNode* node, const SpanNode* span)
-{
-    SpanNode* prev = node->prev;
-    SpanNode* next = node->next;
-    *node = *span;
-    node->prev = prev;
-    node->next = next;
-}
-
-// A node for a new used span, taken from the chain's spare end when there is
-// one (detached from the chain) and from the pool otherwise. The caller has
-// already made the pool ready.
-static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
-{
-    SpanNode* node;
-    if (line->count == line->allocated) {
-        node = spanPoolTake();
-        line->allocated += 1;
-    } else {
-        node = line->tail;
-        line->tail = node->prev;
-        line->tail->next = nullptr;
-        // The tails to come: the one before the new tail through its link,
-        // and further down by address (see SPAN_TAKE_NEAR in spans.h).
-        if (line->tail->prev)
-            __builtin_prefetch(line->tail->prev, 1);
-        __builtin_prefetch((const void*)((uintptr_t)node - SPAN_TAKE_NEAR * sizeof(SpanNode)), 1);
-        __builtin_prefetch((const void*)((uintptr_t)node - SPAN_TAKE_FAR * sizeof(SpanNode)), 1);
-    }
-    *node = *span;
-    return node;
-}
-
-// Appends after the last used span. `firstSpare`, when known, is the node at
-// index count (the first spare one) and spares the walk from the head to it.
-static SpanNode* append(ScanLine* line, const SpanNode* span, SpanNode* firstSpare)
-{
-    if (!spanPoolMakeReady())
-        return nullptr;
-    SpanNode* node;
-    if (line->count == line->allocated) {
-        node = spanPoolTake();
-        *node = *span;
-        node->prev = line->tail;
-        node->next = nullptr;
-        if (line->tail)
-            line->tail->next = node;
-        else
-            line->head = node;
-        line->tail = node;
-        line->allocated += 1;
-    } else {
-        // Walks the used spans to the first spare node and reuses it in place.
-        node = firstSpare;
-        if (!node) {
-            node = line->head;
-            for (int32_t i = 0; i < line->count; i++)
-                node = node->next;
-        }
-        copyInPlace(node, span);
-        if (node->next)
-            __builtin_prefetch(node->next, 1);
-    }
-    line->count += 1;
-    return node;
-}
-
-static SpanNode* insertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    if (!spanPoolMakeReady())
-        return nullptr;
-    SpanNode* added = takeUnlinked(line, span);
-    added->prev = node->prev;
-    added->next = node;
-    if (node->prev)
-        node->prev->next = added;
-    else
-        line->head = added;
-    node->prev = added;
-    line->count += 1;
-    return added;
-}
-
-static SpanNode* insertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    if (!spanPoolMakeReady())
-        return nullptr;
-    // Detaching the spare tail may leave `node` last, so its links are read
-    // only afterwards.
-    SpanNode* added = takeUnlinked(line, span);
-    added->prev = node;
-    added->next = node->next;
-    if (node->next)
-        node->next->prev = added;
-    else
-        line->tail = added;
-    node->next = added;
-    line->count += 1;
-    return added;
-}
-
-static void removeNode(ScanLine* line, SpanNode* node)
-{
-    line->count -= 1;
-    // The chain's last node is a used one only when every node is used; it
-    // becomes the first spare node where it stands.
-    if (!node->next)
-        return;
-    node->next->prev = node->prev;
-    if (node->prev)
-        node->prev->next = node->next;
-    else
-        line->head = node->next;
-    node->prev = line->tail;
-    node->next = nullptr;
-    line->tail->next = node;
-    line->tail = node;
-}
-
-// Called from outside the insertion, the list operations may move any node,
-// so the row forgets its marks.
-SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
-{
-    spanMarksForget(line);
-    return append(line, span, nullptr);
-}
-
-SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    spanMarksForget(line);
-    return insertBefore(line, node, span);
-}
-
-SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    spanMarksForget(line);
-    return insertAfter(line, node, span);
-}
-
-void scanLineRemove(ScanLine* line, SpanNode* node)
-{
-    spanMarksForget(line);
-    removeNode(line, node);
-}
 
 // How an overlap between the new span N and an existing span E is shared.
 enum Outcome {
@@ -230,30 +85,30 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
         case SPLIT_NEW_LEFT:
             e->xStart = x;
             n->xEnd = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xStart = ne;
-            SpanNode* right = insertBefore(line, e, n);
+            SpanNode* right = spanListInsertBefore(line, e, n);
             if (!right)
                 break;
             setColumns(right, x, ne);
-            SpanNode* old = insertBefore(line, right, e);
+            SpanNode* old = spanListInsertBefore(line, right, e);
             if (!old)
                 break;
             setColumns(old, es, x);
-            SpanNode* left = insertBefore(line, old, n);
+            SpanNode* left = spanListInsertBefore(line, old, n);
             if (left)
                 setColumns(left, ns, es);
             break;
         }
         case WHOLE_TO_NEW:
             e->xStart = ne;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case WHOLE_TO_OLD:
             n->xEnd = es;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         }
         return STOP;
@@ -263,24 +118,24 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
-            SpanNode* right = insertAfter(line, e, n);
+            SpanNode* right = spanListInsertAfter(line, e, n);
             if (!right)
                 break;
             setColumns(right, x, ee);
             n->xEnd = es;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         }
         case WHOLE_TO_NEW:
-            copyInPlace(e, n);
+            spanCopyInPlace(e, n);
             break;
         case WHOLE_TO_OLD:
             n->xEnd = es;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         }
         return STOP;
@@ -289,7 +144,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xStart = x;
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, x);
@@ -298,7 +153,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     }
     case SPLIT_OLD_LEFT: {
         e->xEnd = x;
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, es);
@@ -307,11 +162,11 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     }
     case WHOLE_TO_NEW: {
         SpanNode* after = e->next;
-        removeNode(line, e);
+        spanListRemove(line, e);
         return goOn(after, p);
     }
     case WHOLE_TO_OLD: {
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, es);
@@ -331,22 +186,22 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
-            SpanNode* middle = insertAfter(line, e, n);
+            SpanNode* middle = spanListInsertAfter(line, e, n);
             if (!middle)
                 break;
             setColumns(middle, x, ne);
-            SpanNode* right = insertAfter(line, middle, e);
+            SpanNode* right = spanListInsertAfter(line, middle, e);
             if (right)
                 setColumns(right, ne, ee);
             break;
         }
         case WHOLE_TO_NEW:
             e->xStart = ne;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -358,15 +213,15 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT:
             n->xStart = x;
             e->xEnd = x;
-            insertAfter(line, e, n);
+            spanListInsertAfter(line, e, n);
             break;
         case WHOLE_TO_NEW:
-            copyInPlace(e, n);
+            spanCopyInPlace(e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -376,7 +231,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xStart = x;
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, es, x);
@@ -389,7 +244,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         return goOn(e->next, p + 1);
     case WHOLE_TO_NEW: {
         SpanNode* after = e->next;
-        removeNode(line, e);
+        spanListRemove(line, e);
         return goOn(after, p);
     }
     case WHOLE_TO_OLD:
@@ -417,10 +272,10 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
             n->xStart = x;
             cut = x;
         }
-        SpanNode* middle = insertAfter(line, e, n);
+        SpanNode* middle = spanListInsertAfter(line, e, n);
         if (!middle)
             return STOP;
-        SpanNode* right = insertAfter(line, middle, e);
+        SpanNode* right = spanListInsertAfter(line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, rightStart, ee);
@@ -432,10 +287,10 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         case SPLIT_NEW_LEFT: {
             e->xEnd = ns;
             n->xEnd = x;
-            SpanNode* middle = insertAfter(line, e, n);
+            SpanNode* middle = spanListInsertAfter(line, e, n);
             if (!middle)
                 break;
-            SpanNode* right = insertAfter(line, middle, e);
+            SpanNode* right = spanListInsertAfter(line, middle, e);
             if (right)
                 setColumns(right, x, ee);
             break;
@@ -443,11 +298,11 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         case SPLIT_OLD_LEFT:
             e->xEnd = x;
             n->xStart = x;
-            insertAfter(line, e, n);
+            spanListInsertAfter(line, e, n);
             break;
         case WHOLE_TO_NEW:
             e->xEnd = ns;
-            insertAfter(line, e, n);
+            spanListInsertAfter(line, e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -457,11 +312,11 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xEnd = ns;
-        SpanNode* middle = insertAfter(line, e, n);
+        SpanNode* middle = spanListInsertAfter(line, e, n);
         if (!middle)
             return STOP;
         setColumns(middle, ns, x);
-        SpanNode* right = insertAfter(line, middle, e);
+        SpanNode* right = spanListInsertAfter(line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, x, ee);
@@ -496,7 +351,7 @@ void insertSpan(SpanNode* span, ScanLine* line)
         return;
     if (line->count <= 0) {
         spanMarksForget(line);
-        append(line, span, nullptr);
+        spanListAppend(line, span, nullptr);
         return;
     }
     // The commonest case by far, as cells are drawn along the board: the span
@@ -507,7 +362,7 @@ void insertSpan(SpanNode* span, ScanLine* line)
     SpanNode* const head = line->head;
     if (span->xEnd <= head->xStart) {
         const SpanWalk atHead = {0, 0, nullptr, line->count, 0, nullptr};
-        insertBefore(line, head, span);
+        spanListInsertBefore(line, head, span);
         spanMarksNote(marks, line, &atHead);
         return;
     }
@@ -517,14 +372,14 @@ void insertSpan(SpanNode* span, ScanLine* line)
     const int32_t oldCount = walk.oldCount;
     for (;;) {
         if (p >= line->count) {
-            append(line, span, p == line->count ? e : nullptr);
+            spanListAppend(line, span, p == line->count ? e : nullptr);
             break;
         }
         int32_t ns = span->xStart, ne = span->xEnd, es = e->xStart, ee = e->xEnd;
         if (ne <= es) {
             walk.untouchedFrom = p - (line->count - oldCount);
             walk.untouched = e;
-            insertBefore(line, e, span);
+            spanListInsertBefore(line, e, span);
             break;
         }
         if (ns >= ee) {

@@ -97,7 +97,8 @@ inline bool spanWalkPasses(const SpanNode* span, int32_t es, int32_t ee)
 // mark that passes and the first that does not: it is found by walking
 // forward from the one and back from the other at once, whichever meets the
 // edge of the prefix first.
-__attribute__((always_inline)) inline SpanNode* spanMarksWalkStart(const SpanMarks* m, const ScanLine* line, const SpanNode* span, SpanWalk* walk)
+__attribute__((always_inline)) inline SpanNode* spanMarksWalkStart(
+    const SpanMarks* m, const ScanLine* line, const SpanNode* span, SpanWalk* walk)
 {
     SpanNode* e = line->head;
     int32_t p = 0;
@@ -229,7 +230,8 @@ inline void spanMarksAddApart(SpanMarks* m, const ScanLine* line, SpanNode* node
 // between it and the first untouched node may name moved or changed nodes and
 // go; marks from the untouched node on name the same nodes as before and keep
 // their count-minus-index keys. The nodes on either side of the work become
-// marks. Forgets every mark when the pool failed.
+// marks. Forgets every mark when the pool failed. Forced inline: called from
+// two places, it would otherwise stay a call.
 __attribute__((always_inline)) inline void spanMarksNote(SpanMarks* m, const ScanLine* line, const SpanWalk* walk)
 {
     // A node that could not be had may have left two spans overlapping.

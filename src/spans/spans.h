@@ -130,7 +130,7 @@ int spanTableInit(int32_t width, int32_t height);
 // Shut-down: spanPoolRelease, then the table array and its marks.
 void spanTableRelease();
 
-// ---- Insertion (span_insert.cpp) -------------------------------------------
+// ---- List operations (span_list.cpp) ---------------------------------------
 // The adding operations return the node that now holds the span, or null when
 // the pool cannot supply a node. They copy the whole record and never change
 // it. `node` must be one of the row's used nodes.
@@ -139,6 +139,8 @@ SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* s
 SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span);
 // Moves a used node to the spare end of the chain.
 void scanLineRemove(ScanLine* line, SpanNode* node);
+
+// ---- Insertion (span_insert.cpp) -------------------------------------------
 // Merges the span into the row so that the nearer face keeps every pixel.
 // The record's xStart and xEnd are changed as the span is cut; set them (and
 // the plane values at column 0) afresh for every row. An empty span is stored
