@@ -78,6 +78,7 @@ inline SpanMarks* spanMarksOf(const ScanLine* line)
     return spanMarksOfLooseRow(line);
 }
 
+// The index of mark i, from its key of either kind.
 inline int32_t spanMarkIndex(const SpanMarks* m, const ScanLine* line, int32_t i)
 {
     return i < m->split ? m->key[i] : line->count - m->key[i];
