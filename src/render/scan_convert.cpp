@@ -1,6 +1,4 @@
 #include <cmath>
-#include <cstddef>
-#include <cstring>
 
 #include "render/render_local.h"
 #include "spans/spans.h"
@@ -128,12 +126,6 @@ int32_t levelFromRatio(float r)
     return level;
 }
 
-static_assert(offsetof(SpanNode, uOverZ) == offsetof(SpanNode, invZ) + 4
-        && offsetof(SpanNode, vOverZ) == offsetof(SpanNode, invZ) + 8
-        && offsetof(SpanNode, dUOverZ) == offsetof(SpanNode, invZ) + 12
-        && offsetof(SpanNode, xEnd) == offsetof(SpanNode, xStart) + 4,
-    "the per-row fields are written in two pieces");
-
 int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
 {
     if (!buildEdgeChains(polygon))
@@ -169,13 +161,11 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
         // Columns from floor(left x) up to, not including, floor(right x);
         // a row whose end lies left of column 1 gets no span.
         if ((xe >> 16) > 0 && y >= 0 && y < rows) {
-            // The insertion copies the record in wide pieces; each piece is
-            // written here whole, so the copy can take it straight from the
-            // write instead of waiting for the write to reach the cache.
-            const Lanes plane = {w, u, v, span.dUOverZ};
-            const uint64_t columns = (uint32_t)(xs >> 16) | (uint64_t)(uint32_t)(xe >> 16) << 32;
-            memcpy(&span.invZ, &plane, sizeof plane);
-            memcpy(&span.xStart, &columns, sizeof columns);
+            span.invZ = w;
+            span.uOverZ = u;
+            span.vOverZ = v;
+            span.xStart = xs >> 16;
+            span.xEnd = xe >> 16;
             insertSpan(&span, &table[y]);
         }
         w += dWdy;

@@ -93,11 +93,10 @@ int32_t drawSpanTable(uint32_t* framebuffer)
         const SpanNode* node = spanTable[y].head;
         int32_t previousEnd = INT32_MIN;
         for (int32_t left = spanTable[y].count; left > 0 && node; left--) {
-            // The next node is fetched while this one is drawn, and the nodes
-            // a little further on too: a row's chain mostly runs through
-            // consecutive nodes. A guess that misses costs one fetch.
+            // The next node is fetched while this one is drawn, and one a
+            // little further on by address (see SPAN_DRAW_AHEAD in spans.h).
             __builtin_prefetch(node->next);
-            __builtin_prefetch((const void*)((uintptr_t)node + 8 * sizeof(SpanNode)));
+            __builtin_prefetch((const void*)((uintptr_t)node + SPAN_DRAW_AHEAD * sizeof(SpanNode)));
             spans += 1;
             // Neighbouring used spans must not overlap.
             if (previousEnd > node->xStart)

@@ -1,160 +1,9 @@
 // Span insertion: merges one span into a row's sorted, non-overlapping list so
 // that the nearer face (larger 1/z) keeps every pixel.
-#include "spans/spans.h"
+#include "spans/span_marks.h"
+#include "spans/spans_local.h"
 
 #include <cstdint>
-
-// Copies the whole record into a node that keeps its own links.
-static void copyInPlace(SpanNode* node, const SpanNode* span)
-{
-    SpanNode* prev = node->prev;
-    SpanNode* next = node->next;
-    *node = *span;
-    node->prev = prev;
-    node->next = next;
-}
-
-// A node for a new used span, taken from the chain's spare end when there is
-// one (detached from the chain) and from the pool otherwise. The caller has
-// already made the pool ready.
-static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
-{
-    SpanNode* node;
-    if (line->count == line->allocated) {
-        node = spanPoolTake();
-        line->allocated += 1;
-    } else {
-        node = line->tail;
-        line->tail = node->prev;
-        line->tail->next = nullptr;
-        // The tails to come: the one before the new tail through its link,
-        // and further on by address, as a repacked row is taken from its
-        // tail mostly down through consecutive nodes. A wrong guess costs a
-        // fetch and nothing else.
-        if (line->tail->prev)
-            __builtin_prefetch(line->tail->prev, 1);
-        __builtin_prefetch((const void*)((uintptr_t)node - 6 * sizeof(SpanNode)), 1);
-        __builtin_prefetch((const void*)((uintptr_t)node - 10 * sizeof(SpanNode)), 1);
-    }
-    *node = *span;
-    return node;
-}
-
-// Appends after the last used span. `firstSpare`, when known, is the node at
-// index count (the first spare one) and spares the walk from the head to it.
-static SpanNode* append(ScanLine* line, const SpanNode* span, SpanNode* firstSpare)
-{
-    if (!spanPoolMakeReady())
-        return nullptr;
-    SpanNode* node;
-    if (line->count == line->allocated) {
-        node = spanPoolTake();
-        *node = *span;
-        node->prev = line->tail;
-        node->next = nullptr;
-        if (line->tail)
-            line->tail->next = node;
-        else
-            line->head = node;
-        line->tail = node;
-        line->allocated += 1;
-    } else {
-        // Walks the used spans to the first spare node and reuses it in place.
-        node = firstSpare;
-        if (!node) {
-            node = line->head;
-            for (int32_t i = 0; i < line->count; i++)
-                node = node->next;
-        }
-        copyInPlace(node, span);
-        if (node->next)
-            __builtin_prefetch(node->next, 1);
-    }
-    line->count += 1;
-    return node;
-}
-
-static SpanNode* insertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    if (!spanPoolMakeReady())
-        return nullptr;
-    SpanNode* added = takeUnlinked(line, span);
-    added->prev = node->prev;
-    added->next = node;
-    if (node->prev)
-        node->prev->next = added;
-    else
-        line->head = added;
-    node->prev = added;
-    line->count += 1;
-    return added;
-}
-
-static SpanNode* insertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    if (!spanPoolMakeReady())
-        return nullptr;
-    // Detaching the spare tail may leave `node` last, so its links are read
-    // only afterwards.
-    SpanNode* added = takeUnlinked(line, span);
-    added->prev = node;
-    added->next = node->next;
-    if (node->next)
-        node->next->prev = added;
-    else
-        line->tail = added;
-    node->next = added;
-    line->count += 1;
-    return added;
-}
-
-static void removeNode(ScanLine* line, SpanNode* node)
-{
-    line->count -= 1;
-    // The chain's last node is a used one only when every node is used; it
-    // becomes the first spare node where it stands.
-    if (!node->next)
-        return;
-    node->next->prev = node->prev;
-    if (node->prev)
-        node->prev->next = node->next;
-    else
-        line->head = node->next;
-    node->prev = line->tail;
-    node->next = nullptr;
-    line->tail->next = node;
-    line->tail = node;
-}
-
-// Called from outside the insertion, the list operations may move any node,
-// so the row forgets its marks.
-SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
-{
-    line->markCount = 0;
-    line->markSplit = 0;
-    return append(line, span, nullptr);
-}
-
-SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    line->markCount = 0;
-    line->markSplit = 0;
-    return insertBefore(line, node, span);
-}
-
-SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    line->markCount = 0;
-    line->markSplit = 0;
-    return insertAfter(line, node, span);
-}
-
-void scanLineRemove(ScanLine* line, SpanNode* node)
-{
-    line->markCount = 0;
-    line->markSplit = 0;
-    removeNode(line, node);
-}
 
 // How an overlap between the new span N and an existing span E is shared.
 enum Outcome {
@@ -236,30 +85,30 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
         case SPLIT_NEW_LEFT:
             e->xStart = x;
             n->xEnd = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xStart = ne;
-            SpanNode* right = insertBefore(line, e, n);
+            SpanNode* right = spanListInsertBefore(line, e, n);
             if (!right)
                 break;
             setColumns(right, x, ne);
-            SpanNode* old = insertBefore(line, right, e);
+            SpanNode* old = spanListInsertBefore(line, right, e);
             if (!old)
                 break;
             setColumns(old, es, x);
-            SpanNode* left = insertBefore(line, old, n);
+            SpanNode* left = spanListInsertBefore(line, old, n);
             if (left)
                 setColumns(left, ns, es);
             break;
         }
         case WHOLE_TO_NEW:
             e->xStart = ne;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case WHOLE_TO_OLD:
             n->xEnd = es;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         }
         return STOP;
@@ -269,24 +118,24 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
-            SpanNode* right = insertAfter(line, e, n);
+            SpanNode* right = spanListInsertAfter(line, e, n);
             if (!right)
                 break;
             setColumns(right, x, ee);
             n->xEnd = es;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         }
         case WHOLE_TO_NEW:
-            copyInPlace(e, n);
+            spanCopyInPlace(e, n);
             break;
         case WHOLE_TO_OLD:
             n->xEnd = es;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         }
         return STOP;
@@ -295,7 +144,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xStart = x;
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, x);
@@ -304,7 +153,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     }
     case SPLIT_OLD_LEFT: {
         e->xEnd = x;
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, es);
@@ -313,11 +162,11 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     }
     case WHOLE_TO_NEW: {
         SpanNode* after = e->next;
-        removeNode(line, e);
+        spanListRemove(line, e);
         return goOn(after, p);
     }
     case WHOLE_TO_OLD: {
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, ns, es);
@@ -337,22 +186,22 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
-            SpanNode* middle = insertAfter(line, e, n);
+            SpanNode* middle = spanListInsertAfter(line, e, n);
             if (!middle)
                 break;
             setColumns(middle, x, ne);
-            SpanNode* right = insertAfter(line, middle, e);
+            SpanNode* right = spanListInsertAfter(line, middle, e);
             if (right)
                 setColumns(right, ne, ee);
             break;
         }
         case WHOLE_TO_NEW:
             e->xStart = ne;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -364,15 +213,15 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         case SPLIT_NEW_LEFT:
             n->xEnd = x;
             e->xStart = x;
-            insertBefore(line, e, n);
+            spanListInsertBefore(line, e, n);
             break;
         case SPLIT_OLD_LEFT:
             n->xStart = x;
             e->xEnd = x;
-            insertAfter(line, e, n);
+            spanListInsertAfter(line, e, n);
             break;
         case WHOLE_TO_NEW:
-            copyInPlace(e, n);
+            spanCopyInPlace(e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -382,7 +231,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xStart = x;
-        SpanNode* left = insertBefore(line, e, n);
+        SpanNode* left = spanListInsertBefore(line, e, n);
         if (!left)
             return STOP;
         setColumns(left, es, x);
@@ -395,7 +244,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         return goOn(e->next, p + 1);
     case WHOLE_TO_NEW: {
         SpanNode* after = e->next;
-        removeNode(line, e);
+        spanListRemove(line, e);
         return goOn(after, p);
     }
     case WHOLE_TO_OLD:
@@ -423,10 +272,10 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
             n->xStart = x;
             cut = x;
         }
-        SpanNode* middle = insertAfter(line, e, n);
+        SpanNode* middle = spanListInsertAfter(line, e, n);
         if (!middle)
             return STOP;
-        SpanNode* right = insertAfter(line, middle, e);
+        SpanNode* right = spanListInsertAfter(line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, rightStart, ee);
@@ -438,10 +287,10 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         case SPLIT_NEW_LEFT: {
             e->xEnd = ns;
             n->xEnd = x;
-            SpanNode* middle = insertAfter(line, e, n);
+            SpanNode* middle = spanListInsertAfter(line, e, n);
             if (!middle)
                 break;
-            SpanNode* right = insertAfter(line, middle, e);
+            SpanNode* right = spanListInsertAfter(line, middle, e);
             if (right)
                 setColumns(right, x, ee);
             break;
@@ -449,11 +298,11 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         case SPLIT_OLD_LEFT:
             e->xEnd = x;
             n->xStart = x;
-            insertAfter(line, e, n);
+            spanListInsertAfter(line, e, n);
             break;
         case WHOLE_TO_NEW:
             e->xEnd = ns;
-            insertAfter(line, e, n);
+            spanListInsertAfter(line, e, n);
             break;
         case WHOLE_TO_OLD:
             break;
@@ -463,11 +312,11 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xEnd = ns;
-        SpanNode* middle = insertAfter(line, e, n);
+        SpanNode* middle = spanListInsertAfter(line, e, n);
         if (!middle)
             return STOP;
         setColumns(middle, ns, x);
-        SpanNode* right = insertAfter(line, middle, e);
+        SpanNode* right = spanListInsertAfter(line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, x, ee);
@@ -489,187 +338,6 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     return STOP;
 }
 
-// True when the walk from the head steps past E without acting: N neither
-// lies wholly before E nor touches its columns.
-static inline bool passes(const SpanNode* n, int32_t es, int32_t ee)
-{
-    return !(n->xEnd <= es) && n->xStart >= ee;
-}
-
-static inline bool passes(const SpanNode* n, const SpanNode* e)
-{
-    return passes(n, e->xStart, e->xEnd);
-}
-
-// Marks closer together than this save too little walking to be kept.
-enum { MARK_GAP = 4 };
-
-static int32_t markIndex(const ScanLine* line, int32_t i)
-{
-    return i < line->markSplit ? line->markKey[i] : line->count - line->markKey[i];
-}
-
-// Moves the split between index keys and count-minus-index keys to `to`,
-// with `count` the count the keys were made with; an index and its
-// count-minus-index turn into each other the same way.
-static void moveSplit(ScanLine* line, int32_t to, int32_t count)
-{
-    const int32_t from = line->markSplit;
-    for (int32_t i = to < from ? to : from; i < (to < from ? from : to); i++)
-        line->markKey[i] = count - line->markKey[i];
-    line->markSplit = to;
-}
-
-static void removeMarks(ScanLine* line, int32_t from, int32_t to)
-{
-    const int32_t n = to - from;
-    if (n <= 0)
-        return;
-    for (int32_t i = to; i < line->markCount; i++) {
-        line->marks[i - n] = line->marks[i];
-        line->markKey[i - n] = line->markKey[i];
-        line->markStart[i - n] = line->markStart[i];
-        line->markEnd[i - n] = line->markEnd[i];
-    }
-    line->markCount -= n;
-    if (line->markSplit > to)
-        line->markSplit -= n;
-    else if (line->markSplit > from)
-        line->markSplit = from;
-}
-
-// Marks `node`, the used node at `index`, at the split, as the last of the
-// left marks or the first of the right ones. A full set first gives up
-// whichever end mark lies farther from the new one: insertions tend to
-// follow each other along a row.
-static void insertMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
-{
-    const int32_t at = line->markSplit;
-    if (line->markCount == SPAN_MARKS) {
-        if (at == 0 || (at < SPAN_MARKS && index - markIndex(line, 0) < markIndex(line, SPAN_MARKS - 1) - index))
-            removeMarks(line, SPAN_MARKS - 1, SPAN_MARKS);
-        else
-            removeMarks(line, 0, 1);
-    }
-    const int32_t place = line->markSplit;
-    for (int32_t i = line->markCount; i > place; i--) {
-        line->marks[i] = line->marks[i - 1];
-        line->markKey[i] = line->markKey[i - 1];
-        line->markStart[i] = line->markStart[i - 1];
-        line->markEnd[i] = line->markEnd[i - 1];
-    }
-    line->marks[place] = node;
-    line->markKey[place] = left ? index : line->count - index;
-    line->markStart[place] = node->xStart;
-    line->markEnd[place] = node->xEnd;
-    line->markCount += 1;
-    if (left)
-        line->markSplit += 1;
-}
-
-// Most insertions land next to an existing mark, so the test for a
-// neighbour too close is made before any call.
-static inline void addMark(ScanLine* line, SpanNode* node, int32_t index, bool left)
-{
-    const int32_t at = line->markSplit;
-    if (at > 0 && index - markIndex(line, at - 1) < MARK_GAP)
-        return;
-    if (at < line->markCount && markIndex(line, at) - index < MARK_GAP)
-        return;
-    insertMark(line, node, index, left);
-}
-
-// The node, and its index, at which the walk from the head would first stop
-// to act. In an ordered row (every xStart <= xEnd <= the next xStart) the
-// nodes the walk passes form a prefix, so it is found between the last mark
-// that passes and the first that does not: walking forward from the one and
-// back from the other at once, whichever meets the edge of the prefix first.
-// `low` gets the number of marks that pass.
-static SpanNode* firstStop(ScanLine* line, const SpanNode* span, int32_t* index, int32_t* low)
-{
-    SpanNode* e = line->head;
-    int32_t p = 0;
-    int32_t below = 0;
-    if (!line->walkFromHead) {
-        // Insertions tend to follow each other, so the split, where the last
-        // one worked, is tried first.
-        int32_t above = line->markCount;
-        const int32_t split = line->markSplit;
-        if (split < above && passes(span, line->markStart[split], line->markEnd[split])) {
-            below = split + 1;
-        } else if (split > 0 && passes(span, line->markStart[split - 1], line->markEnd[split - 1])) {
-            below = split;
-            above = split;
-        } else {
-            above = split > 0 ? split - 1 : 0;
-        }
-        while (below < above) {
-            const int32_t mid = (below + above) / 2;
-            if (passes(span, line->markStart[mid], line->markEnd[mid]))
-                below = mid + 1;
-            else
-                above = mid;
-        }
-    }
-    *low = below;
-    if (below > 0) {
-        e = line->marks[below - 1]->next;
-        p = markIndex(line, below - 1) + 1;
-    }
-    if (line->walkFromHead || below == line->markCount) {
-        while (p < line->count && passes(span, e)) {
-            e = e->next;
-            p += 1;
-        }
-        *index = p;
-        return e;
-    }
-    // b does not pass, and every node from p up to b is still open.
-    SpanNode* b = line->marks[below];
-    int32_t q = markIndex(line, below);
-    while (p < q) {
-        if (!passes(span, e))
-            break;
-        e = e->next;
-        p += 1;
-        SpanNode* before = b->prev;
-        if (passes(span, before)) {
-            e = b;
-            p = q;
-            break;
-        }
-        b = before;
-        q -= 1;
-    }
-    *index = p;
-    return e;
-}
-
-// After an insertion that worked on the used nodes from index `first` up to,
-// not including, old index `untouchedFrom`, with `low` marks left of first:
-// those still hold, marks in between may name moved or changed nodes and go,
-// and marks from untouchedFrom on name the same nodes as before, keeping
-// their count-minus-index keys. The nodes on either side of the worked part
-// become marks as well. `oldCount` is the count before the insertion.
-static void keepMarks(ScanLine* line, int32_t low, int32_t first, int32_t untouchedFrom, int32_t oldCount,
-    SpanNode* before, SpanNode* untouched)
-{
-    if (line->walkFromHead) {
-        line->markCount = 0;
-        line->markSplit = 0;
-        return;
-    }
-    moveSplit(line, low, oldCount);
-    int32_t worked = low;
-    while (worked < line->markCount && oldCount - line->markKey[worked] < untouchedFrom)
-        worked += 1;
-    removeMarks(line, low, worked);
-    if (before)
-        addMark(line, before, first - 1, true);
-    if (untouched)
-        addMark(line, untouched, untouchedFrom + line->count - oldCount, false);
-}
-
 void insertSpan(SpanNode* span, ScanLine* line)
 {
     // A reversed span covers no pixel, and stored it would hide overlaps from
@@ -682,46 +350,36 @@ void insertSpan(SpanNode* span, ScanLine* line)
     if (span->xStart > span->xEnd)
         return;
     if (line->count <= 0) {
-        line->walkFromHead = 0;
-        line->markCount = 0;
-        line->markSplit = 0;
-        append(line, span, nullptr);
+        spanMarksForget(line);
+        spanListAppend(line, span, nullptr);
         return;
     }
     // The commonest case by far, as cells are drawn along the board: the span
     // lies wholly before the first one, where the walk from the head would
-    // stop at once. Every mark moves one place on, which count-minus-index
-    // keys already say, so all marks become right ones.
+    // stop at once. Every mark lies right of it and keeps its count-minus-index
+    // key.
+    SpanMarks* const marks = spanMarksOf(line);
     SpanNode* const head = line->head;
     if (span->xEnd <= head->xStart) {
-        moveSplit(line, 0, line->count);
-        insertBefore(line, head, span);
-        if (spanPool.failed) {
-            line->walkFromHead = 1;
-            line->markCount = 0;
-            line->markSplit = 0;
-        }
+        const SpanWalk atHead = {0, 0, nullptr, line->count, 0, nullptr};
+        spanListInsertBefore(line, head, span);
+        spanMarksNote(marks, line, &atHead);
         return;
     }
-    const int32_t oldCount = line->count;
-    int32_t p, low;
-    SpanNode* e = firstStop(line, span, &p, &low);
-    // Nodes left of where the walk starts are neither moved nor changed by
-    // this insertion, nor are those right of where it stops.
-    SpanNode* const before = p > 0 && e ? e->prev : nullptr;
-    const int32_t startIndex = p;
-    int32_t untouchedFrom = oldCount;
-    SpanNode* untouched = nullptr;
+    SpanWalk walk;
+    SpanNode* e = spanMarksWalkStart(marks, line, span, &walk);
+    int32_t p = walk.first;
+    const int32_t oldCount = walk.oldCount;
     for (;;) {
         if (p >= line->count) {
-            append(line, span, p == line->count ? e : nullptr);
+            spanListAppend(line, span, p == line->count ? e : nullptr);
             break;
         }
         int32_t ns = span->xStart, ne = span->xEnd, es = e->xStart, ee = e->xEnd;
         if (ne <= es) {
-            untouchedFrom = p - (line->count - oldCount);
-            untouched = e;
-            insertBefore(line, e, span);
+            walk.untouchedFrom = p - (line->count - oldCount);
+            walk.untouched = e;
+            spanListInsertBefore(line, e, span);
             break;
         }
         if (ns >= ee) {
@@ -745,15 +403,12 @@ void insertSpan(SpanNode* span, ScanLine* line)
         else
             step = overlapFromInside(line, span, e, p, how, x);
         if (step.stop) {
-            untouchedFrom = afterE;
-            untouched = next;
+            walk.untouchedFrom = afterE;
+            walk.untouched = next;
             break;
         }
         e = step.node;
         p = step.index;
     }
-    // A node that could not be had may have left two spans overlapping.
-    if (spanPool.failed)
-        line->walkFromHead = 1;
-    keepMarks(line, low, startIndex, untouchedFrom, oldCount, before, untouched);
+    spanMarksNote(marks, line, &walk);
 }

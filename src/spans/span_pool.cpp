@@ -1,6 +1,6 @@
 // The node pool, row chains and the span table's life: nodes come from big
 // blocks and stay in the row that took them until shut-down.
-#include "spans/spans.h"
+#include "spans/span_marks.h"
 
 #include "platform/platform.h"
 
@@ -125,9 +125,7 @@ int scanLineCreate(int32_t nodeCount, ScanLine* line)
 {
     line->count = 0;
     line->allocated = 1;
-    line->markCount = 0;
-    line->markSplit = 0;
-    line->walkFromHead = 0;
+    spanMarksForget(line);
     if (!spanPoolMakeReady()) {
         // Nothing was linked: leave an empty row rather than stale pointers.
         line->head = nullptr;
@@ -174,6 +172,8 @@ int spanTableRepack()
     }
     if (linked != taken)
         return 0;
+    // Rows in order, each head to tail through rising addresses: the
+    // prefetch distances in spans.h rely on this order.
     int32_t block = 0, index = 0;
     for (int32_t row = 0; row < spanTableRows; row++) {
         ScanLine* line = &spanTable[row];
@@ -194,8 +194,7 @@ int spanTableRepack()
             prev = node;
         }
         line->tail = prev;
-        line->markCount = 0;
-        line->markSplit = 0;
+        spanMarksForget(line);
     }
     repackedTaken = taken;
     return 1;
@@ -212,6 +211,10 @@ int spanTableInit(int32_t width, int32_t height)
     spanTable = (ScanLine*)heapCalloc((size_t)height, sizeof(ScanLine));
     if (!spanTable)
         return 0;
+    // Cleared too: every row starts with no marks.
+    spanMarks = (SpanMarks*)heapCalloc((size_t)height, sizeof(SpanMarks));
+    if (!spanMarks)
+        return 0;
     spanTableRows = height;
     for (int32_t row = 0; row < height; row++) {
         if (!scanLineCreate(SPAN_ROW_NODES, &spanTable[row]))
@@ -224,6 +227,8 @@ int spanTableInit(int32_t width, int32_t height)
 void spanTableRelease()
 {
     spanPoolRelease();
+    heapFree(spanMarks);
+    spanMarks = nullptr;
     heapFree(spanTable);
     spanTable = nullptr;
     spanTableRows = 0;

@@ -28,35 +28,17 @@ struct SpanNode {
     int32_t light;
 };
 
-enum { SPAN_MARKS = 16 };
-
 // One row's chain, head to tail: the first `count` nodes are this frame's
 // spans in increasing column order (xStart <= xEnd, each xEnd <= the next
 // xStart), the rest are spare nodes with stale payloads. `allocated` nodes in
 // all, never fewer than before; tail is a spare node whenever count <
-// allocated. head->prev and tail->next are null.
+// allocated. head->prev and tail->next are null. Where an insertion may start
+// its walk is kept beside the table (span_marks.h).
 struct ScanLine {
     SpanNode* head;
     SpanNode* tail;
     int32_t count;
     int32_t allocated;
-    // Where the insertion may start its walk instead of at head: used nodes,
-    // in index order, that no insertion since has moved or changed (an
-    // insertion changes only the nodes from where its walk starts to where it
-    // stops). Each keeps the columns its node had when it was marked, which
-    // are still the node's. markKey is the node's index for the marks before
-    // markSplit and count minus the index from markSplit on, so that the
-    // marks on either side of an insertion keep their keys. The list
-    // operations called from outside forget them. walkFromHead is set once an
-    // insertion ran out of nodes, which can break the column order the short
-    // cut relies on, and is cleared when the row is next found empty.
-    SpanNode* marks[SPAN_MARKS];
-    int32_t markKey[SPAN_MARKS];
-    int32_t markStart[SPAN_MARKS];
-    int32_t markEnd[SPAN_MARKS];
-    int32_t markCount;
-    int32_t markSplit;
-    int32_t walkFromHead;
 };
 
 enum {
@@ -121,16 +103,34 @@ void spanTableReset();
 // stays. Returns 1 when it relinked the chains, 0 when there was nothing to
 // do or the table was not empty.
 int spanTableRepack();
-// Engine set-up: spanPoolInit, then the table of `height` rows, then a chain
-// of 20 nodes for each row from row 0 down. Returns 0 at the first failure;
-// rows created before it stay allocated and spanTableRelease frees them.
-// A caller doing these steps itself must also set spanTable, spanTableRows
-// and spanTableWidth, and give each row count 0 after scanLineCreate.
+// Prefetch distances, in nodes, that rely on the order the repack deals nodes
+// in: each row's chain runs head to tail through rising addresses, one cache
+// line per node (the pool aligns them). Drawing walks a row forward, so it
+// fetches the node SPAN_DRAW_AHEAD places after the current one. The
+// insertion takes spare nodes from the tail, so the spares it takes next lie
+// below the one just taken: it fetches those SPAN_TAKE_NEAR and SPAN_TAKE_FAR
+// places down. Far enough for a fetch to land before its node is reached,
+// near enough for the guess to hold. A row that grew since the repack breaks
+// the order in places, and a guess that misses costs one fetch. If the repack
+// lays rows out in another order, these distances and their directions must
+// change with it.
+enum {
+    SPAN_DRAW_AHEAD = 8,
+    SPAN_TAKE_NEAR = 6,
+    SPAN_TAKE_FAR = 10,
+};
+// Engine set-up: spanPoolInit, then the table of `height` rows and its marks
+// (span_marks.h), then a chain of 20 nodes for each row from row 0 down.
+// Returns 0 at the first failure; rows created before it stay allocated and
+// spanTableRelease frees them. A caller doing these steps itself must also
+// set spanTable, spanTableRows and spanTableWidth, and give each row count 0
+// after scanLineCreate; without spanMarks its rows share the one record of
+// marks kept for rows outside the table.
 int spanTableInit(int32_t width, int32_t height);
-// Shut-down: spanPoolRelease, then the table array.
+// Shut-down: spanPoolRelease, then the table array and its marks.
 void spanTableRelease();
 
-// ---- Insertion (span_insert.cpp) -------------------------------------------
+// ---- List operations (span_list.cpp) ---------------------------------------
 // The adding operations return the node that now holds the span, or null when
 // the pool cannot supply a node. They copy the whole record and never change
 // it. `node` must be one of the row's used nodes.
@@ -139,6 +139,8 @@ SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* s
 SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span);
 // Moves a used node to the spare end of the chain.
 void scanLineRemove(ScanLine* line, SpanNode* node);
+
+// ---- Insertion (span_insert.cpp) -------------------------------------------
 // Merges the span into the row so that the nearer face keeps every pixel.
 // The record's xStart and xEnd are changed as the span is cut; set them (and
 // the plane values at column 0) afresh for every row. An empty span is stored

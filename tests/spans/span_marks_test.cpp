@@ -2,19 +2,22 @@
 // must come out exactly as a walk from the head would leave it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
 #include "span_check.h"
+#include "spans/span_marks.h"
 
 namespace {
 
 // Every mark must name the used node at its index, in increasing index order.
 std::string marksProblem(const ScanLine& line)
 {
-    for (int32_t i = 0; i < line.markCount; i++) {
-        const int32_t index = i < line.markSplit ? line.markKey[i] : line.count - line.markKey[i];
-        const int32_t previous = i == 0 ? -1 : i - 1 < line.markSplit ? line.markKey[i - 1] : line.count - line.markKey[i - 1];
+    const SpanMarks& marks = *spanMarksOf(&line);
+    for (int32_t i = 0; i < marks.count; i++) {
+        const int32_t index = i < marks.split ? marks.key[i] : line.count - marks.key[i];
+        const int32_t previous = i == 0 ? -1 : i - 1 < marks.split ? marks.key[i - 1] : line.count - marks.key[i - 1];
         if (index <= previous)
             return "mark " + std::to_string(i) + " out of order";
         if (index < 0 || index >= line.count)
@@ -22,24 +25,37 @@ std::string marksProblem(const ScanLine& line)
         const SpanNode* node = line.head;
         for (int32_t k = 0; k < index; k++)
             node = node->next;
-        if (node != line.marks[i])
+        if (node != marks.node[i])
             return "mark " + std::to_string(i) + " names the wrong node";
-        if (node->xStart != line.markStart[i] || node->xEnd != line.markEnd[i])
+        if (node->xStart != marks.xStart[i] || node->xEnd != marks.xEnd[i])
             return "mark " + std::to_string(i) + " has stale columns";
     }
     return "";
 }
 
-using SpanMarksTest = PoolTest;
+// Marks are kept for the rows of the span table: two rows, one walked with
+// its marks and one always from its head.
+struct SpanMarksTest : ::testing::Test {
+    void SetUp() override
+    {
+        heapHookReset();
+        ASSERT_EQ(spanTableInit(640, 2), 1);
+    }
+    void TearDown() override
+    {
+        heapHookReset();
+        spanTableRelease();
+        spanPool.failed = 0;
+    }
+};
 
 // Spans that sweep along the row left to right, right to left or jump about,
 // as the faces of neighbouring cells do, with empty spans and shared planes.
 TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
 {
-    ScanLine marked = {};
-    ScanLine plain = {};
-    ASSERT_EQ(scanLineCreate(20, &marked), 1);
-    ASSERT_EQ(scanLineCreate(20, &plain), 1);
+    ScanLine& marked = spanTable[0];
+    ScanLine& plain = spanTable[1];
+    int32_t mostMarks = 0;
     for (unsigned row = 0; row < 300; row++) {
         SCOPED_TRACE("row " + std::to_string(row));
         std::mt19937 random(4242u + row);
@@ -62,12 +78,12 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
             const SpanNode span = makeSpan(i, at, at + length, invZ, dInvZ);
             SpanNode a = span, b = span;
             insertSpan(&a, &marked);
-            plain.markCount = 0; // forces the walk from the head
-            plain.markSplit = 0;
+            spanMarksForget(&plain); // forces the walk from the head
             insertSpan(&b, &plain);
             ASSERT_EQ(usedPieces(marked), usedPieces(plain)) << "span " << i;
             ASSERT_EQ(chainProblem(marked), "");
             ASSERT_EQ(marksProblem(marked), "") << "span " << i;
+            mostMarks = std::max(mostMarks, spanMarksOf(&marked)->count);
             // Now and then a node is moved from outside the insertion, which
             // must make the row forget its marks.
             if (pick(0, 30) == 0 && marked.count > 1) {
@@ -82,6 +98,29 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
                 scanLineRemove(&plain, p);
             }
         }
+    }
+    // The comparison says nothing if the table's rows never kept a mark.
+    EXPECT_EQ(mostMarks, SPAN_MARKS);
+}
+
+// Rows outside the table share one record of marks; a row taking it from
+// another must not walk by the other row's marks.
+TEST_F(SpanMarksTest, RowsOutsideTheTableTakingTurnsKeepTheirOwnOrder)
+{
+    ScanLine own[2] = {};
+    ASSERT_EQ(scanLineCreate(20, &own[0]), 1);
+    ASSERT_EQ(scanLineCreate(20, &own[1]), 1);
+    std::mt19937 random(77u);
+    auto pick = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int i = 0; i < 400; i++) {
+        const int row = pick(0, 5) == 0 ? 1 - i % 2 : i % 2;
+        const int at = pick(-20, 660);
+        const SpanNode span = makeSpan(i, at, at + pick(1, 30), (float)pick(1, 4096) / 1024.0f, 0.0f);
+        SpanNode a = span, b = span;
+        insertSpan(&a, &own[row]);
+        spanMarksForget(&spanTable[row]);
+        insertSpan(&b, &spanTable[row]);
+        ASSERT_EQ(usedPieces(own[row]), usedPieces(spanTable[row])) << "span " << i;
     }
 }
 

@@ -1,0 +1,140 @@
+// A row's list operations: taking a node for a span from the chain's spare
+// end or the pool, linking it in, and moving a node to the spare end.
+#include "spans/span_marks.h"
+#include "spans/spans_local.h"
+
+#include <cstdint>
+
+// A node for a new used span, taken from the chain's spare end when there is
+// one (detached from the chain) and from the pool otherwise. The caller has
+// already made the pool ready.
+static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
+{
+    SpanNode* node;
+    if (line->count == line->allocated) {
+        node = spanPoolTake();
+        line->allocated += 1;
+    } else {
+        node = line->tail;
+        line->tail = node->prev;
+        line->tail->next = nullptr;
+        // The tails to come: the one before the new tail through its link,
+        // and further down by address (see SPAN_TAKE_NEAR in spans.h).
+        if (line->tail->prev)
+            __builtin_prefetch(line->tail->prev, 1);
+        __builtin_prefetch((const void*)((uintptr_t)node - SPAN_TAKE_NEAR * sizeof(SpanNode)), 1);
+        __builtin_prefetch((const void*)((uintptr_t)node - SPAN_TAKE_FAR * sizeof(SpanNode)), 1);
+    }
+    *node = *span;
+    return node;
+}
+
+SpanNode* spanListAppend(ScanLine* line, const SpanNode* span, SpanNode* firstSpare)
+{
+    if (!spanPoolMakeReady())
+        return nullptr;
+    SpanNode* node;
+    if (line->count == line->allocated) {
+        node = spanPoolTake();
+        *node = *span;
+        node->prev = line->tail;
+        node->next = nullptr;
+        if (line->tail)
+            line->tail->next = node;
+        else
+            line->head = node;
+        line->tail = node;
+        line->allocated += 1;
+    } else {
+        // Walks the used spans to the first spare node and reuses it in place.
+        node = firstSpare;
+        if (!node) {
+            node = line->head;
+            for (int32_t i = 0; i < line->count; i++)
+                node = node->next;
+        }
+        spanCopyInPlace(node, span);
+        if (node->next)
+            __builtin_prefetch(node->next, 1);
+    }
+    line->count += 1;
+    return node;
+}
+
+SpanNode* spanListInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    if (!spanPoolMakeReady())
+        return nullptr;
+    SpanNode* added = takeUnlinked(line, span);
+    added->prev = node->prev;
+    added->next = node;
+    if (node->prev)
+        node->prev->next = added;
+    else
+        line->head = added;
+    node->prev = added;
+    line->count += 1;
+    return added;
+}
+
+SpanNode* spanListInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    if (!spanPoolMakeReady())
+        return nullptr;
+    // Detaching the spare tail may leave `node` last, so its links are read
+    // only afterwards.
+    SpanNode* added = takeUnlinked(line, span);
+    added->prev = node;
+    added->next = node->next;
+    if (node->next)
+        node->next->prev = added;
+    else
+        line->tail = added;
+    node->next = added;
+    line->count += 1;
+    return added;
+}
+
+void spanListRemove(ScanLine* line, SpanNode* node)
+{
+    line->count -= 1;
+    // The chain's last node is a used one only when every node is used; it
+    // becomes the first spare node where it stands.
+    if (!node->next)
+        return;
+    node->next->prev = node->prev;
+    if (node->prev)
+        node->prev->next = node->next;
+    else
+        line->head = node->next;
+    node->prev = line->tail;
+    node->next = nullptr;
+    line->tail->next = node;
+    line->tail = node;
+}
+
+// Called from outside the insertion, the list operations may move any node,
+// so the row forgets its marks.
+SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
+{
+    spanMarksForget(line);
+    return spanListAppend(line, span, nullptr);
+}
+
+SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    spanMarksForget(line);
+    return spanListInsertBefore(line, node, span);
+}
+
+SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
+{
+    spanMarksForget(line);
+    return spanListInsertAfter(line, node, span);
+}
+
+void scanLineRemove(ScanLine* line, SpanNode* node)
+{
+    spanMarksForget(line);
+    spanListRemove(line, node);
+}

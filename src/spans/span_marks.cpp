@@ -1,0 +1,34 @@
+// Span marks: their storage and forgetting them; the insertion's calls are
+// inline in span_marks.h.
+#include "spans/span_marks.h"
+
+SpanMarks* spanMarks = nullptr;
+
+// Shared by the rows outside the table, on behalf of `looseOwner`.
+static SpanMarks looseMarks;
+static const ScanLine* looseOwner = nullptr;
+
+static void forget(SpanMarks* m, const ScanLine* line)
+{
+    m->count = 0;
+    m->split = 0;
+    if (line->count <= 0)
+        m->walkFromHead = 0;
+}
+
+void spanMarksForget(const ScanLine* line)
+{
+    forget(spanMarksOf(line), line);
+}
+
+SpanMarks* spanMarksOfLooseRow(const ScanLine* line)
+{
+    if (line != looseOwner) {
+        // Nothing is known of how the row came to be: if it holds spans, they
+        // may be out of order.
+        looseOwner = line;
+        looseMarks.walkFromHead = 1;
+        forget(&looseMarks, line);
+    }
+    return &looseMarks;
+}
