@@ -148,7 +148,6 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
 
     // Kept in locals: the globals would be read again after every insertion.
     const float dWdy = planeGradient.dWdy, dUdy = planeGradient.dUdy, dVdy = planeGradient.dVdy;
-    ScanLine* const table = spanTable;
     const int32_t rows = spanTableRows;
     int32_t y = startChain.edges[0].firstRow;
     float w = planeGradient.w0 + (float)y * dWdy;
@@ -166,7 +165,7 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
             span.vOverZ = v;
             span.xStart = xs >> 16;
             span.xEnd = xe >> 16;
-            insertSpan(&span, &table[y]);
+            insertSpanInRow(&span, y);
         }
         w += dWdy;
         u += dUdy;

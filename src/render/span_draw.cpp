@@ -1,56 +1,13 @@
+// Span drawing: every row's spans, left to right, into the frame, each through
+// the sampler of its texture level with perspective exact every 16 pixels.
 #include <cmath>
 
-#include "render/render_local.h"
-
-SpanGradients spanGradients;
-
-// Per-pixel step of a run, truncated toward zero.
-static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels)
-{
-    // Most spans of a far-off board are one pixel long: no division then.
-    if (pixels == 1)
-        return (int32_t)((uint32_t)to - (uint32_t)from);
-    return (int32_t)(uint32_t)(((int64_t)to - (int64_t)from) / pixels);
-}
-
-void drawSpan(int32_t n, float a, float b, float w, uint32_t* p)
-{
-    const float d = spanGradients.dUOverZ;
-    const float e = spanGradients.dVOverZ;
-    const float f = spanGradients.dInvZ;
-    // 16.16 texel coordinates, truncated toward zero.
-    float s = 65536.0f / w;
-    int32_t uA = truncateToInt32(s * a);
-    int32_t vA = truncateToInt32(s * b);
-    while (n >= 16) {
-        w += 16.0f * f;
-        a += 16.0f * d;
-        b += 16.0f * e;
-        s = 65536.0f / w;
-        const int32_t uB = truncateToInt32(s * a);
-        const int32_t vB = truncateToInt32(s * b);
-        currentSampler(uA, runStep(uA, uB, 16), vA, runStep(vA, vB, 16), p, p + 16);
-        p += 16;
-        n -= 16;
-        uA = uB;
-        vA = vB;
-    }
-    if (n == 1) {
-        // One pixel is sampled where the run starts; its step is never used.
-        currentSampler(uA, 0, vA, 0, p, p + 1);
-    } else if (n > 0) {
-        // The last run's end value is taken just past the span.
-        const float m = (float)n;
-        s = 65536.0f / (w + m * f);
-        const int32_t uB = truncateToInt32(s * (a + m * d));
-        const int32_t vB = truncateToInt32(s * (b + m * e));
-        currentSampler(uA, runStep(uA, uB, n), vA, runStep(vA, vB, n), p, p + n);
-    }
-}
-
 #include "image/image.h"
+#include "render/render_local.h"
 #include "spans/spans.h"
 #include "texture/texture.h"
+
+SpanGradients spanGradients;
 
 // The level the sampler holds; a row holds long stretches of spans of one
 // texture level that differ only in light.
@@ -59,28 +16,8 @@ struct LoadedLevel {
     int32_t level;
 };
 
-// Draws one span, clipped to the row, with the sampler set up for its level.
-static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded)
-{
-    const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
-    // An end past the screen stops one column short of it, as always.
-    const int32_t xe = node->xEnd > renderWidth ? renderWidth - 1 : node->xEnd;
-    const int32_t n = xe - xs;
-    if (n <= 0)
-        return;
-    if (node->texture != loaded->texture || node->level != loaded->level) {
-        samplerLoad(node->texture, node->level, node->light);
-        loaded->texture = node->texture;
-        loaded->level = node->level;
-    } else {
-        samplerState.light = node->light;
-    }
-    spanGradients.dUOverZ = node->dUOverZ;
-    spanGradients.dVOverZ = node->dVOverZ;
-    spanGradients.dInvZ = node->dInvZ;
-    drawSpan(n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
-        node->invZ + (float)xs * node->dInvZ, row + xs);
-}
+static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded);
+static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels);
 
 int32_t drawSpanTable(uint32_t* framebuffer)
 {
@@ -111,4 +48,71 @@ int32_t drawSpanTable(uint32_t* framebuffer)
     if (spanPoolFailed() == -1)
         drawText("Nedostatek pameti RAM !", 50, 50, framebuffer);
     return spans;
+}
+
+// Draws one span, clipped to the row, with the sampler set up for its level.
+static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded)
+{
+    const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
+    // An end past the screen stops one column short of it, as always.
+    const int32_t xe = node->xEnd > renderWidth ? renderWidth - 1 : node->xEnd;
+    const int32_t n = xe - xs;
+    if (n <= 0)
+        return;
+    if (node->texture != loaded->texture || node->level != loaded->level) {
+        samplerLoad(node->texture, node->level, node->light);
+        loaded->texture = node->texture;
+        loaded->level = node->level;
+    } else {
+        samplerState.light = node->light;
+    }
+    spanGradients.dUOverZ = node->dUOverZ;
+    spanGradients.dVOverZ = node->dVOverZ;
+    spanGradients.dInvZ = node->dInvZ;
+    drawSpan(n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
+        node->invZ + (float)xs * node->dInvZ, row + xs);
+}
+
+void drawSpan(int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p)
+{
+    const float dUOverZ = spanGradients.dUOverZ;
+    const float dVOverZ = spanGradients.dVOverZ;
+    const float dInvZ = spanGradients.dInvZ;
+    // 16.16 texel coordinates, truncated toward zero.
+    float s = 65536.0f / invZ;
+    int32_t uA = truncateToInt32(s * uOverZ);
+    int32_t vA = truncateToInt32(s * vOverZ);
+    while (n >= 16) {
+        invZ += 16.0f * dInvZ;
+        uOverZ += 16.0f * dUOverZ;
+        vOverZ += 16.0f * dVOverZ;
+        s = 65536.0f / invZ;
+        const int32_t uB = truncateToInt32(s * uOverZ);
+        const int32_t vB = truncateToInt32(s * vOverZ);
+        currentSampler(uA, runStep(uA, uB, 16), vA, runStep(vA, vB, 16), p, p + 16);
+        p += 16;
+        n -= 16;
+        uA = uB;
+        vA = vB;
+    }
+    if (n == 1) {
+        // One pixel is sampled where the run starts; its step is never used.
+        currentSampler(uA, 0, vA, 0, p, p + 1);
+    } else if (n > 0) {
+        // The last run's end value is taken just past the span.
+        const float m = (float)n;
+        s = 65536.0f / (invZ + m * dInvZ);
+        const int32_t uB = truncateToInt32(s * (uOverZ + m * dUOverZ));
+        const int32_t vB = truncateToInt32(s * (vOverZ + m * dVOverZ));
+        currentSampler(uA, runStep(uA, uB, n), vA, runStep(vA, vB, n), p, p + n);
+    }
+}
+
+// Per-pixel step of a run, truncated toward zero.
+static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels)
+{
+    // Most spans of a far-off board are one pixel long: no division then.
+    if (pixels == 1)
+        return (int32_t)((uint32_t)to - (uint32_t)from);
+    return (int32_t)(uint32_t)(((int64_t)to - (int64_t)from) / pixels);
 }

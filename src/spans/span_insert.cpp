@@ -338,7 +338,8 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     return STOP;
 }
 
-void insertSpan(SpanNode* span, ScanLine* line)
+// The insertion proper, with the row's marks given.
+static void insertWithMarks(SpanNode* span, ScanLine* line, SpanMarks* marks)
 {
     // A reversed span covers no pixel, and stored it would hide overlaps from
     // later spans: the walk puts a span before the first node it ends at or
@@ -350,7 +351,7 @@ void insertSpan(SpanNode* span, ScanLine* line)
     if (span->xStart > span->xEnd)
         return;
     if (line->count <= 0) {
-        spanMarksForget(line);
+        spanMarksClear(marks, line);
         spanListAppend(line, span, nullptr);
         return;
     }
@@ -358,7 +359,6 @@ void insertSpan(SpanNode* span, ScanLine* line)
     // lies wholly before the first one, where the walk from the head would
     // stop at once. Every mark lies right of it and keeps its count-minus-index
     // key.
-    SpanMarks* const marks = spanMarksOf(line);
     SpanNode* const head = line->head;
     if (span->xEnd <= head->xStart) {
         const SpanWalk atHead = {0, 0, nullptr, line->count, 0, nullptr};
@@ -411,4 +411,14 @@ void insertSpan(SpanNode* span, ScanLine* line)
         p = step.index;
     }
     spanMarksNote(marks, line, &walk);
+}
+
+void insertSpan(SpanNode* span, ScanLine* line)
+{
+    insertWithMarks(span, line, spanMarksOf(line));
+}
+
+void insertSpanInRow(SpanNode* span, int32_t row)
+{
+    insertWithMarks(span, &spanTable[row], &spanMarks[row]);
 }

@@ -8,17 +8,9 @@ SpanMarks* spanMarks = nullptr;
 static SpanMarks looseMarks;
 static const ScanLine* looseOwner = nullptr;
 
-static void forget(SpanMarks* m, const ScanLine* line)
-{
-    m->count = 0;
-    m->split = 0;
-    if (line->count <= 0)
-        m->walkFromHead = 0;
-}
-
 void spanMarksForget(const ScanLine* line)
 {
-    forget(spanMarksOf(line), line);
+    spanMarksClear(spanMarksOf(line), line);
 }
 
 SpanMarks* spanMarksOfLooseRow(const ScanLine* line)
@@ -28,7 +20,7 @@ SpanMarks* spanMarksOfLooseRow(const ScanLine* line)
         // may be out of order.
         looseOwner = line;
         looseMarks.walkFromHead = 1;
-        forget(&looseMarks, line);
+        spanMarksClear(&looseMarks, line);
     }
     return &looseMarks;
 }

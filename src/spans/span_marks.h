@@ -68,6 +68,15 @@ SpanMarks* spanMarksOfLooseRow(const ScanLine* line);
 
 // ---- Called by every insertion ----------------------------------------------
 
+// Drops the row's marks, as spanMarksForget does.
+inline void spanMarksClear(SpanMarks* m, const ScanLine* line)
+{
+    m->count = 0;
+    m->split = 0;
+    if (line->count <= 0)
+        m->walkFromHead = 0;
+}
+
 // The marks of a row. Worked out from addresses: a row outside the table is no
 // element of it, and no other object lies inside the table.
 inline SpanMarks* spanMarksOf(const ScanLine* line)

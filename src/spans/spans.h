@@ -150,6 +150,9 @@ void scanLineRemove(ScanLine* line, SpanNode* node);
 // the insertion stops where it is, leaving a gap (or, inside a three-piece
 // split, one overlapping node) for this frame.
 void insertSpan(SpanNode* span, ScanLine* line);
+// The same for row `row` of the table (0 <= row < spanTableRows), which finds
+// the row's walk-start marks without working them out from its address.
+void insertSpanInRow(SpanNode* span, int32_t row);
 
 // ---- Histogram (span_histogram.cpp) ----------------------------------------
 // Writes "Graph.txt": one line per visible span length in the table, shortest
