@@ -1,5 +1,6 @@
 #include "scene/scene_local.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -296,4 +297,80 @@ Scene* loadScene(const char* path)
         return nullptr;
     }
     return scene;
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+static void readBytes(FILE* file, uint8_t* buffer, size_t size)
+{
+    const size_t got = fread(buffer, 1, size, file);
+    if (got < size)
+        memset(buffer + got, 0, size - got);
+}
+
+uint32_t readU16(FILE* file)
+{
+    uint8_t b[2];
+    readBytes(file, b, sizeof b);
+    return (uint32_t)b[0] | (uint32_t)b[1] << 8;
+}
+
+uint32_t readU32(FILE* file)
+{
+    uint8_t b[4];
+    readBytes(file, b, sizeof b);
+    return (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
+}
+
+// A NaN or infinity from a damaged file would spread into planes, normals and
+// the renderer's float-to-int steps; it reads as 0 instead.
+float readF32(FILE* file)
+{
+    const uint32_t bits = readU32(file);
+    float value;
+    memcpy(&value, &bits, sizeof value);
+    return std::isfinite(value) ? value : 0.0f;
+}
+
+int readName(FILE* file, char* buffer)
+{
+    int stored = 0;
+    for (;;) {
+        const int c = fgetc(file);
+        if (c == EOF) {
+            buffer[stored] = '\0';
+            return stored < SCENE_NAME_SIZE - 1;
+        }
+        // The first byte past 63 characters is consumed and dropped.
+        if (c == 0 || stored == SCENE_NAME_SIZE - 1)
+            break;
+        buffer[stored++] = (char)c;
+    }
+    buffer[stored] = '\0';
+    return 0;
+}
+
+int32_t readTrackHeader(FILE* file)
+{
+    uint8_t ignored[10];
+    readBytes(file, ignored, sizeof ignored);
+    return (int32_t)(readU32(file) & 0xFFFFu);
+}
+
+int32_t readKeyHeader(FILE* file)
+{
+    const int32_t frame = (int32_t)(readU32(file) & 0xFFFFu);
+    const uint32_t flags = readU16(file);
+    // Tension, continuity and bias, one f32 for each of bits 0 to 2.
+    for (int bit = 0; bit < 3; bit++) {
+        if (flags & (1u << bit))
+            readU32(file);
+    }
+    return frame;
+}
+
+void skipBytes(FILE* file, size_t size)
+{
+    uint8_t ignored[16];
+    readBytes(file, ignored, size);
 }

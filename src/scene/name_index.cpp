@@ -57,3 +57,25 @@ int32_t nameIndexFind(const NameIndex* index, const char* name, NameOf nameOf)
         return -1;
     return index->slots[probe(index, name, nameOf)];
 }
+
+// ---- Name lookups: whole names, case-sensitive, first match ------------------
+
+const char* materialName(int32_t i)
+{
+    return sceneLoader.scene->materials[i].name;
+}
+
+const char* objectName(int32_t i)
+{
+    return sceneLoader.scene->objects[i].name;
+}
+
+const char* cameraName(int32_t i)
+{
+    return sceneLoader.scene->cameras[i].name;
+}
+
+const char* lightName(int32_t i)
+{
+    return sceneLoader.scene->lights[i].name;
+}

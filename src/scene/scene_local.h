@@ -80,12 +80,13 @@ struct SceneLoader {
 // Written and read by the walker and the handlers during one load.
 extern SceneLoader sceneLoader;
 
-// Reading helpers: a read that runs past the end of the file yields zero
-// bytes for the missing part, so damaged files load deterministically.
-// Non-finite floats read as 0.
+// ---- Reading (chunk_reader.cpp) ---------------------------------------------
+// A read that runs past the end of the file yields zero bytes for the missing
+// part, so damaged files load deterministically. Non-finite floats read as 0.
 uint32_t readU16(FILE* file);
 uint32_t readU32(FILE* file);
 float readF32(FILE* file);
+void skipBytes(FILE* file, size_t size);
 // Reads a name into a SCENE_NAME_SIZE buffer (always terminated); 1 when the
 // file ended before the terminator with fewer than 63 characters stored.
 int readName(FILE* file, char* buffer);
@@ -94,9 +95,18 @@ int32_t readTrackHeader(FILE* file);
 // Frame number of a key (low 16 bits, unsigned); skips the spline values.
 int32_t readKeyHeader(FILE* file);
 
-// ---- Chunk handlers (chunk_handlers.cpp) ----------------------------------
-// Name indexes of the filling pass (name_index.cpp). nameOf gives the name of
-// a record already added.
+// ---- Shared by the handlers (chunk_handlers.cpp) ---------------------------
+// Bytes of the chunk left behind the read position (0 when past its end).
+long bytesLeft(FILE* file, long chunkEnd);
+// Skips up to n keys of valueBytes each, stopping at the chunk's end.
+void skipKeys(FILE* file, long chunkEnd, int32_t n, size_t valueBytes);
+// Puts arrays that a later chunk replaces on the scene's retired list, so that
+// whatever still points into them stays valid until sceneRelease. 1, or 0
+// when the list entry cannot be allocated (nothing is moved then).
+int retireArrays(void* const arrays[], int count);
+
+// ---- Name indexes of the filling pass (name_index.cpp) ---------------------
+// nameOf gives the name of a record already added.
 typedef const char* (*NameOf)(int32_t record);
 // Room for `count` records; 1, or 0 when the table cannot be allocated.
 int nameIndexInit(NameIndex* index, int32_t count);
@@ -105,7 +115,13 @@ void nameIndexRelease(NameIndex* index);
 void nameIndexAdd(NameIndex* index, int32_t record, const char* name, NameOf nameOf);
 // Index of the first record of that name, or -1.
 int32_t nameIndexFind(const NameIndex* index, const char* name, NameOf nameOf);
+// The name of record i of the scene being loaded.
+const char* materialName(int32_t i);
+const char* objectName(int32_t i);
+const char* cameraName(int32_t i);
+const char* lightName(int32_t i);
 
+// ---- Chunk handlers (chunk_handlers.cpp, keyframer.cpp) --------------------
 int skipValue16(FILE* file, long chunkEnd);
 int skipValue24(FILE* file, long chunkEnd);
 int skipValue32(FILE* file, long chunkEnd);

@@ -1,0 +1,184 @@
+// The keyframer's chunks: the segment, the node headers that say which record
+// a node animates, and its position and rotation tracks.
+#include "scene/scene_local.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+// ---- Keyframer ---------------------------------------------------------------
+
+int readSegment(FILE* file, long)
+{
+    sceneLoader.scene->firstFrame = (int32_t)readU32(file);
+    sceneLoader.scene->lastFrame = (int32_t)readU32(file);
+    return 0;
+}
+
+int readNodeId(FILE* file, long)
+{
+    sceneLoader.currentNodeId = (int32_t)readU16(file);
+    return 0;
+}
+
+int readObjectNodeTag(FILE* file, long chunkEnd)
+{
+    sceneLoader.nodeKind = NODE_OBJECT_TAG;
+    return walkChunks(file, chunkEnd);
+}
+
+int readCameraNodeTag(FILE* file, long chunkEnd)
+{
+    sceneLoader.nodeKind = NODE_CAMERA;
+    return walkChunks(file, chunkEnd);
+}
+
+int readTargetNodeTag(FILE* file, long chunkEnd)
+{
+    sceneLoader.nodeKind = NODE_CAMERA_TARGET;
+    return walkChunks(file, chunkEnd);
+}
+
+int readNodeHeader(FILE* file, long)
+{
+    if (readName(file, sceneLoader.nodeName))
+        return -1;
+    skipBytes(file, 4);
+    const int32_t parent = (int32_t)readU16(file);
+    if (sceneLoader.counting)
+        return 0;
+    if (sceneLoader.nodeKind == NODE_OBJECT_TAG) {
+        sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.objectNames, sceneLoader.nodeName, objectName);
+        sceneLoader.nodeArray = NODE_ARRAY_OBJECTS;
+        if (sceneLoader.nodeIndex >= 0) {
+            MeshObject* o = &sceneLoader.scene->objects[sceneLoader.nodeIndex];
+            o->nodeId = sceneLoader.currentNodeId;
+            o->parentId = parent;
+        }
+        sceneLoader.nodeKind = NODE_OBJECT;
+    } else {
+        sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.cameraNames, sceneLoader.nodeName, cameraName);
+        sceneLoader.nodeArray = NODE_ARRAY_CAMERAS;
+    }
+    return 0;
+}
+
+// The node the tracks of the filling pass write to, when nodeIndex is valid for
+// the array this kind of node indexes.
+static MeshObject* trackObject()
+{
+    if (sceneLoader.counting || sceneLoader.nodeKind != NODE_OBJECT
+        || sceneLoader.nodeArray != NODE_ARRAY_OBJECTS || sceneLoader.nodeIndex < 0
+        || sceneLoader.nodeIndex >= sceneLoader.scene->objectCount)
+        return nullptr;
+    return &sceneLoader.scene->objects[sceneLoader.nodeIndex];
+}
+
+static Camera* trackCamera()
+{
+    if (sceneLoader.counting
+        || (sceneLoader.nodeKind != NODE_CAMERA && sceneLoader.nodeKind != NODE_CAMERA_TARGET)
+        || sceneLoader.nodeArray != NODE_ARRAY_CAMERAS || sceneLoader.nodeIndex < 0
+        || sceneLoader.nodeIndex >= sceneLoader.scene->cameraCount)
+        return nullptr;
+    return &sceneLoader.scene->cameras[sceneLoader.nodeIndex];
+}
+
+// Gives a track's `count` slots new arrays of n floats (null when n is 0) and
+// retires the arrays they held. The key count must fit in the chunk at the
+// smallest key size, which bounds the allocation by the file's size. 1, or 0
+// on a count beyond the chunk or out of memory; the slots are then unchanged.
+static int replaceTrack(float** slots[], int count, int32_t n, FILE* file, long chunkEnd, long keyBytes)
+{
+    if ((long)n * keyBytes > bytesLeft(file, chunkEnd))
+        return 0;
+    float* fresh[RETIRED_ARRAYS] = {};
+    void* old[RETIRED_ARRAYS] = {};
+    int ok = 1;
+    for (int i = 0; i < count; i++) {
+        old[i] = *slots[i];
+        if (ok && n > 0)
+            ok = (fresh[i] = (float*)heapAlloc((size_t)n * sizeof(float))) != nullptr;
+    }
+    if (!ok || !retireArrays(old, count)) {
+        for (float* array : fresh)
+            heapFree(array);
+        return 0;
+    }
+    for (int i = 0; i < count; i++)
+        *slots[i] = fresh[i];
+    return 1;
+}
+
+// Where a position track goes: the record's frames, x, y and z arrays and its
+// key count.
+struct PositionSlots {
+    float** arrays[4];
+    int32_t* keyCount;
+};
+
+static PositionSlots positionSlots(float** frames, float** x, float** y, float** z, int32_t* keyCount)
+{
+    return PositionSlots{{frames, x, y, z}, keyCount};
+}
+
+// A later track of the same kind replaces the earlier one on its record; a
+// track with no keys leaves the record without that track (null arrays).
+int readPositionTrack(FILE* file, long chunkEnd)
+{
+    const int32_t n = readTrackHeader(file);
+    PositionSlots to = {{nullptr, nullptr, nullptr, nullptr}, nullptr};
+    if (MeshObject* o = trackObject())
+        to = positionSlots(&o->positionFrames, &o->positionX, &o->positionY, &o->positionZ, &o->positionKeyCount);
+    else if (Camera* c = trackCamera()) {
+        if (sceneLoader.nodeKind == NODE_CAMERA_TARGET)
+            to = positionSlots(&c->targetFrames, &c->targetX, &c->targetY, &c->targetZ, &c->targetKeyCount);
+        else
+            to = positionSlots(&c->positionFrames, &c->positionX, &c->positionY, &c->positionZ, &c->positionKeyCount);
+    }
+    if (!to.keyCount) {
+        skipKeys(file, chunkEnd, n, 12);
+        return 0;
+    }
+    if (!replaceTrack(to.arrays, 4, n, file, chunkEnd, 6 + 12))
+        return -1;
+    *to.keyCount = n;
+    sceneLoader.keyIndex = 0;
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t frame = readKeyHeader(file);
+        const float x = readF32(file), y = readF32(file), z = readF32(file);
+        const int32_t k = sceneLoader.keyIndex++;
+        (*to.arrays[0])[k] = (float)frame;
+        (*to.arrays[1])[k] = x;
+        (*to.arrays[2])[k] = z;
+        (*to.arrays[3])[k] = y;
+    }
+    return 0;
+}
+
+int readRotationTrack(FILE* file, long chunkEnd)
+{
+    const int32_t n = readTrackHeader(file);
+    MeshObject* o = trackObject();
+    if (!o) {
+        skipKeys(file, chunkEnd, n, 16);
+        return 0;
+    }
+    float** slots[5] = {&o->rotationFrames, &o->rotationAngle, &o->rotationAxisX, &o->rotationAxisY,
+                        &o->rotationAxisZ};
+    if (!replaceTrack(slots, 5, n, file, chunkEnd, 6 + 16))
+        return -1;
+    o->rotationKeyCount = n;
+    sceneLoader.keyIndex = 0;
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t frame = readKeyHeader(file);
+        const float angle = readF32(file), x = readF32(file), y = readF32(file), z = readF32(file);
+        const int32_t k = sceneLoader.keyIndex++;
+        o->rotationFrames[k] = (float)frame;
+        o->rotationAngle[k] = angle;
+        o->rotationAxisX[k] = x;
+        o->rotationAxisY[k] = z;
+        o->rotationAxisZ[k] = y;
+    }
+    return 0;
+}
