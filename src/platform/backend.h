@@ -16,3 +16,23 @@ struct MessageLoop {
     int32_t exitCode;
 };
 extern MessageLoop messageLoop;
+
+// Mouse look from relative motion (SDL's relative mode, the browser's pointer
+// lock): the cursor is where it was last set plus the motion since.
+struct RelativeCursor {
+    int32_t centreX;
+    int32_t centreY;
+    int32_t motionX;
+    int32_t motionY;
+};
+
+inline void relativeCursorGet(const RelativeCursor* cursor, int32_t* x, int32_t* y)
+{
+    *x = cursor->centreX + cursor->motionX;
+    *y = cursor->centreY + cursor->motionY;
+}
+
+inline void relativeCursorSet(RelativeCursor* cursor, int32_t x, int32_t y)
+{
+    *cursor = RelativeCursor{x, y, 0, 0};
+}

@@ -1,5 +1,6 @@
 // The message functions every backend shares: dispatching and sending go
-// straight to the window's procedure, and a posted quit ends the loop.
+// straight to the window's procedure, the default handling closes, and a
+// posted quit ends the loop.
 #include "platform/backend.h"
 
 MessageLoop messageLoop;
@@ -15,6 +16,14 @@ intptr_t messageSend(Window* window, uint32_t message, uintptr_t wParam, intptr_
     if (!window)
         return 0;
     return windowProcOf(window)(window, message, wParam, lParam);
+}
+
+// Closing a window destroys it, which leads to MSG_DESTROY.
+intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t, intptr_t)
+{
+    if (message == MSG_CLOSE)
+        windowDestroy(window);
+    return 0;
 }
 
 void messagePostQuit(int32_t exitCode)

@@ -103,13 +103,6 @@ void windowDestroy(Window* window)
     free(window);
 }
 
-intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t, intptr_t)
-{
-    if (message == MSG_CLOSE)
-        windowDestroy(window);
-    return 0;
-}
-
 int timerStart(Window*, uint32_t milliseconds)
 {
     if (fails("timerStart"))

@@ -38,10 +38,7 @@ static struct {
     Uint32 timerEvent;
     SDL_atomic_t timerPending;
     Window* window;
-    int32_t centreX;
-    int32_t centreY;
-    int32_t motionX; // relative motion since the cursor was last set
-    int32_t motionY;
+    RelativeCursor cursor; // relative motion since the cursor was last set
     Surface* surfaces[MAX_SURFACES]; // the live ones, marked lost on a reset
     char* droppedFile;               // SDL's copy of the last dropped path, freed at the next messageGet
     char error[256];
@@ -120,13 +117,6 @@ void windowDestroy(Window* window)
     if (sdl.window == window)
         sdl.window = nullptr;
     free(window);
-}
-
-intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t, intptr_t)
-{
-    if (message == MSG_CLOSE)
-        windowDestroy(window);
-    return 0;
 }
 
 static Uint32 timerCallback(Uint32 interval, void*)
@@ -210,8 +200,8 @@ int messageGet(Message* message)
             return 1;
         }
         case SDL_MOUSEMOTION:
-            sdl.motionX += event.motion.xrel;
-            sdl.motionY += event.motion.yrel;
+            sdl.cursor.motionX += event.motion.xrel;
+            sdl.cursor.motionY += event.motion.yrel;
             break;
         case SDL_QUIT:
             // Closing from the window manager goes the way of Esc: close,
@@ -256,16 +246,12 @@ void cursorShow(int show)
 
 void cursorGet(int32_t* x, int32_t* y)
 {
-    *x = sdl.centreX + sdl.motionX;
-    *y = sdl.centreY + sdl.motionY;
+    relativeCursorGet(&sdl.cursor, x, y);
 }
 
 void cursorSet(int32_t x, int32_t y)
 {
-    sdl.centreX = x;
-    sdl.centreY = y;
-    sdl.motionX = 0;
-    sdl.motionY = 0;
+    relativeCursorSet(&sdl.cursor, x, y);
 }
 
 // ---- Video ----------------------------------------------------------------------

@@ -46,10 +46,7 @@ static struct {
     int32_t timerPending;
     int32_t dropPending; // a drop message waits in the queue, its path in droppedPath
     char droppedPath[4096];
-    int32_t centreX;
-    int32_t centreY;
-    int32_t motionX; // pointer-locked motion since the cursor was last set
-    int32_t motionY;
+    RelativeCursor cursor; // pointer-locked motion since the cursor was last set
     int32_t framesPresented;
     char error[256];
 } web;
@@ -146,8 +143,8 @@ static EM_BOOL onMouseMove(int, const EmscriptenMouseEvent* event, void*)
 {
     EmscriptenPointerlockChangeEvent lock;
     if (emscripten_get_pointerlock_status(&lock) == EMSCRIPTEN_RESULT_SUCCESS && lock.isActive) {
-        web.motionX += event->movementX;
-        web.motionY += event->movementY;
+        web.cursor.motionX += event->movementX;
+        web.cursor.motionY += event->movementY;
     }
     return EM_FALSE;
 }
@@ -191,13 +188,6 @@ void windowDestroy(Window* window)
         web.window = nullptr;
     web.queueCount = 0;
     free(window);
-}
-
-intptr_t windowDefaultProc(Window* window, uint32_t message, uintptr_t, intptr_t)
-{
-    if (message == MSG_CLOSE)
-        windowDestroy(window);
-    return 0;
 }
 
 static void onInterval(void*)
@@ -266,16 +256,12 @@ void cursorShow(int show)
 
 void cursorGet(int32_t* x, int32_t* y)
 {
-    *x = web.centreX + web.motionX;
-    *y = web.centreY + web.motionY;
+    relativeCursorGet(&web.cursor, x, y);
 }
 
 void cursorSet(int32_t x, int32_t y)
 {
-    web.centreX = x;
-    web.centreY = y;
-    web.motionX = 0;
-    web.motionY = 0;
+    relativeCursorSet(&web.cursor, x, y);
 }
 
 // ---- Video ------------------------------------------------------------------------
