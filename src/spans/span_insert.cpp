@@ -73,6 +73,37 @@ static void setColumns(SpanNode* node, int32_t xStart, int32_t xEnd)
     node->xEnd = xEnd;
 }
 
+// Actions several rows of the case table share.
+
+// N keeps the columns left of x, E those from x on.
+static void splitNewLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t x)
+{
+    n->xEnd = x;
+    e->xStart = x;
+    spanListInsertBefore(line, e, n);
+}
+
+// E is covered: it leaves the used list and N goes on with the node after it.
+static Step dropCovered(ScanLine* line, SpanNode* e, int32_t p)
+{
+    SpanNode* after = e->next;
+    spanListRemove(line, e);
+    return goOn(after, p);
+}
+
+// A piece [from, to) of N goes in before E, and N goes on from `rest` with
+// the node after E.
+static Step pieceBeforeThenOn(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, int32_t from, int32_t to,
+    int32_t rest)
+{
+    SpanNode* piece = spanListInsertBefore(line, e, n);
+    if (!piece)
+        return STOP;
+    setColumns(piece, from, to);
+    n->xStart = rest;
+    return goOn(e->next, p + 2);
+}
+
 // The order of changes in the three functions below matters only when the
 // pool fails part-way: whatever was changed before the failing node stays.
 
@@ -83,9 +114,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     if (ne < ee) {
         switch (how) {
         case SPLIT_NEW_LEFT:
-            e->xStart = x;
-            n->xEnd = x;
-            spanListInsertBefore(line, e, n);
+            splitNewLeft(line, n, e, x);
             break;
         case SPLIT_OLD_LEFT: {
             e->xStart = ne;
@@ -116,9 +145,7 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     if (ne == ee) {
         switch (how) {
         case SPLIT_NEW_LEFT:
-            n->xEnd = x;
-            e->xStart = x;
-            spanListInsertBefore(line, e, n);
+            splitNewLeft(line, n, e, x);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
@@ -142,37 +169,16 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
     }
     // N reaches past E's end and goes on with what is left of it.
     switch (how) {
-    case SPLIT_NEW_LEFT: {
+    case SPLIT_NEW_LEFT:
         e->xStart = x;
-        SpanNode* left = spanListInsertBefore(line, e, n);
-        if (!left)
-            return STOP;
-        setColumns(left, ns, x);
-        n->xStart = ee;
-        return goOn(e->next, p + 2);
-    }
-    case SPLIT_OLD_LEFT: {
+        return pieceBeforeThenOn(line, n, e, p, ns, x, ee);
+    case SPLIT_OLD_LEFT:
         e->xEnd = x;
-        SpanNode* left = spanListInsertBefore(line, e, n);
-        if (!left)
-            return STOP;
-        setColumns(left, ns, es);
-        n->xStart = x;
-        return goOn(e->next, p + 2);
-    }
-    case WHOLE_TO_NEW: {
-        SpanNode* after = e->next;
-        spanListRemove(line, e);
-        return goOn(after, p);
-    }
-    case WHOLE_TO_OLD: {
-        SpanNode* left = spanListInsertBefore(line, e, n);
-        if (!left)
-            return STOP;
-        setColumns(left, ns, es);
-        n->xStart = ee;
-        return goOn(e->next, p + 2);
-    }
+        return pieceBeforeThenOn(line, n, e, p, ns, es, x);
+    case WHOLE_TO_NEW:
+        return dropCovered(line, e, p);
+    case WHOLE_TO_OLD:
+        return pieceBeforeThenOn(line, n, e, p, ns, es, ee);
     }
     return STOP;
 }
@@ -184,9 +190,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
     if (ne < ee) {
         switch (how) {
         case SPLIT_NEW_LEFT:
-            n->xEnd = x;
-            e->xStart = x;
-            spanListInsertBefore(line, e, n);
+            splitNewLeft(line, n, e, x);
             break;
         case SPLIT_OLD_LEFT: {
             e->xEnd = x;
@@ -211,9 +215,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
     if (ne == ee) {
         switch (how) {
         case SPLIT_NEW_LEFT:
-            n->xEnd = x;
-            e->xStart = x;
-            spanListInsertBefore(line, e, n);
+            splitNewLeft(line, n, e, x);
             break;
         case SPLIT_OLD_LEFT:
             n->xStart = x;
@@ -229,24 +231,15 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         return STOP;
     }
     switch (how) {
-    case SPLIT_NEW_LEFT: {
+    case SPLIT_NEW_LEFT:
         e->xStart = x;
-        SpanNode* left = spanListInsertBefore(line, e, n);
-        if (!left)
-            return STOP;
-        setColumns(left, es, x);
-        n->xStart = ee;
-        return goOn(e->next, p + 2);
-    }
+        return pieceBeforeThenOn(line, n, e, p, es, x, ee);
     case SPLIT_OLD_LEFT:
         e->xEnd = x;
         n->xStart = x;
         return goOn(e->next, p + 1);
-    case WHOLE_TO_NEW: {
-        SpanNode* after = e->next;
-        spanListRemove(line, e);
-        return goOn(after, p);
-    }
+    case WHOLE_TO_NEW:
+        return dropCovered(line, e, p);
     case WHOLE_TO_OLD:
         n->xStart = ee;
         return goOn(e->next, p + 1);
