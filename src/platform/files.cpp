@@ -8,15 +8,21 @@
 #include <windows.h>
 #endif
 
-// Copies path into out with every backslash turned into the local separator.
-// Returns 0 when the path does not fit.
+// Copies path into out with every backslash turned into the local separator
+// (on Windows the backslash is the separator). Returns 0 when the path does
+// not fit.
 static int localPath(const char* path, char* out, size_t size)
 {
+#ifdef _WIN32
+    const char separator = '\\';
+#else
+    const char separator = '/';
+#endif
     size_t i = 0;
     for (; path[i] != '\0'; i++) {
         if (i + 1 >= size)
             return 0;
-        out[i] = path[i] == '\\' ? '/' : path[i];
+        out[i] = path[i] == '\\' ? separator : path[i];
     }
     out[i] = '\0';
     return 1;
