@@ -2,15 +2,15 @@
 # tests/windows/run.sh: the Windows build (scripts/windows.sh makes it) under
 # Wine: the unit tests that need no display, as one Windows executable; the
 # replay runner's comparison frames, which must equal the Linux ones byte for
-# byte (tests/render/exact_frames.txt); and the real program on a virtual X
-# server (tests/windows/smoke.sh).
+# byte (tests/render/exact_frames.txt); the Win32 backend's own test and the
+# real program on a virtual X server (tests/windows/smoke.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/deps.sh"
 ensure_packages $WINDOWS_PACKAGES $WINE_PACKAGES
 out=$root/build-windows
 [ -f "$out/CMakeCache.txt" ] || bash "$root/scripts/windows.sh"
-cmake --build "$out" -j"$(nproc)" --target veltrix veltrix-replay veltrix-windows-tests
+cmake --build "$out" -j"$(nproc)" --target veltrix veltrix-replay veltrix-windows-tests veltrix-win32-tests
 
 # A Wine prefix of the build's own; no prompts for Wine's Mono and Gecko, no
 # debug chatter. The server stays up between the runs: starting Wine is slow.
@@ -32,6 +32,10 @@ rendered=$(ls "$work/frames" | wc -l)
 listed=$(wc -l <"$root/tests/render/exact_frames.txt")
 [ "$rendered" -eq "$listed" ] || { echo "rendered $rendered frames, the list names $listed"; exit 1; }
 echo "all $rendered frames equal the Linux ones"
+
+echo "== The Win32 backend on a virtual X server"
+(cd "$work" && timeout -k 5 180 xvfb-run -a -s "-screen 0 1024x768x24" \
+    wine "$out/bin/veltrix-win32-tests.exe" --gtest_brief=1)
 
 echo "== veltrix.exe on a virtual X server"
 mkdir "$work/smoke"

@@ -219,8 +219,12 @@ int messageGet(Message* message)
 {
     memset(message, 0, sizeof *message);
     win32.droppedFile[0] = '\0';
+    // Without a window nothing more can come: the quit message, if one was
+    // posted, only gives the exit code.
     if (!win32.window) {
-        message->wParam = 0;
+        MSG quit;
+        if (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+            message->wParam = (uintptr_t)quit.wParam;
         return 0;
     }
     const BOOL got = GetMessageA(&win32.native, nullptr, 0, 0);
