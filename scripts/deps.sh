@@ -3,8 +3,15 @@
 
 # Packages the program needs to build and run.
 RUN_PACKAGES="cmake g++ make pkg-config libsdl2-dev"
+# The Windows build (scripts/windows.sh): the mingw-w64 cross compiler with
+# POSIX threads, GoogleTest's sources to build for it, and zip.
+WINDOWS_PACKAGES="cmake make g++-mingw-w64-x86-64-posix googletest zip"
+# Running it under Wine on a virtual X server (tests/windows/run.sh).
+WINE_PACKAGES="wine wine64 xvfb xauth xdotool"
+# The Debian package (scripts/package.sh) and its check.
+PACKAGE_PACKAGES="dpkg-dev fakeroot lintian file"
 # Everything the test suite, the tools and the benchmarks need on top.
-TEST_PACKAGES="$RUN_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool clang libclang-rt-14-dev python3-pil imagemagick assimp-utils desktop-file-utils"
+TEST_PACKAGES="$RUN_PACKAGES $WINDOWS_PACKAGES $WINE_PACKAGES $PACKAGE_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool clang libclang-rt-14-dev python3-pil imagemagick assimp-utils desktop-file-utils"
 # The browser build and its tests: Debian's emscripten (it brings Node.js) and
 # Chromium; Python for serving the page.
 WEB_PACKAGES="emscripten chromium python3"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: an optimised build in build/ and
 # an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/; then
-# the browser build in build-web/ and its tests in Chromium, and the fuzzers.
+# the browser build in build-web/ and its tests in Chromium, the fuzzers
+# briefly, the Windows build under Wine, and the Debian package (installed
+# into this machine and removed again).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
@@ -30,3 +32,10 @@ cmake --build "$root/build-asan" -j"$jobs"
 
 echo "== Fuzz targets, briefly"
 bash "$root/scripts/fuzz.sh" 20
+
+echo "== Windows build under Wine"
+bash "$root/scripts/windows.sh"
+bash "$root/tests/windows/run.sh"
+
+echo "== Debian package"
+bash "$root/tests/package/run.sh"

@@ -74,8 +74,15 @@ size_t skipBlanks(const char* line, size_t length, size_t i);
 // Returns 1 with the next line in line/length, 0 at the end of the text.
 int nextLine(LineReader* reader, const char** line, size_t* length);
 // Fills error and returns 0, so parsers can `return patternFail(...)`.
+// (On Windows the build uses the mingw runtime's C99 printf, which GCC checks
+// as gnu_printf.)
+#ifdef __MINGW32__
+int patternFail(PatternError* error, int32_t line, const char* format, ...)
+    __attribute__((format(gnu_printf, 3, 4)));
+#else
 int patternFail(PatternError* error, int32_t line, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+#endif
 // Skips a UTF-8 byte-order mark at the start and DOS end-of-file marks
 // (Ctrl-Z, 0x1A) at the very end.
 void patternTrim(const char** text, size_t* size);

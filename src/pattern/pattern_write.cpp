@@ -55,13 +55,13 @@ int writeBoardFiles(const Placement* placement, const FourRule* rule, PatternErr
         remove(lifeTemp);
         return 0;
     }
-    if (rule && rename(rulesTemp, "Rules.ini") != 0) {
+    if (rule && !fileReplace(rulesTemp, "Rules.ini")) {
         const int cause = errno;
         remove(rulesTemp);
         remove(lifeTemp);
         return patternFail(error, 0, "cannot replace Rules.ini: %s", strerror(cause));
     }
-    if (rename(lifeTemp, "Life.ini") != 0) {
+    if (!fileReplace(lifeTemp, "Life.ini")) {
         const int cause = errno;
         remove(lifeTemp);
         return patternFail(error, 0, "cannot replace Life.ini: %s%s", strerror(cause),

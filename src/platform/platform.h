@@ -30,8 +30,13 @@ void heapHookReset();
 // Paths are written with backslashes as folder separators ("Cells\Cell.3ds");
 // these map them to the local separator. A path longer than 4095 characters
 // cannot be opened.
+// Files are opened as bytes everywhere (no line-end translation), so what the
+// program writes is the same on every system.
 FILE* fileOpen(const char* path, const char* mode);
 int fileExists(const char* path);
+// Renames `from` to `to`, replacing a file already there. Returns 0 on failure
+// with errno set.
+int fileReplace(const char* from, const char* to);
 
 // ---- Window, timer and input -----------------------------------------------
 // One window with a window procedure, fed by a message loop on the one thread.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include "render/render_local.h"
@@ -144,7 +145,7 @@ namespace {
 
 struct Run {
     int32_t u, du, v, dv;
-    long offset, length;
+    ptrdiff_t offset, length;
 };
 std::vector<Run> runs;
 uint32_t* runBase;

@@ -6,6 +6,57 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+
+#ifdef _WIN32
+#include <filesystem>
+#include <process.h>
+
+// Windows: the system's temporary folder, a name made of the process id and a
+// count, and the file system library for the rest. Running shell commands
+// stays with the Linux build: the tests that do are not built here.
+TempDir::TempDir()
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    previous_ = fs::current_path(error).string();
+    static int made = 0;
+    const fs::path base = fs::temp_directory_path(error);
+    for (int attempt = 0; attempt < 1000 && path_.empty(); attempt++) {
+        const fs::path candidate =
+            base / ("veltrix-test-" + std::to_string(_getpid()) + "-" + std::to_string(made++));
+        if (fs::create_directory(candidate, error))
+            path_ = candidate.string();
+    }
+    if (path_.empty())
+        abort();
+    fs::current_path(path_, error);
+    if (error)
+        abort();
+}
+
+TempDir::~TempDir()
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::current_path(previous_, error);
+    if (error)
+        abort();
+    fs::remove_all(path_, error);
+    if (error)
+        fprintf(stderr, "could not remove %s\n", path_.c_str());
+}
+
+void copyBundledData()
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::copy(VELTRIX_SOURCE_DIR "/data", ".", fs::copy_options::recursive | fs::copy_options::overwrite_existing,
+             error);
+    if (error)
+        abort();
+}
+
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +83,7 @@ TempDir::~TempDir()
     if (system(command.c_str()) != 0)
         fprintf(stderr, "could not remove %s\n", path_.c_str());
 }
+#endif
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
@@ -53,6 +105,16 @@ bool fileIsThere(const std::string& path)
     return stat(path.c_str(), &info) == 0;
 }
 
+void makeFolder(const std::string& path)
+{
+#ifdef _WIN32
+    mkdir(path.c_str());
+#else
+    mkdir(path.c_str(), 0755);
+#endif
+}
+
+#ifndef _WIN32
 void copyBundledData()
 {
     const std::string command = "cp -r '" VELTRIX_SOURCE_DIR "/data/.' .";
@@ -74,6 +136,7 @@ int runCommand(const std::string& command, std::string* output)
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 Bytes& Bytes::u8(unsigned v)
 {

@@ -22,6 +22,7 @@ private:
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileIsThere(const std::string& path);
+void makeFolder(const std::string& path);
 // Copies the bundled data set (data/ of the source tree) into the current folder.
 void copyBundledData();
 

@@ -169,7 +169,7 @@ struct Materials {
 
 TEST_F(TextureTest, FolderWithOrWithoutTrailingBackslash)
 {
-    mkdir("Cells", 0755);
+    makeFolder("Cells");
     writeAtlas("Cells/Body.tga", 8, 8);
     for (const char* folder : {"Cells", "Cells\\"}) {
         char buffer[16];
@@ -183,7 +183,7 @@ TEST_F(TextureTest, FolderWithOrWithoutTrailingBackslash)
 
 TEST_F(TextureTest, StopsAtTheFirstMaterialWithoutTexture)
 {
-    mkdir("Cells", 0755);
+    makeFolder("Cells");
     writeAtlas("Cells/A.tga", 8, 8);
     writeAtlas("Cells/C.tga", 8, 8);
     char folder[] = "Cells";
@@ -200,7 +200,7 @@ TEST_F(TextureTest, StopsAtTheFirstMaterialWithoutTexture)
 TEST_F(TextureTest, PathsLongerThanTheFixedBufferStillWork)
 {
     const std::string folder(200, 'f'), name(100, 'n');
-    mkdir(folder.c_str(), 0755);
+    makeFolder(folder);
     writeAtlas(folder + "/" + name + ".tga", 8, 8);
     std::string buffer = folder;
     Materials m({name});

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# tests/package/run.sh: builds the Debian package (scripts/package.sh), checks
+# it with lintian, installs it into this machine with apt, runs the installed
+# launcher without a display, compares `dpkg -L` with the install layout and
+# removes the package again, leaving none of its files behind. Needs root (or
+# sudo); a veltrix package already installed is removed first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+bash "$root/scripts/package.sh"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build-package/CMakeCache.txt")
+deb=$root/build-package/veltrix_${version}_amd64.deb
+[ -f "$deb" ] || { echo "no package $deb"; exit 1; }
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+installed() {
+    dpkg-query -W -f='${Status}' veltrix 2>/dev/null | grep -q "install ok installed"
+}
+
+echo "== lintian"
+lintian --fail-on error "$deb"
+
+echo "== apt install"
+if installed; then
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -qq veltrix
+fi
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb"
+installed
+
+echo "== the files match the install layout"
+(cd "$root/data" && find . -type f | sed 's|^\.|/usr/share/veltrix|') >"$work/expected"
+cat >>"$work/expected" <<LIST
+/usr/bin/veltrix
+/usr/bin/veltrix-inspect
+/usr/bin/veltrix-pattern
+/usr/bin/veltrix-replay
+/usr/libexec/veltrix/veltrix
+/usr/share/applications/veltrix.desktop
+/usr/share/icons/hicolor/128x128/apps/veltrix.png
+/usr/share/doc/veltrix/copyright
+/usr/share/doc/veltrix/changelog.gz
+LIST
+sort -o "$work/expected" "$work/expected"
+dpkg -L veltrix | while read -r path; do [ -f "$path" ] && echo "$path"; done | sort >"$work/listed"
+diff "$work/expected" "$work/listed"
+grep -qx 'Exec=/usr/bin/veltrix' /usr/share/applications/veltrix.desktop
+
+echo "== the installed launcher, without a display"
+# SDL's dummy driver is refused as no display: the program loads every file
+# from the per-user folder the launcher filled, logs up to the display and
+# exits with 0.
+mkdir "$work/home"
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_DATA_HOME HOME="$work/home" SDL_VIDEODRIVER=dummy \
+    timeout 60 veltrix)
+run=$work/home/.local/share/veltrix
+for file in $(cd "$root/data" && find . -type f); do
+    cmp "$root/data/$file" "$run/$file"
+done
+grep -qx "DDraw is running.." "$run/Engine.log"
+tail -n 1 "$run/Engine.log" | grep -q "^    Display failed: "
+# The installed tools run: without arguments each prints its usage and fails.
+for tool in veltrix-inspect veltrix-pattern veltrix-replay; do
+    status=0
+    "$tool" >"$work/usage" 2>&1 || status=$?
+    if [ "$status" -lt 1 ] || [ "$status" -gt 2 ] || ! grep -qi "usage" "$work/usage"; then
+        echo "$tool without arguments: exit code $status"; cat "$work/usage"; exit 1
+    fi
+done
+
+echo "== apt remove"
+files=$(dpkg -L veltrix | while read -r path; do [ -f "$path" ] && echo "$path"; done)
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -qq veltrix
+if installed || dpkg -l veltrix 2>/dev/null | grep -q '^.i'; then
+    echo "veltrix is still installed"; exit 1
+fi
+for path in $files /usr/libexec/veltrix /usr/share/veltrix /usr/share/doc/veltrix; do
+    [ ! -e "$path" ] || { echo "left behind: $path"; exit 1; }
+done
+echo "package test passed"
