@@ -1,6 +1,6 @@
-// The message functions every backend shares: dispatching and sending go
-// straight to the window's procedure, the default handling closes, and a
-// posted quit ends the loop.
+// The message functions the backends share (all but Win32, which has the
+// system's own): dispatching and sending go straight to the window's
+// procedure, the default handling closes, and a posted quit ends the loop.
 #include "platform/backend.h"
 
 MessageLoop messageLoop;
