@@ -36,8 +36,8 @@ extern Plane frustumPlanes[4];
 // drawing.
 extern Sampler currentSampler;
 // Written by samplerLoad (and span drawing, for the light of each span); read
-// by the samplers.
-extern SamplerState samplerState;
+// by the samplers. Each worker thread has its own.
+extern __thread SamplerState samplerState;
 
 // Loads samplerState for level number `level` of texture, lit by light.
 void samplerLoad(const Texture* texture, int32_t level, int32_t light);

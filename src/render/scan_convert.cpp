@@ -4,9 +4,9 @@
 #include "spans/spans.h"
 #include "texture/texture.h"
 
-EdgeChain startChain;
-EdgeChain endChain;
-PlaneGradients planeGradient;
+__thread EdgeChain startChain;
+__thread EdgeChain endChain;
+__thread PlaneGradients planeGradient;
 
 // An edge from a down to b, where top = ceilf(a->y) and bottom = ceilf(b->y):
 // a vertex at height y belongs to the rows from ceil(y) on.

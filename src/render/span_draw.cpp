@@ -7,7 +7,7 @@
 #include "spans/spans.h"
 #include "texture/texture.h"
 
-SpanGradients spanGradients;
+__thread SpanGradients spanGradients;
 
 // The level the sampler holds; a row holds long stretches of spans of one
 // texture level that differ only in light.
