@@ -33,6 +33,14 @@ extern __thread SpanGradients spanGradients;
 // every 16 pixels and stepped linearly in between.
 void drawSpan(int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p);
 
+// The calling worker's band of rows [bandFirstRow, bandEndRow): scan
+// conversion inserts spans into these rows only. Set by the workers for each
+// job; all rows for a program with one worker.
+extern __thread int32_t bandFirstRow;
+extern __thread int32_t bandEndRow;
+// The calling worker's number, 0 on the thread that runs the jobs.
+extern __thread int32_t bandWorker;
+
 // Light of the face being converted, 0 to 255: written by renderObject for
 // each face, read by rasterizePolygon; each worker thread has its own.
 extern __thread int32_t faceLight;
