@@ -303,4 +303,30 @@ BENCHMARK_CAPTURE(BM_Sampler, bilinear, sampleBilinear)->Unit(benchmark::kMicros
 BENCHMARK_CAPTURE(BM_Sampler, nearest, sampleNearest)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterizePolygon)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+// `--threads N` (1 to 16, default 1) draws the scenes' frames with N threads;
+// with more than one, the Time column (wall time) is the one to read, as CPU
+// time counts the calling thread only. Every other argument is Google
+// Benchmark's.
+int main(int argc, char** argv)
+{
+    int kept = 1;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+            const int n = atoi(argv[++i]);
+            if (n < 1 || n > RENDER_MAX_WORKERS) {
+                fprintf(stderr, "bench-frame: --threads takes 1 to %d\n", (int)RENDER_MAX_WORKERS);
+                return 2;
+            }
+            headlessThreads = n;
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

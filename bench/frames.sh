@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # bench/frames.sh OUT [REFERENCE]: renders the frames of the golden scripts and
 # of the benchmark scenes with veltrix-replay ($VELTRIX_REPLAY, or
-# build/bin/veltrix-replay) into OUT (one BMP per screenshot), then, when
+# build/bin/veltrix-replay), drawing with $VELTRIX_THREADS threads (1 unless
+# set), into OUT (one BMP per screenshot), then, when
 # REFERENCE is given, compares them byte for byte with the frames there. Speed
 # work must leave every one of them unchanged; the test suite checks them
 # against tests/render/exact_frames.txt.
@@ -10,6 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=$1
 reference=${2:-}
 replay=${VELTRIX_REPLAY:-$root/build/bin/veltrix-replay}
+threads=${VELTRIX_THREADS:-1}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -21,7 +23,7 @@ render() {
     cp -r "$root/data/." "$work/"
     [ -n "$life" ] && cp "$root/bench/scenes/$life" "$work/Life.ini"
     printf '%s\n' "$text" > "$work/script.txt"
-    (cd "$work" && "$replay" script.txt)
+    (cd "$work" && "$replay" --threads "$threads" script.txt)
     local n=0
     for shot in "$work"/Screenshot*.bmp; do
         cp "$shot" "$out/$name-$n.bmp"

@@ -30,6 +30,15 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTR
 cmake --build "$root/build-asan" -j"$jobs"
 (cd "$root/build-asan" && ctest --output-on-failure -j"$jobs")
 
+echo "== ThreadSanitizer build of the frame tests"
+# Frames drawn by several threads: the exact frames with 1, 2, 3 and 7, the
+# allocation test and the pool running dry with several workers.
+cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIX_WERROR=ON \
+    -DVELTRIX_SANITIZE_THREAD=ON -DVELTRIX_BENCH=OFF
+cmake --build "$root/build-tsan" -j"$jobs" --target test_render test_app veltrix-replay
+(cd "$root/build-tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" \
+    -R "ExactFrames|FrameTick|PoolRunningDry")
+
 echo "== Fuzz targets, briefly"
 bash "$root/scripts/fuzz.sh" 20
 

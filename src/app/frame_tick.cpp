@@ -29,9 +29,11 @@ void frameTick()
         app.generationCount++;
     }
 
+    // The bands follow the last frame's spans, read before they go.
+    renderBandsBalance();
     spanTableReset();
     spanTableRepack();
-    drawCells();
+    renderWorkersRun(drawCells);
     drawSpanTable(app.framebuffer);
 
     // A request is served at most once per tick, however often it was made.

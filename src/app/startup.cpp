@@ -75,6 +75,8 @@ int startEngine()
     logLine("Init engine ...");
     if (!engineInit(screenWidth, screenHeight))
         return 0;
+    // Threads that cannot be had leave one worker: the same frames, slower.
+    renderWorkersStart(platformThreads());
     // Without a font the program runs on, drawing no text.
     fontLoad(screenWidth, screenHeight);
     logLine("    OK");

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <cstdlib>
+#include <mutex>
 
 HeapHook heapHook = {0, 0, 0};
 
@@ -11,8 +12,13 @@ void heapHookReset()
     heapHook.failRest = 0;
 }
 
+// Several workers may grow their span pools in one frame; the count they share
+// is kept under a lock (allocation is rare once the rows have grown).
+static std::mutex hookLock;
+
 static int heapShouldFail()
 {
+    std::lock_guard<std::mutex> held(hookLock);
     heapHook.calls += 1;
     if (heapHook.failAt <= 0)
         return 0;

@@ -106,6 +106,9 @@ void cursorSet(int32_t x, int32_t y);
 
 // The reason of the last window or video failure, never null.
 const char* platformError();
+// How many threads the program should draw its frames with: the machine's
+// hardware threads, at most 8, where the backend can run threads at all.
+int32_t platformThreads();
 
 // ---- Video surfaces ----------------------------------------------------------
 // A screen mode with a flipping chain (primary surface and its back buffer) and

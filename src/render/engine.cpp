@@ -28,5 +28,6 @@ int engineInit(int32_t width, int32_t height)
 
 void engineRelease()
 {
+    renderWorkersStop();
     spanTableRelease();
 }

@@ -4,7 +4,7 @@
 #include "render/render_local.h"
 #include "scene/scene.h"
 
-int32_t faceLight = 0;
+__thread int32_t faceLight = 0;
 
 static Texture* faceTexture(const Face* face, const Material* materials, int32_t materialCount)
 {
@@ -40,15 +40,16 @@ struct CachedVertex {
 };
 
 enum { CACHED_VERTICES = 4096 };
-// Written and read by renderObject only.
-static CachedVertex vertexCache[CACHED_VERTICES];
-static uint32_t currentStamp = 0;
+// Written and read by renderObject only, each worker thread its own.
+static __thread CachedVertex vertexCache[CACHED_VERTICES];
+static __thread uint32_t currentStamp = 0;
 
 // The inverse of the last view matrix seen: every cell of a frame is drawn
-// with the same one. Written and read by renderObject only.
-static Matrix4 lastView;
-static Matrix4 lastViewInverse;
-static bool lastViewKnown = false;
+// with the same one. Written and read by renderObject only, each worker
+// thread its own.
+static __thread Matrix4 lastView;
+static __thread Matrix4 lastViewInverse;
+static __thread bool lastViewKnown = false;
 
 static inline void toView(const MeshVertex* p, const float* m, ClipVertex* out)
 {

@@ -36,8 +36,8 @@ extern Plane frustumPlanes[4];
 // drawing.
 extern Sampler currentSampler;
 // Written by samplerLoad (and span drawing, for the light of each span); read
-// by the samplers.
-extern SamplerState samplerState;
+// by the samplers. Each worker thread has its own.
+extern __thread SamplerState samplerState;
 
 // Loads samplerState for level number `level` of texture, lit by light.
 void samplerLoad(const Texture* texture, int32_t level, int32_t light);
@@ -67,6 +67,23 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
     const Material* materials, int32_t materialCount);
 // A small grey checker pyramid for faces without a usable material.
 Texture* defaultTexture();
+
+// ---- Workers ---------------------------------------------------------------------
+enum { RENDER_MAX_WORKERS = 16 };
+
+// Starts count - 1 threads beside the calling one (worker 0), each with a span
+// pool of its own, for the whole run; any earlier ones are stopped first.
+// Returns 1, or 0 with one worker left. One worker is the plain program.
+int renderWorkersStart(int32_t count);
+// Stops the helper threads; one worker is left.
+void renderWorkersStop();
+int32_t renderWorkerCount();
+// Splits the rows into one band per worker by what the last frame's spans
+// cost them; call between frames, before the table is reset.
+void renderBandsBalance();
+// Runs job on every worker at once, each in its own band of rows (worker 0
+// on the calling thread), and returns when all are done.
+void renderWorkersRun(void (*job)());
 
 // Draws every span of the table into framebuffer (renderWidth x renderHeight)
 // and writes the warnings for a broken span order or an exhausted node pool.

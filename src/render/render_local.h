@@ -25,16 +25,25 @@ struct SpanGradients {
     float dInvZ;
 };
 
-// Written by drawSpanTable for each span, read by drawSpan.
-extern SpanGradients spanGradients;
+// Written by drawSpanTable for each span, read by drawSpan; each worker
+// thread has its own.
+extern __thread SpanGradients spanGradients;
 
 // Draws n >= 1 pixels from p with the plane values at the first pixel, exact
 // every 16 pixels and stepped linearly in between.
 void drawSpan(int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p);
 
+// The calling worker's band of rows [bandFirstRow, bandEndRow): scan
+// conversion inserts spans into these rows only. Set by the workers for each
+// job; all rows for a program with one worker.
+extern __thread int32_t bandFirstRow;
+extern __thread int32_t bandEndRow;
+// The calling worker's number, 0 on the thread that runs the jobs.
+extern __thread int32_t bandWorker;
+
 // Light of the face being converted, 0 to 255: written by renderObject for
-// each face, read by rasterizePolygon.
-extern int32_t faceLight;
+// each face, read by rasterizePolygon; each worker thread has its own.
+extern __thread int32_t faceLight;
 
 // ---- Scan conversion -----------------------------------------------------------
 // One polygon edge prepared for row stepping; x in 16.16 fixed point.
@@ -61,10 +70,11 @@ struct PlaneGradients {
 };
 
 // Written by buildEdgeChains and planeGradients for each polygon, read (and
-// the chains' row counters consumed) by rasterizePolygon.
-extern EdgeChain startChain;
-extern EdgeChain endChain;
-extern PlaneGradients planeGradient;
+// the chains' row counters consumed) by rasterizePolygon; each worker thread
+// has its own.
+extern __thread EdgeChain startChain;
+extern __thread EdgeChain endChain;
+extern __thread PlaneGradients planeGradient;
 
 int edgeSetup(const ClipVertex* upper, const ClipVertex* lower, EdgeStep* out);
 int buildEdgeChains(const ClipPolygon* polygon);

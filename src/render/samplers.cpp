@@ -6,7 +6,7 @@ int8_t weightTopRight[64 * 64];
 int8_t weightBottomLeft[64 * 64];
 int8_t weightBottomRight[64 * 64];
 Sampler currentSampler = sampleBilinear;
-SamplerState samplerState;
+__thread SamplerState samplerState;
 
 void buildWeightTables()
 {

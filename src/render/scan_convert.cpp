@@ -4,9 +4,9 @@
 #include "spans/spans.h"
 #include "texture/texture.h"
 
-EdgeChain startChain;
-EdgeChain endChain;
-PlaneGradients planeGradient;
+__thread EdgeChain startChain;
+__thread EdgeChain endChain;
+__thread PlaneGradients planeGradient;
 
 // An edge from a down to b, where top = ceilf(a->y) and bottom = ceilf(b->y):
 // a vertex at height y belongs to the rows from ceil(y) on.
@@ -128,6 +128,22 @@ int32_t levelFromRatio(float r)
 
 int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
 {
+    // A polygon whose rows all lie outside the calling worker's band is
+    // another worker's; judged only when no row number is a NaN.
+    const int32_t first = bandFirstRow > 0 ? bandFirstRow : 0;
+    const int32_t end = bandEndRow < spanTableRows ? bandEndRow : spanTableRows;
+    if (polygon->count > 0 && polygon->count <= 7) {
+        float minY = polygon->v[0].y, maxY = minY;
+        bool numbers = minY == minY;
+        for (int32_t i = 1; i < polygon->count; i++) {
+            const float y = polygon->v[i].y;
+            numbers = numbers && y == y;
+            minY = y < minY ? y : minY;
+            maxY = y > maxY ? y : maxY;
+        }
+        if (numbers && (truncateToInt32(ceilf(maxY)) <= first || truncateToInt32(ceilf(minY)) >= end))
+            return 1;
+    }
     if (!buildEdgeChains(polygon))
         return 0;
     const int32_t level = levelFromRatio(texelAreaRatio(polygon, texture));
@@ -148,7 +164,6 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
 
     // Kept in locals: the globals would be read again after every insertion.
     const float dWdy = planeGradient.dWdy, dUdy = planeGradient.dUdy, dVdy = planeGradient.dVdy;
-    const int32_t rows = spanTableRows;
     int32_t y = startChain.edges[0].firstRow;
     float w = planeGradient.w0 + (float)y * dWdy;
     float u = planeGradient.u0 + (float)y * dUdy;
@@ -159,7 +174,9 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
     for (;;) {
         // Columns from floor(left x) up to, not including, floor(right x);
         // a row whose end lies left of column 1 gets no span.
-        if ((xe >> 16) > 0 && y >= 0 && y < rows) {
+        if ((xe >> 16) > 0 && y >= first) {
+            if (y >= end)
+                return 1;
             span.invZ = w;
             span.uOverZ = u;
             span.vOverZ = v;

@@ -7,7 +7,7 @@
 #include "spans/spans.h"
 #include "texture/texture.h"
 
-SpanGradients spanGradients;
+__thread SpanGradients spanGradients;
 
 // The level the sampler holds; a row holds long stretches of spans of one
 // texture level that differ only in light.
@@ -19,14 +19,22 @@ struct LoadedLevel {
 static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded);
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels);
 
-int32_t drawSpanTable(uint32_t* framebuffer)
+// Each worker draws its own band of rows into the frame and counts its spans
+// and disorders; the warnings are drawn once all are done.
+static uint32_t* drawTarget;
+static int32_t bandSpans[RENDER_MAX_WORKERS];
+static int32_t bandDisorder[RENDER_MAX_WORKERS];
+
+static void drawBand()
 {
     int32_t disorder = 0;
     int32_t spans = 0;
     LoadedLevel loaded = {nullptr, 0};
     const int32_t rows = renderHeight < spanTableRows ? renderHeight : spanTableRows;
-    for (int32_t y = 0; y < rows; y++) {
-        uint32_t* row = framebuffer + (size_t)y * (size_t)renderWidth;
+    const int32_t first = bandFirstRow > 0 ? bandFirstRow : 0;
+    const int32_t end = bandEndRow < rows ? bandEndRow : rows;
+    for (int32_t y = first; y < end; y++) {
+        uint32_t* row = drawTarget + (size_t)y * (size_t)renderWidth;
         const SpanNode* node = spanTable[y].head;
         int32_t previousEnd = INT32_MIN;
         for (int32_t left = spanTable[y].count; left > 0 && node; left--) {
@@ -42,6 +50,20 @@ int32_t drawSpanTable(uint32_t* framebuffer)
             drawNode(node, row, &loaded);
             node = node->next;
         }
+    }
+    bandSpans[bandWorker] = spans;
+    bandDisorder[bandWorker] = disorder;
+}
+
+int32_t drawSpanTable(uint32_t* framebuffer)
+{
+    drawTarget = framebuffer;
+    renderWorkersRun(drawBand);
+    int32_t disorder = 0;
+    int32_t spans = 0;
+    for (int32_t i = 0; i < renderWorkerCount(); i++) {
+        spans += bandSpans[i];
+        disorder += bandDisorder[i];
     }
     if (disorder > 0)
         drawText("Veltrix narusen - prekreslovani !", 50, 20, framebuffer);

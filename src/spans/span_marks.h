@@ -245,7 +245,7 @@ inline void spanMarksAddApart(SpanMarks* m, const ScanLine* line, SpanNode* node
 __attribute__((always_inline)) inline void spanMarksNote(SpanMarks* m, const ScanLine* line, const SpanWalk* walk)
 {
     // A node that could not be had may have left two spans overlapping.
-    if (spanPool.failed)
+    if (spanThreadPool->failed)
         m->walkFromHead = 1;
     if (m->walkFromHead) {
         m->count = 0;

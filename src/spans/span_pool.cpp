@@ -8,117 +8,172 @@
 enum { CACHE_LINE = 64 };
 
 SpanPool spanPool = {nullptr, 0, 0, 0, 0, 0};
-// Nodes the pool had handed out when the table was last repacked; -1 before
-// the first repack of a pool.
+// The pools of workers 1 and up; worker 0 takes from spanPool.
+static SpanPool workerPools[SPAN_MAX_POOLS - 1];
+static int32_t poolCount = 1;
+__thread SpanPool* spanThreadPool = &spanPool;
+// Nodes the pools had handed out when the table was last repacked; -1 before
+// the first repack.
 static int64_t repackedTaken = -1;
 ScanLine* spanTable = nullptr;
 int32_t spanTableRows = 0;
 int32_t spanTableWidth = 0;
 
+static SpanPool* poolNumber(int32_t i)
+{
+    return i == 0 ? &spanPool : &workerPools[i - 1];
+}
+
 // blockSize stays 0 until the first block exists, so that a pool whose set-up
 // failed hands out no node (making a node ready tries to grow and fails).
-int spanPoolInit()
+static int poolInit(SpanPool* pool)
 {
-    spanPool.blockSize = 0;
-    spanPool.lastBlock = 0;
-    spanPool.curBlock = 0;
-    spanPool.nextFree = 0;
-    spanPool.failed = 0;
-    repackedTaken = -1;
-    spanPool.blocks = (SpanNode**)heapAlloc(sizeof(SpanNode*));
-    if (!spanPool.blocks)
+    *pool = SpanPool{nullptr, 0, 0, 0, 0, 0};
+    pool->blocks = (SpanNode**)heapAlloc(sizeof(SpanNode*));
+    if (!pool->blocks)
         return 0;
-    spanPool.blocks[0] = (SpanNode*)heapAlloc(SPAN_FIRST_BLOCK * sizeof(SpanNode) + CACHE_LINE);
-    if (!spanPool.blocks[0]) {
-        heapFree(spanPool.blocks);
-        spanPool.blocks = nullptr;
+    pool->blocks[0] = (SpanNode*)heapAlloc(SPAN_FIRST_BLOCK * sizeof(SpanNode) + CACHE_LINE);
+    if (!pool->blocks[0]) {
+        heapFree(pool->blocks);
+        pool->blocks = nullptr;
         return 0;
     }
-    spanPool.blockSize = SPAN_FIRST_BLOCK;
+    pool->blockSize = SPAN_FIRST_BLOCK;
     return 1;
+}
+
+int spanPoolInit()
+{
+    repackedTaken = -1;
+    return poolInit(&spanPool);
 }
 
 // The block array grows by one slot per block. Nothing but `failed` changes
 // until both allocations have succeeded: a half-done growth that already
 // counted the new block would hand out nodes of the old, full block again and
 // later free a slot that was never filled.
-int spanPoolGrow()
+static int poolGrow(SpanPool* pool)
 {
-    spanPool.failed = -1;
+    pool->failed = -1;
     // A released or never initialised pool has no first block to grow from.
-    if (!spanPool.blocks)
+    if (!pool->blocks)
         return 0;
-    int32_t slot = spanPool.lastBlock + 1;
-    SpanNode** blocks = (SpanNode**)heapRealloc(spanPool.blocks, (size_t)(slot + 1) * sizeof(SpanNode*));
+    int32_t slot = pool->lastBlock + 1;
+    SpanNode** blocks = (SpanNode**)heapRealloc(pool->blocks, (size_t)(slot + 1) * sizeof(SpanNode*));
     if (!blocks)
         return 0;
     // The old array is gone once the re-allocation succeeds; keep the new one
     // even if the block below fails (its spare slot is simply unused).
-    spanPool.blocks = blocks;
+    pool->blocks = blocks;
     SpanNode* block = (SpanNode*)heapAlloc(SPAN_BLOCK * sizeof(SpanNode) + CACHE_LINE);
     if (!block)
         return 0;
     blocks[slot] = block;
-    spanPool.lastBlock = slot;
-    spanPool.blockSize = SPAN_BLOCK;
-    spanPool.nextFree = 0;
-    spanPool.failed = 0;
+    pool->lastBlock = slot;
+    pool->blockSize = SPAN_BLOCK;
+    pool->nextFree = 0;
+    pool->failed = 0;
     return 1;
+}
+
+int spanPoolGrow()
+{
+    return poolGrow(spanThreadPool);
 }
 
 int32_t spanPoolFailed()
 {
-    return spanPool.failed;
+    for (int32_t i = 0; i < poolCount; i++)
+        if (poolNumber(i)->failed)
+            return -1;
+    return 0;
+}
+
+static void poolRelease(SpanPool* pool)
+{
+    if (pool->blocks) {
+        for (int32_t i = 0; i <= pool->lastBlock; i++)
+            heapFree(pool->blocks[i]);
+        heapFree(pool->blocks);
+    }
+    pool->blocks = nullptr;
+    pool->lastBlock = 0;
+    pool->blockSize = 0;
+    pool->curBlock = 0;
+    pool->nextFree = 0;
 }
 
 void spanPoolRelease()
 {
-    if (spanPool.blocks) {
-        for (int32_t i = 0; i <= spanPool.lastBlock; i++)
-            heapFree(spanPool.blocks[i]);
-        heapFree(spanPool.blocks);
-    }
-    spanPool.blocks = nullptr;
-    spanPool.lastBlock = 0;
-    spanPool.blockSize = 0;
-    spanPool.curBlock = 0;
-    spanPool.nextFree = 0;
+    for (int32_t i = 0; i < poolCount; i++)
+        poolRelease(poolNumber(i));
+    poolCount = 1;
 }
 
-int spanPoolMakeReady()
+int spanPoolsSetCount(int32_t count)
 {
-    if (spanPool.nextFree < spanPool.blockSize)
-        return 1;
-    if (spanPool.curBlock == spanPool.lastBlock && !spanPoolGrow())
+    if (count < 1 || count > SPAN_MAX_POOLS)
         return 0;
-    spanPool.curBlock += 1;
-    spanPool.nextFree = 0;
+    for (int32_t i = count; i < poolCount; i++)
+        poolRelease(poolNumber(i));
+    for (int32_t i = poolCount; i < count; i++) {
+        if (!poolInit(poolNumber(i))) {
+            for (int32_t j = poolCount; j <= i; j++)
+                poolRelease(poolNumber(j));
+            return 0;
+        }
+    }
+    poolCount = count;
+    return 1;
+}
+
+void spanPoolUse(int32_t index)
+{
+    spanThreadPool = poolNumber(index);
+}
+
+int spanPoolMoveToNextBlock()
+{
+    SpanPool* const pool = spanThreadPool;
+    if (pool->curBlock == pool->lastBlock && !poolGrow(pool))
+        return 0;
+    pool->curBlock += 1;
+    pool->nextFree = 0;
     return 1;
 }
 
 // Nodes start on a cache line, so that a 64-byte node is read and written as
 // one line; every block has room for that shift.
-static SpanNode* blockNode(int32_t block, int32_t index)
+static SpanNode* blockNode(const SpanPool* pool, int32_t block, int32_t index)
 {
-    const uintptr_t base = (uintptr_t)spanPool.blocks[block];
+    const uintptr_t base = (uintptr_t)pool->blocks[block];
     SpanNode* first = (SpanNode*)((base + CACHE_LINE - 1) & ~(uintptr_t)(CACHE_LINE - 1));
     return &first[index];
 }
 
 SpanNode* spanPoolTake()
 {
-    SpanNode* node = blockNode(spanPool.curBlock, spanPool.nextFree);
-    spanPool.nextFree += 1;
+    SpanPool* const pool = spanThreadPool;
+    SpanNode* node = blockNode(pool, pool->curBlock, pool->nextFree);
+    pool->nextFree += 1;
     return node;
+}
+
+static int64_t poolTaken(const SpanPool* pool)
+{
+    if (!pool->blocks)
+        return 0;
+    if (pool->curBlock == 0)
+        return pool->nextFree;
+    return SPAN_FIRST_BLOCK + (int64_t)(pool->curBlock - 1) * SPAN_BLOCK + pool->nextFree;
 }
 
 int64_t spanPoolTaken()
 {
-    if (!spanPool.blocks)
-        return 0;
-    if (spanPool.curBlock == 0)
-        return spanPool.nextFree;
-    return SPAN_FIRST_BLOCK + (int64_t)(spanPool.curBlock - 1) * SPAN_BLOCK + spanPool.nextFree;
+    int64_t taken = 0;
+    for (int32_t i = 0; i < poolCount; i++)
+        taken += poolTaken(poolNumber(i));
+    return taken;
 }
 
 int scanLineCreate(int32_t nodeCount, ScanLine* line)
@@ -174,17 +229,27 @@ int spanTableRepack()
         return 0;
     // Rows in order, each head to tail through rising addresses: the
     // prefetch distances in spans.h rely on this order.
-    int32_t block = 0, index = 0;
+    // With several pools, the first pool's nodes are dealt first, then the
+    // next pool's.
+    int32_t pool = 0, block = 0, index = 0;
+    int64_t leftInPool = poolTaken(poolNumber(0));
     for (int32_t row = 0; row < spanTableRows; row++) {
         ScanLine* line = &spanTable[row];
         SpanNode* prev = nullptr;
         for (int32_t i = 0; i < line->allocated; i++) {
+            while (leftInPool == 0) {
+                pool += 1;
+                block = 0;
+                index = 0;
+                leftInPool = poolTaken(poolNumber(pool));
+            }
             if (index == (block == 0 ? SPAN_FIRST_BLOCK : SPAN_BLOCK)) {
                 block += 1;
                 index = 0;
             }
-            SpanNode* node = blockNode(block, index);
+            SpanNode* node = blockNode(poolNumber(pool), block, index);
             index += 1;
+            leftInPool -= 1;
             node->prev = prev;
             node->next = nullptr;
             if (prev)

@@ -42,6 +42,7 @@ struct ScanLine {
 };
 
 enum {
+    SPAN_MAX_POOLS = 16,
     SPAN_FIRST_BLOCK = 1024,
     SPAN_BLOCK = 256,
     SPAN_ROW_NODES = 20,
@@ -59,7 +60,11 @@ struct SpanPool {
     int32_t failed;
 };
 
+// The pool of worker 0 (the only one with one worker).
 extern SpanPool spanPool;
+// The pool the calling thread takes its nodes from and grows: spanPool until
+// spanPoolUse says otherwise. Each worker thread has its own.
+extern __thread SpanPool* spanThreadPool;
 // One ScanLine per screen row, row 0 at the top; spanTableWidth is the screen
 // width the histogram clips with.
 extern ScanLine* spanTable;
@@ -74,18 +79,32 @@ int spanPoolInit();
 // failure returns 0 with failed -1 and the pool otherwise as it was, so the
 // next node taken tries to grow again.
 int spanPoolGrow();
-// 0, or -1 while the last growth has failed.
+// 0, or -1 while the last growth of some pool has failed.
 int32_t spanPoolFailed();
-// Frees every block and the block array; failed keeps its value.
+// Frees every block and the block array of every pool, and leaves one pool;
+// failed keeps its value.
 void spanPoolRelease();
+// Several workers insert at once, each into its own rows, each taking nodes
+// from a pool of its own with the same block rules, so that the common path
+// takes no lock. Sets up pools 1 .. count - 1 beside spanPool (or releases
+// those beyond count); returns 1, or 0 with the count unchanged.
+int spanPoolsSetCount(int32_t count);
+// The calling thread takes its nodes from pool `index` from now on.
+void spanPoolUse(int32_t index);
 // Taking a node is two steps. Make ready runs before the caller looks for a
 // spare node of its own: when the current block is used up it moves to the
 // next block, growing the pool first; returns 0 (caller gives up) when the
 // growth fails. Take hands out the next node of the current block and is only
-// called after a successful make ready.
-int spanPoolMakeReady();
+// called after a successful make ready. The usual case, a node left in the
+// current block, is decided inline.
+int spanPoolMoveToNextBlock();
+inline int spanPoolMakeReady()
+{
+    const SpanPool* const pool = spanThreadPool;
+    return pool->nextFree < pool->blockSize ? 1 : spanPoolMoveToNextBlock();
+}
 SpanNode* spanPoolTake();
-// Nodes handed out since the pool was set up.
+// Nodes handed out since the pools were set up, by all of them.
 int64_t spanPoolTaken();
 
 // ---- Rows and table (span_pool.cpp) ----------------------------------------

@@ -199,11 +199,23 @@ std::string tableProblem(bool ordered)
     return "";
 }
 
-TEST_F(Reliability, SpanPoolRunningDryMidFrameShowsTheWarningAndRecovers)
+// With one worker, and with two whose pools run dry each on its own.
+class PoolRunningDry : public Reliability, public ::testing::WithParamInterface<int32_t> {
+protected:
+    void TearDown() override
+    {
+        Reliability::TearDown();
+        headlessThreads = 1;
+    }
+};
+
+TEST_P(PoolRunningDry, MidFrameShowsTheWarningAndRecovers)
 {
     writeFullBoard();
+    headlessThreads = GetParam();
     // Started without its message loop, so that frames come one at a time.
     ASSERT_EQ(appStart(), 1);
+    ASSERT_EQ(renderWorkerCount(), GetParam());
     for (int i = 0; i < 20; i++)
         handleKey(KEY_DOWN);
     const size_t warningSize = warningPixels().size();
@@ -211,13 +223,16 @@ TEST_F(Reliability, SpanPoolRunningDryMidFrameShowsTheWarningAndRecovers)
 
     // Every allocation fails from here on.
     const int32_t blocksBefore = spanPool.lastBlock;
+    const int64_t takenBefore = spanPoolTaken();
     heapHookReset();
     heapHook.failAt = 1;
     heapHook.failRest = 1;
     frameTick();
     EXPECT_GT(heapHook.calls, 0) << "the frame never asked for more nodes";
     EXPECT_EQ(spanPoolFailed(), -1);
-    EXPECT_EQ(spanPool.lastBlock, blocksBefore);
+    if (GetParam() == 1) {
+        EXPECT_EQ(spanPool.lastBlock, blocksBefore);
+    }
     EXPECT_EQ(warningMatches(frameCopy()), warningSize);
     // A cut-short insertion may leave one overlap, but never a broken chain.
     EXPECT_EQ(tableProblem(false), "");
@@ -232,7 +247,10 @@ TEST_F(Reliability, SpanPoolRunningDryMidFrameShowsTheWarningAndRecovers)
     frameTick();
     const std::vector<uint32_t> recovered = frameCopy();
     EXPECT_EQ(spanPoolFailed(), 0);
-    EXPECT_GT(spanPool.lastBlock, blocksBefore);
+    EXPECT_GT(spanPoolTaken(), takenBefore);
+    if (GetParam() == 1) {
+        EXPECT_GT(spanPool.lastBlock, blocksBefore);
+    }
     EXPECT_LT(warningMatches(recovered), warningSize / 2);
     EXPECT_EQ(tableProblem(true), "");
 
@@ -243,6 +261,8 @@ TEST_F(Reliability, SpanPoolRunningDryMidFrameShowsTheWarningAndRecovers)
     EXPECT_EQ(frameCopy(), recovered);
     EXPECT_EQ(tableProblem(true), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Workers, PoolRunningDry, ::testing::Values(1, 2));
 
 // Takes CAP_DAC_OVERRIDE out of the effective set for its life, so that a test
 // running as root meets folder permissions as any user would.

@@ -1,20 +1,23 @@
 // The comparison frames (the golden scripts and the benchmark scenes, both
 // samplers; bench/frames.sh renders them) must come out bit for bit as
-// recorded in tests/render/exact_frames.txt, in every build. Speed work and
-// clean-ups rely on it; scripts/update-frame-hashes.sh records a deliberate
-// change.
+// recorded in tests/render/exact_frames.txt, in every build and with any
+// number of threads drawing them. Speed work and clean-ups rely on it;
+// scripts/update-frame-hashes.sh records a deliberate change.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "support/support.h"
 
-TEST(ExactFrames, EveryComparisonFrameIsUnchangedBitForBit)
+class ExactFrames : public ::testing::TestWithParam<int> {};
+
+TEST_P(ExactFrames, EveryComparisonFrameIsUnchangedBitForBit)
 {
     TempDir dir;
     const std::string source = VELTRIX_SOURCE_DIR;
     std::string out;
-    ASSERT_EQ(runCommand("VELTRIX_REPLAY='" + std::string(VELTRIX_BIN_DIR) + "/veltrix-replay' bash '" + source +
+    ASSERT_EQ(runCommand("VELTRIX_THREADS=" + std::to_string(GetParam()) + " VELTRIX_REPLAY='" +
+                             std::string(VELTRIX_BIN_DIR) + "/veltrix-replay' bash '" + source +
                              "/bench/frames.sh' frames 2>&1",
                   &out),
         0)
@@ -27,3 +30,5 @@ TEST(ExactFrames, EveryComparisonFrameIsUnchangedBitForBit)
     const size_t split = counts.find('\n');
     EXPECT_EQ(counts.substr(0, split), counts.substr(split + 1, counts.find('\n', split + 1) - split - 1));
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, ExactFrames, ::testing::Values(1, 2, 3, 7));

@@ -15,7 +15,10 @@
 
 namespace {
 
-TEST(FrameTick, SoupTicksAllocateNothingOnceTheRowsHaveGrown)
+class FrameTick : public ::testing::TestWithParam<int32_t> {};
+
+// With one worker and with several, each taking from its own span pool.
+TEST_P(FrameTick, SoupTicksAllocateNothingOnceTheRowsHaveGrown)
 {
     TempDir dir;
     copyBundledData();
@@ -29,7 +32,9 @@ TEST(FrameTick, SoupTicksAllocateNothingOnceTheRowsHaveGrown)
     heapHookReset();
     headlessReset(&script);
     headless.scriptEndQuits = 1;
+    headlessThreads = GetParam();
     ASSERT_EQ(appStart(), 1);
+    ASSERT_EQ(renderWorkerCount(), GetParam());
     appRun();
     ASSERT_EQ(headless.framesPresented, 1);
     ASSERT_EQ(app.autoIterate, 1);
@@ -58,7 +63,10 @@ TEST(FrameTick, SoupTicksAllocateNothingOnceTheRowsHaveGrown)
     app.window = nullptr;
     appRelease();
     headlessReset(nullptr);
+    headlessThreads = 1;
     scriptRelease(&script);
 }
+
+INSTANTIATE_TEST_SUITE_P(Workers, FrameTick, ::testing::Values(1, 2, 3));
 
 } // namespace

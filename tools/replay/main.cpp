@@ -1,9 +1,13 @@
-// veltrix-replay SCRIPT: runs the program headless in the current directory,
-// with its messages taken from SCRIPT, and exits with the program's exit code.
+// veltrix-replay [--threads N] SCRIPT: runs the program headless in the
+// current directory, with its messages taken from SCRIPT, drawing with N
+// threads (1, one worker, unless given), and exits with the program's exit
+// code.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/app.h"
+#include "render/render.h"
 #include "platform/headless/headless.h"
 
 // Scripts are small text files; a bigger one is refused rather than read.
@@ -28,8 +32,20 @@ static char* readScript(const char* path, size_t* size)
 
 int main(int argc, char** argv)
 {
+    int32_t threads = 1;
+    if (argc == 4 && strcmp(argv[1], "--threads") == 0) {
+        char* end = nullptr;
+        const long n = strtol(argv[2], &end, 10);
+        if (*argv[2] == '\0' || *end != '\0' || n < 1 || n > RENDER_MAX_WORKERS) {
+            fprintf(stderr, "veltrix-replay: --threads takes 1 to %d\n", (int)RENDER_MAX_WORKERS);
+            return 2;
+        }
+        threads = (int32_t)n;
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 2) {
-        fprintf(stderr, "usage: veltrix-replay SCRIPT\n");
+        fprintf(stderr, "usage: veltrix-replay [--threads N] SCRIPT\n");
         return 2;
     }
     size_t size = 0;
@@ -47,6 +63,7 @@ int main(int argc, char** argv)
         return 2;
     }
     headlessReset(&script);
+    headlessThreads = threads;
     const int exitCode = appMain();
     headlessReset(nullptr);
     scriptRelease(&script);

@@ -65,6 +65,13 @@ void headlessReset(const Script* script)
     lastError = "";
 }
 
+int32_t headlessThreads = 1;
+
+int32_t platformThreads()
+{
+    return headlessThreads;
+}
+
 const char* platformError()
 {
     return lastError;

@@ -108,6 +108,9 @@ struct HeadlessState {
     int32_t traceCount;
 };
 extern HeadlessState headless;
+// The threads the program draws with (platformThreads); 1 unless a test or
+// the replay runner (--threads) says otherwise. headlessReset keeps it.
+extern int32_t headlessThreads;
 
 // Forgets everything (the last frame included) and plays `script` from its
 // first step; null plays an empty script. When the script runs out the window

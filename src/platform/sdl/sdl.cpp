@@ -49,6 +49,12 @@ static void setError(const char* what)
     snprintf(sdl.error, sizeof sdl.error, "%s: %s", what, SDL_GetError());
 }
 
+int32_t platformThreads()
+{
+    const int32_t cores = SDL_GetCPUCount();
+    return cores < 1 ? 1 : cores > 8 ? 8 : cores;
+}
+
 const char* platformError()
 {
     return sdl.error;

@@ -51,6 +51,12 @@ static struct {
     char error[256];
 } web;
 
+// The page runs the program on one thread.
+int32_t platformThreads()
+{
+    return 1;
+}
+
 const char* platformError()
 {
     return web.error;
