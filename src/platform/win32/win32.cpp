@@ -56,6 +56,14 @@ static void setError(const char* what)
     snprintf(win32.error, sizeof win32.error, "%s failed (error %lu)", what, (unsigned long)GetLastError());
 }
 
+int32_t platformThreads()
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const int32_t cores = (int32_t)system.dwNumberOfProcessors;
+    return cores < 1 ? 1 : cores > 8 ? 8 : cores;
+}
+
 const char* platformError()
 {
     return win32.error;
