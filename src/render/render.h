@@ -35,8 +35,8 @@ extern Plane frustumPlanes[4];
 // The sampler span drawing calls: written by selectSampler, read by span
 // drawing.
 extern Sampler currentSampler;
-// Written by samplerLoad (and span drawing, for the light of each span); read
-// by the samplers. Each worker thread has its own.
+// Written by samplerLoad, which span drawing calls for every span; read by the
+// samplers. Each worker thread has its own.
 extern __thread SamplerState samplerState;
 
 // Loads samplerState for level number `level` of texture, lit by light.

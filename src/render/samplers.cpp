@@ -69,24 +69,11 @@ void sampleBilinear(int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* firs
         // Arithmetic shifts: negative coordinates wrap through the masks too.
         const int32_t p = ((v >> s.vShift) & s.rowMask) + ((u >> 16) & s.uMask);
         const int32_t k = ((v >> 10) & 63) * 64 + ((u >> 10) & 63);
-        // Neighbours wrap through the whole level, not within the row. The
-        // level's size is a power of two, so only a texel at the very end
-        // has its right-hand neighbour wrap to the start.
-        const int32_t q = (p + s.below) & s.sizeMask;
-        uint32_t t0, t1, t2, t3;
-        if (p < s.sizeMask && q < s.sizeMask) {
-            const uint8_t* a = s.texels + p;
-            const uint8_t* b = s.texels + q;
-            t0 = a[0];
-            t1 = a[1];
-            t2 = b[0];
-            t3 = b[1];
-        } else {
-            t0 = s.texels[p];
-            t1 = s.texels[(p + 1) & s.sizeMask];
-            t2 = s.texels[q];
-            t3 = s.texels[(p + s.belowRight) & s.sizeMask];
-        }
+        // Neighbours wrap through the whole level, not within the row.
+        const uint32_t t0 = s.texels[p];
+        const uint32_t t1 = s.texels[(p + 1) & s.sizeMask];
+        const uint32_t t2 = s.texels[(p + s.below) & s.sizeMask];
+        const uint32_t t3 = s.texels[(p + s.belowRight) & s.sizeMask];
         const uint32_t colour = s.shades[t0 * 64 + weightTopLeft[k]] + s.shades[t1 * 64 + weightTopRight[k]]
             + s.shades[t2 * 64 + weightBottomLeft[k]] + s.shades[t3 * 64 + weightBottomRight[k]];
         *first++ = applyLight(colour, light);

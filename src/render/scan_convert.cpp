@@ -71,30 +71,30 @@ int buildEdgeChains(const ClipPolygon* polygon)
     return startChain.count > 0 && endChain.count > 0;
 }
 
-// Four floats worked on at once; each lane is rounded exactly as the same
-// operation on one float, so the results are those of plain float code, with
-// a third of the divisions.
-typedef float Lanes __attribute__((vector_size(16)));
-
 int planeGradients(const ClipPolygon* polygon, float scaleU, float scaleV)
 {
     const ClipVertex* p = polygon->v;
     const float X[3] = {p[0].x, p[1].x, p[2].x};
     const float Y[3] = {p[0].y, p[1].y, p[2].y};
-    const Lanes one = {1.0f, 1.0f, 1.0f, 1.0f};
-    const Lanes w = one / (Lanes){p[0].z, p[1].z, p[2].z, 1.0f};
-    const Lanes u = (Lanes){p[0].u, p[1].u, p[2].u, 0.0f} * w * scaleU;
-    const Lanes v = (Lanes){p[0].v, p[1].v, p[2].v, 0.0f} * w * scaleV;
+    float w[3], u[3], v[3];
+    for (int i = 0; i < 3; i++) {
+        w[i] = 1.0f / p[i].z;
+        u[i] = p[i].u * w[i] * scaleU;
+        v[i] = p[i].v * w[i] * scaleV;
+    }
     const float det = (float)((double)(X[1] - X[0]) * (Y[2] - Y[0]) - (double)(X[2] - X[0]) * (Y[1] - Y[0]));
     if (det == 0.0f || !(det == det))
         return 0;
-    // Lanes 0, 1, 2 carry u/z, v/z and 1/z.
-    const Lanes q0 = {u[0], v[0], w[0], 0.0f};
-    const Lanes d1 = (Lanes){u[1], v[1], w[1], 0.0f} - q0;
-    const Lanes d2 = (Lanes){u[2], v[2], w[2], 0.0f} - q0;
-    const Lanes ddx = (d1 * (Y[2] - Y[0]) - d2 * (Y[1] - Y[0])) / det;
-    const Lanes ddy = (d2 * (X[1] - X[0]) - d1 * (X[2] - X[0])) / det;
-    const Lanes at0 = q0 - X[0] * ddx - Y[0] * ddy;
+    // Index 0, 1, 2 carry u/z, v/z and 1/z.
+    const float q0[3] = {u[0], v[0], w[0]};
+    const float d1[3] = {u[1] - u[0], v[1] - v[0], w[1] - w[0]};
+    const float d2[3] = {u[2] - u[0], v[2] - v[0], w[2] - w[0]};
+    float ddx[3], ddy[3], at0[3];
+    for (int i = 0; i < 3; i++) {
+        ddx[i] = (d1[i] * (Y[2] - Y[0]) - d2[i] * (Y[1] - Y[0])) / det;
+        ddy[i] = (d2[i] * (X[1] - X[0]) - d1[i] * (X[2] - X[0])) / det;
+        at0[i] = q0[i] - X[0] * ddx[i] - Y[0] * ddy[i];
+    }
     planeGradient = {ddx[0], ddy[0], at0[0], ddx[1], ddy[1], at0[1], ddx[2], ddy[2], at0[2]};
     return 1;
 }
@@ -117,12 +117,12 @@ float texelAreaRatio(const ClipPolygon* polygon, const Texture* texture)
 int32_t levelFromRatio(float r)
 {
     // Near the powers of 4: each level has a quarter of the texels of the one
-    // before. The thresholds fall, so the level is the number of them the
-    // ratio exceeds (none for a NaN).
-    static const float thresholds[9] = {262000.0f, 65500.0f, 16000.0f, 4000.0f, 1000.0f, 250.0f, 70.0f, 20.0f, 5.0f};
+    // before. The level is the number of thresholds the ratio exceeds (none
+    // for a NaN); they rise, so the count stops at the first it does not.
+    static const float thresholds[9] = {5.0f, 20.0f, 70.0f, 250.0f, 1000.0f, 4000.0f, 16000.0f, 65500.0f, 262000.0f};
     int32_t level = 0;
-    for (int i = 0; i < 9; i++)
-        level += r > thresholds[i];
+    while (level < 9 && r > thresholds[level])
+        level += 1;
     return level;
 }
 

@@ -5,18 +5,10 @@
 #include "image/image.h"
 #include "render/render_local.h"
 #include "spans/spans.h"
-#include "texture/texture.h"
 
 __thread SpanGradients spanGradients;
 
-// The level the sampler holds; a row holds long stretches of spans of one
-// texture level that differ only in light.
-struct LoadedLevel {
-    const Texture* texture;
-    int32_t level;
-};
-
-static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded);
+static void drawNode(const SpanNode* node, uint32_t* row);
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels);
 
 // Each worker draws its own band of rows into the frame and counts its spans
@@ -29,7 +21,6 @@ static void drawBand()
 {
     int32_t disorder = 0;
     int32_t spans = 0;
-    LoadedLevel loaded = {nullptr, 0};
     const int32_t rows = renderHeight < spanTableRows ? renderHeight : spanTableRows;
     const int32_t first = bandFirstRow > 0 ? bandFirstRow : 0;
     const int32_t end = bandEndRow < rows ? bandEndRow : rows;
@@ -47,7 +38,7 @@ static void drawBand()
             if (previousEnd > node->xStart)
                 disorder += 1;
             previousEnd = node->xEnd;
-            drawNode(node, row, &loaded);
+            drawNode(node, row);
             node = node->next;
         }
     }
@@ -73,7 +64,7 @@ int32_t drawSpanTable(uint32_t* framebuffer)
 }
 
 // Draws one span, clipped to the row, with the sampler set up for its level.
-static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded)
+static void drawNode(const SpanNode* node, uint32_t* row)
 {
     const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
     // An end past the screen stops one column short of it, as always.
@@ -81,13 +72,7 @@ static void drawNode(const SpanNode* node, uint32_t* row, LoadedLevel* loaded)
     const int32_t n = xe - xs;
     if (n <= 0)
         return;
-    if (node->texture != loaded->texture || node->level != loaded->level) {
-        samplerLoad(node->texture, node->level, node->light);
-        loaded->texture = node->texture;
-        loaded->level = node->level;
-    } else {
-        samplerState.light = node->light;
-    }
+    samplerLoad(node->texture, node->level, node->light);
     spanGradients.dUOverZ = node->dUOverZ;
     spanGradients.dVOverZ = node->dVOverZ;
     spanGradients.dInvZ = node->dInvZ;
