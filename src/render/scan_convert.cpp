@@ -129,10 +129,13 @@ int32_t levelFromRatio(float r)
 int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
 {
     // A polygon whose rows all lie outside the calling worker's band is
-    // another worker's; judged only when no row number is a NaN.
+    // another worker's. Its rows are ceil(least y) up to, not including,
+    // ceil(greatest y), so it misses [first, end) when its greatest y is at
+    // most first or its least y above end - 1; judged only when no y is a NaN,
+    // and only when the band is not every row.
     const int32_t first = bandFirstRow > 0 ? bandFirstRow : 0;
     const int32_t end = bandEndRow < spanTableRows ? bandEndRow : spanTableRows;
-    if (polygon->count > 0 && polygon->count <= 7) {
+    if ((first > 0 || end < spanTableRows) && polygon->count > 0 && polygon->count <= 7) {
         float minY = polygon->v[0].y, maxY = minY;
         bool numbers = minY == minY;
         for (int32_t i = 1; i < polygon->count; i++) {
@@ -141,7 +144,7 @@ int rasterizePolygon(const ClipPolygon* polygon, Texture* texture)
             minY = y < minY ? y : minY;
             maxY = y > maxY ? y : maxY;
         }
-        if (numbers && (truncateToInt32(ceilf(maxY)) <= first || truncateToInt32(ceilf(minY)) >= end))
+        if (numbers && (maxY <= (float)first || minY > (float)(end - 1)))
             return 1;
     }
     if (!buildEdgeChains(polygon))
