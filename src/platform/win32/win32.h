@@ -1,0 +1,55 @@
+// What the two halves of the Win32 backend share: its records and its state.
+// Only the backend's own files include this.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/platform.h"
+
+struct Window {
+    HWND hwnd;
+    WindowProc proc;
+    int32_t timerRunning;
+    int32_t destroying; // WM_DESTROY is on its way from windowDestroy: it has told the procedure
+};
+
+struct Video {
+    Window* window;
+    int32_t width;
+    int32_t height;
+};
+
+enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
+
+struct Surface {
+    int32_t kind;
+    Video* video;
+    HBITMAP bitmap; // a top-down 32-bit DIB section
+    uint32_t* pixels;
+    int32_t width;
+    int32_t height;
+    int32_t lost;        // the display changed since the last restore
+    int32_t locked;
+    Surface* backBuffer; // primary only
+};
+
+enum { MAX_SURFACES = 8 };
+
+struct Win32State {
+    int classRegistered;
+    Window* window;
+    MSG native;          // the message messageGet took, for messageDispatch
+    int32_t cursorShown; // ShowCursor keeps a count; this keeps it at one step
+    Surface* surfaces[MAX_SURFACES];
+    char droppedFile[MAX_PATH * 4];
+    char error[256];
+};
+// The backend's one state: written and read by its window and video halves.
+extern Win32State win32;
+
+// Records the failed call and the system's error code for platformError.
+void win32SetError(const char* what);
+// Every surface is lost (the display changed, or GDI refused to draw).
+void markSurfacesLost();
+// Draws the front buffer into the window (win32_video.cpp).
+void paintFront(Window* window);
