@@ -104,80 +104,79 @@ static Step pieceBeforeThenOn(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     return goOn(e->next, p + 2);
 }
 
-// The order of changes in the three functions below matters only when the
-// pool fails part-way: whatever was changed before the failing node stays.
+// N starts at or before E and wins the whole overlap.
+static Step newWinsFromEStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p)
+{
+    if (n->xEnd < e->xEnd) {
+        splitNewLeft(line, n, e, n->xEnd);
+        return STOP;
+    }
+    if (n->xEnd == e->xEnd) {
+        spanCopyInPlace(e, n);
+        return STOP;
+    }
+    return dropCovered(line, e, p);
+}
+
+// N starts at or before E and keeps the columns left of the crossing x.
+static Step newLeftFromEStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, int32_t x)
+{
+    int32_t ns = n->xStart, ee = e->xEnd;
+    if (n->xEnd <= ee) {
+        splitNewLeft(line, n, e, x);
+        return STOP;
+    }
+    e->xStart = x;
+    return pieceBeforeThenOn(line, n, e, p, ns, x, ee);
+}
+
+// The three functions below take the outcome first, then where N ends
+// against E: before its end (ne < ee), at it, or past it, when N goes on with
+// what is left of it. The order of changes within a case matters only when
+// the pool fails part-way: whatever was changed before the failing node stays.
 
 // N starts left of E (Ns < Es).
 static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
 {
     int32_t ns = n->xStart, ne = n->xEnd, es = e->xStart, ee = e->xEnd;
-    if (ne < ee) {
-        switch (how) {
-        case SPLIT_NEW_LEFT:
-            splitNewLeft(line, n, e, x);
-            break;
-        case SPLIT_OLD_LEFT: {
+    switch (how) {
+    case SPLIT_NEW_LEFT:
+        return newLeftFromEStart(line, n, e, p, x);
+    case SPLIT_OLD_LEFT:
+        if (ne < ee) {
             e->xStart = ne;
             SpanNode* right = spanListInsertBefore(line, e, n);
             if (!right)
-                break;
+                return STOP;
             setColumns(right, x, ne);
             SpanNode* old = spanListInsertBefore(line, right, e);
             if (!old)
-                break;
+                return STOP;
             setColumns(old, es, x);
             SpanNode* left = spanListInsertBefore(line, old, n);
             if (left)
                 setColumns(left, ns, es);
-            break;
+            return STOP;
         }
-        case WHOLE_TO_NEW:
-            e->xStart = ne;
-            spanListInsertBefore(line, e, n);
-            break;
-        case WHOLE_TO_OLD:
-            n->xEnd = es;
-            spanListInsertBefore(line, e, n);
-            break;
-        }
-        return STOP;
-    }
-    if (ne == ee) {
-        switch (how) {
-        case SPLIT_NEW_LEFT:
-            splitNewLeft(line, n, e, x);
-            break;
-        case SPLIT_OLD_LEFT: {
-            e->xEnd = x;
+        e->xEnd = x;
+        if (ne == ee) {
             SpanNode* right = spanListInsertAfter(line, e, n);
             if (!right)
-                break;
+                return STOP;
             setColumns(right, x, ee);
             n->xEnd = es;
             spanListInsertBefore(line, e, n);
-            break;
+            return STOP;
         }
-        case WHOLE_TO_NEW:
-            spanCopyInPlace(e, n);
-            break;
-        case WHOLE_TO_OLD:
-            n->xEnd = es;
-            spanListInsertBefore(line, e, n);
-            break;
-        }
-        return STOP;
-    }
-    // N reaches past E's end and goes on with what is left of it.
-    switch (how) {
-    case SPLIT_NEW_LEFT:
-        e->xStart = x;
-        return pieceBeforeThenOn(line, n, e, p, ns, x, ee);
-    case SPLIT_OLD_LEFT:
-        e->xEnd = x;
         return pieceBeforeThenOn(line, n, e, p, ns, es, x);
     case WHOLE_TO_NEW:
-        return dropCovered(line, e, p);
+        return newWinsFromEStart(line, n, e, p);
     case WHOLE_TO_OLD:
+        if (ne <= ee) {
+            n->xEnd = es;
+            spanListInsertBefore(line, e, n);
+            return STOP;
+        }
         return pieceBeforeThenOn(line, n, e, p, ns, es, ee);
     }
     return STOP;
@@ -186,69 +185,42 @@ static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p,
 // N and E start at the same column.
 static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
 {
-    int32_t ne = n->xEnd, es = e->xStart, ee = e->xEnd;
-    if (ne < ee) {
-        switch (how) {
-        case SPLIT_NEW_LEFT:
-            splitNewLeft(line, n, e, x);
-            break;
-        case SPLIT_OLD_LEFT: {
+    int32_t ne = n->xEnd, ee = e->xEnd;
+    switch (how) {
+    case SPLIT_NEW_LEFT:
+        return newLeftFromEStart(line, n, e, p, x);
+    case SPLIT_OLD_LEFT:
+        if (ne < ee) {
             e->xEnd = x;
             SpanNode* middle = spanListInsertAfter(line, e, n);
             if (!middle)
-                break;
+                return STOP;
             setColumns(middle, x, ne);
             SpanNode* right = spanListInsertAfter(line, middle, e);
             if (right)
                 setColumns(right, ne, ee);
-            break;
+            return STOP;
         }
-        case WHOLE_TO_NEW:
-            e->xStart = ne;
-            spanListInsertBefore(line, e, n);
-            break;
-        case WHOLE_TO_OLD:
-            break;
-        }
-        return STOP;
-    }
-    if (ne == ee) {
-        switch (how) {
-        case SPLIT_NEW_LEFT:
-            splitNewLeft(line, n, e, x);
-            break;
-        case SPLIT_OLD_LEFT:
-            n->xStart = x;
-            e->xEnd = x;
-            spanListInsertAfter(line, e, n);
-            break;
-        case WHOLE_TO_NEW:
-            spanCopyInPlace(e, n);
-            break;
-        case WHOLE_TO_OLD:
-            break;
-        }
-        return STOP;
-    }
-    switch (how) {
-    case SPLIT_NEW_LEFT:
-        e->xStart = x;
-        return pieceBeforeThenOn(line, n, e, p, es, x, ee);
-    case SPLIT_OLD_LEFT:
-        e->xEnd = x;
         n->xStart = x;
+        e->xEnd = x;
+        if (ne == ee) {
+            spanListInsertAfter(line, e, n);
+            return STOP;
+        }
         return goOn(e->next, p + 1);
     case WHOLE_TO_NEW:
-        return dropCovered(line, e, p);
+        return newWinsFromEStart(line, n, e, p);
     case WHOLE_TO_OLD:
+        if (ne <= ee)
+            return STOP;
         n->xStart = ee;
         return goOn(e->next, p + 1);
     }
     return STOP;
 }
 
-// N starts inside E (Ns > Es). When N also ends inside E, both new nodes are
-// linked before E is cut, so a pool failure between them leaves the first one
+// N starts inside E (Ns > Es). When N ends inside E, both new nodes are linked
+// before E is cut, so a pool failure between them leaves the first one
 // overlapping E for this frame (span drawing reports it).
 static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
 {
@@ -275,44 +247,22 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         e->xEnd = cut;
         return STOP;
     }
-    if (ne == ee) {
-        switch (how) {
-        case SPLIT_NEW_LEFT: {
-            e->xEnd = ns;
-            n->xEnd = x;
-            SpanNode* middle = spanListInsertAfter(line, e, n);
-            if (!middle)
-                break;
-            SpanNode* right = spanListInsertAfter(line, middle, e);
-            if (right)
-                setColumns(right, x, ee);
-            break;
-        }
-        case SPLIT_OLD_LEFT:
-            e->xEnd = x;
-            n->xStart = x;
-            spanListInsertAfter(line, e, n);
-            break;
-        case WHOLE_TO_NEW:
-            e->xEnd = ns;
-            spanListInsertAfter(line, e, n);
-            break;
-        case WHOLE_TO_OLD:
-            break;
-        }
-        return STOP;
-    }
     switch (how) {
     case SPLIT_NEW_LEFT: {
         e->xEnd = ns;
+        if (ne == ee)
+            n->xEnd = x;
         SpanNode* middle = spanListInsertAfter(line, e, n);
         if (!middle)
             return STOP;
-        setColumns(middle, ns, x);
+        if (ne > ee)
+            setColumns(middle, ns, x);
         SpanNode* right = spanListInsertAfter(line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, x, ee);
+        if (ne == ee)
+            return STOP;
         n->xStart = ee;
         // N now merely touches E's right piece; the loop steps past it.
         return goOn(right, p + 2);
@@ -320,11 +270,21 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
     case SPLIT_OLD_LEFT:
         e->xEnd = x;
         n->xStart = x;
+        if (ne == ee) {
+            spanListInsertAfter(line, e, n);
+            return STOP;
+        }
         return goOn(e->next, p + 1);
     case WHOLE_TO_NEW:
         e->xEnd = ns;
+        if (ne == ee) {
+            spanListInsertAfter(line, e, n);
+            return STOP;
+        }
         return goOn(e->next, p + 1);
     case WHOLE_TO_OLD:
+        if (ne == ee)
+            return STOP;
         n->xStart = ee;
         return goOn(e->next, p + 1);
     }
