@@ -1,4 +1,5 @@
 #include "platform/headless/headless.h"
+#include "platform/surfaces.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -14,18 +15,6 @@ struct Window {
 struct Video {
     int32_t width;
     int32_t height;
-};
-
-enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
-
-struct Surface {
-    int32_t kind;
-    int32_t width;
-    int32_t height;
-    int32_t pitch;
-    uint8_t* memory;
-    Surface* backBuffer; // primary only
-    int32_t locked;
 };
 
 static const char* lastError = "";
@@ -75,6 +64,11 @@ int32_t platformThreads()
 const char* platformError()
 {
     return lastError;
+}
+
+void backendSetError(const char* text)
+{
+    lastError = text;
 }
 
 // ---- Window system -------------------------------------------------------------
@@ -193,30 +187,16 @@ void cursorSet(int32_t x, int32_t y)
 
 // ---- Video ----------------------------------------------------------------------
 
-static Surface* surfaceNew(int32_t kind, int32_t width, int32_t height, int32_t pitch)
+// Surfaces are plain memory; staging rows may carry the padding a test asks for.
+int backendSurfaceAttach(Surface* surface)
 {
-    Surface* surface = (Surface*)calloc(1, sizeof(Surface));
-    uint8_t* memory = (uint8_t*)calloc((size_t)pitch * (size_t)height, 1);
-    if (!surface || !memory) {
-        free(surface);
-        free(memory);
-        lastError = "out of memory";
-        return nullptr;
-    }
-    surface->kind = kind;
-    surface->width = width;
-    surface->height = height;
-    surface->pitch = pitch;
-    surface->memory = memory;
-    return surface;
+    const int32_t padding = surface->kind == SURFACE_STAGING ? headless.padding : 0;
+    return surfaceAttachMemory(surface, surface->width * 4 + padding);
 }
 
-static void surfaceFree(Surface* surface)
+void backendSurfaceDetach(Surface* surface)
 {
-    if (!surface)
-        return;
-    free(surface->memory);
-    free(surface);
+    free(surface->pixels);
 }
 
 Video* videoOpen(Window* window)
@@ -237,7 +217,7 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
     if (fails("videoSetMode"))
         return 0;
-    if (width < 1 || height < 1 || width > 8192 || height > 8192 || bitCount != 32) {
+    if (width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE || bitCount != 32) {
         lastError = "unsupported mode";
         return 0;
     }
@@ -250,15 +230,7 @@ Surface* surfaceCreatePrimary(Video* video)
 {
     if (fails("surfaceCreatePrimary"))
         return nullptr;
-    Surface* primary = surfaceNew(SURFACE_PRIMARY, video->width, video->height, video->width * 4);
-    if (!primary)
-        return nullptr;
-    primary->backBuffer = surfaceNew(SURFACE_BACK, video->width, video->height, video->width * 4);
-    if (!primary->backBuffer) {
-        surfaceFree(primary);
-        return nullptr;
-    }
-    return primary;
+    return surfaceChainMake(video, video->width, video->height);
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
@@ -268,15 +240,11 @@ Surface* surfaceBackBuffer(Surface* primary)
     return primary->backBuffer;
 }
 
-Surface* surfaceCreateStaging(Video*, int32_t width, int32_t height)
+Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
     if (fails("surfaceCreateStaging"))
         return nullptr;
-    if (width < 1 || height < 1 || width > 8192 || height > 8192) {
-        lastError = "unsupported size";
-        return nullptr;
-    }
-    return surfaceNew(SURFACE_STAGING, width, height, width * 4 + headless.padding);
+    return surfaceMake(SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
@@ -286,23 +254,17 @@ int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
     const int32_t code = nextCode(&headless.lockCodes);
     if (code != SURFACE_OK)
         return code;
-    if (surface->locked)
-        return SURFACE_FAILED;
-    surface->locked = 1;
-    lock->pixels = surface->memory;
-    lock->pitch = surface->pitch;
-    lock->bitCount = headless.bitCount;
-    return SURFACE_OK;
+    const int32_t result = surfaceLockPixels(surface, lock);
+    if (result == SURFACE_OK)
+        lock->bitCount = headless.bitCount;
+    return result;
 }
 
 int32_t surfaceUnlock(Surface* surface)
 {
     fails("surfaceUnlock");
     headless.unlockCalls++;
-    if (!surface->locked)
-        return SURFACE_FAILED;
-    surface->locked = 0;
-    return SURFACE_OK;
+    return surfaceUnlockPixels(surface);
 }
 
 int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height)
@@ -312,14 +274,7 @@ int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t hei
     const int32_t code = nextCode(&headless.blitCodes);
     if (code != SURFACE_OK)
         return code;
-    // A locked source, or a rectangle outside either surface, is refused.
-    if (source->locked || width > source->width || height > source->height || width > target->width ||
-        height > target->height)
-        return SURFACE_FAILED;
-    for (int32_t y = 0; y < height; y++)
-        memcpy(target->memory + (size_t)y * target->pitch, source->memory + (size_t)y * source->pitch,
-               (size_t)width * 4);
-    return SURFACE_OK;
+    return surfaceCopyPixels(target, source, width, height);
 }
 
 int32_t surfaceFlip(Surface* primary)
@@ -329,9 +284,9 @@ int32_t surfaceFlip(Surface* primary)
     const int32_t code = nextCode(&headless.flipCodes);
     if (code != SURFACE_OK)
         return code;
-    uint8_t* shown = primary->backBuffer->memory;
-    primary->backBuffer->memory = primary->memory;
-    primary->memory = shown;
+    uint8_t* shown = primary->backBuffer->pixels;
+    primary->backBuffer->pixels = primary->pixels;
+    primary->pixels = shown;
 
     const size_t bytes = (size_t)primary->width * primary->height * 4;
     if (!headless.frame || headless.frameWidth != primary->width || headless.frameHeight != primary->height) {
@@ -356,9 +311,7 @@ int32_t surfaceRestore(Surface*)
 void surfaceRelease(Surface* surface)
 {
     fails("surfaceRelease");
-    if (surface->kind == SURFACE_PRIMARY)
-        surfaceFree(surface->backBuffer);
-    surfaceFree(surface);
+    surfaceChainDrop(surface);
 }
 
 void videoRelease(Video* video)

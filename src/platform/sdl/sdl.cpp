@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/backend.h"
+#include "platform/surfaces.h"
 
 struct Window {
     SDL_Window* sdl;
@@ -17,20 +17,6 @@ struct Video {
     SDL_Renderer* renderer;
 };
 
-enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
-
-struct Surface {
-    int32_t kind;
-    Video* video;
-    SDL_Texture* texture; // staging only
-    int32_t width;
-    int32_t height;
-    int32_t lost;         // the device was reset since the last restore
-    Surface* backBuffer;  // primary only
-};
-
-enum { MAX_SURFACES = 8 };
-
 // Backend state. The timer callback runs on SDL's timer thread and only ever
 // touches `timerPending` and pushes an event.
 static struct {
@@ -39,7 +25,6 @@ static struct {
     SDL_atomic_t timerPending;
     Window* window;
     RelativeCursor cursor; // relative motion since the cursor was last set
-    Surface* surfaces[MAX_SURFACES]; // the live ones, marked lost on a reset
     char* droppedFile;               // SDL's copy of the last dropped path, freed at the next messageGet
     char error[256];
 } sdl;
@@ -47,6 +32,11 @@ static struct {
 static void setError(const char* what)
 {
     snprintf(sdl.error, sizeof sdl.error, "%s: %s", what, SDL_GetError());
+}
+
+void backendSetError(const char* text)
+{
+    snprintf(sdl.error, sizeof sdl.error, "%s", text);
 }
 
 int32_t platformThreads()
@@ -167,13 +157,6 @@ static int32_t virtualKey(SDL_Keycode key)
     }
 }
 
-static void markSurfacesLost()
-{
-    for (Surface* surface : sdl.surfaces)
-        if (surface)
-            surface->lost = 1;
-}
-
 int messageGet(Message* message)
 {
     memset(message, 0, sizeof *message);
@@ -229,7 +212,7 @@ int messageGet(Message* message)
             return 1;
         case SDL_RENDER_TARGETS_RESET:
         case SDL_RENDER_DEVICE_RESET:
-            markSurfacesLost();
+            surfacesMarkLost();
             break;
         default:
             break;
@@ -262,32 +245,35 @@ void cursorSet(int32_t x, int32_t y)
 
 // ---- Video ----------------------------------------------------------------------
 
-static Surface* surfaceNew(int32_t kind, Video* video, int32_t width, int32_t height)
+// A staging surface is a streaming texture; the primary and its back buffer
+// are the renderer's own.
+static SDL_Texture* textureOf(const Surface* surface)
 {
-    int slot = 0;
-    while (slot < MAX_SURFACES && sdl.surfaces[slot])
-        slot++;
-    Surface* surface = slot < MAX_SURFACES ? (Surface*)calloc(1, sizeof(Surface)) : nullptr;
-    if (!surface) {
-        snprintf(sdl.error, sizeof sdl.error, "no room for another surface");
-        return nullptr;
-    }
-    surface->kind = kind;
-    surface->video = video;
-    surface->width = width;
-    surface->height = height;
-    sdl.surfaces[slot] = surface;
-    return surface;
+    return (SDL_Texture*)surface->native;
 }
 
-static void surfaceFree(Surface* surface)
+static SDL_Texture* stagingTexture(Video* video, int32_t width, int32_t height)
 {
-    for (Surface*& slot : sdl.surfaces)
-        if (slot == surface)
-            slot = nullptr;
-    if (surface->texture)
-        SDL_DestroyTexture(surface->texture);
-    free(surface);
+    // XRGB8888 is the framebuffer's 0x00RRGGBB in a 32-bit word.
+    SDL_Texture* texture =
+        SDL_CreateTexture(video->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture)
+        setError("SDL_CreateTexture");
+    return texture;
+}
+
+int backendSurfaceAttach(Surface* surface)
+{
+    if (surface->kind != SURFACE_STAGING)
+        return 1;
+    surface->native = stagingTexture(surface->video, surface->width, surface->height);
+    return surface->native != nullptr;
+}
+
+void backendSurfaceDetach(Surface* surface)
+{
+    if (surface->native)
+        SDL_DestroyTexture(textureOf(surface));
 }
 
 Video* videoOpen(Window* window)
@@ -333,15 +319,7 @@ Surface* surfaceCreatePrimary(Video* video)
     int width;
     int height;
     SDL_RenderGetLogicalSize(video->renderer, &width, &height);
-    Surface* primary = surfaceNew(SURFACE_PRIMARY, video, width, height);
-    if (!primary)
-        return nullptr;
-    primary->backBuffer = surfaceNew(SURFACE_BACK, video, width, height);
-    if (!primary->backBuffer) {
-        surfaceFree(primary);
-        return nullptr;
-    }
-    return primary;
+    return surfaceChainMake(video, width, height);
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
@@ -349,40 +327,22 @@ Surface* surfaceBackBuffer(Surface* primary)
     return primary->backBuffer;
 }
 
-static SDL_Texture* stagingTexture(Video* video, int32_t width, int32_t height)
-{
-    // XRGB8888 is the framebuffer's 0x00RRGGBB in a 32-bit word.
-    SDL_Texture* texture =
-        SDL_CreateTexture(video->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!texture)
-        setError("SDL_CreateTexture");
-    return texture;
-}
-
 Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
-    Surface* staging = surfaceNew(SURFACE_STAGING, video, width, height);
-    if (!staging)
-        return nullptr;
-    staging->texture = stagingTexture(video, width, height);
-    if (!staging->texture) {
-        surfaceFree(staging);
-        return nullptr;
-    }
-    return staging;
+    return surfaceMake(SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
 {
     // A lost staging surface still locks: its texture keeps a copy in memory,
     // and the blit that follows reports the loss and has it restored.
-    if (!surface->texture)
+    if (!surface->native)
         return SURFACE_FAILED;
     int pitch;
-    if (SDL_LockTexture(surface->texture, nullptr, &lock->pixels, &pitch) != 0)
+    if (SDL_LockTexture(textureOf(surface), nullptr, &lock->pixels, &pitch) != 0)
         return SURFACE_FAILED;
     Uint32 format;
-    SDL_QueryTexture(surface->texture, &format, nullptr, nullptr, nullptr);
+    SDL_QueryTexture(textureOf(surface), &format, nullptr, nullptr, nullptr);
     lock->pitch = pitch;
     // The bits one pixel takes in memory (XRGB8888 counts 24 bits of colour).
     lock->bitCount = SDL_BYTESPERPIXEL(format) * 8;
@@ -391,9 +351,9 @@ int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
 
 int32_t surfaceUnlock(Surface* surface)
 {
-    if (!surface->texture)
+    if (!surface->native)
         return SURFACE_FAILED;
-    SDL_UnlockTexture(surface->texture);
+    SDL_UnlockTexture(textureOf(surface));
     return SURFACE_OK;
 }
 
@@ -401,13 +361,13 @@ int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t hei
 {
     if (target->lost || source->lost)
         return SURFACE_LOST;
-    if (!source->texture || target->kind != SURFACE_BACK)
+    if (!source->native || target->kind != SURFACE_BACK)
         return SURFACE_FAILED;
     const SDL_Rect rect = {0, 0, width, height};
     SDL_Renderer* renderer = target->video->renderer;
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
-    if (SDL_RenderCopy(renderer, source->texture, &rect, &rect) != 0)
+    if (SDL_RenderCopy(renderer, textureOf(source), &rect, &rect) != 0)
         return SURFACE_FAILED;
     return SURFACE_OK;
 }
@@ -432,8 +392,8 @@ int32_t surfaceRestore(Surface* surface)
         SDL_Texture* texture = stagingTexture(surface->video, surface->width, surface->height);
         if (!texture)
             return SURFACE_FAILED;
-        SDL_DestroyTexture(surface->texture);
-        surface->texture = texture;
+        SDL_DestroyTexture(textureOf(surface));
+        surface->native = texture;
     }
     surface->lost = 0;
     return SURFACE_OK;
@@ -441,9 +401,7 @@ int32_t surfaceRestore(Surface* surface)
 
 void surfaceRelease(Surface* surface)
 {
-    if (surface->kind == SURFACE_PRIMARY && surface->backBuffer)
-        surfaceFree(surface->backBuffer);
-    surfaceFree(surface);
+    surfaceChainDrop(surface);
 }
 
 void videoRelease(Video* video)

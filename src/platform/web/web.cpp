@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/backend.h"
+#include "platform/surfaces.h"
 
 struct Window {
     WindowProc proc;
@@ -19,19 +19,6 @@ struct Window {
 struct Video {
     int32_t width;
     int32_t height;
-};
-
-enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
-
-// Staging surfaces and the back buffer are plain memory; the primary surface
-// holds the back buffer turned into the canvas's RGBA bytes.
-struct Surface {
-    int32_t kind;
-    int32_t width;
-    int32_t height;
-    uint32_t* memory;
-    Surface* backBuffer; // primary only
-    int32_t locked;
 };
 
 enum { QUEUE_SIZE = 64 };
@@ -60,6 +47,11 @@ int32_t platformThreads()
 const char* platformError()
 {
     return web.error;
+}
+
+void backendSetError(const char* text)
+{
+    snprintf(web.error, sizeof web.error, "%s", text);
 }
 
 // Sleeps until an event handler calls the wake function. Only messageGet's
@@ -272,29 +264,16 @@ void cursorSet(int32_t x, int32_t y)
 
 // ---- Video ------------------------------------------------------------------------
 
-static Surface* surfaceNew(int32_t kind, int32_t width, int32_t height)
+// Staging surfaces and the back buffer are plain memory; the primary surface
+// holds the back buffer turned into the canvas's RGBA bytes.
+int backendSurfaceAttach(Surface* surface)
 {
-    Surface* surface = (Surface*)calloc(1, sizeof(Surface));
-    uint32_t* memory = (uint32_t*)calloc((size_t)width * height, 4);
-    if (!surface || !memory) {
-        free(surface);
-        free(memory);
-        snprintf(web.error, sizeof web.error, "out of memory");
-        return nullptr;
-    }
-    surface->kind = kind;
-    surface->width = width;
-    surface->height = height;
-    surface->memory = memory;
-    return surface;
+    return surfaceAttachMemory(surface, surface->width * 4);
 }
 
-static void surfaceFree(Surface* surface)
+void backendSurfaceDetach(Surface* surface)
 {
-    if (!surface)
-        return;
-    free(surface->memory);
-    free(surface);
+    free(surface->pixels);
 }
 
 Video* videoOpen(Window* window)
@@ -318,7 +297,7 @@ Video* videoOpen(Window* window)
 // to the window.
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
-    if (bitCount != 32 || width < 1 || height < 1 || width > 8192 || height > 8192) {
+    if (bitCount != 32 || width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE) {
         snprintf(web.error, sizeof web.error, "unsupported mode %d x %d x %d", width, height, bitCount);
         return 0;
     }
@@ -336,15 +315,7 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 
 Surface* surfaceCreatePrimary(Video* video)
 {
-    Surface* primary = surfaceNew(SURFACE_PRIMARY, video->width, video->height);
-    if (!primary)
-        return nullptr;
-    primary->backBuffer = surfaceNew(SURFACE_BACK, video->width, video->height);
-    if (!primary->backBuffer) {
-        surfaceFree(primary);
-        return nullptr;
-    }
-    return primary;
+    return surfaceChainMake(video, video->width, video->height);
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
@@ -352,54 +323,40 @@ Surface* surfaceBackBuffer(Surface* primary)
     return primary->backBuffer;
 }
 
-Surface* surfaceCreateStaging(Video*, int32_t width, int32_t height)
+Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
-    if (width < 1 || height < 1 || width > 8192 || height > 8192) {
-        snprintf(web.error, sizeof web.error, "unsupported size");
-        return nullptr;
-    }
-    return surfaceNew(SURFACE_STAGING, width, height);
+    return surfaceMake(SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
 {
-    if (surface->kind != SURFACE_STAGING || surface->locked)
+    if (surface->kind != SURFACE_STAGING)
         return SURFACE_FAILED;
-    surface->locked = 1;
-    lock->pixels = surface->memory;
-    lock->pitch = surface->width * 4;
-    lock->bitCount = 32;
-    return SURFACE_OK;
+    return surfaceLockPixels(surface, lock);
 }
 
 int32_t surfaceUnlock(Surface* surface)
 {
-    if (!surface->locked)
-        return SURFACE_FAILED;
-    surface->locked = 0;
-    return SURFACE_OK;
+    return surfaceUnlockPixels(surface);
 }
 
 int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height)
 {
-    if (target->kind != SURFACE_BACK || source->locked || width > source->width || height > source->height ||
-        width > target->width || height > target->height)
+    if (target->kind != SURFACE_BACK)
         return SURFACE_FAILED;
-    for (int32_t y = 0; y < height; y++)
-        memcpy(target->memory + (size_t)y * target->width, source->memory + (size_t)y * source->width,
-               (size_t)width * 4);
-    return SURFACE_OK;
+    return surfaceCopyPixels(target, source, width, height);
 }
 
 // The canvas takes bytes R, G, B, A; a 0x00RRGGBB pixel read as bytes in
 // memory is B, G, R, 0. Opaque alpha keeps the canvas from blending.
 int32_t surfaceFlip(Surface* primary)
 {
-    const Surface* back = primary->backBuffer;
+    const uint32_t* back = (const uint32_t*)primary->backBuffer->pixels;
+    uint32_t* canvas = (uint32_t*)primary->pixels;
     const size_t count = (size_t)primary->width * primary->height;
     for (size_t i = 0; i < count; i++) {
-        const uint32_t p = back->memory[i];
-        primary->memory[i] = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
+        const uint32_t p = back[i];
+        canvas[i] = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
     }
     EM_ASM(
         {
@@ -407,7 +364,7 @@ int32_t surfaceFlip(Surface* primary)
             const pixels = new Uint8ClampedArray(HEAPU8.buffer, $0, $1 * $2 * 4);
             canvas.getContext('2d').putImageData(new ImageData(pixels, $1, $2), 0, 0);
         },
-        primary->memory, primary->width, primary->height);
+        canvas, primary->width, primary->height);
     web.framesPresented++;
     return SURFACE_OK;
 }
@@ -420,9 +377,7 @@ int32_t surfaceRestore(Surface*)
 
 void surfaceRelease(Surface* surface)
 {
-    if (surface->kind == SURFACE_PRIMARY)
-        surfaceFree(surface->backBuffer);
-    surfaceFree(surface);
+    surfaceChainDrop(surface);
 }
 
 void videoRelease(Video* video)

@@ -11,7 +11,7 @@
 
 static const char* const className = "Veltrix_Engine";
 
-Win32State win32 = {0, nullptr, {}, 1, {}, {}, {}};
+Win32State win32 = {0, nullptr, {}, nullptr, 1, {}, {}};
 
 void win32SetError(const char* what)
 {
@@ -72,7 +72,7 @@ static LRESULT CALLBACK nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_DISPLAYCHANGE:
         // The screen changed under the picture: the surfaces are made again.
-        markSurfacesLost();
+        surfacesMarkLost();
         return 0;
     case WM_ERASEBKGND:
         return 1;

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/platform.h"
+#include "platform/surfaces.h"
 
 struct Window {
     HWND hwnd;
@@ -19,28 +19,12 @@ struct Video {
     int32_t height;
 };
 
-enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
-
-struct Surface {
-    int32_t kind;
-    Video* video;
-    HBITMAP bitmap; // a top-down 32-bit DIB section
-    uint32_t* pixels;
-    int32_t width;
-    int32_t height;
-    int32_t lost;        // the display changed since the last restore
-    int32_t locked;
-    Surface* backBuffer; // primary only
-};
-
-enum { MAX_SURFACES = 8 };
-
 struct Win32State {
     int classRegistered;
     Window* window;
     MSG native;          // the message messageGet took, for messageDispatch
+    Surface* primary;    // the front of the flipping chain, drawn again on WM_PAINT
     int32_t cursorShown; // ShowCursor keeps a count; this keeps it at one step
-    Surface* surfaces[MAX_SURFACES];
     char droppedFile[MAX_PATH * 4];
     char error[256];
 };
@@ -49,7 +33,5 @@ extern Win32State win32;
 
 // Records the failed call and the system's error code for platformError.
 void win32SetError(const char* what);
-// Every surface is lost (the display changed, or GDI refused to draw).
-void markSurfacesLost();
 // Draws the front buffer into the window (win32_video.cpp).
 void paintFront(Window* window);

@@ -5,13 +5,6 @@
 
 #include "platform/win32/win32.h"
 
-void markSurfacesLost()
-{
-    for (Surface* surface : win32.surfaces)
-        if (surface)
-            surface->lost = 1;
-}
-
 static int makeBitmap(Surface* surface)
 {
     BITMAPINFO info;
@@ -28,54 +21,27 @@ static int makeBitmap(Surface* surface)
         win32SetError("CreateDIBSection");
         return 0;
     }
-    if (surface->bitmap)
-        DeleteObject(surface->bitmap);
-    surface->bitmap = bitmap;
-    surface->pixels = (uint32_t*)pixels;
+    if (surface->native)
+        DeleteObject((HBITMAP)surface->native);
+    surface->native = bitmap;
+    surface->pixels = (uint8_t*)pixels;
+    surface->pitch = surface->width * 4;
     return 1;
 }
 
-static Surface* surfaceNew(int32_t kind, Video* video, int32_t width, int32_t height)
+void backendSetError(const char* text)
 {
-    if (width < 1 || height < 1 || width > 8192 || height > 8192) {
-        snprintf(win32.error, sizeof win32.error, "unsupported size %dx%d", (int)width, (int)height);
-        return nullptr;
-    }
-    int slot = 0;
-    while (slot < MAX_SURFACES && win32.surfaces[slot])
-        slot++;
-    Surface* surface = slot < MAX_SURFACES ? (Surface*)calloc(1, sizeof(Surface)) : nullptr;
-    if (!surface) {
-        snprintf(win32.error, sizeof win32.error, "no room for another surface");
-        return nullptr;
-    }
-    surface->kind = kind;
-    surface->video = video;
-    surface->width = width;
-    surface->height = height;
-    if (!makeBitmap(surface)) {
-        free(surface);
-        return nullptr;
-    }
-    win32.surfaces[slot] = surface;
-    return surface;
+    snprintf(win32.error, sizeof win32.error, "%s", text);
 }
 
-static void surfaceFree(Surface* surface)
+int backendSurfaceAttach(Surface* surface)
 {
-    for (Surface*& slot : win32.surfaces)
-        if (slot == surface)
-            slot = nullptr;
-    DeleteObject(surface->bitmap);
-    free(surface);
+    return makeBitmap(surface);
 }
 
-static Surface* primarySurface()
+void backendSurfaceDetach(Surface* surface)
 {
-    for (Surface* surface : win32.surfaces)
-        if (surface && surface->kind == SURFACE_PRIMARY)
-            return surface;
-    return nullptr;
+    DeleteObject((HBITMAP)surface->native);
 }
 
 // Draws `surface` into the window's client area: the largest whole scale that
@@ -130,7 +96,7 @@ static int present(Window* window, const Surface* surface)
 
 void paintFront(Window* window)
 {
-    const Surface* primary = primarySurface();
+    const Surface* primary = win32.primary;
     if (primary && !primary->lost)
         present(window, primary);
 }
@@ -155,7 +121,7 @@ Video* videoOpen(Window* window)
 // The screen keeps its mode: the window covers it and the picture is scaled.
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
-    if (bitCount != 32 || width < 1 || height < 1 || width > 8192 || height > 8192) {
+    if (bitCount != 32 || width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE) {
         snprintf(win32.error, sizeof win32.error, "unsupported mode %dx%d at %d bits", (int)width, (int)height,
                  (int)bitCount);
         return 0;
@@ -167,15 +133,8 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 
 Surface* surfaceCreatePrimary(Video* video)
 {
-    Surface* primary = surfaceNew(SURFACE_PRIMARY, video, video->width, video->height);
-    if (!primary)
-        return nullptr;
-    primary->backBuffer = surfaceNew(SURFACE_BACK, video, video->width, video->height);
-    if (!primary->backBuffer) {
-        surfaceFree(primary);
-        return nullptr;
-    }
-    return primary;
+    win32.primary = surfaceChainMake(video, video->width, video->height);
+    return win32.primary;
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
@@ -185,41 +144,28 @@ Surface* surfaceBackBuffer(Surface* primary)
 
 Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
-    return surfaceNew(SURFACE_STAGING, video, width, height);
+    return surfaceMake(SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
 {
-    if (surface->locked)
-        return SURFACE_FAILED;
     // GDI may still be reading the section for a drawing it has queued.
     GdiFlush();
-    surface->locked = 1;
-    lock->pixels = surface->pixels;
-    lock->pitch = surface->width * 4;
-    lock->bitCount = 32;
-    return SURFACE_OK;
+    return surfaceLockPixels(surface, lock);
 }
 
 int32_t surfaceUnlock(Surface* surface)
 {
-    if (!surface->locked)
-        return SURFACE_FAILED;
-    surface->locked = 0;
-    return SURFACE_OK;
+    return surfaceUnlockPixels(surface);
 }
 
 int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height)
 {
     if (target->lost || source->lost)
         return SURFACE_LOST;
-    if (source->locked || target->kind != SURFACE_BACK || width < 0 || height < 0 || width > source->width ||
-        height > source->height || width > target->width || height > target->height)
+    if (target->kind != SURFACE_BACK)
         return SURFACE_FAILED;
-    for (int32_t y = 0; y < height; y++)
-        memcpy(target->pixels + (size_t)y * target->width, source->pixels + (size_t)y * source->width,
-               (size_t)width * 4);
-    return SURFACE_OK;
+    return surfaceCopyPixels(target, source, width, height);
 }
 
 // The back buffer becomes the front and is drawn; a refusal from GDI (the
@@ -229,14 +175,14 @@ int32_t surfaceFlip(Surface* primary)
     if (primary->lost)
         return SURFACE_LOST;
     Surface* back = primary->backBuffer;
-    HBITMAP bitmap = primary->bitmap;
-    uint32_t* pixels = primary->pixels;
-    primary->bitmap = back->bitmap;
+    void* bitmap = primary->native;
+    uint8_t* pixels = primary->pixels;
+    primary->native = back->native;
     primary->pixels = back->pixels;
-    back->bitmap = bitmap;
+    back->native = bitmap;
     back->pixels = pixels;
     if (!present(primary->video->window, primary)) {
-        markSurfacesLost();
+        surfacesMarkLost();
         return SURFACE_LOST;
     }
     return SURFACE_OK;
@@ -261,9 +207,9 @@ int32_t surfaceRestore(Surface* surface)
 
 void surfaceRelease(Surface* surface)
 {
-    if (surface->kind == SURFACE_PRIMARY && surface->backBuffer)
-        surfaceFree(surface->backBuffer);
-    surfaceFree(surface);
+    if (surface == win32.primary)
+        win32.primary = nullptr;
+    surfaceChainDrop(surface);
 }
 
 void videoRelease(Video* video)
