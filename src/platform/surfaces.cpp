@@ -11,6 +11,16 @@ enum { MAX_SURFACES = 8 };
 // Written by surfaceMake and surfaceDrop, read by surfacesMarkLost.
 static Surface* liveSurfaces[MAX_SURFACES];
 
+int videoWindowGiven(const Window* window)
+{
+    // Without a window the reason it could not be made is already recorded.
+    if (window)
+        return 1;
+    if (!platformError()[0])
+        backendSetError("no window");
+    return 0;
+}
+
 Surface* surfaceMake(int32_t kind, Video* video, int32_t width, int32_t height)
 {
     if (width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE) {

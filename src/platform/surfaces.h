@@ -32,6 +32,10 @@ int backendSurfaceAttach(Surface* surface);
 void backendSurfaceDetach(Surface* surface);
 void backendSetError(const char* text);
 
+// videoOpen's first step: 0 when it was given no window, with "no window"
+// recorded unless the reason the window failed already is.
+int videoWindowGiven(const Window* window);
+
 // A new surface, attached and counted among the live ones, or null with the
 // reason recorded (a side outside 1..SURFACE_MAX_SIDE among them);
 // surfaceDrop detaches and frees one (null is ignored).

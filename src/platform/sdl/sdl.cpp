@@ -278,12 +278,8 @@ void backendSurfaceDetach(Surface* surface)
 
 Video* videoOpen(Window* window)
 {
-    // Without a window the reason it could not be made is already recorded.
-    if (!window) {
-        if (!sdl.error[0])
-            snprintf(sdl.error, sizeof sdl.error, "no window");
+    if (!videoWindowGiven(window))
         return nullptr;
-    }
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video) {
         snprintf(sdl.error, sizeof sdl.error, "out of memory");

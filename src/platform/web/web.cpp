@@ -278,11 +278,8 @@ void backendSurfaceDetach(Surface* surface)
 
 Video* videoOpen(Window* window)
 {
-    if (!window) {
-        if (!web.error[0])
-            snprintf(web.error, sizeof web.error, "no window");
+    if (!videoWindowGiven(window))
         return nullptr;
-    }
     if (!EM_ASM_INT({ return document.getElementById('canvas').getContext('2d') ? 1 : 0; })) {
         snprintf(web.error, sizeof web.error, "the canvas gives no 2-D context");
         return nullptr;

@@ -103,12 +103,8 @@ void paintFront(Window* window)
 
 Video* videoOpen(Window* window)
 {
-    // Without a window the reason it could not be made is already recorded.
-    if (!window) {
-        if (!win32.error[0])
-            snprintf(win32.error, sizeof win32.error, "no window");
+    if (!videoWindowGiven(window))
         return nullptr;
-    }
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video) {
         snprintf(win32.error, sizeof win32.error, "out of memory");
