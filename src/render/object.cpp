@@ -3,6 +3,7 @@
 
 #include "render/render_local.h"
 #include "scene/scene.h"
+#include "spans/spans.h"
 
 __thread int32_t faceLight = 0;
 
@@ -135,7 +136,47 @@ static inline void viewVertex(const MeshVertex* vertex, int32_t k, const float* 
 // takes 1e-6 of it, with room for the corners' own rounding, plus a little
 // for products that fall below the normal range. Nothing here can overflow
 // while the sum stays below 1e30; past that the short cuts are not taken.
+//
+// With several workers a mesh inside the frustum whose every vertex projects
+// outside the calling worker's band is OUTSIDE too: scan conversion would
+// give each of its faces rows of other bands only. Projected y is
+// focal y / z + halfHeight, so with z > 0 it is at most a row r exactly when
+// focal y - (r - halfHeight) z is at most 0: another plane through the eye,
+// judged the same way. The float projection (a product, a quotient and a
+// sum, |y| below the screen height inside the frustum) adds at most about
+// 6e-7 of the height in pixels, 6e-7 height z to the plane value; the margin
+// takes 1e-5 (height + 1) times the largest z. A vertex at z below 0.1 drops
+// its face whatever its y.
 enum Placement { OUTSIDE, INSIDE, ACROSS };
+
+// Whether the plane focal y - (row - halfHeight) z is below -margin (side < 0)
+// or above margin (side > 0) at every corner.
+static bool cornersBeyondRow(const double corners[8][3], const double reach[3], double row, int side)
+{
+    const double halfHeight = (double)(renderHeight / 2);
+    const double slope = row - halfHeight;
+    const double terms = fabs((double)focal) * reach[1] + fabs(slope) * reach[2];
+    const double margin = 1e-6 * terms + 1e-5 * (renderHeight + 1.0) * reach[2] + 1e-37;
+    for (int c = 0; c < 8; c++) {
+        const double s = (double)focal * corners[c][1] - slope * corners[c][2];
+        if (side < 0 ? !(s < -margin) : !(s > margin))
+            return false;
+    }
+    return true;
+}
+
+// For a mesh inside the frustum: whether every vertex projects above the
+// calling worker's band (at most its first row, which scan conversion leaves
+// to the rows before) or below it (beyond its last row).
+static bool outsideBand(const double corners[8][3], const double reach[3])
+{
+    const int32_t first = bandFirstRow > 0 ? bandFirstRow : 0;
+    const int32_t end = bandEndRow < spanTableRows ? bandEndRow : spanTableRows;
+    if (first == 0 && end == spanTableRows)
+        return false;
+    return cornersBeyondRow(corners, reach, (double)first, -1) ||
+        cornersBeyondRow(corners, reach, (double)(end - 1), 1);
+}
 
 static Placement placeMesh(const MeshBounds* bounds, const float* m)
 {
@@ -172,7 +213,9 @@ static Placement placeMesh(const MeshBounds* bounds, const float* m)
         if (outside)
             return OUTSIDE;
     }
-    return inside ? INSIDE : ACROSS;
+    if (!inside)
+        return ACROSS;
+    return outsideBand(corners, reach) ? OUTSIDE : INSIDE;
 }
 
 void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh,

@@ -6,6 +6,7 @@
 // random meshes at every scale, placed at and across each frustum plane.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -25,7 +26,7 @@ int32_t lightOf(float normalZ)
     return scaled >= 255.0f ? 255 : (int32_t)scaled;
 }
 
-// Every face in order: back-face test, transform, clip, light, near test,
+// Every face in order (scan conversion keeping to the calling worker's band): back-face test, transform, clip, light, near test,
 // projection, scan conversion.
 void renderFaceByFace(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh)
 {
@@ -163,9 +164,18 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
 
         Matrix4 inverseView;
         matInverse(&view, &inverseView);
+        // A third of the trials draw as one worker of several, its band of
+        // rows starting or ending at `row`: the plane through the eye that
+        // projects to it is one more to place meshes at.
+        const int32_t row = pick(481);
+        const bool banded = pick(3) == 0;
+        const int32_t first = !banded ? 0 : pick(2) ? row : std::max(0, row - pick(100));
+        const int32_t end = !banded ? spanTableRows : first == row ? row + 1 + pick(100) : row + 1;
+        const double bandNormal = std::sqrt((double)focal * focal + (row - 240.0) * (row - 240.0));
+        const Plane bandPlane = {0.0f, (float)(focal / bandNormal), (float)(-(row - 240.0) / bandNormal), 0.0f};
         // Each trial draws the mesh three times, as cells of one frame are,
-        // each time with its middle brought near one frustum plane, a little
-        // inside or outside it, or anywhere in view.
+        // each time with its middle brought near one frustum plane (or the
+        // band's), a little inside or outside it, or anywhere in view.
         Matrix4 objects[3];
         for (Matrix4& object : objects) {
             matIdentity(&object);
@@ -176,12 +186,13 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
             const double depth = pick(4) == 0 ? uniform(-1, 1) : size * std::exp(uniform(0.5, 7));
             double target[3] = {uniform(-1, 1) * e * depth, uniform(-1, 1) * f * depth, depth};
             const double offset = (pick(2) ? size : 1.0) * uniform(-2, 2);
-            const int near = pick(5);
+            const int near = pick(banded ? 6 : 5);
             switch (near) {
             case 0: target[0] = e * depth + offset; break;
             case 1: target[0] = -e * depth + offset; break;
             case 2: target[1] = -f * depth + offset; break;
             case 3: target[1] = f * depth + offset; break;
+            case 5: target[1] = (row - 240.0) / focal * depth + offset; break;
             default: break;
             }
             double world[3], placed[3];
@@ -194,7 +205,7 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
             // steps of it, where a short cut that misjudges shows.
             if (near == 4 || pick(4) == 0)
                 continue;
-            const Plane& plane = frustumPlanes[near];
+            const Plane& plane = near == 5 ? bandPlane : frustumPlanes[near];
             double lowest = INFINITY, highest = -INFINITY;
             for (const MeshVertex& v : r.vertices) {
                 const double p[3] = {v.x, v.y, v.z};
@@ -212,6 +223,8 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
                 object.m[12 + j] += (float)(normal[0] * view.m[j] + normal[1] * view.m[4 + j] + normal[2] * view.m[8 + j]);
         }
 
+        bandFirstRow = first;
+        bandEndRow = end;
         spanTableReset();
         for (const Matrix4& object : objects)
             renderFaceByFace(&object, &view, &r.mesh);
@@ -220,6 +233,8 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
         for (const Matrix4& object : objects)
             renderObject(&object, &view, &r.mesh, nullptr, 0);
         const std::vector<RowSpan> actual = tableContents();
+        bandFirstRow = 0;
+        bandEndRow = INT32_MAX;
 
         bool same = expected.size() == actual.size();
         for (size_t i = 0; same && i < actual.size(); i++)
@@ -228,7 +243,8 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
         if (!same) {
             mismatches += 1;
             ADD_FAILURE() << "seed " << seed << ", trial " << trial << ": mesh size " << size << " at " << origin
-                          << ", " << expected.size() << " spans face by face, " << actual.size() << " with short cuts";
+                          << ", band " << first << ".." << end << ", " << expected.size() << " spans face by face, "
+                          << actual.size() << " with short cuts";
         }
     }
     EXPECT_EQ(trials, 20000);
