@@ -229,9 +229,7 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
     }
     objectToView = lastViewInverse;
     matMultiply(&objectToView, objectMatrix, &objectToView);
-    matInverse(&objectToView, &viewToObject);
     const float* m = objectToView.m;
-    const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
     const float halfWidth = (float)(renderWidth / 2), halfHeight = (float)(renderHeight / 2);
 
     MeshBounds bounds;
@@ -247,6 +245,9 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
             return;
         newStamp();
     }
+    // The eye in object space, for the back-face test.
+    matInverse(&objectToView, &viewToObject);
+    const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
 
     for (int32_t f = 0; f < mesh->faceCount; f++) {
         const Face* face = &mesh->faces[f];
