@@ -4,6 +4,7 @@
 // the order, one worker would make, and the frame is the same bytes. The
 // threads are started once and woken for every job; nothing is allocated and
 // no thread made while frames are drawn.
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -21,6 +22,13 @@ __thread int32_t bandWorker = 0;
 // the calling thread between jobs, read by the workers.
 static int32_t bandStart[RENDER_MAX_WORKERS + 1];
 static int32_t workerCount = 1;
+
+// Seconds each worker spent on jobs since the last balance: each worker adds
+// to its own entry, read by renderBandsBalance once every job is done. Per
+// band, the seconds a unit of row weight cost, smoothed over frames; 0 while
+// unknown. Written and read by renderBandsBalance.
+static double workerSeconds[RENDER_MAX_WORKERS];
+static double bandRate[RENDER_MAX_WORKERS];
 
 // The job being run, its number (a worker wakes for a new one) and how many
 // helper threads are still at it; guarded by `lock`.
@@ -52,6 +60,13 @@ static void enterBand(int32_t worker)
     spanPoolUse(worker);
 }
 
+static void runTimed(int32_t worker, void (*job)())
+{
+    const auto start = std::chrono::steady_clock::now();
+    job();
+    workerSeconds[worker] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 static void* helperLoop(void* argument)
 {
     const int32_t worker = (int32_t)(intptr_t)argument;
@@ -70,7 +85,7 @@ static void* helperLoop(void* argument)
             job = currentJob;
         }
         enterBand(worker);
-        job();
+        runTimed(worker, job);
         std::lock_guard<std::mutex> held(lock);
         if (--running == 0)
             jobDone.notify_one();
@@ -99,6 +114,8 @@ int renderWorkersStart(int32_t count)
     if (!stopsAtExit && atexit(stopAtExit) == 0)
         stopsAtExit = true;
     splitEvenly(count);
+    for (int32_t i = 0; i < RENDER_MAX_WORKERS; i++)
+        workerSeconds[i] = bandRate[i] = 0.0;
     stopping = false;
     jobsBeforeStart = jobNumber;
     // Threads are detached; stopping waits for them to leave instead.
@@ -133,25 +150,67 @@ void renderWorkersStop()
     enterBand(0);
 }
 
+// A row weighs its spans of the last frame, plus a little for being a row at
+// all; the rows near the horizon are the heavy ones. A unit of weight costs
+// what it cost the band that drew it last time, so a band that took longer
+// than its weight says hands rows to the others. Only the split follows the
+// clock: every split draws the same frame.
+static int64_t rowWeight(int32_t row)
+{
+    return spanTable[row].count + 4;
+}
+
 void renderBandsBalance()
 {
     if (workerCount == 1 || spanTableRows <= 0)
         return;
-    // A row costs about its spans of the last frame, plus a little for being a
-    // row at all; the rows near the horizon are the dear ones.
-    int64_t total = 0;
-    for (int32_t row = 0; row < spanTableRows; row++)
-        total += spanTable[row].count + 4;
-    int64_t sum = 0;
+    double known = 0.0;
+    int32_t knownCount = 0;
+    int32_t bandOfRow = 0;
+    for (int32_t band = 0; band < workerCount; band++) {
+        const int32_t first = bandStart[band] > 0 ? bandStart[band] : 0;
+        const int32_t end = bandStart[band + 1] < spanTableRows ? bandStart[band + 1] : spanTableRows;
+        int64_t weight = 0;
+        for (int32_t row = first; row < end; row++)
+            weight += rowWeight(row);
+        if (weight > 0 && workerSeconds[band] > 0.0) {
+            const double rate = workerSeconds[band] / (double)weight;
+            bandRate[band] = bandRate[band] > 0.0 ? 0.5 * (bandRate[band] + rate) : rate;
+        }
+        if (bandRate[band] > 0.0) {
+            known += bandRate[band];
+            knownCount += 1;
+        }
+    }
+    const double fallback = knownCount > 0 ? known / knownCount : 1.0;
+    double rates[RENDER_MAX_WORKERS];
+    for (int32_t band = 0; band < workerCount; band++) {
+        rates[band] = bandRate[band] > 0.0 ? bandRate[band] : fallback;
+        workerSeconds[band] = 0.0;
+    }
+
+    double total = 0.0;
+    for (int32_t row = 0; row < spanTableRows; row++) {
+        while (bandOfRow + 1 < workerCount && row >= bandStart[bandOfRow + 1])
+            bandOfRow++;
+        total += (double)rowWeight(row) * rates[bandOfRow];
+    }
+    int32_t oldStart[RENDER_MAX_WORKERS + 1];
+    for (int32_t band = 0; band <= workerCount; band++)
+        oldStart[band] = bandStart[band];
+    double sum = 0.0;
     int32_t band = 1;
-    bandStart[0] = INT32_MIN;
+    bandOfRow = 0;
     for (int32_t row = 0; row < spanTableRows && band < workerCount; row++) {
-        sum += spanTable[row].count + 4;
+        while (bandOfRow + 1 < workerCount && row >= oldStart[bandOfRow + 1])
+            bandOfRow++;
+        sum += (double)rowWeight(row) * rates[bandOfRow];
         while (band < workerCount && sum * workerCount >= total * band)
             bandStart[band++] = row + 1;
     }
     while (band < workerCount)
         bandStart[band++] = spanTableRows;
+    bandStart[0] = INT32_MIN;
     bandStart[workerCount] = INT32_MAX;
 }
 
@@ -169,7 +228,7 @@ void renderWorkersRun(void (*job)())
     }
     jobPosted.notify_all();
     enterBand(0);
-    job();
+    runTimed(0, job);
     std::unique_lock<std::mutex> held(lock);
     jobDone.wait(held, [] { return running == 0; });
 }
