@@ -33,8 +33,7 @@ void frameTick()
     renderBandsBalance();
     spanTableReset();
     spanTableRepack();
-    renderWorkersRun(drawCells);
-    drawSpanTable(app.framebuffer);
+    renderFrame(drawCells, app.framebuffer);
 
     // A request is served at most once per tick, however often it was made.
     // The chart describes the frame just drawn.

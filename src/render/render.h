@@ -89,3 +89,8 @@ void renderWorkersRun(void (*job)());
 // and writes the warnings for a broken span order or an exhausted node pool.
 // Returns the number of spans in the table.
 int32_t drawSpanTable(uint32_t* framebuffer);
+// A whole frame in one pass of the workers: each runs `cells` (which draws
+// the cells into the span table) and then draws its own band, with no wait
+// between, as a band's rows are its worker's alone; then the warnings, as
+// drawSpanTable. Returns the number of spans in the table.
+int32_t renderFrame(void (*cells)(), uint32_t* framebuffer);

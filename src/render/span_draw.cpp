@@ -12,8 +12,10 @@ static void drawNode(const SpanNode* node, uint32_t* row);
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels);
 
 // Each worker draws its own band of rows into the frame and counts its spans
-// and disorders; the warnings are drawn once all are done.
+// and disorders; the warnings are drawn once all are done. Set by the calling
+// thread before the workers run, read by them.
 static uint32_t* drawTarget;
+static void (*frameCells)();
 static int32_t bandSpans[RENDER_MAX_WORKERS];
 static int32_t bandDisorder[RENDER_MAX_WORKERS];
 
@@ -46,10 +48,9 @@ static void drawBand()
     bandDisorder[bandWorker] = disorder;
 }
 
-int32_t drawSpanTable(uint32_t* framebuffer)
+// The bands' counts summed, and the warnings drawn over the whole frame.
+static int32_t finishFrame(uint32_t* framebuffer)
 {
-    drawTarget = framebuffer;
-    renderWorkersRun(drawBand);
     int32_t disorder = 0;
     int32_t spans = 0;
     for (int32_t i = 0; i < renderWorkerCount(); i++) {
@@ -61,6 +62,27 @@ int32_t drawSpanTable(uint32_t* framebuffer)
     if (spanPoolFailed() == -1)
         drawText("Nedostatek pameti RAM !", 50, 50, framebuffer);
     return spans;
+}
+
+int32_t drawSpanTable(uint32_t* framebuffer)
+{
+    drawTarget = framebuffer;
+    renderWorkersRun(drawBand);
+    return finishFrame(framebuffer);
+}
+
+static void cellsThenBand()
+{
+    frameCells();
+    drawBand();
+}
+
+int32_t renderFrame(void (*cells)(), uint32_t* framebuffer)
+{
+    frameCells = cells;
+    drawTarget = framebuffer;
+    renderWorkersRun(cellsThenBand);
+    return finishFrame(framebuffer);
 }
 
 // Draws one span, clipped to the row, with the sampler set up for its level.
