@@ -166,13 +166,14 @@ void renderBandsBalance()
         return;
     double known = 0.0;
     int32_t knownCount = 0;
-    int32_t bandOfRow = 0;
+    int64_t weights[RENDER_MAX_WORKERS];
     for (int32_t band = 0; band < workerCount; band++) {
         const int32_t first = bandStart[band] > 0 ? bandStart[band] : 0;
         const int32_t end = bandStart[band + 1] < spanTableRows ? bandStart[band + 1] : spanTableRows;
         int64_t weight = 0;
         for (int32_t row = first; row < end; row++)
             weight += rowWeight(row);
+        weights[band] = weight;
         if (weight > 0 && workerSeconds[band] > 0.0) {
             const double rate = workerSeconds[band] / (double)weight;
             bandRate[band] = bandRate[band] > 0.0 ? 0.5 * (bandRate[band] + rate) : rate;
@@ -184,23 +185,19 @@ void renderBandsBalance()
     }
     const double fallback = knownCount > 0 ? known / knownCount : 1.0;
     double rates[RENDER_MAX_WORKERS];
+    int32_t oldStart[RENDER_MAX_WORKERS + 1];
+    double total = 0.0;
     for (int32_t band = 0; band < workerCount; band++) {
         rates[band] = bandRate[band] > 0.0 ? bandRate[band] : fallback;
+        total += (double)weights[band] * rates[band];
+        oldStart[band] = bandStart[band];
         workerSeconds[band] = 0.0;
     }
+    oldStart[workerCount] = bandStart[workerCount];
 
-    double total = 0.0;
-    for (int32_t row = 0; row < spanTableRows; row++) {
-        while (bandOfRow + 1 < workerCount && row >= bandStart[bandOfRow + 1])
-            bandOfRow++;
-        total += (double)rowWeight(row) * rates[bandOfRow];
-    }
-    int32_t oldStart[RENDER_MAX_WORKERS + 1];
-    for (int32_t band = 0; band <= workerCount; band++)
-        oldStart[band] = bandStart[band];
     double sum = 0.0;
     int32_t band = 1;
-    bandOfRow = 0;
+    int32_t bandOfRow = 0;
     for (int32_t row = 0; row < spanTableRows && band < workerCount; row++) {
         while (bandOfRow + 1 < workerCount && row >= oldStart[bandOfRow + 1])
             bandOfRow++;
