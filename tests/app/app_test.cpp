@@ -9,6 +9,7 @@
 #include "app/app.h"
 #include "display/display.h"
 #include "image/image.h"
+#include "platform/headless/faults.h"
 #include "platform/headless/headless.h"
 #include "engine_log.h"
 #include "support/support.h"
@@ -81,7 +82,7 @@ TEST_F(App, StartUpRunsTheWindowSystemAndDisplayInOrder)
         "surfaceCreateStaging", "surfaceCreateStaging", "timerStart",
         // The script ran out, so the runner pressed Esc.
         "windowDestroy", "surfaceRelease", "surfaceRelease", "surfaceRelease", "videoRelease"};
-    std::vector<std::string> trace(headless.trace, headless.trace + headless.traceCount);
+    std::vector<std::string> trace(headlessFaults.trace, headlessFaults.trace + headlessFaults.traceCount);
     EXPECT_EQ(trace, expected);
     EXPECT_EQ(app.screenCentreX, 320);
     EXPECT_EQ(app.screenCentreY, 240);
@@ -114,8 +115,8 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
             remove(c.removeFile);
         scriptRelease(&script);
         headlessReset(nullptr);
-        headless.failCall = c.failCall;
-        headless.failCallPasses = c.failCallPasses;
+        headlessFaults.failCall = c.failCall;
+        headlessFaults.failCallPasses = c.failCallPasses;
         EXPECT_EQ(appMain(), 0);
         std::vector<std::string> log = lines(readFile("Engine.log"));
         std::vector<std::string> expected(completeLog.begin(), completeLog.begin() + (long)c.lineCount);
@@ -129,8 +130,8 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
         EXPECT_EQ(headless.framesPresented, 0);
         if (c.failCall) {
             // The failure met the intended call of its name.
-            ASSERT_LE(headless.traceCount, HEADLESS_TRACE);
-            EXPECT_EQ(std::count(headless.trace, headless.trace + headless.traceCount, std::string(c.failCall)),
+            ASSERT_LE(headlessFaults.traceCount, HEADLESS_TRACE);
+            EXPECT_EQ(std::count(headlessFaults.trace, headlessFaults.trace + headlessFaults.traceCount, std::string(c.failCall)),
                       c.failCallPasses + 1);
         }
         appRelease();
@@ -378,9 +379,9 @@ TEST_F(App, AFailedLockDropsOnlyThatFrame)
     char error[64];
     ASSERT_EQ(scriptParse(text, strlen(text), &script, error, sizeof error), 1);
     headlessReset(&script);
-    headless.lockCodes = {{SURFACE_FAILED}, 1, 0};
+    headlessFaults.lockCodes = {{SURFACE_FAILED}, 1, 0};
     appMain();
-    EXPECT_EQ(headless.lockCalls, 3);
+    EXPECT_EQ(headlessFaults.lockCalls, 3);
     EXPECT_EQ(headless.framesPresented, 2);
     // Dropped, presented, presented: the two shown frames used B, then A.
     EXPECT_EQ(display.useFirstStaging, 0);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "display/display.h"
+#include "platform/headless/faults.h"
 #include "platform/headless/headless.h"
 
 namespace {
@@ -18,7 +19,7 @@ protected:
     {
         headlessReset(nullptr);
         window = windowCreate("test", W, H, windowDefaultProc);
-        headless.traceCount = 0;
+        headlessFaults.traceCount = 0;
     }
     void TearDown() override
     {
@@ -29,8 +30,8 @@ protected:
     std::vector<std::string> trace() const
     {
         std::vector<std::string> names;
-        for (int i = 0; i < headless.traceCount && i < HEADLESS_TRACE; i++)
-            names.push_back(headless.trace[i]);
+        for (int i = 0; i < headlessFaults.traceCount && i < HEADLESS_TRACE; i++)
+            names.push_back(headlessFaults.trace[i]);
         return names;
     }
     // Locks, fills the frame with `base + i` per pixel and presents it.
@@ -77,8 +78,8 @@ TEST_F(Display, AFailingSetUpCallLeavesTheLaterObjectsAbsent)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.failing << " after " << c.passes);
-        headless.failCall = c.failing;
-        headless.failCallPasses = c.passes;
+        headlessFaults.failCall = c.failing;
+        headlessFaults.failCallPasses = c.passes;
         EXPECT_EQ(displayInit(window, W, H), 0);
         EXPECT_EQ(display.video != nullptr, c.video);
         EXPECT_EQ(display.primary != nullptr, c.primary);
@@ -88,7 +89,7 @@ TEST_F(Display, AFailingSetUpCallLeavesTheLaterObjectsAbsent)
         void* pixels;
         int32_t pitch;
         EXPECT_EQ(displayLock(&pixels, &pitch), 0);
-        headless.failCall = nullptr;
+        headlessFaults.failCall = nullptr;
         displayRelease();
         EXPECT_EQ(display.video, nullptr);
     }
@@ -97,13 +98,13 @@ TEST_F(Display, AFailingSetUpCallLeavesTheLaterObjectsAbsent)
 TEST_F(Display, ReleaseWithoutSetUpDoesNothing)
 {
     displayRelease();
-    EXPECT_EQ(headless.traceCount, 0);
+    EXPECT_EQ(headlessFaults.traceCount, 0);
 }
 
 TEST_F(Display, ReleaseGoesPrimaryThenStagingThenVideo)
 {
     ASSERT_EQ(displayInit(window, W, H), 1);
-    headless.traceCount = 0;
+    headlessFaults.traceCount = 0;
     displayRelease();
     const std::vector<std::string> expected = {"surfaceRelease", "surfaceRelease", "surfaceRelease", "videoRelease"};
     EXPECT_EQ(trace(), expected);
@@ -137,7 +138,7 @@ TEST_F(Display, PresentedFrameIsTheCopiedFrameWhateverThePitch)
 {
     for (int padding : {0, 4, 60}) {
         SCOPED_TRACE(padding);
-        headless.padding = padding;
+        headlessFaults.padding = padding;
         ASSERT_EQ(displayInit(window, W, H), 1);
         ASSERT_EQ(presentFrame(0x00102030u), 1);
         ASSERT_EQ(headless.frameWidth, W);
@@ -167,14 +168,14 @@ TEST_F(Display, LockRefusesWhatCannotHoldTheFrame)
         windowDestroy(window);
         headlessReset(nullptr);
         window = windowCreate("test", W, H, windowDefaultProc);
-        headless.bitCount = c.bitCount;
-        headless.padding = c.padding;
-        headless.lockCodes = {{c.lockCode}, 1, 0};
+        headlessFaults.bitCount = c.bitCount;
+        headlessFaults.padding = c.padding;
+        headlessFaults.lockCodes = {{c.lockCode}, 1, 0};
         ASSERT_EQ(displayInit(window, W, H), 1);
         void* pixels;
         int32_t pitch;
         EXPECT_EQ(displayLock(&pixels, &pitch), 0);
-        EXPECT_EQ(headless.unlockCalls, c.unlocks);
+        EXPECT_EQ(headlessFaults.unlockCalls, c.unlocks);
         EXPECT_EQ(display.useFirstStaging, 0);
         displayRelease();
     }
@@ -203,12 +204,12 @@ TEST_F(Display, PresentRetriesBusyDeviceAndRestoresLostSurfaces)
         headlessReset(nullptr);
         window = windowCreate("test", W, H, windowDefaultProc);
         ASSERT_EQ(displayInit(window, W, H), 1);
-        headless.blitCodes = c.blit;
-        headless.flipCodes = c.flip;
+        headlessFaults.blitCodes = c.blit;
+        headlessFaults.flipCodes = c.flip;
         ASSERT_EQ(presentFrame(0), 1);
-        EXPECT_EQ(headless.blitCalls, c.blits);
-        EXPECT_EQ(headless.flipCalls, c.flips);
-        EXPECT_EQ(headless.restoreCalls, c.restores);
+        EXPECT_EQ(headlessFaults.blitCalls, c.blits);
+        EXPECT_EQ(headlessFaults.flipCalls, c.flips);
+        EXPECT_EQ(headlessFaults.restoreCalls, c.restores);
         EXPECT_EQ(headless.framesPresented, c.shown);
         EXPECT_EQ(display.useFirstStaging, 1);
         displayRelease();
@@ -218,11 +219,11 @@ TEST_F(Display, PresentRetriesBusyDeviceAndRestoresLostSurfaces)
 TEST_F(Display, RestoreStopsAtTheFirstFailure)
 {
     ASSERT_EQ(displayInit(window, W, H), 1);
-    headless.restoreCodes = {{SURFACE_OK, SURFACE_FAILED}, 2, 0};
+    headlessFaults.restoreCodes = {{SURFACE_OK, SURFACE_FAILED}, 2, 0};
     EXPECT_EQ(displayRestore(), SURFACE_FAILED);
-    EXPECT_EQ(headless.restoreCalls, 2);
+    EXPECT_EQ(headlessFaults.restoreCalls, 2);
     EXPECT_EQ(displayRestore(), SURFACE_OK);
-    EXPECT_EQ(headless.restoreCalls, 5);
+    EXPECT_EQ(headlessFaults.restoreCalls, 5);
 }
 
 } // namespace

@@ -1,4 +1,9 @@
+// The headless backend: the window is a record, messages are played from a
+// script, surfaces are plain memory and a flip keeps a copy of the frame.
+// Every call reports itself to the fault injection (faults.cpp) first, which
+// tells the set-up calls whether to fail and the surface calls what to return.
 #include "platform/headless/headless.h"
+#include "platform/headless/faults.h"
 #include "platform/surfaces.h"
 
 #include <cstdlib>
@@ -19,30 +24,6 @@ struct Video {
 
 static const char* lastError = "";
 
-// Records the call and tells whether the test asked it to fail.
-static int fails(const char* name)
-{
-    if (headless.traceCount < HEADLESS_TRACE)
-        headless.trace[headless.traceCount] = name;
-    headless.traceCount++;
-    if (headless.failCall && strcmp(headless.failCall, name) == 0) {
-        if (headless.failCallPasses > 0) {
-            headless.failCallPasses--;
-            return 0;
-        }
-        lastError = "headless failure injected";
-        return 1;
-    }
-    return 0;
-}
-
-static int32_t nextCode(HeadlessCodes* codes)
-{
-    if (codes->next < codes->count && codes->next < 16)
-        return codes->codes[codes->next++];
-    return SURFACE_OK;
-}
-
 void headlessReset(const Script* script)
 {
     free(headless.frame);
@@ -50,7 +31,7 @@ void headlessReset(const Script* script)
     messageLoop = MessageLoop{0, 0};
     headless.script = script;
     headless.cursorVisible = 1;
-    headless.bitCount = 32;
+    headlessFaultsReset();
     lastError = "";
 }
 
@@ -75,7 +56,7 @@ void backendSetError(const char* text)
 
 Window* windowCreate(const char*, int32_t width, int32_t height, WindowProc proc)
 {
-    if (fails("windowCreate"))
+    if (headlessFails("windowCreate"))
         return nullptr;
     Window* window = (Window*)calloc(1, sizeof(Window));
     if (!window) {
@@ -91,12 +72,12 @@ Window* windowCreate(const char*, int32_t width, int32_t height, WindowProc proc
 
 void windowShow(Window*)
 {
-    fails("windowShow");
+    headlessTrace("windowShow");
 }
 
 void windowDestroy(Window* window)
 {
-    fails("windowDestroy");
+    headlessTrace("windowDestroy");
     window->proc(window, MSG_DESTROY, 0, 0);
     headless.timerMilliseconds = 0;
     if (headless.window == window)
@@ -106,7 +87,7 @@ void windowDestroy(Window* window)
 
 int timerStart(Window*, uint32_t milliseconds)
 {
-    if (fails("timerStart"))
+    if (headlessFails("timerStart"))
         return 0;
     headless.timerMilliseconds = milliseconds;
     return 1;
@@ -190,7 +171,7 @@ void cursorSet(int32_t x, int32_t y)
 // Surfaces are plain memory; staging rows may carry the padding a test asks for.
 int backendSurfaceAttach(Surface* surface)
 {
-    const int32_t padding = surface->kind == SURFACE_STAGING ? headless.padding : 0;
+    const int32_t padding = surface->kind == SURFACE_STAGING ? headlessFaults.padding : 0;
     return surfaceAttachMemory(surface, surface->width * 4 + padding);
 }
 
@@ -205,7 +186,7 @@ Video* videoOpen(Window* window)
         lastError = "no window";
         return nullptr;
     }
-    if (fails("videoOpen"))
+    if (headlessFails("videoOpen"))
         return nullptr;
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video)
@@ -215,7 +196,7 @@ Video* videoOpen(Window* window)
 
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
-    if (fails("videoSetMode"))
+    if (headlessFails("videoSetMode"))
         return 0;
     if (width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE || bitCount != 32) {
         lastError = "unsupported mode";
@@ -228,50 +209,47 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 
 Surface* surfaceCreatePrimary(Video* video)
 {
-    if (fails("surfaceCreatePrimary"))
+    if (headlessFails("surfaceCreatePrimary"))
         return nullptr;
     return surfaceChainMake(video, video->width, video->height);
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
 {
-    if (fails("surfaceBackBuffer"))
+    if (headlessFails("surfaceBackBuffer"))
         return nullptr;
     return primary->backBuffer;
 }
 
 Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
-    if (fails("surfaceCreateStaging"))
+    if (headlessFails("surfaceCreateStaging"))
         return nullptr;
     return surfaceMake(SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
 {
-    fails("surfaceLock");
-    headless.lockCalls++;
-    const int32_t code = nextCode(&headless.lockCodes);
+    const int32_t code = headlessSurfaceCode("surfaceLock");
     if (code != SURFACE_OK)
         return code;
     const int32_t result = surfaceLockPixels(surface, lock);
     if (result == SURFACE_OK)
-        lock->bitCount = headless.bitCount;
+        lock->bitCount = headlessFaults.bitCount;
     return result;
 }
 
 int32_t surfaceUnlock(Surface* surface)
 {
-    fails("surfaceUnlock");
-    headless.unlockCalls++;
+    const int32_t code = headlessSurfaceCode("surfaceUnlock");
+    if (code != SURFACE_OK)
+        return code;
     return surfaceUnlockPixels(surface);
 }
 
 int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t height)
 {
-    fails("surfaceBlit");
-    headless.blitCalls++;
-    const int32_t code = nextCode(&headless.blitCodes);
+    const int32_t code = headlessSurfaceCode("surfaceBlit");
     if (code != SURFACE_OK)
         return code;
     return surfaceCopyPixels(target, source, width, height);
@@ -279,9 +257,7 @@ int32_t surfaceBlit(Surface* target, Surface* source, int32_t width, int32_t hei
 
 int32_t surfaceFlip(Surface* primary)
 {
-    fails("surfaceFlip");
-    headless.flipCalls++;
-    const int32_t code = nextCode(&headless.flipCodes);
+    const int32_t code = headlessSurfaceCode("surfaceFlip");
     if (code != SURFACE_OK)
         return code;
     uint8_t* shown = primary->backBuffer->pixels;
@@ -303,19 +279,17 @@ int32_t surfaceFlip(Surface* primary)
 
 int32_t surfaceRestore(Surface*)
 {
-    fails("surfaceRestore");
-    headless.restoreCalls++;
-    return nextCode(&headless.restoreCodes);
+    return headlessSurfaceCode("surfaceRestore");
 }
 
 void surfaceRelease(Surface* surface)
 {
-    fails("surfaceRelease");
+    headlessTrace("surfaceRelease");
     surfaceChainDrop(surface);
 }
 
 void videoRelease(Video* video)
 {
-    fails("videoRelease");
+    headlessTrace("videoRelease");
     free(video);
 }

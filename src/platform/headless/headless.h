@@ -1,6 +1,6 @@
 // The headless backend: no window system and no screen. Messages come from a
-// script, surfaces are plain memory, and tests can read the last frame that
-// was presented and make platform calls fail.
+// script, surfaces are plain memory, and the last frame presented is kept for
+// the caller to read. Tests make its calls fail through faults.h.
 #pragma once
 
 #include <cstddef>
@@ -49,16 +49,6 @@ int scriptParse(const char* text, size_t size, Script* script, char* error, size
 void scriptRelease(Script* script);
 
 // ---- The scripted machine ------------------------------------------------------
-struct HeadlessCodes {
-    int32_t codes[16]; // results given in turn before calls go back to SURFACE_OK
-    int32_t count;
-    int32_t next;
-};
-
-struct HeadlessSurface;
-
-enum { HEADLESS_TRACE = 64 };
-
 // The one headless machine: set up by tests and the replay runner through
 // headlessReset, written by the backend's calls, read back by tests.
 struct HeadlessState {
@@ -81,38 +71,18 @@ struct HeadlessState {
     int32_t centreY;
     uint32_t timerMilliseconds; // 0: no timer
 
-    // Faults to inject. A platform call whose trace name equals `failCall`
-    // fails (window and video set-up calls only), after the first
-    // `failCallPasses` calls of that name have succeeded; the code lists are
-    // handed out by lock, blit, flip and restore.
-    const char* failCall;
-    int32_t failCallPasses;
-    HeadlessCodes lockCodes;
-    HeadlessCodes blitCodes;
-    HeadlessCodes flipCodes;
-    HeadlessCodes restoreCodes;
-    int32_t bitCount; // what a lock reports, 32 unless a test changes it
-    int32_t padding;  // bytes added to each staging row
-
-    // What happened.
-    int32_t lockCalls;
-    int32_t unlockCalls;
-    int32_t blitCalls;
-    int32_t flipCalls;
-    int32_t restoreCalls;
+    // The screen.
     int32_t framesPresented;
     uint32_t* frame; // the last frame flipped to the screen, width x height
     int32_t frameWidth;
     int32_t frameHeight;
-    const char* trace[HEADLESS_TRACE]; // the first calls made, by name
-    int32_t traceCount;
 };
 extern HeadlessState headless;
 // The threads the program draws with (platformThreads); 1 unless a test or
 // the replay runner (--threads) says otherwise. headlessReset keeps it.
 extern int32_t headlessThreads;
 
-// Forgets everything (the last frame included) and plays `script` from its
-// first step; null plays an empty script. When the script runs out the window
-// gets Esc, as if the user pressed it.
+// Forgets everything (the last frame and the injected faults included) and
+// plays `script` from its first step; null plays an empty script. When the
+// script runs out the window gets Esc, as if the user pressed it.
 void headlessReset(const Script* script);
