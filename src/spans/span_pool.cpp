@@ -1,6 +1,6 @@
 // The node pool, row chains and the span table's life: nodes come from big
 // blocks and stay in the row that took them until shut-down.
-#include <mutex>
+#include <atomic>
 
 #include "spans/span_marks.h"
 #include "spans/spans_local.h"
@@ -19,8 +19,18 @@ int32_t spanTableRows = 0;
 int32_t spanTableWidth = 0;
 
 // Taking and growing, for every pool: they are rare once the rows have grown,
-// so one lock serves all.
-static std::mutex taking;
+// so one lock serves all, and a first frame takes thousands of nodes: a lock
+// that is one exchange when free, which it nearly always is.
+static std::atomic_flag taking = ATOMIC_FLAG_INIT;
+
+struct TakingLock {
+    TakingLock()
+    {
+        while (taking.test_and_set(std::memory_order_acquire))
+            threadPause();
+    }
+    ~TakingLock() { taking.clear(std::memory_order_release); }
+};
 
 static void storeRelaxed(int32_t* field, int32_t value)
 {
@@ -78,7 +88,7 @@ static int poolGrow(SpanPool* pool)
 
 int spanPoolGrow(SpanPool* pool)
 {
-    std::lock_guard<std::mutex> held(taking);
+    TakingLock held;
     return poolGrow(pool);
 }
 
@@ -117,7 +127,7 @@ static int readyLocked(SpanPool* pool)
 
 int spanPoolMoveToNextBlock(SpanPool* pool)
 {
-    std::lock_guard<std::mutex> held(taking);
+    TakingLock held;
     return readyLocked(pool);
 }
 
@@ -132,7 +142,7 @@ static SpanNode* blockNode(const SpanPool* pool, int32_t block, int32_t index)
 
 SpanNode* spanPoolTake(SpanPool* pool)
 {
-    std::lock_guard<std::mutex> held(taking);
+    TakingLock held;
     // Another thread may have taken the block's last node since this one
     // made ready: then the growth happens here.
     if (!readyLocked(pool))
