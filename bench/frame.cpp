@@ -20,7 +20,7 @@
 
 #include "headless_run.h"
 #include "image/image.h"
-#include "render/render.h"
+#include "render/render_local.h"
 #include "scene/scene.h"
 #include "spans/spans.h"
 #include "texture/texture.h"
@@ -41,6 +41,18 @@ int32_t faceCount()
     for (int32_t i = 0; i < app.scene->objectCount; i++)
         n += app.scene->objects[i].faceCount;
     return n;
+}
+
+// The cells of the board into the span table, on the calling thread.
+void drawCellsIntoTable()
+{
+    static Matrix4 placements[LIFE_CELLS];
+    const int32_t count = placeLiveCells(app.grid, placements);
+    const Scene* scene = app.scene;
+    for (int32_t i = 0; i < count; i++)
+        for (int32_t k = 0; k < scene->objectCount; k++)
+            renderObject(renderBand(0), &placements[i], &app.viewMatrix, &scene->objects[k], scene->materials,
+                scene->materialCount);
 }
 
 int32_t usedSpans()
@@ -87,7 +99,7 @@ void BM_RenderObject(benchmark::State& state)
     }
     for (auto _ : state) {
         spanTableReset();
-        drawCells();
+        drawCellsIntoTable();
         benchmark::ClobberMemory();
     }
     state.counters["faces/s"] = benchmark::Counter(
@@ -103,7 +115,7 @@ void BM_DrawSpanTable(benchmark::State& state)
         return;
     }
     spanTableReset();
-    drawCells();
+    drawCellsIntoTable();
     const double spans = (double)usedSpans();
     for (auto _ : state)
         benchmark::DoNotOptimize(drawSpanTable(app.framebuffer));
@@ -139,9 +151,10 @@ void BM_Sampler(benchmark::State& state, Sampler sampler)
         state.SkipWithError("no texture");
         return;
     }
-    samplerLoad(texture, 0, 200);
+    SamplerState samplerState;
+    samplerLoad(&samplerState, texture, 0, 200);
     for (auto _ : state) {
-        sampler(0x00012345, 0x00004321, 0x00054321, 0x00001234, app.framebuffer, app.framebuffer + 640);
+        sampler(&samplerState, 0x00012345, 0x00004321, 0x00054321, 0x00001234, app.framebuffer, app.framebuffer + 640);
         benchmark::ClobberMemory();
     }
     state.counters["pixels/s"] = benchmark::Counter(640.0 * (double)state.iterations(), benchmark::Counter::kIsRate);
@@ -180,7 +193,7 @@ void BM_RasterizePolygon(benchmark::State& state)
     for (auto _ : state) {
         spanTableReset();
         for (int i = 0; i < COUNT; i++)
-            rasterizePolygon(&polygons[i], texture);
+            rasterizePolygon(renderBand(0), &polygons[i], texture, 200);
     }
     state.counters["faces/s"] = benchmark::Counter((double)COUNT * (double)state.iterations(), benchmark::Counter::kIsRate);
 }

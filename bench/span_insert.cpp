@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "spans/spans.h"
+#include "spans/spans_local.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ void insertRow(const std::vector<SpanNode>& spans, ScanLine* line)
     line->count = 0;
     for (const SpanNode& span : spans) {
         SpanNode record = span;
-        insertSpan(&record, line);
+        insertSpan(&spanPool, &record, line);
     }
 }
 
@@ -52,16 +52,16 @@ void BM_InsertSpan(benchmark::State& state, Order order)
 {
     int count = (int)state.range(0);
     std::vector<SpanNode> spans = makeRow(count, order);
-    if (!spanPoolInit()) {
+    if (!spanPoolInit(&spanPool)) {
         state.SkipWithError("no memory for the span pool");
         return;
     }
     ScanLine line = {};
     // One untimed pass grows the row, so the timed passes take no node from
     // the pool, as in every frame after the first few.
-    if (!scanLineCreate(SPAN_ROW_NODES, &line)) {
+    if (!scanLineCreate(&spanPool, SPAN_ROW_NODES, &line)) {
         state.SkipWithError("no memory for the row");
-        spanPoolRelease();
+        spanPoolRelease(&spanPool);
         return;
     }
     insertRow(spans, &line);
@@ -73,7 +73,7 @@ void BM_InsertSpan(benchmark::State& state, Order order)
     state.SetItemsProcessed(state.iterations() * count);
     state.counters["spans/s"] = benchmark::Counter((double)state.iterations() * count, benchmark::Counter::kIsRate);
     state.counters["kept"] = finalCount;
-    spanPoolRelease();
+    spanPoolRelease(&spanPool);
 }
 
 } // namespace

@@ -88,10 +88,9 @@ void handleKey(uint32_t key);
 // One timer message: mouse look, clear, auto-iteration, the cells through the
 // span table, histogram, overlay text, present, screenshot.
 void frameTick();
-// Renders every live cell of the grid into the span table.
-void drawCells();
-// Renders every object of the scene at cell (x, y, z).
-void drawCell(int32_t x, int32_t y, int32_t z);
+// Fills placements (room for LIFE_CELLS) with the object matrix of every
+// live cell of the grid, in drawing order; returns how many.
+int32_t placeLiveCells(const LifeGrid* grid, Matrix4* placements);
 // The model matrix of the cell at (x, y, z): identity with the translation
 // ((x - 32) * 100, (y - 32) * 100, z * 100), centring the board on the origin.
 void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model);

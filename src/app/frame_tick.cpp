@@ -6,6 +6,10 @@
 #include "render/render.h"
 #include "spans/spans.h"
 
+// The live cells' object matrices for the frame being drawn, kept for the
+// whole run so that the tick allocates nothing.
+static Matrix4 cellPlacements[LIFE_CELLS];
+
 // One frame, in a fixed order; nothing here measures time, so mouse look and
 // auto-iteration advance once per timer message whatever its delay.
 void frameTick()
@@ -29,11 +33,11 @@ void frameTick()
         app.generationCount++;
     }
 
-    // The bands follow the last frame's spans, read before they go.
-    renderBandsBalance();
-    spanTableReset();
-    spanTableRepack();
-    renderFrame(drawCells, app.framebuffer);
+    renderFrameBegin();
+    const Scene* scene = app.scene;
+    const RenderScene cells = {&app.viewMatrix, cellPlacements, placeLiveCells(app.grid, cellPlacements),
+        scene->objects, scene->objectCount, scene->materials, scene->materialCount};
+    renderFrameDraw(&cells, app.framebuffer);
 
     // A request is served at most once per tick, however often it was made.
     // The chart describes the frame just drawn.
@@ -75,24 +79,17 @@ void frameTick()
 }
 
 // Cells are visited with x varying fastest; only the layer z = 0 exists.
-void drawCells()
+int32_t placeLiveCells(const LifeGrid* grid, Matrix4* placements)
 {
+    int32_t count = 0;
     for (int32_t p = 0; p < LIFE_CELLS; p++) {
         const int32_t x = p & 63;
         const int32_t y = (p >> 6) & 63;
         const int32_t z = (p >> 12) & 1;
-        if (app.grid->cells[x * LIFE_SIZE + y + z] == LIFE_ALIVE)
-            drawCell(x, y, z);
+        if (grid->cells[x * LIFE_SIZE + y + z] == LIFE_ALIVE)
+            cellMatrix(x, y, z, &placements[count++]);
     }
-}
-
-void drawCell(int32_t x, int32_t y, int32_t z)
-{
-    Matrix4 model;
-    cellMatrix(x, y, z, &model);
-    const Scene* scene = app.scene;
-    for (int32_t i = 0; i < scene->objectCount; i++)
-        renderObject(&model, &app.viewMatrix, &scene->objects[i], scene->materials, scene->materialCount);
+    return count;
 }
 
 void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model)

@@ -48,7 +48,7 @@ static uint32_t addSaturated(uint32_t t, uint32_t p)
     return r | g | b;
 }
 
-static void drawCell(int32_t x, int32_t y, char ch, uint32_t* target, int additive)
+static void putGlyph(int32_t x, int32_t y, char ch, uint32_t* target, int additive)
 {
     int32_t cx, cy;
     if (!font || !glyphCell(ch, &cx, &cy))
@@ -72,12 +72,12 @@ static void drawCell(int32_t x, int32_t y, char ch, uint32_t* target, int additi
 
 void drawGlyph(int32_t x, int32_t y, char ch, uint32_t* target)
 {
-    drawCell(x, y, ch, target, 0);
+    putGlyph(x, y, ch, target, 0);
 }
 
 void drawGlyphAdd(int32_t x, int32_t y, char ch, uint32_t* target)
 {
-    drawCell(x, y, ch, target, 1);
+    putGlyph(x, y, ch, target, 1);
 }
 
 static void drawString(const char* text, int32_t x, int32_t y, uint32_t* target, int additive)
@@ -88,7 +88,7 @@ static void drawString(const char* text, int32_t x, int32_t y, uint32_t* target,
             k = -1;
             y += LINE_ADVANCE;
         } else {
-            drawCell(x + GLYPH_WIDTH * k, y, *c, target, additive);
+            putGlyph(x + GLYPH_WIDTH * k, y, *c, target, additive);
         }
         k += 1;
     }

@@ -26,6 +26,28 @@ struct HeapHook {
 extern HeapHook heapHook;
 void heapHookReset();
 
+// ---- Threads ---------------------------------------------------------------
+// The renderer's workers: threads that live as long as the program, and a
+// lock with a condition they sleep on until there is work.
+struct ThreadSignal;
+
+// Starts a thread running run(argument). It is never joined: whoever starts
+// it must see that it has returned before what it uses goes away. Returns 1,
+// or 0 when no thread could be made.
+int threadStart(void (*run)(void* argument), void* argument);
+// A signal's lock and condition. signalMake returns null when it cannot.
+ThreadSignal* signalMake();
+void signalDrop(ThreadSignal* signal);
+void signalLock(ThreadSignal* signal);
+void signalUnlock(ThreadSignal* signal);
+// With the lock held: lets it go and sleeps until woken, then holds it again.
+// May also return unwoken, so callers wait in a loop on what they wait for.
+void signalWait(ThreadSignal* signal);
+// Wakes every thread sleeping in signalWait.
+void signalWakeAll(ThreadSignal* signal);
+// A hint to the processor inside a loop that waits by looking.
+void threadPause();
+
 // ---- Files -----------------------------------------------------------------
 // Paths are written with backslashes as folder separators ("Cells\Cell.3ds");
 // these map them to the local separator. A path longer than 4095 characters

@@ -23,6 +23,7 @@ int engineInit(int32_t width, int32_t height)
     buildWeightTables();
     defaultTexture();
     selectSampler(1);
+    renderBandSet(renderBand(0), 0, height);
     return 1;
 }
 

@@ -5,8 +5,6 @@
 #include "scene/scene.h"
 #include "spans/spans.h"
 
-__thread int32_t faceLight = 0;
-
 static Texture* faceTexture(const Face* face, const Material* materials, int32_t materialCount)
 {
     if (face->material >= 0 && face->material < materialCount && materials[face->material].texture)
@@ -25,32 +23,6 @@ static int32_t lightFromNormalZ(float z)
         return 255;
     return (int32_t)scaled;
 }
-
-// What one draw of a mesh knows of each of its vertices, worked out the first
-// time a face facing the eye needs it rather than once for every face that
-// uses it. A draw whose mesh lies wholly inside the frustum needs only the
-// projected point (no face is clipped); one across the frustum needs only the
-// view position, as clipping comes before projection. Meshes with more
-// vertices than the cache holds, or with face corners that are not their own
-// vertices, take each face on its own.
-struct CachedVertex {
-    ClipVertex view;   // the vertex in view space
-    ClipVertex screen; // projected: x and y in pixels, z, u and v as in view
-    uint32_t stamp;    // the draw the entry belongs to: currentStamp
-    bool inFront;      // at or beyond the 0.1 depth limit, so screen is valid
-};
-
-enum { CACHED_VERTICES = 4096 };
-// Written and read by renderObject only, each worker thread its own.
-static __thread CachedVertex vertexCache[CACHED_VERTICES];
-static __thread uint32_t currentStamp = 0;
-
-// The inverse of the last view matrix seen: every cell of a frame is drawn
-// with the same one. Written and read by renderObject only, each worker
-// thread its own.
-static __thread Matrix4 lastView;
-static __thread Matrix4 lastViewInverse;
-static __thread bool lastViewKnown = false;
 
 static inline void toView(const MeshVertex* p, const float* m, ClipVertex* out)
 {
@@ -73,14 +45,20 @@ static inline bool project(ClipVertex* v, float halfWidth, float halfHeight)
     return true;
 }
 
+// A draw whose mesh lies wholly inside the frustum needs only each vertex's
+// projected point (no face is clipped); one across the frustum needs only
+// the view position, as clipping comes before projection. Meshes with more
+// vertices than the band's cache holds, or with face corners that are not
+// their own vertices, take each face on its own.
+//
 // A new stamp makes every cached vertex stale; on wrap-around the stamps
 // start afresh.
-static void newStamp()
+static void newStamp(RenderBand* band)
 {
-    if (++currentStamp == 0) {
-        for (CachedVertex& entry : vertexCache)
+    if (++band->stamp == 0) {
+        for (CachedVertex& entry : band->vertices)
             entry.stamp = 0;
-        currentStamp = 1;
+        band->stamp = 1;
     }
 }
 
@@ -88,11 +66,11 @@ static void newStamp()
 // front of the depth limit. A vertex met for the first time is handed back
 // from registers: read back from the cache at once, it would wait on its own
 // stores.
-static inline bool screenVertex(const MeshVertex* vertex, int32_t k, const float* m, float halfWidth,
-    float halfHeight, ClipVertex* out)
+static inline bool screenVertex(RenderBand* band, const MeshVertex* vertex, int32_t k, const float* m,
+    float halfWidth, float halfHeight, ClipVertex* out)
 {
-    CachedVertex& entry = vertexCache[k];
-    if (entry.stamp == currentStamp) {
+    CachedVertex& entry = band->vertices[k];
+    if (entry.stamp == band->stamp) {
         *out = entry.screen;
         return entry.inFront;
     }
@@ -101,18 +79,18 @@ static inline bool screenVertex(const MeshVertex* vertex, int32_t k, const float
     const bool inFront = project(&v, halfWidth, halfHeight);
     entry.screen = v;
     entry.inFront = inFront;
-    entry.stamp = currentStamp;
+    entry.stamp = band->stamp;
     *out = v;
     return inFront;
 }
 
 // Vertex k of a mesh across the frustum, in view space.
-static inline void viewVertex(const MeshVertex* vertex, int32_t k, const float* m, ClipVertex* out)
+static inline void viewVertex(RenderBand* band, const MeshVertex* vertex, int32_t k, const float* m, ClipVertex* out)
 {
-    CachedVertex& entry = vertexCache[k];
-    if (entry.stamp != currentStamp) {
+    CachedVertex& entry = band->vertices[k];
+    if (entry.stamp != band->stamp) {
         toView(vertex, m, &entry.view);
-        entry.stamp = currentStamp;
+        entry.stamp = band->stamp;
     }
     *out = entry.view;
 }
@@ -138,7 +116,7 @@ static inline void viewVertex(const MeshVertex* vertex, int32_t k, const float* 
 // while the sum stays below 1e30; past that the short cuts are not taken.
 //
 // With several workers a mesh inside the frustum whose every vertex projects
-// outside the calling worker's band is OUTSIDE too: scan conversion would
+// outside the band being drawn is OUTSIDE too: scan conversion would
 // give each of its faces rows of other bands only. Projected y is
 // focal y / z + halfHeight, so with z > 0 it is at most a row r exactly when
 // focal y - (r - halfHeight) z is at most 0: another plane through the eye,
@@ -166,19 +144,18 @@ static bool cornersBeyondRow(const double corners[8][3], const double reach[3], 
 }
 
 // For a mesh inside the frustum: whether every vertex projects above the
-// calling worker's band (at most its first row, which scan conversion leaves
-// to the rows before) or below it (beyond its last row).
-static bool outsideBand(const double corners[8][3], const double reach[3])
+// band (at most its first row, which scan conversion leaves to the rows
+// before: the faces are whole triangles, whose rows run from the ceiling of
+// the least y to that of the greatest) or below it (beyond its last row).
+static bool outsideBand(const RenderBand* band, const double corners[8][3], const double reach[3])
 {
-    const int32_t first = bandFirstRow > 0 ? bandFirstRow : 0;
-    const int32_t end = bandEndRow < spanTableRows ? bandEndRow : spanTableRows;
-    if (first == 0 && end == spanTableRows)
+    if (band->allRows)
         return false;
-    return cornersBeyondRow(corners, reach, (double)first, -1) ||
-        cornersBeyondRow(corners, reach, (double)(end - 1), 1);
+    return cornersBeyondRow(corners, reach, (double)band->first, -1) ||
+        cornersBeyondRow(corners, reach, (double)(band->end - 1), 1);
 }
 
-static Placement placeMesh(const MeshBounds* bounds, const float* m)
+static Placement placeMesh(const RenderBand* band, const MeshBounds* bounds, const float* m)
 {
     double extent[3];
     for (int i = 0; i < 3; i++)
@@ -215,19 +192,19 @@ static Placement placeMesh(const MeshBounds* bounds, const float* m)
     }
     if (!inside)
         return ACROSS;
-    return outsideBand(corners, reach) ? OUTSIDE : INSIDE;
+    return outsideBand(band, corners, reach) ? OUTSIDE : INSIDE;
 }
 
-void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh,
+void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh,
     const Material* materials, int32_t materialCount)
 {
     Matrix4 objectToView, viewToObject;
-    if (!lastViewKnown || memcmp(viewMatrix, &lastView, sizeof lastView) != 0) {
-        lastView = *viewMatrix;
-        matInverse(viewMatrix, &lastViewInverse);
-        lastViewKnown = true;
+    if (!band->lastViewKnown || memcmp(viewMatrix, &band->lastView, sizeof band->lastView) != 0) {
+        band->lastView = *viewMatrix;
+        matInverse(viewMatrix, &band->lastViewInverse);
+        band->lastViewKnown = 1;
     }
-    objectToView = lastViewInverse;
+    objectToView = band->lastViewInverse;
     matMultiply(&objectToView, objectMatrix, &objectToView);
     const float* m = objectToView.m;
     const float halfWidth = (float)(renderWidth / 2), halfHeight = (float)(renderHeight / 2);
@@ -240,10 +217,10 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
     const bool cached = bounds.cornersOwn && mesh->vertexCount <= CACHED_VERTICES;
     Placement placement = ACROSS;
     if (cached) {
-        placement = placeMesh(&bounds, m);
+        placement = placeMesh(band, &bounds, m);
         if (placement == OUTSIDE)
             return;
-        newStamp();
+        newStamp(band);
     }
     // The eye in object space, for the back-face test.
     matInverse(&objectToView, &viewToObject);
@@ -255,7 +232,7 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
         // The eye on the front side of the plane, beyond 0.1, sees the back.
         if (plane.a * ex + plane.b * ey + plane.c * ez + plane.d > 0.1f)
             continue;
-        faceLight = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
+        const int32_t light = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
         ClipPolygon polygon;
         bool inFront = true;
         if (placement == INSIDE) {
@@ -263,13 +240,13 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
             polygon.count = 3;
             for (int i = 0; i < 3; i++) {
                 const int32_t k = (int32_t)(face->corners[i] - mesh->vertices);
-                inFront = screenVertex(face->corners[i], k, m, halfWidth, halfHeight, &polygon.v[i]) && inFront;
+                inFront = screenVertex(band, face->corners[i], k, m, halfWidth, halfHeight, &polygon.v[i]) && inFront;
             }
         } else {
             ClipVertex corners[3];
             for (int i = 0; i < 3; i++) {
                 if (cached)
-                    viewVertex(face->corners[i], (int32_t)(face->corners[i] - mesh->vertices), m, &corners[i]);
+                    viewVertex(band, face->corners[i], (int32_t)(face->corners[i] - mesh->vertices), m, &corners[i]);
                 else
                     toView(face->corners[i], m, &corners[i]);
             }
@@ -280,6 +257,6 @@ void renderObject(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const 
                 inFront = project(&polygon.v[i], halfWidth, halfHeight);
         }
         if (inFront)
-            rasterizePolygon(&polygon, faceTexture(face, materials, materialCount));
+            rasterizePolygon(band, &polygon, faceTexture(face, materials, materialCount), light);
     }
 }

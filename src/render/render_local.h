@@ -1,13 +1,47 @@
-// The renderer's own parts: weight tables, span drawing's per-span state,
-// the face light, scan conversion's edge chains and plane gradients, and the
-// float-to-integer truncation they share. Only the render area and its tests
-// include this.
+// The renderer's own parts: the samplers and their state, the weight tables,
+// span drawing, a worker's band record, scan conversion's edge chains and
+// plane gradients, and the float-to-integer truncation they share. Only the
+// render area and its tests include this.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
 #include "render/render.h"
+
+struct SpanPool;
+
+// ---- Samplers (samplers.cpp) -----------------------------------------------------
+// What the samplers read: the level, masks, shade table and light of the span
+// being drawn. Loaded once per span by samplerLoad.
+struct SamplerState {
+    const uint8_t* texels;
+    int32_t uMask;
+    int32_t rowMask;
+    int32_t sizeMask;
+    int32_t vShift;
+    int32_t below;
+    int32_t belowRight;
+    const uint32_t* shades;
+    int32_t light;
+};
+
+// Draws the pixels first .. last - 1 from 16.16 texel coordinates u, v that
+// step by du, dv a pixel, reading level, shades and light from state. Always
+// writes at least the first pixel.
+typedef void (*Sampler)(const SamplerState* state, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first,
+    uint32_t* last);
+
+// The sampler span drawing calls: written by selectSampler between frames,
+// read by every worker.
+extern Sampler currentSampler;
+
+// Loads state for level number `level` of texture, lit by light.
+void samplerLoad(SamplerState* state, const Texture* texture, int32_t level, int32_t light);
+void sampleBilinear(const SamplerState* state, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first,
+    uint32_t* last);
+void sampleNearest(const SamplerState* state, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first,
+    uint32_t* last);
 
 // Bilinear weights, index fv * 64 + fu; the four of every entry add up to 63.
 // Built by engineInit, read by the bilinear sampler.
@@ -18,6 +52,61 @@ extern int8_t weightBottomRight[64 * 64];
 
 void buildWeightTables();
 
+// ---- A worker's band (workers.cpp) -------------------------------------------
+// What one draw of a mesh knows of each of its vertices, worked out the first
+// time a face facing the eye needs it rather than once for every face that
+// uses it (object.cpp).
+struct CachedVertex {
+    ClipVertex view;   // the vertex in view space
+    ClipVertex screen; // projected: x and y in pixels, z, u and v as in view
+    uint32_t stamp;    // the draw the entry belongs to: the band's stamp
+    bool inFront;      // at or beyond the 0.1 depth limit, so screen is valid
+};
+
+enum { CACHED_VERTICES = 4096 };
+
+// Everything one worker owns while it draws a frame, handed down from the
+// cells' walk through renderObject and scan conversion to span drawing: its
+// rows, the pool its rows grow from, its counts and time, and renderObject's
+// caches. A band's rows are its worker's alone, so nothing in it is shared.
+struct RenderBand {
+    int32_t first;   // rows [first, end) of the span table, already within it
+    int32_t end;
+    int32_t allRows; // 1 when the band is the whole table: nothing to judge
+    SpanPool* pool;
+    int32_t spans;    // spans drawn in the last frame
+    int32_t disorder; // neighbouring spans found overlapping in it
+    double seconds;   // time spent on jobs since the last balance
+    // The inverse of the last view matrix seen: every cell of a frame is
+    // drawn with the same one.
+    Matrix4 lastView;
+    Matrix4 lastViewInverse;
+    int32_t lastViewKnown;
+    uint32_t stamp; // the current draw's stamp in `vertices`
+    CachedVertex vertices[CACHED_VERTICES];
+};
+
+// Gives band the rows [first, end) of the span table (clamped to it) and the
+// table's pool. The only place that decides whether a band is every row.
+void renderBandSet(RenderBand* band, int32_t first, int32_t end);
+// Worker `worker`'s band (0 <= worker < RENDER_MAX_WORKERS); worker 0's is
+// the whole table while one worker draws.
+RenderBand* renderBand(int32_t worker);
+// Runs job(band, context) on every worker at once, each with its own band
+// (worker 0 on the calling thread), and returns when all are done.
+void renderWorkersRun(void (*job)(RenderBand* band, const void* context), const void* context);
+// Splits the rows into one band per worker by what the last frame's spans
+// cost them; call between frames, before the table is reset.
+void renderBandsBalance();
+
+// ---- Objects (object.cpp) ----------------------------------------------------
+// Draws every face of mesh placed by objectMatrix as seen from the camera pose
+// viewMatrix into the band's rows of the span table. Faces whose material is
+// no index below materialCount, or has no texture, use the default texture.
+void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh,
+    const Material* materials, int32_t materialCount);
+
+// ---- Span drawing (span_draw.cpp) -----------------------------------------------
 // Plane gradients of the span being drawn, per pixel to the right.
 struct SpanGradients {
     float dUOverZ;
@@ -25,33 +114,32 @@ struct SpanGradients {
     float dInvZ;
 };
 
-// Written by drawSpanTable for each span, read by drawSpan; each worker
-// thread has its own.
-extern __thread SpanGradients spanGradients;
+// Draws n >= 1 pixels from p through sampler state `state`, with the plane
+// values at the first pixel, exact every 16 pixels and stepped linearly in
+// between.
+void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ, float vOverZ,
+    float invZ, uint32_t* p);
+// Draws the band's rows of the span table into framebuffer and counts their
+// spans and disorders into the band.
+void drawBand(RenderBand* band, uint32_t* framebuffer);
+// After every band is drawn: the warnings for a broken span order (any band
+// found one) or an exhausted node pool, drawn over the whole frame. Returns
+// the bands' spans summed.
+int32_t drawWarnings(uint32_t* framebuffer);
+// Draws every row of the table with the workers, then the warnings, as the
+// frame does. Returns the number of spans in the table.
+int32_t drawSpanTable(uint32_t* framebuffer);
 
-// Draws n >= 1 pixels from p with the plane values at the first pixel, exact
-// every 16 pixels and stepped linearly in between.
-void drawSpan(int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p);
-
-// The calling worker's band of rows [bandFirstRow, bandEndRow): scan
-// conversion inserts spans into these rows only. Set by the workers for each
-// job; all rows for a program with one worker.
-extern __thread int32_t bandFirstRow;
-extern __thread int32_t bandEndRow;
-// The calling worker's number, 0 on the thread that runs the jobs.
-extern __thread int32_t bandWorker;
-
-// Light of the face being converted, 0 to 255: written by renderObject for
-// each face, read by rasterizePolygon; each worker thread has its own.
-extern __thread int32_t faceLight;
-
-// ---- Scan conversion -----------------------------------------------------------
-// One polygon edge prepared for row stepping; x in 16.16 fixed point.
+// ---- Scan conversion (scan_convert.cpp) -----------------------------------------
+// One polygon edge prepared for row stepping; x in 16.16 fixed point. upper
+// and lower are the polygon's vertices it runs between.
 struct EdgeStep {
     int32_t edgeX;
     int32_t firstRow;
     int32_t rows;
     int32_t dxPerRow;
+    int32_t upper;
+    int32_t lower;
 };
 
 // The start chain gives every row's first column and is walked from its first
@@ -69,18 +157,18 @@ struct PlaneGradients {
     float dWdx, dWdy, w0;
 };
 
-// Written by buildEdgeChains and planeGradients for each polygon, read (and
-// the chains' row counters consumed) by rasterizePolygon; each worker thread
-// has its own.
-extern __thread EdgeChain startChain;
-extern __thread EdgeChain endChain;
-extern __thread PlaneGradients planeGradient;
-
 int edgeSetup(const ClipVertex* upper, const ClipVertex* lower, EdgeStep* out);
-int buildEdgeChains(const ClipPolygon* polygon);
-int planeGradients(const ClipPolygon* polygon, float scaleU, float scaleV);
+// Fills both chains for the polygon. Returns 0 when it covers no row.
+int buildEdgeChains(const ClipPolygon* polygon, EdgeChain* start, EdgeChain* finish);
+int planeGradients(const ClipPolygon* polygon, float scaleU, float scaleV, PlaneGradients* out);
 float texelAreaRatio(const ClipPolygon* polygon, const Texture* texture);
 int32_t levelFromRatio(float ratio);
+// Hands one span per covered row of the projected polygon (screen x and y,
+// view z), lit by light (0 to 255), to the band's rows of the span table.
+// Returns 0 when the polygon covers no row or its first three vertices are
+// collinear on the screen; 1 otherwise, also when none of its rows are the
+// band's.
+int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light);
 
 // Truncates toward zero. Values at or past 2^31 in magnitude saturate (a
 // double would find them at or past 2^31 - 1) and NaN gives 0, where a plain

@@ -6,7 +6,6 @@ int8_t weightTopRight[64 * 64];
 int8_t weightBottomLeft[64 * 64];
 int8_t weightBottomRight[64 * 64];
 Sampler currentSampler = sampleBilinear;
-__thread SamplerState samplerState;
 
 void buildWeightTables()
 {
@@ -27,18 +26,18 @@ void buildWeightTables()
     }
 }
 
-void samplerLoad(const Texture* texture, int32_t level, int32_t light)
+void samplerLoad(SamplerState* state, const Texture* texture, int32_t level, int32_t light)
 {
     const TextureLevel* l = &texture->levels[level];
-    samplerState.texels = l->texels;
-    samplerState.uMask = l->uMask;
-    samplerState.rowMask = l->rowMask;
-    samplerState.sizeMask = l->sizeMask;
-    samplerState.vShift = l->vShift;
-    samplerState.below = l->width;
-    samplerState.belowRight = l->width + 1;
-    samplerState.shades = texture->shades;
-    samplerState.light = light;
+    state->texels = l->texels;
+    state->uMask = l->uMask;
+    state->rowMask = l->rowMask;
+    state->sizeMask = l->sizeMask;
+    state->vShift = l->vShift;
+    state->below = l->width;
+    state->belowRight = l->width + 1;
+    state->shades = texture->shades;
+    state->light = light;
 }
 
 void selectSampler(int32_t bilinear)
@@ -61,9 +60,10 @@ static inline int32_t stepCoordinate(int32_t value, int32_t step)
     return (int32_t)((uint32_t)value + (uint32_t)step);
 }
 
-void sampleBilinear(int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first, uint32_t* last)
+void sampleBilinear(const SamplerState* state, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first,
+    uint32_t* last)
 {
-    const SamplerState s = samplerState;
+    const SamplerState s = *state;
     const uint32_t light = (uint32_t)s.light;
     do {
         // Arithmetic shifts: negative coordinates wrap through the masks too.
@@ -82,9 +82,10 @@ void sampleBilinear(int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* firs
     } while (first < last);
 }
 
-void sampleNearest(int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first, uint32_t* last)
+void sampleNearest(const SamplerState* state, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first,
+    uint32_t* last)
 {
-    const SamplerState s = samplerState;
+    const SamplerState s = *state;
     const uint32_t light = (uint32_t)s.light;
     do {
         const int32_t p = ((v >> s.vShift) & s.rowMask) + ((u >> 16) & s.uMask);

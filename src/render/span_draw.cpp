@@ -6,33 +6,21 @@
 #include "render/render_local.h"
 #include "spans/spans.h"
 
-__thread SpanGradients spanGradients;
-
 static void drawNode(const SpanNode* node, uint32_t* row);
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels);
 
-// Each worker draws its own band of rows into the frame and counts its spans
-// and disorders; the warnings are drawn once all are done. Set by the calling
-// thread before the workers run, read by them.
-static uint32_t* drawTarget;
-static void (*frameCells)();
-static int32_t bandSpans[RENDER_MAX_WORKERS];
-static int32_t bandDisorder[RENDER_MAX_WORKERS];
-
-static void drawBand()
+void drawBand(RenderBand* band, uint32_t* framebuffer)
 {
     int32_t disorder = 0;
     int32_t spans = 0;
-    const int32_t rows = renderHeight < spanTableRows ? renderHeight : spanTableRows;
-    const int32_t first = bandFirstRow > 0 ? bandFirstRow : 0;
-    const int32_t end = bandEndRow < rows ? bandEndRow : rows;
-    for (int32_t y = first; y < end; y++) {
-        uint32_t* row = drawTarget + (size_t)y * (size_t)renderWidth;
+    const int32_t end = band->end < renderHeight ? band->end : renderHeight;
+    for (int32_t y = band->first; y < end; y++) {
+        uint32_t* row = framebuffer + (size_t)y * (size_t)renderWidth;
         const SpanNode* node = spanTable[y].head;
         int32_t previousEnd = INT32_MIN;
         for (int32_t left = spanTable[y].count; left > 0 && node; left--) {
             // The next node is fetched while this one is drawn, and one a
-            // little further on by address (see SPAN_DRAW_AHEAD in spans.h).
+            // little further on by address (see SPAN_DRAW_AHEAD).
             __builtin_prefetch(node->next);
             __builtin_prefetch((const void*)((uintptr_t)node + SPAN_DRAW_AHEAD * sizeof(SpanNode)));
             spans += 1;
@@ -44,18 +32,17 @@ static void drawBand()
             node = node->next;
         }
     }
-    bandSpans[bandWorker] = spans;
-    bandDisorder[bandWorker] = disorder;
+    band->spans = spans;
+    band->disorder = disorder;
 }
 
-// The bands' counts summed, and the warnings drawn over the whole frame.
-static int32_t finishFrame(uint32_t* framebuffer)
+int32_t drawWarnings(uint32_t* framebuffer)
 {
     int32_t disorder = 0;
     int32_t spans = 0;
     for (int32_t i = 0; i < renderWorkerCount(); i++) {
-        spans += bandSpans[i];
-        disorder += bandDisorder[i];
+        spans += renderBand(i)->spans;
+        disorder += renderBand(i)->disorder;
     }
     if (disorder > 0)
         drawText("Veltrix narusen - prekreslovani !", 50, 20, framebuffer);
@@ -64,25 +51,15 @@ static int32_t finishFrame(uint32_t* framebuffer)
     return spans;
 }
 
+static void drawBandJob(RenderBand* band, const void* framebuffer)
+{
+    drawBand(band, (uint32_t*)framebuffer);
+}
+
 int32_t drawSpanTable(uint32_t* framebuffer)
 {
-    drawTarget = framebuffer;
-    renderWorkersRun(drawBand);
-    return finishFrame(framebuffer);
-}
-
-static void cellsThenBand()
-{
-    frameCells();
-    drawBand();
-}
-
-int32_t renderFrame(void (*cells)(), uint32_t* framebuffer)
-{
-    frameCells = cells;
-    drawTarget = framebuffer;
-    renderWorkersRun(cellsThenBand);
-    return finishFrame(framebuffer);
+    renderWorkersRun(drawBandJob, framebuffer);
+    return drawWarnings(framebuffer);
 }
 
 // Draws one span, clipped to the row, with the sampler set up for its level.
@@ -94,19 +71,20 @@ static void drawNode(const SpanNode* node, uint32_t* row)
     const int32_t n = xe - xs;
     if (n <= 0)
         return;
-    samplerLoad(node->texture, node->level, node->light);
-    spanGradients.dUOverZ = node->dUOverZ;
-    spanGradients.dVOverZ = node->dVOverZ;
-    spanGradients.dInvZ = node->dInvZ;
-    drawSpan(n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
+    SamplerState state;
+    samplerLoad(&state, node->texture, node->level, node->light);
+    const SpanGradients gradients = {node->dUOverZ, node->dVOverZ, node->dInvZ};
+    drawSpan(&state, &gradients, n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
         node->invZ + (float)xs * node->dInvZ, row + xs);
 }
 
-void drawSpan(int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p)
+void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ, float vOverZ,
+    float invZ, uint32_t* p)
 {
-    const float dUOverZ = spanGradients.dUOverZ;
-    const float dVOverZ = spanGradients.dVOverZ;
-    const float dInvZ = spanGradients.dInvZ;
+    const Sampler sample = currentSampler;
+    const float dUOverZ = gradients->dUOverZ;
+    const float dVOverZ = gradients->dVOverZ;
+    const float dInvZ = gradients->dInvZ;
     // 16.16 texel coordinates, truncated toward zero.
     float s = 65536.0f / invZ;
     int32_t uA = truncateToInt32(s * uOverZ);
@@ -118,7 +96,7 @@ void drawSpan(int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p)
         s = 65536.0f / invZ;
         const int32_t uB = truncateToInt32(s * uOverZ);
         const int32_t vB = truncateToInt32(s * vOverZ);
-        currentSampler(uA, runStep(uA, uB, 16), vA, runStep(vA, vB, 16), p, p + 16);
+        sample(state, uA, runStep(uA, uB, 16), vA, runStep(vA, vB, 16), p, p + 16);
         p += 16;
         n -= 16;
         uA = uB;
@@ -126,14 +104,14 @@ void drawSpan(int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p)
     }
     if (n == 1) {
         // One pixel is sampled where the run starts; its step is never used.
-        currentSampler(uA, 0, vA, 0, p, p + 1);
+        sample(state, uA, 0, vA, 0, p, p + 1);
     } else if (n > 0) {
         // The last run's end value is taken just past the span.
         const float m = (float)n;
         s = 65536.0f / (invZ + m * dInvZ);
         const int32_t uB = truncateToInt32(s * (uOverZ + m * dUOverZ));
         const int32_t vB = truncateToInt32(s * (vOverZ + m * dVOverZ));
-        currentSampler(uA, runStep(uA, uB, n), vA, runStep(vA, vB, n), p, p + n);
+        sample(state, uA, runStep(uA, uB, n), vA, runStep(vA, vB, n), p, p + n);
     }
 }
 

@@ -4,92 +4,123 @@
 // the order, one worker would make, and the frame is the same bytes. The
 // threads are started once and woken for every job; nothing is allocated and
 // no thread made while frames are drawn.
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
 
-#include <pthread.h>
-
+#include "platform/platform.h"
 #include "render/render_local.h"
 #include "spans/spans.h"
 
-__thread int32_t bandFirstRow = 0;
-__thread int32_t bandEndRow = INT32_MAX;
-__thread int32_t bandWorker = 0;
-
-// Bands as chosen for the frame being drawn; written by renderBandsBalance on
-// the calling thread between jobs, read by the workers.
-static int32_t bandStart[RENDER_MAX_WORKERS + 1];
+// One record per worker. Worker 0 is the thread that runs the jobs; its band
+// is the whole table while it is the only worker. Written by the calling
+// thread between jobs (the rows) and by each worker during its own job.
+static RenderBand bands[RENDER_MAX_WORKERS];
 static int32_t workerCount = 1;
 
-// Seconds each worker spent on jobs since the last balance: each worker adds
-// to its own entry, read by renderBandsBalance once every job is done. Per
-// band, the seconds a unit of row weight cost, smoothed over frames; 0 while
-// unknown. Written and read by renderBandsBalance.
-static double workerSeconds[RENDER_MAX_WORKERS];
+// Per band, the seconds a unit of row weight cost, smoothed over frames; 0
+// while unknown. Written and read by renderBandsBalance.
 static double bandRate[RENDER_MAX_WORKERS];
 
-// The job being run, its number (a worker wakes for a new one) and how many
-// helper threads are still at it; guarded by `lock`.
-static std::mutex lock;
-static std::condition_variable jobPosted;
-static std::condition_variable jobDone;
-static void (*currentJob)() = nullptr;
-static uint64_t jobNumber = 0;
+// The job being run and its number: a helper wakes for a new number. How many
+// helpers are still at it, and whether they are to stop. A helper looks at
+// the number for a while before it sleeps on `signal`, and the calling
+// thread looks at `running` before it sleeps: back-to-back jobs then pass
+// without a trip through the system. The job and its context are written
+// before the number is raised and read after it is seen.
+static ThreadSignal* signal = nullptr;
+static void (*currentJob)(RenderBand*, const void*) = nullptr;
+static const void* currentContext = nullptr;
+static std::atomic<uint64_t> jobNumber{0};
+static std::atomic<int32_t> running{0};
+static std::atomic<int32_t> stopping{0};
 // The job number when the helpers were started: a helper runs the jobs
-// posted after it.
+// posted after it, however late its thread gets going.
 static uint64_t jobsBeforeStart = 0;
-static int32_t running = 0;
-static bool stopping = false;
 // Helper threads alive. A program that ends without stopping them (a failed
-// start-up releases nothing) stops them on its way out, before the lock and
-// the conditions they wait on are destroyed.
-static int32_t helpersAlive = 0;
+// start-up releases nothing) stops them on its way out, before what they use
+// is gone.
+static std::atomic<int32_t> helpersAlive{0};
+
+// How long a thread looks before it sleeps: longer than the next job or the
+// last helper usually takes to come, far shorter than a frame.
+static const std::chrono::microseconds lookFor(50);
+
+// Looks until done() or until lookFor has passed; returns done().
+template <typename Done> static bool lookUntil(Done done)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        for (int32_t i = 0; i < 64; i++) {
+            if (done())
+                return true;
+            threadPause();
+        }
+        if (std::chrono::steady_clock::now() - start > lookFor)
+            return done();
+    }
+}
 
 static void stopAtExit()
 {
     renderWorkersStop();
 }
 
-static void enterBand(int32_t worker)
+void renderBandSet(RenderBand* band, int32_t first, int32_t end)
 {
-    bandFirstRow = bandStart[worker];
-    bandEndRow = bandStart[worker + 1];
-    bandWorker = worker;
-    spanPoolUse(worker);
+    band->first = first < 0 ? 0 : first > spanTableRows ? spanTableRows : first;
+    band->end = end > spanTableRows ? spanTableRows : end < band->first ? band->first : end;
+    band->allRows = band->first == 0 && band->end == spanTableRows;
+    band->pool = spanTablePool();
 }
 
-static void runTimed(int32_t worker, void (*job)())
+RenderBand* renderBand(int32_t worker)
+{
+    return &bands[worker];
+}
+
+static void runTimed(RenderBand* band, void (*job)(RenderBand*, const void*), const void* context)
 {
     const auto start = std::chrono::steady_clock::now();
-    job();
-    workerSeconds[worker] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    job(band, context);
+    band->seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-static void* helperLoop(void* argument)
+// Waits until the job number differs from `seen` or the helpers are to
+// stop, looking for a while before sleeping.
+static uint64_t awaitJob(uint64_t seen)
 {
-    const int32_t worker = (int32_t)(intptr_t)argument;
+    const auto posted = [seen] {
+        return jobNumber.load(std::memory_order_acquire) != seen || stopping.load(std::memory_order_acquire);
+    };
+    if (lookUntil(posted))
+        return jobNumber.load(std::memory_order_acquire);
+    signalLock(signal);
+    while (jobNumber.load(std::memory_order_acquire) == seen && !stopping.load(std::memory_order_acquire))
+        signalWait(signal);
+    signalUnlock(signal);
+    return jobNumber.load(std::memory_order_acquire);
+}
+
+static void helperLoop(void* argument)
+{
+    RenderBand* band = (RenderBand*)argument;
     uint64_t seen = jobsBeforeStart;
     for (;;) {
-        void (*job)();
-        {
-            std::unique_lock<std::mutex> held(lock);
-            jobPosted.wait(held, [&] { return stopping || jobNumber != seen; });
-            if (stopping) {
-                if (--helpersAlive == 0)
-                    jobDone.notify_all();
-                return nullptr;
-            }
-            seen = jobNumber;
-            job = currentJob;
+        seen = awaitJob(seen);
+        if (stopping.load(std::memory_order_acquire))
+            break;
+        runTimed(band, currentJob, currentContext);
+        if (running.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            signalLock(signal);
+            signalWakeAll(signal);
+            signalUnlock(signal);
         }
-        enterBand(worker);
-        runTimed(worker, job);
-        std::lock_guard<std::mutex> held(lock);
-        if (--running == 0)
-            jobDone.notify_one();
     }
+    signalLock(signal);
+    helpersAlive.fetch_sub(1, std::memory_order_acq_rel);
+    signalWakeAll(signal);
+    signalUnlock(signal);
 }
 
 int32_t renderWorkerCount()
@@ -99,55 +130,57 @@ int32_t renderWorkerCount()
 
 static void splitEvenly(int32_t count)
 {
-    for (int32_t i = 0; i <= count; i++)
-        bandStart[i] = (int32_t)((int64_t)spanTableRows * i / count);
-    bandStart[count] = INT32_MAX;
-    bandStart[0] = INT32_MIN;
+    for (int32_t i = 0; i < count; i++)
+        renderBandSet(&bands[i], (int32_t)((int64_t)spanTableRows * i / count),
+            (int32_t)((int64_t)spanTableRows * (i + 1) / count));
 }
 
 int renderWorkersStart(int32_t count)
 {
     renderWorkersStop();
-    if (count < 1 || count > RENDER_MAX_WORKERS || !spanPoolsSetCount(count))
+    if (count < 1 || count > RENDER_MAX_WORKERS)
         return 0;
+    if (count == 1)
+        return 1;
     static bool stopsAtExit = false;
     if (!stopsAtExit && atexit(stopAtExit) == 0)
         stopsAtExit = true;
+    signal = signalMake();
+    if (!signal)
+        return 0;
+    for (int32_t i = 0; i < RENDER_MAX_WORKERS; i++) {
+        bandRate[i] = 0.0;
+        bands[i].seconds = 0.0;
+    }
     splitEvenly(count);
-    for (int32_t i = 0; i < RENDER_MAX_WORKERS; i++)
-        workerSeconds[i] = bandRate[i] = 0.0;
-    stopping = false;
-    jobsBeforeStart = jobNumber;
-    // Threads are detached; stopping waits for them to leave instead.
+    stopping.store(0, std::memory_order_release);
+    jobsBeforeStart = jobNumber.load(std::memory_order_acquire);
     for (int32_t i = 1; i < count; i++) {
-        pthread_t helper;
-        if (pthread_create(&helper, nullptr, helperLoop, (void*)(intptr_t)i) != 0) {
+        helpersAlive.fetch_add(1, std::memory_order_acq_rel);
+        if (!threadStart(helperLoop, &bands[i])) {
+            helpersAlive.fetch_sub(1, std::memory_order_acq_rel);
             renderWorkersStop();
-            spanPoolsSetCount(1);
             return 0;
         }
-        pthread_detach(helper);
-        std::lock_guard<std::mutex> held(lock);
-        helpersAlive += 1;
     }
     workerCount = count;
-    enterBand(0);
     return 1;
 }
 
 void renderWorkersStop()
 {
-    {
-        std::unique_lock<std::mutex> held(lock);
-        stopping = true;
-        jobPosted.notify_all();
-        jobDone.wait(held, [] { return helpersAlive == 0; });
-        stopping = false;
+    if (signal) {
+        signalLock(signal);
+        stopping.store(1, std::memory_order_release);
+        signalWakeAll(signal);
+        while (helpersAlive.load(std::memory_order_acquire) > 0)
+            signalWait(signal);
+        signalUnlock(signal);
+        signalDrop(signal);
+        signal = nullptr;
     }
     workerCount = 1;
-    bandStart[0] = INT32_MIN;
-    bandStart[1] = INT32_MAX;
-    enterBand(0);
+    renderBandSet(&bands[0], 0, spanTableRows);
 }
 
 // A row weighs its spans of the last frame, plus a little for being a row at
@@ -162,20 +195,24 @@ static int64_t rowWeight(int32_t row)
 
 void renderBandsBalance()
 {
-    if (workerCount == 1 || spanTableRows <= 0)
+    if (workerCount == 1) {
+        // The table may have been made since the band was last set.
+        if (bands[0].end != spanTableRows || !bands[0].allRows)
+            renderBandSet(&bands[0], 0, spanTableRows);
+        return;
+    }
+    if (spanTableRows <= 0)
         return;
     double known = 0.0;
     int32_t knownCount = 0;
     int64_t weights[RENDER_MAX_WORKERS];
     for (int32_t band = 0; band < workerCount; band++) {
-        const int32_t first = bandStart[band] > 0 ? bandStart[band] : 0;
-        const int32_t end = bandStart[band + 1] < spanTableRows ? bandStart[band + 1] : spanTableRows;
         int64_t weight = 0;
-        for (int32_t row = first; row < end; row++)
+        for (int32_t row = bands[band].first; row < bands[band].end; row++)
             weight += rowWeight(row);
         weights[band] = weight;
-        if (weight > 0 && workerSeconds[band] > 0.0) {
-            const double rate = workerSeconds[band] / (double)weight;
+        if (weight > 0 && bands[band].seconds > 0.0) {
+            const double rate = bands[band].seconds / (double)weight;
             bandRate[band] = bandRate[band] > 0.0 ? 0.5 * (bandRate[band] + rate) : rate;
         }
         if (bandRate[band] > 0.0) {
@@ -185,47 +222,52 @@ void renderBandsBalance()
     }
     const double fallback = knownCount > 0 ? known / knownCount : 1.0;
     double rates[RENDER_MAX_WORKERS];
-    int32_t oldStart[RENDER_MAX_WORKERS + 1];
+    int32_t oldEnd[RENDER_MAX_WORKERS];
     double total = 0.0;
     for (int32_t band = 0; band < workerCount; band++) {
         rates[band] = bandRate[band] > 0.0 ? bandRate[band] : fallback;
         total += (double)weights[band] * rates[band];
-        oldStart[band] = bandStart[band];
-        workerSeconds[band] = 0.0;
+        oldEnd[band] = bands[band].end;
+        bands[band].seconds = 0.0;
     }
-    oldStart[workerCount] = bandStart[workerCount];
 
+    int32_t starts[RENDER_MAX_WORKERS + 1];
+    starts[0] = 0;
     double sum = 0.0;
     int32_t band = 1;
     int32_t bandOfRow = 0;
     for (int32_t row = 0; row < spanTableRows && band < workerCount; row++) {
-        while (bandOfRow + 1 < workerCount && row >= oldStart[bandOfRow + 1])
+        while (bandOfRow + 1 < workerCount && row >= oldEnd[bandOfRow])
             bandOfRow++;
         sum += (double)rowWeight(row) * rates[bandOfRow];
         while (band < workerCount && sum * workerCount >= total * band)
-            bandStart[band++] = row + 1;
+            starts[band++] = row + 1;
     }
     while (band < workerCount)
-        bandStart[band++] = spanTableRows;
-    bandStart[0] = INT32_MIN;
-    bandStart[workerCount] = INT32_MAX;
+        starts[band++] = spanTableRows;
+    starts[workerCount] = spanTableRows;
+    for (int32_t i = 0; i < workerCount; i++)
+        renderBandSet(&bands[i], starts[i], starts[i + 1]);
 }
 
-void renderWorkersRun(void (*job)())
+void renderWorkersRun(void (*job)(RenderBand* band, const void* context), const void* context)
 {
     if (workerCount == 1) {
-        job();
+        job(&bands[0], context);
         return;
     }
-    {
-        std::lock_guard<std::mutex> held(lock);
-        currentJob = job;
-        running = workerCount - 1;
-        jobNumber += 1;
-    }
-    jobPosted.notify_all();
-    enterBand(0);
-    runTimed(0, job);
-    std::unique_lock<std::mutex> held(lock);
-    jobDone.wait(held, [] { return running == 0; });
+    currentJob = job;
+    currentContext = context;
+    running.store(workerCount - 1, std::memory_order_release);
+    signalLock(signal);
+    jobNumber.fetch_add(1, std::memory_order_acq_rel);
+    signalWakeAll(signal);
+    signalUnlock(signal);
+    runTimed(&bands[0], job, context);
+    if (lookUntil([] { return running.load(std::memory_order_acquire) == 0; }))
+        return;
+    signalLock(signal);
+    while (running.load(std::memory_order_acquire) > 0)
+        signalWait(signal);
+    signalUnlock(signal);
 }

@@ -76,11 +76,11 @@ static void setColumns(SpanNode* node, int32_t xStart, int32_t xEnd)
 // Actions several rows of the case table share.
 
 // N keeps the columns left of x, E those from x on.
-static void splitNewLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t x)
+static void splitNewLeft(SpanPool* pool, ScanLine* line, SpanNode* n, SpanNode* e, int32_t x)
 {
     n->xEnd = x;
     e->xStart = x;
-    spanListInsertBefore(line, e, n);
+    spanListInsertBefore(pool, line, e, n);
 }
 
 // E is covered: it leaves the used list and N goes on with the node after it.
@@ -93,10 +93,10 @@ static Step dropCovered(ScanLine* line, SpanNode* e, int32_t p)
 
 // A piece [from, to) of N goes in before E, and N goes on from `rest` with
 // the node after E.
-static Step pieceBeforeThenOn(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, int32_t from, int32_t to,
+static Step pieceBeforeThenOn(SpanPool* pool, ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, int32_t from, int32_t to,
     int32_t rest)
 {
-    SpanNode* piece = spanListInsertBefore(line, e, n);
+    SpanNode* piece = spanListInsertBefore(pool, line, e, n);
     if (!piece)
         return STOP;
     setColumns(piece, from, to);
@@ -105,10 +105,10 @@ static Step pieceBeforeThenOn(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
 }
 
 // N starts at or before E and wins the whole overlap.
-static Step newWinsFromEStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p)
+static Step newWinsFromEStart(SpanPool* pool, ScanLine* line, SpanNode* n, SpanNode* e, int32_t p)
 {
     if (n->xEnd < e->xEnd) {
-        splitNewLeft(line, n, e, n->xEnd);
+        splitNewLeft(pool, line, n, e, n->xEnd);
         return STOP;
     }
     if (n->xEnd == e->xEnd) {
@@ -119,15 +119,15 @@ static Step newWinsFromEStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
 }
 
 // N starts at or before E and keeps the columns left of the crossing x.
-static Step newLeftFromEStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, int32_t x)
+static Step newLeftFromEStart(SpanPool* pool, ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, int32_t x)
 {
     int32_t ns = n->xStart, ee = e->xEnd;
     if (n->xEnd <= ee) {
-        splitNewLeft(line, n, e, x);
+        splitNewLeft(pool, line, n, e, x);
         return STOP;
     }
     e->xStart = x;
-    return pieceBeforeThenOn(line, n, e, p, ns, x, ee);
+    return pieceBeforeThenOn(pool, line, n, e, p, ns, x, ee);
 }
 
 // The three functions below take the outcome first, then where N ends
@@ -136,67 +136,67 @@ static Step newLeftFromEStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
 // the pool fails part-way: whatever was changed before the failing node stays.
 
 // N starts left of E (Ns < Es).
-static Step overlapFromLeft(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
+static Step overlapFromLeft(SpanPool* pool, ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
 {
     int32_t ns = n->xStart, ne = n->xEnd, es = e->xStart, ee = e->xEnd;
     switch (how) {
     case SPLIT_NEW_LEFT:
-        return newLeftFromEStart(line, n, e, p, x);
+        return newLeftFromEStart(pool, line, n, e, p, x);
     case SPLIT_OLD_LEFT:
         if (ne < ee) {
             e->xStart = ne;
-            SpanNode* right = spanListInsertBefore(line, e, n);
+            SpanNode* right = spanListInsertBefore(pool, line, e, n);
             if (!right)
                 return STOP;
             setColumns(right, x, ne);
-            SpanNode* old = spanListInsertBefore(line, right, e);
+            SpanNode* old = spanListInsertBefore(pool, line, right, e);
             if (!old)
                 return STOP;
             setColumns(old, es, x);
-            SpanNode* left = spanListInsertBefore(line, old, n);
+            SpanNode* left = spanListInsertBefore(pool, line, old, n);
             if (left)
                 setColumns(left, ns, es);
             return STOP;
         }
         e->xEnd = x;
         if (ne == ee) {
-            SpanNode* right = spanListInsertAfter(line, e, n);
+            SpanNode* right = spanListInsertAfter(pool, line, e, n);
             if (!right)
                 return STOP;
             setColumns(right, x, ee);
             n->xEnd = es;
-            spanListInsertBefore(line, e, n);
+            spanListInsertBefore(pool, line, e, n);
             return STOP;
         }
-        return pieceBeforeThenOn(line, n, e, p, ns, es, x);
+        return pieceBeforeThenOn(pool, line, n, e, p, ns, es, x);
     case WHOLE_TO_NEW:
-        return newWinsFromEStart(line, n, e, p);
+        return newWinsFromEStart(pool, line, n, e, p);
     case WHOLE_TO_OLD:
         if (ne <= ee) {
             n->xEnd = es;
-            spanListInsertBefore(line, e, n);
+            spanListInsertBefore(pool, line, e, n);
             return STOP;
         }
-        return pieceBeforeThenOn(line, n, e, p, ns, es, ee);
+        return pieceBeforeThenOn(pool, line, n, e, p, ns, es, ee);
     }
     return STOP;
 }
 
 // N and E start at the same column.
-static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
+static Step overlapSameStart(SpanPool* pool, ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
 {
     int32_t ne = n->xEnd, ee = e->xEnd;
     switch (how) {
     case SPLIT_NEW_LEFT:
-        return newLeftFromEStart(line, n, e, p, x);
+        return newLeftFromEStart(pool, line, n, e, p, x);
     case SPLIT_OLD_LEFT:
         if (ne < ee) {
             e->xEnd = x;
-            SpanNode* middle = spanListInsertAfter(line, e, n);
+            SpanNode* middle = spanListInsertAfter(pool, line, e, n);
             if (!middle)
                 return STOP;
             setColumns(middle, x, ne);
-            SpanNode* right = spanListInsertAfter(line, middle, e);
+            SpanNode* right = spanListInsertAfter(pool, line, middle, e);
             if (right)
                 setColumns(right, ne, ee);
             return STOP;
@@ -204,12 +204,12 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
         n->xStart = x;
         e->xEnd = x;
         if (ne == ee) {
-            spanListInsertAfter(line, e, n);
+            spanListInsertAfter(pool, line, e, n);
             return STOP;
         }
         return goOn(e->next, p + 1);
     case WHOLE_TO_NEW:
-        return newWinsFromEStart(line, n, e, p);
+        return newWinsFromEStart(pool, line, n, e, p);
     case WHOLE_TO_OLD:
         if (ne <= ee)
             return STOP;
@@ -222,7 +222,7 @@ static Step overlapSameStart(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p
 // N starts inside E (Ns > Es). When N ends inside E, both new nodes are linked
 // before E is cut, so a pool failure between them leaves the first one
 // overlapping E for this frame (span drawing reports it).
-static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
+static Step overlapFromInside(SpanPool* pool, ScanLine* line, SpanNode* n, SpanNode* e, int32_t p, Outcome how, int32_t x)
 {
     int32_t ns = n->xStart, ne = n->xEnd, ee = e->xEnd;
     if (ne < ee) {
@@ -237,10 +237,10 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
             n->xStart = x;
             cut = x;
         }
-        SpanNode* middle = spanListInsertAfter(line, e, n);
+        SpanNode* middle = spanListInsertAfter(pool, line, e, n);
         if (!middle)
             return STOP;
-        SpanNode* right = spanListInsertAfter(line, middle, e);
+        SpanNode* right = spanListInsertAfter(pool, line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, rightStart, ee);
@@ -252,12 +252,12 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         e->xEnd = ns;
         if (ne == ee)
             n->xEnd = x;
-        SpanNode* middle = spanListInsertAfter(line, e, n);
+        SpanNode* middle = spanListInsertAfter(pool, line, e, n);
         if (!middle)
             return STOP;
         if (ne > ee)
             setColumns(middle, ns, x);
-        SpanNode* right = spanListInsertAfter(line, middle, e);
+        SpanNode* right = spanListInsertAfter(pool, line, middle, e);
         if (!right)
             return STOP;
         setColumns(right, x, ee);
@@ -271,14 +271,14 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
         e->xEnd = x;
         n->xStart = x;
         if (ne == ee) {
-            spanListInsertAfter(line, e, n);
+            spanListInsertAfter(pool, line, e, n);
             return STOP;
         }
         return goOn(e->next, p + 1);
     case WHOLE_TO_NEW:
         e->xEnd = ns;
         if (ne == ee) {
-            spanListInsertAfter(line, e, n);
+            spanListInsertAfter(pool, line, e, n);
             return STOP;
         }
         return goOn(e->next, p + 1);
@@ -292,7 +292,7 @@ static Step overlapFromInside(ScanLine* line, SpanNode* n, SpanNode* e, int32_t 
 }
 
 // The insertion proper, with the row's marks given.
-static void insertWithMarks(SpanNode* span, ScanLine* line, SpanMarks* marks)
+static void insertWithMarks(SpanPool* pool, SpanNode* span, ScanLine* line, SpanMarks* marks)
 {
     // A reversed span covers no pixel, and stored it would hide overlaps from
     // later spans: the walk puts a span before the first node it ends at or
@@ -305,7 +305,7 @@ static void insertWithMarks(SpanNode* span, ScanLine* line, SpanMarks* marks)
         return;
     if (line->count <= 0) {
         spanMarksClear(marks, line);
-        spanListAppend(line, span, nullptr);
+        spanListAppend(pool, line, span, nullptr);
         return;
     }
     // The commonest case by far, as cells are drawn along the board: the span
@@ -315,8 +315,8 @@ static void insertWithMarks(SpanNode* span, ScanLine* line, SpanMarks* marks)
     SpanNode* const head = line->head;
     if (span->xEnd <= head->xStart) {
         const SpanWalk atHead = {0, 0, nullptr, line->count, 0, nullptr};
-        spanListInsertBefore(line, head, span);
-        spanMarksNote(marks, line, &atHead);
+        spanListInsertBefore(pool, line, head, span);
+        spanMarksNote(pool, marks, line, &atHead);
         return;
     }
     SpanWalk walk;
@@ -325,14 +325,14 @@ static void insertWithMarks(SpanNode* span, ScanLine* line, SpanMarks* marks)
     const int32_t oldCount = walk.oldCount;
     for (;;) {
         if (p >= line->count) {
-            spanListAppend(line, span, p == line->count ? e : nullptr);
+            spanListAppend(pool, line, span, p == line->count ? e : nullptr);
             break;
         }
         int32_t ns = span->xStart, ne = span->xEnd, es = e->xStart, ee = e->xEnd;
         if (ne <= es) {
             walk.untouchedFrom = p - (line->count - oldCount);
             walk.untouched = e;
-            spanListInsertBefore(line, e, span);
+            spanListInsertBefore(pool, line, e, span);
             break;
         }
         if (ns >= ee) {
@@ -350,11 +350,11 @@ static void insertWithMarks(SpanNode* span, ScanLine* line, SpanMarks* marks)
         SpanNode* const next = p + 1 < line->count ? e->next : nullptr;
         Step step;
         if (ns < es)
-            step = overlapFromLeft(line, span, e, p, how, x);
+            step = overlapFromLeft(pool, line, span, e, p, how, x);
         else if (ns == es)
-            step = overlapSameStart(line, span, e, p, how, x);
+            step = overlapSameStart(pool, line, span, e, p, how, x);
         else
-            step = overlapFromInside(line, span, e, p, how, x);
+            step = overlapFromInside(pool, line, span, e, p, how, x);
         if (step.stop) {
             walk.untouchedFrom = afterE;
             walk.untouched = next;
@@ -363,15 +363,15 @@ static void insertWithMarks(SpanNode* span, ScanLine* line, SpanMarks* marks)
         e = step.node;
         p = step.index;
     }
-    spanMarksNote(marks, line, &walk);
+    spanMarksNote(pool, marks, line, &walk);
 }
 
-void insertSpan(SpanNode* span, ScanLine* line)
+void insertSpan(SpanPool* pool, SpanNode* span, ScanLine* line)
 {
-    insertWithMarks(span, line, spanMarksOf(line));
+    insertWithMarks(pool, span, line, spanMarksOf(line));
 }
 
-void insertSpanInRow(SpanNode* span, int32_t row)
+void insertSpanInRow(SpanPool* pool, SpanNode* span, int32_t row)
 {
-    insertWithMarks(span, &spanTable[row], &spanMarks[row]);
+    insertWithMarks(pool, span, &spanTable[row], &spanMarks[row]);
 }

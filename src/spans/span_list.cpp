@@ -6,20 +6,22 @@
 #include <cstdint>
 
 // A node for a new used span, taken from the chain's spare end when there is
-// one (detached from the chain) and from the pool otherwise. The caller has
-// already made the pool ready.
-static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
+// one (detached from the chain) and from the pool otherwise; null when the
+// pool cannot give one. The caller has already made the pool ready.
+static SpanNode* takeUnlinked(SpanPool* pool, ScanLine* line, const SpanNode* span)
 {
     SpanNode* node;
     if (line->count == line->allocated) {
-        node = spanPoolTake();
+        node = spanPoolTake(pool);
+        if (!node)
+            return nullptr;
         line->allocated += 1;
     } else {
         node = line->tail;
         line->tail = node->prev;
         line->tail->next = nullptr;
         // The tails to come: the one before the new tail through its link,
-        // and further down by address (see SPAN_TAKE_NEAR in spans.h).
+        // and further down by address (see SPAN_TAKE_NEAR).
         if (line->tail->prev)
             __builtin_prefetch(line->tail->prev, 1);
         __builtin_prefetch((const void*)((uintptr_t)node - SPAN_TAKE_NEAR * sizeof(SpanNode)), 1);
@@ -29,13 +31,15 @@ static SpanNode* takeUnlinked(ScanLine* line, const SpanNode* span)
     return node;
 }
 
-SpanNode* spanListAppend(ScanLine* line, const SpanNode* span, SpanNode* firstSpare)
+SpanNode* spanListAppend(SpanPool* pool, ScanLine* line, const SpanNode* span, SpanNode* firstSpare)
 {
-    if (!spanPoolMakeReady())
+    if (!spanPoolMakeReady(pool))
         return nullptr;
     SpanNode* node;
     if (line->count == line->allocated) {
-        node = spanPoolTake();
+        node = spanPoolTake(pool);
+        if (!node)
+            return nullptr;
         *node = *span;
         node->prev = line->tail;
         node->next = nullptr;
@@ -61,11 +65,13 @@ SpanNode* spanListAppend(ScanLine* line, const SpanNode* span, SpanNode* firstSp
     return node;
 }
 
-SpanNode* spanListInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
+SpanNode* spanListInsertBefore(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span)
 {
-    if (!spanPoolMakeReady())
+    if (!spanPoolMakeReady(pool))
         return nullptr;
-    SpanNode* added = takeUnlinked(line, span);
+    SpanNode* added = takeUnlinked(pool, line, span);
+    if (!added)
+        return nullptr;
     added->prev = node->prev;
     added->next = node;
     if (node->prev)
@@ -77,13 +83,15 @@ SpanNode* spanListInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* s
     return added;
 }
 
-SpanNode* spanListInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
+SpanNode* spanListInsertAfter(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span)
 {
-    if (!spanPoolMakeReady())
+    if (!spanPoolMakeReady(pool))
         return nullptr;
     // Detaching the spare tail may leave `node` last, so its links are read
     // only afterwards.
-    SpanNode* added = takeUnlinked(line, span);
+    SpanNode* added = takeUnlinked(pool, line, span);
+    if (!added)
+        return nullptr;
     added->prev = node;
     added->next = node->next;
     if (node->next)
@@ -115,22 +123,22 @@ void spanListRemove(ScanLine* line, SpanNode* node)
 
 // Called from outside the insertion, the list operations may move any node,
 // so the row forgets its marks.
-SpanNode* scanLineAppend(ScanLine* line, const SpanNode* span)
+SpanNode* scanLineAppend(SpanPool* pool, ScanLine* line, const SpanNode* span)
 {
     spanMarksForget(line);
-    return spanListAppend(line, span, nullptr);
+    return spanListAppend(pool, line, span, nullptr);
 }
 
-SpanNode* scanLineInsertBefore(ScanLine* line, SpanNode* node, const SpanNode* span)
+SpanNode* scanLineInsertBefore(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span)
 {
     spanMarksForget(line);
-    return spanListInsertBefore(line, node, span);
+    return spanListInsertBefore(pool, line, node, span);
 }
 
-SpanNode* scanLineInsertAfter(ScanLine* line, SpanNode* node, const SpanNode* span)
+SpanNode* scanLineInsertAfter(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span)
 {
     spanMarksForget(line);
-    return spanListInsertAfter(line, node, span);
+    return spanListInsertAfter(pool, line, node, span);
 }
 
 void scanLineRemove(ScanLine* line, SpanNode* node)

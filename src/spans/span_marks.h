@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "spans/spans.h"
+#include "spans/spans_local.h"
 
 enum { SPAN_MARKS = 16 };
 
@@ -242,10 +242,11 @@ inline void spanMarksAddApart(SpanMarks* m, const ScanLine* line, SpanNode* node
 // their count-minus-index keys. The nodes on either side of the work become
 // marks. Forgets every mark when the pool failed. Forced inline: called from
 // two places, it would otherwise stay a call.
-__attribute__((always_inline)) inline void spanMarksNote(SpanMarks* m, const ScanLine* line, const SpanWalk* walk)
+__attribute__((always_inline)) inline void spanMarksNote(
+    const SpanPool* pool, SpanMarks* m, const ScanLine* line, const SpanWalk* walk)
 {
     // A node that could not be had may have left two spans overlapping.
-    if (spanThreadPool->failed)
+    if (spanPoolFailedNow(pool))
         m->walkFromHead = 1;
     if (m->walkFromHead) {
         m->count = 0;

@@ -1,6 +1,9 @@
 // The node pool, row chains and the span table's life: nodes come from big
 // blocks and stay in the row that took them until shut-down.
+#include <atomic>
+
 #include "spans/span_marks.h"
+#include "spans/spans_local.h"
 
 #include "platform/platform.h"
 
@@ -8,27 +11,39 @@
 enum { CACHE_LINE = 64 };
 
 SpanPool spanPool = {nullptr, 0, 0, 0, 0, 0};
-// The pools of workers 1 and up; worker 0 takes from spanPool.
-static SpanPool workerPools[SPAN_MAX_POOLS - 1];
-static int32_t poolCount = 1;
-__thread SpanPool* spanThreadPool = &spanPool;
-// Nodes the pools had handed out when the table was last repacked; -1 before
+// Nodes the pool had handed out when the table was last repacked; -1 before
 // the first repack.
 static int64_t repackedTaken = -1;
 ScanLine* spanTable = nullptr;
 int32_t spanTableRows = 0;
 int32_t spanTableWidth = 0;
 
-static SpanPool* poolNumber(int32_t i)
+// Taking and growing, for every pool: they are rare once the rows have grown,
+// so one lock serves all, and a first frame takes thousands of nodes: a lock
+// that is one exchange when free, which it nearly always is.
+static std::atomic_flag taking = ATOMIC_FLAG_INIT;
+
+struct TakingLock {
+    TakingLock()
+    {
+        while (taking.test_and_set(std::memory_order_acquire))
+            threadPause();
+    }
+    ~TakingLock() { taking.clear(std::memory_order_release); }
+};
+
+static void storeRelaxed(int32_t* field, int32_t value)
 {
-    return i == 0 ? &spanPool : &workerPools[i - 1];
+    __atomic_store_n(field, value, __ATOMIC_RELAXED);
 }
 
 // blockSize stays 0 until the first block exists, so that a pool whose set-up
 // failed hands out no node (making a node ready tries to grow and fails).
-static int poolInit(SpanPool* pool)
+int spanPoolInit(SpanPool* pool)
 {
     *pool = SpanPool{nullptr, 0, 0, 0, 0, 0};
+    if (pool == &spanPool)
+        repackedTaken = -1;
     pool->blocks = (SpanNode**)heapAlloc(sizeof(SpanNode*));
     if (!pool->blocks)
         return 0;
@@ -42,19 +57,14 @@ static int poolInit(SpanPool* pool)
     return 1;
 }
 
-int spanPoolInit()
-{
-    repackedTaken = -1;
-    return poolInit(&spanPool);
-}
-
 // The block array grows by one slot per block. Nothing but `failed` changes
 // until both allocations have succeeded: a half-done growth that already
 // counted the new block would hand out nodes of the old, full block again and
-// later free a slot that was never filled.
+// later free a slot that was never filled. Called with the lock held, or
+// before any other thread can see the pool.
 static int poolGrow(SpanPool* pool)
 {
-    pool->failed = -1;
+    storeRelaxed(&pool->failed, -1);
     // A released or never initialised pool has no first block to grow from.
     if (!pool->blocks)
         return 0;
@@ -70,26 +80,24 @@ static int poolGrow(SpanPool* pool)
         return 0;
     blocks[slot] = block;
     pool->lastBlock = slot;
-    pool->blockSize = SPAN_BLOCK;
-    pool->nextFree = 0;
-    pool->failed = 0;
+    storeRelaxed(&pool->blockSize, SPAN_BLOCK);
+    storeRelaxed(&pool->nextFree, 0);
+    storeRelaxed(&pool->failed, 0);
     return 1;
 }
 
-int spanPoolGrow()
+int spanPoolGrow(SpanPool* pool)
 {
-    return poolGrow(spanThreadPool);
+    TakingLock held;
+    return poolGrow(pool);
 }
 
 int32_t spanPoolFailed()
 {
-    for (int32_t i = 0; i < poolCount; i++)
-        if (poolNumber(i)->failed)
-            return -1;
-    return 0;
+    return spanPoolFailedNow(&spanPool);
 }
 
-static void poolRelease(SpanPool* pool)
+void spanPoolRelease(SpanPool* pool)
 {
     if (pool->blocks) {
         for (int32_t i = 0; i <= pool->lastBlock; i++)
@@ -103,43 +111,24 @@ static void poolRelease(SpanPool* pool)
     pool->nextFree = 0;
 }
 
-void spanPoolRelease()
+// With the lock held: the current block has a node to take, after moving to
+// the next block (grown first when there is none) if it had not. 0 when the
+// growth failed.
+static int readyLocked(SpanPool* pool)
 {
-    for (int32_t i = 0; i < poolCount; i++)
-        poolRelease(poolNumber(i));
-    poolCount = 1;
-}
-
-int spanPoolsSetCount(int32_t count)
-{
-    if (count < 1 || count > SPAN_MAX_POOLS)
-        return 0;
-    for (int32_t i = count; i < poolCount; i++)
-        poolRelease(poolNumber(i));
-    for (int32_t i = poolCount; i < count; i++) {
-        if (!poolInit(poolNumber(i))) {
-            for (int32_t j = poolCount; j <= i; j++)
-                poolRelease(poolNumber(j));
-            return 0;
-        }
-    }
-    poolCount = count;
-    return 1;
-}
-
-void spanPoolUse(int32_t index)
-{
-    spanThreadPool = poolNumber(index);
-}
-
-int spanPoolMoveToNextBlock()
-{
-    SpanPool* const pool = spanThreadPool;
+    if (pool->nextFree < pool->blockSize)
+        return 1;
     if (pool->curBlock == pool->lastBlock && !poolGrow(pool))
         return 0;
     pool->curBlock += 1;
-    pool->nextFree = 0;
+    storeRelaxed(&pool->nextFree, 0);
     return 1;
+}
+
+int spanPoolMoveToNextBlock(SpanPool* pool)
+{
+    TakingLock held;
+    return readyLocked(pool);
 }
 
 // Nodes start on a cache line, so that a 64-byte node is read and written as
@@ -151,11 +140,15 @@ static SpanNode* blockNode(const SpanPool* pool, int32_t block, int32_t index)
     return &first[index];
 }
 
-SpanNode* spanPoolTake()
+SpanNode* spanPoolTake(SpanPool* pool)
 {
-    SpanPool* const pool = spanThreadPool;
+    TakingLock held;
+    // Another thread may have taken the block's last node since this one
+    // made ready: then the growth happens here.
+    if (!readyLocked(pool))
+        return nullptr;
     SpanNode* node = blockNode(pool, pool->curBlock, pool->nextFree);
-    pool->nextFree += 1;
+    storeRelaxed(&pool->nextFree, pool->nextFree + 1);
     return node;
 }
 
@@ -170,33 +163,35 @@ static int64_t poolTaken(const SpanPool* pool)
 
 int64_t spanPoolTaken()
 {
-    int64_t taken = 0;
-    for (int32_t i = 0; i < poolCount; i++)
-        taken += poolTaken(poolNumber(i));
-    return taken;
+    return poolTaken(&spanPool);
 }
 
-int scanLineCreate(int32_t nodeCount, ScanLine* line)
+SpanPool* spanTablePool()
+{
+    return &spanPool;
+}
+
+int scanLineCreate(SpanPool* pool, int32_t nodeCount, ScanLine* line)
 {
     line->count = 0;
     line->allocated = 1;
     spanMarksForget(line);
-    if (!spanPoolMakeReady()) {
+    SpanNode* first = spanPoolMakeReady(pool) ? spanPoolTake(pool) : nullptr;
+    if (!first) {
         // Nothing was linked: leave an empty row rather than stale pointers.
         line->head = nullptr;
         line->tail = nullptr;
         line->allocated = 0;
         return 0;
     }
-    SpanNode* first = spanPoolTake();
     first->prev = nullptr;
     first->next = nullptr;
     line->head = first;
     line->tail = first;
     for (int32_t i = 1; i < nodeCount; i++) {
-        if (!spanPoolMakeReady())
+        SpanNode* node = spanPoolMakeReady(pool) ? spanPoolTake(pool) : nullptr;
+        if (!node)
             return 0;
-        SpanNode* node = spanPoolTake();
         node->prev = line->tail;
         node->next = nullptr;
         line->tail->next = node;
@@ -214,7 +209,7 @@ void spanTableReset()
 
 int spanTableRepack()
 {
-    const int64_t taken = spanPoolTaken();
+    const int64_t taken = poolTaken(&spanPool);
     if (!spanTable || taken == repackedTaken)
         return 0;
     // Only an empty table whose chains hold every node the pool handed out
@@ -228,28 +223,18 @@ int spanTableRepack()
     if (linked != taken)
         return 0;
     // Rows in order, each head to tail through rising addresses: the
-    // prefetch distances in spans.h rely on this order.
-    // With several pools, the first pool's nodes are dealt first, then the
-    // next pool's.
-    int32_t pool = 0, block = 0, index = 0;
-    int64_t leftInPool = poolTaken(poolNumber(0));
+    // prefetch distances rely on this order.
+    int32_t block = 0, index = 0;
     for (int32_t row = 0; row < spanTableRows; row++) {
         ScanLine* line = &spanTable[row];
         SpanNode* prev = nullptr;
         for (int32_t i = 0; i < line->allocated; i++) {
-            while (leftInPool == 0) {
-                pool += 1;
-                block = 0;
-                index = 0;
-                leftInPool = poolTaken(poolNumber(pool));
-            }
             if (index == (block == 0 ? SPAN_FIRST_BLOCK : SPAN_BLOCK)) {
                 block += 1;
                 index = 0;
             }
-            SpanNode* node = blockNode(poolNumber(pool), block, index);
+            SpanNode* node = blockNode(&spanPool, block, index);
             index += 1;
-            leftInPool -= 1;
             node->prev = prev;
             node->next = nullptr;
             if (prev)
@@ -270,7 +255,7 @@ int spanTableInit(int32_t width, int32_t height)
     if (width < 1 || height < 1)
         return 0;
     spanTableWidth = width;
-    if (!spanPoolInit())
+    if (!spanPoolInit(&spanPool))
         return 0;
     // Zeroed, so rows never reached after a failure read as empty rows.
     spanTable = (ScanLine*)heapCalloc((size_t)height, sizeof(ScanLine));
@@ -282,7 +267,7 @@ int spanTableInit(int32_t width, int32_t height)
         return 0;
     spanTableRows = height;
     for (int32_t row = 0; row < height; row++) {
-        if (!scanLineCreate(SPAN_ROW_NODES, &spanTable[row]))
+        if (!scanLineCreate(&spanPool, SPAN_ROW_NODES, &spanTable[row]))
             return 0;
         spanTable[row].count = 0;
     }
@@ -291,7 +276,7 @@ int spanTableInit(int32_t width, int32_t height)
 
 void spanTableRelease()
 {
-    spanPoolRelease();
+    spanPoolRelease(&spanPool);
     heapFree(spanMarks);
     spanMarks = nullptr;
     heapFree(spanTable);

@@ -26,9 +26,10 @@ int32_t lightOf(float normalZ)
     return scaled >= 255.0f ? 255 : (int32_t)scaled;
 }
 
-// Every face in order (scan conversion keeping to the calling worker's band): back-face test, transform, clip, light, near test,
-// projection, scan conversion.
-void renderFaceByFace(const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh)
+// Every face in order (scan conversion keeping to the band): back-face test,
+// transform, clip, light, near test, projection, scan conversion.
+void renderFaceByFace(
+    const RenderBand* band, const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh)
 {
     Matrix4 inverseView, objectToView, viewToObject;
     matInverse(viewMatrix, &inverseView);
@@ -48,7 +49,7 @@ void renderFaceByFace(const Matrix4* objectMatrix, const Matrix4* viewMatrix, co
                 v->x * m[2] + v->y * m[6] + v->z * m[10] + m[14], v->u, v->v};
         }
         ClipPolygon polygon = clipTriangle(c[0], c[1], c[2], frustumPlanes);
-        faceLight = lightOf(p.a * m[2] + p.b * m[6] + p.c * m[10]);
+        const int32_t light = lightOf(p.a * m[2] + p.b * m[6] + p.c * m[10]);
         if (polygon.count == 0)
             continue;
         bool drawn = true;
@@ -59,7 +60,7 @@ void renderFaceByFace(const Matrix4* objectMatrix, const Matrix4* viewMatrix, co
             v.y = focal * v.y / v.z + (float)(renderHeight / 2);
         }
         if (drawn)
-            rasterizePolygon(&polygon, defaultTexture());
+            rasterizePolygon(band, &polygon, defaultTexture(), light);
     }
 }
 
@@ -223,18 +224,16 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
                 object.m[12 + j] += (float)(normal[0] * view.m[j] + normal[1] * view.m[4 + j] + normal[2] * view.m[8 + j]);
         }
 
-        bandFirstRow = first;
-        bandEndRow = end;
+        RenderBand* band = renderBand(1);
+        renderBandSet(band, first, end);
         spanTableReset();
         for (const Matrix4& object : objects)
-            renderFaceByFace(&object, &view, &r.mesh);
+            renderFaceByFace(band, &object, &view, &r.mesh);
         const std::vector<RowSpan> expected = tableContents();
         spanTableReset();
         for (const Matrix4& object : objects)
-            renderObject(&object, &view, &r.mesh, nullptr, 0);
+            renderObject(band, &object, &view, &r.mesh, nullptr, 0);
         const std::vector<RowSpan> actual = tableContents();
-        bandFirstRow = 0;
-        bandEndRow = INT32_MAX;
 
         bool same = expected.size() == actual.size();
         for (size_t i = 0; same && i < actual.size(); i++)

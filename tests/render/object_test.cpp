@@ -5,6 +5,7 @@
 #include "render/render_local.h"
 #include "scene/scene.h"
 #include "spans/spans.h"
+#include "span_rows.h"
 
 namespace {
 
@@ -59,13 +60,13 @@ TEST_F(ObjectTest, ProjectionPutsAVertexWhereTheFocalLengthSays)
 {
     // (100, 50, 0) at depth 1000: x = 320 * 100 / 1000 + 320, y = 320 * 50 / 1000 + 240.
     OneFace f(100, 50, 100, 150, 200, 50, {0, 0, 1, 0});
-    renderObject(&model, &view, &f.mesh, nullptr, 0);
+    renderObject(renderBand(0), &model, &view, &f.mesh, nullptr, 0);
     ASSERT_EQ(spanTable[256].count, 1);
     EXPECT_EQ(spanTable[256].head->xStart, 352);
     EXPECT_EQ(spanTable[255].count, 0);
     EXPECT_EQ(spanTable[287].count, 1);
     EXPECT_EQ(spanTable[288].count, 0);
-    EXPECT_EQ(faceLight, 255);
+    EXPECT_EQ(spanTable[256].head->light, 255);
     // Without a usable material the face is drawn with the built-in texture.
     EXPECT_EQ(spanTable[256].head->texture, defaultTexture());
 }
@@ -82,21 +83,22 @@ TEST_F(ObjectTest, BackFaceThresholdAndLight)
         spanTableReset();
         // The value at the eye is -1000 + d: d = 1000.1 puts it at 0.1.
         OneFace f(100, 50, 100, 150, 200, 50, {0, 0, 1, c.d});
-        renderObject(&model, &view, &f.mesh, nullptr, 0);
+        renderObject(renderBand(0), &model, &view, &f.mesh, nullptr, 0);
         EXPECT_EQ(spanCount() > 0, c.drawn) << c.d;
     }
-    spanTableReset();
-    OneFace half(100, 50, 100, 150, 200, 50, {0, 0.8660254f, 0.5f, 0});
-    renderObject(&model, &view, &half.mesh, nullptr, 0);
-    EXPECT_EQ(faceLight, 127);
-    OneFace away(100, 50, 100, 150, 200, 50, {0, 0, -1, -5000});
-    renderObject(&model, &view, &away.mesh, nullptr, 0);
-    EXPECT_EQ(faceLight, 0);
-    // A culled face leaves the light alone.
-    faceLight = 99;
-    OneFace culled(100, 50, 100, 150, 200, 50, {0, 0, -1, 0});
-    renderObject(&model, &view, &culled.mesh, nullptr, 0);
-    EXPECT_EQ(faceLight, 99);
+    // The light is the view-space normal's z times 255, truncated; a
+    // normal turned away gives 0.
+    struct Lit {
+        Plane plane;
+        int32_t light;
+    } lit[] = {{{0, 0.8660254f, 0.5f, 0}, 127}, {{0, 0, -1, -5000}, 0}};
+    for (const Lit& c : lit) {
+        spanTableReset();
+        OneFace f(100, 50, 100, 150, 200, 50, c.plane);
+        renderObject(renderBand(0), &model, &view, &f.mesh, nullptr, 0);
+        ASSERT_EQ(spanTable[256].count, 1) << c.light;
+        EXPECT_EQ(spanTable[256].head->light, c.light);
+    }
 }
 
 TEST_F(ObjectTest, PolygonsReachingPastTheNearLimitAreDroppedWhole)
@@ -109,7 +111,7 @@ TEST_F(ObjectTest, PolygonsReachingPastTheNearLimitAreDroppedWhole)
         matIdentity(&near);
         matTranslate(&near, 0, 0, z);
         OneFace f(0.001f, 0.001f, 0.001f, 0.02f, 0.02f, 0.001f, {0, 0, 1, 0});
-        renderObject(&near, &view, &f.mesh, nullptr, 0);
+        renderObject(renderBand(0), &near, &view, &f.mesh, nullptr, 0);
         EXPECT_EQ(spanCount() > 0, z == 0.1f) << z;
     }
 }
@@ -131,7 +133,7 @@ TEST_F(ObjectTest, SpanTableDrawingClipsAndReportsDisorder)
         std::fill(frame.begin(), frame.end(), 0);
         span.xStart = c.xs;
         span.xEnd = c.xe;
-        scanLineAppend(&spanTable[100], &span);
+        putSpanAsIs(&spanTable[100], &span);
         EXPECT_EQ(drawSpanTable(frame.data()), 1);
         for (int x = 0; x < 640; x++)
             EXPECT_EQ(frame[100 * 640 + x] != 0, x >= c.first && x <= c.last) << c.xs << " " << x;
@@ -141,10 +143,10 @@ TEST_F(ObjectTest, SpanTableDrawingClipsAndReportsDisorder)
     std::fill(frame.begin(), frame.end(), 0);
     span.xStart = 0;
     span.xEnd = 10;
-    scanLineAppend(&spanTable[300], &span);
+    putSpanAsIs(&spanTable[300], &span);
     span.xStart = 8;
     span.xEnd = 20;
-    scanLineAppend(&spanTable[300], &span);
+    putSpanAsIs(&spanTable[300], &span);
     EXPECT_EQ(drawSpanTable(frame.data()), 2);
     EXPECT_NE(frame[300 * 640 + 19], 0u);
     spanTableReset();

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "render/render.h"
+#include "render/render_local.h"
 #include "scene/scene.h"
 #include "spans/spans.h"
 #include "support/vec.h"
@@ -224,9 +224,9 @@ TEST_F(ReferenceFrame, OverlappingAndInterpenetratingBoxesShowTheNearerFace)
             matRotateY(&view, v.yaw);
             matRotateX(&view, v.pitch);
             spanTableReset();
-            renderObject(&a.model, &view, &a.mesh, ma.data(), 1);
-            renderObject(&b.model, &view, &b.mesh, mb.data(), 1);
-            renderObject(&c.model, &view, &c.mesh, mc.data(), 1);
+            renderObject(renderBand(0), &a.model, &view, &a.mesh, ma.data(), 1);
+            renderObject(renderBand(0), &b.model, &view, &b.mesh, mb.data(), 1);
+            renderObject(renderBand(0), &c.model, &view, &c.mesh, mc.data(), 1);
             std::vector<uint32_t> frame(W * H, 0);
             drawSpanTable(frame.data());
             std::vector<Box*> boxes = {&a, &b, &c};

@@ -34,6 +34,8 @@ struct Level {
     std::vector<uint32_t> shades;
 };
 
+SamplerState samplerState;
+
 // Points the sampler state at a w x h level (powers of two).
 void useLevel(Level& level, int w, int h, int light)
 {
@@ -83,15 +85,15 @@ TEST(Samplers, WhiteLevelLitAt255)
     Level level{std::vector<uint8_t>(16, 0), shadeTable({0xFFFFFF})};
     useLevel(level, 4, 4, 255);
     uint32_t out[2];
-    sampleNearest(0, 0, 0, 0, out, out + 1);
+    sampleNearest(&samplerState, 0, 0, 0, 0, out, out + 1);
     EXPECT_EQ(out[0], 0xFAFAFAu);
-    sampleBilinear(0, 0, 0, 0, out, out + 1);
+    sampleBilinear(&samplerState, 0, 0, 0, 0, out, out + 1);
     EXPECT_EQ(out[0], 0xFAFAFAu);
     // fu = fv = 32: shade entries 67 + 59 + 59 + 63 = 248, lit to 247.
-    sampleBilinear(0x8000, 0, 0x8000, 0, out, out + 1);
+    sampleBilinear(&samplerState, 0x8000, 0, 0x8000, 0, out, out + 1);
     EXPECT_EQ(out[0], 0xF7F7F7u);
     useLevel(level, 4, 4, 0);
-    sampleBilinear(0x8000, 0, 0x8000, 0, out, out + 2);
+    sampleBilinear(&samplerState, 0x8000, 0, 0x8000, 0, out, out + 2);
     EXPECT_EQ(out[0], 0u);
     EXPECT_EQ(out[1], 0u);
 }
@@ -107,7 +109,7 @@ TEST(Samplers, CoordinatesWrapThroughTheMasks)
     useLevel(level, 4, 2, 256);
     auto nearest = [](int32_t u, int32_t v) {
         uint32_t out;
-        sampleNearest(u, 0, v, 0, &out, &out + 1);
+        sampleNearest(&samplerState, u, 0, v, 0, &out, &out + 1);
         return out;
     };
     const uint32_t* shades = level.shades.data();
@@ -119,7 +121,7 @@ TEST(Samplers, CoordinatesWrapThroughTheMasks)
     // The right neighbour of a row's last texel is the next row's first, and
     // the last row's lower neighbours come from the first row.
     uint32_t out;
-    sampleBilinear(3 << 16 | 0xFC00, 0, 1 << 16 | 0xFC00, 0, &out, &out + 1);
+    sampleBilinear(&samplerState, 3 << 16 | 0xFC00, 0, 1 << 16 | 0xFC00, 0, &out, &out + 1);
     const int k = 63 * 64 + 63;
     const uint32_t want = shades[7 * 64 + weightTopLeft[k]] + shades[0 * 64 + weightTopRight[k]]
         + shades[3 * 64 + weightBottomLeft[k]] + shades[4 * 64 + weightBottomRight[k]];
@@ -132,12 +134,12 @@ TEST(Samplers, StepPerPixelAndWriteAtLeastOne)
     Level level{{0, 1, 2, 3}, shadeTable(palette)};
     useLevel(level, 4, 1, 256);
     std::vector<uint32_t> out(6, 0xDEAD);
-    sampleNearest(0, 0x10000, 0, 0, out.data(), out.data() + 5);
+    sampleNearest(&samplerState, 0, 0x10000, 0, 0, out.data(), out.data() + 5);
     for (int i = 0; i < 5; i++)
         EXPECT_EQ(out[i], level.shades[(i & 3) * 64 + 63]);
     EXPECT_EQ(out[5], 0xDEADu);
     // last == first still writes the first pixel.
-    sampleNearest(0x20000, 0, 0, 0, out.data() + 5, out.data() + 5);
+    sampleNearest(&samplerState, 0x20000, 0, 0, 0, out.data() + 5, out.data() + 5);
     EXPECT_EQ(out[5], level.shades[2 * 64 + 63]);
 }
 
@@ -150,7 +152,7 @@ struct Run {
 std::vector<Run> runs;
 uint32_t* runBase;
 
-void recordRun(int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first, uint32_t* last)
+void recordRun(const SamplerState*, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first, uint32_t* last)
 {
     runs.push_back({u, du, v, dv, first - runBase, last - first});
 }
@@ -164,7 +166,7 @@ TEST(DrawSpan, ExactValuesEvery16PixelsAndJustPastTheEnd)
     uint32_t row[64];
     runBase = row;
     // u/z = x * 2 with 1/z = 0.5 + x / 64: u = 65536 * u/z / (1/z) at any x.
-    spanGradients = {2.0f, 0.0f, 1.0f / 64};
+    SpanGradients spanGradients = {2.0f, 0.0f, 1.0f / 64};
     auto fixedU = [](double x) { return (int32_t)(65536.0 * (2 * x) / (0.5 + x / 64)); };
     struct Case {
         int n;
@@ -172,7 +174,7 @@ TEST(DrawSpan, ExactValuesEvery16PixelsAndJustPastTheEnd)
     } cases[] = {{40, {16, 16, 8}}, {16, {16}}, {10, {10}}, {1, {1}}};
     for (const Case& c : cases) {
         runs.clear();
-        drawSpan(c.n, 0.0f, 0.0f, 0.5f, row);
+        drawSpan(&samplerState, &spanGradients, c.n, 0.0f, 0.0f, 0.5f, row);
         ASSERT_EQ(runs.size(), c.lengths.size()) << c.n;
         long at = 0;
         for (size_t i = 0; i < runs.size(); i++) {
@@ -196,14 +198,14 @@ TEST(DrawSpan, ExactValuesEvery16PixelsAndJustPastTheEnd)
     // Coordinates far outside the 32-bit range saturate instead of wrapping.
     runs.clear();
     spanGradients = {0.0f, 0.0f, 0.0f};
-    drawSpan(3, 1e30f, -1e30f, 1.0f, row);
+    drawSpan(&samplerState, &spanGradients, 3, 1e30f, -1e30f, 1.0f, row);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].u, INT32_MAX);
     EXPECT_EQ(runs[0].v, INT32_MIN);
     // The saturation starts at 2^31: 2147483520, the float just below, is in
     // range (65536 * 32767.998046875 is exact).
     runs.clear();
-    drawSpan(1, 32767.998046875f, -32768.0f, 1.0f, row);
+    drawSpan(&samplerState, &spanGradients, 1, 32767.998046875f, -32768.0f, 1.0f, row);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].u, 2147483520);
     EXPECT_EQ(runs[0].v, INT32_MIN);

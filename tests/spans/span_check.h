@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "spans/spans.h"
+#include "spans/spans_local.h"
 
 // A span of face `face` (kept in `level`, which every piece copies) on the
 // plane 1/z = invZ + x * dInvZ.
@@ -92,12 +92,12 @@ struct PoolTest : ::testing::Test {
     void SetUp() override
     {
         heapHookReset();
-        ASSERT_EQ(spanPoolInit(), 1);
+        ASSERT_EQ(spanPoolInit(&spanPool), 1);
     }
     void TearDown() override
     {
         heapHookReset();
-        spanPoolRelease();
+        spanPoolRelease(&spanPool);
         spanPool.failed = 0;
     }
 };

@@ -12,11 +12,11 @@ struct SpanInsertTest : PoolTest {
     void SetUp() override
     {
         PoolTest::SetUp();
-        ASSERT_EQ(scanLineCreate(20, &line), 1);
+        ASSERT_EQ(scanLineCreate(&spanPool, 20, &line), 1);
     }
     void insert(SpanNode s)
     {
-        insertSpan(&s, &line);
+        insertSpan(&spanPool, &s, &line);
         ASSERT_EQ(chainProblem(line), "");
     }
 };
@@ -227,8 +227,8 @@ struct SpanExhaustedTest : SpanInsertTest {
     void SetUp() override
     {
         PoolTest::SetUp();
-        ASSERT_EQ(scanLineCreate(1022, &filler), 1);
-        ASSERT_EQ(scanLineCreate(1, &line), 1);
+        ASSERT_EQ(scanLineCreate(&spanPool, 1022, &filler), 1);
+        ASSERT_EQ(scanLineCreate(&spanPool, 1, &line), 1);
         heapHook.failAt = heapHook.calls + 1;
         heapHook.failRest = 1;
     }
@@ -247,7 +247,7 @@ TEST_F(SpanExhaustedTest, CutSpanKeepsItsNewColumnsAndTheRestIsLost)
 {
     insert(makeSpan(1, 10, 30, 0.1f, 0.0f));
     SpanNode last = makeSpan(3, 50, 60, 0.1f, 0.0f);
-    insertSpan(&last, &line);
+    insertSpan(&spanPool, &last, &line);
     EXPECT_EQ(spanPoolFailed(), 0);
     // Row is full and the pool has no node: E is trimmed to [20,30) and N,
     // which needed a node in front of it, is gone.
@@ -260,8 +260,8 @@ TEST_F(SpanExhaustedTest, CutSpanKeepsItsNewColumnsAndTheRestIsLost)
 // block used up and no memory, even a row with spares refuses the span.
 TEST_F(SpanExhaustedTest, EmptyPoolBlockStopsEvenARowWithSpares)
 {
-    ASSERT_EQ(spanPoolMakeReady(), 1);
-    spanPoolTake();
+    ASSERT_EQ(spanPoolMakeReady(&spanPool), 1);
+    spanPoolTake(&spanPool);
     insert(makeSpan(2, 5, 9, 0.5f, 0.0f));
     EXPECT_EQ(line.count, 0);
     EXPECT_EQ(spanPoolFailed(), -1);

@@ -77,9 +77,9 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
             const float dInvZ = pick(0, 4) == 0 ? 0.0f : (float)pick(-64, 64) / 65536.0f;
             const SpanNode span = makeSpan(i, at, at + length, invZ, dInvZ);
             SpanNode a = span, b = span;
-            insertSpan(&a, &marked);
+            insertSpan(&spanPool, &a, &marked);
             spanMarksForget(&plain); // forces the walk from the head
-            insertSpan(&b, &plain);
+            insertSpan(&spanPool, &b, &plain);
             ASSERT_EQ(usedPieces(marked), usedPieces(plain)) << "span " << i;
             ASSERT_EQ(chainProblem(marked), "");
             ASSERT_EQ(marksProblem(marked), "") << "span " << i;
@@ -108,8 +108,8 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
 TEST_F(SpanMarksTest, RowsOutsideTheTableTakingTurnsKeepTheirOwnOrder)
 {
     ScanLine own[2] = {};
-    ASSERT_EQ(scanLineCreate(20, &own[0]), 1);
-    ASSERT_EQ(scanLineCreate(20, &own[1]), 1);
+    ASSERT_EQ(scanLineCreate(&spanPool, 20, &own[0]), 1);
+    ASSERT_EQ(scanLineCreate(&spanPool, 20, &own[1]), 1);
     std::mt19937 random(77u);
     auto pick = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     for (int i = 0; i < 400; i++) {
@@ -117,9 +117,9 @@ TEST_F(SpanMarksTest, RowsOutsideTheTableTakingTurnsKeepTheirOwnOrder)
         const int at = pick(-20, 660);
         const SpanNode span = makeSpan(i, at, at + pick(1, 30), (float)pick(1, 4096) / 1024.0f, 0.0f);
         SpanNode a = span, b = span;
-        insertSpan(&a, &own[row]);
+        insertSpan(&spanPool, &a, &own[row]);
         spanMarksForget(&spanTable[row]);
-        insertSpan(&b, &spanTable[row]);
+        insertSpan(&spanPool, &b, &spanTable[row]);
         ASSERT_EQ(usedPieces(own[row]), usedPieces(spanTable[row])) << "span " << i;
     }
 }

@@ -8,7 +8,7 @@ namespace {
 
 SpanNode* takeNode()
 {
-    return spanPoolMakeReady() ? spanPoolTake() : nullptr;
+    return spanPoolMakeReady(&spanPool) ? spanPoolTake(&spanPool) : nullptr;
 }
 
 bool inBlock(const SpanNode* node, int32_t block, int32_t size)
@@ -26,7 +26,7 @@ bool growRows(int step, int spans)
     for (int i = 0; i < spans; i++) {
         for (int row = 0; row < spanTableRows; row += step) {
             SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
-            if (!scanLineAppend(&spanTable[row], &s))
+            if (!scanLineAppend(&spanPool, &spanTable[row], &s))
                 return false;
         }
     }
@@ -38,7 +38,7 @@ bool growRows(int step, int spans)
 TEST_F(SpanPoolTest, NewRowHasTwentyLinkedNodesAndNoSpans)
 {
     ScanLine line = {};
-    ASSERT_EQ(scanLineCreate(20, &line), 1);
+    ASSERT_EQ(scanLineCreate(&spanPool, 20, &line), 1);
     EXPECT_EQ(line.allocated, 20);
     EXPECT_EQ(line.count, 0);
     EXPECT_EQ(chainProblem(line), "");
@@ -68,9 +68,9 @@ TEST_F(SpanPoolTest, FailedGrowthLeavesThePoolAsItWas)
     const char* steps[] = {"block array", "block"};
     for (int step = 0; step < 2; step++) {
         SCOPED_TRACE(steps[step]);
-        spanPoolRelease();
+        spanPoolRelease(&spanPool);
         heapHookReset();
-        ASSERT_EQ(spanPoolInit(), 1);
+        ASSERT_EQ(spanPoolInit(&spanPool), 1);
         for (int i = 0; i < 1024 + 256; i++)
             ASSERT_NE(takeNode(), nullptr);
         SpanPool before = spanPool;
@@ -114,7 +114,7 @@ TEST_F(SpanPoolTest, ReleaseAfterManyGrowthsEmptiesThePoolButKeepsTheFlag)
     for (int i = 0; i < 253; i++)
         ASSERT_NE(takeNode(), nullptr);
     EXPECT_EQ(takeNode(), nullptr);
-    spanPoolRelease();
+    spanPoolRelease(&spanPool);
     // Leak checking in the sanitizer build proves all nine blocks were freed.
     EXPECT_EQ(spanPool.blocks, nullptr);
     EXPECT_EQ(spanPool.lastBlock, 0);
@@ -129,10 +129,10 @@ TEST_F(SpanPoolTest, ReleaseAfterManyGrowthsEmptiesThePoolButKeepsTheFlag)
 TEST_F(SpanPoolTest, FailedInitHandsOutNoNode)
 {
     for (int failAt = 1; failAt <= 2; failAt++) {
-        spanPoolRelease();
+        spanPoolRelease(&spanPool);
         heapHookReset();
         heapHook.failAt = failAt;
-        EXPECT_EQ(spanPoolInit(), 0);
+        EXPECT_EQ(spanPoolInit(&spanPool), 0);
         EXPECT_EQ(spanPool.blocks, nullptr);
         EXPECT_EQ(takeNode(), nullptr);
     }
@@ -143,12 +143,12 @@ TEST_F(SpanPoolTest, RowCreationStopsWithAConsistentChainWhenThePoolFails)
     heapHook.failAt = heapHook.calls + 1;
     heapHook.failRest = 1;
     ScanLine line = {};
-    EXPECT_EQ(scanLineCreate(1030, &line), 0);
+    EXPECT_EQ(scanLineCreate(&spanPool, 1030, &line), 0);
     EXPECT_EQ(line.allocated, 1024);
     EXPECT_EQ(line.count, 0);
     EXPECT_EQ(chainProblem(line), "");
     ScanLine none = {};
-    EXPECT_EQ(scanLineCreate(20, &none), 0);
+    EXPECT_EQ(scanLineCreate(&spanPool, 20, &none), 0);
     EXPECT_EQ(none.allocated, 0);
     EXPECT_EQ(chainProblem(none), "");
 }
@@ -188,7 +188,7 @@ TEST_F(SpanTableTest, ResetEmptiesRowsAndKeepsTheirChains)
     ASSERT_EQ(spanTableInit(640, 3), 1);
     for (int i = 0; i < 25; i++) {
         SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
-        ASSERT_NE(scanLineAppend(&spanTable[1], &s), nullptr);
+        ASSERT_NE(scanLineAppend(&spanPool, &spanTable[1], &s), nullptr);
     }
     ScanLine before = spanTable[1];
     spanTableReset();
@@ -246,7 +246,7 @@ TEST_F(SpanTableTest, RepackAcrossBlocksLinksEveryNodeOnce)
     EXPECT_EQ((int64_t)seen.size(), total);
     EXPECT_EQ(total, spanPoolTaken());
     // Rows in order: the last row ends on the last node taken.
-    EXPECT_EQ(spanTable[479].tail + 1, spanPoolTake());
+    EXPECT_EQ(spanTable[479].tail + 1, spanPoolTake(&spanPool));
 }
 
 // Whichever allocation fails, set-up reports it and release still frees

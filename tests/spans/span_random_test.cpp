@@ -82,7 +82,7 @@ TEST_F(SpanRandomTest, RandomRowsMatchAPerPixelModel)
     const unsigned seed = 20261207;
     const int rows = 1500;
     ScanLine line = {};
-    ASSERT_EQ(scanLineCreate(20, &line), 1);
+    ASSERT_EQ(scanLineCreate(&spanPool, 20, &line), 1);
     for (int row = 0; row < rows; row++) {
         // Each row has its own seed so a failing one can be replayed alone.
         SCOPED_TRACE("seed " + std::to_string(seed) + " row " + std::to_string(row));
@@ -95,7 +95,7 @@ TEST_F(SpanRandomTest, RandomRowsMatchAPerPixelModel)
             const Face& added = maker.faces.back();
             int32_t allocatedBefore = line.allocated;
             SpanNode record = span;
-            insertSpan(&record, &line);
+            insertSpan(&spanPool, &record, &line);
 
             ASSERT_EQ(chainProblem(line), "") << "span " << i;
             ASSERT_EQ(orderProblem(line), "") << "span " << i;
@@ -152,7 +152,7 @@ TEST_F(SpanFrameTest, RepeatedFramesAllocateNothing)
         for (int row = 0; row < 480; row++) {
             for (const SpanNode& span : frame[row]) {
                 SpanNode record = span;
-                insertSpan(&record, &spanTable[row]);
+                insertSpan(&spanPool, &record, &spanTable[row]);
             }
         }
     };
