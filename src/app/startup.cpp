@@ -62,7 +62,7 @@ int startTextures()
 int startLife()
 {
     logLine("Init life (from file 'Life.ini') ...");
-    loadRules();
+    app.rule = loadRules();
     app.grid = loadLife("Life.ini");
     if (!app.grid)
         return 0;

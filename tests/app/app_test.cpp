@@ -458,8 +458,8 @@ TEST_F(App, DropStartsTheBoardAgainFromThePatternAndKeepsTheCamera)
     EXPECT_EQ(memcmp(&app.cameraMatrix, &camera, sizeof camera), 0);
     EXPECT_EQ(readFile("Life.ini"), "5\n31 33 0\n32 31 0\n32 33 0\n33 32 0\n33 33 0\n");
     EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
-    EXPECT_EQ(surviveAbove, 1);
-    EXPECT_EQ(birthMin, 3);
+    EXPECT_EQ(app.rule.surviveAbove, 1);
+    EXPECT_EQ(app.rule.birthMin, 3);
     int count = 0;
     for (int i = 0; i < LIFE_CELLS; i++)
         count += app.grid->cells[i] == LIFE_ALIVE;
