@@ -131,7 +131,7 @@ void BM_LifeStep(benchmark::State& state)
     }
     for (auto _ : state) {
         run.restoreBoard();
-        lifeStep(app.grid);
+        lifeStep(app.grid, &app.rule);
         benchmark::ClobberMemory();
     }
     state.counters["cells/s"] = benchmark::Counter((double)LIFE_CELLS * (double)state.iterations(), benchmark::Counter::kIsRate);

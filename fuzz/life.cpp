@@ -8,10 +8,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t half = size / 2;
     if (!fuzzWriteFile("Rules.ini", data, half) || !fuzzWriteFile("Life.ini", data + half, size - half))
         return 0;
-    loadRules();
+    const LifeRule rule = loadRules();
     LifeGrid* grid = loadLife("Life.ini");
     if (grid)
-        lifeStep(grid);
+        lifeStep(grid, &rule);
     lifeRelease(grid);
     return 0;
 }

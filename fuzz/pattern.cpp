@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         memcpy(ruleText, data, size);
         ruleText[size] = '\0';
         RuleSets sets;
-        FourRule rule;
+        LifeRule rule;
         PatternError error;
         if (parseRule(ruleText, &sets, &error))
             ruleToFour(&sets, &rule, &error);
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         if (pattern.rule[0]) {
             RuleSets sets;
-            FourRule rule;
+            LifeRule rule;
             char name[32];
             if (parseRule(pattern.rule, &sets, &error) && ruleToFour(&sets, &rule, &error))
                 formatRule(&sets, name, sizeof name);

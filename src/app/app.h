@@ -32,6 +32,7 @@ struct AppState {
     int32_t screenCentreY;
     Scene* scene;
     LifeGrid* grid;
+    LifeRule rule;         // from Rules.ini, read at start-up and after a drop
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
     int32_t generationCount;
     int32_t autoIterate;

@@ -57,12 +57,12 @@ int dropPattern(const char* path, char* message, size_t size)
     int ok = report && patternConvertFile(path, &options, report, &error);
     LifeGrid* grid = ok ? loadLife("Life.ini") : nullptr;
     if (ok && !grid)
-        ok = patternFail(&error, 0, "Life.ini was written but cannot be read back; the board stays");
+        ok = patternFail(&error, 0, "%s; the board stays", lifeLoadReason());
 
     char shown[NOTICE_TEXT];
     char logged[NOTICE_TEXT + 64];
     if (ok) {
-        loadRules();
+        app.rule = loadRules();
         lifeRelease(app.grid);
         app.grid = grid;
         app.generationCount = 0;

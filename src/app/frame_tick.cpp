@@ -29,7 +29,7 @@ void frameTick()
 
     memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
     if (app.autoIterate) {
-        lifeStep(app.grid);
+        lifeStep(app.grid, &app.rule);
         app.generationCount++;
     }
 

@@ -11,7 +11,29 @@ int32_t filteringEnabled = 1;
 
 // Start-up runs its stages strictly in order, each announced in Engine.log, so
 // the log's last line tells how far it came. A failed stage ends the program
-// with exit code 0 at once and releases nothing.
+// with exit code 0 at once and releases nothing; the reader's reason follows
+// the stage's heading. What a stage could do without (a model with no mesh,
+// the font, numbers the rule or the pattern lacked) follows its "    OK" as a
+// warning.
+
+// One line, indented like "    OK"; bytes that would break the line (a
+// material name may hold any) become '?'.
+static void logReason(const char* lead, const char* reason, const char* consequence)
+{
+    char line[1024];
+    snprintf(line, sizeof line, "    %s%s%s", lead, reason, consequence);
+    for (char* c = line; *c; c++) {
+        if ((unsigned char)*c < 32)
+            *c = '?';
+    }
+    logLine(line);
+}
+
+static void logWarning(const char* reason, const char* consequence)
+{
+    if (reason[0])
+        logReason("Warning: ", reason, consequence);
+}
 
 void startWindow()
 {
@@ -40,11 +62,14 @@ int startScene()
 {
     logLine("Loading world ..");
     app.scene = loadScene("Cells\\Cell.3ds");
-    if (!app.scene)
+    if (!app.scene) {
+        logReason("", sceneLoadReason(), "");
         return 0;
+    }
     for (int32_t i = 0; i < app.scene->objectCount; i++)
         matIdentity(&app.scene->objects[i].matrix);
     logLine("    OK");
+    logWarning(sceneLoadReason(), "; the board shows no cells");
     return 1;
 }
 
@@ -53,8 +78,10 @@ int startTextures()
     logLine("Loading textures ...");
     // The loader may shorten the folder name in place.
     char folder[] = "Cells";
-    if (!loadMaterialTextures(app.scene, folder))
+    if (!loadMaterialTextures(app.scene, folder)) {
+        logReason("", textureLoadReason(), "");
         return 0;
+    }
     logLine("    OK");
     return 1;
 }
@@ -62,11 +89,18 @@ int startTextures()
 int startLife()
 {
     logLine("Init life (from file 'Life.ini') ...");
-    loadRules();
+    app.rule = loadRules();
+    // loadLife empties the reason, so the rule's warning is kept aside.
+    char rulesWarning[512];
+    snprintf(rulesWarning, sizeof rulesWarning, "%s", lifeLoadReason());
     app.grid = loadLife("Life.ini");
-    if (!app.grid)
+    if (!app.grid) {
+        logReason("", lifeLoadReason(), "");
         return 0;
+    }
     logLine("    OK");
+    logWarning(rulesWarning, "");
+    logWarning(lifeLoadReason(), "");
     return 1;
 }
 
@@ -78,8 +112,10 @@ int startEngine()
     // Threads that cannot be had leave one worker: the same frames, slower.
     renderWorkersStart(platformThreads());
     // Without a font the program runs on, drawing no text.
-    fontLoad(screenWidth, screenHeight);
+    const int font = fontLoad(screenWidth, screenHeight);
     logLine("    OK");
+    if (!font)
+        logWarning(imageLoadReason(), "; the program runs without text");
     return 1;
 }
 

@@ -68,7 +68,7 @@ void handleKey(uint32_t key)
         matTranslate(&app.cameraMatrix, 0.0f, moveStep * pitchSine(), -moveStep * pitchCosine());
         break;
     case KEY_INSERT:
-        lifeStep(app.grid);
+        lifeStep(app.grid, &app.rule);
         app.generationCount++;
         break;
     case KEY_DELETE:

@@ -1,5 +1,7 @@
 #include "image/image.h"
 
+#include <cerrno>
+#include <cstdarg>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -59,37 +61,90 @@ static int readRows(FILE* file, Image* image, uint8_t* row)
     return 1;
 }
 
+static char loadReason[512];
+
+const char* imageLoadReason()
+{
+    return loadReason;
+}
+
+// Sets the reason to "<path>: <text>"; returns 0.
+static int bmpFail(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));
+static int bmpFail(const char* path, const char* format, ...)
+{
+    const int used = snprintf(loadReason, sizeof loadReason, "%s: ", path);
+    if (used >= 0 && (size_t)used < sizeof loadReason) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(loadReason + used, sizeof loadReason - (size_t)used, format, args);
+        va_end(args);
+    }
+    return 0;
+}
+
+// 1 when the header describes a picture this reader takes, else 0 with the
+// reason.
+static int checkHeader(const char* path, const uint8_t* header)
+{
+    const int32_t width = (int32_t)readU32(header + 18);
+    const int32_t height = (int32_t)readU32(header + 22);
+    if (readU16(header) != 0x4D42)
+        return bmpFail(path, "does not begin with 'BM', so it is no BMP file");
+    if (readU16(header + 28) != 24)
+        return bmpFail(path, "%d bits a pixel; only 24-bit BMPs are read", (int)readU16(header + 28));
+    if (readU32(header + 30) != 0)
+        return bmpFail(path, "compression %lu; only uncompressed BMPs are read", (unsigned long)readU32(header + 30));
+    if (height < 0)
+        return bmpFail(path, "height %ld: its rows are stored top-down; only bottom-up BMPs are read", (long)height);
+    if (width < 1 || width > BMP_MAX_SIDE || height < 1 || height > BMP_MAX_SIDE)
+        return bmpFail(path, "its size %ld x %ld is outside 1 to %d a side", (long)width, (long)height,
+                       (int)BMP_MAX_SIDE);
+    return 1;
+}
+
 Image* readBmp(const char* path)
 {
+    loadReason[0] = '\0';
+    errno = 0;
     FILE* file = fileOpen(path, "rb");
-    if (!file)
+    if (!file) {
+        bmpFail(path, "cannot be opened (%s)", errno ? strerror(errno) : "no such file");
         return nullptr;
+    }
     uint8_t header[BMP_HEADER_SIZE];
     Image* image = nullptr;
     uint8_t* row = nullptr;
-    int ok = 0;
-    if (fread(header, 1, sizeof header, file) == sizeof header) {
+    int ok = fread(header, 1, sizeof header, file) == sizeof header
+        || bmpFail(path, "the file is shorter than the %d-byte BMP header", (int)BMP_HEADER_SIZE);
+    ok = ok && checkHeader(path, header);
+    if (ok) {
         const int32_t width = (int32_t)readU32(header + 18);
         const int32_t height = (int32_t)readU32(header + 22);
-        const int typeOk = readU16(header) == 0x4D42 && readU16(header + 28) == 24
-            && readU32(header + 30) == 0;
-        const int sizeOk = width >= 1 && width <= BMP_MAX_SIDE && height >= 1 && height <= BMP_MAX_SIDE;
         // A file too short for its rows is refused before the pixels are allocated.
         long available = -1;
-        if (typeOk && sizeOk && fseek(file, 0, SEEK_END) == 0) {
+        if (fseek(file, 0, SEEK_END) == 0) {
             available = ftell(file) - BMP_HEADER_SIZE;
             if (fseek(file, BMP_HEADER_SIZE, SEEK_SET) != 0)
                 available = -1;
         }
-        if (available >= 0 && (int64_t)available >= (int64_t)rowSize(width) * height) {
+        const int64_t needed = (int64_t)rowSize(width) * height;
+        if (available < 0)
+            ok = bmpFail(path, "cannot be read: its size is unknown (%s)", strerror(errno));
+        else if ((int64_t)available < needed)
+            ok = bmpFail(path,
+                         "the file ends before its pixels: %ld x %ld needs %ld bytes of rows, the rest of the file "
+                         "holds %ld",
+                         (long)width, (long)height, (long)needed, available);
+        if (ok) {
             image = (Image*)heapAlloc(sizeof(Image));
             if (image) {
                 image->width = width;
                 image->height = height;
                 image->pixels = (uint32_t*)heapAlloc((size_t)width * (size_t)height * 4);
                 row = (uint8_t*)heapAlloc((size_t)rowSize(width));
-                ok = image->pixels && row && readRows(file, image, row);
             }
+            ok = (image && image->pixels && row) || bmpFail(path, "out of memory");
+            ok = ok && (readRows(file, image, row) || bmpFail(path, "a pixel row cannot be read whole"));
         }
     }
     heapFree(row);

@@ -16,6 +16,9 @@ enum { BMP_MAX_SIDE = 16384 };
 // null for anything else: a bad type, bit count or compression, a width or
 // height outside 1..16384, a file shorter than its pixel rows, no memory.
 Image* readBmp(const char* path);
+// Why the last readBmp failed, in one line that starts with the path
+// ("Font.bmp: 32 bits a pixel; ..."); "" when it succeeded.
+const char* imageLoadReason();
 // Releases an Image from readBmp, pixels and record.
 void imageRelease(Image* image);
 // Writes a 24-bit BMP, taking the pixels as 0x00BBGGRR (blue in bits 16-23).
@@ -28,7 +31,8 @@ int writeBmp(const char* path, const Image* image);
 enum { GLYPH_WIDTH = 11, GLYPH_HEIGHT = 13, GLYPHS_PER_ROW = 16, LINE_ADVANCE = 14 };
 
 // Reads "Font.bmp" and keeps the target size that every drawer clips against.
-// Returns 0 and leaves no font when the file cannot be read.
+// Returns 0 and leaves no font when the file cannot be read (imageLoadReason
+// says why).
 int fontLoad(int32_t targetWidth, int32_t targetHeight);
 void fontRelease();
 // One character with its top-left corner at (x, y); target is a framebuffer of

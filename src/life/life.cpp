@@ -1,33 +1,55 @@
 #include "life/life.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdarg>
 #include <cstring>
 
 #include "platform/platform.h"
 
-int32_t surviveAbove = 1;
-int32_t surviveBelow = 4;
-int32_t birthMin = 3;
-int32_t birthMax = 3;
+const LifeRule conwayRule = {1, 4, 3, 3};
 
-void loadRules()
+static char loadReason[512];
+
+const char* lifeLoadReason()
 {
-    surviveAbove = 1;
-    surviveBelow = 4;
-    birthMin = 3;
-    birthMax = 3;
+    return loadReason;
+}
+
+// Sets the reason to "<path>: <text>".
+static void lifeNote(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));
+static void lifeNote(const char* path, const char* format, ...)
+{
+    const int used = snprintf(loadReason, sizeof loadReason, "%s: ", path);
+    if (used >= 0 && (size_t)used < sizeof loadReason) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(loadReason + used, sizeof loadReason - (size_t)used, format, args);
+        va_end(args);
+    }
+}
+
+LifeRule loadRules()
+{
+    loadReason[0] = '\0';
+    LifeRule rule = conwayRule;
     FILE* file = fileOpen("Rules.ini", "r");
     if (!file)
-        return;
+        return rule;
     // fscanf stores the leading numbers it can read, in order, and leaves the rest.
-    int values[4] = {surviveAbove, surviveBelow, birthMin, birthMax};
+    int values[4] = {rule.surviveAbove, rule.surviveBelow, rule.birthMin, rule.birthMax};
     if (fscanf(file, "%d %d %d %d", &values[0], &values[1], &values[2], &values[3]) > 0) {
-        surviveAbove = values[0];
-        surviveBelow = values[1];
-        birthMin = values[2];
-        birthMax = values[3];
+        rule.surviveAbove = values[0];
+        rule.surviveBelow = values[1];
+        rule.birthMin = values[2];
+        rule.birthMax = values[3];
+    } else if (ferror(file)) {
+        lifeNote("Rules.ini", "cannot be read (%s); the rule stays Conway's, 1 4 3 3", strerror(errno));
+    } else {
+        lifeNote("Rules.ini", "does not begin with a number; the rule stays Conway's, 1 4 3 3");
     }
     fclose(file);
+    return rule;
 }
 
 static int inBoard(int32_t x, int32_t y, int32_t z)
@@ -54,18 +76,25 @@ static int numberMayFollow(FILE* file)
 
 LifeGrid* loadLife(const char* path)
 {
+    loadReason[0] = '\0';
     LifeGrid* grid = (LifeGrid*)heapAlloc(sizeof(LifeGrid));
-    if (!grid)
+    if (!grid) {
+        lifeNote(path, "out of memory");
         return nullptr;
+    }
+    errno = 0;
     FILE* file = fileOpen(path, "r");
     if (!file) {
+        lifeNote(path, "cannot be opened (%s)", errno ? strerror(errno) : "no such file");
         heapFree(grid);
         return nullptr;
     }
     memset(grid->cells, LIFE_DEAD, sizeof grid->cells);
     int count = 0;
-    if (fscanf(file, "%d", &count) != 1)
+    if (fscanf(file, "%d", &count) != 1) {
         count = 0;
+        lifeNote(path, "does not begin with a cell count; the board starts empty");
+    }
     for (int i = 0; i < count; i++) {
         int x, y, z;
         if (fscanf(file, " %d %d %d ", &x, &y, &z) == 3) {
@@ -76,7 +105,15 @@ LifeGrid* loadLife(const char* path)
             break;
         }
     }
+    // A read that failed (a folder by that name, a device error) is no board.
+    const int failed = ferror(file);
+    const int cause = errno;
     fclose(file);
+    if (failed) {
+        lifeNote(path, "cannot be read (%s)", strerror(cause));
+        heapFree(grid);
+        return nullptr;
+    }
     return grid;
 }
 
@@ -101,7 +138,7 @@ int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z)
     return count;
 }
 
-void lifeStep(LifeGrid* grid)
+void lifeStep(LifeGrid* grid, const LifeRule* rule)
 {
     // The board with a dead border, one byte a cell (1 alive), so that every
     // cell's eight neighbours can be added without bounds tests; only the layer
@@ -117,8 +154,8 @@ void lifeStep(LifeGrid* grid)
     // live neighbours.
     uint8_t next[2][9];
     for (int32_t n = 0; n <= 8; n++) {
-        next[0][n] = birthMin <= n && n <= birthMax ? LIFE_ALIVE : LIFE_DEAD;
-        next[1][n] = surviveAbove < n && n < surviveBelow ? LIFE_ALIVE : LIFE_DEAD;
+        next[0][n] = rule->birthMin <= n && n <= rule->birthMax ? LIFE_ALIVE : LIFE_DEAD;
+        next[1][n] = rule->surviveAbove < n && n < rule->surviveBelow ? LIFE_ALIVE : LIFE_DEAD;
     }
     for (int32_t x = 0; x < LIFE_SIZE; x++) {
         const uint8_t* above = &live[x * SIDE];

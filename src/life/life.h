@@ -16,20 +16,32 @@ struct LifeGrid {
     uint8_t cells[LIFE_CELLS];
 };
 
-// The rule, written by loadRules and read by lifeStep: a live cell survives with surviveAbove < n <
-// surviveBelow live neighbours, a dead one is born with birthMin <= n <= birthMax.
-extern int32_t surviveAbove;
-extern int32_t surviveBelow;
-extern int32_t birthMin;
-extern int32_t birthMax;
+// The rule: a live cell survives with surviveAbove < n < surviveBelow live
+// neighbours, a dead one is born with birthMin <= n <= birthMax. Rules.ini
+// holds the four numbers in this order.
+struct LifeRule {
+    int32_t surviveAbove;
+    int32_t surviveBelow;
+    int32_t birthMin;
+    int32_t birthMax;
+};
+// Conway's rule, 1 4 3 3: survival on 2 or 3 neighbours, birth on 3.
+extern const LifeRule conwayRule;
 
-// Sets the defaults (Conway's rule: 1, 4, 3, 3), then reads up to four integers
-// from Rules.ini over them. Cannot fail.
-void loadRules();
+// Reads up to four integers from Rules.ini over Conway's rule and returns the
+// result. Cannot fail: without the file the rule is Conway's; a Rules.ini
+// that does not begin with a number leaves a warning in lifeLoadReason.
+LifeRule loadRules();
 // Reads a pattern: a count, then that many "x y z" triples of live cells.
-// Returns a new grid, or null when the file cannot be opened or memory runs out.
+// Returns a new grid, or null when the file cannot be opened or read or memory
+// runs out. A file that does not begin with a count gives an empty board and a
+// warning in lifeLoadReason.
 LifeGrid* loadLife(const char* path);
+// What the last loadRules or loadLife found wrong with its file, in one line
+// that starts with the file's name: why loadLife returned null, or what the
+// rule or the board was read without; "" when nothing.
+const char* lifeLoadReason();
 void lifeRelease(LifeGrid* grid);
 int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z);
-// Replaces the grid by its next generation; allocates nothing.
-void lifeStep(LifeGrid* grid);
+// Replaces the grid by its next generation under the rule; allocates nothing.
+void lifeStep(LifeGrid* grid, const LifeRule* rule);

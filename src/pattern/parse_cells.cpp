@@ -3,7 +3,7 @@
 // Trailing blank lines end the pattern; blank lines inside it are dead rows.
 #include <cstring>
 
-#include "pattern/pattern.h"
+#include "pattern/pattern_local.h"
 
 int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* error)
 {

@@ -1,13 +1,13 @@
 // Life 1.05: the line "#Life 1.05", then blocks of rows. "#P x y" starts a
-// block whose first row begins at cell (x, y); each row is one cell lower, '.'
-// dead and '*' alive, missing cells dead. "#N" names Conway's rule and "#R S/B"
+// block whose first row begins at cell (x, y), a bare "#P" one at (0, 0), as
+// files in public collections have it; each row is one cell lower, '.' dead
+// and '*' alive, missing cells dead. "#N" names Conway's rule and "#R S/B"
 // another; other '#' lines (#D, #C) are comments and blank lines are skipped.
 // Rows before any "#P" start at (0, 0). As with Life 1.06, the cells are moved
 // so the box of all of them starts at (0, 0).
 #include <cstring>
 
-#include "pattern/pattern.h"
-
+#include "pattern/pattern_local.h"
 
 // A '#' line; moves the block origin or records the rule.
 static int hashLine(const char* line, size_t length, int32_t number, int32_t* blockX, int32_t* blockY,
@@ -16,24 +16,19 @@ static int hashLine(const char* line, size_t length, int32_t number, int32_t* bl
     const char kind = length > 1 ? line[1] : '\0';
     size_t i = 2;
     if (kind == 'P') {
-        if (!readCoordinate(line, length, &i, blockX) || !readCoordinate(line, length, &i, blockY))
-            return patternFail(error, number, "'#P' needs two whole numbers 'x y', each from -%d to %d",
+        // The caller has cut the line's trailing blanks.
+        if (skipBlanks(line, length, i) == length) {
+            *blockX = 0;
+            *blockY = 0;
+        } else if (!readCoordinate(line, length, &i, blockX) || !readCoordinate(line, length, &i, blockY)) {
+            return patternFail(error, number, "'#P' needs two whole numbers 'x y', each from -%d to %d, or none",
                                (int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD);
+        }
         *row = 0;
     } else if (kind == 'N') {
         strcpy(pattern->rule, "B3/S23");
     } else if (kind == 'R') {
-        while (i < length && isBlank(line[i]))
-            i++;
-        size_t end = length;
-        while (end > i && isBlank(line[end - 1]))
-            end--;
-        if (end == i)
-            return patternFail(error, number, "'#R' names no rule");
-        if (end - i >= sizeof pattern->rule)
-            return patternFail(error, number, "the rule is longer than %d characters", (int)sizeof pattern->rule - 1);
-        memcpy(pattern->rule, line + i, end - i);
-        pattern->rule[end - i] = '\0';
+        return readRuleText(line, length, i, "'#R'", number, pattern, error);
     }
     return 1;
 }
@@ -53,9 +48,7 @@ int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* 
         if (length == 0)
             continue;
         if (!haveHeader) {
-            size_t i = 0;
-            while (i < length && isBlank(line[i]))
-                i++;
+            const size_t i = skipBlanks(line, length, 0);
             if (length - i < 10 || memcmp(line + i, "#Life 1.05", 10) != 0)
                 return patternFail(error, reader.number, "expected the first line '#Life 1.05'");
             haveHeader = 1;

@@ -3,8 +3,7 @@
 // The cells are moved so the box of all of them starts at (0, 0).
 #include <cstring>
 
-#include "pattern/pattern.h"
-
+#include "pattern/pattern_local.h"
 
 int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* error)
 {
@@ -15,9 +14,7 @@ int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* 
     int haveHeader = 0;
     CellBox box = {0, 0, 0, 0};
     while (nextLine(&reader, &line, &length)) {
-        size_t i = 0;
-        while (i < length && isBlank(line[i]))
-            i++;
+        size_t i = skipBlanks(line, length, 0);
         if (i == length)
             continue;
         if (!haveHeader) {
@@ -34,8 +31,7 @@ int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* 
             return patternFail(error, reader.number, "expected two whole numbers 'x y', each from -%d to %d",
                                (int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD);
         }
-        while (i < length && isBlank(line[i]))
-            i++;
+        i = skipBlanks(line, length, i);
         if (i < length) {
             patternRelease(pattern);
             return patternFail(error, reader.number, "unexpected text after the pair 'x y'");

@@ -6,7 +6,7 @@
 // cells past the header's box are padding.
 #include <cstring>
 
-#include "pattern/pattern.h"
+#include "pattern/pattern_local.h"
 
 
 static int isDigit(char c)
@@ -91,16 +91,8 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
             haveY = 1;
         } else if (keyIs(key, keyLength, "rule") && !pattern->rule[0]) {
             // The rule runs to the end of the line: some rule names hold commas.
-            size_t end = length;
-            while (end > i && isBlank(line[end - 1]))
-                end--;
-            if (end == i)
-                return patternFail(error, number, "header: 'rule =' names no rule");
-            if (end - i >= sizeof pattern->rule)
-                return patternFail(error, number, "header: the rule is longer than %d characters",
-                                   (int)sizeof pattern->rule - 1);
-            memcpy(pattern->rule, line + i, end - i);
-            pattern->rule[end - i] = '\0';
+            if (!readRuleText(line, length, i, "header: 'rule ='", number, pattern, error))
+                return 0;
             i = length;
             break;
         } else if (keyIs(key, keyLength, "x") || keyIs(key, keyLength, "y") || keyIs(key, keyLength, "rule")) {

@@ -49,31 +49,17 @@ struct Pattern {
     char note[PATTERN_MESSAGE];    // what was read leniently, "" when nothing
 };
 
+// Frees the cells of a pattern a parser filled.
+void patternRelease(Pattern* pattern);
+
 // Why a parse or a conversion failed; line is 1-based, 0 when no line applies.
 struct PatternError {
     int32_t line;
     char message[PATTERN_MESSAGE];
 };
 
-// ---- Text helpers (pattern_text.cpp) ---------------------------------------
-// Walks a buffer line by line; LF, CRLF and a lone CR each end a line.
-struct LineReader {
-    const char* text;
-    size_t size;
-    size_t pos;
-    int32_t number;  // of the line last returned
-};
-void lineReaderInit(LineReader* reader, const char* text, size_t size);
-// Where every parser begins: an empty pattern of the format, and a reader at
-// the first line of the text.
-void patternParseStart(Pattern* pattern, PatternFormat format, LineReader* reader, const char* text, size_t size);
-// Blank within a line: space, tab or form feed.
-int isBlank(char c);
-// The first position from i on that is not blank (or length).
-size_t skipBlanks(const char* line, size_t length, size_t i);
-// Returns 1 with the next line in line/length, 0 at the end of the text.
-int nextLine(LineReader* reader, const char** line, size_t* length);
-// Fills error and returns 0, so parsers can `return patternFail(...)`.
+// ---- Messages (pattern_text.cpp) --------------------------------------------
+// Fills error and returns 0, so steps can `return patternFail(...)`.
 // (On Windows the build uses the mingw runtime's C99 printf, which GCC checks
 // as gnu_printf.)
 #ifdef __MINGW32__
@@ -83,37 +69,6 @@ int patternFail(PatternError* error, int32_t line, const char* format, ...)
 int patternFail(PatternError* error, int32_t line, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 #endif
-// Skips a UTF-8 byte-order mark at the start and DOS end-of-file marks
-// (Ctrl-Z, 0x1A) at the very end.
-void patternTrim(const char** text, size_t* size);
-// Refuses bytes no text pattern contains (NUL, control codes other than tab,
-// CR, LF and form feed). Bytes from 0x80 pass: comments may be UTF-8.
-int checkText(const char* text, size_t size, PatternError* error);
-// Adds one live cell, growing the list on the heap; fails past PATTERN_MAX_CELLS.
-int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, PatternError* error);
-void patternRelease(Pattern* pattern);
-// Describes a character for a message: 'x' when printable, else 0xNN.
-void describeChar(char c, char* out, size_t size);
-
-// Coordinate lists (Life 1.05 and 1.06) give cells anywhere; their box is
-// kept while reading and moved to (0, 0) at the end.
-struct CellBox {
-    int32_t minX, minY, maxX, maxY;
-};
-// Takes (x, y) into box; the first cell makes the box.
-void cellBoxAdd(CellBox* box, int32_t x, int32_t y, int first);
-// Reads an optionally signed whole number of at most PATTERN_MAX_COORD in size
-// at line[*i], after blanks.
-int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value);
-// Adds a cell and grows box; fails once the box is wider or taller than PATTERN_MAX_SIDE.
-int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error);
-// One picture row of '.' (dead) and `alive` cells, its first cell at (x, y):
-// added with patternAddListed into box, or with patternAddCell when box is
-// null. Returns 0 with the pattern released and the error filled.
-int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int32_t x, int32_t y, char alive,
-    int32_t number, PatternError* error);
-// Merges cells listed twice and moves the box's corner to (0, 0).
-void patternFinishList(Pattern* pattern, const CellBox* box);
 
 // ---- Format choice (pattern_detect.cpp) --------------------------------------
 // By content where the text shows it, else by the extension of path (may be null).
@@ -135,19 +90,12 @@ struct RuleSets {
     uint16_t birth;
     uint16_t survive;
 };
-// The four numbers of Rules.ini, in file order.
-struct FourRule {
-    int32_t surviveAbove;
-    int32_t surviveBelow;
-    int32_t birthMin;
-    int32_t birthMax;
-};
 // Reads "B3/S23" (any case, '/' optional, either part first) or "23/3" (S/B).
 // A grid after ':' must be ":P64,64", a bounded plane the size of the board.
 int parseRule(const char* text, RuleSets* sets, PatternError* error);
 // Fits the sets into the four numbers: each set must be one contiguous range of
 // neighbour counts. An empty set becomes a range no count from 0 to 8 meets.
-int ruleToFour(const RuleSets* sets, FourRule* rule, PatternError* error);
+int ruleToFour(const RuleSets* sets, LifeRule* rule, PatternError* error);
 // Writes the sets as "B3/S23".
 void formatRule(const RuleSets* sets, char* out, size_t size);
 
@@ -159,7 +107,8 @@ struct Placement {
     int32_t written;
     int32_t dropped;
     PatternCell shownDrops[PATTERN_SHOWN_DROPS];  // first dropped cells, board coordinates
-    CellBox box;                                  // of the written cells, when written > 0
+    PatternCell boxLow;                           // corners of the written cells' box, when written > 0
+    PatternCell boxHigh;
 };
 // Top-left corner that puts the box's middle cell on (32, 32): the middle of a
 // side of length n is cell n / 2 (rounded down), so a 64-wide box fills the board.
@@ -171,11 +120,11 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
 // ---- Output (pattern_write.cpp) -----------------------------------------------
 // Life.ini text: the count, then one "x y 0" line per live cell, x major.
 int writeLifeText(FILE* file, const Placement* placement);
-int writeRulesText(FILE* file, const FourRule* rule);
+int writeRulesText(FILE* file, const LifeRule* rule);
 // Writes Life.ini (and Rules.ini when rule is not null) in the current folder
 // through temporary files renamed into place, so a failure leaves the old
 // files as they were. Returns 1, or 0 with error.
-int writeBoardFiles(const Placement* placement, const FourRule* rule, PatternError* error);
+int writeBoardFiles(const Placement* placement, const LifeRule* rule, PatternError* error);
 
 // ---- Converting a file (pattern_convert.cpp) ----------------------------------
 struct PatternOptions {
@@ -199,7 +148,7 @@ struct PatternReport {
     int32_t count;
     Placement placement;
     PatternRuleSource ruleSource;
-    FourRule rule;      // written to Rules.ini unless RULE_KEPT
+    LifeRule rule;      // written to Rules.ini unless RULE_KEPT
     char ruleName[32];  // "B3/S23", "" when RULE_KEPT
     char note[PATTERN_MESSAGE];
 };

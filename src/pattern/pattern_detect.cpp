@@ -3,7 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "pattern/pattern.h"
+#include "pattern/pattern_local.h"
 
 
 static int startsWith(const char* line, size_t length, const char* prefix)

@@ -2,7 +2,7 @@
 // cells past an edge are counted and dropped.
 #include <cstring>
 
-#include "pattern/pattern.h"
+#include "pattern/pattern_local.h"
 
 void centreOrigin(const Pattern* pattern, int32_t* left, int32_t* top)
 {
@@ -17,6 +17,7 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
     memset(placement, 0, sizeof *placement);
     placement->left = left;
     placement->top = top;
+    CellBox box = {0, 0, 0, 0};
     for (int32_t k = 0; k < pattern->count; k++) {
         // Cells are below PATTERN_MAX_SIDE and callers keep left/top small, so
         // the sums stay far inside int32.
@@ -32,7 +33,9 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
         if (*cell)
             continue;
         *cell = 1;
-        cellBoxAdd(&placement->box, x, y, placement->written == 0);
+        cellBoxAdd(&box, x, y, placement->written == 0);
         placement->written++;
     }
+    placement->boxLow = PatternCell{box.minX, box.minY};
+    placement->boxHigh = PatternCell{box.maxX, box.maxY};
 }

@@ -2,7 +2,7 @@
 // one unbroken range of neighbour counts for survival and one for birth.
 #include <cstring>
 
-#include "pattern/pattern.h"
+#include "pattern/pattern_local.h"
 
 static char upper(char c)
 {
@@ -159,7 +159,7 @@ static int countRange(uint16_t set, int32_t* low, int32_t* high)
     return 1;
 }
 
-int ruleToFour(const RuleSets* sets, FourRule* rule, PatternError* error)
+int ruleToFour(const RuleSets* sets, LifeRule* rule, PatternError* error)
 {
     char name[32], counts[48];
     formatRule(sets, name, sizeof name);

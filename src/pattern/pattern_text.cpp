@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "pattern/pattern.h"
+#include "pattern/pattern_local.h"
 #include "platform/platform.h"
 
 void lineReaderInit(LineReader* reader, const char* text, size_t size)
@@ -127,8 +127,7 @@ void patternRelease(Pattern* pattern)
 
 int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
 {
-    while (*i < length && (line[*i] == ' ' || line[*i] == '\t' || line[*i] == '\f'))
-        (*i)++;
+    *i = skipBlanks(line, length, *i);
     int negative = 0;
     if (*i < length && (line[*i] == '-' || line[*i] == '+')) {
         negative = line[*i] == '-';
@@ -168,6 +167,23 @@ int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t leng
                 what, alive);
         }
     }
+    return 1;
+}
+
+int readRuleText(const char* line, size_t length, size_t i, const char* what, int32_t number, Pattern* pattern,
+    PatternError* error)
+{
+    i = skipBlanks(line, length, i);
+    size_t end = length;
+    while (end > i && isBlank(line[end - 1]))
+        end--;
+    if (end == i)
+        return patternFail(error, number, "%s names no rule", what);
+    if (end - i >= sizeof pattern->rule)
+        return patternFail(error, number, "%s: the rule is longer than %d characters", what,
+            (int)sizeof pattern->rule - 1);
+    memcpy(pattern->rule, line + i, end - i);
+    pattern->rule[end - i] = '\0';
     return 1;
 }
 

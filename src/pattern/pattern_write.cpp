@@ -24,14 +24,14 @@ int writeLifeText(FILE* file, const Placement* placement)
     return 1;
 }
 
-int writeRulesText(FILE* file, const FourRule* rule)
+int writeRulesText(FILE* file, const LifeRule* rule)
 {
     return fprintf(file, "%d %d %d %d\n", (int)rule->surviveAbove, (int)rule->surviveBelow, (int)rule->birthMin,
                    (int)rule->birthMax) >= 0;
 }
 
 // Creates path and fills it; on any failure the file is removed again.
-static int writeTemp(const char* path, const Placement* placement, const FourRule* rule, PatternError* error)
+static int writeTemp(const char* path, const Placement* placement, const LifeRule* rule, PatternError* error)
 {
     FILE* file = fileOpen(path, "w");
     if (!file)
@@ -47,7 +47,7 @@ static int writeTemp(const char* path, const Placement* placement, const FourRul
     return 1;
 }
 
-int writeBoardFiles(const Placement* placement, const FourRule* rule, PatternError* error)
+int writeBoardFiles(const Placement* placement, const LifeRule* rule, PatternError* error)
 {
     if (!writeTemp(lifeTemp, placement, nullptr, error))
         return 0;

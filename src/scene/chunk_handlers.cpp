@@ -30,40 +30,11 @@ static char* copyName(const char* name)
 
 // ---- Chunks read past --------------------------------------------------------
 
-int skipValue16(FILE* file, long)
-{
-    skipBytes(file, 2);
-    return 0;
-}
-
-int skipValue24(FILE* file, long)
-{
-    skipBytes(file, 3);
-    return 0;
-}
-
-int skipValue32(FILE* file, long)
-{
-    skipBytes(file, 4);
-    return 0;
-}
-
-int skipPivot(FILE* file, long)
-{
-    skipBytes(file, 12);
-    return 0;
-}
-
-int skipNothing(FILE*, long)
-{
-    return 0;
-}
-
 int skipMapName(FILE* file, long)
 {
     char name[SCENE_NAME_SIZE];
     readName(file, name);
-    return 0;
+    return 1;
 }
 
 // The lists below store nothing and their chunks have no children, so reading
@@ -75,7 +46,7 @@ int skipPointFlags(FILE* file, long chunkEnd)
     const int32_t inChunk = entriesInChunk(file, chunkEnd, n, 2);
     for (int32_t i = 0; i < inChunk; i++)
         readU16(file);
-    return 0;
+    return 1;
 }
 
 int skipSmoothGroups(FILE* file, long chunkEnd)
@@ -83,7 +54,7 @@ int skipSmoothGroups(FILE* file, long chunkEnd)
     const int32_t inChunk = entriesInChunk(file, chunkEnd, sceneLoader.lastFaceCount, 2);
     for (int32_t i = 0; i < inChunk; i++)
         readU16(file);
-    return 0;
+    return 1;
 }
 
 void skipKeys(FILE* file, long chunkEnd, int32_t n, size_t valueBytes)
@@ -97,13 +68,13 @@ void skipKeys(FILE* file, long chunkEnd, int32_t n, size_t valueBytes)
 int skipColourTrack(FILE* file, long chunkEnd)
 {
     skipKeys(file, chunkEnd, readTrackHeader(file), 12);
-    return 0;
+    return 1;
 }
 
 int skipTrack(FILE* file, long chunkEnd)
 {
     skipKeys(file, chunkEnd, readTrackHeader(file), 4);
-    return 0;
+    return 1;
 }
 
 // ---- Names and record creators -----------------------------------------------
@@ -112,7 +83,7 @@ int skipTrack(FILE* file, long chunkEnd)
 int readNamedObject(FILE* file, long)
 {
     readName(file, sceneLoader.currentName);
-    return 0;
+    return 1;
 }
 
 // Takes the next record of an array in the filling pass; null when the file
@@ -125,22 +96,27 @@ static T* nextRecord(T* array, int32_t count, int32_t* index)
     return &array[(*index)++];
 }
 
+static int fileChanged()
+{
+    return sceneFail("the file changed while it was read");
+}
+
 int readTriObject(FILE*, long)
 {
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
         s->objectCount++;
-        return 0;
+        return 1;
     }
     MeshObject* o = nextRecord(s->objects, s->objectCount, &sceneLoader.objectIndex);
     if (!o)
-        return -1;
+        return fileChanged();
     sceneLoader.currentObject = o;
     o->name = copyName(sceneLoader.currentName);
     if (!o->name)
-        return -1;
+        return chunkFail("out of memory");
     nameIndexAdd(&sceneLoader.objectNames, (int32_t)(o - s->objects), o->name, objectName);
-    return 0;
+    return 1;
 }
 
 int readDirectLight(FILE* file, long)
@@ -149,11 +125,11 @@ int readDirectLight(FILE* file, long)
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
         s->lightCount++;
-        return 0;
+        return 1;
     }
     Light* l = nextRecord(s->lights, s->lightCount, &sceneLoader.lightIndex);
     if (!l)
-        return -1;
+        return fileChanged();
     sceneLoader.currentLight = l;
     l->position[0] = x;
     l->position[1] = z;
@@ -161,9 +137,9 @@ int readDirectLight(FILE* file, long)
     l->spot = 0;
     l->name = copyName(sceneLoader.currentName);
     if (!l->name)
-        return -1;
+        return chunkFail("out of memory");
     nameIndexAdd(&sceneLoader.lightNames, (int32_t)(l - s->lights), l->name, lightName);
-    return 0;
+    return 1;
 }
 
 int readCamera(FILE* file, long)
@@ -174,11 +150,11 @@ int readCamera(FILE* file, long)
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
         s->cameraCount++;
-        return 0;
+        return 1;
     }
     Camera* c = nextRecord(s->cameras, s->cameraCount, &sceneLoader.cameraIndex);
     if (!c)
-        return -1;
+        return fileChanged();
     sceneLoader.currentCamera = c;
     for (int i = 0; i < 3; i++) {
         c->position[i] = v[i];
@@ -188,28 +164,28 @@ int readCamera(FILE* file, long)
     c->lens = v[7];
     c->name = copyName(sceneLoader.currentName);
     if (!c->name)
-        return -1;
+        return chunkFail("out of memory");
     nameIndexAdd(&sceneLoader.cameraNames, (int32_t)(c - s->cameras), c->name, cameraName);
-    return 0;
+    return 1;
 }
 
 int readMaterialName(FILE* file, long)
 {
-    if (readName(file, sceneLoader.currentName))
-        return -1;
+    if (!readName(file, sceneLoader.currentName))
+        return chunkFail("the name runs into the end of the file");
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
         s->materialCount++;
-        return 0;
+        return 1;
     }
     Material* m = nextRecord(s->materials, s->materialCount, &sceneLoader.materialIndex);
     if (!m)
-        return -1;
+        return fileChanged();
     m->name = copyName(sceneLoader.currentName);
     if (!m->name)
-        return -1;
+        return chunkFail("out of memory");
     nameIndexAdd(&sceneLoader.materialNames, (int32_t)(m - s->materials), m->name, materialName);
-    return 0;
+    return 1;
 }
 
 // ---- Replaced arrays ---------------------------------------------------------
@@ -267,12 +243,13 @@ static MeshObject* meshTarget()
 int readPointArray(FILE* file, long chunkEnd)
 {
     const int32_t n = (int32_t)readU16(file);
-    if ((long)n * 12 > bytesLeft(file, chunkEnd))
-        return -1;
+    const long left = bytesLeft(file, chunkEnd);
+    if ((long)n * 12 > left)
+        return chunkFail("%d points need %ld bytes, the rest of the chunk holds %ld", (int)n, (long)n * 12, left);
     MeshObject* o = meshTarget();
     if (o) {
         if (!replaceArray(&o->vertices, n))
-            return -1;
+            return chunkFail("out of memory for %d points", (int)n);
         o->vertexCount = n;
     }
     for (int32_t i = 0; i < n; i++) {
@@ -283,7 +260,7 @@ int readPointArray(FILE* file, long chunkEnd)
             o->vertices[i].z = y;
         }
     }
-    return 0;
+    return 1;
 }
 
 // A later face array of the same object replaces the earlier one. Faces that
@@ -293,12 +270,13 @@ int readFaceArray(FILE* file, long chunkEnd)
 {
     const int32_t n = (int32_t)readU16(file);
     sceneLoader.lastFaceCount = n;
-    if ((long)n * 8 > bytesLeft(file, chunkEnd))
-        return -1;
+    const long left = bytesLeft(file, chunkEnd);
+    if ((long)n * 8 > left)
+        return chunkFail("%d faces need %ld bytes, the rest of the chunk holds %ld", (int)n, (long)n * 8, left);
     MeshObject* o = meshTarget();
     if (o) {
         if (!replaceArray(&o->faces, n))
-            return -1;
+            return chunkFail("out of memory for %d faces", (int)n);
         o->faceCount = n;
     }
     const int32_t unlisted = sceneLoader.scene->materialCount > 0 ? 0 : -1;
@@ -307,15 +285,17 @@ int readFaceArray(FILE* file, long chunkEnd)
         readU16(file);
         if (!o)
             continue;
-        if ((int32_t)p >= o->vertexCount || (int32_t)q >= o->vertexCount || (int32_t)r >= o->vertexCount)
-            return -1;
+        const uint32_t highest = p > q ? (p > r ? p : r) : (q > r ? q : r);
+        if ((int32_t)highest >= o->vertexCount)
+            return chunkFail("face %d of mesh '%s' uses vertex %u, but the mesh has %d vertices", (int)i, o->name,
+                             (unsigned)highest, (int)o->vertexCount);
         Face* f = &o->faces[i];
         f->material = unlisted;
         f->corners[0] = &o->vertices[p];
         f->corners[1] = &o->vertices[r];
         f->corners[2] = &o->vertices[q];
     }
-    return 0;
+    return 1;
 }
 
 // Face indices beyond the object's faces, and entries that do not fit in the
@@ -323,8 +303,8 @@ int readFaceArray(FILE* file, long chunkEnd)
 int readMaterialGroup(FILE* file, long chunkEnd)
 {
     char name[SCENE_NAME_SIZE];
-    if (readName(file, name))
-        return -1;
+    if (!readName(file, name))
+        return chunkFail("the material name runs into the end of the file");
     MeshObject* o = meshTarget();
     const int32_t material = o ? nameIndexFind(&sceneLoader.materialNames, name, materialName) : -1;
     const int32_t n = entriesInChunk(file, chunkEnd, (int32_t)readU16(file), 2);
@@ -333,7 +313,7 @@ int readMaterialGroup(FILE* file, long chunkEnd)
         if (o && f < o->faceCount)
             o->faces[f].material = material;
     }
-    return 0;
+    return 1;
 }
 
 // Coordinates beyond the object's vertices, and entries that do not fit in the
@@ -349,7 +329,7 @@ int readMappingCoordinates(FILE* file, long chunkEnd)
             o->vertices[i].v = v;
         }
     }
-    return 0;
+    return 1;
 }
 
 int readMeshMatrix(FILE* file, long)
@@ -359,13 +339,13 @@ int readMeshMatrix(FILE* file, long)
         f = readF32(file);
     MeshObject* o = meshTarget();
     if (!o)
-        return 0;
+        return 1;
     for (int row = 0; row < 4; row++) {
         for (int col = 0; col < 3; col++)
             o->matrix.m[4 * row + col] = v[3 * row + col];
         o->matrix.m[4 * row + 3] = row == 3 ? 1.0f : 0.0f;
     }
-    return 0;
+    return 1;
 }
 
 // ---- Light details -----------------------------------------------------------
@@ -382,14 +362,14 @@ int readSpotlight(FILE* file, long)
         f = readF32(file);
     Light* l = lightTarget();
     if (!l)
-        return 0;
+        return 1;
     l->spot = 1;
     l->spotTarget[0] = v[0];
     l->spotTarget[1] = v[2];
     l->spotTarget[2] = v[1];
     l->hotspot = v[3];
     l->falloff = v[4];
-    return 0;
+    return 1;
 }
 
 static int readLightFloat(FILE* file, float Light::*field)
@@ -397,7 +377,7 @@ static int readLightFloat(FILE* file, float Light::*field)
     const float value = readF32(file);
     if (Light* l = lightTarget())
         l->*field = value;
-    return 0;
+    return 1;
 }
 
 int readInnerRange(FILE* file, long)
@@ -419,14 +399,14 @@ int readLightOff(FILE*, long)
 {
     if (Light* l = lightTarget())
         l->off = 1;
-    return 0;
+    return 1;
 }
 
 int readRayShadows(FILE*, long)
 {
     if (Light* l = lightTarget())
         l->rayShadows = 1;
-    return 0;
+    return 1;
 }
 
 // colour x 255, truncated toward zero; the clamp keeps out-of-range file
@@ -447,14 +427,14 @@ int readFloatColour(FILE* file, long)
     for (float& f : rgb)
         f = readF32(file);
     if (sceneLoader.counting)
-        return 0;
+        return 1;
     const int32_t found = nameIndexFind(&sceneLoader.lightNames, sceneLoader.currentName, lightName);
     if (found < 0)
-        return 0;
+        return 1;
     Light* l = &sceneLoader.scene->lights[found];
     for (int i = 0; i < 3; i++) {
         l->colour[i] = rgb[i];
         l->colour255[i] = colourByte(rgb[i]);
     }
-    return 0;
+    return 1;
 }

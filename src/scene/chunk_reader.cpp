@@ -1,6 +1,8 @@
 #include "scene/scene_local.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -13,94 +15,94 @@ enum { MAX_CHUNK_DEPTH = 64 };
 
 // The order is fixed: findChunkEntry searches from the first row.
 const ChunkEntry chunkTable[CHUNK_TABLE_SIZE] = {
-    {0x0002, 0, skipValue16},             // version
-    {0x0010, 0, readFloatColour},         // float colour
-    {0x0011, 0, skipValue24},             // 24-bit colour
-    {0x0012, 0, skipValue24},             // linear 24-bit colour
-    {0x0013, 0, readFloatColour},         // linear float colour
-    {0x0030, 0, skipValue16},             // integer percentage
-    {0x0031, 0, skipValue32},             // float percentage
-    {0x0100, 0, skipValue32},             // master scale
-    {0xC23D, 1, nullptr},                 // project magic
-    {0x3DAA, 1, nullptr},                 // material library magic
-    {0x3D3E, 0, skipValue16},             // mesh version
-    {0x4D4D, 1, nullptr},                 // file magic
-    {0x3D3D, 1, nullptr},                 // mesh data
-    {0x1200, 1, nullptr},                 // solid background
-    {0x2100, 1, nullptr},                 // ambient light
-    {0x4000, 1, readNamedObject},         // named object
-    {0x4100, 1, readTriObject},           // triangle mesh
-    {0x4110, 0, readPointArray},          // point array
-    {0x4111, 0, skipPointFlags},          // point flag array
-    {0x4120, 1, readFaceArray},           // face array
-    {0x4130, 0, readMaterialGroup},       // material group
-    {0x4140, 0, readMappingCoordinates},  // mapping coordinates
-    {0x4150, 0, skipSmoothGroups},        // smoothing groups
-    {0x4160, 0, readMeshMatrix},          // mesh matrix
-    {0x4165, 0, skipNothing},             // mesh colour
-    {0x4170, 0, skipNothing},             // mesh texture info
-    {0x4190, 0, nullptr},                 // box map
-    {0x4600, 1, readDirectLight},         // direct light
-    {0x4610, 0, readSpotlight},           // spotlight
-    {0x4700, 0, readCamera},              // camera
-    {0x4F00, 1, nullptr},                 // hierarchy
-    {0x7001, 0, skipNothing},             // viewport layout
-    {0x7020, 0, skipNothing},             // viewport size
-    {0xAFFF, 1, nullptr},                 // material entry
-    {0xA000, 0, readMaterialName},        // material name
-    {0xA010, 1, nullptr},                 // ambient
-    {0xA020, 1, nullptr},                 // diffuse
-    {0xA030, 1, nullptr},                 // specular
-    {0xA040, 1, nullptr},                 // shininess
-    {0xA041, 1, nullptr},                 // shininess strength
-    {0xA050, 1, nullptr},                 // transparency
-    {0xA052, 1, nullptr},                 // transparency falloff
-    {0xA053, 1, nullptr},                 // reflection blur
-    {0xA084, 1, nullptr},                 // self illumination
-    {0xA081, 0, skipNothing},             // two-sided
-    {0xA083, 0, skipNothing},             // additive
-    {0xA085, 0, skipNothing},             // wire
-    {0xA087, 0, skipValue32},             // wire size
-    {0xA08C, 0, skipNothing},             // Phong soft
-    {0xA100, 0, skipValue16},             // shading
-    {0xA200, 1, skipNothing},             // texture map
-    {0xA220, 1, skipNothing},             // reflection map
-    {0xA230, 1, skipNothing},             // bump map
-    {0xA252, 0, skipValue16},             // bump percentage
-    {0xA300, 0, skipMapName},             // map file name
-    {0xA351, 0, skipValue16},             // map tiling
-    {0xA353, 0, skipValue32},             // map blur
-    {0xA354, 0, skipValue32},             // map u scale
-    {0xA356, 0, skipValue32},             // map v scale
-    {0xA358, 0, skipValue32},             // map u offset
-    {0xA35A, 0, skipValue32},             // map v offset
-    {0xA35C, 0, skipValue32},             // map angle
-    {0xB000, 1, nullptr},                 // keyframer data
-    {0xB001, 1, nullptr},                 // ambient node
-    {0xB002, 1, readObjectNodeTag},       // object node
-    {0xB008, 0, readSegment},             // keyframer segment
-    {0xB010, 0, readNodeHeader},          // node header
-    {0xB011, 0, nullptr},                 // instance name
-    {0xB013, 0, skipPivot},               // pivot
-    {0xB020, 0, readPositionTrack},       // position track
-    {0xB025, 0, skipColourTrack},         // colour track
-    {0xB021, 0, readRotationTrack},       // rotation track
-    {0xB022, 0, skipTrack},               // scale track
-    {0xB026, 0, nullptr},                 // morph track
-    {0xB029, 0, nullptr},                 // hide track
-    {0xB030, 0, readNodeId},              // node id
-    {0xB003, 1, readCameraNodeTag},       // camera node
-    {0xB004, 1, readTargetNodeTag},       // camera target node
-    {0xB005, 1, nullptr},                 // light node
-    {0xB006, 1, nullptr},                 // light target node
-    {0xB007, 1, nullptr},                 // spotlight node
-    {0xB023, 0, skipTrack},               // field-of-view track
-    {0xB024, 0, skipTrack},               // roll track
-    {0x4659, 0, readInnerRange},          // light inner range
-    {0x465A, 0, readOuterRange},          // light outer range
-    {0x465B, 0, readMultiplier},          // light multiplier
-    {0x4620, 0, readLightOff},            // light off
-    {0x4627, 0, readRayShadows},          // ray-traced shadows
+    {0x0002, 0,  2, nullptr, "version"},
+    {0x0010, 0,  0, readFloatColour, "float colour"},
+    {0x0011, 0,  3, nullptr, "24-bit colour"},
+    {0x0012, 0,  3, nullptr, "linear 24-bit colour"},
+    {0x0013, 0,  0, readFloatColour, "linear float colour"},
+    {0x0030, 0,  2, nullptr, "integer percentage"},
+    {0x0031, 0,  4, nullptr, "float percentage"},
+    {0x0100, 0,  4, nullptr, "master scale"},
+    {0xC23D, 1,  0, nullptr, "project magic"},
+    {0x3DAA, 1,  0, nullptr, "material library magic"},
+    {0x3D3E, 0,  2, nullptr, "mesh version"},
+    {0x4D4D, 1,  0, nullptr, "main chunk"},
+    {0x3D3D, 1,  0, nullptr, "mesh data"},
+    {0x1200, 1,  0, nullptr, "solid background"},
+    {0x2100, 1,  0, nullptr, "ambient light"},
+    {0x4000, 1,  0, readNamedObject, "named object"},
+    {0x4100, 1,  0, readTriObject, "triangle mesh"},
+    {0x4110, 0,  0, readPointArray, "point array"},
+    {0x4111, 0,  0, skipPointFlags, "point flag array"},
+    {0x4120, 1,  0, readFaceArray, "face array"},
+    {0x4130, 0,  0, readMaterialGroup, "material group"},
+    {0x4140, 0,  0, readMappingCoordinates, "mapping coordinates"},
+    {0x4150, 0,  0, skipSmoothGroups, "smoothing groups"},
+    {0x4160, 0,  0, readMeshMatrix, "mesh matrix"},
+    {0x4165, 0,  0, nullptr, "mesh colour"},
+    {0x4170, 0,  0, nullptr, "mesh texture info"},
+    {0x4190, 0,  0, nullptr, "box map"},
+    {0x4600, 1,  0, readDirectLight, "direct light"},
+    {0x4610, 0,  0, readSpotlight, "spotlight"},
+    {0x4700, 0,  0, readCamera, "camera"},
+    {0x4F00, 1,  0, nullptr, "hierarchy"},
+    {0x7001, 0,  0, nullptr, "viewport layout"},
+    {0x7020, 0,  0, nullptr, "viewport size"},
+    {0xAFFF, 1,  0, nullptr, "material entry"},
+    {0xA000, 0,  0, readMaterialName, "material name"},
+    {0xA010, 1,  0, nullptr, "ambient"},
+    {0xA020, 1,  0, nullptr, "diffuse"},
+    {0xA030, 1,  0, nullptr, "specular"},
+    {0xA040, 1,  0, nullptr, "shininess"},
+    {0xA041, 1,  0, nullptr, "shininess strength"},
+    {0xA050, 1,  0, nullptr, "transparency"},
+    {0xA052, 1,  0, nullptr, "transparency falloff"},
+    {0xA053, 1,  0, nullptr, "reflection blur"},
+    {0xA084, 1,  0, nullptr, "self illumination"},
+    {0xA081, 0,  0, nullptr, "two-sided"},
+    {0xA083, 0,  0, nullptr, "additive"},
+    {0xA085, 0,  0, nullptr, "wire"},
+    {0xA087, 0,  4, nullptr, "wire size"},
+    {0xA08C, 0,  0, nullptr, "Phong soft"},
+    {0xA100, 0,  2, nullptr, "shading"},
+    {0xA200, 1,  0, nullptr, "texture map"},
+    {0xA220, 1,  0, nullptr, "reflection map"},
+    {0xA230, 1,  0, nullptr, "bump map"},
+    {0xA252, 0,  2, nullptr, "bump percentage"},
+    {0xA300, 0,  0, skipMapName, "map file name"},
+    {0xA351, 0,  2, nullptr, "map tiling"},
+    {0xA353, 0,  4, nullptr, "map blur"},
+    {0xA354, 0,  4, nullptr, "map u scale"},
+    {0xA356, 0,  4, nullptr, "map v scale"},
+    {0xA358, 0,  4, nullptr, "map u offset"},
+    {0xA35A, 0,  4, nullptr, "map v offset"},
+    {0xA35C, 0,  4, nullptr, "map angle"},
+    {0xB000, 1,  0, nullptr, "keyframer data"},
+    {0xB001, 1,  0, nullptr, "ambient node"},
+    {0xB002, 1,  0, readObjectNodeTag, "object node"},
+    {0xB008, 0,  0, readSegment, "keyframer segment"},
+    {0xB010, 0,  0, readNodeHeader, "node header"},
+    {0xB011, 0,  0, nullptr, "instance name"},
+    {0xB013, 0, 12, nullptr, "pivot"},
+    {0xB020, 0,  0, readPositionTrack, "position track"},
+    {0xB025, 0,  0, skipColourTrack, "colour track"},
+    {0xB021, 0,  0, readRotationTrack, "rotation track"},
+    {0xB022, 0,  0, skipTrack, "scale track"},
+    {0xB026, 0,  0, nullptr, "morph track"},
+    {0xB029, 0,  0, nullptr, "hide track"},
+    {0xB030, 0,  0, readNodeId, "node id"},
+    {0xB003, 1,  0, readCameraNodeTag, "camera node"},
+    {0xB004, 1,  0, readTargetNodeTag, "camera target node"},
+    {0xB005, 1,  0, nullptr, "light node"},
+    {0xB006, 1,  0, nullptr, "light target node"},
+    {0xB007, 1,  0, nullptr, "spotlight node"},
+    {0xB023, 0,  0, skipTrack, "field-of-view track"},
+    {0xB024, 0,  0, skipTrack, "roll track"},
+    {0x4659, 0,  0, readInnerRange, "light inner range"},
+    {0x465A, 0,  0, readOuterRange, "light outer range"},
+    {0x465B, 0,  0, readMultiplier, "light multiplier"},
+    {0x4620, 0,  0, readLightOff, "light off"},
+    {0x4627, 0,  0, readRayShadows, "ray-traced shadows"},
 };
 
 int findChunkEntry(uint32_t id)
@@ -113,48 +115,95 @@ int findChunkEntry(uint32_t id)
     return -1;
 }
 
+// ---- The load's reason -------------------------------------------------------
+
+static char loadReason[SCENE_REASON_SIZE];
+
+const char* sceneLoadReason()
+{
+    return loadReason;
+}
+
+static void setReason(const char* prefix, const char* format, va_list args)
+{
+    const int used = snprintf(loadReason, sizeof loadReason, "%s", prefix);
+    if (used >= 0 && (size_t)used < sizeof loadReason)
+        vsnprintf(loadReason + used, sizeof loadReason - (size_t)used, format, args);
+}
+
+int sceneFail(const char* format, ...)
+{
+    char prefix[SCENE_REASON_SIZE];
+    snprintf(prefix, sizeof prefix, "%s: ", sceneLoader.path);
+    va_list args;
+    va_start(args, format);
+    setReason(prefix, format, args);
+    va_end(args);
+    return 0;
+}
+
+int chunkFail(const char* format, ...)
+{
+    char prefix[SCENE_REASON_SIZE];
+    snprintf(prefix, sizeof prefix, "%s: %s (chunk 0x%04X at byte %ld): ", sceneLoader.path, sceneLoader.chunkName,
+             (unsigned)sceneLoader.chunkId, sceneLoader.chunkStart);
+    va_list args;
+    va_start(args, format);
+    setReason(prefix, format, args);
+    va_end(args);
+    return 0;
+}
+
+// ---- The walk ----------------------------------------------------------------
+
 static int walkLevel(FILE* file, long end)
 {
     for (;;) {
         const long start = ftell(file);
         if (start < 0)
-            return -1;
+            return sceneFail("read error: %s", strerror(errno));
         // A walk that reaches the end of the file stops there like one that
         // reaches its own end: a file cut short keeps what was read before the
         // cut instead of reading a zero header from beyond it.
         if (start >= end || start >= sceneLoader.fileSize)
-            return 0;
+            return 1;
         const uint32_t id = readU16(file);
         const uint32_t length = readU32(file);
+        if (sceneLoader.firstChunkId < 0)
+            sceneLoader.firstChunkId = (int32_t)id;
         // Length 0 would never advance; 2^31 and above would put the end
         // before the start, so the walk could come back here forever. Every
         // accepted chunk ends at least one byte after its start.
-        if (length == 0 || length >= 0x80000000u)
-            return -1;
+        if (length == 0)
+            return sceneFail("chunk 0x%04X at byte %ld has length 0", (unsigned)id, start);
+        if (length >= 0x80000000u)
+            return sceneFail("chunk 0x%04X at byte %ld claims %lu bytes, 2 GiB or more", (unsigned)id, start,
+                             (unsigned long)length);
         const long chunkEnd = start + (long)length;
         const int row = findChunkEntry(id);
         if (row >= 0) {
             const ChunkEntry& entry = chunkTable[row];
             if (entry.handler) {
-                const int result = entry.handler(file, chunkEnd);
-                if (result != 0)
-                    return result;
+                sceneLoader.chunkId = id;
+                sceneLoader.chunkStart = start;
+                sceneLoader.chunkName = entry.name;
+                if (!entry.handler(file, chunkEnd))
+                    return 0;
+            } else {
+                skipBytes(file, (size_t)entry.skipLength);
             }
-            if (entry.hasChildren) {
-                const int result = walkChunks(file, chunkEnd);
-                if (result != 0)
-                    return result;
-            }
+            if (entry.hasChildren && !walkChunks(file, chunkEnd))
+                return 0;
         }
         if (fseek(file, chunkEnd, SEEK_SET) != 0 || ferror(file))
-            return -1;
+            return sceneFail("read error in chunk 0x%04X at byte %ld: %s", (unsigned)id, start, strerror(errno));
     }
 }
 
 int walkChunks(FILE* file, long end)
 {
     if (sceneLoader.depth >= MAX_CHUNK_DEPTH)
-        return -1;
+        return sceneFail("chunks nested more than %d deep at byte %ld", (int)MAX_CHUNK_DEPTH, ftell(file));
     sceneLoader.depth++;
     const int result = walkLevel(file, end);
     sceneLoader.depth--;
@@ -213,24 +262,24 @@ void sceneRelease(Scene* scene)
     heapFree(scene);
 }
 
-// One pass over the whole file; 0 or -1.
+// One pass over the whole file; 1 or 0.
 static int walkFile(const char* path, long* size)
 {
+    errno = 0;
     FILE* file = fileOpen(path, "rb");
     if (!file)
-        return -1;
-    int result = -1;
+        return sceneFail("cannot be opened (%s)", errno ? strerror(errno) : "no such file");
     if (*size < 0) {
         if (fseek(file, 0, SEEK_END) == 0)
             *size = ftell(file);
         if (*size < 0 || fseek(file, 0, SEEK_SET) != 0) {
             fclose(file);
-            return -1;
+            return sceneFail("cannot be read: its size is unknown (%s)", strerror(errno));
         }
     }
     sceneLoader.fileSize = *size;
     sceneLoader.depth = 0;
-    result = walkChunks(file, *size);
+    const int result = walkChunks(file, *size);
     fclose(file);
     return result;
 }
@@ -241,19 +290,21 @@ static int allocateRecords(Scene* scene)
     scene->objects = (MeshObject*)heapCalloc((size_t)scene->objectCount, sizeof(MeshObject));
     scene->cameras = (Camera*)heapCalloc((size_t)scene->cameraCount, sizeof(Camera));
     scene->lights = (Light*)heapCalloc((size_t)scene->lightCount, sizeof(Light));
-    return scene->materials && scene->objects && scene->cameras && scene->lights
+    const int ok = scene->materials && scene->objects && scene->cameras && scene->lights
         && nameIndexInit(&sceneLoader.materialNames, scene->materialCount)
         && nameIndexInit(&sceneLoader.objectNames, scene->objectCount)
         && nameIndexInit(&sceneLoader.cameraNames, scene->cameraCount)
         && nameIndexInit(&sceneLoader.lightNames, scene->lightCount);
+    return ok || sceneFail("out of memory");
 }
 
 // The counts of the two passes must agree: a file that changed in between
 // would otherwise leave records without names.
 static int countsMatch(const Scene* scene)
 {
-    return sceneLoader.objectIndex == scene->objectCount && sceneLoader.cameraIndex == scene->cameraCount
+    const int same = sceneLoader.objectIndex == scene->objectCount && sceneLoader.cameraIndex == scene->cameraCount
         && sceneLoader.lightIndex == scene->lightCount && sceneLoader.materialIndex == scene->materialCount;
+    return same || sceneFail("the file changed while it was read");
 }
 
 static int postProcess(Scene* scene)
@@ -261,7 +312,7 @@ static int postProcess(Scene* scene)
     for (int32_t i = 0; i < scene->objectCount; i++) {
         computeFacePlanes(&scene->objects[i]);
         if (!computeVertexNormals(&scene->objects[i]))
-            return 0;
+            return sceneFail("out of memory");
         measureMesh(&scene->objects[i], &scene->objects[i].bounds);
     }
     for (int32_t i = 0; i < scene->cameraCount; i++)
@@ -269,20 +320,46 @@ static int postProcess(Scene* scene)
     return 1;
 }
 
+// A model that loads but has no face to draw leaves every cell invisible;
+// the reason says what the file lacks.
+static void noteMissingMesh(const Scene* scene)
+{
+    int32_t faces = 0;
+    for (int32_t i = 0; i < scene->objectCount && faces == 0; i++)
+        faces = scene->objects[i].faceCount;
+    if (faces > 0)
+        return;
+    if (sceneLoader.firstChunkId < 0)
+        sceneFail("the model has no mesh: the file is empty");
+    else if (sceneLoader.firstChunkId != 0x4D4D)
+        sceneFail("the model has no mesh: the file does not begin with the 3DS main chunk 0x4D4D (its first "
+                  "two bytes read 0x%04X), so it is no 3DS file",
+                  (unsigned)sceneLoader.firstChunkId);
+    else if (scene->objectCount == 0)
+        sceneFail("the model has no mesh: the file holds no triangle mesh");
+    else
+        sceneFail("the model has no mesh: its %d triangle meshes have no faces", (int)scene->objectCount);
+}
+
 Scene* loadScene(const char* path)
 {
     memset(&sceneLoader, 0, sizeof sceneLoader);
     sceneLoader.nodeIndex = -1;
+    sceneLoader.firstChunkId = -1;
+    sceneLoader.path = path;
+    loadReason[0] = '\0';
     Scene* scene = (Scene*)heapCalloc(1, sizeof(Scene));
-    if (!scene)
+    if (!scene) {
+        sceneFail("out of memory");
         return nullptr;
+    }
     sceneLoader.scene = scene;
     sceneLoader.counting = 1;
     long size = -1;
-    int ok = walkFile(path, &size) == 0 && allocateRecords(scene);
+    int ok = walkFile(path, &size) && allocateRecords(scene);
     if (ok) {
         sceneLoader.counting = 0;
-        ok = walkFile(path, &size) == 0 && countsMatch(scene) && postProcess(scene);
+        ok = walkFile(path, &size) && countsMatch(scene) && postProcess(scene);
     }
     nameIndexRelease(&sceneLoader.materialNames);
     nameIndexRelease(&sceneLoader.objectNames);
@@ -292,6 +369,9 @@ Scene* loadScene(const char* path)
     sceneLoader.currentObject = nullptr;
     sceneLoader.currentLight = nullptr;
     sceneLoader.currentCamera = nullptr;
+    if (ok)
+        noteMissingMesh(scene);
+    sceneLoader.path = nullptr;
     if (!ok) {
         sceneRelease(scene);
         return nullptr;
@@ -339,7 +419,7 @@ int readName(FILE* file, char* buffer)
         const int c = fgetc(file);
         if (c == EOF) {
             buffer[stored] = '\0';
-            return stored < SCENE_NAME_SIZE - 1;
+            return stored == SCENE_NAME_SIZE - 1;
         }
         // The first byte past 63 characters is consumed and dropped.
         if (c == 0 || stored == SCENE_NAME_SIZE - 1)
@@ -347,7 +427,7 @@ int readName(FILE* file, char* buffer)
         buffer[stored++] = (char)c;
     }
     buffer[stored] = '\0';
-    return 0;
+    return 1;
 }
 
 int32_t readTrackHeader(FILE* file)

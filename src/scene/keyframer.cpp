@@ -12,13 +12,13 @@ int readSegment(FILE* file, long)
 {
     sceneLoader.scene->firstFrame = (int32_t)readU32(file);
     sceneLoader.scene->lastFrame = (int32_t)readU32(file);
-    return 0;
+    return 1;
 }
 
 int readNodeId(FILE* file, long)
 {
     sceneLoader.currentNodeId = (int32_t)readU16(file);
-    return 0;
+    return 1;
 }
 
 int readObjectNodeTag(FILE* file, long chunkEnd)
@@ -41,12 +41,12 @@ int readTargetNodeTag(FILE* file, long chunkEnd)
 
 int readNodeHeader(FILE* file, long)
 {
-    if (readName(file, sceneLoader.nodeName))
-        return -1;
+    if (!readName(file, sceneLoader.nodeName))
+        return chunkFail("the node name runs into the end of the file");
     skipBytes(file, 4);
     const int32_t parent = (int32_t)readU16(file);
     if (sceneLoader.counting)
-        return 0;
+        return 1;
     if (sceneLoader.nodeKind == NODE_OBJECT_TAG) {
         sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.objectNames, sceneLoader.nodeName, objectName);
         sceneLoader.nodeArray = NODE_ARRAY_OBJECTS;
@@ -60,7 +60,7 @@ int readNodeHeader(FILE* file, long)
         sceneLoader.nodeIndex = nameIndexFind(&sceneLoader.cameraNames, sceneLoader.nodeName, cameraName);
         sceneLoader.nodeArray = NODE_ARRAY_CAMERAS;
     }
-    return 0;
+    return 1;
 }
 
 // The node the tracks of the filling pass write to, when nodeIndex is valid for
@@ -87,11 +87,14 @@ static Camera* trackCamera()
 // Gives a track's `count` slots new arrays of n floats (null when n is 0) and
 // retires the arrays they held. The key count must fit in the chunk at the
 // smallest key size, which bounds the allocation by the file's size. 1, or 0
-// on a count beyond the chunk or out of memory; the slots are then unchanged.
+// with the reason set on a count beyond the chunk or out of memory; the slots
+// are then unchanged.
 static int replaceTrack(float** slots[], int count, int32_t n, FILE* file, long chunkEnd, long keyBytes)
 {
-    if ((long)n * keyBytes > bytesLeft(file, chunkEnd))
-        return 0;
+    const long left = bytesLeft(file, chunkEnd);
+    if ((long)n * keyBytes > left)
+        return chunkFail("%d keys need at least %ld bytes, the rest of the chunk holds %ld", (int)n,
+                         (long)n * keyBytes, left);
     float* fresh[RETIRED_ARRAYS] = {};
     void* old[RETIRED_ARRAYS] = {};
     int ok = 1;
@@ -103,7 +106,7 @@ static int replaceTrack(float** slots[], int count, int32_t n, FILE* file, long 
     if (!ok || !retireArrays(old, count)) {
         for (float* array : fresh)
             heapFree(array);
-        return 0;
+        return chunkFail("out of memory for %d keys", (int)n);
     }
     for (int i = 0; i < count; i++)
         *slots[i] = fresh[i];
@@ -138,10 +141,10 @@ int readPositionTrack(FILE* file, long chunkEnd)
     }
     if (!to.keyCount) {
         skipKeys(file, chunkEnd, n, 12);
-        return 0;
+        return 1;
     }
     if (!replaceTrack(to.arrays, 4, n, file, chunkEnd, 6 + 12))
-        return -1;
+        return 0;
     *to.keyCount = n;
     sceneLoader.keyIndex = 0;
     for (int32_t i = 0; i < n; i++) {
@@ -153,7 +156,7 @@ int readPositionTrack(FILE* file, long chunkEnd)
         (*to.arrays[2])[k] = z;
         (*to.arrays[3])[k] = y;
     }
-    return 0;
+    return 1;
 }
 
 int readRotationTrack(FILE* file, long chunkEnd)
@@ -162,12 +165,12 @@ int readRotationTrack(FILE* file, long chunkEnd)
     MeshObject* o = trackObject();
     if (!o) {
         skipKeys(file, chunkEnd, n, 16);
-        return 0;
+        return 1;
     }
     float** slots[5] = {&o->rotationFrames, &o->rotationAngle, &o->rotationAxisX, &o->rotationAxisY,
                         &o->rotationAxisZ};
     if (!replaceTrack(slots, 5, n, file, chunkEnd, 6 + 16))
-        return -1;
+        return 0;
     o->rotationKeyCount = n;
     sceneLoader.keyIndex = 0;
     for (int32_t i = 0; i < n; i++) {
@@ -180,5 +183,5 @@ int readRotationTrack(FILE* file, long chunkEnd)
         o->rotationAxisY[k] = z;
         o->rotationAxisZ[k] = y;
     }
-    return 0;
+    return 1;
 }

@@ -124,10 +124,14 @@ struct Scene {
 
 // ---- Loading ---------------------------------------------------------------
 // loadScene reads a 3DS file twice (counting, then filling) and returns the
-// finished Scene, or null after releasing everything it allocated. The walker
-// and the chunk handlers return 0 to go on and -1 to fail the load.
+// finished Scene, or null after releasing everything it allocated.
 
 Scene* loadScene(const char* path);
+// What the last loadScene found wrong with its file, in one line that starts
+// with the path: after a null result, why the load failed ("Cells\Cell.3ds:
+// chunk 0x1234 at byte 20 has length 0"); after a Scene in which no object
+// has a face, why the model has no mesh; otherwise "".
+const char* sceneLoadReason();
 // Frees a Scene and everything hanging from it except the Textures; null is
 // accepted.
 void sceneRelease(Scene* scene);

@@ -9,15 +9,20 @@
 #include "scene/scene.h"
 
 // Walks the chunks from the current read position up to the absolute position
-// `end`.
+// `end`. Like every handler: 1 to go on, 0 to fail the load (the reason set).
 int walkChunks(FILE* file, long end);
 
 typedef int (*ChunkHandler)(FILE* file, long chunkEnd);
 
+// A row either names a handler for the chunk's own data or says how many bytes
+// of it the walker steps over before the sub-chunks (0: none). The name is
+// for messages.
 struct ChunkEntry {
     uint32_t id;
     int32_t hasChildren;
+    int32_t skipLength;
     ChunkHandler handler;
+    const char* name;
 };
 
 enum { CHUNK_TABLE_SIZE = 88 };
@@ -25,7 +30,7 @@ extern const ChunkEntry chunkTable[CHUNK_TABLE_SIZE];
 // Row of the table whose id equals the low 16 bits of id, or -1.
 int findChunkEntry(uint32_t id);
 
-enum { SCENE_NAME_SIZE = 64 };
+enum { SCENE_NAME_SIZE = 64, SCENE_REASON_SIZE = 512 };
 
 enum NodeKind {
     NODE_NONE = 0,
@@ -54,6 +59,13 @@ struct NameIndex {
 // Everything the handlers share during one load; reset by loadScene.
 struct SceneLoader {
     Scene* scene;
+    const char* path;
+    // The chunk whose handler runs, for messages.
+    uint32_t chunkId;
+    long chunkStart;
+    const char* chunkName;
+    // Id of the file's first chunk, -1 while none was read.
+    int32_t firstChunkId;
     int32_t counting;
     int32_t objectIndex;
     int32_t cameraIndex;
@@ -87,13 +99,21 @@ uint32_t readU16(FILE* file);
 uint32_t readU32(FILE* file);
 float readF32(FILE* file);
 void skipBytes(FILE* file, size_t size);
-// Reads a name into a SCENE_NAME_SIZE buffer (always terminated); 1 when the
-// file ended before the terminator with fewer than 63 characters stored.
+// Reads a name into a SCENE_NAME_SIZE buffer (always terminated); 1, or 0
+// when the file ended before the terminator with fewer than 63 characters
+// stored (the name is cut short).
 int readName(FILE* file, char* buffer);
 // Key count of a track (low 16 bits of the count field).
 int32_t readTrackHeader(FILE* file);
 // Frame number of a key (low 16 bits, unsigned); skips the spline values.
 int32_t readKeyHeader(FILE* file);
+
+// ---- The load's reason (chunk_reader.cpp) -------------------------------------
+// Set where a load fails, read through sceneLoadReason. Both return 0, so a
+// failing step can `return sceneFail(...)`. sceneFail writes "<path>: <text>";
+// chunkFail also names the chunk whose handler runs.
+int sceneFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int chunkFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- Shared by the handlers (chunk_handlers.cpp) ---------------------------
 // Bytes of the chunk left behind the read position (0 when past its end).
@@ -122,11 +142,8 @@ const char* cameraName(int32_t i);
 const char* lightName(int32_t i);
 
 // ---- Chunk handlers (chunk_handlers.cpp, keyframer.cpp) --------------------
-int skipValue16(FILE* file, long chunkEnd);
-int skipValue24(FILE* file, long chunkEnd);
-int skipValue32(FILE* file, long chunkEnd);
-int skipPivot(FILE* file, long chunkEnd);
-int skipNothing(FILE* file, long chunkEnd);
+// Each is called right behind its chunk's header and returns 1 to go on, or 0
+// with the reason set to fail the load.
 int skipMapName(FILE* file, long chunkEnd);
 int skipPointFlags(FILE* file, long chunkEnd);
 int skipSmoothGroups(FILE* file, long chunkEnd);

@@ -1,4 +1,4 @@
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <cmath>
 #include <cstring>
@@ -92,11 +92,13 @@ Texture* textureLoad(const char* path)
     const int32_t W = atlas->width, H = atlas->height;
     if (!isPowerOfTwo(W) || !isPowerOfTwo(H) || W < 4 || H < 4) {
         tgaRelease(atlas);
+        textureFail(path, "the atlas is %d x %d; both sides must be powers of two from 4", (int)W, (int)H);
         return nullptr;
     }
     Texture* texture = (Texture*)heapCalloc(1, sizeof(Texture));
     if (!texture) {
         tgaRelease(atlas);
+        textureFail(path, "out of memory");
         return nullptr;
     }
     texture->halfWidth = W / 2;
@@ -115,6 +117,7 @@ Texture* textureLoad(const char* path)
     tgaRelease(atlas);
     if (!ok) {
         textureRelease(texture);
+        textureFail(path, "out of memory");
         return nullptr;
     }
     return texture;
@@ -122,24 +125,25 @@ Texture* textureLoad(const char* path)
 
 int loadMaterialTextures(Scene* scene, char* folder)
 {
+    textureReasonClear();
     const size_t length = strlen(folder);
     if (length > 0 && folder[length - 1] == '\\')
         folder[length - 1] = '\0';
     for (int32_t i = 0; i < scene->materialCount; i++) {
         Material* material = &scene->materials[i];
         if (!material->name)
-            return 0;
+            return textureFail(folder, "material %d has no name to find its texture by", (int)i);
         // The usual path fits the fixed buffer; a longer one gets a block of
         // its own rather than being cut or overrunning.
         char fixed[TEXTURE_PATH_SIZE];
         char* path = fixed;
         const int needed = snprintf(fixed, sizeof fixed, "%s\\%s.tga", folder, material->name);
         if (needed < 0)
-            return 0;
+            return textureFail(folder, "the texture name of material '%s' cannot be formed", material->name);
         if ((size_t)needed >= sizeof fixed) {
             path = (char*)heapAlloc((size_t)needed + 1);
             if (!path)
-                return 0;
+                return textureFail(folder, "out of memory");
             snprintf(path, (size_t)needed + 1, "%s\\%s.tga", folder, material->name);
         }
         material->texture = textureLoad(path);

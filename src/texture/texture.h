@@ -2,25 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 struct Scene;
-
-// The 18-byte TGA header, field by field in file order.
-struct TgaHeader {
-    uint8_t idLength;
-    uint8_t colorMapType;
-    uint8_t imageType;
-    uint16_t colorMapFirst;
-    uint16_t colorMapLength;
-    uint8_t colorMapEntrySize;
-    uint16_t xOrigin;
-    uint16_t yOrigin;
-    uint16_t width;
-    uint16_t height;
-    uint8_t pixelDepth;
-    uint8_t imageDescriptor;
-};
 
 // One byte a pixel; indices are row-major, top row first. The palette is
 // 0x00RRGGBB. Record, indices and palette are separate heap blocks.
@@ -70,13 +53,6 @@ enum {
 // 32, a colour-mapped file without colour map, a file too short for its
 // pixels, an index at or above the palette count, no memory.
 TgaImage* readTga(const char* path);
-// Reads the 18 header bytes field by field; fields past the end of the file
-// read as 0 (the caller checks the stream's end-of-file flag).
-TgaHeader readTgaHeader(FILE* stream);
-// Fills one row of width bytes from run-length packets. A packet that runs past
-// the row is read whole and its surplus dropped. Returns 1, or 0 when the file
-// ends before the row is full.
-int decodeRleRow(uint8_t* row, int32_t width, FILE* stream);
 // Releases a TgaImage with its indices and palette; null is allowed.
 void tgaRelease(TgaImage* image);
 
@@ -93,3 +69,7 @@ void textureRelease(Texture* texture);
 // backslash of folder is cut off in place. Returns 1, or 0 at the first
 // material whose texture cannot be built (later materials keep null).
 int loadMaterialTextures(Scene* scene, char* folder);
+// Why the last readTga, textureLoad or loadMaterialTextures failed, in one
+// line that starts with the file's path ("Cells\Body.tga: image type 2 is
+// true-colour; ..."); "" when it succeeded.
+const char* textureLoadReason();

@@ -1,8 +1,38 @@
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
+#include <cerrno>
+#include <cstdarg>
 #include <cstring>
 
 #include "platform/platform.h"
+
+// ---- The reason, for the whole texture area -----------------------------------
+
+static char loadReason[TEXTURE_REASON_SIZE];
+
+const char* textureLoadReason()
+{
+    return loadReason;
+}
+
+void textureReasonClear()
+{
+    loadReason[0] = '\0';
+}
+
+int textureFail(const char* path, const char* format, ...)
+{
+    const int used = snprintf(loadReason, sizeof loadReason, "%s: ", path);
+    if (used >= 0 && (size_t)used < sizeof loadReason) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(loadReason + used, sizeof loadReason - (size_t)used, format, args);
+        va_end(args);
+    }
+    return 0;
+}
+
+// ---- Reading -----------------------------------------------------------------
 
 // Larger sides are refused before anything is allocated; atlases are a few
 // hundred texels across.
@@ -84,13 +114,13 @@ void tgaRelease(TgaImage* image)
 }
 
 // Reads colour-map entries into the working palette (blue, green, red). Entry
-// size 15 is the 16-bit layout with its top bit unused. 1, or 0 on an unknown
-// entry size or an early end of file.
-static int readColorMap(FILE* stream, const TgaHeader& h, uint8_t palette[][3])
+// size 15 is the 16-bit layout with its top bit unused. 1, or 0 with the
+// reason on an unknown entry size or an early end of file.
+static int readColorMap(FILE* stream, const char* path, const TgaHeader& h, uint8_t palette[][3])
 {
     const int size = h.colorMapEntrySize;
     if (h.colorMapLength > 0 && size != 15 && size != 16 && size != 24 && size != 32)
-        return 0;
+        return textureFail(path, "colour-map entries of %d bits; only 15, 16, 24 and 32 are read", size);
     for (int i = 0; i < h.colorMapLength; i++) {
         if (size == 15 || size == 16) {
             // 5 bits a channel shifted up by 3: 0x1F becomes 0xF8, not 0xFF.
@@ -106,7 +136,7 @@ static int readColorMap(FILE* stream, const TgaHeader& h, uint8_t palette[][3])
                 readU8(stream);
         }
     }
-    return !feof(stream);
+    return !feof(stream) || textureFail(path, "the file ends inside its colour map of %d entries", h.colorMapLength);
 }
 
 // Bytes the pixel data needs at the very least: one byte a pixel plain, one
@@ -129,23 +159,47 @@ static uint64_t bytesLeft(FILE* stream)
     return (uint64_t)(end - here);
 }
 
-// Everything after the open: returns the image or null, never closes.
-static TgaImage* readTgaStream(FILE* stream)
+// Why an image type is refused.
+static const char* typeProblem(int type)
+{
+    if (type == 0)
+        return "holds no image";
+    if (type == 2 || type == 10)
+        return "is true-colour; a texture is colour-mapped or greyscale, one byte a pixel";
+    return "is not a colour-mapped, true-colour or greyscale TGA";
+}
+
+// Everything after the open: returns the image or null with the reason set,
+// never closes.
+static TgaImage* readTgaStream(FILE* stream, const char* path)
 {
     const TgaHeader h = readTgaHeader(stream);
+    if (feof(stream)) {
+        textureFail(path, "the file is shorter than the 18-byte TGA header");
+        return nullptr;
+    }
     for (int i = 0; i < h.idLength; i++)
         readU8(stream);
-    if (feof(stream))
+    if (feof(stream)) {
+        textureFail(path, "the file ends inside its image ID of %d bytes", h.idLength);
         return nullptr;
-    if (h.imageType != 1 && h.imageType != 3 && h.imageType != 9 && h.imageType != 11)
+    }
+    if (h.imageType != 1 && h.imageType != 3 && h.imageType != 9 && h.imageType != 11) {
+        textureFail(path, "image type %d %s", h.imageType, typeProblem(h.imageType));
         return nullptr;
-    if (h.colorMapLength > TGA_PALETTE_SIZE)
+    }
+    if (h.colorMapLength > TGA_PALETTE_SIZE) {
+        textureFail(path, "its colour map has %d entries, more than the %d that one-byte indices reach",
+                    h.colorMapLength, (int)TGA_PALETTE_SIZE);
         return nullptr;
-    if (h.width == 0 || h.height == 0 || h.width > TGA_MAX_SIDE || h.height > TGA_MAX_SIDE)
+    }
+    if (h.width == 0 || h.height == 0 || h.width > TGA_MAX_SIDE || h.height > TGA_MAX_SIDE) {
+        textureFail(path, "its size %d x %d is outside 1 to %d a side", h.width, h.height, (int)TGA_MAX_SIDE);
         return nullptr;
+    }
 
     uint8_t working[TGA_PALETTE_SIZE][3] = {};
-    if (!readColorMap(stream, h, working))
+    if (!readColorMap(stream, path, h, working))
         return nullptr;
     const int packed = (h.imageType & 8) != 0;
     // Plain greyscale always reads through the ramp. A packed greyscale file
@@ -159,15 +213,25 @@ static TgaImage* readTgaStream(FILE* stream)
         paletteCount = TGA_PALETTE_SIZE;
     }
     // Without a palette every index would be out of range.
-    if (paletteCount == 0)
+    if (paletteCount == 0) {
+        textureFail(path, "a colour-mapped image without a colour map");
         return nullptr;
+    }
     const int32_t width = h.width, height = h.height;
-    if (bytesLeft(stream) < leastPixelBytes(width, height, packed))
+    const uint64_t left = bytesLeft(stream), least = leastPixelBytes(width, height, packed);
+    if (left < least) {
+        textureFail(path,
+                    "the file ends before its pixels: %d x %d %s pixels need at least %lu bytes, the rest of the "
+                    "file holds %lu",
+                    (int)width, (int)height, packed ? "packed" : "plain", (unsigned long)least, (unsigned long)left);
         return nullptr;
+    }
 
     TgaImage* image = (TgaImage*)heapCalloc(1, sizeof(TgaImage));
-    if (!image)
+    if (!image) {
+        textureFail(path, "out of memory");
         return nullptr;
+    }
     image->width = width;
     image->height = height;
     image->paletteCount = paletteCount;
@@ -175,6 +239,7 @@ static TgaImage* readTgaStream(FILE* stream)
     image->palette = (uint32_t*)heapAlloc((size_t)paletteCount * sizeof(uint32_t));
     if (!image->indices || !image->palette) {
         tgaRelease(image);
+        textureFail(path, "out of memory");
         return nullptr;
     }
     for (int32_t i = 0; i < paletteCount; i++)
@@ -186,6 +251,7 @@ static TgaImage* readTgaStream(FILE* stream)
         const int ok = packed ? decodeRleRow(row, width, stream) : fread(row, 1, (size_t)width, stream) == (size_t)width;
         if (!ok) {
             tgaRelease(image);
+            textureFail(path, "the file ends inside pixel row %d of %d", (int)r + 1, (int)height);
             return nullptr;
         }
     }
@@ -194,6 +260,8 @@ static TgaImage* readTgaStream(FILE* stream)
         const size_t count = (size_t)width * (size_t)height;
         for (size_t i = 0; i < count; i++) {
             if (image->indices[i] >= paletteCount) {
+                textureFail(path, "pixel (%d, %d) has colour index %d, but the colour map has %d entries",
+                            (int)(i % (size_t)width), (int)(i / (size_t)width), image->indices[i], (int)paletteCount);
                 tgaRelease(image);
                 return nullptr;
             }
@@ -204,10 +272,14 @@ static TgaImage* readTgaStream(FILE* stream)
 
 TgaImage* readTga(const char* path)
 {
+    textureReasonClear();
+    errno = 0;
     FILE* stream = fileOpen(path, "rb");
-    if (!stream)
+    if (!stream) {
+        textureFail(path, "cannot be opened (%s)", errno ? strerror(errno) : "no such file");
         return nullptr;
-    TgaImage* image = readTgaStream(stream);
+    }
+    TgaImage* image = readTgaStream(stream, path);
     fclose(stream);
     return image;
 }

@@ -88,24 +88,27 @@ TEST_F(App, StartUpRunsTheWindowSystemAndDisplayInOrder)
     EXPECT_EQ(app.screenCentreY, 240);
 }
 
-TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
+TEST_F(App, FailedStagesEndWithZeroAfterTheirHeadingAndTheReason)
 {
     struct Case {
         const char* what;
         const char* failCall;
         int32_t failCallPasses;
         const char* removeFile;
-        size_t lineCount; // of completeLog, then the display's reason if any
-        bool reason;
+        size_t lineCount; // of completeLog, then the reason
+        const char* reason; // the reason's whole line, or (display) how it starts
+        bool whole;
     };
     const Case cases[] = {
-        {"no model", nullptr, 0, "Cells/Cell.3ds", 2, false},
-        {"no texture", nullptr, 0, "Cells/Trim.tga", 4, false},
-        {"no Life.ini", nullptr, 0, "Life.ini", 6, false},
-        {"no window", "windowCreate", 0, nullptr, 10, true},
-        {"no video", "videoOpen", 0, nullptr, 10, true},
-        {"no mode", "videoSetMode", 0, nullptr, 10, true},
-        {"no second staging surface", "surfaceCreateStaging", 1, nullptr, 10, true},
+        {"no model", nullptr, 0, "Cells/Cell.3ds", 2,
+         "    Cells\\Cell.3ds: cannot be opened (No such file or directory)", true},
+        {"no texture", nullptr, 0, "Cells/Trim.tga", 4,
+         "    Cells\\Trim.tga: cannot be opened (No such file or directory)", true},
+        {"no Life.ini", nullptr, 0, "Life.ini", 6, "    Life.ini: cannot be opened (No such file or directory)", true},
+        {"no window", "windowCreate", 0, nullptr, 10, "    Display failed: ", false},
+        {"no video", "videoOpen", 0, nullptr, 10, "    Display failed: ", false},
+        {"no mode", "videoSetMode", 0, nullptr, 10, "    Display failed: ", false},
+        {"no second staging surface", "surfaceCreateStaging", 1, nullptr, 10, "    Display failed: ", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -120,11 +123,12 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
         EXPECT_EQ(appMain(), 0);
         std::vector<std::string> log = lines(readFile("Engine.log"));
         std::vector<std::string> expected(completeLog.begin(), completeLog.begin() + (long)c.lineCount);
-        if (c.reason) {
-            ASSERT_EQ(log.size(), c.lineCount + 1);
-            EXPECT_EQ(log.back().rfind("    Display failed: ", 0), 0u) << log.back();
-            log.pop_back();
-        }
+        ASSERT_EQ(log.size(), c.lineCount + 1);
+        if (c.whole)
+            EXPECT_EQ(log.back(), c.reason);
+        else
+            EXPECT_EQ(log.back().rfind(c.reason, 0), 0u) << log.back();
+        log.pop_back();
         EXPECT_EQ(log, expected);
         EXPECT_EQ(headless.timerMilliseconds, 0u);
         EXPECT_EQ(headless.framesPresented, 0);
@@ -138,6 +142,49 @@ TEST_F(App, FailedStagesEndWithZeroAfterTheirHeading)
         displayRelease();
         if (headless.window)
             windowDestroy(headless.window);
+    }
+}
+
+// What a stage can do without is named on a line of its own after its "OK";
+// the program starts all the same.
+TEST_F(App, WarningsFollowTheStagesThatGoOnWithoutSomething)
+{
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string text;
+        bool remove; // instead of writing text
+        size_t after; // lines of completeLog before the warning
+        const char* warning;
+    };
+    // A Windows executable renamed Cell.3ds, whose first four bytes after "MZ"
+    // happen to span the file.
+    std::string executable = std::string("MZ") + Bytes().u32(3000).data;
+    executable.resize(3000, 'x');
+    const Case cases[] = {
+        {"no 3DS file", "Cells/Cell.3ds", executable, false, 3,
+         "    Warning: Cells\\Cell.3ds: the model has no mesh: the file does not begin with the 3DS main chunk "
+         "0x4D4D (its first two bytes read 0x5A4D), so it is no 3DS file; the board shows no cells"},
+        {"no font", "Font.bmp", "", true, 9,
+         "    Warning: Font.bmp: cannot be opened (No such file or directory); the program runs without text"},
+        {"a rule in B/S form", "Rules.ini", "B3/S23\n", false, 7,
+         "    Warning: Rules.ini: does not begin with a number; the rule stays Conway's, 1 4 3 3"},
+        {"a pattern file as Life.ini", "Life.ini", "x = 3, y = 3\nbo$2bo$3o!\n", false, 7,
+         "    Warning: Life.ini: does not begin with a cell count; the board starts empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        copyBundledData();
+        writeFile("Life.ini", lifeIni);
+        if (c.remove)
+            remove(c.file);
+        else
+            writeFile(c.file, c.text);
+        EXPECT_EQ(run(""), 0);
+        std::vector<std::string> expected = completeLog;
+        expected.insert(expected.begin() + (long)c.after, c.warning);
+        EXPECT_EQ(lines(readFile("Engine.log")), expected);
+        EXPECT_EQ(headless.framesPresented, 0);
     }
 }
 
@@ -459,8 +506,8 @@ TEST_F(App, DropStartsTheBoardAgainFromThePatternAndKeepsTheCamera)
     EXPECT_EQ(memcmp(&app.cameraMatrix, &camera, sizeof camera), 0);
     EXPECT_EQ(readFile("Life.ini"), "5\n31 33 0\n32 31 0\n32 33 0\n33 32 0\n33 33 0\n");
     EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
-    EXPECT_EQ(surviveAbove, 1);
-    EXPECT_EQ(birthMin, 3);
+    EXPECT_EQ(app.rule.surviveAbove, 1);
+    EXPECT_EQ(app.rule.birthMin, 3);
     int count = 0;
     for (int i = 0; i < LIFE_CELLS; i++)
         count += app.grid->cells[i] == LIFE_ALIVE;

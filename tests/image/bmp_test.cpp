@@ -79,30 +79,38 @@ TEST_F(BmpTest, RowsAreStoredBottomUpAndSwappedPixelsReadBackUnswapped)
 TEST_F(BmpTest, ReaderRefusesWhatItCannotRepresentSafely)
 {
     std::string row(4, '\0');
+    // Each refusal leaves a reason that names the file and the fault.
     struct Case {
         const char* what;
         std::string bytes;
+        const char* reason;
     } cases[] = {
-        {"32-bit", bmpHeader(1, 1, 32).raw(row).data},
-        {"compressed", bmpHeader(1, 1, 24, 1).raw(row).data},
-        {"not BM", "XY" + bmpHeader(1, 1).raw(row).data.substr(2)},
-        {"zero width", bmpHeader(0, 1).raw(row).data},
-        {"negative height", bmpHeader(1, -1).raw(row).data},
-        {"too wide", bmpHeader(16385, 1).data + std::string(49156, '\0')},
-        {"huge", bmpHeader(0x7FFFFFFF, 0x7FFFFFFF).raw(row).data},
-        {"truncated rows", bmpHeader(4, 4).raw(std::string(40, '\0')).data},
-        {"short header", bmpHeader(1, 1).data.substr(0, 40)},
-        {"empty", ""},
+        {"32-bit", bmpHeader(1, 1, 32).raw(row).data, "32 bits a pixel; only 24-bit BMPs are read"},
+        {"compressed", bmpHeader(1, 1, 24, 1).raw(row).data, "compression 1; only uncompressed BMPs are read"},
+        {"not BM", "XY" + bmpHeader(1, 1).raw(row).data.substr(2), "does not begin with 'BM'"},
+        {"zero width", bmpHeader(0, 1).raw(row).data, "its size 0 x 1 is outside 1 to 16384 a side"},
+        {"negative height", bmpHeader(1, -1).raw(row).data, "height -1: its rows are stored top-down"},
+        {"too wide", bmpHeader(16385, 1).data + std::string(49156, '\0'), "its size 16385 x 1"},
+        {"huge", bmpHeader(0x7FFFFFFF, 0x7FFFFFFF).raw(row).data, "its size 2147483647 x 2147483647"},
+        {"truncated rows", bmpHeader(4, 4).raw(std::string(40, '\0')).data,
+         "the file ends before its pixels: 4 x 4 needs 48 bytes of rows, the rest of the file holds 40"},
+        {"short header", bmpHeader(1, 1).data.substr(0, 40), "shorter than the 54-byte BMP header"},
+        {"empty", "", "shorter than the 54-byte BMP header"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         writeFile("bad.bmp", c.bytes);
-        EXPECT_EQ(readBmp("bad.bmp"), nullptr) << c.what;
+        EXPECT_EQ(readBmp("bad.bmp"), nullptr);
+        EXPECT_EQ(std::string(imageLoadReason()).rfind("bad.bmp: ", 0), 0u) << imageLoadReason();
+        EXPECT_NE(std::string(imageLoadReason()).find(c.reason), std::string::npos) << imageLoadReason();
     }
     EXPECT_EQ(readBmp("missing.bmp"), nullptr);
+    EXPECT_STREQ(imageLoadReason(), "missing.bmp: cannot be opened (No such file or directory)");
 
     writeFile("edge.bmp", bmpHeader(4, 4).raw(std::string(48, '\x7f')).data);
     Image* ok = readBmp("edge.bmp");
     ASSERT_NE(ok, nullptr);
+    EXPECT_STREQ(imageLoadReason(), "");
     EXPECT_EQ(ok->pixels[15], 0x007F7F7Fu);
     imageRelease(ok);
 }

@@ -53,7 +53,8 @@ Cells referenceStep(const Cells& cells)
 
 struct LifeTest : ::testing::Test {
     TempDir dir;
-    void SetUp() override { loadRules(); }
+    LifeRule rule = conwayRule;
+    void SetUp() override { rule = loadRules(); }
 };
 
 } // namespace
@@ -126,31 +127,63 @@ TEST_F(LifeTest, APipeGivesTheSameBoardAsAFile)
     }
 }
 
-TEST_F(LifeTest, MissingPatternFileGivesNoGrid)
+TEST_F(LifeTest, UnreadablePatternFileGivesNoGridAndSaysWhy)
 {
     EXPECT_EQ(loadLife("Life.ini"), nullptr);
+    EXPECT_STREQ(lifeLoadReason(), "Life.ini: cannot be opened (No such file or directory)");
+    // A folder opens on some systems but cannot be read: no board either,
+    // rather than an empty one.
+    makeFolder("Life.ini");
+    EXPECT_EQ(loadLife("Life.ini"), nullptr);
+    EXPECT_EQ(std::string(lifeLoadReason()).rfind("Life.ini: cannot be ", 0), 0u) << lifeLoadReason();
+}
+
+// What the board or the rule was read without is left as a warning; a file
+// that gives what it should leaves none.
+TEST_F(LifeTest, FilesWithoutTheirLeadingNumberLeaveAWarning)
+{
+    writeFile("Life.ini", "#Life 1.06\n0 0\n");
+    LifeGrid* g = loadLife("Life.ini");
+    ASSERT_NE(g, nullptr);
+    EXPECT_TRUE(alive(g).empty());
+    EXPECT_STREQ(lifeLoadReason(), "Life.ini: does not begin with a cell count; the board starts empty");
+    lifeRelease(g);
+    writeFile("Life.ini", "1\n2 3 0\n");
+    g = loadLife("Life.ini");
+    EXPECT_STREQ(lifeLoadReason(), "");
+    lifeRelease(g);
+
+    writeFile("Rules.ini", "B3/S23\n");
+    rule = loadRules();
+    EXPECT_STREQ(lifeLoadReason(), "Rules.ini: does not begin with a number; the rule stays Conway's, 1 4 3 3");
+    writeFile("Rules.ini", "2 3\n");
+    rule = loadRules();
+    EXPECT_STREQ(lifeLoadReason(), "");
+    remove("Rules.ini");
+    rule = loadRules();
+    EXPECT_STREQ(lifeLoadReason(), "");
 }
 
 TEST_F(LifeTest, RulesFileReplacesLeadingNumbersOnly)
 {
-    EXPECT_EQ(surviveAbove, 1);
-    EXPECT_EQ(surviveBelow, 4);
-    EXPECT_EQ(birthMin, 3);
-    EXPECT_EQ(birthMax, 3);
+    EXPECT_EQ(rule.surviveAbove, 1);
+    EXPECT_EQ(rule.surviveBelow, 4);
+    EXPECT_EQ(rule.birthMin, 3);
+    EXPECT_EQ(rule.birthMax, 3);
     writeFile("Rules.ini", "0");
-    loadRules();
-    EXPECT_EQ(surviveAbove, 0);
-    EXPECT_EQ(surviveBelow, 4);
-    EXPECT_EQ(birthMin, 3);
+    rule = loadRules();
+    EXPECT_EQ(rule.surviveAbove, 0);
+    EXPECT_EQ(rule.surviveBelow, 4);
+    EXPECT_EQ(rule.birthMin, 3);
     writeFile("Rules.ini", "5 6 x 8");
-    loadRules();
-    EXPECT_EQ(surviveAbove, 5);
-    EXPECT_EQ(surviveBelow, 6);
-    EXPECT_EQ(birthMin, 3);
-    EXPECT_EQ(birthMax, 3);
+    rule = loadRules();
+    EXPECT_EQ(rule.surviveAbove, 5);
+    EXPECT_EQ(rule.surviveBelow, 6);
+    EXPECT_EQ(rule.birthMin, 3);
+    EXPECT_EQ(rule.birthMax, 3);
     writeFile("Rules.ini", "junk");
-    loadRules();
-    EXPECT_EQ(surviveAbove, 1);
+    rule = loadRules();
+    EXPECT_EQ(rule.surviveAbove, 1);
 }
 
 TEST_F(LifeTest, NeighboursStopAtTheEdgesWithoutWrapping)
@@ -167,15 +200,15 @@ TEST_F(LifeTest, StepMatchesAnIndependentReference)
 {
     Cells blinker = {{10, 10}, {11, 10}, {12, 10}};
     LifeGrid* g = gridOf(blinker);
-    lifeStep(g);
+    lifeStep(g, &rule);
     EXPECT_EQ(alive(g), (Cells{{11, 9}, {11, 10}, {11, 11}}));
-    lifeStep(g);
+    lifeStep(g, &rule);
     EXPECT_EQ(alive(g), blinker);
     lifeRelease(g);
 
     Cells block = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
     g = gridOf(block);
-    lifeStep(g);
+    lifeStep(g, &rule);
     EXPECT_EQ(alive(g), block);
     lifeRelease(g);
 
@@ -188,7 +221,7 @@ TEST_F(LifeTest, StepMatchesAnIndependentReference)
     g = gridOf(soup);
     for (int step = 0; step < 30; step++) {
         soup = referenceStep(soup);
-        lifeStep(g);
+        lifeStep(g, &rule);
         ASSERT_EQ(alive(g), soup) << "step " << step;
     }
     lifeRelease(g);
@@ -200,16 +233,16 @@ TEST_F(LifeTest, RulesAndOddCellValuesDriveTheStep)
     g->cells[40 * 64 + 40] = 7;
     g->cells[41 * 64 + 41] = 0;
     writeFile("Rules.ini", "2 3 3 3");
-    loadRules();
-    lifeStep(g);
+    rule = loadRules();
+    lifeStep(g, &rule);
     EXPECT_TRUE(alive(g).empty());
     for (int i = 0; i < LIFE_CELLS; i++)
         ASSERT_EQ(g->cells[i], LIFE_DEAD);
     lifeRelease(g);
 
     g = gridOf({});
-    loadRules();
-    lifeStep(g);
+    rule = loadRules();
+    lifeStep(g, &rule);
     EXPECT_TRUE(alive(g).empty());
     lifeRelease(g);
 }
@@ -229,9 +262,9 @@ TEST_F(LifeTest, RulesAtTheEndsOfTheNeighbourRange)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rules);
         writeFile("Rules.ini", c.rules);
-        loadRules();
+        rule = loadRules();
         LifeGrid* g = gridOf({{10, 10}});
-        lifeStep(g);
+        lifeStep(g, &rule);
         EXPECT_EQ(g->cells[10 * 64 + 10] == LIFE_ALIVE, c.centreAlive);
         for (int dx = -1; dx <= 1; dx++) {
             for (int dy = -1; dy <= 1; dy++) {

@@ -67,6 +67,8 @@ TEST(PatternParse, ReadsWellFormedPatterns)
         {PATTERN_LIFE105, "#Life 1.05\n#R 23/36\n#P 0 0\n**\n\n#P 10 5\n*\n", 11, 6,
          {{0, 0}, {1, 0}, {10, 5}}, "23/36"},
         {PATTERN_LIFE105, "#Life 1.05\n.*\n#P 0 0\n*.\n", 2, 1, {{0, 0}, {1, 0}}, ""},
+        // A bare "#P" (blanks after it too) starts a block at (0, 0) afresh.
+        {PATTERN_LIFE105, "#Life 1.05\n#P 3 3\n*\n#P\n.*\n#P  \t\n*\n", 4, 4, {{3, 3}, {1, 0}, {0, 0}}, ""},
         {PATTERN_LIFE106, "#Life 1.06\r0 -1\r1 0\r\n-1 1\n0 1\r1 1", 3, 3, glider, ""},
         {PATTERN_LIFE106, "#Life 1.06\n#D duplicates count once\n5 5\n 5\t5 \n+7 -2\n", 3, 8, {{0, 7}, {2, 0}}, ""},
     };
@@ -187,7 +189,7 @@ TEST(PatternRule, FitsContiguousRangesIntoFourNumbers)
 {
     const struct {
         const char* text;
-        FourRule four;
+        LifeRule four;
         const char* survive;  // the counts the rule lets live cells survive on
         const char* birth;
     } cases[] = {
@@ -206,7 +208,7 @@ TEST(PatternRule, FitsContiguousRangesIntoFourNumbers)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         RuleSets sets;
-        FourRule four;
+        LifeRule four;
         PatternError e = {0, ""};
         ASSERT_EQ(parseRule(c.text, &sets, &e), 1) << e.message;
         ASSERT_EQ(ruleToFour(&sets, &four, &e), 1) << e.message;
@@ -248,7 +250,7 @@ TEST(PatternRule, RefusesWhatFourNumbersCannotHold)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         RuleSets sets;
-        FourRule four;
+        LifeRule four;
         PatternError e = {0, ""};
         EXPECT_FALSE(parseRule(c.text, &sets, &e) && ruleToFour(&sets, &four, &e));
         EXPECT_NE(std::string(e.message).find(c.words), std::string::npos) << e.message;
@@ -289,10 +291,10 @@ TEST(PatternPlace, DropsCellsOffTheBoardWithoutWrapping)
         const bool expected = i == 62 * 64 + 0 || i == 62 * 64 + 1 || i == 63 * 64 + 0 || i == 63 * 64 + 1;
         EXPECT_EQ(placed.alive[i] != 0, expected) << i;
     }
-    EXPECT_EQ(placed.box.minX, 62);
-    EXPECT_EQ(placed.box.maxX, 63);
-    EXPECT_EQ(placed.box.minY, 0);
-    EXPECT_EQ(placed.box.maxY, 1);
+    EXPECT_EQ(placed.boxLow.x, 62);
+    EXPECT_EQ(placed.boxHigh.x, 63);
+    EXPECT_EQ(placed.boxLow.y, 0);
+    EXPECT_EQ(placed.boxHigh.y, 1);
     EXPECT_EQ(placed.shownDrops[0].x, 62);
     EXPECT_EQ(placed.shownDrops[0].y, -1);
 }

@@ -46,6 +46,32 @@ TEST_F(Loader, EmptyFileGivesAnEmptyScene)
 TEST_F(Loader, MissingFileFails)
 {
     EXPECT_EQ(loadScene("Cells\\none.3ds"), nullptr);
+    EXPECT_STREQ(sceneLoadReason(), "Cells\\none.3ds: cannot be opened (No such file or directory)");
+}
+
+// A file that loads but gives no face to draw still loads; the reason says
+// what it lacks, and is empty for a model with a mesh.
+TEST_F(Loader, AModelWithoutAMeshLoadsAndSaysWhy)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"empty", "", "model.3ds: the model has no mesh: the file is empty"},
+        {"an executable", "MZ" + Bytes().u32(100).data + std::string(94, 'x'),
+         "model.3ds: the model has no mesh: the file does not begin with the 3DS main chunk 0x4D4D (its first two "
+         "bytes read 0x5A4D), so it is no 3DS file"},
+        {"materials only", modelFile(materialEntry("m")), "model.3ds: the model has no mesh: the file holds no triangle mesh"},
+        {"meshes without faces", modelFile(meshObject("a", pointArray(kSquare)) + meshObject("b", "")),
+         "model.3ds: the model has no mesh: its 2 triangle meshes have no faces"},
+        {"a mesh", modelFile(meshObject("a", pointArray(kSquare) + faceArray({{0, 1, 2}}))), ""},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(load(c.bytes), nullptr) << c.what;
+        EXPECT_STREQ(sceneLoadReason(), c.reason) << c.what;
+    }
 }
 
 TEST_F(Loader, ObjectsAndMaterialsInFileOrderWithSwappedAxesAndCorners)
@@ -177,24 +203,40 @@ TEST_F(Loader, ChunksHiddenFromTheWalk)
     }
 }
 
-TEST_F(Loader, BrokenChunkLengthsFailTheLoad)
+TEST_F(Loader, BrokenFilesFailTheLoadNamingTheFault)
 {
     struct Case {
         const char* what;
         std::string bytes;
+        const char* reason; // part of what sceneLoadReason says after "model.3ds: "
     };
+    const std::string topEntry = modelFile(materialEntry("a"));
+    const std::string keyframer = chunk(0xB002, nodeHeader("o") + chunk(0xB020, Bytes().raw(std::string(10, '\0')).u32(9).data));
     const Case cases[] = {
-        {"length 0 at the top", chunkHeader(0x4D4D, 0)},
-        {"length 0 deep inside", modelFile(materialEntry("a") + chunkHeader(0x1234, 0) + materialEntry("b"))},
-        {"length 2^31", modelFile(materialEntry("a")) + chunkHeader(0x1234, 0x80000000u) + std::string(16, 'x')},
-        {"length 2^32 - 1", modelFile(materialEntry("a")) + chunkHeader(0x1234, 0xFFFFFFFFu) + std::string(16, 'x')},
-        {"corner index at the vertex count", modelFile(meshObject("m", pointArray(kSquare) + faceArray({{0, 1, 4}})))},
-        {"faces before points", modelFile(meshObject("m", faceArray({{0, 1, 2}}) + pointArray(kSquare)))},
-        {"point count beyond its chunk", modelFile(meshObject("m", chunk(0x4110, Bytes().u16(5).f32(1).data)))},
-        {"material name cut by the end of the file", chunkHeader(0xA000, 40) + "abc"},
+        {"length 0 at the top", chunkHeader(0x4D4D, 0), "chunk 0x4D4D at byte 0 has length 0"},
+        {"length 0 deep inside", modelFile(materialEntry("a") + chunkHeader(0x1234, 0) + materialEntry("b")),
+         "chunk 0x1234 at byte 36 has length 0"},
+        {"length 2^31", topEntry + chunkHeader(0x1234, 0x80000000u) + std::string(16, 'x'),
+         "chunk 0x1234 at byte 36 claims 2147483648 bytes, 2 GiB or more"},
+        {"length 2^32 - 1", topEntry + chunkHeader(0x1234, 0xFFFFFFFFu) + std::string(16, 'x'), "claims 4294967295 bytes"},
+        {"corner index at the vertex count", modelFile(meshObject("m", pointArray(kSquare) + faceArray({{0, 1, 4}}))),
+         "face array (chunk 0x4120 at byte 92): face 0 of mesh 'm' uses vertex 4, but the mesh has 4 vertices"},
+        {"faces before points", modelFile(meshObject("m", faceArray({{0, 1, 2}}) + pointArray(kSquare))),
+         "face 0 of mesh 'm' uses vertex 2, but the mesh has 0 vertices"},
+        {"point count beyond its chunk", modelFile(meshObject("m", chunk(0x4110, Bytes().u16(5).f32(1).data))),
+         "point array (chunk 0x4110 at byte 36): 5 points need 60 bytes, the rest of the chunk holds 4"},
+        {"key count beyond its chunk", modelFile(meshObject("o", ""), keyframer),
+         "position track (chunk 0xB020 at byte 62): 9 keys need at least 162 bytes, the rest of the chunk holds 0"},
+        {"material name cut by the end of the file", chunkHeader(0xA000, 40) + "abc",
+         "material name (chunk 0xA000 at byte 0): the name runs into the end of the file"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(load(c.bytes), nullptr) << c.what;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(load(c.bytes), nullptr);
+        const std::string reason = sceneLoadReason();
+        EXPECT_EQ(reason.rfind("model.3ds: ", 0), 0u) << reason;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+    }
 }
 
 TEST_F(Loader, OverlongSubChunkEndsOnlyItsParentsWalk)
@@ -276,6 +318,8 @@ TEST_F(Loader, DeepNestingIsRefusedWithoutExhaustingTheStack)
     for (int i = 0; i < 1000; i++)
         bytes = chunk(0x4D4D, bytes);
     EXPECT_EQ(load(bytes), nullptr);
+    EXPECT_EQ(std::string(sceneLoadReason()).rfind("model.3ds: chunks nested more than 64 deep at byte ", 0), 0u)
+        << sceneLoadReason();
 }
 
 TEST_F(Loader, EveryAllocationFailureReleasesTheLoad)
@@ -304,6 +348,7 @@ TEST_F(Loader, EveryAllocationFailureReleasesTheLoad)
             break;
         }
         ASSERT_LE(failAt, calls) << "load failed without a failing allocation";
+        EXPECT_NE(std::string(sceneLoadReason()).find("out of memory"), std::string::npos) << sceneLoadReason();
     }
 }
 

@@ -170,5 +170,5 @@ TEST(RealFiles, InspectPrintsTheScene)
     writeFile("bad.3ds", Bytes().u16(0x4D4D).u32(0).data);
     out.clear();
     EXPECT_EQ(runCommand(tool + " scene bad.3ds", &out), 1);
-    EXPECT_EQ(out.rfind("{\"error\": ", 0), 0u);
+    EXPECT_EQ(out, "{\"error\": \"bad.3ds: chunk 0x4D4D at byte 0 has length 0\"}\n");
 }

@@ -320,21 +320,21 @@ TEST(DataTest, PatternStartsOnTheCentreCellAndKeepsMoving)
     TempDir dir;
     writeFile("Rules.ini", readFile(dataDir + "/Rules.ini"));
     writeFile("Life.ini", readFile(dataDir + "/Life.ini"));
-    loadRules();
-    EXPECT_EQ(surviveAbove, 1);
-    EXPECT_EQ(surviveBelow, 4);
-    EXPECT_EQ(birthMin, 3);
-    EXPECT_EQ(birthMax, 3);
+    const LifeRule rule = loadRules();
+    EXPECT_EQ(rule.surviveAbove, 1);
+    EXPECT_EQ(rule.surviveBelow, 4);
+    EXPECT_EQ(rule.birthMin, 3);
+    EXPECT_EQ(rule.birthMax, 3);
     LifeGrid* grid = loadLife("Life.ini");
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->cells[32 * 64 + 32], LIFE_ALIVE);
     for (int g = 0; g < 600; g++)
-        lifeStep(grid);
+        lifeStep(grid, &rule);
     // Oscillators of period 2, 3, 4, 5, 6, 10, 15 or 30 alone would repeat
     // after 60 generations.
     LifeGrid before = *grid;
     for (int g = 0; g < 60; g++)
-        lifeStep(grid);
+        lifeStep(grid, &rule);
     EXPECT_NE(memcmp(before.cells, grid->cells, sizeof before.cells), 0);
     lifeRelease(grid);
 }

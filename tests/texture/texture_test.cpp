@@ -122,6 +122,10 @@ TEST_F(TextureTest, AtlasSidesMustBePowersOfTwoFromFour)
         writeAtlas("p.tga", c.w, c.h);
         Texture* t = textureLoad("p.tga");
         EXPECT_EQ(t != nullptr, c.ok) << c.w << "x" << c.h;
+        if (!c.ok) {
+            EXPECT_EQ(std::string(textureLoadReason()), "p.tga: the atlas is " + std::to_string(c.w) + " x " +
+                      std::to_string(c.h) + "; both sides must be powers of two from 4");
+        }
         if (t) {
             EXPECT_GE(t->levelsX, 1);
             EXPECT_GE(t->levelsY, 1);
@@ -192,6 +196,7 @@ TEST_F(TextureTest, StopsAtTheFirstMaterialWithoutTexture)
     EXPECT_NE(m.records[0].texture, nullptr);
     EXPECT_EQ(m.records[1].texture, nullptr);
     EXPECT_EQ(m.records[2].texture, nullptr);
+    EXPECT_STREQ(textureLoadReason(), "Cells\\B.tga: cannot be opened (No such file or directory)");
 
     Materials none({});
     EXPECT_EQ(loadMaterialTextures(&none.scene, folder), 1);

@@ -204,32 +204,48 @@ TEST_F(TgaTest, BadFilesAreRefused)
     noWidth.width = 0;
     noMap.mapLength = 0;
     packed.type = 9;
+    // Each refusal leaves a reason that names the file and the fault.
     struct Case {
         const char* what;
         std::string bytes;
+        const char* reason;
     } cases[] = {
-        {"true colour", file(trueColour, map2, std::string(6, '\0'))},
-        {"packed true colour", file(packedTrueColour, map2, "\x81\0\0\0"s)},
-        {"no image", file(noImage, map2, "")},
-        {"compressed colour-mapped", file(huffman, map2, "\0\0"s)},
-        {"257 map entries", file(longMap, std::string(257 * 3, '\0'), "\0\0"s)},
-        {"8-bit map entries", file(oddEntry, "\0\0"s, "\0\0"s)},
-        {"zero width", file(noWidth, map2, "")},
-        {"height over 16384", file(huge, map2, std::string(2 * 16385, '\0'))},
-        {"index without palette", file(noMap, "", "\0\0"s)},
-        {"index 2 of 2 entries", file(base, map2, "\x01\x02"s)},
-        {"pixels cut short", file(base, map2, "\x01"s)},
-        {"map cut short", file(base, map2.substr(0, 4), "")},
-        {"packet cut short", file(packed, map2, "\x01\x01"s)},
-        {"run value missing", file(packed, map2, "\x81"s)},
-        {"header only", tgaHeader(base).data.substr(0, 10)},
-        {"empty", ""},
+        {"true colour", file(trueColour, map2, std::string(6, '\0')), "image type 2 is true-colour"},
+        {"packed true colour", file(packedTrueColour, map2, "\x81\0\0\0"s), "image type 10 is true-colour"},
+        {"no image", file(noImage, map2, ""), "image type 0 holds no image"},
+        {"compressed colour-mapped", file(huffman, map2, "\0\0"s),
+         "image type 33 is not a colour-mapped, true-colour or greyscale TGA"},
+        {"257 map entries", file(longMap, std::string(257 * 3, '\0'), "\0\0"s),
+         "its colour map has 257 entries, more than the 256"},
+        {"8-bit map entries", file(oddEntry, "\0\0"s, "\0\0"s), "colour-map entries of 8 bits"},
+        {"zero width", file(noWidth, map2, ""), "its size 0 x 1 is outside 1 to 16384 a side"},
+        {"height over 16384", file(huge, map2, std::string(2 * 16385, '\0')), "its size 2 x 16385"},
+        {"index without palette", file(noMap, "", "\0\0"s), "a colour-mapped image without a colour map"},
+        {"index 2 of 2 entries", file(base, map2, "\x01\x02"s),
+         "pixel (1, 0) has colour index 2, but the colour map has 2 entries"},
+        {"pixels cut short", file(base, map2, "\x01"s),
+         "the file ends before its pixels: 2 x 1 plain pixels need at least 2 bytes, the rest of the file holds 1"},
+        {"map cut short", file(base, map2.substr(0, 4), ""), "the file ends inside its colour map of 2 entries"},
+        {"packet cut short", file(packed, map2, "\x01\x01"s), "the file ends inside pixel row 1 of 1"},
+        {"run value missing", file(packed, map2, "\x81"s), "2 x 1 packed pixels need at least 2 bytes"},
+        {"header only", tgaHeader(base).data.substr(0, 10), "shorter than the 18-byte TGA header"},
+        {"empty", "", "shorter than the 18-byte TGA header"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         writeFile("bad.tga", c.bytes);
-        EXPECT_EQ(readTga("bad.tga"), nullptr) << c.what;
+        EXPECT_EQ(readTga("bad.tga"), nullptr);
+        const std::string reason = textureLoadReason();
+        EXPECT_EQ(reason.rfind("bad.tga: ", 0), 0u) << reason;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
     }
     EXPECT_EQ(readTga("missing.tga"), nullptr);
+    EXPECT_STREQ(textureLoadReason(), "missing.tga: cannot be opened (No such file or directory)");
+    writeFile("good.tga", file(base, map2, "\x01\x00"s));
+    TgaImage* good = readTga("good.tga");
+    EXPECT_NE(good, nullptr);
+    EXPECT_STREQ(textureLoadReason(), "");
+    tgaRelease(good);
 }
 
 TEST_F(TgaTest, EveryAllocationFailureGivesNull)

@@ -69,9 +69,9 @@ Cells referenceStep(const Cells& cells)
 }
 
 // Loads the converted files as the program's start-up does.
-LifeGrid* loadConverted()
+LifeGrid* loadConverted(LifeRule* rule)
 {
-    loadRules();
+    *rule = loadRules();
     return loadLife("Life.ini");
 }
 
@@ -91,12 +91,13 @@ TEST(PatternTool, GliderIsCentredAndMovesOneCellDiagonallyEveryFourGenerations)
     EXPECT_NE(out.find("Bounding box: (31, 31) to (33, 33)"), std::string::npos) << out;
     EXPECT_NE(out.find("Rule: B3/S23"), std::string::npos) << out;
 
-    LifeGrid* grid = loadConverted();
+    LifeRule rule;
+    LifeGrid* grid = loadConverted(&rule);
     ASSERT_NE(grid, nullptr);
     const Cells start = alive(grid);
     for (int k = 1; k <= 7; k++) {
         for (int i = 0; i < 4; i++)
-            lifeStep(grid);
+            lifeStep(grid, &rule);
         EXPECT_EQ(alive(grid), shifted(start, k, k)) << "after " << 4 * k << " generations";
     }
     lifeRelease(grid);
@@ -111,7 +112,8 @@ TEST(PatternTool, GosperGunEmitsAGliderEveryThirtyGenerations)
     EXPECT_NE(out.find("Cells written: 36"), std::string::npos) << out;
     EXPECT_NE(out.find("Bounding box: (0, 0) to (35, 8)"), std::string::npos) << out;
 
-    LifeGrid* grid = loadConverted();
+    LifeRule rule;
+    LifeGrid* grid = loadConverted(&rule);
     ASSERT_NE(grid, nullptr);
     const Cells gun = alive(grid);
     ASSERT_EQ(gun.size(), 36u);
@@ -120,7 +122,7 @@ TEST(PatternTool, GosperGunEmitsAGliderEveryThirtyGenerations)
     // Four gliders leave before the first one reaches the board's corner.
     for (int k = 1; k <= 4; k++) {
         for (int i = 0; i < 30; i++)
-            lifeStep(grid);
+            lifeStep(grid, &rule);
         Cells inside, outside;
         for (auto& c : alive(grid))
             (inGunBox(c) ? inside : outside).insert(c);
@@ -145,14 +147,15 @@ TEST(PatternTool, RPentominoEvolvesAsOnAnOpenPlane)
     EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
     EXPECT_NE(out.find("Conway's rule by convention"), std::string::npos) << out;
 
-    LifeGrid* grid = loadConverted();
+    LifeRule rule;
+    LifeGrid* grid = loadConverted(&rule);
     ASSERT_NE(grid, nullptr);
     Cells expected = {{32, 31}, {33, 31}, {31, 32}, {32, 32}, {32, 33}};
     ASSERT_EQ(alive(grid), expected);
     // Until generation 80 it stays a cell away from every edge, so the board
     // must agree with the unbounded plane.
     for (int generation = 1; generation <= 80; generation++) {
-        lifeStep(grid);
+        lifeStep(grid, &rule);
         expected = referenceStep(expected);
         for (auto& c : expected)
             ASSERT_TRUE(c.first >= 1 && c.first <= 62 && c.second >= 1 && c.second <= 62);

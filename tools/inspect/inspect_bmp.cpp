@@ -14,7 +14,7 @@ int inspectBmp(int argc, char** argv)
         return inspectError("usage: bmp FILE [--pixels OUT]");
     Image* image = readBmp(argv[0]);
     if (!image)
-        return inspectError("not a readable 24-bit uncompressed BMP");
+        return inspectError(imageLoadReason());
     int ok = 1;
     if (pixelsOut) {
         FILE* out = fopen(pixelsOut, "wb");

@@ -16,13 +16,14 @@ int inspectLife(int argc, char** argv)
     const long steps = strtol(argv[0], &end, 10);
     if (errno != 0 || end == argv[0] || *end != '\0' || steps < 0 || steps > 100000000)
         return inspectError("STEPS must be a whole number from 0 to 100000000");
-    loadRules();
+    const LifeRule rule = loadRules();
     LifeGrid* grid = loadLife("Life.ini");
     if (!grid)
-        return inspectError("cannot read Life.ini");
+        return inspectError(lifeLoadReason());
     for (long i = 0; i < steps; i++)
-        lifeStep(grid);
-    printf("{\"rules\": [%d, %d, %d, %d], \"alive\": [", surviveAbove, surviveBelow, birthMin, birthMax);
+        lifeStep(grid, &rule);
+    printf("{\"rules\": [%d, %d, %d, %d], \"alive\": [", (int)rule.surviveAbove, (int)rule.surviveBelow,
+           (int)rule.birthMin, (int)rule.birthMax);
     const char* separator = "";
     for (int x = 0; x < LIFE_SIZE; x++) {
         for (int y = 0; y < LIFE_SIZE; y++) {

@@ -61,7 +61,7 @@ int inspectScene(int argc, char** argv)
         return inspectError("usage: scene FILE");
     Scene* scene = loadScene(argv[0]);
     if (!scene)
-        return inspectError("cannot load the scene");
+        return inspectError(sceneLoadReason());
     printf("{\"firstFrame\": %d, \"lastFrame\": %d, \"materials\": [", scene->firstFrame, scene->lastFrame);
     for (int32_t i = 0; i < scene->materialCount; i++) {
         if (i)

@@ -10,7 +10,7 @@ int inspectTexture(int argc, char** argv)
         return inspectError("usage: texture FILE");
     Texture* t = textureLoad(argv[0]);
     if (!t)
-        return inspectError("not a usable texture atlas (unreadable TGA, or a side not a power of two from 4)");
+        return inspectError(textureLoadReason());
     printf("{\"halfWidth\": %d, \"halfHeight\": %d, \"levelsX\": %d, \"levelsY\": %d, \"levels\": [", t->halfWidth,
            t->halfHeight, t->levelsX, t->levelsY);
     for (int32_t i = 0; i < t->levelsX * t->levelsY; i++) {

@@ -33,7 +33,7 @@ int inspectTga(int argc, char** argv)
     }
     TgaImage* image = readTga(argv[0]);
     if (!image)
-        return inspectError("not a readable one-byte-a-pixel TGA");
+        return inspectError(textureLoadReason());
     int ok = 1;
     if (indicesOut)
         ok = writeBytes(indicesOut, image->indices, (size_t)image->width * (size_t)image->height);

@@ -75,9 +75,9 @@ static void printSummary(const char* path, const PatternReport* report)
         printf("%s)", placement->dropped > PATTERN_SHOWN_DROPS ? " ..." : "");
     }
     printf("\n");
-    printf("Bounding box: (%d, %d) to (%d, %d)\n", (int)placement->box.minX, (int)placement->box.minY,
-           (int)placement->box.maxX, (int)placement->box.maxY);
-    const FourRule* rule = &report->rule;
+    printf("Bounding box: (%d, %d) to (%d, %d)\n", (int)placement->boxLow.x, (int)placement->boxLow.y,
+           (int)placement->boxHigh.x, (int)placement->boxHigh.y);
+    const LifeRule* rule = &report->rule;
     if (report->ruleSource == RULE_KEPT)
         printf("Rule: none in the file; Rules.ini left as it was (--keep-rules)\n");
     else

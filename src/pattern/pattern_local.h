@@ -1,0 +1,65 @@
+// The parsers' own parts: walking the text line by line, reading rows, rule
+// texts and coordinates, and collecting the cells. Only the pattern area and
+// its tests include this.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pattern/pattern.h"
+
+// ---- Text helpers (pattern_text.cpp) ---------------------------------------
+// Walks a buffer line by line; LF, CRLF and a lone CR each end a line.
+struct LineReader {
+    const char* text;
+    size_t size;
+    size_t pos;
+    int32_t number;  // of the line last returned
+};
+void lineReaderInit(LineReader* reader, const char* text, size_t size);
+// Where every parser begins: an empty pattern of the format, and a reader at
+// the first line of the text.
+void patternParseStart(Pattern* pattern, PatternFormat format, LineReader* reader, const char* text, size_t size);
+// Blank within a line: space, tab or form feed.
+int isBlank(char c);
+// The first position from i on that is not blank (or length).
+size_t skipBlanks(const char* line, size_t length, size_t i);
+// Returns 1 with the next line in line/length, 0 at the end of the text.
+int nextLine(LineReader* reader, const char** line, size_t* length);
+// Skips a UTF-8 byte-order mark at the start and DOS end-of-file marks
+// (Ctrl-Z, 0x1A) at the very end.
+void patternTrim(const char** text, size_t* size);
+// Refuses bytes no text pattern contains (NUL, control codes other than tab,
+// CR, LF and form feed). Bytes from 0x80 pass: comments may be UTF-8.
+int checkText(const char* text, size_t size, PatternError* error);
+// Adds one live cell, growing the list on the heap; fails past PATTERN_MAX_CELLS.
+int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, PatternError* error);
+// Describes a character for a message: 'x' when printable, else 0xNN.
+void describeChar(char c, char* out, size_t size);
+// The rule text of a header or a '#R' line: line[i] to the end of the line,
+// blanks cut at both ends, into pattern->rule. what names the field in the
+// messages ("header: 'rule ='", "'#R'"). Returns 0 with error when the text
+// is empty or longer than the room for it.
+int readRuleText(const char* line, size_t length, size_t i, const char* what, int32_t number, Pattern* pattern,
+    PatternError* error);
+
+// ---- Rows and coordinate lists (pattern_text.cpp) ----------------------------
+// Coordinate lists (Life 1.05 and 1.06) give cells anywhere; their box is
+// kept while reading and moved to (0, 0) at the end.
+struct CellBox {
+    int32_t minX, minY, maxX, maxY;
+};
+// Takes (x, y) into box; the first cell makes the box.
+void cellBoxAdd(CellBox* box, int32_t x, int32_t y, int first);
+// Reads an optionally signed whole number of at most PATTERN_MAX_COORD in size
+// at line[*i], after blanks.
+int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value);
+// Adds a cell and grows box; fails once the box is wider or taller than PATTERN_MAX_SIDE.
+int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error);
+// One picture row of '.' (dead) and `alive` cells, its first cell at (x, y):
+// added with patternAddListed into box, or with patternAddCell when box is
+// null. Returns 0 with the pattern released and the error filled.
+int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int32_t x, int32_t y, char alive,
+    int32_t number, PatternError* error);
+// Merges cells listed twice and moves the box's corner to (0, 0).
+void patternFinishList(Pattern* pattern, const CellBox* box);
