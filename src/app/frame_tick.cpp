@@ -1,4 +1,3 @@
-#include <cstring>
 
 #include "app/app.h"
 #include "display/display.h"
@@ -27,7 +26,8 @@ void frameTick()
     app.pitchAngle = app.pitchAngle - (float)dy * mouseFactor;
     matRotateX(&app.viewMatrix, app.pitchAngle);
 
-    memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
+    // The renderer writes every pixel of the frame, black where no span
+    // covers it, so the frame needs no clearing first.
     if (app.autoIterate) {
         lifeStep(app.grid, &app.rule);
         app.generationCount++;
