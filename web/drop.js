@@ -1,12 +1,87 @@
-// Dropping a pattern file on the page: the file is written into the in-memory
-// folder /drop under its own name, and the program is handed its path through
-// the exported function webDropFile(path): between two frames the program
-// converts it and starts the board again on it, or leaves the board running
-// and shows the converter's message on the canvas and in Engine.log.
+// Bringing a pattern: a file dropped on the page, a classic from the picker
+// and a pattern in the link all take one road. The file is written into the
+// in-memory folder /drop under its own name, and the program is handed its
+// path through the exported function webDropFile(path): between two frames
+// the program converts it and starts the board again on it, or leaves the
+// board running and shows the converter's message on the canvas and in
+// Engine.log. The page reads the outcome from Engine.log and keeps where the
+// board it shows came from, for the link.
 'use strict';
 
 (function () {
   const page = window.veltrixPage;
+  let pending = null; // {path, name, source, from}: handed over, outcome not yet logged
+  let board = null; // where the board shown came from; null: the bundled pattern
+
+  // webDropFile(path) with the path in the program's heap. Not through
+  // ccall: made while the program waits, a ccall returns a promise (never 0)
+  // and takes over the one the page's start() waits on.
+  function dropFile(path) {
+    const bytes = new TextEncoder().encode(path);
+    const pointer = Module._malloc(bytes.length + 1);
+    if (!pointer)
+      return 0;
+    Module.HEAPU8.set(bytes, pointer);
+    Module.HEAPU8[pointer + bytes.length] = 0;
+    const taken = Module._webDropFile(pointer);
+    Module._free(pointer);
+    return taken;
+  }
+
+  // Hands the bytes of a pattern file called NAME to the program as a drop.
+  // SOURCE says where it came from ({pattern: bytes} or {file: name}) for
+  // the link. Returns 1, or 0 (and says why) when the program cannot take it.
+  function loadPattern(name, bytes, source) {
+    if (!page.isReady()) {
+      page.say('Veltrix is not running: start it again first.', true);
+      return 0;
+    }
+    if (typeof Module._webDropFile !== 'function') {
+      page.say('This build cannot load dropped patterns.', true);
+      return 0;
+    }
+    const FS = Module.FS;
+    const path = '/drop/' + name.replace(/[\/\\]/g, '_');
+    if (!FS.analyzePath('/drop').exists)
+      FS.mkdir('/drop');
+    FS.writeFile(path, bytes);
+    const from = FS.readFile('/veltrix/Engine.log', {encoding: 'utf8'}).length;
+    if (!dropFile(path)) {
+      page.say('The program is busy with the last pattern; try this one again in a moment.', true);
+      return 0;
+    }
+    pending = {path, name, source, from};
+    // The picker shows the classic being loaded, whichever road it came by.
+    const picker = document.getElementById('pattern');
+    picker.value = source.file && [...picker.options].some(option => option.value === source.file) ? source.file : '';
+    return 1;
+  }
+
+  // The program logs one line per drop: "Dropped PATH: loaded, ..." or
+  // "Dropped PATH: refused, REASON".
+  page.on('log', text => {
+    if (!pending)
+      return;
+    if (text.length < pending.from) {
+      pending = null; // the program started again before it took the file
+      return;
+    }
+    const mark = `Dropped ${pending.path}: `;
+    const at = text.indexOf(mark, pending.from);
+    if (at < 0)
+      return;
+    const outcome = text.slice(at + mark.length, text.indexOf('\n', at));
+    const loaded = outcome.startsWith('loaded');
+    if (loaded)
+      board = pending.source;
+    page.say(`${pending.name}: ${outcome}`, !loaded);
+    const done = pending;
+    pending = null;
+    window.dispatchEvent(new CustomEvent('veltrix-pattern', {detail: {name: done.name, loaded}}));
+  });
+
+  page.loadPattern = loadPattern;
+  page.board = () => board;
 
   document.addEventListener('dragover', event => {
     event.preventDefault();
@@ -20,16 +95,7 @@
     const file = event.dataTransfer.files[0];
     if (!file || !window.Module || !Module.FS)
       return;
-    if (typeof Module._webDropFile !== 'function') {
-      page.say('This build cannot load dropped patterns.', true);
-      return;
-    }
-    const FS = Module.FS;
-    const path = '/drop/' + file.name.replace(/[\/\\]/g, '_');
-    if (!FS.analyzePath('/drop').exists)
-      FS.mkdir('/drop');
-    FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
-    if (!Module.ccall('webDropFile', 'number', ['string'], [path]))
-      page.say('The program is busy with the last dropped file; drop this one again in a moment.', true);
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    loadPattern(file.name, bytes, {pattern: bytes});
   });
 })();

@@ -1,56 +1,64 @@
 // The page around the program: it puts the bundled data in the in-memory
 // folder /veltrix, starts the program there, scales the canvas, takes the
 // pointer for mouse look, shows Engine.log, and offers the screenshots and
-// Graph.txt the program writes as downloads.
+// Graph.txt the program writes as downloads. The page's other scripts reach
+// the program through window.veltrixPage, which posts the very messages the
+// keyboard and the mouse post.
 //
 // window.veltrixOptions, when set before this script runs (the browser tests
 // do), can hold manualTicks (no timer: the caller posts every tick with
-// Module._webPostTimer) and beforeStart(FS), called before each start.
+// Module._webPostTimer), beforeStart(FS), called before each start, and
+// keyRepeat (see controls.js).
 'use strict';
 
 (function () {
   const folder = '/veltrix';
   const options = window.veltrixOptions || {};
   const canvas = document.getElementById('canvas');
+  const app = document.getElementById('app');
   const screen = document.getElementById('screen');
+  const controls = document.getElementById('controls');
   const status = document.getElementById('status');
   const again = document.getElementById('again');
   const logPanel = document.getElementById('log');
   const downloads = document.getElementById('downloads');
+
+  // The program's keys, as the browser names them, with their virtual-key
+  // codes; src/platform/web/web.cpp keeps the same table.
+  const keyCodes = {Escape: 0x1B, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26, ArrowRight: 0x27,
+    ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, F12: 0x7B};
+  const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
 
   function say(text, isError) {
     status.textContent = text;
     status.classList.toggle('error', !!isError);
   }
 
-  // The frame is 640 x 480; it is shown at a whole number of device pixels per
-  // frame pixel when the window has room, else shrunk to fit, always 4 : 3.
+  // The frame is 640 x 480, always 4 : 3, above the controls. Where device
+  // pixels are large (a pixel ratio under 2) it is shown at a whole number of
+  // them per frame pixel when the window has room, else shrunk to fit; on
+  // denser screens (phones) uneven pixels do not show, so it fills the room.
   function fitCanvas() {
     const ratio = window.devicePixelRatio || 1;
-    const bar = document.getElementById('bar').offsetHeight;
     const width = screen.clientWidth * ratio;
-    const height = (document.fullscreenElement ? screen.clientHeight : window.innerHeight - bar) * ratio;
-    let scale = Math.min(width / canvas.width, height / canvas.height);
-    if (scale >= 1)
+    const height = (window.innerHeight - controls.offsetHeight) * ratio;
+    let scale = Math.max(0, Math.min(width / canvas.width, height / canvas.height));
+    if (scale >= 1 && ratio < 2)
       scale = Math.floor(scale);
     canvas.style.width = (canvas.width * scale) / ratio + 'px';
     canvas.style.height = (canvas.height * scale) / ratio + 'px';
   }
   window.addEventListener('resize', fitCanvas);
   document.addEventListener('fullscreenchange', fitCanvas);
+  new ResizeObserver(fitCanvas).observe(controls);
   fitCanvas();
 
+  // Full screen takes the controls along: on a phone they are the keyboard.
   document.getElementById('fullscreen').addEventListener('click', () => {
     if (document.fullscreenElement)
       document.exitFullscreen();
     else
-      screen.requestFullscreen().catch(error => say('Full screen refused: ' + error.message, true));
-  });
-
-  // Mouse look needs the pointer locked to the canvas; only a click may ask.
-  canvas.addEventListener('click', () => {
-    if (running && document.pointerLockElement !== canvas)
-      canvas.requestPointerLock();
+      app.requestFullscreen().catch(error => say('Full screen refused: ' + error.message, true));
   });
 
   function offerDownload(name, bytes, type) {
@@ -65,17 +73,56 @@
     link.click();
   }
 
+  // What the other scripts listen to: 'ready' (start-up has reached
+  // "Rendering !"), 'key' (a key message went to the program; the key's
+  // name), 'look' (motion that turns the camera went to it), 'log' (the text
+  // of Engine.log), 'ended' (the exit code).
+  const listeners = {ready: [], key: [], look: [], log: [], ended: []};
+
+  function emit(event, value) {
+    for (const listener of listeners[event])
+      listener(value);
+  }
+
+  let running = false;
+  let readySeen = false;
+  let afterReady = [];
+  let settle = null;
+  let settled = null; // resolves once this run's ready tasks are done
+
+  // Tasks for the run that is starting, one after the other once the ready
+  // listeners have run.
+  async function runAfterReady() {
+    const tasks = afterReady;
+    afterReady = [];
+    for (const task of tasks)
+      await task();
+    settle();
+  }
+
   // Every file the program closes after writing passes here: Engine.log is
   // shown as it grows, screenshots and the span chart become downloads.
   function fileWritten(path) {
     const FS = Module.FS;
     const name = path.slice(path.lastIndexOf('/') + 1);
-    if (path === folder + '/Engine.log')
-      logPanel.textContent = FS.readFile(path, {encoding: 'utf8'});
-    else if (/^Screenshot.*\.bmp$/.test(name))
+    if (path === folder + '/Engine.log') {
+      const text = FS.readFile(path, {encoding: 'utf8'});
+      logPanel.textContent = text;
+      emit('log', text);
+      if (!readySeen && /Rendering !\n$/.test(text)) {
+        readySeen = true;
+        // Start-up still has its last steps to take (the timer, the cursor);
+        // what the page posts goes in once the program waits for messages.
+        queueMicrotask(() => {
+          emit('ready');
+          runAfterReady();
+        });
+      }
+    } else if (/^Screenshot.*\.bmp$/.test(name)) {
       offerDownload(name, FS.readFile(path), 'image/bmp');
-    else if (name === 'Graph.txt')
+    } else if (name === 'Graph.txt') {
       offerDownload(name, FS.readFile(path), 'text/plain');
+    }
   }
 
   function watchWrites() {
@@ -91,7 +138,7 @@
     };
   }
 
-  let running = false;
+  let restartDone = null;
 
   async function start() {
     const FS = Module.FS;
@@ -99,13 +146,26 @@
     if (options.beforeStart)
       options.beforeStart(FS);
     running = true;
+    readySeen = false;
+    settled = new Promise(resolve => {
+      settle = resolve;
+    });
     again.hidden = true;
-    say('Running. Click the board to look around with the mouse.');
+    say('Running. Drag the picture to look around.');
     canvas.focus();
     const exitCode = await Module.ccall('main', 'number', ['number', 'number'], [0, 0], {async: true});
     running = false;
-    const log = FS.readFile(folder + '/Engine.log', {encoding: 'utf8'});
-    if (/Rendering !\n$/.test(log))
+    emit('ended', exitCode);
+    if (restartDone) {
+      const done = restartDone;
+      restartDone = null;
+      Module._veltrixRelease();
+      start();
+      done();
+      return;
+    }
+    // After a drop the log goes on past "Rendering !".
+    if (readySeen)
       say('Veltrix has ended (exit code ' + exitCode + ').');
     else
       say('Veltrix stopped during start-up: Engine.log shows how far it came.', true);
@@ -121,7 +181,102 @@
     start();
   });
 
-  window.veltrixPage = {say, isRunning: () => running};
+  // The page's own key listener runs before the program's (it is added
+  // first, on the window, in the capture phase). A guard returning true keeps
+  // the key from the program (the help overlay takes Esc); every other key of
+  // the program's is told to the 'key' listeners.
+  const keyGuards = [];
+  window.addEventListener('keydown', event => {
+    for (const guard of keyGuards) {
+      if (guard(event)) {
+        event.preventDefault();
+        event.stopImmediatePropagation();
+        return;
+      }
+    }
+    if (running && readySeen && isProgramKey(event.key))
+      emit('key', event.key);
+  }, true);
+
+  // The pointer, once locked, looks around through the program's own mouse
+  // handling; the page only notes that the camera moved.
+  document.addEventListener('mousemove', event => {
+    if (running && document.pointerLockElement === canvas && (event.movementX || event.movementY))
+      emit('look');
+  });
+
+  // Posts the key message of the program's key NAME ("Insert", "ArrowUp"),
+  // as pressing it does. Returns 1, or 0 when no program runs or its queue is
+  // full. The program's exports are called directly: a ccall made while the
+  // program waits for messages would return a promise and take over the one
+  // start() waits on.
+  function postKey(name) {
+    if (!running || !readySeen || !isProgramKey(name))
+      return 0;
+    const posted = Module._webPostKey(keyCodes[name]);
+    if (posted)
+      emit('key', name);
+    return posted;
+  }
+
+  // Motion of DX, DY frame pixels for the next tick's mouse look.
+  function look(dx, dy) {
+    if (!running || !readySeen || (!dx && !dy))
+      return;
+    Module._webLook(dx, dy);
+    emit('look');
+  }
+
+  // Posts a timer message; resolves once its frame is shown (or the program
+  // has ended). A timer message already waiting is the same message.
+  function tick() {
+    return new Promise(resolve => {
+      if (!running) {
+        resolve();
+        return;
+      }
+      const before = Module._webFramesPresented();
+      Module._webPostTimer();
+      const poll = () => (!running || Module._webFramesPresented() > before ? resolve() : setTimeout(poll, 1));
+      poll();
+    });
+  }
+
+  // Ends the program as Esc does and starts it again on the same folder;
+  // `then` runs once the new run is ready. Resolves when the new run starts.
+  function restart(then) {
+    return new Promise(resolve => {
+      if (then)
+        afterReady.push(then);
+      if (!running) {
+        Module._veltrixRelease();
+        start();
+        resolve();
+        return;
+      }
+      restartDone = resolve;
+      Module._webPostKey(keyCodes.Escape);
+    });
+  }
+
+  // The first start waits for what the page must have first (a pattern
+  // fetched for the link).
+  const holds = [];
+
+  window.veltrixPage = {
+    say,
+    isRunning: () => running,
+    isReady: () => running && readySeen,
+    whenSettled: () => settled,
+    on: (event, listener) => listeners[event].push(listener),
+    afterReady: task => afterReady.push(task),
+    holdStart: promise => holds.push(promise),
+    keyGuard: guard => keyGuards.push(guard),
+    postKey,
+    look,
+    tick,
+    restart,
+  };
 
   window.Module = {
     manualTicks: !!options.manualTicks,
@@ -132,8 +287,9 @@
       console.warn(text);
       say(text, true);
     },
-    onRuntimeInitialized: () => {
+    onRuntimeInitialized: async () => {
       watchWrites();
+      await Promise.allSettled(holds);
       start();
     },
     onAbort: what => say('Veltrix crashed: ' + what, true),

@@ -16,10 +16,17 @@ const replay = process.env.VELTRIX_REPLAY || path.join(root, 'build/bin/veltrix-
 
 const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm'};
 
-// Serves pageDir on a free loopback port; resolves to {url, close}.
+// Serves pageDir (and the folders in it) on a free loopback port; resolves
+// to {url, close}. Long request lines pass: a link may carry a whole pattern.
 function serve() {
-  const server = http.createServer((request, response) => {
-    const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
+  const server = http.createServer({maxHeaderSize: 256 * 1024}, (request, response) => {
+    const wanted = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '');
+    const name = path.normalize(wanted || 'index.html');
+    if (name.startsWith('..') || path.isAbsolute(name)) {
+      response.writeHead(404);
+      response.end();
+      return;
+    }
     fs.readFile(path.join(pageDir, name), (error, data) => {
       if (error) {
         response.writeHead(404);
@@ -55,10 +62,12 @@ async function launch() {
 }
 
 // Opens the page with window.veltrixOptions set before its scripts run.
-// beforeStart, given as source text, runs in the page with FS before start.
-async function openPage(browser, url, {manualTicks = true, beforeStart = '', downloads} = {}) {
+// beforeStart, given as source text, runs in the page with FS before start;
+// keyRepeat is the buttons' [delay, interval] (by default a click never repeats).
+async function openPage(browser, url, {manualTicks = true, beforeStart = '', downloads,
+  viewport = {width: 1000, height: 900}, keyRepeat = [1e9, 1e9]} = {}) {
   const page = await browser.newPage();
-  await page.setViewport({width: 1000, height: 900});
+  await page.setViewport(viewport);
   const errors = [];
   page.on('pageerror', error => errors.push(error.message));
   if (downloads) {
@@ -68,6 +77,7 @@ async function openPage(browser, url, {manualTicks = true, beforeStart = '', dow
   await page.evaluateOnNewDocument(`window.veltrixOptions = {
     manualTicks: ${manualTicks},
     beforeStart: FS => { ${beforeStart} },
+    keyRepeat: ${JSON.stringify(keyRepeat)},
   };`);
   await page.goto(url);
   return {page, errors};
@@ -223,5 +233,5 @@ function firstDifference(a, b, width) {
     `${hex(a[first])} against ${hex(b[first])}`;
 }
 
-module.exports = {root, serve, launch, openPage, engineLog, waitForLog, tick, play, canvasFrame, readBmp,
+module.exports = {root, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
   replayRun, firstDifference};

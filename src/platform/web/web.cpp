@@ -2,7 +2,9 @@
 // the message queue and a 20 ms interval is the timer. The page must get control
 // back between messages, so messageGet suspends the program's call stack
 // (Asyncify) until an event handler wakes it; start-up and the frame tick run
-// unchanged on the page's one thread.
+// unchanged on the page's one thread. The page calls the exported web*
+// functions directly, never through ccall while the program waits: such a
+// ccall returns a promise and takes over the one main's caller waits on.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -108,17 +110,19 @@ static void postTimer()
 
 // ---- Window system ---------------------------------------------------------------
 
+// The program's keys by the browser's names; web/page.js keeps the same table.
+static const struct {
+    const char* name;
+    int32_t code;
+} programKeys[] = {
+    {"Escape", KEY_ESCAPE}, {"End", KEY_END},       {"Home", KEY_HOME},     {"ArrowLeft", KEY_LEFT},
+    {"ArrowUp", KEY_UP},    {"ArrowRight", KEY_RIGHT}, {"ArrowDown", KEY_DOWN}, {"Insert", KEY_INSERT},
+    {"Delete", KEY_DELETE}, {"F12", KEY_F12},
+};
+
 static int32_t virtualKey(const char* key)
 {
-    static const struct {
-        const char* name;
-        int32_t code;
-    } keys[] = {
-        {"Escape", KEY_ESCAPE}, {"End", KEY_END},       {"Home", KEY_HOME},     {"ArrowLeft", KEY_LEFT},
-        {"ArrowUp", KEY_UP},    {"ArrowRight", KEY_RIGHT}, {"ArrowDown", KEY_DOWN}, {"Insert", KEY_INSERT},
-        {"Delete", KEY_DELETE}, {"F12", KEY_F12},
-    };
-    for (const auto& entry : keys)
+    for (const auto& entry : programKeys)
         if (strcmp(entry.name, key) == 0)
             return entry.code;
     return 0;
@@ -135,16 +139,46 @@ static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
     return EM_TRUE;
 }
 
+// Motion since the last tick, kept within the replay runner's offsets so the
+// sum cannot overflow however far the pointer travels between two ticks.
+static void addMotion(int32_t dx, int32_t dy)
+{
+    const int64_t limit = 1000000;
+    const int64_t x = (int64_t)web.cursor.motionX + dx;
+    const int64_t y = (int64_t)web.cursor.motionY + dy;
+    web.cursor.motionX = (int32_t)(x < -limit ? -limit : x > limit ? limit : x);
+    web.cursor.motionY = (int32_t)(y < -limit ? -limit : y > limit ? limit : y);
+}
+
 // Only motion while the pointer is locked looks around: an unlocked pointer
 // is the page's, moving across it on its way elsewhere.
 static EM_BOOL onMouseMove(int, const EmscriptenMouseEvent* event, void*)
 {
     EmscriptenPointerlockChangeEvent lock;
     if (emscripten_get_pointerlock_status(&lock) == EMSCRIPTEN_RESULT_SUCCESS && lock.isActive) {
-        web.cursor.motionX += event->movementX;
-        web.cursor.motionY += event->movementY;
+        addMotion(event->movementX, event->movementY);
     }
     return EM_FALSE;
+}
+
+// A button on the page stands for one of the program's keys: the program gets
+// the key message the keyboard would post for that virtual-key code. Returns 0
+// for a code that is none of the program's keys, or when the queue is full.
+extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code)
+{
+    for (const auto& entry : programKeys)
+        if (entry.code == code)
+            return post(MSG_KEYDOWN, (uintptr_t)code);
+    return 0;
+}
+
+// Dragging on the picture without the pointer lock (a mouse button held, or
+// one finger) looks around: its motion, in frame pixels, counts as the locked
+// pointer's does. Motion while no program runs is dropped.
+extern "C" EMSCRIPTEN_KEEPALIVE void webLook(int32_t dx, int32_t dy)
+{
+    if (web.window)
+        addMotion(dx, dy);
 }
 
 Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
