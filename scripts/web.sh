@@ -15,15 +15,34 @@ esac
 ensure_packages $WEB_PACKAGES
 web_environment
 
+# Two builds of the program: one on the page's one thread, and one with
+# WebAssembly threads that the page loads instead when it is cross-origin
+# isolated (only such a page has the shared memory threads need).
 emcmake cmake -S "$root" -B "$root/build-web" -DCMAKE_BUILD_TYPE=Release -DVELTRIX_WERROR=ON >/dev/null
 cmake --build "$root/build-web" -j"$(nproc)" --target veltrix
+emcmake cmake -S "$root" -B "$root/build-web-threads" -DCMAKE_BUILD_TYPE=Release -DVELTRIX_WERROR=ON \
+    -DVELTRIX_WEB_THREADS=ON >/dev/null
+cmake --build "$root/build-web-threads" -j"$(nproc)" --target veltrix
 
 page=$root/build-web/bin
-echo "The page is $page/index.html (with veltrix.js, veltrix.wasm and veltrix.data beside it)."
+cp "$root"/build-web-threads/bin/veltrix-threads.{js,wasm,worker.js,data} "$page/"
+echo "The page is $page/index.html (with veltrix.js, veltrix.wasm, veltrix.data and the threaded"
+echo "veltrix-threads.* beside it)."
 if [ "$serve" = 1 ]; then
     port=${VELTRIX_WEB_PORT:-8000}
     echo "Serving it at http://127.0.0.1:$port/ (Ctrl+C stops)"
-    exec /usr/bin/python3 -m http.server --bind 127.0.0.1 --directory "$page" "$port"
+    # The two headers that make the page cross-origin isolated, so that it
+    # may run the threaded build.
+    cd "$page"
+    exec /usr/bin/python3 -c '
+import http.server, sys
+class Isolated(http.server.SimpleHTTPRequestHandler):
+    def end_headers(self):
+        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
+        super().end_headers()
+http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Isolated).serve_forever()
+' "$port"
 else
     echo "Browsers load it only over HTTP: scripts/web.sh --serve serves it."
 fi

@@ -7,8 +7,9 @@
 //
 // window.veltrixOptions, when set before this script runs (the browser tests
 // do), can hold manualTicks (no timer: the caller posts every tick with
-// Module._webPostTimer), beforeStart(FS), called before each start, and
-// keyRepeat (see controls.js).
+// Module._webPostTimer), beforeStart(FS), called before each start,
+// keyRepeat (see controls.js) and threads (how many threads a cross-origin
+// isolated page draws with, instead of one per processor).
 'use strict';
 
 (function () {
@@ -264,6 +265,7 @@
   const holds = [];
 
   window.veltrixPage = {
+    threads: () => threads,
     say,
     isRunning: () => running,
     isReady: () => running && readySeen,
@@ -278,7 +280,14 @@
     restart,
   };
 
+  // Only a cross-origin isolated page may share memory with workers: it runs
+  // the threaded build, with a thread per processor (at most 8); any other
+  // page runs the build without threads. Both draw the same frames.
+  const threads = window.crossOriginIsolated
+    ? Math.max(1, Math.min(8, options.threads || navigator.hardwareConcurrency || 1)) : 1;
+
   window.Module = {
+    veltrixThreads: threads,
     manualTicks: !!options.manualTicks,
     print: text => console.log(text),
     // What the program says on its error stream (the pattern converter's
@@ -294,4 +303,11 @@
     },
     onAbort: what => say('Veltrix crashed: ' + what, true),
   };
+
+  // Loaded once the page's other scripts have run.
+  document.addEventListener('DOMContentLoaded', () => {
+    const program = document.createElement('script');
+    program.src = threads > 1 ? 'veltrix-threads.js' : 'veltrix.js';
+    document.body.appendChild(program);
+  });
 })();

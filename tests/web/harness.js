@@ -18,7 +18,10 @@ const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css
 
 // Serves pageDir (and the folders in it) on a free loopback port; resolves
 // to {url, close}. Long request lines pass: a link may carry a whole pattern.
-function serve() {
+// An isolated server sends the two headers that make the page cross-origin
+// isolated, as scripts/web.sh --serve does.
+const isolation = {'Cross-Origin-Opener-Policy': 'same-origin', 'Cross-Origin-Embedder-Policy': 'require-corp'};
+function serve({isolated = false} = {}) {
   const server = http.createServer({maxHeaderSize: 256 * 1024}, (request, response) => {
     const wanted = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '');
     const name = path.normalize(wanted || 'index.html');
@@ -33,7 +36,8 @@ function serve() {
         response.end();
         return;
       }
-      response.writeHead(200, {'Content-Type': types[path.extname(name)] || 'application/octet-stream'});
+      response.writeHead(200, {'Content-Type': types[path.extname(name)] || 'application/octet-stream',
+        ...(isolated ? isolation : {})});
       response.end(data);
     });
   });
@@ -65,7 +69,7 @@ async function launch() {
 // beforeStart, given as source text, runs in the page with FS before start;
 // keyRepeat is the buttons' [delay, interval] (by default a click never repeats).
 async function openPage(browser, url, {manualTicks = true, beforeStart = '', downloads,
-  viewport = {width: 1000, height: 900}, keyRepeat = [1e9, 1e9]} = {}) {
+  viewport = {width: 1000, height: 900}, keyRepeat = [1e9, 1e9], threads = 0} = {}) {
   const page = await browser.newPage();
   await page.setViewport(viewport);
   const errors = [];
@@ -78,6 +82,7 @@ async function openPage(browser, url, {manualTicks = true, beforeStart = '', dow
     manualTicks: ${manualTicks},
     beforeStart: FS => { ${beforeStart} },
     keyRepeat: ${JSON.stringify(keyRepeat)},
+    threads: ${threads},
   };`);
   await page.goto(url);
   return {page, errors};

@@ -40,10 +40,18 @@ static struct {
     char error[256];
 } web;
 
-// The page runs the program on one thread.
+// The threaded build runs only on a cross-origin isolated page, which says
+// how many threads to draw with (Module.veltrixThreads, 1 to 8; as many
+// workers less one were made at start-up). Without threads the program runs
+// on the page's one thread.
 int32_t platformThreads()
 {
+#ifdef __EMSCRIPTEN_PTHREADS__
+    const int32_t count = EM_ASM_INT({ return Module.veltrixThreads | 0; });
+    return count < 1 ? 1 : count > 8 ? 8 : count;
+#else
     return 1;
+#endif
 }
 
 const char* platformError()
@@ -389,10 +397,14 @@ int32_t surfaceFlip(Surface* primary)
         const uint32_t p = back[i];
         canvas[i] = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
     }
+    // A canvas takes no pixels from shared memory, which the threaded build's
+    // is: they are copied out first there.
     EM_ASM(
         {
             const canvas = document.getElementById('canvas');
-            const pixels = new Uint8ClampedArray(HEAPU8.buffer, $0, $1 * $2 * 4);
+            let pixels = new Uint8ClampedArray(HEAPU8.buffer, $0, $1 * $2 * 4);
+            if (typeof SharedArrayBuffer !== 'undefined' && HEAPU8.buffer instanceof SharedArrayBuffer)
+                pixels = pixels.slice();
             canvas.getContext('2d').putImageData(new ImageData(pixels, $1, $2), 0, 0);
         },
         canvas, primary->width, primary->height);
