@@ -147,13 +147,13 @@ test('F12 and Home are served as downloads equal to the desktop files', async ()
   }
 });
 
-test('without Cells/Cell.3ds start-up stops at the desktop\'s line and the page says so', async () => {
+test('without Cells/Cell.3ds start-up stops at the desktop\'s line and reason, and the page says so', async () => {
   const {page, errors} = await h.openPage(chromium.browser, server.url,
     {beforeStart: "FS.unlink('Cells/Cell.3ds');"});
   await page.waitForFunction(() => !document.getElementById('again').hidden, {timeout: 20000});
   const reference = h.replayRun('tick', {removeFiles: ['Cells/Cell.3ds'], lastTickShot: false});
   assert.strictEqual(await h.engineLog(page), reference.log);
-  assert.match(reference.log, /Loading world \.\.\n$/);
+  assert.match(reference.log, /Loading world \.\.\n {4}Cells\\Cell\.3ds: cannot be opened \(No such file or directory\)\n$/);
   assert.match(await page.$eval('#status', e => e.textContent), /start-up/);
   assert.deepStrictEqual(errors, []);
   await page.close();
