@@ -1,7 +1,9 @@
-// node bench/web_frame.js [BATCHES]: the frame tick of scenes S1-S3 in Chromium (the web
-// build in build-web/, headless) against build/bin/bench-frame on one thread,
-// in one run, and the page's download size. Needs the packages of tests/web
-// (npm ci there) and both builds.
+// node bench/web_frame.js [BATCHES] [ROUNDS]: the frame tick of scenes S1-S3
+// in Chromium (the web build in build-web/, headless) against
+// build/bin/bench-frame, with one thread and with two (the page cross-origin
+// isolated, so that it runs the threaded build), in ROUNDS rounds (default 3)
+// that take the four in turn, and the page's download size. Needs the
+// packages of tests/web (npm ci there) and both builds.
 //
 // In the page each scene is set up with its replay script, then batches of
 // timer messages are timed, each from posting the message to its frame being
@@ -22,6 +24,7 @@ const h = require('../tests/web/harness.js');
 
 // Both sides time BATCHES (default 15) batches of frames lasting about 0.1 s each.
 const batches = Number(process.argv[2] || 15);
+const rounds = Number(process.argv[3] || 3);
 const batchMilliseconds = 100;
 const scenes = [
   {name: 'S1_start', life: null, script: 's1.txt'},
@@ -35,12 +38,14 @@ function summary(values) {
   return {min: sorted[0], median: sorted[Math.floor(sorted.length / 2)]};
 }
 
-async function browserTimes(browser, url) {
+async function browserTimes(browser, url, threads) {
   const times = {};
   for (const scene of scenes) {
     const life = scene.life ? fs.readFileSync(path.join(sceneDir, scene.life), 'utf8') : null;
     const {page} = await h.openPage(browser, url,
-      {beforeStart: life ? `FS.writeFile('Life.ini', ${JSON.stringify(life)});` : ''});
+      {threads, beforeStart: life ? `FS.writeFile('Life.ini', ${JSON.stringify(life)});` : ''});
+    if (await page.evaluate(() => veltrixPage.threads()) !== threads)
+      throw new Error(`the page did not take ${threads} threads`);
     await h.waitForLog(page, 'Rendering !');
     await h.play(page, fs.readFileSync(path.join(sceneDir, scene.script), 'utf8') + (scene.after || ''));
     const samples = await page.evaluate(async (count, length) => {
@@ -66,8 +71,8 @@ async function browserTimes(browser, url) {
   return times;
 }
 
-function nativeTimes() {
-  const out = execFileSync(path.join(h.root, 'build/bin/bench-frame'), [
+function nativeTimes(threads) {
+  const out = execFileSync(path.join(h.root, 'build/bin/bench-frame'), ['--threads', String(threads),
     '--benchmark_filter=BM_Frame/S[123]', `--benchmark_repetitions=${batches}`,
     `--benchmark_min_time=${batchMilliseconds / 1000}`,
     '--benchmark_format=json'], {stdio: ['ignore', 'pipe', 'ignore']});
@@ -83,35 +88,45 @@ function nativeTimes() {
 }
 
 (async () => {
-  const server = await h.serve();
+  const server = await h.serve({isolated: true});
   const chromium = await h.launch();
-  let web;
+  const results = [];
   try {
-    web = await browserTimes(chromium.browser, server.url);
+    for (let round = 0; round < rounds; round++) {
+      for (const threads of [1, 2]) {
+        const web = await browserTimes(chromium.browser, server.url, threads);
+        results.push({round, threads, web, native: nativeTimes(threads)});
+      }
+    }
   } finally {
     await chromium.close();
     await server.close();
   }
-  const native = nativeTimes();
   const both = t => `${t.min.toFixed(2).padStart(7)} (${t.median.toFixed(2).padStart(6)})`;
-  console.log('ms a frame   browser fastest (median)   native fastest (median)   ratio of fastest');
-  for (const scene of scenes) {
-    const b = web[scene.name];
-    const n = native[scene.name];
-    console.log(`${scene.name.padEnd(12)} ${both(b).padStart(26)} ${both(n).padStart(25)} ` +
-      `${(b.min / n.min).toFixed(2).padStart(18)}`);
+  console.log('ms a frame           browser fastest (median)   native fastest (median)   ratio of fastest');
+  for (const {round, threads, web, native} of results) {
+    for (const scene of scenes) {
+      const b = web[scene.name];
+      const n = native[scene.name];
+      const label = `${scene.name} ${threads}t r${round + 1}`;
+      console.log(`${label.padEnd(20)} ${both(b).padStart(26)} ${both(n).padStart(25)} ` +
+        `${(b.min / n.min).toFixed(2).padStart(18)}`);
+    }
   }
   const pageDir = path.join(h.root, 'build-web/bin');
   let total = 0;
   let packed = 0;
   for (const name of fs.readdirSync(pageDir).sort()) {
-    const bytes = fs.readFileSync(path.join(pageDir, name));
+    const file = path.join(pageDir, name);
+    if (!fs.statSync(file).isFile())
+      continue;
+    const bytes = fs.readFileSync(file);
     const gz = zlib.gzipSync(bytes, {level: 9}).length;
     total += bytes.length;
     packed += gz;
-    console.log(`${name.padEnd(14)} ${String(bytes.length).padStart(8)} bytes, ${String(gz).padStart(7)} gzipped`);
+    console.log(`${name.padEnd(22)} ${String(bytes.length).padStart(8)} bytes, ${String(gz).padStart(7)} gzipped`);
   }
-  console.log(`${'page'.padEnd(14)} ${String(total).padStart(8)} bytes, ${String(packed).padStart(7)} gzipped`);
+  console.log(`${'page (both builds)'.padEnd(22)} ${String(total).padStart(8)} bytes, ${String(packed).padStart(7)} gzipped`);
 })().catch(error => {
   console.error(error);
   process.exit(1);
