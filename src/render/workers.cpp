@@ -46,18 +46,29 @@ static std::atomic<int32_t> helpersAlive{0};
 // last helper usually takes to come, far shorter than a frame.
 static const std::chrono::microseconds lookFor(50);
 
-// Looks until done() or until lookFor has passed; returns done().
-template <typename Done> static bool lookUntil(Done done)
+// Whether a job after number `seen` was posted, or the helpers are to stop.
+static bool jobPosted(uint64_t seen)
+{
+    return jobNumber.load(std::memory_order_acquire) != seen || stopping.load(std::memory_order_acquire);
+}
+
+static bool helpersDone(uint64_t)
+{
+    return running.load(std::memory_order_acquire) == 0;
+}
+
+// Looks until done(seen) or until lookFor has passed; returns done(seen).
+static bool lookUntil(bool (*done)(uint64_t), uint64_t seen)
 {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         for (int32_t i = 0; i < 64; i++) {
-            if (done())
+            if (done(seen))
                 return true;
             threadPause();
         }
         if (std::chrono::steady_clock::now() - start > lookFor)
-            return done();
+            return done(seen);
     }
 }
 
@@ -90,13 +101,10 @@ static void runTimed(RenderBand* band, void (*job)(RenderBand*, const void*), co
 // stop, looking for a while before sleeping.
 static uint64_t awaitJob(uint64_t seen)
 {
-    const auto posted = [seen] {
-        return jobNumber.load(std::memory_order_acquire) != seen || stopping.load(std::memory_order_acquire);
-    };
-    if (lookUntil(posted))
+    if (lookUntil(jobPosted, seen))
         return jobNumber.load(std::memory_order_acquire);
     signalLock(signal);
-    while (jobNumber.load(std::memory_order_acquire) == seen && !stopping.load(std::memory_order_acquire))
+    while (!jobPosted(seen))
         signalWait(signal);
     signalUnlock(signal);
     return jobNumber.load(std::memory_order_acquire);
@@ -264,10 +272,10 @@ void renderWorkersRun(void (*job)(RenderBand* band, const void* context), const 
     signalWakeAll(signal);
     signalUnlock(signal);
     runTimed(&bands[0], job, context);
-    if (lookUntil([] { return running.load(std::memory_order_acquire) == 0; }))
+    if (lookUntil(helpersDone, 0))
         return;
     signalLock(signal);
-    while (running.load(std::memory_order_acquire) > 0)
+    while (!helpersDone(0))
         signalWait(signal);
     signalUnlock(signal);
 }
