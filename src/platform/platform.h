@@ -2,6 +2,7 @@
 // this header. The engine's subsystems use only what is declared here.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +26,12 @@ struct HeapHook {
 };
 extern HeapHook heapHook;
 void heapHookReset();
+
+// ---- Reasons ---------------------------------------------------------------
+// A reader that refuses a file keeps one line saying why, "HEAD: TEXT", the
+// head naming the file (and where in it). Writes it into reason (size bytes),
+// cut short where it does not fit.
+void reasonFormat(char* reason, size_t size, const char* head, const char* format, va_list args);
 
 // ---- Threads ---------------------------------------------------------------
 // The renderer's workers: threads that live as long as the program, and a

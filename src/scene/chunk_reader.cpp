@@ -124,32 +124,23 @@ const char* sceneLoadReason()
     return loadReason;
 }
 
-static void setReason(const char* prefix, const char* format, va_list args)
-{
-    const int used = snprintf(loadReason, sizeof loadReason, "%s", prefix);
-    if (used >= 0 && (size_t)used < sizeof loadReason)
-        vsnprintf(loadReason + used, sizeof loadReason - (size_t)used, format, args);
-}
-
 int sceneFail(const char* format, ...)
 {
-    char prefix[SCENE_REASON_SIZE];
-    snprintf(prefix, sizeof prefix, "%s: ", sceneLoader.path);
     va_list args;
     va_start(args, format);
-    setReason(prefix, format, args);
+    reasonFormat(loadReason, sizeof loadReason, sceneLoader.path, format, args);
     va_end(args);
     return 0;
 }
 
 int chunkFail(const char* format, ...)
 {
-    char prefix[SCENE_REASON_SIZE];
-    snprintf(prefix, sizeof prefix, "%s: %s (chunk 0x%04X at byte %ld): ", sceneLoader.path, sceneLoader.chunkName,
+    char head[SCENE_REASON_SIZE];
+    snprintf(head, sizeof head, "%s: %s (chunk 0x%04X at byte %ld)", sceneLoader.path, sceneLoader.chunkName,
              (unsigned)sceneLoader.chunkId, sceneLoader.chunkStart);
     va_list args;
     va_start(args, format);
-    setReason(prefix, format, args);
+    reasonFormat(loadReason, sizeof loadReason, head, format, args);
     va_end(args);
     return 0;
 }

@@ -22,13 +22,10 @@ void textureReasonClear()
 
 int textureFail(const char* path, const char* format, ...)
 {
-    const int used = snprintf(loadReason, sizeof loadReason, "%s: ", path);
-    if (used >= 0 && (size_t)used < sizeof loadReason) {
-        va_list args;
-        va_start(args, format);
-        vsnprintf(loadReason + used, sizeof loadReason - (size_t)used, format, args);
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, format);
+    reasonFormat(loadReason, sizeof loadReason, path, format, args);
+    va_end(args);
     return 0;
 }
 
