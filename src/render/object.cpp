@@ -155,6 +155,58 @@ static bool outsideBand(const RenderBand* band, const double corners[8][3], cons
         cornersBeyondRow(corners, reach, (double)(band->end - 1), 1);
 }
 
+// Whether every face of the mesh lands at least 8 rows above or below the
+// band, by a test far cheaper than placeMesh's: the box as its centre and
+// half extents, the band's edge plane at the centre (in double, from the
+// float matrix) give the least and greatest plane value over the box. Any
+// face drawn has its vertices, or its clipped points between them, in front
+// of the eye inside the box (up to the float rounding of the transform and
+// the clipper, which the margin covers as placeMesh's does), so every such
+// point projects beyond the row of the plane. The 8 rows of slack cover the
+// projection's rounding and the rows a clipped polygon's walk may go past
+// the ceiling of its greatest y (one for each edge whose rows come out
+// negative, at most 5 a chain). Most cells of a frame lie far from a band's
+// edges: they are dropped here without their corners being worked out.
+static bool farFromBand(const RenderBand* band, const MeshBounds* bounds, const float* m)
+{
+    if (band->allRows)
+        return false;
+    double centre[3], reach[3];
+    double halfExtent[3], extent[3];
+    for (int i = 0; i < 3; i++) {
+        halfExtent[i] = 0.5 * ((double)bounds->high[i] - (double)bounds->low[i]);
+        extent[i] = fmax(fabs((double)bounds->low[i]), fabs((double)bounds->high[i]));
+    }
+    double spread[3];
+    for (int j = 0; j < 3; j++) {
+        const double c0 = 0.5 * ((double)bounds->low[0] + (double)bounds->high[0]);
+        const double c1 = 0.5 * ((double)bounds->low[1] + (double)bounds->high[1]);
+        const double c2 = 0.5 * ((double)bounds->low[2] + (double)bounds->high[2]);
+        centre[j] = c0 * m[j] + c1 * m[4 + j] + c2 * m[8 + j] + m[12 + j];
+        spread[j] = halfExtent[0] * fabs((double)m[j]) + halfExtent[1] * fabs((double)m[4 + j]) +
+            halfExtent[2] * fabs((double)m[8 + j]);
+        reach[j] = extent[0] * fabs((double)m[j]) + extent[1] * fabs((double)m[4 + j]) +
+            extent[2] * fabs((double)m[8 + j]) + fabs((double)m[12 + j]);
+    }
+    const double halfHeight = (double)(renderHeight / 2);
+    const double f = (double)focal;
+    // Every y above `above` and every y below `below`.
+    const double rows[2] = {(double)band->first - 9.0, (double)band->end + 8.0};
+    for (int side = 0; side < 2; side++) {
+        const double slope = rows[side] - halfHeight;
+        const double terms = fabs(f) * reach[1] + fabs(slope) * reach[2];
+        // A NaN or infinite box or matrix decides nothing.
+        if (!(terms < 1e30))
+            return false;
+        const double margin = 1e-5 * terms + 1e-30;
+        const double value = f * centre[1] - slope * centre[2];
+        const double width = fabs(f) * spread[1] + fabs(slope) * spread[2];
+        if (side == 0 ? value + width < -margin : value - width > margin)
+            return true;
+    }
+    return false;
+}
+
 static Placement placeMesh(const RenderBand* band, const MeshBounds* bounds, const float* m)
 {
     double extent[3];
@@ -217,6 +269,8 @@ void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* 
     const bool cached = bounds.cornersOwn && mesh->vertexCount <= CACHED_VERTICES;
     Placement placement = ACROSS;
     if (cached) {
+        if (farFromBand(band, &bounds, m))
+            return;
         placement = placeMesh(band, &bounds, m);
         if (placement == OUTSIDE)
             return;
