@@ -12,8 +12,10 @@ void heapHookReset()
     heapHook.failRest = 0;
 }
 
-// Several workers may grow their span pools in one frame; the count they share
-// is kept under a lock (allocation is rare once the rows have grown).
+// The renderer's workers may allocate while a frame is drawn (the span pool
+// growing, itself under a lock of its own); the count is kept under a lock so
+// that it stays whole whoever calls (allocation is rare once the rows have
+// grown).
 static std::mutex hookLock;
 
 static int heapShouldFail()
