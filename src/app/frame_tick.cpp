@@ -1,3 +1,4 @@
+#include <cstring>
 
 #include "app/app.h"
 #include "display/display.h"
@@ -26,8 +27,7 @@ void frameTick()
     app.pitchAngle = app.pitchAngle - (float)dy * mouseFactor;
     matRotateX(&app.viewMatrix, app.pitchAngle);
 
-    // The renderer writes every pixel of the frame, black where no span
-    // covers it, so the frame needs no clearing first.
+    memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
     if (app.autoIterate) {
         lifeStep(app.grid, &app.rule);
         app.generationCount++;

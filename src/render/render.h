@@ -56,10 +56,9 @@ int32_t renderWorkerCount();
 // the last frame's spans cost them, then empties the span table and lays its
 // chains out afresh when rows grew.
 void renderFrameBegin();
-// Draws the scene into framebuffer (renderWidth x renderHeight), every pixel
-// of it, black where no face is seen: every worker puts the scene's faces into
-// its own band of rows of the span table and then draws that band, without
-// waiting for the others; then the warnings for a broken span order or an
-// exhausted node pool.
+// Draws the scene into framebuffer (renderWidth x renderHeight, cleared by
+// the caller): every worker puts the scene's faces into its own band of rows
+// of the span table and then draws that band, without waiting for the others;
+// then the warnings for a broken span order or an exhausted node pool.
 // Returns the number of spans in the table.
 int32_t renderFrameDraw(const RenderScene* scene, uint32_t* framebuffer);

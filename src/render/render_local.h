@@ -119,15 +119,15 @@ struct SpanGradients {
 // between.
 void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ, float vOverZ,
     float invZ, uint32_t* p);
-// Draws the band's rows of the span table into framebuffer, black where no
-// span covers a pixel, and counts their spans and disorders into the band.
+// Draws the band's rows of the span table into framebuffer and counts their
+// spans and disorders into the band.
 void drawBand(RenderBand* band, uint32_t* framebuffer);
 // After every band is drawn: the warnings for a broken span order (any band
 // found one) or an exhausted node pool, drawn over the whole frame. Returns
 // the bands' spans summed.
 int32_t drawWarnings(uint32_t* framebuffer);
-// Draws every row of the table with the workers (every pixel of the frame),
-// then the warnings, as the frame does. Returns the number of spans in the table.
+// Draws every row of the table with the workers, then the warnings, as the
+// frame does. Returns the number of spans in the table.
 int32_t drawSpanTable(uint32_t* framebuffer);
 
 // ---- Scan conversion (scan_convert.cpp) -----------------------------------------

@@ -6,8 +6,7 @@
 #include "render/render_local.h"
 #include "spans/spans.h"
 
-static int32_t drawNode(const SpanNode* node, uint32_t* row, int32_t cleared);
-static void clearColumns(uint32_t* row, int32_t from, int32_t to);
+static void drawNode(const SpanNode* node, uint32_t* row);
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels);
 
 void drawBand(RenderBand* band, uint32_t* framebuffer)
@@ -19,8 +18,6 @@ void drawBand(RenderBand* band, uint32_t* framebuffer)
         uint32_t* row = framebuffer + (size_t)y * (size_t)renderWidth;
         const SpanNode* node = spanTable[y].head;
         int32_t previousEnd = INT32_MIN;
-        // Columns left of `cleared` are drawn or black already.
-        int32_t cleared = 0;
         for (int32_t left = spanTable[y].count; left > 0 && node; left--) {
             // The next node is fetched while this one is drawn, and one a
             // little further on by address (see SPAN_DRAW_AHEAD).
@@ -31,10 +28,9 @@ void drawBand(RenderBand* band, uint32_t* framebuffer)
             if (previousEnd > node->xStart)
                 disorder += 1;
             previousEnd = node->xEnd;
-            cleared = drawNode(node, row, cleared);
+            drawNode(node, row);
             node = node->next;
         }
-        clearColumns(row, cleared, renderWidth);
     }
     band->spans = spans;
     band->disorder = disorder;
@@ -66,36 +62,20 @@ int32_t drawSpanTable(uint32_t* framebuffer)
     return drawWarnings(framebuffer);
 }
 
-// Pixels no span covers are black. Rather than clearing the whole frame
-// first, drawing blackens the columns a row's spans leave out as it passes
-// them, so that every pixel of the frame is written once, in the band's own
-// cache lines.
-static void clearColumns(uint32_t* row, int32_t from, int32_t to)
-{
-    for (int32_t x = from; x < to; x++)
-        row[x] = 0;
-}
-
-// Draws one span, clipped to the row, with the sampler set up for its level,
-// after blackening the columns from `cleared` up to it; returns the new
-// `cleared`. A span that starts left of `cleared` (only in a row out of
-// order) draws over what is there, as it would over a cleared frame.
-static int32_t drawNode(const SpanNode* node, uint32_t* row, int32_t cleared)
+// Draws one span, clipped to the row, with the sampler set up for its level.
+static void drawNode(const SpanNode* node, uint32_t* row)
 {
     const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
     // An end past the screen stops one column short of it, as always.
     const int32_t xe = node->xEnd > renderWidth ? renderWidth - 1 : node->xEnd;
     const int32_t n = xe - xs;
     if (n <= 0)
-        return cleared;
-    if (xs > cleared)
-        clearColumns(row, cleared, xs);
+        return;
     SamplerState state;
     samplerLoad(&state, node->texture, node->level, node->light);
     const SpanGradients gradients = {node->dUOverZ, node->dVOverZ, node->dInvZ};
     drawSpan(&state, &gradients, n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
         node->invZ + (float)xs * node->dInvZ, row + xs);
-    return xe > cleared ? xe : cleared;
 }
 
 void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ, float vOverZ,
