@@ -13,6 +13,7 @@
 # and brings the target up to date in both. Settings, from the environment:
 #   ROUNDS=3  TICKS=200  SCENES="s1 s2 s3 s4"  THREADS="1 2"
 #   LINUX_BUILD=build  WINDOWS_BUILD=build-windows   (folders under the root or absolute)
+#   RESULTS=FILE   also writes every round's figures to FILE
 # A measuring tool, not a test: nothing here passes or fails on speed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -100,27 +101,31 @@ done
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 # column SCENE THREADS BUILD FIELD: one measurement of every round.
 column() { awk -v s="$1" -v n="$2" -v b="$3" -v f="$4" '$2 == s && $3 == n && $4 == b { print $f }' "$results"; }
-# spread SCENE THREADS FIELD: the lowest and highest Windows/Linux ratio of
-# single rounds.
-spread() {
+# rounds SCENE THREADS FIELD: the Windows/Linux ratios of single rounds, as
+# "median (lowest-highest)".
+rounds() {
     awk -v s="$1" -v n="$2" -v f="$3" '$2 == s && $3 == n { t[$1 " " $4] = $f; r[$1] = 1 }
-        END { for (k in r) { q = t[k " windows"] / t[k " linux"]; if (lo == "" || q < lo) lo = q; if (hi == "" || q > hi) hi = q }
-              printf "%.2f-%.2f", lo, hi }' "$results"
+        END { for (k in r) print t[k " windows"] / t[k " linux"] }' "$results" | sort -n |
+        awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+              printf "%.2f (%.2f-%.2f)", m, v[1], v[NR] }'
 }
 echo
 echo "ms per frame, medians of $rounds rounds of $ticks ticks; wall time, and the process's CPU time"
 echo "(user + system, all threads)"
-printf '%-6s %7s | %8s %8s %6s %11s | %8s %8s %6s %11s\n' scene threads \
-    linux windows ratio rounds "cpu lin" "cpu win" ratio rounds
+printf '%-6s %7s | %7s %7s %6s %17s | %7s %7s %6s %17s\n' scene threads \
+    linux windows ratio "round ratios" "cpu lin" "cpu win" ratio "round ratios"
 for scene in $scenes; do
     for n in $threads; do
         lw=$(column "$scene" "$n" linux 5 | median)
         ww=$(column "$scene" "$n" windows 5 | median)
         lc=$(column "$scene" "$n" linux 6 | median)
         wc=$(column "$scene" "$n" windows 6 | median)
-        printf '%-6s %7s | %8.2f %8.2f %6.2f %11s | %8.2f %8.2f %6.2f %11s\n' "$scene" "$n" \
-            "$lw" "$ww" "$(awk -v a="$ww" -v b="$lw" 'BEGIN { print a / b }')" "$(spread "$scene" "$n" 5)" \
-            "$lc" "$wc" "$(awk -v a="$wc" -v b="$lc" 'BEGIN { print a / b }')" "$(spread "$scene" "$n" 6)"
+        printf '%-6s %7s | %7.2f %7.2f %6.2f %17s | %7.2f %7.2f %6.2f %17s\n' "$scene" "$n" \
+            "$lw" "$ww" "$(awk -v a="$ww" -v b="$lw" 'BEGIN { print a / b }')" "$(rounds "$scene" "$n" 5)" \
+            "$lc" "$wc" "$(awk -v a="$wc" -v b="$lc" 'BEGIN { print a / b }')" "$(rounds "$scene" "$n" 6)"
     done
 done
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+if [ -n "${RESULTS:-}" ]; then
+    { echo "# round scene threads build wall-ms cpu-ms"; cat "$results"; } >"$RESULTS"
+fi
