@@ -6,8 +6,8 @@
 # ticks; the difference over TICKS is the frame's time, so start-up (and
 # Wine's) cancels out. Rounds alternate the two builds; the table gives, for
 # the wall time and for the process's CPU time, the medians over the rounds,
-# the Windows/Linux ratio of the medians and the lowest and highest ratio of
-# single rounds.
+# the Windows/Linux ratio of the medians, and the median, lowest and highest
+# ratio of single rounds.
 #
 # Builds build/ and build-windows/ when they are missing (scripts/windows.sh)
 # and brings the target up to date in both. Settings, from the environment:
