@@ -6,7 +6,12 @@
 #include "render/render_local.h"
 #include "spans/spans.h"
 
-static void drawNode(const SpanNode* node, uint32_t* row);
+// Span drawing's inner calls are forced into drawBand: as calls they save
+// and restore the float registers for every span, which the Windows calling
+// convention makes the caller's to keep, ten of them.
+__attribute__((always_inline)) static inline void drawNode(const SpanNode* node, uint32_t* row);
+__attribute__((always_inline)) static inline void drawRuns(const SamplerState* state,
+    const SpanGradients* gradients, int32_t n, float uOverZ, float vOverZ, float invZ, uint32_t* p);
 static inline int32_t runStep(int32_t from, int32_t to, int32_t pixels);
 
 void drawBand(RenderBand* band, uint32_t* framebuffer)
@@ -63,7 +68,7 @@ int32_t drawSpanTable(uint32_t* framebuffer)
 }
 
 // Draws one span, clipped to the row, with the sampler set up for its level.
-static void drawNode(const SpanNode* node, uint32_t* row)
+static inline void drawNode(const SpanNode* node, uint32_t* row)
 {
     const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
     // An end past the screen stops one column short of it, as always.
@@ -74,12 +79,18 @@ static void drawNode(const SpanNode* node, uint32_t* row)
     SamplerState state;
     samplerLoad(&state, node->texture, node->level, node->light);
     const SpanGradients gradients = {node->dUOverZ, node->dVOverZ, node->dInvZ};
-    drawSpan(&state, &gradients, n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
+    drawRuns(&state, &gradients, n, node->uOverZ + (float)xs * node->dUOverZ, node->vOverZ + (float)xs * node->dVOverZ,
         node->invZ + (float)xs * node->dInvZ, row + xs);
 }
 
 void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ, float vOverZ,
     float invZ, uint32_t* p)
+{
+    drawRuns(state, gradients, n, uOverZ, vOverZ, invZ, p);
+}
+
+static inline void drawRuns(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ,
+    float vOverZ, float invZ, uint32_t* p)
 {
     const Sampler sample = currentSampler;
     const float dUOverZ = gradients->dUOverZ;
