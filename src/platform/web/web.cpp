@@ -398,13 +398,17 @@ int32_t surfaceFlip(Surface* primary)
         canvas[i] = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
     }
     // A canvas takes no pixels from shared memory, which the threaded build's
-    // is: they are copied out first there.
+    // is: they are copied out first there, into an array kept for the run.
     EM_ASM(
         {
             const canvas = document.getElementById('canvas');
             let pixels = new Uint8ClampedArray(HEAPU8.buffer, $0, $1 * $2 * 4);
-            if (typeof SharedArrayBuffer !== 'undefined' && HEAPU8.buffer instanceof SharedArrayBuffer)
-                pixels = pixels.slice();
+            if (typeof SharedArrayBuffer !== 'undefined' && HEAPU8.buffer instanceof SharedArrayBuffer) {
+                if (!Module.canvasCopy || Module.canvasCopy.length !== pixels.length)
+                    Module.canvasCopy = new Uint8ClampedArray(pixels.length);
+                Module.canvasCopy.set(pixels);
+                pixels = Module.canvasCopy;
+            }
             canvas.getContext('2d').putImageData(new ImageData(pixels, $1, $2), 0, 0);
         },
         canvas, primary->width, primary->height);
