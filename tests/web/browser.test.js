@@ -30,19 +30,12 @@ async function startedPage(options) {
   return opened;
 }
 
-async function assertFrameMatchesReplay(page, script) {
-  const reference = h.replayRun(script);
-  assert.ok(reference.screenshot, 'the replay runner wrote no screenshot');
-  const expected = h.readBmp(reference.screenshot);
-  const difference = h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width);
-  assert.strictEqual(difference, '', `after:\n${script}`);
-}
 
 test('start-up writes the desktop log and shows the start frame', async () => {
   const {page, errors} = await startedPage();
   await h.tick(page);
   assert.strictEqual(await h.engineLog(page), h.replayRun('tick').log);
-  await assertFrameMatchesReplay(page, 'tick');
+  await h.assertFrameAsReplay(page, 'tick');
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
@@ -93,7 +86,7 @@ for (const script of sequences) {
   test(`the canvas equals the replay frame after: ${script.replace(/\n/g, '; ')}`, async () => {
     const {page, errors} = await startedPage();
     await h.play(page, script);
-    await assertFrameMatchesReplay(page, script);
+    await h.assertFrameAsReplay(page, script);
     assert.deepStrictEqual(errors, []);
     await page.close();
   });
@@ -168,7 +161,7 @@ test('Esc ends the program; starting again shows the start frame once more', asy
   await page.click('#again');
   await h.waitForLog(page, 'Rendering !');
   await h.tick(page);
-  await assertFrameMatchesReplay(page, 'tick');
+  await h.assertFrameAsReplay(page, 'tick');
   assert.deepStrictEqual(errors, []);
   await page.close();
 });

@@ -3,6 +3,7 @@
 // reference frames, and BMP reading.
 'use strict';
 
+const assert = require('node:assert');
 const fs = require('node:fs');
 const http = require('node:http');
 const os = require('node:os');
@@ -238,5 +239,17 @@ function firstDifference(a, b, width) {
     `${hex(a[first])} against ${hex(b[first])}`;
 }
 
-module.exports = {root, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
+// Asserts that the page's canvas equals veltrix-replay's frame for SCRIPT
+// (whose last line is a tick; files go beside the data), and returns the
+// replay's result for further checks.
+async function assertFrameAsReplay(page, script, {files = {}} = {}) {
+  const reference = replayRun(script, {files});
+  assert.ok(reference.screenshot, 'the replay runner wrote no screenshot');
+  const expected = readBmp(reference.screenshot);
+  const difference = firstDifference(await canvasFrame(page), expected.frame, expected.width);
+  assert.strictEqual(difference, '', `after:\n${script}`);
+  return reference;
+}
+
+module.exports = {assertFrameAsReplay, root, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
   replayRun, firstDifference};

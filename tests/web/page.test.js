@@ -47,11 +47,7 @@ async function waitForLogText(page, text) {
 // for SCRIPT, whose last line is a single tick. The page drops its files
 // into /drop, the replay runner beside the data.
 async function assertAsReplay(page, script, {files = {}, log = false} = {}) {
-  const reference = h.replayRun(script, {files});
-  assert.ok(reference.screenshot, 'the replay runner wrote no screenshot');
-  const expected = h.readBmp(reference.screenshot);
-  const difference = h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width);
-  assert.strictEqual(difference, '', `after:\n${script}`);
+  const reference = await h.assertFrameAsReplay(page, script, {files});
   if (log)
     assert.strictEqual(await h.engineLog(page), reference.log.replace(/^Dropped /gm, 'Dropped /drop/'));
 }

@@ -42,10 +42,7 @@ async function checkScenes(server, threads, expectedThreads, expectedIsolation) 
     assert.strictEqual(await page.evaluate(() => window.crossOriginIsolated), expectedIsolation);
     assert.strictEqual(await page.evaluate(() => veltrixPage.threads()), expectedThreads);
     await h.play(page, scene.script);
-    const reference = h.replayRun(scene.script, {files: scene.life ? {'Life.ini': scene.life} : {}});
-    const expected = h.readBmp(reference.screenshot);
-    const difference = h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width);
-    assert.strictEqual(difference, '', `${threads} threads, after:\n${scene.script}`);
+    await h.assertFrameAsReplay(page, scene.script, {files: scene.life ? {'Life.ini': scene.life} : {}});
     assert.deepStrictEqual(errors, []);
     await page.close();
   }
@@ -70,8 +67,7 @@ test('with several threads, Esc and Start again give the start frame once more',
   await page.click('#again');
   await h.waitForLog(page, 'Rendering !');
   await h.tick(page);
-  const expected = h.readBmp(h.replayRun('tick').screenshot);
-  assert.strictEqual(h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width), '');
+  await h.assertFrameAsReplay(page, 'tick');
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
