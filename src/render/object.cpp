@@ -171,18 +171,15 @@ static bool farFromBand(const RenderBand* band, const MeshBounds* bounds, const 
 {
     if (band->allRows)
         return false;
-    double centre[3], reach[3];
-    double halfExtent[3], extent[3];
+    double middle[3], halfExtent[3], extent[3];
     for (int i = 0; i < 3; i++) {
+        middle[i] = 0.5 * ((double)bounds->low[i] + (double)bounds->high[i]);
         halfExtent[i] = 0.5 * ((double)bounds->high[i] - (double)bounds->low[i]);
         extent[i] = fmax(fabs((double)bounds->low[i]), fabs((double)bounds->high[i]));
     }
-    double spread[3];
+    double centre[3], spread[3], reach[3];
     for (int j = 0; j < 3; j++) {
-        const double c0 = 0.5 * ((double)bounds->low[0] + (double)bounds->high[0]);
-        const double c1 = 0.5 * ((double)bounds->low[1] + (double)bounds->high[1]);
-        const double c2 = 0.5 * ((double)bounds->low[2] + (double)bounds->high[2]);
-        centre[j] = c0 * m[j] + c1 * m[4 + j] + c2 * m[8 + j] + m[12 + j];
+        centre[j] = middle[0] * m[j] + middle[1] * m[4 + j] + middle[2] * m[8 + j] + m[12 + j];
         spread[j] = halfExtent[0] * fabs((double)m[j]) + halfExtent[1] * fabs((double)m[4 + j]) +
             halfExtent[2] * fabs((double)m[8 + j]);
         reach[j] = extent[0] * fabs((double)m[j]) + extent[1] * fabs((double)m[4 + j]) +
