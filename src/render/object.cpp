@@ -157,16 +157,20 @@ static bool outsideBand(const RenderBand* band, const double corners[8][3], cons
 
 // Whether every face of the mesh lands at least 8 rows above or below the
 // band, by a test far cheaper than placeMesh's: the box as its centre and
-// half extents, the band's edge plane at the centre (in double, from the
-// float matrix) give the least and greatest plane value over the box. Any
-// face drawn has its vertices, or its clipped points between them, in front
-// of the eye inside the box (up to the float rounding of the transform and
-// the clipper, which the margin covers as placeMesh's does), so every such
-// point projects beyond the row of the plane. The 8 rows of slack cover the
-// projection's rounding and the rows a clipped polygon's walk may go past
-// the ceiling of its greatest y (one for each edge whose rows come out
-// negative, at most 5 a chain). Most cells of a frame lie far from a band's
-// edges: they are dropped here without their corners being worked out.
+// half extents, each plane at the centre (in double, from the float matrix)
+// gives the least and greatest plane value over the box. Only a mesh whose
+// box lies inside every side plane is judged: its faces go unclipped, so
+// every point scan conversion sees is a vertex, inside the box up to the
+// float rounding of the transform, which the margin covers as placeMesh's
+// does, and projects beyond the row of the band's plane. A clipped face
+// proves nothing: where its edge lies in a side plane to within rounding,
+// the clipper divides by a tiny, noisy denominator and its cut point can
+// land anywhere along the edge's line, far outside the box. A box wholly
+// outside a side plane is dropped too, as the clipper drops each of its
+// faces. The 8 rows of slack cover the projection's rounding and the rows a
+// walk may go past the ceiling of its greatest y. Most cells of a frame lie
+// far from a band's edges: they are dropped here without their corners being
+// worked out.
 static bool farFromBand(const RenderBand* band, const MeshBounds* bounds, const float* m)
 {
     if (band->allRows)
@@ -189,7 +193,8 @@ static bool farFromBand(const RenderBand* band, const MeshBounds* bounds, const 
     const double f = (double)focal;
     // Every y above `above` and every y below `below`.
     const double rows[2] = {(double)band->first - 9.0, (double)band->end + 8.0};
-    for (int side = 0; side < 2; side++) {
+    bool far = false;
+    for (int side = 0; side < 2 && !far; side++) {
         const double slope = rows[side] - halfHeight;
         const double terms = fabs(f) * reach[1] + fabs(slope) * reach[2];
         // A NaN or infinite box or matrix decides nothing.
@@ -198,10 +203,26 @@ static bool farFromBand(const RenderBand* band, const MeshBounds* bounds, const 
         const double margin = 1e-5 * terms + 1e-30;
         const double value = f * centre[1] - slope * centre[2];
         const double width = fabs(f) * spread[1] + fabs(slope) * spread[2];
-        if (side == 0 ? value + width < -margin : value - width > margin)
-            return true;
+        far = side == 0 ? value + width < -margin : value - width > margin;
     }
-    return false;
+    if (!far)
+        return false;
+    for (int k = 0; k < 4; k++) {
+        const Plane& plane = frustumPlanes[k];
+        const double terms = fabs((double)plane.a) * reach[0] + fabs((double)plane.b) * reach[1] +
+            fabs((double)plane.c) * reach[2] + fabs((double)plane.d);
+        if (!(terms < 1e30))
+            return false;
+        const double margin = 1e-5 * terms + 1e-30;
+        const double value = plane.a * centre[0] + plane.b * centre[1] + plane.c * centre[2] + plane.d;
+        const double width = fabs((double)plane.a) * spread[0] + fabs((double)plane.b) * spread[1] +
+            fabs((double)plane.c) * spread[2];
+        if (value + width < -margin)
+            return true;
+        if (!(value - width > margin))
+            return false;
+    }
+    return true;
 }
 
 static Placement placeMesh(const RenderBand* band, const MeshBounds* bounds, const float* m)
