@@ -1,11 +1,8 @@
-// loadScene on arbitrary bytes, then sceneRelease of whatever loaded.
-#include "fuzz_support.h"
+// loadSceneBytes on arbitrary bytes, then sceneRelease of whatever loaded.
 #include "scene/scene.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!fuzzWriteFile("input.3ds", data, size))
-        return 0;
-    sceneRelease(loadScene("input.3ds"));
+    sceneRelease(loadSceneBytes(data, size, "input.3ds"));
     return 0;
 }

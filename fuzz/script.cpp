@@ -1,5 +1,7 @@
 // The replay runner's script parser on arbitrary text.
-#include "fuzz_support.h"
+#include <cstddef>
+#include <cstdint>
+
 #include "platform/headless/headless.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

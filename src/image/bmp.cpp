@@ -1,7 +1,5 @@
 #include "image/image.h"
 
-#include <cerrno>
-#include <cstdarg>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -45,111 +43,90 @@ void imageRelease(Image* image)
     heapFree(image);
 }
 
-// Reads the rows of an open file positioned at the pixel data; 1 or 0.
-static int readRows(FILE* file, Image* image, uint8_t* row)
+// Fills the pixels from the rows at `rows`, bottom row first; the caller has
+// checked that the bytes hold them all.
+static void readRows(const uint8_t* rows, Image* image)
 {
-    const int32_t size = rowSize(image->width);
-    for (int32_t y = image->height - 1; y >= 0; y--) {
-        if (fread(row, 1, (size_t)size, file) != (size_t)size)
-            return 0;
+    const size_t size = (size_t)rowSize(image->width);
+    for (int32_t y = image->height - 1; y >= 0; y--, rows += size) {
         uint32_t* out = image->pixels + (size_t)y * (size_t)image->width;
         for (int32_t x = 0; x < image->width; x++) {
-            const uint8_t* t = row + 3 * x;
+            const uint8_t* t = rows + 3 * x;
             out[x] = (uint32_t)t[2] << 16 | (uint32_t)t[1] << 8 | t[0];
         }
     }
-    return 1;
 }
-
-static char loadReason[512];
 
 const char* imageLoadReason()
 {
-    return loadReason;
-}
-
-// Sets the reason to "<path>: <text>"; returns 0.
-static int bmpFail(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));
-static int bmpFail(const char* path, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    reasonFormat(loadReason, sizeof loadReason, path, format, args);
-    va_end(args);
-    return 0;
+    return readReason.line;
 }
 
 // 1 when the header describes a picture this reader takes, else 0 with the
 // reason.
-static int checkHeader(const char* path, const uint8_t* header)
+static int checkHeader(const char* name, const uint8_t* header)
 {
     const int32_t width = (int32_t)readU32(header + 18);
     const int32_t height = (int32_t)readU32(header + 22);
     if (readU16(header) != 0x4D42)
-        return bmpFail(path, "does not begin with 'BM', so it is no BMP file");
+        return readFail(name, "does not begin with 'BM', so it is no BMP file");
     if (readU16(header + 28) != 24)
-        return bmpFail(path, "%d bits a pixel; only 24-bit BMPs are read", (int)readU16(header + 28));
+        return readFail(name, "%d bits a pixel; only 24-bit BMPs are read", (int)readU16(header + 28));
     if (readU32(header + 30) != 0)
-        return bmpFail(path, "compression %lu; only uncompressed BMPs are read", (unsigned long)readU32(header + 30));
+        return readFail(name, "compression %lu; only uncompressed BMPs are read", (unsigned long)readU32(header + 30));
     if (height < 0)
-        return bmpFail(path, "height %ld: its rows are stored top-down; only bottom-up BMPs are read", (long)height);
+        return readFail(name, "height %ld: its rows are stored top-down; only bottom-up BMPs are read", (long)height);
     if (width < 1 || width > BMP_MAX_SIDE || height < 1 || height > BMP_MAX_SIDE)
-        return bmpFail(path, "its size %ld x %ld is outside 1 to %d a side", (long)width, (long)height,
-                       (int)BMP_MAX_SIDE);
+        return readFail(name, "its size %ld x %ld is outside 1 to %d a side", (long)width, (long)height,
+                        (int)BMP_MAX_SIDE);
     return 1;
+}
+
+Image* readBmpBytes(const uint8_t* bytes, size_t size, const char* name)
+{
+    readReasonClear();
+    if (size < BMP_HEADER_SIZE) {
+        readFail(name, "the file is shorter than the %d-byte BMP header", (int)BMP_HEADER_SIZE);
+        return nullptr;
+    }
+    if (!checkHeader(name, bytes))
+        return nullptr;
+    const int32_t width = (int32_t)readU32(bytes + 18);
+    const int32_t height = (int32_t)readU32(bytes + 22);
+    // A file too short for its rows is refused before the pixels are allocated.
+    const size_t available = size - BMP_HEADER_SIZE;
+    const int64_t needed = (int64_t)rowSize(width) * height;
+    if ((uint64_t)available < (uint64_t)needed) {
+        readFail(name,
+                 "the file ends before its pixels: %ld x %ld needs %ld bytes of rows, the rest of the file holds %ld",
+                 (long)width, (long)height, (long)needed, (long)available);
+        return nullptr;
+    }
+    Image* image = (Image*)heapAlloc(sizeof(Image));
+    if (image) {
+        image->width = width;
+        image->height = height;
+        image->pixels = (uint32_t*)heapAlloc((size_t)width * (size_t)height * 4);
+    }
+    if (!image || !image->pixels) {
+        heapFree(image);
+        readFail(name, "out of memory");
+        return nullptr;
+    }
+    readRows(bytes + BMP_HEADER_SIZE, image);
+    return image;
 }
 
 Image* readBmp(const char* path)
 {
-    loadReason[0] = '\0';
-    errno = 0;
-    FILE* file = fileOpen(path, "rb");
-    if (!file) {
-        bmpFail(path, "cannot be opened (%s)", errno ? strerror(errno) : "no such file");
+    // Bytes past the largest picture's rows are never looked at.
+    const size_t most = BMP_HEADER_SIZE + (size_t)rowSize(BMP_MAX_SIDE) * BMP_MAX_SIDE;
+    uint8_t* bytes;
+    size_t size;
+    if (!readerLoadFile(path, most, &bytes, &size))
         return nullptr;
-    }
-    uint8_t header[BMP_HEADER_SIZE];
-    Image* image = nullptr;
-    uint8_t* row = nullptr;
-    int ok = fread(header, 1, sizeof header, file) == sizeof header
-        || bmpFail(path, "the file is shorter than the %d-byte BMP header", (int)BMP_HEADER_SIZE);
-    ok = ok && checkHeader(path, header);
-    if (ok) {
-        const int32_t width = (int32_t)readU32(header + 18);
-        const int32_t height = (int32_t)readU32(header + 22);
-        // A file too short for its rows is refused before the pixels are allocated.
-        long available = -1;
-        if (fseek(file, 0, SEEK_END) == 0) {
-            available = ftell(file) - BMP_HEADER_SIZE;
-            if (fseek(file, BMP_HEADER_SIZE, SEEK_SET) != 0)
-                available = -1;
-        }
-        const int64_t needed = (int64_t)rowSize(width) * height;
-        if (available < 0)
-            ok = bmpFail(path, "cannot be read: its size is unknown (%s)", strerror(errno));
-        else if ((int64_t)available < needed)
-            ok = bmpFail(path,
-                         "the file ends before its pixels: %ld x %ld needs %ld bytes of rows, the rest of the file "
-                         "holds %ld",
-                         (long)width, (long)height, (long)needed, available);
-        if (ok) {
-            image = (Image*)heapAlloc(sizeof(Image));
-            if (image) {
-                image->width = width;
-                image->height = height;
-                image->pixels = (uint32_t*)heapAlloc((size_t)width * (size_t)height * 4);
-                row = (uint8_t*)heapAlloc((size_t)rowSize(width));
-            }
-            ok = (image && image->pixels && row) || bmpFail(path, "out of memory");
-            ok = ok && (readRows(file, image, row) || bmpFail(path, "a pixel row cannot be read whole"));
-        }
-    }
-    heapFree(row);
-    fclose(file);
-    if (!ok) {
-        imageRelease(image);
-        return nullptr;
-    }
+    Image* image = readBmpBytes(bytes, size, path);
+    heapFree(bytes);
     return image;
 }
 

@@ -1,6 +1,7 @@
 // Images and text overlay: 24-bit BMP files and the bitmap-font text drawers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Pixels are row-major, top row first; pixel (x, y) is element y * width + x.
@@ -12,12 +13,16 @@ struct Image {
 
 enum { BMP_MAX_SIDE = 16384 };
 
-// Reads an uncompressed 24-bit bottom-up BMP into 0x00RRGGBB pixels. Returns
-// null for anything else: a bad type, bit count or compression, a width or
-// height outside 1..16384, a file shorter than its pixel rows, no memory.
+// Reads an uncompressed 24-bit bottom-up BMP of size bytes into 0x00RRGGBB
+// pixels; name stands for the file in the reason. Returns null for anything
+// else: a bad type, bit count or compression, a width or height outside
+// 1..16384, bytes too few for the pixel rows, no memory.
+Image* readBmpBytes(const uint8_t* bytes, size_t size, const char* name);
+// readBmpBytes on the file at path, or null when it cannot be read.
 Image* readBmp(const char* path);
 // Why the last readBmp failed, in one line that starts with the path
-// ("Font.bmp: 32 bits a pixel; ..."); "" when it succeeded.
+// ("Font.bmp: 32 bits a pixel; ..."); "" when it succeeded. The line every
+// reader shares (readReason).
 const char* imageLoadReason();
 // Releases an Image from readBmp, pixels and record.
 void imageRelease(Image* image);

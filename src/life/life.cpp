@@ -2,51 +2,98 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdarg>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/platform.h"
 
 const LifeRule conwayRule = {1, 4, 3, 3};
 
-static char loadReason[512];
-
 const char* lifeLoadReason()
 {
-    return loadReason;
+    return readReason.line;
 }
 
-// Sets the reason to "<path>: <text>".
-static void lifeNote(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));
-static void lifeNote(const char* path, const char* format, ...)
+// A read position in a text in memory.
+struct TextCursor {
+    const uint8_t* bytes;
+    size_t size;
+    size_t pos;
+};
+
+static void skipSpace(TextCursor* in)
 {
-    va_list args;
-    va_start(args, format);
-    reasonFormat(loadReason, sizeof loadReason, path, format, args);
-    va_end(args);
+    while (in->pos < in->size && isspace(in->bytes[in->pos]))
+        in->pos++;
 }
+
+// Reads a whole number the way the C library's scanf "%d" does, since the
+// files were written for it: white space, an optional sign, digits. A sign
+// without a digit behind it is consumed all the same. Returns 1 with the
+// value, or 0. Out of range the value sticks at the 64-bit limit and keeps its
+// low 32 bits, as glibc stores a %d.
+static int scanNumber(TextCursor* in, int* value)
+{
+    skipSpace(in);
+    if (in->pos >= in->size)
+        return 0;
+    const int negative = in->bytes[in->pos] == '-';
+    if (negative || in->bytes[in->pos] == '+')
+        in->pos++;
+    if (in->pos >= in->size || !isdigit(in->bytes[in->pos]))
+        return 0;
+    // The magnitude stops growing at 2^63, past every 64-bit value.
+    const uint64_t cap = (uint64_t)1 << 63;
+    uint64_t magnitude = 0;
+    for (; in->pos < in->size && isdigit(in->bytes[in->pos]); in->pos++) {
+        const uint64_t digit = (uint64_t)(in->bytes[in->pos] - '0');
+        magnitude = magnitude > (cap - digit) / 10 ? cap : magnitude * 10 + digit;
+    }
+    uint64_t bits;
+    if (negative)
+        bits = (uint64_t)0 - magnitude;
+    else
+        bits = magnitude >= cap ? cap - 1 : magnitude;
+    *value = (int)(int32_t)(uint32_t)bits;
+    return 1;
+}
+
+LifeRule readRulesBytes(const uint8_t* bytes, size_t size, const char* name)
+{
+    readReasonClear();
+    LifeRule rule = conwayRule;
+    TextCursor in = {bytes, size, 0};
+    // The leading numbers that can be read replace the rule's, in order.
+    int32_t* fields[4] = {&rule.surviveAbove, &rule.surviveBelow, &rule.birthMin, &rule.birthMax};
+    int read = 0;
+    int value;
+    while (read < 4 && scanNumber(&in, &value))
+        *fields[read++] = value;
+    if (read == 0)
+        readFail(name, "does not begin with a number; the rule stays Conway's, 1 4 3 3");
+    return rule;
+}
+
+// Rules.ini is read up to its first 4 KiB, on the stack: start-up cannot run
+// out of memory over a warning, and four numbers need a few bytes.
+enum { RULES_READ = 4096 };
 
 LifeRule loadRules()
 {
-    loadReason[0] = '\0';
-    LifeRule rule = conwayRule;
+    readReasonClear();
     FILE* file = fileOpen("Rules.ini", "r");
     if (!file)
-        return rule;
-    // fscanf stores the leading numbers it can read, in order, and leaves the rest.
-    int values[4] = {rule.surviveAbove, rule.surviveBelow, rule.birthMin, rule.birthMax};
-    if (fscanf(file, "%d %d %d %d", &values[0], &values[1], &values[2], &values[3]) > 0) {
-        rule.surviveAbove = values[0];
-        rule.surviveBelow = values[1];
-        rule.birthMin = values[2];
-        rule.birthMax = values[3];
-    } else if (ferror(file)) {
-        lifeNote("Rules.ini", "cannot be read (%s); the rule stays Conway's, 1 4 3 3", strerror(errno));
-    } else {
-        lifeNote("Rules.ini", "does not begin with a number; the rule stays Conway's, 1 4 3 3");
-    }
+        return conwayRule;
+    uint8_t bytes[RULES_READ];
+    const size_t size = fread(bytes, 1, sizeof bytes, file);
+    const int failed = ferror(file);
+    const int cause = errno;
     fclose(file);
-    return rule;
+    if (failed) {
+        readFail("Rules.ini", "cannot be read (%s); the rule stays Conway's, 1 4 3 3", strerror(cause));
+        return conwayRule;
+    }
+    return readRulesBytes(bytes, size, "Rules.ini");
 }
 
 static int inBoard(int32_t x, int32_t y, int32_t z)
@@ -54,63 +101,56 @@ static int inBoard(int32_t x, int32_t y, int32_t z)
     return x >= 0 && x < LIFE_SIZE && y >= 0 && y < LIFE_SIZE && z >= 0 && z < 1;
 }
 
-// Whether a read of " %d %d %d " can still take something from the stream:
+// Whether a read of " %d %d %d " can still take something from the text:
 // after white space it must meet a digit or a sign, which the read consumes
 // even when it then fails. On anything else, or at the end, every later read
-// fails the same way without consuming a byte. Decided from the characters
-// themselves, not from file positions, so a pipe reads like a file.
-static int numberMayFollow(FILE* file)
+// fails the same way without consuming a byte.
+static int numberMayFollow(TextCursor* in)
 {
-    int c;
-    do
-        c = fgetc(file);
-    while (c != EOF && isspace(c));
-    if (c == EOF)
+    skipSpace(in);
+    if (in->pos >= in->size)
         return 0;
-    ungetc(c, file);
+    const uint8_t c = in->bytes[in->pos];
     return isdigit(c) || c == '+' || c == '-';
 }
 
-LifeGrid* loadLife(const char* path)
+LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name)
 {
-    loadReason[0] = '\0';
+    readReasonClear();
     LifeGrid* grid = (LifeGrid*)heapAlloc(sizeof(LifeGrid));
     if (!grid) {
-        lifeNote(path, "out of memory");
-        return nullptr;
-    }
-    errno = 0;
-    FILE* file = fileOpen(path, "r");
-    if (!file) {
-        lifeNote(path, "cannot be opened (%s)", errno ? strerror(errno) : "no such file");
-        heapFree(grid);
+        readFail(name, "out of memory");
         return nullptr;
     }
     memset(grid->cells, LIFE_DEAD, sizeof grid->cells);
+    TextCursor in = {bytes, size, 0};
     int count = 0;
-    if (fscanf(file, "%d", &count) != 1) {
+    if (!scanNumber(&in, &count)) {
         count = 0;
-        lifeNote(path, "does not begin with a cell count; the board starts empty");
+        readFail(name, "does not begin with a cell count; the board starts empty");
     }
     for (int i = 0; i < count; i++) {
         int x, y, z;
-        if (fscanf(file, " %d %d %d ", &x, &y, &z) == 3) {
+        if (scanNumber(&in, &x) && scanNumber(&in, &y) && scanNumber(&in, &z)) {
+            skipSpace(&in);
             if (inBoard(x, y, z))
                 grid->cells[x * LIFE_SIZE + y + z] = LIFE_ALIVE;
-        } else if (!numberMayFollow(file)) {
+        } else if (!numberMayFollow(&in)) {
             // The remaining triples of a huge count would add nothing.
             break;
         }
     }
-    // A read that failed (a folder by that name, a device error) is no board.
-    const int failed = ferror(file);
-    const int cause = errno;
-    fclose(file);
-    if (failed) {
-        lifeNote(path, "cannot be read (%s)", strerror(cause));
-        heapFree(grid);
+    return grid;
+}
+
+LifeGrid* loadLife(const char* path)
+{
+    uint8_t* bytes;
+    size_t size;
+    if (!readerLoadFile(path, SIZE_MAX, &bytes, &size))
         return nullptr;
-    }
+    LifeGrid* grid = readLifeBytes(bytes, size, path);
+    heapFree(bytes);
     return grid;
 }
 

@@ -1,6 +1,7 @@
 // Life simulation: the board, the rule and pattern files and the generation step.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum {
@@ -28,18 +29,25 @@ struct LifeRule {
 // Conway's rule, 1 4 3 3: survival on 2 or 3 neighbours, birth on 3.
 extern const LifeRule conwayRule;
 
-// Reads up to four integers from Rules.ini over Conway's rule and returns the
-// result. Cannot fail: without the file the rule is Conway's; a Rules.ini
-// that does not begin with a number leaves a warning in lifeLoadReason.
+// Reads up to four leading whole numbers of a rule text (size bytes) over
+// Conway's rule and returns the result. Cannot fail: a text that does not
+// begin with a number leaves a warning, naming the file by name, in
+// lifeLoadReason.
+LifeRule readRulesBytes(const uint8_t* bytes, size_t size, const char* name);
+// readRulesBytes on the first 4 KiB of Rules.ini; without the file the rule is
+// Conway's, and one that cannot be read leaves a warning.
 LifeRule loadRules();
-// Reads a pattern: a count, then that many "x y z" triples of live cells.
-// Returns a new grid, or null when the file cannot be opened or read or memory
-// runs out. A file that does not begin with a count gives an empty board and a
-// warning in lifeLoadReason.
+// Reads a pattern text (size bytes): a count, then that many "x y z" triples
+// of live cells. Returns a new grid, or null when memory runs out. A text that
+// does not begin with a count gives an empty board and a warning in
+// lifeLoadReason.
+LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name);
+// readLifeBytes on the file at path, or null when it cannot be read.
 LifeGrid* loadLife(const char* path);
 // What the last loadRules or loadLife found wrong with its file, in one line
 // that starts with the file's name: why loadLife returned null, or what the
-// rule or the board was read without; "" when nothing.
+// rule or the board was read without; "" when nothing. The line every reader
+// shares (readReason).
 const char* lifeLoadReason();
 void lifeRelease(LifeGrid* grid);
 int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z);

@@ -10,48 +10,26 @@
 // Reads the whole file into a heap buffer; refuses files over PATTERN_MAX_FILE.
 static char* readWhole(const char* path, size_t* size, PatternError* error)
 {
-    FILE* file = fileOpen(path, "rb");
-    if (!file) {
-        patternFail(error, 0, "cannot open: %s", strerror(errno));
-        return nullptr;
-    }
-    size_t capacity = 1 << 16;
-    size_t used = 0;
-    char* text = (char*)heapAlloc(capacity);
-    while (text) {
-        used += fread(text + used, 1, capacity - used, file);
-        if (used < capacity)
-            break;
-        if (capacity > PATTERN_MAX_FILE) {
-            heapFree(text);
-            text = nullptr;
-            patternFail(error, 0, "larger than %d MiB; refused", (int)(PATTERN_MAX_FILE >> 20));
-            break;
-        }
-        char* grown = (char*)heapRealloc(text, capacity * 2);
-        if (!grown) {
-            heapFree(text);
-            text = nullptr;
-            break;
-        }
-        text = grown;
-        capacity *= 2;
-    }
-    if (!text && error->message[0] == '\0')
-        patternFail(error, 0, "out of memory reading the file");
-    if (text && used > PATTERN_MAX_FILE) {
-        heapFree(text);
-        text = nullptr;
+    uint8_t* bytes = nullptr;
+    // One byte over the limit tells a file at the limit from a longer one.
+    switch (fileReadAll(path, PATTERN_MAX_FILE + 1, &bytes, size)) {
+    case FILE_READ_OK:
+        if (*size <= PATTERN_MAX_FILE)
+            return (char*)bytes;
+        heapFree(bytes);
         patternFail(error, 0, "larger than %d MiB; refused", (int)(PATTERN_MAX_FILE >> 20));
-    }
-    if (text && ferror(file)) {
-        heapFree(text);
-        text = nullptr;
+        break;
+    case FILE_NOT_OPENED:
+        patternFail(error, 0, "cannot open: %s", strerror(errno));
+        break;
+    case FILE_NOT_READ:
         patternFail(error, 0, "read error: %s", strerror(errno));
+        break;
+    case FILE_NO_MEMORY:
+        patternFail(error, 0, "out of memory reading the file");
+        break;
     }
-    fclose(file);
-    *size = used;
-    return text;
+    return nullptr;
 }
 
 // The rule the file names, or Conway's when it names none (what every one of

@@ -38,6 +38,48 @@ FILE* fileOpen(const char* path, const char* mode)
     return fopen(local, binary);
 }
 
+// The first block fileReadAll takes; it doubles from there, so a small file
+// costs one allocation.
+static const size_t FILE_FIRST_BLOCK = 1 << 16;
+
+FileReadResult fileReadAll(const char* path, size_t limit, uint8_t** bytes, size_t* size)
+{
+    errno = 0;
+    FILE* file = fileOpen(path, "rb");
+    if (!file)
+        return FILE_NOT_OPENED;
+    size_t capacity = limit < FILE_FIRST_BLOCK ? limit : FILE_FIRST_BLOCK;
+    uint8_t* data = (uint8_t*)heapAlloc(capacity);
+    size_t used = 0;
+    FileReadResult result = data ? FILE_READ_OK : FILE_NO_MEMORY;
+    while (result == FILE_READ_OK) {
+        used += fread(data + used, 1, capacity - used, file);
+        // A short read is the end of the file or an error; ferror tells which.
+        if (used < capacity || capacity == limit)
+            break;
+        const size_t grown = capacity <= limit / 2 ? capacity * 2 : limit;
+        uint8_t* larger = (uint8_t*)heapRealloc(data, grown);
+        if (!larger) {
+            result = FILE_NO_MEMORY;
+            break;
+        }
+        data = larger;
+        capacity = grown;
+    }
+    if (result == FILE_READ_OK && ferror(file))
+        result = FILE_NOT_READ;
+    const int cause = errno;
+    fclose(file);
+    if (result != FILE_READ_OK) {
+        heapFree(data);
+        errno = cause;
+        return result;
+    }
+    *bytes = data;
+    *size = used;
+    return FILE_READ_OK;
+}
+
 int fileExists(const char* path)
 {
     char local[4096];

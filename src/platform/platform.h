@@ -28,10 +28,26 @@ extern HeapHook heapHook;
 void heapHookReset();
 
 // ---- Reasons ---------------------------------------------------------------
-// A reader that refuses a file keeps one line saying why, "HEAD: TEXT", the
-// head naming the file (and where in it). Writes it into reason (size bytes),
-// cut short where it does not fit.
-void reasonFormat(char* reason, size_t size, const char* head, const char* format, va_list args);
+// Why the last reader refused its input, or what it read leniently: one line
+// "NAME: TEXT", the name saying which file (and where in it). One record
+// serves every reader; each read empties it first, so a caller that needs a
+// line past the next read keeps a copy. Written by readReasonClear and
+// readFail, read through each area's accessor (sceneLoadReason and the like).
+enum { READ_REASON_SIZE = 512 };
+struct ReadReason {
+    char line[READ_REASON_SIZE];
+};
+extern ReadReason readReason;
+void readReasonClear();
+// Sets the line to "NAME: TEXT", cut short where it does not fit, and
+// returns 0, so a failing step can `return readFail(...)`.
+int readFail(const char* name, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int readFailList(const char* name, const char* format, va_list args);
+// fileReadAll for a reader that names its file by path: 1 with the bytes, or
+// 0 with nothing allocated and the line saying, after the path, that the file
+// would not open or read (with the system's reason) or memory ran out. Every
+// reader's path wrapper comes through here.
+int readerLoadFile(const char* path, size_t limit, uint8_t** bytes, size_t* size);
 
 // ---- Threads ---------------------------------------------------------------
 // The renderer's workers: threads that live as long as the program, and a
@@ -63,6 +79,17 @@ void threadPause();
 // program writes is the same on every system.
 FILE* fileOpen(const char* path, const char* mode);
 int fileExists(const char* path);
+enum FileReadResult {
+    FILE_READ_OK,
+    FILE_NOT_OPENED,  // errno says why, or is 0 for a path too long
+    FILE_NOT_READ,    // errno says why
+    FILE_NO_MEMORY,
+};
+// Reads the file at path from its start to its end, or to limit (at least 1)
+// bytes when it is longer, the rest left unread, into one heap block that the
+// caller frees with heapFree; pipes read like files. FILE_READ_OK with *bytes
+// and *size set, or the failure with nothing allocated.
+FileReadResult fileReadAll(const char* path, size_t limit, uint8_t** bytes, size_t* size);
 // Renames `from` to `to`, replacing a file already there. Returns 0 on failure
 // with errno set.
 int fileReplace(const char* from, const char* to);

@@ -6,16 +6,15 @@
 #include "platform/platform.h"
 
 // Bytes of the chunk left behind the read position (0 when past its end).
-long bytesLeft(FILE* file, long chunkEnd)
+long bytesLeft(SceneBytes* in, long chunkEnd)
 {
-    const long position = ftell(file);
-    return position < 0 || position >= chunkEnd ? 0 : chunkEnd - position;
+    return in->pos >= chunkEnd ? 0 : chunkEnd - in->pos;
 }
 
 // Entries of `size` bytes that fit whole into the rest of the chunk, at most n.
-static int32_t entriesInChunk(FILE* file, long chunkEnd, int32_t n, long size)
+static int32_t entriesInChunk(SceneBytes* in, long chunkEnd, int32_t n, long size)
 {
-    const long fit = bytesLeft(file, chunkEnd) / size;
+    const long fit = bytesLeft(in, chunkEnd) / size;
     return fit < n ? (int32_t)fit : n;
 }
 
@@ -30,64 +29,66 @@ static char* copyName(const char* name)
 
 // ---- Chunks read past --------------------------------------------------------
 
-int skipMapName(FILE* file, long)
+int skipMapName(SceneBytes* in, long)
 {
     char name[SCENE_NAME_SIZE];
-    readName(file, name);
+    readName(in, name);
     return 1;
 }
 
 // The lists below store nothing and their chunks have no children, so reading
 // stops at the chunk's end: a damaged count cannot make the loader crawl
 // through the rest of the file once per chunk.
-int skipPointFlags(FILE* file, long chunkEnd)
+int skipPointFlags(SceneBytes* in, long chunkEnd)
 {
-    const int32_t n = (int32_t)readU16(file);
-    const int32_t inChunk = entriesInChunk(file, chunkEnd, n, 2);
+    const int32_t n = (int32_t)readU16(in);
+    const int32_t inChunk = entriesInChunk(in, chunkEnd, n, 2);
     for (int32_t i = 0; i < inChunk; i++)
-        readU16(file);
+        readU16(in);
     return 1;
 }
 
-int skipSmoothGroups(FILE* file, long chunkEnd)
+int skipSmoothGroups(SceneBytes* in, long chunkEnd)
 {
-    const int32_t inChunk = entriesInChunk(file, chunkEnd, sceneLoader.lastFaceCount, 2);
+    const int32_t inChunk = entriesInChunk(in, chunkEnd, sceneLoader.lastFaceCount, 2);
     for (int32_t i = 0; i < inChunk; i++)
-        readU16(file);
+        readU16(in);
     return 1;
 }
 
-void skipKeys(FILE* file, long chunkEnd, int32_t n, size_t valueBytes)
+void skipKeys(SceneBytes* in, long chunkEnd, int32_t n, size_t valueBytes)
 {
-    for (int32_t i = 0; i < n && bytesLeft(file, chunkEnd) > 0; i++) {
-        readKeyHeader(file);
-        skipBytes(file, valueBytes);
+    for (int32_t i = 0; i < n && bytesLeft(in, chunkEnd) > 0; i++) {
+        readKeyHeader(in);
+        skipBytes(in, valueBytes);
     }
 }
 
-int skipColourTrack(FILE* file, long chunkEnd)
+int skipColourTrack(SceneBytes* in, long chunkEnd)
 {
-    skipKeys(file, chunkEnd, readTrackHeader(file), 12);
+    skipKeys(in, chunkEnd, readTrackHeader(in), 12);
     return 1;
 }
 
-int skipTrack(FILE* file, long chunkEnd)
+int skipTrack(SceneBytes* in, long chunkEnd)
 {
-    skipKeys(file, chunkEnd, readTrackHeader(file), 4);
+    skipKeys(in, chunkEnd, readTrackHeader(in), 4);
     return 1;
 }
 
 // ---- Names and record creators -----------------------------------------------
 
 // An object name cut short is accepted as read.
-int readNamedObject(FILE* file, long)
+int readNamedObject(SceneBytes* in, long)
 {
-    readName(file, sceneLoader.currentName);
+    readName(in, sceneLoader.currentName);
     return 1;
 }
 
 // Takes the next record of an array in the filling pass; null when the file
-// holds more than the counting pass saw.
+// holds more than the counting pass saw. Both passes walk the same bytes, so
+// only a fault in the loader itself gets there; the bound keeps that from
+// writing past the array.
 template <typename T>
 static T* nextRecord(T* array, int32_t count, int32_t* index)
 {
@@ -96,12 +97,12 @@ static T* nextRecord(T* array, int32_t count, int32_t* index)
     return &array[(*index)++];
 }
 
-static int fileChanged()
+static int passesDisagree()
 {
-    return sceneFail("the file changed while it was read");
+    return chunkFail("more records than the counting pass found");
 }
 
-int readTriObject(FILE*, long)
+int readTriObject(SceneBytes*, long)
 {
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
@@ -110,7 +111,7 @@ int readTriObject(FILE*, long)
     }
     MeshObject* o = nextRecord(s->objects, s->objectCount, &sceneLoader.objectIndex);
     if (!o)
-        return fileChanged();
+        return passesDisagree();
     sceneLoader.currentObject = o;
     o->name = copyName(sceneLoader.currentName);
     if (!o->name)
@@ -119,9 +120,9 @@ int readTriObject(FILE*, long)
     return 1;
 }
 
-int readDirectLight(FILE* file, long)
+int readDirectLight(SceneBytes* in, long)
 {
-    const float x = readF32(file), y = readF32(file), z = readF32(file);
+    const float x = readF32(in), y = readF32(in), z = readF32(in);
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
         s->lightCount++;
@@ -129,7 +130,7 @@ int readDirectLight(FILE* file, long)
     }
     Light* l = nextRecord(s->lights, s->lightCount, &sceneLoader.lightIndex);
     if (!l)
-        return fileChanged();
+        return passesDisagree();
     sceneLoader.currentLight = l;
     l->position[0] = x;
     l->position[1] = z;
@@ -142,11 +143,11 @@ int readDirectLight(FILE* file, long)
     return 1;
 }
 
-int readCamera(FILE* file, long)
+int readCamera(SceneBytes* in, long)
 {
     float v[8];
     for (float& f : v)
-        f = readF32(file);
+        f = readF32(in);
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
         s->cameraCount++;
@@ -154,7 +155,7 @@ int readCamera(FILE* file, long)
     }
     Camera* c = nextRecord(s->cameras, s->cameraCount, &sceneLoader.cameraIndex);
     if (!c)
-        return fileChanged();
+        return passesDisagree();
     sceneLoader.currentCamera = c;
     for (int i = 0; i < 3; i++) {
         c->position[i] = v[i];
@@ -169,9 +170,9 @@ int readCamera(FILE* file, long)
     return 1;
 }
 
-int readMaterialName(FILE* file, long)
+int readMaterialName(SceneBytes* in, long)
 {
-    if (!readName(file, sceneLoader.currentName))
+    if (!readName(in, sceneLoader.currentName))
         return chunkFail("the name runs into the end of the file");
     Scene* s = sceneLoader.scene;
     if (sceneLoader.counting) {
@@ -180,7 +181,7 @@ int readMaterialName(FILE* file, long)
     }
     Material* m = nextRecord(s->materials, s->materialCount, &sceneLoader.materialIndex);
     if (!m)
-        return fileChanged();
+        return passesDisagree();
     m->name = copyName(sceneLoader.currentName);
     if (!m->name)
         return chunkFail("out of memory");
@@ -240,10 +241,10 @@ static MeshObject* meshTarget()
 // A later point array of the same object replaces the earlier one; faces
 // read before it keep the vertices they were read against. The count must fit
 // in the chunk, which bounds the allocation by the file's size.
-int readPointArray(FILE* file, long chunkEnd)
+int readPointArray(SceneBytes* in, long chunkEnd)
 {
-    const int32_t n = (int32_t)readU16(file);
-    const long left = bytesLeft(file, chunkEnd);
+    const int32_t n = (int32_t)readU16(in);
+    const long left = bytesLeft(in, chunkEnd);
     if ((long)n * 12 > left)
         return chunkFail("%d points need %ld bytes, the rest of the chunk holds %ld", (int)n, (long)n * 12, left);
     MeshObject* o = meshTarget();
@@ -253,7 +254,7 @@ int readPointArray(FILE* file, long chunkEnd)
         o->vertexCount = n;
     }
     for (int32_t i = 0; i < n; i++) {
-        const float x = readF32(file), y = readF32(file), z = readF32(file);
+        const float x = readF32(in), y = readF32(in), z = readF32(in);
         if (o) {
             o->vertices[i].x = x;
             o->vertices[i].y = z;
@@ -266,11 +267,11 @@ int readPointArray(FILE* file, long chunkEnd)
 // A later face array of the same object replaces the earlier one. Faces that
 // no material group lists keep material 0 when materials exist, else -1 (no
 // usable material).
-int readFaceArray(FILE* file, long chunkEnd)
+int readFaceArray(SceneBytes* in, long chunkEnd)
 {
-    const int32_t n = (int32_t)readU16(file);
+    const int32_t n = (int32_t)readU16(in);
     sceneLoader.lastFaceCount = n;
-    const long left = bytesLeft(file, chunkEnd);
+    const long left = bytesLeft(in, chunkEnd);
     if ((long)n * 8 > left)
         return chunkFail("%d faces need %ld bytes, the rest of the chunk holds %ld", (int)n, (long)n * 8, left);
     MeshObject* o = meshTarget();
@@ -281,8 +282,8 @@ int readFaceArray(FILE* file, long chunkEnd)
     }
     const int32_t unlisted = sceneLoader.scene->materialCount > 0 ? 0 : -1;
     for (int32_t i = 0; i < n; i++) {
-        const uint32_t p = readU16(file), q = readU16(file), r = readU16(file);
-        readU16(file);
+        const uint32_t p = readU16(in), q = readU16(in), r = readU16(in);
+        readU16(in);
         if (!o)
             continue;
         const uint32_t highest = p > q ? (p > r ? p : r) : (q > r ? q : r);
@@ -300,16 +301,16 @@ int readFaceArray(FILE* file, long chunkEnd)
 
 // Face indices beyond the object's faces, and entries that do not fit in the
 // chunk, are dropped.
-int readMaterialGroup(FILE* file, long chunkEnd)
+int readMaterialGroup(SceneBytes* in, long chunkEnd)
 {
     char name[SCENE_NAME_SIZE];
-    if (!readName(file, name))
+    if (!readName(in, name))
         return chunkFail("the material name runs into the end of the file");
     MeshObject* o = meshTarget();
     const int32_t material = o ? nameIndexFind(&sceneLoader.materialNames, name, materialName) : -1;
-    const int32_t n = entriesInChunk(file, chunkEnd, (int32_t)readU16(file), 2);
+    const int32_t n = entriesInChunk(in, chunkEnd, (int32_t)readU16(in), 2);
     for (int32_t i = 0; i < n; i++) {
-        const int32_t f = (int32_t)readU16(file);
+        const int32_t f = (int32_t)readU16(in);
         if (o && f < o->faceCount)
             o->faces[f].material = material;
     }
@@ -318,12 +319,12 @@ int readMaterialGroup(FILE* file, long chunkEnd)
 
 // Coordinates beyond the object's vertices, and entries that do not fit in the
 // chunk, are dropped; vertices without one keep u = v = 0.
-int readMappingCoordinates(FILE* file, long chunkEnd)
+int readMappingCoordinates(SceneBytes* in, long chunkEnd)
 {
-    const int32_t n = entriesInChunk(file, chunkEnd, (int32_t)readU16(file), 8);
+    const int32_t n = entriesInChunk(in, chunkEnd, (int32_t)readU16(in), 8);
     MeshObject* o = meshTarget();
     for (int32_t i = 0; i < n; i++) {
-        const float u = readF32(file), v = readF32(file);
+        const float u = readF32(in), v = readF32(in);
         if (o && i < o->vertexCount) {
             o->vertices[i].u = u;
             o->vertices[i].v = v;
@@ -332,11 +333,11 @@ int readMappingCoordinates(FILE* file, long chunkEnd)
     return 1;
 }
 
-int readMeshMatrix(FILE* file, long)
+int readMeshMatrix(SceneBytes* in, long)
 {
     float v[12];
     for (float& f : v)
-        f = readF32(file);
+        f = readF32(in);
     MeshObject* o = meshTarget();
     if (!o)
         return 1;
@@ -355,11 +356,11 @@ static Light* lightTarget()
     return sceneLoader.counting ? nullptr : sceneLoader.currentLight;
 }
 
-int readSpotlight(FILE* file, long)
+int readSpotlight(SceneBytes* in, long)
 {
     float v[5];
     for (float& f : v)
-        f = readF32(file);
+        f = readF32(in);
     Light* l = lightTarget();
     if (!l)
         return 1;
@@ -372,37 +373,37 @@ int readSpotlight(FILE* file, long)
     return 1;
 }
 
-static int readLightFloat(FILE* file, float Light::*field)
+static int readLightFloat(SceneBytes* in, float Light::*field)
 {
-    const float value = readF32(file);
+    const float value = readF32(in);
     if (Light* l = lightTarget())
         l->*field = value;
     return 1;
 }
 
-int readInnerRange(FILE* file, long)
+int readInnerRange(SceneBytes* in, long)
 {
-    return readLightFloat(file, &Light::innerRange);
+    return readLightFloat(in, &Light::innerRange);
 }
 
-int readOuterRange(FILE* file, long)
+int readOuterRange(SceneBytes* in, long)
 {
-    return readLightFloat(file, &Light::outerRange);
+    return readLightFloat(in, &Light::outerRange);
 }
 
-int readMultiplier(FILE* file, long)
+int readMultiplier(SceneBytes* in, long)
 {
-    return readLightFloat(file, &Light::multiplier);
+    return readLightFloat(in, &Light::multiplier);
 }
 
-int readLightOff(FILE*, long)
+int readLightOff(SceneBytes*, long)
 {
     if (Light* l = lightTarget())
         l->off = 1;
     return 1;
 }
 
-int readRayShadows(FILE*, long)
+int readRayShadows(SceneBytes*, long)
 {
     if (Light* l = lightTarget())
         l->rayShadows = 1;
@@ -421,11 +422,11 @@ static int32_t colourByte(float c)
     return (int32_t)scaled;
 }
 
-int readFloatColour(FILE* file, long)
+int readFloatColour(SceneBytes* in, long)
 {
     float rgb[3];
     for (float& f : rgb)
-        f = readF32(file);
+        f = readF32(in);
     if (sceneLoader.counting)
         return 1;
     const int32_t found = nameIndexFind(&sceneLoader.lightNames, sceneLoader.currentName, lightName);

@@ -1,8 +1,9 @@
 #include "scene/scene_local.h"
 
-#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -117,49 +118,45 @@ int findChunkEntry(uint32_t id)
 
 // ---- The load's reason -------------------------------------------------------
 
-static char loadReason[SCENE_REASON_SIZE];
-
 const char* sceneLoadReason()
 {
-    return loadReason;
+    return readReason.line;
 }
 
 int sceneFail(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    reasonFormat(loadReason, sizeof loadReason, sceneLoader.path, format, args);
+    readFailList(sceneLoader.name, format, args);
     va_end(args);
     return 0;
 }
 
 int chunkFail(const char* format, ...)
 {
-    char head[SCENE_REASON_SIZE];
-    snprintf(head, sizeof head, "%s: %s (chunk 0x%04X at byte %ld)", sceneLoader.path, sceneLoader.chunkName,
+    char head[READ_REASON_SIZE];
+    snprintf(head, sizeof head, "%s: %s (chunk 0x%04X at byte %ld)", sceneLoader.name, sceneLoader.chunkName,
              (unsigned)sceneLoader.chunkId, sceneLoader.chunkStart);
     va_list args;
     va_start(args, format);
-    reasonFormat(loadReason, sizeof loadReason, head, format, args);
+    readFailList(head, format, args);
     va_end(args);
     return 0;
 }
 
 // ---- The walk ----------------------------------------------------------------
 
-static int walkLevel(FILE* file, long end)
+static int walkLevel(SceneBytes* in, long end)
 {
     for (;;) {
-        const long start = ftell(file);
-        if (start < 0)
-            return sceneFail("read error: %s", strerror(errno));
+        const long start = in->pos;
         // A walk that reaches the end of the file stops there like one that
         // reaches its own end: a file cut short keeps what was read before the
         // cut instead of reading a zero header from beyond it.
-        if (start >= end || start >= sceneLoader.fileSize)
+        if (start >= end || start >= in->size)
             return 1;
-        const uint32_t id = readU16(file);
-        const uint32_t length = readU32(file);
+        const uint32_t id = readU16(in);
+        const uint32_t length = readU32(in);
         if (sceneLoader.firstChunkId < 0)
             sceneLoader.firstChunkId = (int32_t)id;
         // Length 0 would never advance; 2^31 and above would put the end
@@ -178,25 +175,24 @@ static int walkLevel(FILE* file, long end)
                 sceneLoader.chunkId = id;
                 sceneLoader.chunkStart = start;
                 sceneLoader.chunkName = entry.name;
-                if (!entry.handler(file, chunkEnd))
+                if (!entry.handler(in, chunkEnd))
                     return 0;
             } else {
-                skipBytes(file, (size_t)entry.skipLength);
+                skipBytes(in, (size_t)entry.skipLength);
             }
-            if (entry.hasChildren && !walkChunks(file, chunkEnd))
+            if (entry.hasChildren && !walkChunks(in, chunkEnd))
                 return 0;
         }
-        if (fseek(file, chunkEnd, SEEK_SET) != 0 || ferror(file))
-            return sceneFail("read error in chunk 0x%04X at byte %ld: %s", (unsigned)id, start, strerror(errno));
+        in->pos = chunkEnd;
     }
 }
 
-int walkChunks(FILE* file, long end)
+int walkChunks(SceneBytes* in, long end)
 {
     if (sceneLoader.depth >= MAX_CHUNK_DEPTH)
-        return sceneFail("chunks nested more than %d deep at byte %ld", (int)MAX_CHUNK_DEPTH, ftell(file));
+        return sceneFail("chunks nested more than %d deep at byte %ld", (int)MAX_CHUNK_DEPTH, in->pos);
     sceneLoader.depth++;
-    const int result = walkLevel(file, end);
+    const int result = walkLevel(in, end);
     sceneLoader.depth--;
     return result;
 }
@@ -254,25 +250,11 @@ void sceneRelease(Scene* scene)
 }
 
 // One pass over the whole file; 1 or 0.
-static int walkFile(const char* path, long* size)
+static int walkFile(SceneBytes* in)
 {
-    errno = 0;
-    FILE* file = fileOpen(path, "rb");
-    if (!file)
-        return sceneFail("cannot be opened (%s)", errno ? strerror(errno) : "no such file");
-    if (*size < 0) {
-        if (fseek(file, 0, SEEK_END) == 0)
-            *size = ftell(file);
-        if (*size < 0 || fseek(file, 0, SEEK_SET) != 0) {
-            fclose(file);
-            return sceneFail("cannot be read: its size is unknown (%s)", strerror(errno));
-        }
-    }
-    sceneLoader.fileSize = *size;
+    in->pos = 0;
     sceneLoader.depth = 0;
-    const int result = walkChunks(file, *size);
-    fclose(file);
-    return result;
+    return walkChunks(in, in->size);
 }
 
 static int allocateRecords(Scene* scene)
@@ -287,15 +269,6 @@ static int allocateRecords(Scene* scene)
         && nameIndexInit(&sceneLoader.cameraNames, scene->cameraCount)
         && nameIndexInit(&sceneLoader.lightNames, scene->lightCount);
     return ok || sceneFail("out of memory");
-}
-
-// The counts of the two passes must agree: a file that changed in between
-// would otherwise leave records without names.
-static int countsMatch(const Scene* scene)
-{
-    const int same = sceneLoader.objectIndex == scene->objectCount && sceneLoader.cameraIndex == scene->cameraCount
-        && sceneLoader.lightIndex == scene->lightCount && sceneLoader.materialIndex == scene->materialCount;
-    return same || sceneFail("the file changed while it was read");
 }
 
 static int postProcess(Scene* scene)
@@ -332,13 +305,13 @@ static void noteMissingMesh(const Scene* scene)
         sceneFail("the model has no mesh: its %d triangle meshes have no faces", (int)scene->objectCount);
 }
 
-Scene* loadScene(const char* path)
+Scene* loadSceneBytes(const uint8_t* bytes, size_t size, const char* name)
 {
     memset(&sceneLoader, 0, sizeof sceneLoader);
     sceneLoader.nodeIndex = -1;
     sceneLoader.firstChunkId = -1;
-    sceneLoader.path = path;
-    loadReason[0] = '\0';
+    sceneLoader.name = name;
+    readReasonClear();
     Scene* scene = (Scene*)heapCalloc(1, sizeof(Scene));
     if (!scene) {
         sceneFail("out of memory");
@@ -346,11 +319,12 @@ Scene* loadScene(const char* path)
     }
     sceneLoader.scene = scene;
     sceneLoader.counting = 1;
-    long size = -1;
-    int ok = walkFile(path, &size) && allocateRecords(scene);
+    // Chunk positions are longs; a file too large for one could not be walked.
+    SceneBytes in = {bytes, size <= (size_t)LONG_MAX ? (long)size : LONG_MAX, 0};
+    int ok = walkFile(&in) && allocateRecords(scene);
     if (ok) {
         sceneLoader.counting = 0;
-        ok = walkFile(path, &size) && countsMatch(scene) && postProcess(scene);
+        ok = walkFile(&in) && postProcess(scene);
     }
     nameIndexRelease(&sceneLoader.materialNames);
     nameIndexRelease(&sceneLoader.objectNames);
@@ -362,7 +336,7 @@ Scene* loadScene(const char* path)
     sceneLoader.currentCamera = nullptr;
     if (ok)
         noteMissingMesh(scene);
-    sceneLoader.path = nullptr;
+    sceneLoader.name = nullptr;
     if (!ok) {
         sceneRelease(scene);
         return nullptr;
@@ -370,78 +344,92 @@ Scene* loadScene(const char* path)
     return scene;
 }
 
-// ---- Reading ---------------------------------------------------------------
-
-static void readBytes(FILE* file, uint8_t* buffer, size_t size)
+Scene* loadScene(const char* path)
 {
-    const size_t got = fread(buffer, 1, size, file);
-    if (got < size)
-        memset(buffer + got, 0, size - got);
+    uint8_t* bytes;
+    size_t size;
+    if (!readerLoadFile(path, SIZE_MAX, &bytes, &size))
+        return nullptr;
+    Scene* scene = loadSceneBytes(bytes, size, path);
+    heapFree(bytes);
+    return scene;
 }
 
-uint32_t readU16(FILE* file)
+// ---- Reading ---------------------------------------------------------------
+
+static void readBytes(SceneBytes* in, uint8_t* buffer, size_t size)
+{
+    const size_t left = in->pos < in->size ? (size_t)(in->size - in->pos) : 0;
+    const size_t got = size < left ? size : left;
+    if (got > 0)
+        memcpy(buffer, in->bytes + in->pos, got);
+    memset(buffer + got, 0, size - got);
+    in->pos += (long)got;
+}
+
+uint32_t readU16(SceneBytes* in)
 {
     uint8_t b[2];
-    readBytes(file, b, sizeof b);
+    readBytes(in, b, sizeof b);
     return (uint32_t)b[0] | (uint32_t)b[1] << 8;
 }
 
-uint32_t readU32(FILE* file)
+uint32_t readU32(SceneBytes* in)
 {
     uint8_t b[4];
-    readBytes(file, b, sizeof b);
+    readBytes(in, b, sizeof b);
     return (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
 }
 
 // A NaN or infinity from a damaged file would spread into planes, normals and
 // the renderer's float-to-int steps; it reads as 0 instead.
-float readF32(FILE* file)
+float readF32(SceneBytes* in)
 {
-    const uint32_t bits = readU32(file);
+    const uint32_t bits = readU32(in);
     float value;
     memcpy(&value, &bits, sizeof value);
     return std::isfinite(value) ? value : 0.0f;
 }
 
-int readName(FILE* file, char* buffer)
+int readName(SceneBytes* in, char* buffer)
 {
     int stored = 0;
     for (;;) {
-        const int c = fgetc(file);
-        if (c == EOF) {
+        if (in->pos >= in->size) {
             buffer[stored] = '\0';
             return stored == SCENE_NAME_SIZE - 1;
         }
         // The first byte past 63 characters is consumed and dropped.
+        const char c = (char)in->bytes[in->pos++];
         if (c == 0 || stored == SCENE_NAME_SIZE - 1)
             break;
-        buffer[stored++] = (char)c;
+        buffer[stored++] = c;
     }
     buffer[stored] = '\0';
     return 1;
 }
 
-int32_t readTrackHeader(FILE* file)
+int32_t readTrackHeader(SceneBytes* in)
 {
     uint8_t ignored[10];
-    readBytes(file, ignored, sizeof ignored);
-    return (int32_t)(readU32(file) & 0xFFFFu);
+    readBytes(in, ignored, sizeof ignored);
+    return (int32_t)(readU32(in) & 0xFFFFu);
 }
 
-int32_t readKeyHeader(FILE* file)
+int32_t readKeyHeader(SceneBytes* in)
 {
-    const int32_t frame = (int32_t)(readU32(file) & 0xFFFFu);
-    const uint32_t flags = readU16(file);
+    const int32_t frame = (int32_t)(readU32(in) & 0xFFFFu);
+    const uint32_t flags = readU16(in);
     // Tension, continuity and bias, one f32 for each of bits 0 to 2.
     for (int bit = 0; bit < 3; bit++) {
         if (flags & (1u << bit))
-            readU32(file);
+            readU32(in);
     }
     return frame;
 }
 
-void skipBytes(FILE* file, size_t size)
+void skipBytes(SceneBytes* in, size_t size)
 {
     uint8_t ignored[16];
-    readBytes(file, ignored, size);
+    readBytes(in, ignored, size);
 }

@@ -8,43 +8,43 @@
 
 // ---- Keyframer ---------------------------------------------------------------
 
-int readSegment(FILE* file, long)
+int readSegment(SceneBytes* in, long)
 {
-    sceneLoader.scene->firstFrame = (int32_t)readU32(file);
-    sceneLoader.scene->lastFrame = (int32_t)readU32(file);
+    sceneLoader.scene->firstFrame = (int32_t)readU32(in);
+    sceneLoader.scene->lastFrame = (int32_t)readU32(in);
     return 1;
 }
 
-int readNodeId(FILE* file, long)
+int readNodeId(SceneBytes* in, long)
 {
-    sceneLoader.currentNodeId = (int32_t)readU16(file);
+    sceneLoader.currentNodeId = (int32_t)readU16(in);
     return 1;
 }
 
-int readObjectNodeTag(FILE* file, long chunkEnd)
+int readObjectNodeTag(SceneBytes* in, long chunkEnd)
 {
     sceneLoader.nodeKind = NODE_OBJECT_TAG;
-    return walkChunks(file, chunkEnd);
+    return walkChunks(in, chunkEnd);
 }
 
-int readCameraNodeTag(FILE* file, long chunkEnd)
+int readCameraNodeTag(SceneBytes* in, long chunkEnd)
 {
     sceneLoader.nodeKind = NODE_CAMERA;
-    return walkChunks(file, chunkEnd);
+    return walkChunks(in, chunkEnd);
 }
 
-int readTargetNodeTag(FILE* file, long chunkEnd)
+int readTargetNodeTag(SceneBytes* in, long chunkEnd)
 {
     sceneLoader.nodeKind = NODE_CAMERA_TARGET;
-    return walkChunks(file, chunkEnd);
+    return walkChunks(in, chunkEnd);
 }
 
-int readNodeHeader(FILE* file, long)
+int readNodeHeader(SceneBytes* in, long)
 {
-    if (!readName(file, sceneLoader.nodeName))
+    if (!readName(in, sceneLoader.nodeName))
         return chunkFail("the node name runs into the end of the file");
-    skipBytes(file, 4);
-    const int32_t parent = (int32_t)readU16(file);
+    skipBytes(in, 4);
+    const int32_t parent = (int32_t)readU16(in);
     if (sceneLoader.counting)
         return 1;
     if (sceneLoader.nodeKind == NODE_OBJECT_TAG) {
@@ -89,9 +89,9 @@ static Camera* trackCamera()
 // smallest key size, which bounds the allocation by the file's size. 1, or 0
 // with the reason set on a count beyond the chunk or out of memory; the slots
 // are then unchanged.
-static int replaceTrack(float** slots[], int count, int32_t n, FILE* file, long chunkEnd, long keyBytes)
+static int replaceTrack(float** slots[], int count, int32_t n, SceneBytes* in, long chunkEnd, long keyBytes)
 {
-    const long left = bytesLeft(file, chunkEnd);
+    const long left = bytesLeft(in, chunkEnd);
     if ((long)n * keyBytes > left)
         return chunkFail("%d keys need at least %ld bytes, the rest of the chunk holds %ld", (int)n,
                          (long)n * keyBytes, left);
@@ -127,9 +127,9 @@ static PositionSlots positionSlots(float** frames, float** x, float** y, float**
 
 // A later track of the same kind replaces the earlier one on its record; a
 // track with no keys leaves the record without that track (null arrays).
-int readPositionTrack(FILE* file, long chunkEnd)
+int readPositionTrack(SceneBytes* in, long chunkEnd)
 {
-    const int32_t n = readTrackHeader(file);
+    const int32_t n = readTrackHeader(in);
     PositionSlots to = {{nullptr, nullptr, nullptr, nullptr}, nullptr};
     if (MeshObject* o = trackObject())
         to = positionSlots(&o->positionFrames, &o->positionX, &o->positionY, &o->positionZ, &o->positionKeyCount);
@@ -140,16 +140,16 @@ int readPositionTrack(FILE* file, long chunkEnd)
             to = positionSlots(&c->positionFrames, &c->positionX, &c->positionY, &c->positionZ, &c->positionKeyCount);
     }
     if (!to.keyCount) {
-        skipKeys(file, chunkEnd, n, 12);
+        skipKeys(in, chunkEnd, n, 12);
         return 1;
     }
-    if (!replaceTrack(to.arrays, 4, n, file, chunkEnd, 6 + 12))
+    if (!replaceTrack(to.arrays, 4, n, in, chunkEnd, 6 + 12))
         return 0;
     *to.keyCount = n;
     sceneLoader.keyIndex = 0;
     for (int32_t i = 0; i < n; i++) {
-        const int32_t frame = readKeyHeader(file);
-        const float x = readF32(file), y = readF32(file), z = readF32(file);
+        const int32_t frame = readKeyHeader(in);
+        const float x = readF32(in), y = readF32(in), z = readF32(in);
         const int32_t k = sceneLoader.keyIndex++;
         (*to.arrays[0])[k] = (float)frame;
         (*to.arrays[1])[k] = x;
@@ -159,23 +159,23 @@ int readPositionTrack(FILE* file, long chunkEnd)
     return 1;
 }
 
-int readRotationTrack(FILE* file, long chunkEnd)
+int readRotationTrack(SceneBytes* in, long chunkEnd)
 {
-    const int32_t n = readTrackHeader(file);
+    const int32_t n = readTrackHeader(in);
     MeshObject* o = trackObject();
     if (!o) {
-        skipKeys(file, chunkEnd, n, 16);
+        skipKeys(in, chunkEnd, n, 16);
         return 1;
     }
     float** slots[5] = {&o->rotationFrames, &o->rotationAngle, &o->rotationAxisX, &o->rotationAxisY,
                         &o->rotationAxisZ};
-    if (!replaceTrack(slots, 5, n, file, chunkEnd, 6 + 16))
+    if (!replaceTrack(slots, 5, n, in, chunkEnd, 6 + 16))
         return 0;
     o->rotationKeyCount = n;
     sceneLoader.keyIndex = 0;
     for (int32_t i = 0; i < n; i++) {
-        const int32_t frame = readKeyHeader(file);
-        const float angle = readF32(file), x = readF32(file), y = readF32(file), z = readF32(file);
+        const int32_t frame = readKeyHeader(in);
+        const float angle = readF32(in), x = readF32(in), y = readF32(in), z = readF32(in);
         const int32_t k = sceneLoader.keyIndex++;
         o->rotationFrames[k] = (float)frame;
         o->rotationAngle[k] = angle;

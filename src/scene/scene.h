@@ -123,14 +123,17 @@ struct Scene {
 };
 
 // ---- Loading ---------------------------------------------------------------
-// loadScene reads a 3DS file twice (counting, then filling) and returns the
-// finished Scene, or null after releasing everything it allocated.
-
+// loadSceneBytes walks a 3DS file of size bytes twice (counting, then
+// filling) and returns the finished Scene, or null after releasing everything
+// it allocated; name stands for the file in the reason. loadScene does the
+// same with the file at path, or returns null when it cannot be read.
+Scene* loadSceneBytes(const uint8_t* bytes, size_t size, const char* name);
 Scene* loadScene(const char* path);
 // What the last loadScene found wrong with its file, in one line that starts
 // with the path: after a null result, why the load failed ("Cells\Cell.3ds:
 // chunk 0x1234 at byte 20 has length 0"); after a Scene in which no object
-// has a face, why the model has no mesh; otherwise "".
+// has a face, why the model has no mesh; otherwise "". The line every reader
+// shares (readReason).
 const char* sceneLoadReason();
 // Frees a Scene and everything hanging from it except the Textures; null is
 // accepted.

@@ -3,16 +3,24 @@
 // Only the scene area and its tests include this.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "scene/scene.h"
 
+// The file in memory and the read position. The position may stand past the
+// end, where a chunk of a file cut short ends; reads there yield zero bytes.
+struct SceneBytes {
+    const uint8_t* bytes;
+    long size;
+    long pos;
+};
+
 // Walks the chunks from the current read position up to the absolute position
 // `end`. Like every handler: 1 to go on, 0 to fail the load (the reason set).
-int walkChunks(FILE* file, long end);
+int walkChunks(SceneBytes* in, long end);
 
-typedef int (*ChunkHandler)(FILE* file, long chunkEnd);
+typedef int (*ChunkHandler)(SceneBytes* in, long chunkEnd);
 
 // A row either names a handler for the chunk's own data or says how many bytes
 // of it the walker steps over before the sub-chunks (0: none). The name is
@@ -30,7 +38,7 @@ extern const ChunkEntry chunkTable[CHUNK_TABLE_SIZE];
 // Row of the table whose id equals the low 16 bits of id, or -1.
 int findChunkEntry(uint32_t id);
 
-enum { SCENE_NAME_SIZE = 64, SCENE_REASON_SIZE = 512 };
+enum { SCENE_NAME_SIZE = 64 };
 
 enum NodeKind {
     NODE_NONE = 0,
@@ -56,10 +64,11 @@ struct NameIndex {
     uint32_t mask;
 };
 
-// Everything the handlers share during one load; reset by loadScene.
+// Everything the handlers share during one load; reset by loadSceneBytes.
 struct SceneLoader {
     Scene* scene;
-    const char* path;
+    // Names the file in messages.
+    const char* name;
     // The chunk whose handler runs, for messages.
     uint32_t chunkId;
     long chunkStart;
@@ -83,7 +92,6 @@ struct SceneLoader {
     int32_t keyIndex;
     int32_t lastFaceCount;
     int32_t depth;
-    long fileSize;
     NameIndex objectNames;
     NameIndex cameraNames;
     NameIndex lightNames;
@@ -94,32 +102,33 @@ extern SceneLoader sceneLoader;
 
 // ---- Reading (chunk_reader.cpp) ---------------------------------------------
 // A read that runs past the end of the file yields zero bytes for the missing
-// part, so damaged files load deterministically. Non-finite floats read as 0.
-uint32_t readU16(FILE* file);
-uint32_t readU32(FILE* file);
-float readF32(FILE* file);
-void skipBytes(FILE* file, size_t size);
+// part, so damaged files load deterministically; the position moves past the
+// bytes there were. Non-finite floats read as 0.
+uint32_t readU16(SceneBytes* in);
+uint32_t readU32(SceneBytes* in);
+float readF32(SceneBytes* in);
+void skipBytes(SceneBytes* in, size_t size);
 // Reads a name into a SCENE_NAME_SIZE buffer (always terminated); 1, or 0
 // when the file ended before the terminator with fewer than 63 characters
 // stored (the name is cut short).
-int readName(FILE* file, char* buffer);
+int readName(SceneBytes* in, char* buffer);
 // Key count of a track (low 16 bits of the count field).
-int32_t readTrackHeader(FILE* file);
+int32_t readTrackHeader(SceneBytes* in);
 // Frame number of a key (low 16 bits, unsigned); skips the spline values.
-int32_t readKeyHeader(FILE* file);
+int32_t readKeyHeader(SceneBytes* in);
 
 // ---- The load's reason (chunk_reader.cpp) -------------------------------------
 // Set where a load fails, read through sceneLoadReason. Both return 0, so a
-// failing step can `return sceneFail(...)`. sceneFail writes "<path>: <text>";
+// failing step can `return sceneFail(...)`. sceneFail writes "<name>: <text>";
 // chunkFail also names the chunk whose handler runs.
 int sceneFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int chunkFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- Shared by the handlers (chunk_handlers.cpp) ---------------------------
 // Bytes of the chunk left behind the read position (0 when past its end).
-long bytesLeft(FILE* file, long chunkEnd);
+long bytesLeft(SceneBytes* in, long chunkEnd);
 // Skips up to n keys of valueBytes each, stopping at the chunk's end.
-void skipKeys(FILE* file, long chunkEnd, int32_t n, size_t valueBytes);
+void skipKeys(SceneBytes* in, long chunkEnd, int32_t n, size_t valueBytes);
 // Puts arrays that a later chunk replaces on the scene's retired list, so that
 // whatever still points into them stays valid until sceneRelease. 1, or 0
 // when the list entry cannot be allocated (nothing is moved then).
@@ -144,34 +153,34 @@ const char* lightName(int32_t i);
 // ---- Chunk handlers (chunk_handlers.cpp, keyframer.cpp) --------------------
 // Each is called right behind its chunk's header and returns 1 to go on, or 0
 // with the reason set to fail the load.
-int skipMapName(FILE* file, long chunkEnd);
-int skipPointFlags(FILE* file, long chunkEnd);
-int skipSmoothGroups(FILE* file, long chunkEnd);
-int skipColourTrack(FILE* file, long chunkEnd);
-int skipTrack(FILE* file, long chunkEnd);
+int skipMapName(SceneBytes* in, long chunkEnd);
+int skipPointFlags(SceneBytes* in, long chunkEnd);
+int skipSmoothGroups(SceneBytes* in, long chunkEnd);
+int skipColourTrack(SceneBytes* in, long chunkEnd);
+int skipTrack(SceneBytes* in, long chunkEnd);
 
-int readFloatColour(FILE* file, long chunkEnd);
-int readNamedObject(FILE* file, long chunkEnd);
-int readTriObject(FILE* file, long chunkEnd);
-int readPointArray(FILE* file, long chunkEnd);
-int readFaceArray(FILE* file, long chunkEnd);
-int readMaterialGroup(FILE* file, long chunkEnd);
-int readMappingCoordinates(FILE* file, long chunkEnd);
-int readMeshMatrix(FILE* file, long chunkEnd);
-int readDirectLight(FILE* file, long chunkEnd);
-int readSpotlight(FILE* file, long chunkEnd);
-int readInnerRange(FILE* file, long chunkEnd);
-int readOuterRange(FILE* file, long chunkEnd);
-int readMultiplier(FILE* file, long chunkEnd);
-int readLightOff(FILE* file, long chunkEnd);
-int readRayShadows(FILE* file, long chunkEnd);
-int readCamera(FILE* file, long chunkEnd);
-int readMaterialName(FILE* file, long chunkEnd);
-int readSegment(FILE* file, long chunkEnd);
-int readNodeId(FILE* file, long chunkEnd);
-int readObjectNodeTag(FILE* file, long chunkEnd);
-int readCameraNodeTag(FILE* file, long chunkEnd);
-int readTargetNodeTag(FILE* file, long chunkEnd);
-int readNodeHeader(FILE* file, long chunkEnd);
-int readPositionTrack(FILE* file, long chunkEnd);
-int readRotationTrack(FILE* file, long chunkEnd);
+int readFloatColour(SceneBytes* in, long chunkEnd);
+int readNamedObject(SceneBytes* in, long chunkEnd);
+int readTriObject(SceneBytes* in, long chunkEnd);
+int readPointArray(SceneBytes* in, long chunkEnd);
+int readFaceArray(SceneBytes* in, long chunkEnd);
+int readMaterialGroup(SceneBytes* in, long chunkEnd);
+int readMappingCoordinates(SceneBytes* in, long chunkEnd);
+int readMeshMatrix(SceneBytes* in, long chunkEnd);
+int readDirectLight(SceneBytes* in, long chunkEnd);
+int readSpotlight(SceneBytes* in, long chunkEnd);
+int readInnerRange(SceneBytes* in, long chunkEnd);
+int readOuterRange(SceneBytes* in, long chunkEnd);
+int readMultiplier(SceneBytes* in, long chunkEnd);
+int readLightOff(SceneBytes* in, long chunkEnd);
+int readRayShadows(SceneBytes* in, long chunkEnd);
+int readCamera(SceneBytes* in, long chunkEnd);
+int readMaterialName(SceneBytes* in, long chunkEnd);
+int readSegment(SceneBytes* in, long chunkEnd);
+int readNodeId(SceneBytes* in, long chunkEnd);
+int readObjectNodeTag(SceneBytes* in, long chunkEnd);
+int readCameraNodeTag(SceneBytes* in, long chunkEnd);
+int readTargetNodeTag(SceneBytes* in, long chunkEnd);
+int readNodeHeader(SceneBytes* in, long chunkEnd);
+int readPositionTrack(SceneBytes* in, long chunkEnd);
+int readRotationTrack(SceneBytes* in, long chunkEnd);

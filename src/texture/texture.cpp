@@ -83,22 +83,23 @@ static void fillShades(uint32_t* shades, const uint32_t* palette, int32_t count)
     }
 }
 
-Texture* textureLoad(const char* path)
+// Cuts the pyramid out of an atlas just read and releases the atlas; name
+// stands for its file in the reason.
+static Texture* textureFromAtlas(TgaImage* atlas, const char* name)
 {
-    TgaImage* atlas = readTga(path);
     if (!atlas)
         return nullptr;
     // The masks need power-of-two levels, and sides below 4 leave no level.
     const int32_t W = atlas->width, H = atlas->height;
     if (!isPowerOfTwo(W) || !isPowerOfTwo(H) || W < 4 || H < 4) {
         tgaRelease(atlas);
-        textureFail(path, "the atlas is %d x %d; both sides must be powers of two from 4", (int)W, (int)H);
+        readFail(name, "the atlas is %d x %d; both sides must be powers of two from 4", (int)W, (int)H);
         return nullptr;
     }
     Texture* texture = (Texture*)heapCalloc(1, sizeof(Texture));
     if (!texture) {
         tgaRelease(atlas);
-        textureFail(path, "out of memory");
+        readFail(name, "out of memory");
         return nullptr;
     }
     texture->halfWidth = W / 2;
@@ -117,33 +118,43 @@ Texture* textureLoad(const char* path)
     tgaRelease(atlas);
     if (!ok) {
         textureRelease(texture);
-        textureFail(path, "out of memory");
+        readFail(name, "out of memory");
         return nullptr;
     }
     return texture;
 }
 
+Texture* textureLoadBytes(const uint8_t* bytes, size_t size, const char* name)
+{
+    return textureFromAtlas(readTgaBytes(bytes, size, name), name);
+}
+
+Texture* textureLoad(const char* path)
+{
+    return textureFromAtlas(readTga(path), path);
+}
+
 int loadMaterialTextures(Scene* scene, char* folder)
 {
-    textureReasonClear();
+    readReasonClear();
     const size_t length = strlen(folder);
     if (length > 0 && folder[length - 1] == '\\')
         folder[length - 1] = '\0';
     for (int32_t i = 0; i < scene->materialCount; i++) {
         Material* material = &scene->materials[i];
         if (!material->name)
-            return textureFail(folder, "material %d has no name to find its texture by", (int)i);
+            return readFail(folder, "material %d has no name to find its texture by", (int)i);
         // The usual path fits the fixed buffer; a longer one gets a block of
         // its own rather than being cut or overrunning.
         char fixed[TEXTURE_PATH_SIZE];
         char* path = fixed;
         const int needed = snprintf(fixed, sizeof fixed, "%s\\%s.tga", folder, material->name);
         if (needed < 0)
-            return textureFail(folder, "the texture name of material '%s' cannot be formed", material->name);
+            return readFail(folder, "the texture name of material '%s' cannot be formed", material->name);
         if ((size_t)needed >= sizeof fixed) {
             path = (char*)heapAlloc((size_t)needed + 1);
             if (!path)
-                return textureFail(folder, "out of memory");
+                return readFail(folder, "out of memory");
             snprintf(path, (size_t)needed + 1, "%s\\%s.tga", folder, material->name);
         }
         material->texture = textureLoad(path);

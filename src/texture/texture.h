@@ -1,6 +1,7 @@
 // Textures: the TGA reader and the rip-map texture pyramid with its shade table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct Scene;
@@ -47,11 +48,13 @@ enum {
 
 // Reads a one-byte-a-pixel TGA: colour-mapped (1) or greyscale (3), plain or
 // run-length packed (9, 11), rows in either order. Greyscale files get the
-// grey ramp as palette. Returns null, with the file closed, for: a file that
-// cannot be opened, any other type, a width or height of 0 or over 16384, a
-// colour map over 256 entries or with an entry size other than 15, 16, 24 or
-// 32, a colour-mapped file without colour map, a file too short for its
+// grey ramp as palette. Reads size bytes; name stands for the file in the
+// reason. Returns null for: any other type, a width or height of 0 or over
+// 16384, a colour map over 256 entries or with an entry size other than 15,
+// 16, 24 or 32, a colour-mapped file without colour map, bytes too few for the
 // pixels, an index at or above the palette count, no memory.
+TgaImage* readTgaBytes(const uint8_t* bytes, size_t size, const char* name);
+// readTgaBytes on the file at path, or null when it cannot be read.
 TgaImage* readTga(const char* path);
 // Releases a TgaImage with its indices and palette; null is allowed.
 void tgaRelease(TgaImage* image);
@@ -62,6 +65,7 @@ int textureLevelInit(TextureLevel* level, int32_t w, int32_t h);
 // Cuts the rip-map pyramid out of a TGA atlas and builds the shade table.
 // Returns null on an unreadable TGA, on an atlas side that is not a power of
 // two or is below 4, or when memory runs out; nothing stays allocated then.
+Texture* textureLoadBytes(const uint8_t* bytes, size_t size, const char* name);
 Texture* textureLoad(const char* path);
 // Releases a Texture with its levels and shade table; null is allowed.
 void textureRelease(Texture* texture);
@@ -71,5 +75,6 @@ void textureRelease(Texture* texture);
 int loadMaterialTextures(Scene* scene, char* folder);
 // Why the last readTga, textureLoad or loadMaterialTextures failed, in one
 // line that starts with the file's path ("Cells\Body.tga: image type 2 is
-// true-colour; ..."); "" when it succeeded.
+// true-colour; ..."); "" when it succeeded. The line every reader shares
+// (readReason).
 const char* textureLoadReason();

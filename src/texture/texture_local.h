@@ -1,9 +1,9 @@
-// The TGA reader's own parts and the texture area's failure reason. Only the
-// texture area and its tests include this.
+// The TGA reader's own parts. Only the texture area and its tests include
+// this.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "texture/texture.h"
 
@@ -23,17 +23,19 @@ struct TgaHeader {
     uint8_t imageDescriptor;
 };
 
-// Reads the 18 header bytes field by field; fields past the end of the file
-// read as 0 (the caller checks the stream's end-of-file flag).
-TgaHeader readTgaHeader(FILE* stream);
-// Fills one row of width bytes from run-length packets. A packet that runs past
-// the row is read whole and its surplus dropped. Returns 1, or 0 when the file
-// ends before the row is full.
-int decodeRleRow(uint8_t* row, int32_t width, FILE* stream);
+// The bytes being read and the read position. A read past the end yields
+// zeros and sets `ended`, as a stream's end-of-file flag would be.
+struct TgaBytes {
+    const uint8_t* bytes;
+    size_t size;
+    size_t pos;
+    int32_t ended;
+};
 
-enum { TEXTURE_REASON_SIZE = 512 };
-// Sets textureLoadReason to "<path>: <text>" and returns 0, so a failing step
-// can `return textureFail(...)`.
-int textureFail(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));
-// Empties the reason: every public entry starts with this.
-void textureReasonClear();
+// Reads the 18 header bytes field by field; fields past the end read as 0
+// (the caller checks `ended`).
+TgaHeader readTgaHeader(TgaBytes* in);
+// Fills one row of width bytes from run-length packets. A packet that runs past
+// the row is read whole and its surplus dropped. Returns 1, or 0 when the bytes
+// end before the row is full.
+int decodeRleRow(uint8_t* row, int32_t width, TgaBytes* in);

@@ -124,6 +124,28 @@ TEST_F(TgaTest, PacketsRunningPastTheRowAreCutThere)
     tgaRelease(image);
 }
 
+// Bottom-up, the row below in memory is decoded first: a raw packet that
+// spilled past its row would overwrite that row's first pixel, and past the
+// last row, the end of the indices.
+TEST_F(TgaTest, RawPacketPastItsRowInABottomUpFileLeavesTheRowBelow)
+{
+    TgaSpec s;
+    s.type = 9;
+    s.mapLength = 8;
+    s.width = 2;
+    s.height = 2;
+    Bytes b = tgaHeader(s);
+    for (int i = 0; i < 8; i++)
+        b.u8(i).u8(i).u8(i);
+    b.u8(0x02).u8(1).u8(2).u8(7);
+    b.u8(0x02).u8(3).u8(4).u8(5);
+    writeFile("u.tga", b.data);
+    TgaImage* image = readTga("u.tga");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(indicesOf(image), (std::vector<uint8_t>{3, 4, 1, 2}));
+    tgaRelease(image);
+}
+
 TEST_F(TgaTest, GreyscaleRampAndColourMapByType)
 {
     // Two 24-bit map entries, 0x302010 and 0x8000FF, where a file has a map.
@@ -250,15 +272,16 @@ TEST_F(TgaTest, BadFilesAreRefused)
 
 TEST_F(TgaTest, EveryAllocationFailureGivesNull)
 {
+    // The file's bytes, the record, its indices and its palette.
     writeFile("a.tga", twoRowFile(false));
-    for (int n = 1; n <= 3; n++) {
+    for (int n = 1; n <= 4; n++) {
         heapHookReset();
         heapHook.failAt = n;
         EXPECT_EQ(readTga("a.tga"), nullptr) << n;
     }
     heapHookReset();
     TgaImage* image = readTga("a.tga");
-    EXPECT_EQ(heapHook.calls, 3);
+    EXPECT_EQ(heapHook.calls, 4);
     tgaRelease(image);
 }
 

@@ -250,3 +250,19 @@ TEST(PatternTool, RefusalsWriteNothing)
         EXPECT_FALSE(fileIsThere("Life.ini.tmp"));
     }
 }
+
+// The file is read in growing blocks up to its limit: text after the '!' pads
+// a glider to exactly 16 MiB, which converts, and one byte more is refused.
+TEST(PatternTool, FilesUpTo16MiBAreReadWhole)
+{
+    const size_t limit = (size_t)16 << 20;
+    const std::string glider = gliderRle;
+    for (size_t size : {limit, limit + 1}) {
+        SCOPED_TRACE(size);
+        TempDir dir;
+        writeFile("big.rle", glider + std::string(size - glider.size(), 'x'));
+        std::string out;
+        EXPECT_EQ(convert("big.rle", &out), size > limit ? 1 : 0) << out;
+        EXPECT_EQ(out.find("larger than 16 MiB") != std::string::npos, size > limit) << out;
+    }
+}
