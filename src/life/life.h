@@ -53,3 +53,36 @@ void lifeRelease(LifeGrid* grid);
 int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z);
 // Replaces the grid by its next generation under the rule; allocates nothing.
 void lifeStep(LifeGrid* grid, const LifeRule* rule);
+
+// ---- Rules in the community's notation (rule_text.cpp) ---------------------------------
+enum LifeTopology { LIFE_UNBOUNDED = 0, LIFE_PLANE, LIFE_TORUS, LIFE_KLEIN, LIFE_CROSS, LIFE_SPHERE };
+// The grid a rule's suffix names (":P30,20", ":T30+5,20", ":K30*,20", ":C30,20", ":S30").
+// A width or height of 0 is unbounded that way (":T0,20" a tube, ":P30,0"). LIFE_UNBOUNDED: no
+// suffix, or ":P0,0" / ":T0,0". Sizes are at most LIFE_GRID_MAX. A Klein bottle has exactly one
+// twist and a shift of 0 or 1 on its twisted edges; a cross-surface has both twists set.
+struct LifeGridShape {
+    int32_t topology;  // LifeTopology
+    int32_t width;
+    int32_t height;
+    int32_t twistX;    // 1: '*' after the width: the horizontal edges (top and bottom) are joined reversed
+    int32_t twistY;    // 1: '*' after the height: the vertical edges (left and right) are joined reversed
+    int32_t shiftX;    // shift along the horizontal edges (":T30+5,20"), -width < shiftX < width
+    int32_t shiftY;    // shift along the vertical edges (":T30,20-2"), -height < shiftY < height
+};
+enum { LIFE_RULE_TEXT = 128, LIFE_GRID_MAX = 1 << 30 };
+// A two-state rule and the grid it runs on. next[i] is the next state (0 or 1) of a cell whose
+// neighbourhood is i: bit (dy + 1) * 3 + (dx + 1) of i is set when the cell at (x + dx, y + dy) is
+// alive, dx, dy in {-1, 0, 1}, y growing downward (bit 4 is the cell itself).
+struct UniverseRule {
+    uint8_t next[512];
+    LifeGridShape grid;
+    char name[LIFE_RULE_TEXT];  // canonical text, e.g. "B3/S23", "B36/S23:T100,100", "B2n3/S23-q"
+};
+// Reads a rule as RLE headers, LifeWiki and Rules.ini write it: B/S digit sets in either order
+// ("B3/S23", "b3s23", "S23/B3", "23/3"), Hensel's letters ("B2-a/S12"), "V" or "H" after the
+// digits for the four orthogonal or six hexagonal neighbours, "MAP" and 86 base64 characters,
+// each with an optional grid suffix. Blanks around the text are ignored. 1 with *rule filled,
+// or 0 with a one-line reason in reason[0 .. reasonSize) (which names the rule).
+int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize);
+// The same on text[0 .. size), which need not end in a terminator; a zero byte is refused.
+int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, char* reason, size_t reasonSize);
