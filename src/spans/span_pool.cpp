@@ -6,9 +6,6 @@
 
 #include "platform/platform.h"
 
-// Node blocks are aligned to this many bytes inside their allocation.
-enum { CACHE_LINE = 64 };
-
 // Taking and growing, for every pool: they are rare once the rows have grown,
 // so one lock serves all, and a first frame takes thousands of nodes: a lock
 // that is one exchange when free, which it nearly always is.
@@ -36,7 +33,7 @@ int spanPoolInit(SpanPool* pool)
     pool->blocks = (SpanNode**)heapAlloc(sizeof(SpanNode*));
     if (!pool->blocks)
         return 0;
-    pool->blocks[0] = (SpanNode*)heapAlloc(SPAN_FIRST_BLOCK * sizeof(SpanNode) + CACHE_LINE);
+    pool->blocks[0] = (SpanNode*)heapAlloc(SPAN_FIRST_BLOCK * sizeof(SpanNode) + SPAN_CACHE_LINE);
     if (!pool->blocks[0]) {
         heapFree(pool->blocks);
         pool->blocks = nullptr;
@@ -49,9 +46,10 @@ int spanPoolInit(SpanPool* pool)
 // The block array grows by one slot per block. Nothing but `failed` changes
 // until both allocations have succeeded: a half-done growth that already
 // counted the new block would hand out nodes of the old, full block again and
-// later free a slot that was never filled. Called with the lock held, or
-// before any other thread can see the pool.
-static int poolGrow(SpanPool* pool)
+// later free a slot that was never filled. Called with the lock held.
+// Out of line because growing is rare: inlined, it makes the step before it
+// too big to be inlined into spanPoolTake, which every node taken runs.
+__attribute__((noinline)) static int poolGrow(SpanPool* pool)
 {
     storeRelaxed(&pool->failed, -1);
     // A released or never initialised pool has no first block to grow from.
@@ -64,7 +62,7 @@ static int poolGrow(SpanPool* pool)
     // The old array is gone once the re-allocation succeeds; keep the new one
     // even if the block below fails (its spare slot is simply unused).
     pool->blocks = blocks;
-    SpanNode* block = (SpanNode*)heapAlloc(SPAN_BLOCK * sizeof(SpanNode) + CACHE_LINE);
+    SpanNode* block = (SpanNode*)heapAlloc(SPAN_BLOCK * sizeof(SpanNode) + SPAN_CACHE_LINE);
     if (!block)
         return 0;
     blocks[slot] = block;
@@ -107,15 +105,6 @@ int spanPoolMoveToNextBlock(SpanPool* pool)
 {
     TakingLock held;
     return readyLocked(pool);
-}
-
-// Nodes start on a cache line, so that a 64-byte node is read and written as
-// one line; every block has room for that shift.
-SpanNode* spanPoolNode(const SpanPool* pool, int32_t block, int32_t index)
-{
-    const uintptr_t base = (uintptr_t)pool->blocks[block];
-    SpanNode* first = (SpanNode*)((base + CACHE_LINE - 1) & ~(uintptr_t)(CACHE_LINE - 1));
-    return &first[index];
 }
 
 SpanNode* spanPoolTake(SpanPool* pool)

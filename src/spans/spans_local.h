@@ -78,9 +78,20 @@ inline int32_t spanPoolFailedNow(const SpanPool* pool)
 }
 // Nodes handed out since set-up; with no thread taking nodes meanwhile.
 int64_t spanPoolCount(const SpanPool* pool);
+
+// Node blocks are aligned to this many bytes inside their allocation.
+enum { SPAN_CACHE_LINE = 64 };
+
 // Node `index` of block `block`, taken or not, in the order the pool hands
-// nodes out: for laying chains out afresh over the nodes already taken.
-SpanNode* spanPoolNode(const SpanPool* pool, int32_t block, int32_t index);
+// nodes out; the repack lays chains out afresh through them. Nodes start on a
+// cache line, so that a 64-byte node is read and written as one line; every
+// block has room for that shift. Inline: the repack calls it once a node.
+inline SpanNode* spanPoolNode(const SpanPool* pool, int32_t block, int32_t index)
+{
+    const uintptr_t base = (uintptr_t)pool->blocks[block];
+    SpanNode* first = (SpanNode*)((base + SPAN_CACHE_LINE - 1) & ~(uintptr_t)(SPAN_CACHE_LINE - 1));
+    return &first[index];
+}
 
 // Prefetch distances of the insertion, in nodes, which rely on the order the
 // repack deals nodes in (see SPAN_DRAW_AHEAD): the insertion takes spare
