@@ -58,8 +58,8 @@ void drawCellsIntoTable()
 int32_t usedSpans()
 {
     int32_t n = 0;
-    for (int32_t y = 0; y < spanTableRows; y++)
-        n += spanTable[y].count;
+    for (int32_t y = 0; y < spanTableRowCount(); y++)
+        n += spanTableRow(y)->count;
     return n;
 }
 

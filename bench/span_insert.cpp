@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "spans/span_marks.h"
 #include "spans/spans_local.h"
 
 namespace {
@@ -39,12 +40,12 @@ std::vector<SpanNode> makeRow(int count, Order order)
     return spans;
 }
 
-void insertRow(const std::vector<SpanNode>& spans, ScanLine* line)
+void insertRow(SpanPool* pool, const std::vector<SpanNode>& spans, ScanLine* line, SpanMarks* marks)
 {
     line->count = 0;
     for (const SpanNode& span : spans) {
         SpanNode record = span;
-        insertSpan(&spanPool, &record, line);
+        insertSpan(pool, &record, line, marks);
     }
 }
 
@@ -52,28 +53,30 @@ void BM_InsertSpan(benchmark::State& state, Order order)
 {
     int count = (int)state.range(0);
     std::vector<SpanNode> spans = makeRow(count, order);
-    if (!spanPoolInit(&spanPool)) {
+    SpanPool pool = {};
+    if (!spanPoolInit(&pool)) {
         state.SkipWithError("no memory for the span pool");
         return;
     }
     ScanLine line = {};
+    SpanMarks marks = {};
     // One untimed pass grows the row, so the timed passes take no node from
     // the pool, as in every frame after the first few.
-    if (!scanLineCreate(&spanPool, SPAN_ROW_NODES, &line)) {
+    if (!spanListCreate(&pool, SPAN_ROW_NODES, &line)) {
         state.SkipWithError("no memory for the row");
-        spanPoolRelease(&spanPool);
+        spanPoolRelease(&pool);
         return;
     }
-    insertRow(spans, &line);
+    insertRow(&pool, spans, &line, &marks);
     int32_t finalCount = line.count;
     for (auto _ : state) {
-        insertRow(spans, &line);
+        insertRow(&pool, spans, &line, &marks);
         benchmark::DoNotOptimize(line.count);
     }
     state.SetItemsProcessed(state.iterations() * count);
     state.counters["spans/s"] = benchmark::Counter((double)state.iterations() * count, benchmark::Counter::kIsRate);
     state.counters["kept"] = finalCount;
-    spanPoolRelease(&spanPool);
+    spanPoolRelease(&pool);
 }
 
 } // namespace

@@ -21,9 +21,9 @@ void drawBand(RenderBand* band, uint32_t* framebuffer)
     const int32_t end = band->end < renderHeight ? band->end : renderHeight;
     for (int32_t y = band->first; y < end; y++) {
         uint32_t* row = framebuffer + (size_t)y * (size_t)renderWidth;
-        const SpanNode* node = spanTable[y].head;
+        const SpanNode* node = spanTableRow(y)->head;
         int32_t previousEnd = INT32_MIN;
-        for (int32_t left = spanTable[y].count; left > 0 && node; left--) {
+        for (int32_t left = spanTableRow(y)->count; left > 0 && node; left--) {
             // The next node is fetched while this one is drawn, and one a
             // little further on by address (see SPAN_DRAW_AHEAD).
             __builtin_prefetch(node->next);

@@ -79,9 +79,9 @@ static void stopAtExit()
 
 void renderBandSet(RenderBand* band, int32_t first, int32_t end)
 {
-    band->first = first < 0 ? 0 : first > spanTableRows ? spanTableRows : first;
-    band->end = end > spanTableRows ? spanTableRows : end < band->first ? band->first : end;
-    band->allRows = band->first == 0 && band->end == spanTableRows;
+    band->first = first < 0 ? 0 : first > spanTableRowCount() ? spanTableRowCount() : first;
+    band->end = end > spanTableRowCount() ? spanTableRowCount() : end < band->first ? band->first : end;
+    band->allRows = band->first == 0 && band->end == spanTableRowCount();
     band->pool = spanTablePool();
 }
 
@@ -139,8 +139,8 @@ int32_t renderWorkerCount()
 static void splitEvenly(int32_t count)
 {
     for (int32_t i = 0; i < count; i++)
-        renderBandSet(&bands[i], (int32_t)((int64_t)spanTableRows * i / count),
-            (int32_t)((int64_t)spanTableRows * (i + 1) / count));
+        renderBandSet(&bands[i], (int32_t)((int64_t)spanTableRowCount() * i / count),
+            (int32_t)((int64_t)spanTableRowCount() * (i + 1) / count));
 }
 
 int renderWorkersStart(int32_t count)
@@ -188,7 +188,7 @@ void renderWorkersStop()
         signal = nullptr;
     }
     workerCount = 1;
-    renderBandSet(&bands[0], 0, spanTableRows);
+    renderBandSet(&bands[0], 0, spanTableRowCount());
 }
 
 // A row weighs its spans of the last frame, plus a little for being a row at
@@ -198,18 +198,18 @@ void renderWorkersStop()
 // clock: every split draws the same frame.
 static int64_t rowWeight(int32_t row)
 {
-    return spanTable[row].count + 4;
+    return spanTableRow(row)->count + 4;
 }
 
 void renderBandsBalance()
 {
     if (workerCount == 1) {
         // The table may have been made since the band was last set.
-        if (bands[0].end != spanTableRows || !bands[0].allRows)
-            renderBandSet(&bands[0], 0, spanTableRows);
+        if (bands[0].end != spanTableRowCount() || !bands[0].allRows)
+            renderBandSet(&bands[0], 0, spanTableRowCount());
         return;
     }
-    if (spanTableRows <= 0)
+    if (spanTableRowCount() <= 0)
         return;
     double known = 0.0;
     int32_t knownCount = 0;
@@ -244,7 +244,7 @@ void renderBandsBalance()
     double sum = 0.0;
     int32_t band = 1;
     int32_t bandOfRow = 0;
-    for (int32_t row = 0; row < spanTableRows && band < workerCount; row++) {
+    for (int32_t row = 0; row < spanTableRowCount() && band < workerCount; row++) {
         while (bandOfRow + 1 < workerCount && row >= oldEnd[bandOfRow])
             bandOfRow++;
         sum += (double)rowWeight(row) * rates[bandOfRow];
@@ -252,8 +252,8 @@ void renderBandsBalance()
             starts[band++] = row + 1;
     }
     while (band < workerCount)
-        starts[band++] = spanTableRows;
-    starts[workerCount] = spanTableRows;
+        starts[band++] = spanTableRowCount();
+    starts[workerCount] = spanTableRowCount();
     for (int32_t i = 0; i < workerCount; i++)
         renderBandSet(&bands[i], starts[i], starts[i + 1]);
 }

@@ -1,6 +1,6 @@
 // The span-length histogram: a text bar chart of how many spans of each
 // visible length the current frame's span table holds, written to Graph.txt.
-#include "spans/spans.h"
+#include "spans/spans_local.h"
 
 #include <cmath>
 #include <cstdio>
@@ -51,10 +51,11 @@ static int countLength(LengthCounts* table, int32_t length)
 
 static int countTable(LengthCounts* table)
 {
-    for (int32_t row = 0; row < spanTableRows; row++) {
-        const SpanNode* node = spanTable[row].head;
-        for (int32_t i = 0; i < spanTable[row].count; i++, node = node->next) {
-            int32_t length = visibleLength(node, spanTableWidth);
+    for (int32_t row = 0; row < spanTable.rowCount; row++) {
+        const ScanLine* line = &spanTable.rows[row];
+        const SpanNode* node = line->head;
+        for (int32_t i = 0; i < line->count; i++, node = node->next) {
+            int32_t length = visibleLength(node, spanTable.width);
             if (length > 0 && !countLength(table, length))
                 return 0;
         }

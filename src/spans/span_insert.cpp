@@ -291,8 +291,7 @@ static Step overlapFromInside(SpanPool* pool, ScanLine* line, SpanNode* n, SpanN
     return STOP;
 }
 
-// The insertion proper, with the row's marks given.
-static void insertWithMarks(SpanPool* pool, SpanNode* span, ScanLine* line, SpanMarks* marks)
+void insertSpan(SpanPool* pool, SpanNode* span, ScanLine* line, SpanMarks* marks)
 {
     // A reversed span covers no pixel, and stored it would hide overlaps from
     // later spans: the walk puts a span before the first node it ends at or
@@ -304,7 +303,7 @@ static void insertWithMarks(SpanPool* pool, SpanNode* span, ScanLine* line, Span
     if (span->xStart > span->xEnd)
         return;
     if (line->count <= 0) {
-        spanMarksClear(marks, line);
+        spanMarksForget(marks, line);
         spanListAppend(pool, line, span, nullptr);
         return;
     }
@@ -366,12 +365,7 @@ static void insertWithMarks(SpanPool* pool, SpanNode* span, ScanLine* line, Span
     spanMarksNote(pool, marks, line, &walk);
 }
 
-void insertSpan(SpanPool* pool, SpanNode* span, ScanLine* line)
-{
-    insertWithMarks(pool, span, line, spanMarksOf(line));
-}
-
 void insertSpanInRow(SpanPool* pool, SpanNode* span, int32_t row)
 {
-    insertWithMarks(pool, span, &spanTable[row], &spanMarks[row]);
+    insertSpan(pool, span, &spanTable.rows[row], &spanTable.marks[row]);
 }

@@ -1,9 +1,38 @@
-// A row's list operations: taking a node for a span from the chain's spare
-// end or the pool, linking it in, and moving a node to the spare end.
-#include "spans/span_marks.h"
+// A row's list operations: building its chain, taking a node for a span from
+// the chain's spare end or the pool, linking it in, and moving a node to the
+// spare end.
 #include "spans/spans_local.h"
 
 #include <cstdint>
+
+int spanListCreate(SpanPool* pool, int32_t nodeCount, ScanLine* line)
+{
+    line->count = 0;
+    line->allocated = 1;
+    SpanNode* first = spanPoolMakeReady(pool) ? spanPoolTake(pool) : nullptr;
+    if (!first) {
+        // Nothing was linked: leave an empty row rather than stale pointers.
+        line->head = nullptr;
+        line->tail = nullptr;
+        line->allocated = 0;
+        return 0;
+    }
+    first->prev = nullptr;
+    first->next = nullptr;
+    line->head = first;
+    line->tail = first;
+    for (int32_t i = 1; i < nodeCount; i++) {
+        SpanNode* node = spanPoolMakeReady(pool) ? spanPoolTake(pool) : nullptr;
+        if (!node)
+            return 0;
+        node->prev = line->tail;
+        node->next = nullptr;
+        line->tail->next = node;
+        line->tail = node;
+        line->allocated += 1;
+    }
+    return 1;
+}
 
 // A node for a new used span, taken from the chain's spare end when there is
 // one (detached from the chain) and from the pool otherwise; null when the
@@ -119,30 +148,4 @@ void spanListRemove(ScanLine* line, SpanNode* node)
     node->next = nullptr;
     line->tail->next = node;
     line->tail = node;
-}
-
-// Called from outside the insertion, the list operations may move any node,
-// so the row forgets its marks.
-SpanNode* scanLineAppend(SpanPool* pool, ScanLine* line, const SpanNode* span)
-{
-    spanMarksForget(line);
-    return spanListAppend(pool, line, span, nullptr);
-}
-
-SpanNode* scanLineInsertBefore(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    spanMarksForget(line);
-    return spanListInsertBefore(pool, line, node, span);
-}
-
-SpanNode* scanLineInsertAfter(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span)
-{
-    spanMarksForget(line);
-    return spanListInsertAfter(pool, line, node, span);
-}
-
-void scanLineRemove(ScanLine* line, SpanNode* node)
-{
-    spanMarksForget(line);
-    spanListRemove(line, node);
 }

@@ -1,8 +1,9 @@
 // Span marks: where an insertion may start its walk along a row instead of at
 // the head, and how each insertion keeps them true. Only the span table's own
-// files and their tests use them. Every insertion calls spanMarksWalkStart
-// and spanMarksNote, which are inline here: as calls into another file they
-// cost a few per cent of a frame. Storage and forgetting are in span_marks.cpp.
+// files and their tests use them; each row has its own record (the table's
+// are in spanTable.marks). Every insertion calls spanMarksWalkStart and
+// spanMarksNote, which are inline here: as calls into another file they cost
+// a few per cent of a frame.
 #pragma once
 
 #include <cstdint>
@@ -41,10 +42,6 @@ struct SpanMarks {
     int32_t walkFromHead;
 };
 
-// One record per row of spanTable: allocated cleared and freed with the table
-// by span_pool.cpp; read and written by the insertion through the calls below.
-extern SpanMarks* spanMarks;
-
 // One insertion as the marks see it: where its walk starts (filled by
 // spanMarksWalkStart) and where it left nodes untouched (filled by the
 // insertion when it stops).
@@ -57,19 +54,10 @@ struct SpanWalk {
     SpanNode* untouched;   // that node, or null
 };
 
-// ---- span_marks.cpp ---------------------------------------------------------
 // Drops every mark, for changes the marks cannot follow (list operations from
-// outside the insertion, a new chain, a repack). An empty row is in order
-// again, so its walks may use marks from then on.
-void spanMarksForget(const ScanLine* line);
-// The record shared by the rows outside the table (a test's or benchmark's
-// own), which forgets its marks whenever another such row takes it.
-SpanMarks* spanMarksOfLooseRow(const ScanLine* line);
-
-// ---- Called by every insertion ----------------------------------------------
-
-// Drops the row's marks, as spanMarksForget does.
-inline void spanMarksClear(SpanMarks* m, const ScanLine* line)
+// outside the insertion, a repack). An empty row is in order again, so its
+// walks may use marks from then on.
+inline void spanMarksForget(SpanMarks* m, const ScanLine* line)
 {
     m->count = 0;
     m->split = 0;
@@ -77,15 +65,7 @@ inline void spanMarksClear(SpanMarks* m, const ScanLine* line)
         m->walkFromHead = 0;
 }
 
-// The marks of a row. Worked out from addresses: a row outside the table is no
-// element of it, and no other object lies inside the table.
-inline SpanMarks* spanMarksOf(const ScanLine* line)
-{
-    const uintptr_t row = ((uintptr_t)line - (uintptr_t)spanTable) / sizeof(ScanLine);
-    if (row < (uintptr_t)spanTableRows && spanMarks)
-        return &spanMarks[row];
-    return spanMarksOfLooseRow(line);
-}
+// ---- Called by every insertion ----------------------------------------------
 
 // The index of mark i, from its key of either kind.
 inline int32_t spanMarkIndex(const SpanMarks* m, const ScanLine* line, int32_t i)

@@ -1,7 +1,7 @@
 // Span table: the per-row span lists that stand in for a depth buffer, span
-// insertion and the span-length histogram. The node pool the rows grow from,
-// the list operations and where an insertion starts its walk are the area's
-// own (spans_local.h, span_marks.h).
+// insertion and the span-length histogram. The table's record, the node pool
+// the rows grow from, the list operations and where an insertion starts its
+// walk are the area's own (spans_local.h, span_marks.h).
 #pragma once
 
 #include <cstdint>
@@ -47,26 +47,21 @@ struct ScanLine {
     int32_t allocated;
 };
 
-// Where the rows' nodes come from (spans_local.h). The table has one, which
-// any number of threads may take nodes from at once, each inserting into rows
-// of its own.
+// Where the rows' nodes come from. The table has one, which any number of
+// threads may take nodes from at once, each inserting into rows of its own.
 struct SpanPool;
-
-enum { SPAN_ROW_NODES = 20 };
-
-// One ScanLine per screen row, row 0 at the top; spanTableWidth is the screen
-// width the histogram clips with.
-extern ScanLine* spanTable;
-extern int32_t spanTableRows;
-extern int32_t spanTableWidth;
 
 // Engine set-up: the table's pool, then the table of `height` rows, then a
 // chain of 20 nodes for each row from row 0 down. Returns 0 at the first
 // failure; rows created before it stay allocated and spanTableRelease frees
 // them.
 int spanTableInit(int32_t width, int32_t height);
-// Shut-down: the pool's blocks, then the table array.
+// Shut-down: the pool's blocks, then the rows and their marks.
 void spanTableRelease();
+// Rows of the table, one per screen row: 0 before set-up.
+int32_t spanTableRowCount();
+// Row `row`, 0 at the top (0 <= row < spanTableRowCount()).
+ScanLine* spanTableRow(int32_t row);
 // The pool the table's rows grow from.
 SpanPool* spanTablePool();
 // Empties every row for a new frame: count 0, chains and nodes kept.
@@ -91,17 +86,15 @@ int64_t spanPoolTaken();
 // this distance must change with it.
 enum { SPAN_DRAW_AHEAD = 8 };
 
-// Merges the span into the row so that the nearer face keeps every pixel,
-// taking any new node from `pool`. The record's xStart and xEnd are changed as
-// the span is cut; set them (and the plane values at column 0) afresh for
-// every row. An empty span is stored like any other; a reversed one (xStart >
-// xEnd) covers nothing and is dropped: stored, it would let later spans slip
-// past spans they overlap. When the pool runs dry the insertion stops where it
-// is, leaving a gap (or, inside a three-piece split, one overlapping node) for
+// Merges the span into row `row` of the table (0 <= row <
+// spanTableRowCount()) so that the nearer face keeps every pixel, taking any
+// new node from `pool`. The record's xStart and xEnd are changed as the span
+// is cut; set them (and the plane values at column 0) afresh for every row.
+// An empty span is stored like any other; a reversed one (xStart > xEnd)
+// covers nothing and is dropped: stored, it would let later spans slip past
+// spans they overlap. When the pool runs dry the insertion stops where it is,
+// leaving a gap (or, inside a three-piece split, one overlapping node) for
 // this frame.
-void insertSpan(SpanPool* pool, SpanNode* span, ScanLine* line);
-// The same for row `row` of the table (0 <= row < spanTableRows), which finds
-// the row's walk-start marks without working them out from its address.
 void insertSpanInRow(SpanPool* pool, SpanNode* span, int32_t row);
 
 // Writes "Graph.txt": one line per visible span length in the table, shortest

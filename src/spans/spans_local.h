@@ -1,5 +1,6 @@
 // What only the span table's own files and their tests use: the node pool,
-// row creation and the list operations.
+// the table's record, a row's list operations and insertion into a row whose
+// marks the caller hands over.
 #pragma once
 
 #include "spans/spans.h"
@@ -27,17 +28,31 @@ struct SpanPool {
     int32_t failed;
 };
 
-// The table's pool.
-extern SpanPool spanPool;
+// Where an insertion starts its walk along a row (span_marks.h).
+struct SpanMarks;
+
+enum { SPAN_ROW_NODES = 20 };
+
+// What the span table sets up once, in span_table.cpp: `rowCount` rows and as
+// many marks records, row i's at marks[i], and the pool every row grows from.
+// Frames change the rows' chains and marks, and the pool as rows grow;
+// repackedTaken is the pool's taken count at the last repack (-1 before the
+// first), so that a repack is done once per growth.
+struct SpanTable {
+    ScanLine* rows;
+    SpanMarks* marks;
+    int32_t rowCount;
+    int32_t width; // the screen width the histogram clips with
+    SpanPool pool;
+    int64_t repackedTaken;
+};
+
+extern SpanTable spanTable;
 
 // ---- Pool (span_pool.cpp) --------------------------------------------------
 // Sets up an empty pool with its first block of 1024 nodes. Returns 1, or 0
 // with nothing allocated.
 int spanPoolInit(SpanPool* pool);
-// Adds one block of 256 nodes: returns 1 with blockSize 256 and failed 0. On
-// failure returns 0 with failed -1 and the pool otherwise as it was, so the
-// next node taken tries to grow again.
-int spanPoolGrow(SpanPool* pool);
 // Frees every block and the block array; failed keeps its value.
 void spanPoolRelease(SpanPool* pool);
 // Taking a node is two steps. Make ready runs before the caller looks for a
@@ -61,12 +76,22 @@ inline int32_t spanPoolFailedNow(const SpanPool* pool)
 {
     return __atomic_load_n(&pool->failed, __ATOMIC_RELAXED);
 }
+// Nodes handed out since set-up; with no thread taking nodes meanwhile.
+int64_t spanPoolCount(const SpanPool* pool);
 
-// ---- Rows (span_pool.cpp) ----------------------------------------------------
-// Builds a fresh chain of nodeCount nodes (taken from the pool) with count 0.
-// Returns 0 when the pool fails; the chain built so far stays consistent (a
-// row that got no node at all is left empty: allocated 0, null links).
-int scanLineCreate(SpanPool* pool, int32_t nodeCount, ScanLine* line);
+// Node blocks are aligned to this many bytes inside their allocation.
+enum { SPAN_CACHE_LINE = 64 };
+
+// Node `index` of block `block`, taken or not, in the order the pool hands
+// nodes out; the repack lays chains out afresh through them. Nodes start on a
+// cache line, so that a 64-byte node is read and written as one line; every
+// block has room for that shift. Inline: the repack calls it once a node.
+inline SpanNode* spanPoolNode(const SpanPool* pool, int32_t block, int32_t index)
+{
+    const uintptr_t base = (uintptr_t)pool->blocks[block];
+    SpanNode* first = (SpanNode*)((base + SPAN_CACHE_LINE - 1) & ~(uintptr_t)(SPAN_CACHE_LINE - 1));
+    return &first[index];
+}
 
 // Prefetch distances of the insertion, in nodes, which rely on the order the
 // repack deals nodes in (see SPAN_DRAW_AHEAD): the insertion takes spare
@@ -78,15 +103,25 @@ enum {
 };
 
 // ---- List operations (span_list.cpp) ---------------------------------------
+// None of them knows the row's marks: a caller other than the insertion that
+// changes a row's used nodes forgets the row's marks (spanMarksForget) before
+// the row's next insertion.
+//
+// Builds a fresh chain of nodeCount nodes (taken from the pool) with count 0,
+// for a row whose marks are cleared (a zeroed record is). Returns 0 when the
+// pool fails; the chain built so far stays consistent (a row that got no node
+// at all is left empty: allocated 0, null links).
+int spanListCreate(SpanPool* pool, int32_t nodeCount, ScanLine* line);
 // The adding operations return the node that now holds the span, or null when
 // the pool cannot supply a node. They copy the whole record and never change
-// it. `node` must be one of the row's used nodes. Called from outside the
-// insertion, they make the row forget its walk-start marks.
-SpanNode* scanLineAppend(SpanPool* pool, ScanLine* line, const SpanNode* span);
-SpanNode* scanLineInsertBefore(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span);
-SpanNode* scanLineInsertAfter(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span);
+// it. `node` must be one of the row's used nodes. `firstSpare`, when known,
+// is the node at index count (the first spare one) and spares the walk from
+// the head to it.
+SpanNode* spanListAppend(SpanPool* pool, ScanLine* line, const SpanNode* span, SpanNode* firstSpare);
+SpanNode* spanListInsertBefore(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span);
+SpanNode* spanListInsertAfter(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span);
 // Moves a used node to the spare end of the chain.
-void scanLineRemove(ScanLine* line, SpanNode* node);
+void spanListRemove(ScanLine* line, SpanNode* node);
 
 // Copies the whole record into a node that keeps its own links.
 inline void spanCopyInPlace(SpanNode* node, const SpanNode* span)
@@ -98,10 +133,8 @@ inline void spanCopyInPlace(SpanNode* node, const SpanNode* span)
     node->next = next;
 }
 
-// The list operations without forgetting the marks, for the insertion, which
-// keeps its marks itself. `firstSpare`, when known, is the node at index
-// count (the first spare one) and spares the walk from the head to it.
-SpanNode* spanListAppend(SpanPool* pool, ScanLine* line, const SpanNode* span, SpanNode* firstSpare);
-SpanNode* spanListInsertBefore(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span);
-SpanNode* spanListInsertAfter(SpanPool* pool, ScanLine* line, SpanNode* node, const SpanNode* span);
-void spanListRemove(ScanLine* line, SpanNode* node);
+// ---- Insertion (span_insert.cpp) --------------------------------------------
+// insertSpanInRow for any row, the table's or a test's or benchmark's own.
+// `marks` is the row's own record, changed only by the row's insertions and
+// spanMarksForget; a new row's record starts zeroed.
+void insertSpan(SpanPool* pool, SpanNode* span, ScanLine* line, SpanMarks* marks);

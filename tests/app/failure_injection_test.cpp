@@ -200,10 +200,10 @@ size_t warningMatches(const std::vector<uint32_t>& frame)
 // used spans are in column order).
 std::string tableProblem(bool ordered)
 {
-    for (int32_t y = 0; y < spanTableRows; y++) {
-        std::string problem = chainProblem(spanTable[y]);
+    for (int32_t y = 0; y < spanTableRowCount(); y++) {
+        std::string problem = chainProblem(*spanTableRow(y));
         if (problem.empty() && ordered)
-            problem = orderProblem(spanTable[y]);
+            problem = orderProblem(*spanTableRow(y));
         if (!problem.empty())
             return "row " + std::to_string(y) + ": " + problem;
     }

@@ -73,9 +73,9 @@ struct RowSpan {
 std::vector<RowSpan> tableContents()
 {
     std::vector<RowSpan> spans;
-    for (int32_t y = 0; y < spanTableRows; y++) {
-        const SpanNode* node = spanTable[y].head;
-        for (int32_t i = 0; i < spanTable[y].count; i++, node = node->next) {
+    for (int32_t y = 0; y < spanTableRowCount(); y++) {
+        const SpanNode* node = spanTableRow(y)->head;
+        for (int32_t i = 0; i < spanTableRow(y)->count; i++, node = node->next) {
             RowSpan copy = {y, *node};
             copy.span.prev = copy.span.next = nullptr;
             spans.push_back(copy);
@@ -171,7 +171,7 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
         const int32_t row = pick(481);
         const bool banded = pick(3) == 0;
         const int32_t first = !banded ? 0 : pick(2) ? row : std::max(0, row - pick(100));
-        const int32_t end = !banded ? spanTableRows : first == row ? row + 1 + pick(100) : row + 1;
+        const int32_t end = !banded ? spanTableRowCount() : first == row ? row + 1 + pick(100) : row + 1;
         const double bandNormal = std::sqrt((double)focal * focal + (row - 240.0) * (row - 240.0));
         const Plane bandPlane = {0.0f, (float)(focal / bandNormal), (float)(-(row - 240.0) / bandNormal), 0.0f};
         // Each trial draws the mesh three times, as cells of one frame are,

@@ -48,8 +48,8 @@ struct ObjectTest : ::testing::Test {
     int spanCount() const
     {
         int n = 0;
-        for (int y = 0; y < spanTableRows; y++)
-            n += spanTable[y].count;
+        for (int y = 0; y < spanTableRowCount(); y++)
+            n += spanTableRow(y)->count;
         return n;
     }
 };
@@ -61,14 +61,14 @@ TEST_F(ObjectTest, ProjectionPutsAVertexWhereTheFocalLengthSays)
     // (100, 50, 0) at depth 1000: x = 320 * 100 / 1000 + 320, y = 320 * 50 / 1000 + 240.
     OneFace f(100, 50, 100, 150, 200, 50, {0, 0, 1, 0});
     renderObject(renderBand(0), &model, &view, &f.mesh, nullptr, 0);
-    ASSERT_EQ(spanTable[256].count, 1);
-    EXPECT_EQ(spanTable[256].head->xStart, 352);
-    EXPECT_EQ(spanTable[255].count, 0);
-    EXPECT_EQ(spanTable[287].count, 1);
-    EXPECT_EQ(spanTable[288].count, 0);
-    EXPECT_EQ(spanTable[256].head->light, 255);
+    ASSERT_EQ(spanTableRow(256)->count, 1);
+    EXPECT_EQ(spanTableRow(256)->head->xStart, 352);
+    EXPECT_EQ(spanTableRow(255)->count, 0);
+    EXPECT_EQ(spanTableRow(287)->count, 1);
+    EXPECT_EQ(spanTableRow(288)->count, 0);
+    EXPECT_EQ(spanTableRow(256)->head->light, 255);
     // Without a usable material the face is drawn with the built-in texture.
-    EXPECT_EQ(spanTable[256].head->texture, defaultTexture());
+    EXPECT_EQ(spanTableRow(256)->head->texture, defaultTexture());
 }
 
 TEST_F(ObjectTest, BackFaceThresholdAndLight)
@@ -96,8 +96,8 @@ TEST_F(ObjectTest, BackFaceThresholdAndLight)
         spanTableReset();
         OneFace f(100, 50, 100, 150, 200, 50, c.plane);
         renderObject(renderBand(0), &model, &view, &f.mesh, nullptr, 0);
-        ASSERT_EQ(spanTable[256].count, 1) << c.light;
-        EXPECT_EQ(spanTable[256].head->light, c.light);
+        ASSERT_EQ(spanTableRow(256)->count, 1) << c.light;
+        EXPECT_EQ(spanTableRow(256)->head->light, c.light);
     }
 }
 
@@ -133,7 +133,7 @@ TEST_F(ObjectTest, SpanTableDrawingClipsAndReportsDisorder)
         std::fill(frame.begin(), frame.end(), 0);
         span.xStart = c.xs;
         span.xEnd = c.xe;
-        putSpanAsIs(&spanTable[100], &span);
+        putSpanAsIs(spanTableRow(100), &span);
         EXPECT_EQ(drawSpanTable(frame.data()), 1);
         for (int x = 0; x < 640; x++)
             EXPECT_EQ(frame[100 * 640 + x] != 0, x >= c.first && x <= c.last) << c.xs << " " << x;
@@ -143,10 +143,10 @@ TEST_F(ObjectTest, SpanTableDrawingClipsAndReportsDisorder)
     std::fill(frame.begin(), frame.end(), 0);
     span.xStart = 0;
     span.xEnd = 10;
-    putSpanAsIs(&spanTable[300], &span);
+    putSpanAsIs(spanTableRow(300), &span);
     span.xStart = 8;
     span.xEnd = 20;
-    putSpanAsIs(&spanTable[300], &span);
+    putSpanAsIs(spanTableRow(300), &span);
     EXPECT_EQ(drawSpanTable(frame.data()), 2);
     EXPECT_NE(frame[300 * 640 + 19], 0u);
     spanTableReset();

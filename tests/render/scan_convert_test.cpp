@@ -26,8 +26,8 @@ struct ScanTest : ::testing::Test {
     static std::vector<std::pair<int, int>> rowSpans(int y)
     {
         std::vector<std::pair<int, int>> spans;
-        const SpanNode* n = spanTable[y].head;
-        for (int i = 0; i < spanTable[y].count; i++, n = n->next)
+        const SpanNode* n = spanTableRow(y)->head;
+        for (int i = 0; i < spanTableRow(y)->count; i++, n = n->next)
             spans.push_back({n->xStart, n->xEnd});
         return spans;
     }
@@ -49,8 +49,8 @@ TEST_F(ScanTest, TriangleCoversRowsFromCeilingToCeiling)
         ASSERT_EQ(spans.size(), 1u) << "row " << y;
         EXPECT_EQ(spans[0], want[y - 5]) << "row " << y;
     }
-    EXPECT_EQ(spanTable[4].count, 0);
-    EXPECT_EQ(spanTable[12].count, 0);
+    EXPECT_EQ(spanTableRow(4)->count, 0);
+    EXPECT_EQ(spanTableRow(12)->count, 0);
 }
 
 TEST_F(ScanTest, PolygonsBetweenRowsOrLeftOfColumnOneGiveNoSpans)
@@ -60,12 +60,12 @@ TEST_F(ScanTest, PolygonsBetweenRowsOrLeftOfColumnOneGiveNoSpans)
     ClipPolygon one = polygon({{10.0f, 7.2f}, {20.0f, 8.5f}, {30.0f, 7.5f}});
     EXPECT_EQ(rasterizePolygon(renderBand(0), &one, defaultTexture(), 200), 1);
     for (int y = 0; y < 480; y++)
-        EXPECT_EQ(spanTable[y].count, y == 8 ? 1 : 0) << y;
+        EXPECT_EQ(spanTableRow(y)->count, y == 8 ? 1 : 0) << y;
     spanTableReset();
     ClipPolygon left = polygon({{0.2f, 20.0f}, {0.0f, 30.0f}, {0.9f, 30.0f}});
     EXPECT_EQ(rasterizePolygon(renderBand(0), &left, defaultTexture(), 200), 1);
     for (int y = 0; y < 480; y++)
-        ASSERT_EQ(spanTable[y].count, 0) << y;
+        ASSERT_EQ(spanTableRow(y)->count, 0) << y;
     ClipPolygon empty = {};
     EXPECT_EQ(rasterizePolygon(renderBand(0), &empty, defaultTexture(), 200), 0);
 }
@@ -102,8 +102,8 @@ TEST_F(ScanTest, LevelFollowsTheAreaRatioAndClampsPerAxis)
     p.v[2].u = side;
     EXPECT_NEAR(texelAreaRatio(&p, &t), 5000.0f, 1.0f);
     ASSERT_EQ(rasterizePolygon(renderBand(0), &p, &t, 200), 1);
-    ASSERT_GT(spanTable[105].count, 0);
-    EXPECT_EQ(spanTable[105].head->level, 4 * 7 + 6);
+    ASSERT_GT(spanTableRow(105)->count, 0);
+    EXPECT_EQ(spanTableRow(105)->head->level, 4 * 7 + 6);
 }
 
 TEST_F(ScanTest, GradientsReproduceThePlaneAndCollinearPolygonsAreDropped)
@@ -131,10 +131,10 @@ namespace {
 // Every used span of the table, row by row, links left out.
 std::vector<std::vector<SpanNode>> tableSpans()
 {
-    std::vector<std::vector<SpanNode>> rows(spanTableRows);
-    for (int32_t y = 0; y < spanTableRows; y++) {
-        const SpanNode* n = spanTable[y].head;
-        for (int32_t i = 0; i < spanTable[y].count; i++, n = n->next) {
+    std::vector<std::vector<SpanNode>> rows(spanTableRowCount());
+    for (int32_t y = 0; y < spanTableRowCount(); y++) {
+        const SpanNode* n = spanTableRow(y)->head;
+        for (int32_t i = 0; i < spanTableRow(y)->count; i++, n = n->next) {
             SpanNode copy = *n;
             copy.prev = copy.next = nullptr;
             rows[y].push_back(copy);
@@ -168,16 +168,16 @@ TEST_F(ScanTest, BandsTogetherInsertWhatTheWholeTableDoes)
     ClipPolygon seven = polygon({{100.0f, 1.999999f}, {50.0f, 2.000001f}, {49.0f, 1.9999995f}, {50.0f, 10.0f},
         {60.0f, 20.00001f}, {70.0f, 19.99999f}, {71.0f, 20.000005f}});
     ASSERT_EQ(rasterizePolygon(renderBand(0), &seven, defaultTexture(), 200), 1);
-    ASSERT_EQ(spanTable[21].count, 1);
-    EXPECT_EQ(spanTable[21].head->xStart, 59);
-    EXPECT_EQ(spanTable[21].head->xEnd, 65);
+    ASSERT_EQ(spanTableRow(21)->count, 1);
+    EXPECT_EQ(spanTableRow(21)->head->xStart, 59);
+    EXPECT_EQ(spanTableRow(21)->head->xEnd, 65);
     const auto whole = tableSpans();
     spanTableReset();
     RenderBand* lower = renderBand(1);
     renderBandSet(lower, 21, 480);
     ASSERT_EQ(rasterizePolygon(lower, &seven, defaultTexture(), 200), 1);
-    ASSERT_EQ(spanTable[21].count, 1);
-    EXPECT_EQ(spanTable[21].head->xStart, 59);
+    ASSERT_EQ(spanTableRow(21)->count, 1);
+    EXPECT_EQ(spanTableRow(21)->head->xStart, 59);
 
     // Random polygons of 3 to 7 vertices whose y lie within a few steps of
     // whole rows, drawn whole and then by 2 to 5 bands split at random rows.

@@ -69,8 +69,8 @@ TEST_F(Warnings, OverlappingSpansShowTheOrderWarningOnly)
     EXPECT_FALSE(showsText(frame, disorderText, 50, 20));
 
     SpanNode a = span(0, 10), b = span(8, 20);
-    putSpanAsIs(&spanTable[300], &a);
-    putSpanAsIs(&spanTable[300], &b);
+    putSpanAsIs(spanTableRow(300), &a);
+    putSpanAsIs(spanTableRow(300), &b);
     drawSpanTable(frame.data());
     EXPECT_TRUE(showsText(frame, disorderText, 50, 20));
     EXPECT_FALSE(showsText(frame, memoryText, 50, 50));
@@ -84,7 +84,7 @@ TEST_F(Warnings, ExhaustedPoolShowsTheMemoryWarningUntilGrowthSucceeds)
     for (int y = 0; y < H && spanPoolFailed() == 0; y++)
         for (int i = 0; i < 40; i++) {
             SpanNode s = span(i * 10, i * 10 + 5);
-            insertSpan(spanTablePool(), &s, &spanTable[y]);
+            insertSpanInRow(spanTablePool(), &s, y);
         }
     ASSERT_EQ(spanPoolFailed(), -1);
     std::vector<uint32_t> frame(W * H, 0);
@@ -96,7 +96,7 @@ TEST_F(Warnings, ExhaustedPoolShowsTheMemoryWarningUntilGrowthSucceeds)
     spanTableReset();
     for (int i = 0; i < 40; i++) {
         SpanNode s = span(i * 10, i * 10 + 5);
-        insertSpan(spanTablePool(), &s, &spanTable[0]);
+        insertSpanInRow(spanTablePool(), &s, 0);
     }
     EXPECT_EQ(spanPoolFailed(), 0);
     std::fill(frame.begin(), frame.end(), 0);

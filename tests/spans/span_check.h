@@ -87,17 +87,17 @@ inline std::string orderProblem(const ScanLine& line)
     return "";
 }
 
-// Each test starts from a fresh pool and leaves nothing allocated.
+// Each test starts from a fresh pool of its own and leaves nothing allocated.
 struct PoolTest : ::testing::Test {
+    SpanPool pool = {};
     void SetUp() override
     {
         heapHookReset();
-        ASSERT_EQ(spanPoolInit(&spanPool), 1);
+        ASSERT_EQ(spanPoolInit(&pool), 1);
     }
     void TearDown() override
     {
         heapHookReset();
-        spanPoolRelease(&spanPool);
-        spanPool.failed = 0;
+        spanPoolRelease(&pool);
     }
 };

@@ -23,7 +23,7 @@ struct SpanHistogramTest : ::testing::Test {
     void add(int row, int32_t xStart, int32_t xEnd)
     {
         SpanNode s = makeSpan(0, xStart, xEnd, 0.5f, 0.0f);
-        ASSERT_NE(scanLineAppend(&spanPool, &spanTable[row], &s), nullptr);
+        ASSERT_NE(spanListAppend(&spanTable.pool, &spanTable.rows[row], &s, nullptr), nullptr);
     }
 };
 

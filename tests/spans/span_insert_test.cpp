@@ -3,20 +3,22 @@
 #include <vector>
 
 #include "span_check.h"
+#include "spans/span_marks.h"
 #include "texture/texture.h"
 
 namespace {
 
 struct SpanInsertTest : PoolTest {
     ScanLine line = {};
+    SpanMarks marks = {};
     void SetUp() override
     {
         PoolTest::SetUp();
-        ASSERT_EQ(scanLineCreate(&spanPool, 20, &line), 1);
+        ASSERT_EQ(spanListCreate(&pool, 20, &line), 1);
     }
     void insert(SpanNode s)
     {
-        insertSpan(&spanPool, &s, &line);
+        insertSpan(&pool, &s, &line, &marks);
         ASSERT_EQ(chainProblem(line), "");
     }
 };
@@ -227,8 +229,8 @@ struct SpanExhaustedTest : SpanInsertTest {
     void SetUp() override
     {
         PoolTest::SetUp();
-        ASSERT_EQ(scanLineCreate(&spanPool, 1022, &filler), 1);
-        ASSERT_EQ(scanLineCreate(&spanPool, 1, &line), 1);
+        ASSERT_EQ(spanListCreate(&pool, 1022, &filler), 1);
+        ASSERT_EQ(spanListCreate(&pool, 1, &line), 1);
         heapHook.failAt = heapHook.calls + 1;
         heapHook.failRest = 1;
     }
@@ -238,7 +240,7 @@ TEST_F(SpanExhaustedTest, ThreePieceSplitLeavesOneOverlapBehind)
 {
     insert(makeSpan(1, 0, 100, 0.1f, 0.0f));
     insert(makeSpan(2, 40, 60, 0.9f, 0.0f));
-    EXPECT_EQ(spanPoolFailed(), -1);
+    EXPECT_EQ(spanPoolFailedNow(&pool), -1);
     EXPECT_EQ(usedPieces(line), (std::vector<Piece>{{1, 0, 100}, {2, 40, 60}}));
     EXPECT_EQ(orderProblem(line), "spans overlap");
 }
@@ -247,12 +249,12 @@ TEST_F(SpanExhaustedTest, CutSpanKeepsItsNewColumnsAndTheRestIsLost)
 {
     insert(makeSpan(1, 10, 30, 0.1f, 0.0f));
     SpanNode last = makeSpan(3, 50, 60, 0.1f, 0.0f);
-    insertSpan(&spanPool, &last, &line);
-    EXPECT_EQ(spanPoolFailed(), 0);
+    insertSpan(&pool, &last, &line, &marks);
+    EXPECT_EQ(spanPoolFailedNow(&pool), 0);
     // Row is full and the pool has no node: E is trimmed to [20,30) and N,
     // which needed a node in front of it, is gone.
     insert(makeSpan(2, 0, 20, 0.9f, 0.0f));
-    EXPECT_EQ(spanPoolFailed(), -1);
+    EXPECT_EQ(spanPoolFailedNow(&pool), -1);
     EXPECT_EQ(usedPieces(line), (std::vector<Piece>{{1, 20, 30}, {3, 50, 60}}));
 }
 
@@ -260,9 +262,9 @@ TEST_F(SpanExhaustedTest, CutSpanKeepsItsNewColumnsAndTheRestIsLost)
 // block used up and no memory, even a row with spares refuses the span.
 TEST_F(SpanExhaustedTest, EmptyPoolBlockStopsEvenARowWithSpares)
 {
-    ASSERT_EQ(spanPoolMakeReady(&spanPool), 1);
-    spanPoolTake(&spanPool);
+    ASSERT_EQ(spanPoolMakeReady(&pool), 1);
+    spanPoolTake(&pool);
     insert(makeSpan(2, 5, 9, 0.5f, 0.0f));
     EXPECT_EQ(line.count, 0);
-    EXPECT_EQ(spanPoolFailed(), -1);
+    EXPECT_EQ(spanPoolFailedNow(&pool), -1);
 }

@@ -12,9 +12,8 @@
 namespace {
 
 // Every mark must name the used node at its index, in increasing index order.
-std::string marksProblem(const ScanLine& line)
+std::string marksProblem(const ScanLine& line, const SpanMarks& marks)
 {
-    const SpanMarks& marks = *spanMarksOf(&line);
     for (int32_t i = 0; i < marks.count; i++) {
         const int32_t index = i < marks.split ? marks.key[i] : line.count - marks.key[i];
         const int32_t previous = i == 0 ? -1 : i - 1 < marks.split ? marks.key[i - 1] : line.count - marks.key[i - 1];
@@ -45,7 +44,7 @@ struct SpanMarksTest : ::testing::Test {
     {
         heapHookReset();
         spanTableRelease();
-        spanPool.failed = 0;
+        spanTable.pool.failed = 0;
     }
 };
 
@@ -53,8 +52,8 @@ struct SpanMarksTest : ::testing::Test {
 // as the faces of neighbouring cells do, with empty spans and shared planes.
 TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
 {
-    ScanLine& marked = spanTable[0];
-    ScanLine& plain = spanTable[1];
+    ScanLine& marked = spanTable.rows[0];
+    ScanLine& plain = spanTable.rows[1];
     int32_t mostMarks = 0;
     for (unsigned row = 0; row < 300; row++) {
         SCOPED_TRACE("row " + std::to_string(row));
@@ -77,15 +76,15 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
             const float dInvZ = pick(0, 4) == 0 ? 0.0f : (float)pick(-64, 64) / 65536.0f;
             const SpanNode span = makeSpan(i, at, at + length, invZ, dInvZ);
             SpanNode a = span, b = span;
-            insertSpan(&spanPool, &a, &marked);
-            spanMarksForget(&plain); // forces the walk from the head
-            insertSpan(&spanPool, &b, &plain);
+            insertSpanInRow(&spanTable.pool, &a, 0);
+            spanMarksForget(&spanTable.marks[1], &plain); // forces the walk from the head
+            insertSpanInRow(&spanTable.pool, &b, 1);
             ASSERT_EQ(usedPieces(marked), usedPieces(plain)) << "span " << i;
             ASSERT_EQ(chainProblem(marked), "");
-            ASSERT_EQ(marksProblem(marked), "") << "span " << i;
-            mostMarks = std::max(mostMarks, spanMarksOf(&marked)->count);
-            // Now and then a node is moved from outside the insertion, which
-            // must make the row forget its marks.
+            ASSERT_EQ(marksProblem(marked, spanTable.marks[0]), "") << "span " << i;
+            mostMarks = std::max(mostMarks, spanTable.marks[0].count);
+            // Now and then a node is moved from outside the insertion, and
+            // the row's marks are forgotten.
             if (pick(0, 30) == 0 && marked.count > 1) {
                 const int victim = pick(0, marked.count - 1);
                 SpanNode* m = marked.head;
@@ -94,8 +93,9 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
                     m = m->next;
                     p = p->next;
                 }
-                scanLineRemove(&marked, m);
-                scanLineRemove(&plain, p);
+                spanMarksForget(&spanTable.marks[0], &marked);
+                spanListRemove(&marked, m);
+                spanListRemove(&plain, p);
             }
         }
     }
@@ -103,13 +103,14 @@ TEST_F(SpanMarksTest, MarkedWalkLeavesTheRowAsAWalkFromTheHead)
     EXPECT_EQ(mostMarks, SPAN_MARKS);
 }
 
-// Rows outside the table share one record of marks; a row taking it from
-// another must not walk by the other row's marks.
+// Rows outside the table, each with its own marks, taking turns: each walks
+// by its own marks only.
 TEST_F(SpanMarksTest, RowsOutsideTheTableTakingTurnsKeepTheirOwnOrder)
 {
     ScanLine own[2] = {};
-    ASSERT_EQ(scanLineCreate(&spanPool, 20, &own[0]), 1);
-    ASSERT_EQ(scanLineCreate(&spanPool, 20, &own[1]), 1);
+    SpanMarks ownMarks[2] = {};
+    ASSERT_EQ(spanListCreate(&spanTable.pool, 20, &own[0]), 1);
+    ASSERT_EQ(spanListCreate(&spanTable.pool, 20, &own[1]), 1);
     std::mt19937 random(77u);
     auto pick = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     for (int i = 0; i < 400; i++) {
@@ -117,10 +118,11 @@ TEST_F(SpanMarksTest, RowsOutsideTheTableTakingTurnsKeepTheirOwnOrder)
         const int at = pick(-20, 660);
         const SpanNode span = makeSpan(i, at, at + pick(1, 30), (float)pick(1, 4096) / 1024.0f, 0.0f);
         SpanNode a = span, b = span;
-        insertSpan(&spanPool, &a, &own[row]);
-        spanMarksForget(&spanTable[row]);
-        insertSpan(&spanPool, &b, &spanTable[row]);
-        ASSERT_EQ(usedPieces(own[row]), usedPieces(spanTable[row])) << "span " << i;
+        insertSpan(&spanTable.pool, &a, &own[row], &ownMarks[row]);
+        spanMarksForget(&spanTable.marks[row], &spanTable.rows[row]);
+        insertSpanInRow(&spanTable.pool, &b, row);
+        ASSERT_EQ(usedPieces(own[row]), usedPieces(spanTable.rows[row])) << "span " << i;
+        ASSERT_EQ(marksProblem(own[row], ownMarks[row]), "") << "span " << i;
     }
 }
 

@@ -6,14 +6,14 @@
 
 namespace {
 
-SpanNode* takeNode()
+SpanNode* takeNode(SpanPool* pool)
 {
-    return spanPoolMakeReady(&spanPool) ? spanPoolTake(&spanPool) : nullptr;
+    return spanPoolMakeReady(pool) ? spanPoolTake(pool) : nullptr;
 }
 
-bool inBlock(const SpanNode* node, int32_t block, int32_t size)
+bool inBlock(const SpanPool& pool, const SpanNode* node, int32_t block, int32_t size)
 {
-    const SpanNode* first = spanPool.blocks[block];
+    const SpanNode* first = pool.blocks[block];
     return node >= first && node < first + size;
 }
 
@@ -24,9 +24,9 @@ using SpanPoolTest = PoolTest;
 bool growRows(int step, int spans)
 {
     for (int i = 0; i < spans; i++) {
-        for (int row = 0; row < spanTableRows; row += step) {
+        for (int row = 0; row < spanTable.rowCount; row += step) {
             SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
-            if (!scanLineAppend(&spanPool, &spanTable[row], &s))
+            if (!spanListAppend(&spanTable.pool, &spanTable.rows[row], &s, nullptr))
                 return false;
         }
     }
@@ -38,26 +38,26 @@ bool growRows(int step, int spans)
 TEST_F(SpanPoolTest, NewRowHasTwentyLinkedNodesAndNoSpans)
 {
     ScanLine line = {};
-    ASSERT_EQ(scanLineCreate(&spanPool, 20, &line), 1);
+    ASSERT_EQ(spanListCreate(&pool, 20, &line), 1);
     EXPECT_EQ(line.allocated, 20);
     EXPECT_EQ(line.count, 0);
     EXPECT_EQ(chainProblem(line), "");
-    EXPECT_EQ(spanPool.nextFree, 20);
+    EXPECT_EQ(pool.nextFree, 20);
 }
 
 TEST_F(SpanPoolTest, NodeAfterTheFirstBlockComesFromANewBlockOf256)
 {
     for (int i = 0; i < 1024; i++)
-        ASSERT_TRUE(inBlock(takeNode(), 0, 1024));
-    EXPECT_EQ(spanPool.lastBlock, 0);
-    SpanNode* node = takeNode();
+        ASSERT_TRUE(inBlock(pool, takeNode(&pool), 0, 1024));
+    EXPECT_EQ(pool.lastBlock, 0);
+    SpanNode* node = takeNode(&pool);
     ASSERT_NE(node, nullptr);
-    EXPECT_TRUE(inBlock(node, 1, 256));
-    EXPECT_EQ(spanPool.lastBlock, 1);
-    EXPECT_EQ(spanPool.blockSize, 256);
-    EXPECT_EQ(spanPool.curBlock, 1);
-    EXPECT_EQ(spanPool.nextFree, 1);
-    EXPECT_EQ(spanPoolFailed(), 0);
+    EXPECT_TRUE(inBlock(pool, node, 1, 256));
+    EXPECT_EQ(pool.lastBlock, 1);
+    EXPECT_EQ(pool.blockSize, 256);
+    EXPECT_EQ(pool.curBlock, 1);
+    EXPECT_EQ(pool.nextFree, 1);
+    EXPECT_EQ(spanPoolFailedNow(&pool), 0);
 }
 
 // Either allocation of a growth can fail. The pool must stay exactly as it
@@ -68,73 +68,73 @@ TEST_F(SpanPoolTest, FailedGrowthLeavesThePoolAsItWas)
     const char* steps[] = {"block array", "block"};
     for (int step = 0; step < 2; step++) {
         SCOPED_TRACE(steps[step]);
-        spanPoolRelease(&spanPool);
+        spanPoolRelease(&pool);
         heapHookReset();
-        ASSERT_EQ(spanPoolInit(&spanPool), 1);
+        ASSERT_EQ(spanPoolInit(&pool), 1);
         for (int i = 0; i < 1024 + 256; i++)
-            ASSERT_NE(takeNode(), nullptr);
-        SpanPool before = spanPool;
+            ASSERT_NE(takeNode(&pool), nullptr);
+        SpanPool before = pool;
         heapHook.failAt = heapHook.calls + 1 + step;
-        EXPECT_EQ(takeNode(), nullptr);
-        EXPECT_EQ(spanPoolFailed(), -1);
-        EXPECT_EQ(spanPool.lastBlock, before.lastBlock);
-        EXPECT_EQ(spanPool.curBlock, before.curBlock);
-        EXPECT_EQ(spanPool.nextFree, before.nextFree);
-        EXPECT_EQ(spanPool.blockSize, before.blockSize);
+        EXPECT_EQ(takeNode(&pool), nullptr);
+        EXPECT_EQ(spanPoolFailedNow(&pool), -1);
+        EXPECT_EQ(pool.lastBlock, before.lastBlock);
+        EXPECT_EQ(pool.curBlock, before.curBlock);
+        EXPECT_EQ(pool.nextFree, before.nextFree);
+        EXPECT_EQ(pool.blockSize, before.blockSize);
         // Still failed while nothing new is needed; then a growth that works.
-        EXPECT_EQ(spanPoolFailed(), -1);
-        SpanNode* node = takeNode();
+        EXPECT_EQ(spanPoolFailedNow(&pool), -1);
+        SpanNode* node = takeNode(&pool);
         ASSERT_NE(node, nullptr);
-        EXPECT_EQ(spanPoolFailed(), 0);
-        EXPECT_EQ(spanPool.lastBlock, 2);
-        EXPECT_TRUE(inBlock(node, 2, 256));
-        EXPECT_FALSE(inBlock(node, 1, 256));
+        EXPECT_EQ(spanPoolFailedNow(&pool), 0);
+        EXPECT_EQ(pool.lastBlock, 2);
+        EXPECT_TRUE(inBlock(pool, node, 2, 256));
+        EXPECT_FALSE(inBlock(pool, node, 1, 256));
     }
 }
 
 TEST_F(SpanPoolTest, FailedFirstGrowthKeepsTheFirstBlockSize)
 {
     for (int i = 0; i < 1024; i++)
-        ASSERT_NE(takeNode(), nullptr);
+        ASSERT_NE(takeNode(&pool), nullptr);
     heapHook.failAt = heapHook.calls + 1;
     heapHook.failRest = 1;
-    EXPECT_EQ(takeNode(), nullptr);
-    EXPECT_EQ(takeNode(), nullptr);
-    EXPECT_EQ(spanPool.lastBlock, 0);
-    EXPECT_EQ(spanPool.blockSize, 1024);
-    EXPECT_EQ(spanPool.nextFree, 1024);
+    EXPECT_EQ(takeNode(&pool), nullptr);
+    EXPECT_EQ(takeNode(&pool), nullptr);
+    EXPECT_EQ(pool.lastBlock, 0);
+    EXPECT_EQ(pool.blockSize, 1024);
+    EXPECT_EQ(pool.nextFree, 1024);
 }
 
 TEST_F(SpanPoolTest, ReleaseAfterManyGrowthsEmptiesThePoolButKeepsTheFlag)
 {
     for (int i = 0; i < 1024 + 256 * 7 + 3; i++)
-        ASSERT_NE(takeNode(), nullptr);
-    EXPECT_EQ(spanPool.lastBlock, 8);
+        ASSERT_NE(takeNode(&pool), nullptr);
+    EXPECT_EQ(pool.lastBlock, 8);
     heapHook.failAt = heapHook.calls + 1;
     for (int i = 0; i < 253; i++)
-        ASSERT_NE(takeNode(), nullptr);
-    EXPECT_EQ(takeNode(), nullptr);
-    spanPoolRelease(&spanPool);
+        ASSERT_NE(takeNode(&pool), nullptr);
+    EXPECT_EQ(takeNode(&pool), nullptr);
+    spanPoolRelease(&pool);
     // Leak checking in the sanitizer build proves all nine blocks were freed.
-    EXPECT_EQ(spanPool.blocks, nullptr);
-    EXPECT_EQ(spanPool.lastBlock, 0);
-    EXPECT_EQ(spanPool.curBlock, 0);
-    EXPECT_EQ(spanPool.nextFree, 0);
-    EXPECT_EQ(spanPool.blockSize, 0);
-    EXPECT_EQ(spanPoolFailed(), -1);
+    EXPECT_EQ(pool.blocks, nullptr);
+    EXPECT_EQ(pool.lastBlock, 0);
+    EXPECT_EQ(pool.curBlock, 0);
+    EXPECT_EQ(pool.nextFree, 0);
+    EXPECT_EQ(pool.blockSize, 0);
+    EXPECT_EQ(spanPoolFailedNow(&pool), -1);
     // A released pool hands out nothing.
-    EXPECT_EQ(takeNode(), nullptr);
+    EXPECT_EQ(takeNode(&pool), nullptr);
 }
 
 TEST_F(SpanPoolTest, FailedInitHandsOutNoNode)
 {
     for (int failAt = 1; failAt <= 2; failAt++) {
-        spanPoolRelease(&spanPool);
+        spanPoolRelease(&pool);
         heapHookReset();
         heapHook.failAt = failAt;
-        EXPECT_EQ(spanPoolInit(&spanPool), 0);
-        EXPECT_EQ(spanPool.blocks, nullptr);
-        EXPECT_EQ(takeNode(), nullptr);
+        EXPECT_EQ(spanPoolInit(&pool), 0);
+        EXPECT_EQ(pool.blocks, nullptr);
+        EXPECT_EQ(takeNode(&pool), nullptr);
     }
 }
 
@@ -143,12 +143,12 @@ TEST_F(SpanPoolTest, RowCreationStopsWithAConsistentChainWhenThePoolFails)
     heapHook.failAt = heapHook.calls + 1;
     heapHook.failRest = 1;
     ScanLine line = {};
-    EXPECT_EQ(scanLineCreate(&spanPool, 1030, &line), 0);
+    EXPECT_EQ(spanListCreate(&pool, 1030, &line), 0);
     EXPECT_EQ(line.allocated, 1024);
     EXPECT_EQ(line.count, 0);
     EXPECT_EQ(chainProblem(line), "");
     ScanLine none = {};
-    EXPECT_EQ(scanLineCreate(&spanPool, 20, &none), 0);
+    EXPECT_EQ(spanListCreate(&pool, 20, &none), 0);
     EXPECT_EQ(none.allocated, 0);
     EXPECT_EQ(chainProblem(none), "");
 }
@@ -159,7 +159,7 @@ struct SpanTableTest : ::testing::Test {
     {
         heapHookReset();
         spanTableRelease();
-        spanPool.failed = 0;
+        spanTable.pool.failed = 0;
     }
 };
 
@@ -169,17 +169,17 @@ struct SpanTableTest : ::testing::Test {
 TEST_F(SpanTableTest, StartUpTakesTwentyNodesPerRow)
 {
     ASSERT_EQ(spanTableInit(640, 480), 1);
-    EXPECT_EQ(spanTableRows, 480);
-    EXPECT_EQ(spanTableWidth, 640);
-    EXPECT_EQ(spanPool.lastBlock, 34);
-    EXPECT_EQ(spanPool.curBlock, 34);
-    EXPECT_EQ(spanPool.nextFree, 128);
-    EXPECT_EQ(spanPool.blockSize, 256);
+    EXPECT_EQ(spanTable.rowCount, 480);
+    EXPECT_EQ(spanTable.width, 640);
+    EXPECT_EQ(spanTable.pool.lastBlock, 34);
+    EXPECT_EQ(spanTable.pool.curBlock, 34);
+    EXPECT_EQ(spanTable.pool.nextFree, 128);
+    EXPECT_EQ(spanTable.pool.blockSize, 256);
     EXPECT_EQ(heapHook.calls, 2 + 2 + 34 * 2);
     for (int row = 0; row < 480; row++) {
-        ASSERT_EQ(spanTable[row].allocated, 20);
-        ASSERT_EQ(spanTable[row].count, 0);
-        ASSERT_EQ(chainProblem(spanTable[row]), "");
+        ASSERT_EQ(spanTable.rows[row].allocated, 20);
+        ASSERT_EQ(spanTable.rows[row].count, 0);
+        ASSERT_EQ(chainProblem(spanTable.rows[row]), "");
     }
 }
 
@@ -188,16 +188,16 @@ TEST_F(SpanTableTest, ResetEmptiesRowsAndKeepsTheirChains)
     ASSERT_EQ(spanTableInit(640, 3), 1);
     for (int i = 0; i < 25; i++) {
         SpanNode s = makeSpan(i, i * 10, i * 10 + 5, 0.5f, 0.0f);
-        ASSERT_NE(scanLineAppend(&spanPool, &spanTable[1], &s), nullptr);
+        ASSERT_NE(spanListAppend(&spanTable.pool, &spanTable.rows[1], &s, nullptr), nullptr);
     }
-    ScanLine before = spanTable[1];
+    ScanLine before = spanTable.rows[1];
     spanTableReset();
     for (int row = 0; row < 3; row++)
-        EXPECT_EQ(spanTable[row].count, 0);
-    EXPECT_EQ(spanTable[1].allocated, 25);
-    EXPECT_EQ(spanTable[1].head, before.head);
-    EXPECT_EQ(spanTable[1].tail, before.tail);
-    EXPECT_EQ(chainProblem(spanTable[1]), "");
+        EXPECT_EQ(spanTable.rows[row].count, 0);
+    EXPECT_EQ(spanTable.rows[1].allocated, 25);
+    EXPECT_EQ(spanTable.rows[1].head, before.head);
+    EXPECT_EQ(spanTable.rows[1].tail, before.tail);
+    EXPECT_EQ(chainProblem(spanTable.rows[1]), "");
 }
 
 // Rows that grew in turn end up with their nodes interleaved; a repack gives
@@ -210,20 +210,20 @@ TEST_F(SpanTableTest, RepackLaysEveryRowOutInConsecutiveNodes)
     EXPECT_EQ(spanTableRepack(), 0) << "rows still hold spans";
     spanTableReset();
     ASSERT_EQ(spanTableRepack(), 1);
-    const SpanNode* expected = spanTable[0].head;
+    const SpanNode* expected = spanTable.rows[0].head;
     for (int row = 0; row < 3; row++) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(spanTable[row].allocated, row == 1 ? 20 : 30);
-        EXPECT_EQ(spanTable[row].count, 0);
-        EXPECT_EQ(chainProblem(spanTable[row]), "");
-        for (const SpanNode* node = spanTable[row].head; node; node = node->next) {
+        EXPECT_EQ(spanTable.rows[row].allocated, row == 1 ? 20 : 30);
+        EXPECT_EQ(spanTable.rows[row].count, 0);
+        EXPECT_EQ(chainProblem(spanTable.rows[row]), "");
+        for (const SpanNode* node = spanTable.rows[row].head; node; node = node->next) {
             ASSERT_EQ(node, expected);
             expected = node + 1;
         }
     }
-    const ScanLine before = spanTable[2];
+    const ScanLine before = spanTable.rows[2];
     EXPECT_EQ(spanTableRepack(), 0) << "nothing grew since";
-    EXPECT_EQ(spanTable[2].head, before.head);
+    EXPECT_EQ(spanTable.rows[2].head, before.head);
 }
 
 // Over the full table the nodes span many blocks: every node the pool handed
@@ -237,16 +237,16 @@ TEST_F(SpanTableTest, RepackAcrossBlocksLinksEveryNodeOnce)
     std::set<const SpanNode*> seen;
     int64_t total = 0;
     for (int row = 0; row < 480; row++) {
-        ASSERT_EQ(spanTable[row].allocated, row % 7 == 0 ? 60 : 20) << row;
-        ASSERT_EQ(chainProblem(spanTable[row]), "") << row;
-        for (const SpanNode* node = spanTable[row].head; node; node = node->next)
+        ASSERT_EQ(spanTable.rows[row].allocated, row % 7 == 0 ? 60 : 20) << row;
+        ASSERT_EQ(chainProblem(spanTable.rows[row]), "") << row;
+        for (const SpanNode* node = spanTable.rows[row].head; node; node = node->next)
             seen.insert(node);
-        total += spanTable[row].allocated;
+        total += spanTable.rows[row].allocated;
     }
     EXPECT_EQ((int64_t)seen.size(), total);
     EXPECT_EQ(total, spanPoolTaken());
     // Rows in order: the last row ends on the last node taken.
-    EXPECT_EQ(spanTable[479].tail + 1, spanPoolTake(&spanPool));
+    EXPECT_EQ(spanTable.rows[479].tail + 1, spanPoolTake(&spanTable.pool));
 }
 
 // Whichever allocation fails, set-up reports it and release still frees

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "span_check.h"
+#include "spans/span_marks.h"
 
 namespace {
 
@@ -82,7 +83,8 @@ TEST_F(SpanRandomTest, RandomRowsMatchAPerPixelModel)
     const unsigned seed = 20261207;
     const int rows = 1500;
     ScanLine line = {};
-    ASSERT_EQ(scanLineCreate(&spanPool, 20, &line), 1);
+    SpanMarks marks = {};
+    ASSERT_EQ(spanListCreate(&pool, 20, &line), 1);
     for (int row = 0; row < rows; row++) {
         // Each row has its own seed so a failing one can be replayed alone.
         SCOPED_TRACE("seed " + std::to_string(seed) + " row " + std::to_string(row));
@@ -95,7 +97,7 @@ TEST_F(SpanRandomTest, RandomRowsMatchAPerPixelModel)
             const Face& added = maker.faces.back();
             int32_t allocatedBefore = line.allocated;
             SpanNode record = span;
-            insertSpan(&spanPool, &record, &line);
+            insertSpan(&pool, &record, &line, &marks);
 
             ASSERT_EQ(chainProblem(line), "") << "span " << i;
             ASSERT_EQ(orderProblem(line), "") << "span " << i;
@@ -152,14 +154,14 @@ TEST_F(SpanFrameTest, RepeatedFramesAllocateNothing)
         for (int row = 0; row < 480; row++) {
             for (const SpanNode& span : frame[row]) {
                 SpanNode record = span;
-                insertSpan(&spanPool, &record, &spanTable[row]);
+                insertSpanInRow(spanTablePool(), &record, row);
             }
         }
     };
     drawFrame();
     int32_t grown = 0;
     for (int row = 0; row < 480; row++)
-        grown += spanTable[row].allocated > SPAN_ROW_NODES;
+        grown += spanTable.rows[row].allocated > SPAN_ROW_NODES;
     EXPECT_GT(grown, 100);
     ASSERT_EQ(spanPoolFailed(), 0);
     heapHookReset();
