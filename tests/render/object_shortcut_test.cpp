@@ -361,7 +361,7 @@ TEST(ObjectShortcuts, BandsGetTheWholeTableRowsWhenAnEdgeLiesInASidePlane)
         matIdentity(&identity);
 
         RenderBand* band = renderBand(1);
-        renderBandSet(band, 0, spanTableRows);
+        renderBandSet(band, 0, spanTableRowCount());
         spanTableReset();
         renderObject(band, &identity, &identity, &mesh, nullptr, 0);
         const std::vector<RowSpan> whole = tableContents();
