@@ -49,9 +49,11 @@ void drawCellsIntoTable()
     static Matrix4 placements[LIFE_CELLS];
     const int32_t count = placeLiveCells(app.grid, placements);
     const Scene* scene = app.scene;
+    Matrix4 worldToView;
+    matInverse(&app.cameraPose, &worldToView);
     for (int32_t i = 0; i < count; i++)
         for (int32_t k = 0; k < scene->objectCount; k++)
-            renderObject(renderBand(0), &placements[i], &app.viewMatrix, &scene->objects[k], scene->materials,
+            renderObject(renderBand(0), &placements[i], &worldToView, &scene->objects[k], scene->materials,
                 scene->materialCount);
 }
 

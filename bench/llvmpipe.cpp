@@ -28,7 +28,7 @@
 
 #include "headless_run.h"
 #include "math/geometry.h"
-#include "render/render.h"
+#include "render/render_local.h"
 #include "scene/scene.h"
 #include "texture/texture.h"
 
@@ -191,10 +191,11 @@ void loadCamera(int32_t width, int32_t height)
     const double nearest = 0.1;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
+    const double focal = renderer.focal;
     glFrustum(-nearest * (width / 2) / focal, nearest * (width / 2) / focal, -nearest * (height / 2) / focal,
         nearest * (height / 2) / focal, nearest, 1e5);
     Matrix4 inverseView;
-    matInverse(&app.viewMatrix, &inverseView);
+    matInverse(&app.cameraPose, &inverseView);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glScalef(1.0f, -1.0f, -1.0f);
@@ -206,7 +207,7 @@ void loadCamera(int32_t width, int32_t height)
 GLenum frontWinding(const std::vector<Batch>& batches)
 {
     Matrix4 inverseView;
-    matInverse(&app.viewMatrix, &inverseView);
+    matInverse(&app.cameraPose, &inverseView);
     const float* m = inverseView.m;
     for (const Batch& batch : batches) {
         for (size_t i = 0; i + 2 < batch.vertices.size(); i += 3) {
@@ -223,8 +224,8 @@ GLenum frontWinding(const std::vector<Batch>& batches)
             }
             // The eye on the back side of the face's plane sees its front.
             const GlVertex& a = batch.vertices[i];
-            const float eyeSide = a.nx * (app.viewMatrix.m[12] - a.x) + a.ny * (app.viewMatrix.m[13] - a.y) +
-                a.nz * (app.viewMatrix.m[14] - a.z);
+            const float eyeSide = a.nx * (app.cameraPose.m[12] - a.x) + a.ny * (app.cameraPose.m[13] - a.y) +
+                a.nz * (app.cameraPose.m[14] - a.z);
             const float area = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sx[2] - sx[0]) * (sy[1] - sy[0]);
             if (inFront && eyeSide < -1.0f && (area > 1e-4f || area < -1e-4f))
                 return area > 0 ? GL_CCW : GL_CW;

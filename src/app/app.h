@@ -13,10 +13,6 @@
 // Built-in settings: there is no settings file.
 constexpr int32_t screenWidth = 640;
 constexpr int32_t screenHeight = 480;
-// Bilinear filtering on (1) or off (0); starts at 1, toggled by End (the
-// window procedure), which hands it to the renderer.
-extern int32_t filteringEnabled;
-
 // A dropped file's outcome stays on screen for this many frames (three seconds
 // of 20 ms ticks), wrapped to lines of NOTICE_COLUMNS characters.
 enum { NOTICE_TEXT = 512, NOTICE_TICKS = 150, NOTICE_COLUMNS = 56 };
@@ -25,8 +21,8 @@ enum { NOTICE_TEXT = 512, NOTICE_TICKS = 150, NOTICE_COLUMNS = 56 };
 // the window procedure.
 struct AppState {
     Window* window;
-    Matrix4 cameraMatrix; // camera pose: mouse yaw and the arrow keys change it
-    Matrix4 viewMatrix;   // cameraMatrix with the pitch applied, rebuilt every tick
+    Matrix4 cameraMatrix; // the camera before its pitch: mouse yaw and the arrow keys change it
+    Matrix4 cameraPose;   // cameraMatrix pitched, rebuilt every tick: where the frame is seen from
     float pitchAngle;     // radians, accumulated from vertical mouse motion
     int32_t screenCentreX;
     int32_t screenCentreY;

@@ -23,9 +23,9 @@ void frameTick()
     const int32_t dx = cursorX - app.screenCentreX;
     const int32_t dy = cursorY - app.screenCentreY;
     matRotateY(&app.cameraMatrix, (float)dx * mouseFactor);
-    app.viewMatrix = app.cameraMatrix;
+    app.cameraPose = app.cameraMatrix;
     app.pitchAngle = app.pitchAngle - (float)dy * mouseFactor;
-    matRotateX(&app.viewMatrix, app.pitchAngle);
+    matRotateX(&app.cameraPose, app.pitchAngle);
 
     memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
     if (app.autoIterate) {
@@ -35,7 +35,7 @@ void frameTick()
 
     renderFrameBegin();
     const Scene* scene = app.scene;
-    const RenderScene cells = {&app.viewMatrix, cellPlacements, placeLiveCells(app.grid, cellPlacements),
+    const RenderScene cells = {&app.cameraPose, cellPlacements, placeLiveCells(app.grid, cellPlacements),
         scene->objects, scene->objectCount, scene->materials, scene->materialCount};
     renderFrameDraw(&cells, app.framebuffer);
 

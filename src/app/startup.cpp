@@ -7,7 +7,6 @@
 #include "texture/texture.h"
 
 AppState app;
-int32_t filteringEnabled = 1;
 
 // Start-up runs its stages strictly in order, each announced in Engine.log, so
 // the log's last line tells how far it came. A failed stage ends the program
@@ -38,7 +37,6 @@ static void logWarning(const char* reason, const char* consequence)
 void startWindow()
 {
     memset(&app, 0, sizeof app);
-    filteringEnabled = 1;
 
     logStart();
 

@@ -49,8 +49,7 @@ void handleKey(uint32_t key)
         messageSend(app.window, MSG_CLOSE, 0, 0);
         break;
     case KEY_END:
-        filteringEnabled = filteringEnabled == 0 ? 1 : 0;
-        selectSampler(filteringEnabled);
+        toggleFiltering();
         break;
     case KEY_HOME:
         app.graphRequested = 1;

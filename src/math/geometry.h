@@ -11,8 +11,8 @@ struct Matrix4 {
 };
 
 void matIdentity(Matrix4* m);
-// dst = b x a: the second argument is the left factor. dst may be a or b.
-void matMultiply(const Matrix4* a, const Matrix4* b, Matrix4* dst);
+// dst = left x right: left acts first. dst may be either factor.
+void matMultiply(Matrix4* dst, const Matrix4* left, const Matrix4* right);
 // The builders pre-multiply: the new transform acts in m's own local frame.
 void matRotateX(Matrix4* m, float angle);
 void matRotateY(Matrix4* m, float angle);

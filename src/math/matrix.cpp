@@ -9,13 +9,13 @@ void matIdentity(Matrix4* m)
         m->m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
-void matMultiply(const Matrix4* a, const Matrix4* b, Matrix4* dst)
+void matMultiply(Matrix4* dst, const Matrix4* left, const Matrix4* right)
 {
     Matrix4 t;
     for (int i = 0; i < 4; i++) {
         for (int j = 0; j < 4; j++) {
-            t.m[4 * i + j] = b->m[4 * i + 0] * a->m[0 + j] + b->m[4 * i + 1] * a->m[4 + j]
-                + b->m[4 * i + 2] * a->m[8 + j] + b->m[4 * i + 3] * a->m[12 + j];
+            t.m[4 * i + j] = left->m[4 * i + 0] * right->m[0 + j] + left->m[4 * i + 1] * right->m[4 + j]
+                + left->m[4 * i + 2] * right->m[8 + j] + left->m[4 * i + 3] * right->m[12 + j];
         }
     }
     memcpy(dst, &t, sizeof t);

@@ -4,25 +4,23 @@
 #include "render/render_local.h"
 #include "spans/spans.h"
 
-int32_t renderWidth = 0;
-int32_t renderHeight = 0;
-float focal = 0.0f;
-Plane frustumPlanes[4];
+// Filtering is on from the start, before any engineInit.
+Renderer renderer = {0, 0, 0.0f, {}, sampleBilinear, 1, {}, {}, {}, {}};
 
 int engineInit(int32_t width, int32_t height)
 {
-    renderWidth = width;
-    renderHeight = height;
+    renderer.width = width;
+    renderer.height = height;
     // A 90-degree field of view across the width: exactly width / 2.
-    focal = (float)fabs((double)width / (2.0 * tan(M_PI / 4.0)));
+    renderer.focal = (float)fabs((double)width / (2.0 * tan(M_PI / 4.0)));
     // Two pixels narrower than the screen on every side, so clipped polygons
     // stay inside it.
-    buildFrustum((float)(width - 4), (float)(height - 4), focal, frustumPlanes);
+    buildFrustum((float)(width - 4), (float)(height - 4), renderer.focal, renderer.frustum);
     if (!spanTableInit(width, height))
         return 0;
     buildWeightTables();
     defaultTexture();
-    selectSampler(1);
+    setFiltering(1);
     renderBandSet(renderBand(0), 0, height);
     return 1;
 }
@@ -31,4 +29,20 @@ void engineRelease()
 {
     renderWorkersStop();
     spanTableRelease();
+}
+
+void setFiltering(int32_t on)
+{
+    renderer.filtering = on ? 1 : 0;
+    renderer.sampler = on ? sampleBilinear : sampleNearest;
+}
+
+void toggleFiltering()
+{
+    setFiltering(!renderer.filtering);
+}
+
+int32_t filteringOn()
+{
+    return renderer.filtering;
 }

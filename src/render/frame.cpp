@@ -14,6 +14,7 @@ void renderFrameBegin()
 
 struct FrameJob {
     const RenderScene* scene;
+    Matrix4 worldToView; // the camera pose inverted, once for every cell of the frame
     uint32_t* framebuffer;
 };
 
@@ -25,14 +26,17 @@ static void drawFrameBand(RenderBand* band, const void* context)
     const RenderScene* scene = job->scene;
     for (int32_t i = 0; i < scene->placementCount; i++)
         for (int32_t k = 0; k < scene->objectCount; k++)
-            renderObject(band, &scene->placements[i], scene->view, &scene->objects[k], scene->materials,
+            renderObject(band, &scene->placements[i], &job->worldToView, &scene->objects[k], scene->materials,
                 scene->materialCount);
     drawBand(band, job->framebuffer);
 }
 
 int32_t renderFrameDraw(const RenderScene* scene, uint32_t* framebuffer)
 {
-    const FrameJob job = {scene, framebuffer};
+    FrameJob job;
+    job.scene = scene;
+    matInverse(scene->cameraPose, &job.worldToView);
+    job.framebuffer = framebuffer;
     renderWorkersRun(drawFrameBand, &job);
     return drawWarnings(framebuffer);
 }

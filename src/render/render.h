@@ -10,28 +10,26 @@ struct Texture;
 struct MeshObject;
 struct Material;
 
-// Set by engineInit; read by every stage of the renderer.
-extern int32_t renderWidth;
-extern int32_t renderHeight;
-extern float focal;
-extern Plane frustumPlanes[4];
-
 // Sets up the renderer for one screen size: focal value, frustum, span pool and
-// table (20 nodes a row), weight tables, bilinear sampler. Returns 1 or 0.
+// table (20 nodes a row), weight tables, bilinear filtering. Returns 1 or 0.
 int engineInit(int32_t width, int32_t height);
 // Stops the workers, then releases the span pool and the span table.
 void engineRelease();
-// Non-zero selects bilinear filtering, zero the nearest texel.
-void selectSampler(int32_t bilinear);
+// Bilinear filtering (1) or the nearest texel (0); on until switched off.
+// Call between frames.
+void setFiltering(int32_t on);
+void toggleFiltering();
+int32_t filteringOn();
 // A small grey checker pyramid for faces without a usable material.
 Texture* defaultTexture();
 
 // What a frame shows: every object of the model at every placement, in the
-// placements' order, seen from the camera pose `view`. Faces whose material
-// is no index below materialCount, or has no texture, use the default
-// texture. The renderer reads it while the frame is drawn and keeps nothing.
+// placements' order, seen from the camera at cameraPose (camera to world).
+// Faces whose material is no index below materialCount, or has no texture,
+// use the default texture. The renderer reads it while the frame is drawn and
+// keeps nothing.
 struct RenderScene {
-    const Matrix4* view;
+    const Matrix4* cameraPose;
     const Matrix4* placements; // object matrices, one per copy of the model
     int32_t placementCount;
     const MeshObject* objects;
@@ -56,7 +54,7 @@ int32_t renderWorkerCount();
 // the last frame's spans cost them, then empties the span table and lays its
 // chains out afresh when rows grew.
 void renderFrameBegin();
-// Draws the scene into framebuffer (renderWidth x renderHeight, cleared by
+// Draws the scene into framebuffer (the engine's width x height, cleared by
 // the caller): every worker puts the scene's faces into its own band of rows
 // of the span table and then draws that band, without waiting for the others;
 // then the warnings for a broken span order or an exhausted node pool.

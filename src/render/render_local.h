@@ -1,7 +1,7 @@
-// The renderer's own parts: the samplers and their state, the weight tables,
-// span drawing, a worker's band record, scan conversion's edge chains and
+// The renderer's own parts: what it sets up once, the samplers and their
+// state, a worker's band record, culling, span drawing, scan conversion's
 // plane gradients, and the float-to-integer truncation they share. Only the
-// render area and its tests include this.
+// render area, its tests and its benchmarks include this.
 #pragma once
 
 #include <cmath>
@@ -9,6 +9,7 @@
 
 #include "render/render.h"
 
+struct MeshBounds;
 struct SpanPool;
 
 // ---- Samplers (samplers.cpp) -----------------------------------------------------
@@ -32,9 +33,24 @@ struct SamplerState {
 typedef void (*Sampler)(const SamplerState* state, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first,
     uint32_t* last);
 
-// The sampler span drawing calls: written by selectSampler between frames,
-// read by every worker.
-extern Sampler currentSampler;
+// ---- What the renderer sets up once (engine.cpp) ---------------------------------
+// Written by engineInit, and the sampler with its flag by setFiltering between
+// frames; read by every stage and every worker while a frame is drawn.
+struct Renderer {
+    int32_t width;
+    int32_t height;
+    float focal;       // a view point lands focal x / z, focal y / z from the middle
+    Plane frustum[4];  // the side planes, two pixels inside the screen
+    Sampler sampler;   // what span drawing samples with: bilinear or nearest
+    int32_t filtering; // 1 while sampler is sampleBilinear
+    // Bilinear weights, index fv * 64 + fu; the four of every entry add up
+    // to 63 (buildWeightTables).
+    int8_t weightTopLeft[64 * 64];
+    int8_t weightTopRight[64 * 64];
+    int8_t weightBottomLeft[64 * 64];
+    int8_t weightBottomRight[64 * 64];
+};
+extern Renderer renderer;
 
 // Loads state for level number `level` of texture, lit by light.
 void samplerLoad(SamplerState* state, const Texture* texture, int32_t level, int32_t light);
@@ -42,13 +58,6 @@ void sampleBilinear(const SamplerState* state, int32_t u, int32_t du, int32_t v,
     uint32_t* last);
 void sampleNearest(const SamplerState* state, int32_t u, int32_t du, int32_t v, int32_t dv, uint32_t* first,
     uint32_t* last);
-
-// Bilinear weights, index fv * 64 + fu; the four of every entry add up to 63.
-// Built by engineInit, read by the bilinear sampler.
-extern int8_t weightTopLeft[64 * 64];
-extern int8_t weightTopRight[64 * 64];
-extern int8_t weightBottomLeft[64 * 64];
-extern int8_t weightBottomRight[64 * 64];
 
 void buildWeightTables();
 
@@ -77,11 +86,6 @@ struct RenderBand {
     int32_t spans;    // spans drawn in the last frame
     int32_t disorder; // neighbouring spans found overlapping in it
     double seconds;   // time spent on jobs since the last balance
-    // The inverse of the last view matrix seen: every cell of a frame is
-    // drawn with the same one.
-    Matrix4 lastView;
-    Matrix4 lastViewInverse;
-    int32_t lastViewKnown;
     uint32_t stamp; // the current draw's stamp in `vertices`
     CachedVertex vertices[CACHED_VERTICES];
 };
@@ -99,11 +103,25 @@ void renderWorkersRun(void (*job)(RenderBand* band, const void* context), const 
 // cost them; call between frames, before the table is reset.
 void renderBandsBalance();
 
+// ---- Culling (cull.cpp) ---------------------------------------------------------
+// Where a mesh lies against the frustum and the band, for the draw of it that
+// is about to start.
+enum MeshInFrustum {
+    MESH_OUTSIDE, // no face of it reaches the band's rows: nothing to draw
+    MESH_INSIDE,  // every vertex inside every side plane: no face is clipped
+    MESH_ACROSS,  // anything else, and whatever cannot be proved
+};
+
+// Judges a mesh whose box is bounds, transformed to view space by the
+// object-to-view matrix m, against the frustum and the band's rows.
+MeshInFrustum cullMesh(const RenderBand* band, const MeshBounds* bounds, const float* m);
+
 // ---- Objects (object.cpp) ----------------------------------------------------
-// Draws every face of mesh placed by objectMatrix as seen from the camera pose
-// viewMatrix into the band's rows of the span table. Faces whose material is
-// no index below materialCount, or has no texture, use the default texture.
-void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh,
+// Draws every face of mesh placed by objectMatrix into the band's rows of the
+// span table, seen through worldToView (the inverse of the camera pose).
+// Faces whose material is no index below materialCount, or has no texture,
+// use the default texture.
+void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* worldToView, const MeshObject* mesh,
     const Material* materials, int32_t materialCount);
 
 // ---- Span drawing (span_draw.cpp) -----------------------------------------------
@@ -131,24 +149,6 @@ int32_t drawWarnings(uint32_t* framebuffer);
 int32_t drawSpanTable(uint32_t* framebuffer);
 
 // ---- Scan conversion (scan_convert.cpp) -----------------------------------------
-// One polygon edge prepared for row stepping; x in 16.16 fixed point. upper
-// and lower are the polygon's vertices it runs between.
-struct EdgeStep {
-    int32_t edgeX;
-    int32_t firstRow;
-    int32_t rows;
-    int32_t dxPerRow;
-    int32_t upper;
-    int32_t lower;
-};
-
-// The start chain gives every row's first column and is walked from its first
-// edge; the end chain gives the end column and is walked from its last edge.
-struct EdgeChain {
-    EdgeStep edges[7];
-    int32_t count;
-};
-
 // U = u/z * level width, V = v/z * level height and W = 1/z: their change per
 // pixel to the right, per row down, and their value at screen column 0, row 0.
 struct PlaneGradients {
@@ -157,9 +157,6 @@ struct PlaneGradients {
     float dWdx, dWdy, w0;
 };
 
-int edgeSetup(const ClipVertex* upper, const ClipVertex* lower, EdgeStep* out);
-// Fills both chains for the polygon. Returns 0 when it covers no row.
-int buildEdgeChains(const ClipPolygon* polygon, EdgeChain* start, EdgeChain* finish);
 int planeGradients(const ClipPolygon* polygon, float scaleU, float scaleV, PlaneGradients* out);
 float texelAreaRatio(const ClipPolygon* polygon, const Texture* texture);
 int32_t levelFromRatio(float ratio);

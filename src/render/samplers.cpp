@@ -1,12 +1,6 @@
 #include "render/render_local.h"
 #include "texture/texture.h"
 
-int8_t weightTopLeft[64 * 64];
-int8_t weightTopRight[64 * 64];
-int8_t weightBottomLeft[64 * 64];
-int8_t weightBottomRight[64 * 64];
-Sampler currentSampler = sampleBilinear;
-
 void buildWeightTables()
 {
     for (int fv = 0; fv < 64; fv++) {
@@ -18,10 +12,10 @@ void buildWeightTables()
             const int tr = fu * (63 - fv) / 64;
             const int bl = (63 - fu) * fv / 64;
             const int br = fu * fv / 64;
-            weightTopLeft[k] = (int8_t)(tl + 63 - (tl + tr + bl + br));
-            weightTopRight[k] = (int8_t)tr;
-            weightBottomLeft[k] = (int8_t)bl;
-            weightBottomRight[k] = (int8_t)br;
+            renderer.weightTopLeft[k] = (int8_t)(tl + 63 - (tl + tr + bl + br));
+            renderer.weightTopRight[k] = (int8_t)tr;
+            renderer.weightBottomLeft[k] = (int8_t)bl;
+            renderer.weightBottomRight[k] = (int8_t)br;
         }
     }
 }
@@ -38,11 +32,6 @@ void samplerLoad(SamplerState* state, const Texture* texture, int32_t level, int
     state->belowRight = l->width + 1;
     state->shades = texture->shades;
     state->light = light;
-}
-
-void selectSampler(int32_t bilinear)
-{
-    currentSampler = bilinear ? sampleBilinear : sampleNearest;
 }
 
 // Each channel times light / 256 with two multiplications: red and blue
@@ -74,8 +63,9 @@ void sampleBilinear(const SamplerState* state, int32_t u, int32_t du, int32_t v,
         const uint32_t t1 = s.texels[(p + 1) & s.sizeMask];
         const uint32_t t2 = s.texels[(p + s.below) & s.sizeMask];
         const uint32_t t3 = s.texels[(p + s.belowRight) & s.sizeMask];
-        const uint32_t colour = s.shades[t0 * 64 + weightTopLeft[k]] + s.shades[t1 * 64 + weightTopRight[k]]
-            + s.shades[t2 * 64 + weightBottomLeft[k]] + s.shades[t3 * 64 + weightBottomRight[k]];
+        const uint32_t colour = s.shades[t0 * 64 + renderer.weightTopLeft[k]]
+            + s.shades[t1 * 64 + renderer.weightTopRight[k]] + s.shades[t2 * 64 + renderer.weightBottomLeft[k]]
+            + s.shades[t3 * 64 + renderer.weightBottomRight[k]];
         *first++ = applyLight(colour, light);
         u = stepCoordinate(u, du);
         v = stepCoordinate(v, dv);

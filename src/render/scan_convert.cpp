@@ -4,6 +4,24 @@
 #include "spans/spans.h"
 #include "texture/texture.h"
 
+// One polygon edge prepared for row stepping; x in 16.16 fixed point. upper
+// and lower are the polygon's vertices it runs between.
+struct EdgeStep {
+    int32_t edgeX;
+    int32_t firstRow;
+    int32_t rows;
+    int32_t dxPerRow;
+    int32_t upper;
+    int32_t lower;
+};
+
+// The start chain gives every row's first column and is walked from its first
+// edge; the end chain gives the end column and is walked from its last edge.
+struct EdgeChain {
+    EdgeStep edges[7];
+    int32_t count;
+};
+
 // The rows of an edge from a down to b, where top = ceilf(a->y) and bottom =
 // ceilf(b->y): a vertex at height y belongs to the rows from ceil(y) on.
 static inline int edgeRows(float top, float bottom, EdgeStep* out)
@@ -26,19 +44,10 @@ static inline void edgeSlope(const ClipVertex* a, const ClipVertex* b, float top
     out->edgeX = truncateToInt32((a->x + slope * (top - a->y)) * 65536.0f);
 }
 
-int edgeSetup(const ClipVertex* a, const ClipVertex* b, EdgeStep* out)
-{
-    const float top = ceilf(a->y);
-    if (!edgeRows(top, ceilf(b->y), out))
-        return 0;
-    edgeSlope(a, b, top, out);
-    return 1;
-}
-
-// The first half of building the chains: which edges cover rows, and how
-// many each; rowOf receives every vertex's first row. Returns 0 when the
-// polygon covers no row. Both halves are forced inline: as calls they cost
-// a few per cent of scan conversion.
+// The first half of building the chains, before the band is judged: which
+// edges cover rows, and how many each; rowOf receives every vertex's first
+// row. Returns 0 when the polygon covers no row. Both halves are forced
+// inline: as calls they cost a few per cent of scan conversion.
 __attribute__((always_inline)) static inline int chainRows(const ClipPolygon* polygon, float* rowOf, EdgeChain* start, EdgeChain* finish)
 {
     start->count = 0;
@@ -92,16 +101,6 @@ __attribute__((always_inline)) static inline void chainSlopes(const ClipPolygon*
         EdgeStep* edge = &chain->edges[k];
         edgeSlope(&polygon->v[edge->upper], &polygon->v[edge->lower], rowOf[edge->upper], edge);
     }
-}
-
-int buildEdgeChains(const ClipPolygon* polygon, EdgeChain* start, EdgeChain* finish)
-{
-    float rowOf[sizeof polygon->v / sizeof polygon->v[0]];
-    if (!chainRows(polygon, rowOf, start, finish))
-        return 0;
-    chainSlopes(polygon, rowOf, start);
-    chainSlopes(polygon, rowOf, finish);
-    return 1;
 }
 
 // Whether the walk of the chains visits none of the band's rows. It starts

@@ -18,9 +18,9 @@ void drawBand(RenderBand* band, uint32_t* framebuffer)
 {
     int32_t disorder = 0;
     int32_t spans = 0;
-    const int32_t end = band->end < renderHeight ? band->end : renderHeight;
+    const int32_t end = band->end < renderer.height ? band->end : renderer.height;
     for (int32_t y = band->first; y < end; y++) {
-        uint32_t* row = framebuffer + (size_t)y * (size_t)renderWidth;
+        uint32_t* row = framebuffer + (size_t)y * (size_t)renderer.width;
         const SpanNode* node = spanTableRow(y)->head;
         int32_t previousEnd = INT32_MIN;
         for (int32_t left = spanTableRow(y)->count; left > 0 && node; left--) {
@@ -72,7 +72,7 @@ static inline void drawNode(const SpanNode* node, uint32_t* row)
 {
     const int32_t xs = node->xStart < 0 ? 0 : node->xStart;
     // An end past the screen stops one column short of it, as always.
-    const int32_t xe = node->xEnd > renderWidth ? renderWidth - 1 : node->xEnd;
+    const int32_t xe = node->xEnd > renderer.width ? renderer.width - 1 : node->xEnd;
     const int32_t n = xe - xs;
     if (n <= 0)
         return;
@@ -92,7 +92,7 @@ void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t
 static inline void drawRuns(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ,
     float vOverZ, float invZ, uint32_t* p)
 {
-    const Sampler sample = currentSampler;
+    const Sampler sample = renderer.sampler;
     const float dUOverZ = gradients->dUOverZ;
     const float dVOverZ = gradients->dVOverZ;
     const float dInvZ = gradients->dInvZ;

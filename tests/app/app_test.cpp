@@ -11,6 +11,7 @@
 #include "image/image.h"
 #include "platform/headless/faults.h"
 #include "platform/headless/headless.h"
+#include "render/render.h"
 #include "engine_log.h"
 #include "support/support.h"
 
@@ -59,7 +60,7 @@ protected:
 // in, before any start-up.
 TEST(BuiltInSettings, FilteringStartsOn)
 {
-    EXPECT_EQ(filteringEnabled, 1);
+    EXPECT_EQ(filteringOn(), 1);
 }
 
 TEST_F(App, CompleteStartLogsEveryStageAndQuitsWithZero)
@@ -251,7 +252,7 @@ TEST_F(App, MouseLookYawsTheCameraAndPitchesOnlyTheView)
         EXPECT_NEAR(m[12], start.m[12], 1e-4);
         EXPECT_NEAR(m[13], start.m[13], 1e-4);
         // The view's y row is the camera's tilted by the pitch.
-        EXPECT_NEAR(app.viewMatrix.m[5], m[5] * std::cos(c.pitch), 1e-5);
+        EXPECT_NEAR(app.cameraPose.m[5], m[5] * std::cos(c.pitch), 1e-5);
         appRelease();
     }
 }
@@ -288,7 +289,7 @@ TEST_F(App, KeysChangeTheStateTheyName)
         memset(&app, 0, sizeof app);
         app.grid = grid;
         app.scene = scene;
-        filteringEnabled = 1;
+        setFiltering(1);
         matIdentity(&app.cameraMatrix);
         app.pitchAngle = c.pitch;
         EXPECT_EQ(windowProc(nullptr, MSG_KEYDOWN, c.key, 0), 0);
@@ -299,7 +300,7 @@ TEST_F(App, KeysChangeTheStateTheyName)
         EXPECT_EQ(app.autoIterate, c.autoIterate);
         EXPECT_EQ(app.screenshotRequested, c.screenshot);
         EXPECT_EQ(app.graphRequested, c.graph);
-        EXPECT_EQ(filteringEnabled, c.filtering);
+        EXPECT_EQ(filteringOn(), c.filtering);
     }
 }
 
@@ -323,7 +324,7 @@ TEST_F(App, UpAndDownTakeTheirSineAndCosineInDoublePrecision)
 TEST_F(App, TogglesFlipBackOnTheSecondPress)
 {
     run("key end 2\nkey del 2\nkey end\nkey del\nkey 0x41\n");
-    EXPECT_EQ(filteringEnabled, 0);
+    EXPECT_EQ(filteringOn(), 0);
     EXPECT_EQ(app.autoIterate, 1);
 }
 

@@ -34,7 +34,7 @@ Matrix4 sample()
 
 } // namespace
 
-TEST(Matrix, ProductTakesSecondArgumentAsLeftFactorAndMayOverwriteEither)
+TEST(Matrix, ProductIsLeftTimesRightAndMayOverwriteEitherFactor)
 {
     Matrix4 id, a = sample(), b, r;
     matIdentity(&id);
@@ -46,11 +46,11 @@ TEST(Matrix, ProductTakesSecondArgumentAsLeftFactorAndMayOverwriteEither)
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(r.m[i], a.m[i]);
     r = a;
-    matMultiply(&id, &r, &r);
+    matMultiply(&r, &r, &id);
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(r.m[i], a.m[i]);
 
-    // dst aliasing a must still give b x a.
+    // dst aliasing the right factor must still give b x a.
     r = a;
     matMultiply(&r, &b, &r);
     for (int i = 0; i < 4; i++)
@@ -122,7 +122,7 @@ TEST(Matrix, InverseUndoesRigidTransformsAndIgnoresFourthColumn)
     matTranslate(&m, 10, 20, -30);
     matRotateZ(&m, -1.1f);
     matInverse(&m, &mi);
-    matMultiply(&m, &mi, &product);
+    matMultiply(&product, &mi, &m);
     for (int i = 0; i < 16; i++)
         EXPECT_NEAR(product.m[i], (i % 5 == 0) ? 1.0f : 0.0f, 1e-5f);
 

@@ -29,11 +29,11 @@ int32_t lightOf(float normalZ)
 // Every face in order (scan conversion keeping to the band): back-face test,
 // transform, clip, light, near test, projection, scan conversion.
 void renderFaceByFace(
-    const RenderBand* band, const Matrix4* objectMatrix, const Matrix4* viewMatrix, const MeshObject* mesh)
+    const RenderBand* band, const Matrix4* objectMatrix, const Matrix4* cameraPose, const MeshObject* mesh)
 {
     Matrix4 inverseView, objectToView, viewToObject;
-    matInverse(viewMatrix, &inverseView);
-    matMultiply(&inverseView, objectMatrix, &objectToView);
+    matInverse(cameraPose, &inverseView);
+    matMultiply(&objectToView, objectMatrix, &inverseView);
     matInverse(&objectToView, &viewToObject);
     const float* m = objectToView.m;
     const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
@@ -48,7 +48,7 @@ void renderFaceByFace(
             c[i] = {v->x * m[0] + v->y * m[4] + v->z * m[8] + m[12], v->x * m[1] + v->y * m[5] + v->z * m[9] + m[13],
                 v->x * m[2] + v->y * m[6] + v->z * m[10] + m[14], v->u, v->v};
         }
-        ClipPolygon polygon = clipTriangle(c[0], c[1], c[2], frustumPlanes);
+        ClipPolygon polygon = clipTriangle(c[0], c[1], c[2], renderer.frustum);
         const int32_t light = lightOf(p.a * m[2] + p.b * m[6] + p.c * m[10]);
         if (polygon.count == 0)
             continue;
@@ -56,8 +56,8 @@ void renderFaceByFace(
         for (int32_t i = 0; drawn && i < polygon.count; i++) {
             ClipVertex& v = polygon.v[i];
             drawn = v.z >= 0.1f;
-            v.x = focal * v.x / v.z + (float)(renderWidth / 2);
-            v.y = focal * v.y / v.z + (float)(renderHeight / 2);
+            v.x = renderer.focal * v.x / v.z + (float)(renderer.width / 2);
+            v.y = renderer.focal * v.y / v.z + (float)(renderer.height / 2);
         }
         if (drawn)
             rasterizePolygon(band, &polygon, defaultTexture(), light);
@@ -110,7 +110,7 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
     // 1e9, where a float's step is 2 or 64 and rounding dwarfs the mesh.
     const double sizes[] = {0.01, 1.0, 60.0, 5000.0, 1e6};
     const double origins[] = {0.0, 100.0, 1e5, 3e7, 1e9};
-    const double e = 640.0 / (2.0 * focal), f = 480.0 / (2.0 * focal);
+    const double e = 640.0 / (2.0 * renderer.focal), f = 480.0 / (2.0 * renderer.focal);
     int mismatches = 0, trials = 0;
     for (int trial = 0; trial < 20000 && mismatches < 5; trial++, trials++) {
         const double size = sizes[pick(5)];
@@ -172,8 +172,10 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
         const bool banded = pick(3) == 0;
         const int32_t first = !banded ? 0 : pick(2) ? row : std::max(0, row - pick(100));
         const int32_t end = !banded ? spanTableRowCount() : first == row ? row + 1 + pick(100) : row + 1;
-        const double bandNormal = std::sqrt((double)focal * focal + (row - 240.0) * (row - 240.0));
-        const Plane bandPlane = {0.0f, (float)(focal / bandNormal), (float)(-(row - 240.0) / bandNormal), 0.0f};
+        const double bandNormal =
+            std::sqrt((double)renderer.focal * renderer.focal + (row - 240.0) * (row - 240.0));
+        const Plane bandPlane = {
+            0.0f, (float)(renderer.focal / bandNormal), (float)(-(row - 240.0) / bandNormal), 0.0f};
         // Each trial draws the mesh three times, as cells of one frame are,
         // each time with its middle brought near one frustum plane (or the
         // band's), a little inside or outside it, or anywhere in view.
@@ -193,7 +195,7 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
             case 1: target[0] = -e * depth + offset; break;
             case 2: target[1] = -f * depth + offset; break;
             case 3: target[1] = f * depth + offset; break;
-            case 5: target[1] = (row - 240.0) / focal * depth + offset; break;
+            case 5: target[1] = (row - 240.0) / renderer.focal * depth + offset; break;
             default: break;
             }
             double world[3], placed[3];
@@ -206,7 +208,7 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
             // steps of it, where a short cut that misjudges shows.
             if (near == 4 || pick(4) == 0)
                 continue;
-            const Plane& plane = near == 5 ? bandPlane : frustumPlanes[near];
+            const Plane& plane = near == 5 ? bandPlane : renderer.frustum[near];
             double lowest = INFINITY, highest = -INFINITY;
             for (const MeshVertex& v : r.vertices) {
                 const double p[3] = {v.x, v.y, v.z};
@@ -232,7 +234,7 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
         const std::vector<RowSpan> expected = tableContents();
         spanTableReset();
         for (const Matrix4& object : objects)
-            renderObject(band, &object, &view, &r.mesh, nullptr, 0);
+            renderObject(band, &object, &inverseView, &r.mesh, nullptr, 0);
         const std::vector<RowSpan> actual = tableContents();
 
         bool same = expected.size() == actual.size();
@@ -287,7 +289,7 @@ TEST(ObjectShortcuts, BandsGetTheWholeTableRowsWhenAnEdgeLiesInASidePlane)
     std::mt19937 random(20261209);
     auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
     auto pick = [&](int n) { return (int)(random() % (unsigned)n); };
-    const double f = 480.0 / (2.0 * focal);
+    const double f = 480.0 / (2.0 * renderer.focal);
     int mismatches = 0, flung = 0;
     for (int trial = 0; trial < 400000 && flung < 200 && mismatches < 5; trial++) {
         MeshVertex v[3] = {};
@@ -303,7 +305,7 @@ TEST(ObjectShortcuts, BandsGetTheWholeTableRowsWhenAnEdgeLiesInASidePlane)
             // Corners on side plane a x + c z = 0 up to the rounding of their
             // float coordinates, or nudged off it by a few steps; the third
             // anywhere from the other side of the screen to a little outside.
-            const Plane& plane = frustumPlanes[pick(2)];
+            const Plane& plane = renderer.frustum[pick(2)];
             const double slope = -(double)plane.c / plane.a;
             const double depth = std::exp(uniform(0, 9));
             const double middle = uniform(-1, 1) * f;
@@ -322,13 +324,13 @@ TEST(ObjectShortcuts, BandsGetTheWholeTableRowsWhenAnEdgeLiesInASidePlane)
         ClipVertex c[3];
         for (int i = 0; i < 3; i++) {
             c[i] = {v[i].x, v[i].y, v[i].z, 0.0f, 0.0f};
-            const double row = (double)focal * v[i].y / v[i].z + 240.0;
+            const double row = (double)renderer.focal * v[i].y / v[i].z + 240.0;
             boxLow = std::fmin(boxLow, row);
             boxHigh = std::fmax(boxHigh, row);
         }
-        const ClipPolygon clipped = clipTriangle(c[0], c[1], c[2], frustumPlanes);
+        const ClipPolygon clipped = clipTriangle(c[0], c[1], c[2], renderer.frustum);
         for (int i = 0; i < clipped.count; i++) {
-            const double row = (double)focal * clipped.v[i].y / clipped.v[i].z + 240.0;
+            const double row = (double)renderer.focal * clipped.v[i].y / clipped.v[i].z + 240.0;
             low = std::fmin(low, row);
             high = std::fmax(high, row);
         }

@@ -124,7 +124,7 @@ Reference drawReference(std::vector<Box*>& boxes, const Matrix4& view)
     for (Box* box : boxes) {
         // The model applies first: m = model x worldToView.
         Matrix4 m;
-        matMultiply(&worldToView, &box->model, &m);
+        matMultiply(&m, &box->model, &worldToView);
         for (const Face& f : box->faces) {
             Vec p[3], s[3];
             for (int i = 0; i < 3; i++)
@@ -188,7 +188,7 @@ struct ReferenceFrame : ::testing::Test {
     void SetUp() override { ASSERT_EQ(engineInit(W, H), 1); }
     void TearDown() override
     {
-        selectSampler(1);
+        setFiltering(1);
         engineRelease();
     }
 };
@@ -216,17 +216,19 @@ TEST_F(ReferenceFrame, OverlappingAndInterpenetratingBoxesShowTheNearerFace)
         float yaw, pitch, x, y, z;
     } views[] = {{0, 0, 0, 0, 0}, {0.3f, -0.2f, -60, 30, -40}, {-0.25f, 0.15f, 50, -20, 60}};
     for (int filtered = 0; filtered <= 1; filtered++) {
-        selectSampler(filtered);
+        setFiltering(filtered);
         for (const View& v : views) {
             Matrix4 view;
             matIdentity(&view);
             matTranslate(&view, v.x, v.y, v.z);
             matRotateY(&view, v.yaw);
             matRotateX(&view, v.pitch);
+            Matrix4 worldToView;
+            matInverse(&view, &worldToView);
             spanTableReset();
-            renderObject(renderBand(0), &a.model, &view, &a.mesh, ma.data(), 1);
-            renderObject(renderBand(0), &b.model, &view, &b.mesh, mb.data(), 1);
-            renderObject(renderBand(0), &c.model, &view, &c.mesh, mc.data(), 1);
+            renderObject(renderBand(0), &a.model, &worldToView, &a.mesh, ma.data(), 1);
+            renderObject(renderBand(0), &b.model, &worldToView, &b.mesh, mb.data(), 1);
+            renderObject(renderBand(0), &c.model, &worldToView, &c.mesh, mc.data(), 1);
             std::vector<uint32_t> frame(W * H, 0);
             drawSpanTable(frame.data());
             std::vector<Box*> boxes = {&a, &b, &c};

@@ -15,7 +15,8 @@ struct Weights {
 Weights weightsAt(int fu, int fv)
 {
     const int k = fv * 64 + fu;
-    return {weightTopLeft[k], weightTopRight[k], weightBottomLeft[k], weightBottomRight[k]};
+    return {renderer.weightTopLeft[k], renderer.weightTopRight[k], renderer.weightBottomLeft[k],
+        renderer.weightBottomRight[k]};
 }
 
 // A shade table built straight from its definition: entry j of colour i is
@@ -123,8 +124,8 @@ TEST(Samplers, CoordinatesWrapThroughTheMasks)
     uint32_t out;
     sampleBilinear(&samplerState, 3 << 16 | 0xFC00, 0, 1 << 16 | 0xFC00, 0, &out, &out + 1);
     const int k = 63 * 64 + 63;
-    const uint32_t want = shades[7 * 64 + weightTopLeft[k]] + shades[0 * 64 + weightTopRight[k]]
-        + shades[3 * 64 + weightBottomLeft[k]] + shades[4 * 64 + weightBottomRight[k]];
+    const uint32_t want = shades[7 * 64 + renderer.weightTopLeft[k]] + shades[0 * 64 + renderer.weightTopRight[k]]
+        + shades[3 * 64 + renderer.weightBottomLeft[k]] + shades[4 * 64 + renderer.weightBottomRight[k]];
     EXPECT_EQ(out, want);
 }
 
@@ -161,8 +162,8 @@ void recordRun(const SamplerState*, int32_t u, int32_t du, int32_t v, int32_t dv
 
 TEST(DrawSpan, ExactValuesEvery16PixelsAndJustPastTheEnd)
 {
-    const Sampler saved = currentSampler;
-    currentSampler = recordRun;
+    const Sampler saved = renderer.sampler;
+    renderer.sampler = recordRun;
     uint32_t row[64];
     runBase = row;
     // u/z = x * 2 with 1/z = 0.5 + x / 64: u = 65536 * u/z / (1/z) at any x.
@@ -209,5 +210,5 @@ TEST(DrawSpan, ExactValuesEvery16PixelsAndJustPastTheEnd)
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].u, 2147483520);
     EXPECT_EQ(runs[0].v, INT32_MIN);
-    currentSampler = saved;
+    renderer.sampler = saved;
 }

@@ -38,10 +38,6 @@ struct ScanTest : ::testing::Test {
 TEST_F(ScanTest, TriangleCoversRowsFromCeilingToCeiling)
 {
     ClipPolygon p = polygon({{10.2f, 5.0f}, {3.0f, 9.5f}, {20.0f, 12.0f}});
-    EdgeChain startChain, endChain;
-    ASSERT_TRUE(buildEdgeChains(&p, &startChain, &endChain));
-    EXPECT_EQ(startChain.count, 2);
-    EXPECT_EQ(endChain.count, 1);
     ASSERT_EQ(rasterizePolygon(renderBand(0), &p, defaultTexture(), 200), 1);
     const std::pair<int, int> want[] = {{10, 10}, {8, 11}, {7, 12}, {5, 14}, {3, 15}, {6, 17}, {13, 18}};
     for (int y = 5; y <= 11; y++) {
@@ -73,14 +69,16 @@ TEST_F(ScanTest, PolygonsBetweenRowsOrLeftOfColumnOneGiveNoSpans)
 TEST_F(ScanTest, TopVertexIsTheFirstWithTheSmallestRow)
 {
     ClipPolygon p = polygon({{5.0f, 10.0f}, {30.0f, 20.0f}, {20.0f, 10.0f}});
-    EdgeChain startChain, endChain;
-    ASSERT_TRUE(buildEdgeChains(&p, &startChain, &endChain));
-    // Top vertex 0: the start chain runs 0 -> 1, the end chain 2 -> 1 (and
-    // the flat edge 2 -> 0 covers no row).
-    ASSERT_EQ(startChain.count, 1);
-    EXPECT_EQ(startChain.edges[0].edgeX, 5 << 16);
-    ASSERT_EQ(endChain.count, 1);
-    EXPECT_EQ(endChain.edges[0].edgeX, 20 << 16);
+    ASSERT_EQ(rasterizePolygon(renderBand(0), &p, defaultTexture(), 200), 1);
+    // Top vertex 0: the start chain runs 0 -> 1 (x from 5, 2.5 a row), the end
+    // chain 2 -> 1 (x from 20, 1 a row); the flat edge 2 -> 0 covers no row.
+    EXPECT_EQ(spanTableRow(9)->count, 0);
+    for (int y = 10; y < 20; y++) {
+        auto spans = rowSpans(y);
+        ASSERT_EQ(spans.size(), 1u) << "row " << y;
+        EXPECT_EQ(spans[0], std::make_pair(5 + (y - 10) * 5 / 2, 20 + (y - 10))) << "row " << y;
+    }
+    EXPECT_EQ(spanTableRow(20)->count, 0);
 }
 
 TEST_F(ScanTest, LevelFollowsTheAreaRatioAndClampsPerAxis)

@@ -106,12 +106,11 @@ TEST_F(Warnings, ExhaustedPoolShowsTheMemoryWarningUntilGrowthSucceeds)
 
 TEST_F(Warnings, EndKeySwitchesTheSamplerBothWays)
 {
-    filteringEnabled = 1;
-    selectSampler(1);
+    setFiltering(1);
     handleKey(KEY_END);
-    EXPECT_EQ(filteringEnabled, 0);
-    EXPECT_EQ(currentSampler, &sampleNearest);
+    EXPECT_EQ(filteringOn(), 0);
+    EXPECT_EQ(renderer.sampler, &sampleNearest);
     handleKey(KEY_END);
-    EXPECT_EQ(filteringEnabled, 1);
-    EXPECT_EQ(currentSampler, &sampleBilinear);
+    EXPECT_EQ(filteringOn(), 1);
+    EXPECT_EQ(renderer.sampler, &sampleBilinear);
 }
