@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Workers, FrameTick, ::testing::Values(1, 2, 3));
 // The page starts the program again before the browser can hand a thread a
 // worker: a run after one with as many threads must make none (a thread
 // takes its start record from the heap), and another count still gets its own.
-TEST(WorkersAcrossRuns, AsManyThreadsAsLastRunMakesNoThread)
+TEST(FrameTickAcrossRuns, AsManyThreadsAsLastRunMakesNoThread)
 {
     ASSERT_EQ(engineInit(640, 480), 1);
     ASSERT_EQ(renderWorkersStart(3), 1);
