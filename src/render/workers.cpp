@@ -4,10 +4,10 @@
 // the order, one worker would make, and the frame is the same bytes. The
 // threads are started once and woken for every job; nothing is allocated and
 // no thread made while frames are drawn. They outlive a run, asleep, for the
-// next run in the same process: the page starts the program again right
-// after it ended, and a browser cannot give a new thread a worker while its
-// main thread waits, nor take back a finished thread's before that thread
-// returns to the browser.
+// next run in the same process: the page starts the program again in the
+// task the last run ended in, and a browser gives a thread its worker (a
+// finished thread's, or a new one) only once its main thread has returned to
+// it, which the run would never do while waiting for that thread.
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
