@@ -4,128 +4,124 @@
 // the message of its key or the motion of the mouse, so the frames are the
 // ones those keys and that motion give. A click on the picture without a drag
 // still locks the pointer for mouse look.
-'use strict';
+import {isReady, isRunning, look, on, options, postKey} from './page.js';
 
-(function () {
-  const page = window.veltrixPage;
-  const canvas = document.getElementById('canvas');
-  const runButton = document.getElementById('run');
-  const filteringButton = document.getElementById('filtering');
+const canvas = document.getElementById('canvas');
+const runButton = document.getElementById('run');
+const filteringButton = document.getElementById('filtering');
 
-  // A held key repeats after half a second, then thirty times a second;
-  // window.veltrixOptions.keyRepeat ([delay, interval] in milliseconds) sets
-  // other times (the browser tests keep a click from ever repeating).
-  const [repeatDelay, repeatInterval] = (window.veltrixOptions || {}).keyRepeat || [500, 33];
+// A held key repeats after half a second, then thirty times a second;
+// window.veltrixOptions.keyRepeat ([delay, interval] in milliseconds) sets
+// other times (the browser tests keep a click from ever repeating).
+const [repeatDelay, repeatInterval] = options.keyRepeat || [500, 33];
 
-  // The program's two switches as far as the page has seen the keys that
-  // turn them; each start sets them back to the program's own start values.
-  const flags = {autoIterate: 0, filtering: 1};
+// The program's two switches as far as the page has seen the keys that
+// turn them; each start sets them back to the program's own start values.
+export const flags = {autoIterate: 0, filtering: 1};
 
-  function showFlags() {
-    runButton.textContent = flags.autoIterate ? 'Pause' : 'Run';
-    runButton.setAttribute('aria-pressed', String(!!flags.autoIterate));
-    filteringButton.setAttribute('aria-pressed', String(!!flags.filtering));
+function showFlags() {
+  runButton.textContent = flags.autoIterate ? 'Pause' : 'Run';
+  runButton.setAttribute('aria-pressed', String(!!flags.autoIterate));
+  filteringButton.setAttribute('aria-pressed', String(!!flags.filtering));
+}
+
+on('ready', () => {
+  flags.autoIterate = 0;
+  flags.filtering = 1;
+  showFlags();
+});
+on('key', name => {
+  if (name === 'Delete')
+    flags.autoIterate ^= 1;
+  else if (name === 'End')
+    flags.filtering ^= 1;
+  showFlags();
+});
+
+// Buttons with data-hold repeat while the pointer holds them; the others
+// post their key once per click. A button worked from the keyboard (Enter,
+// Space: a click without a pointer) posts once.
+for (const button of document.querySelectorAll('button[data-key]')) {
+  const key = button.dataset.key;
+  if (!('hold' in button.dataset)) {
+    button.addEventListener('click', () => postKey(key));
+    continue;
   }
-
-  page.on('ready', () => {
-    flags.autoIterate = 0;
-    flags.filtering = 1;
-    showFlags();
-  });
-  page.on('key', name => {
-    if (name === 'Delete')
-      flags.autoIterate ^= 1;
-    else if (name === 'End')
-      flags.filtering ^= 1;
-    showFlags();
-  });
-  page.flags = flags;
-
-  // Buttons with data-hold repeat while the pointer holds them; the others
-  // post their key once per click. A button worked from the keyboard (Enter,
-  // Space: a click without a pointer) posts once.
-  for (const button of document.querySelectorAll('button[data-key]')) {
-    const key = button.dataset.key;
-    if (!('hold' in button.dataset)) {
-      button.addEventListener('click', () => page.postKey(key));
-      continue;
-    }
-    let timer = 0;
-    const stop = () => {
-      clearTimeout(timer);
-      clearInterval(timer);
-      timer = 0;
-      button.classList.remove('held');
-    };
-    button.addEventListener('pointerdown', event => {
-      if (event.button !== 0 || timer)
-        return;
-      event.preventDefault();
-      button.setPointerCapture(event.pointerId);
-      button.classList.add('held');
-      page.postKey(key);
-      timer = setTimeout(() => {
-        timer = setInterval(() => {
-          if (page.isReady())
-            page.postKey(key);
-          else
-            stop();
-        }, repeatInterval);
-      }, repeatDelay);
-    });
-    for (const end of ['pointerup', 'pointercancel', 'lostpointercapture'])
-      button.addEventListener(end, stop);
-    button.addEventListener('click', event => {
-      if (event.detail === 0)
-        page.postKey(key);
-    });
-    button.addEventListener('contextmenu', event => event.preventDefault());
-    page.on('ended', stop);
-  }
-
-  // Dragging: one pointer at a time, its motion turned into frame pixels
-  // (the canvas may be shown larger or smaller than 640 x 480). What goes to
-  // the program is the whole drag so far, rounded, less what went before, so
-  // no part of a pixel is lost along the way.
-  let drag = null;
-  let dragged = false; // the last press moved: its click locks nothing
-
-  canvas.addEventListener('pointerdown', event => {
-    if (drag || document.pointerLockElement === canvas || (event.pointerType === 'mouse' && event.button !== 0))
+  let timer = 0;
+  const stop = () => {
+    clearTimeout(timer);
+    clearInterval(timer);
+    timer = 0;
+    button.classList.remove('held');
+  };
+  button.addEventListener('pointerdown', event => {
+    if (event.button !== 0 || timer)
       return;
-    drag = {id: event.pointerId, startX: event.clientX, startY: event.clientY, sentX: 0, sentY: 0};
-    dragged = false;
-    canvas.setPointerCapture(event.pointerId);
-    canvas.focus();
     event.preventDefault();
+    button.setPointerCapture(event.pointerId);
+    button.classList.add('held');
+    postKey(key);
+    timer = setTimeout(() => {
+      timer = setInterval(() => {
+        if (isReady())
+          postKey(key);
+        else
+          stop();
+      }, repeatInterval);
+    }, repeatDelay);
   });
-
-  canvas.addEventListener('pointermove', event => {
-    if (!drag || event.pointerId !== drag.id || document.pointerLockElement === canvas)
-      return;
-    const scale = canvas.width / canvas.getBoundingClientRect().width;
-    const moveX = event.clientX - drag.startX;
-    const moveY = event.clientY - drag.startY;
-    if (Math.abs(moveX) + Math.abs(moveY) > 3)
-      dragged = true;
-    const x = Math.round(moveX * scale);
-    const y = Math.round(moveY * scale);
-    page.look(x - drag.sentX, y - drag.sentY);
-    drag.sentX = x;
-    drag.sentY = y;
+  for (const end of ['pointerup', 'pointercancel', 'lostpointercapture'])
+    button.addEventListener(end, stop);
+  button.addEventListener('click', event => {
+    if (event.detail === 0)
+      postKey(key);
   });
+  button.addEventListener('contextmenu', event => event.preventDefault());
+  on('ended', stop);
+}
 
-  for (const end of ['pointerup', 'pointercancel']) {
-    canvas.addEventListener(end, event => {
-      if (drag && event.pointerId === drag.id)
-        drag = null;
-    });
-  }
+// Dragging: one pointer at a time, its motion turned into frame pixels
+// (the canvas may be shown larger or smaller than 640 x 480). What goes to
+// the program is the whole drag so far, rounded, less what went before, so
+// no part of a pixel is lost along the way.
+let drag = null;
+let dragged = false; // the last press moved: its click locks nothing
 
-  // Mouse look with the pointer locked needs a click on the picture first;
-  // only a click may ask for the lock.
-  canvas.addEventListener('click', event => {
-    if (!dragged && event.pointerType !== 'touch' && page.isRunning() && document.pointerLockElement !== canvas)
-      canvas.requestPointerLock();
+canvas.addEventListener('pointerdown', event => {
+  if (drag || document.pointerLockElement === canvas || (event.pointerType === 'mouse' && event.button !== 0))
+    return;
+  drag = {id: event.pointerId, startX: event.clientX, startY: event.clientY, sentX: 0, sentY: 0};
+  dragged = false;
+  canvas.setPointerCapture(event.pointerId);
+  canvas.focus();
+  event.preventDefault();
+});
+
+canvas.addEventListener('pointermove', event => {
+  if (!drag || event.pointerId !== drag.id || document.pointerLockElement === canvas)
+    return;
+  const scale = canvas.width / canvas.getBoundingClientRect().width;
+  const moveX = event.clientX - drag.startX;
+  const moveY = event.clientY - drag.startY;
+  if (Math.abs(moveX) + Math.abs(moveY) > 3)
+    dragged = true;
+  const x = Math.round(moveX * scale);
+  const y = Math.round(moveY * scale);
+  look(x - drag.sentX, y - drag.sentY);
+  drag.sentX = x;
+  drag.sentY = y;
+});
+
+for (const end of ['pointerup', 'pointercancel']) {
+  canvas.addEventListener(end, event => {
+    if (drag && event.pointerId === drag.id)
+      drag = null;
   });
-})();
+}
+
+// Mouse look with the pointer locked needs a click on the picture first;
+// only a click may ask for the lock.
+canvas.addEventListener('click', event => {
+  if (!dragged && event.pointerType !== 'touch' && isRunning() && document.pointerLockElement !== canvas)
+    canvas.requestPointerLock();
+});

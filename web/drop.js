@@ -6,96 +6,90 @@
 // board running and shows the converter's message on the canvas and in
 // Engine.log. The page reads the outcome from Engine.log and keeps where the
 // board it shows came from, for the link.
-'use strict';
+import {Module, isReady, on, say} from './page.js';
 
-(function () {
-  const page = window.veltrixPage;
-  let pending = null; // {path, name, source, from}: handed over, outcome not yet logged
-  let board = null; // where the board shown came from; null: the bundled pattern
+let pending = null; // {path, name, source, from}: handed over, outcome not yet logged
+let board = null; // where the board shown came from; null: the bundled pattern
 
-  // webDropFile(path) with the path in the program's heap. Not through
-  // ccall: made while the program waits, a ccall returns a promise (never 0)
-  // and takes over the one the page's start() waits on.
-  function dropFile(path) {
-    const bytes = new TextEncoder().encode(path);
-    const pointer = Module._malloc(bytes.length + 1);
-    if (!pointer)
-      return 0;
-    Module.HEAPU8.set(bytes, pointer);
-    Module.HEAPU8[pointer + bytes.length] = 0;
-    const taken = Module._webDropFile(pointer);
-    Module._free(pointer);
-    return taken;
+export const boardSource = () => board;
+
+// webDropFile(path) with the path in the program's heap. Not through
+// ccall: made while the program waits, a ccall returns a promise (never 0)
+// and takes over the one the page's start() waits on.
+function dropFile(path) {
+  const bytes = new TextEncoder().encode(path);
+  const pointer = Module._malloc(bytes.length + 1);
+  if (!pointer)
+    return 0;
+  Module.HEAPU8.set(bytes, pointer);
+  Module.HEAPU8[pointer + bytes.length] = 0;
+  const taken = Module._webDropFile(pointer);
+  Module._free(pointer);
+  return taken;
+}
+
+// Hands the bytes of a pattern file called NAME to the program as a drop.
+// SOURCE says where it came from ({pattern: bytes} or {file: name}) for
+// the link. Returns 1, or 0 (and says why) when the program cannot take it.
+export function loadPattern(name, bytes, source) {
+  if (!isReady()) {
+    say('Veltrix is not running: start it again first.', true);
+    return 0;
   }
-
-  // Hands the bytes of a pattern file called NAME to the program as a drop.
-  // SOURCE says where it came from ({pattern: bytes} or {file: name}) for
-  // the link. Returns 1, or 0 (and says why) when the program cannot take it.
-  function loadPattern(name, bytes, source) {
-    if (!page.isReady()) {
-      page.say('Veltrix is not running: start it again first.', true);
-      return 0;
-    }
-    if (typeof Module._webDropFile !== 'function') {
-      page.say('This build cannot load dropped patterns.', true);
-      return 0;
-    }
-    const FS = Module.FS;
-    const path = '/drop/' + name.replace(/[\/\\]/g, '_');
-    if (!FS.analyzePath('/drop').exists)
-      FS.mkdir('/drop');
-    FS.writeFile(path, bytes);
-    const from = FS.readFile('/veltrix/Engine.log', {encoding: 'utf8'}).length;
-    if (!dropFile(path)) {
-      page.say('The program is busy with the last pattern; try this one again in a moment.', true);
-      return 0;
-    }
-    pending = {path, name, source, from};
-    // The picker shows the classic being loaded, whichever road it came by.
-    const picker = document.getElementById('pattern');
-    picker.value = source.file && [...picker.options].some(option => option.value === source.file) ? source.file : '';
-    return 1;
+  if (typeof Module._webDropFile !== 'function') {
+    say('This build cannot load dropped patterns.', true);
+    return 0;
   }
+  const FS = Module.FS;
+  const path = '/drop/' + name.replace(/[\/\\]/g, '_');
+  if (!FS.analyzePath('/drop').exists)
+    FS.mkdir('/drop');
+  FS.writeFile(path, bytes);
+  const from = FS.readFile('/veltrix/Engine.log', {encoding: 'utf8'}).length;
+  if (!dropFile(path)) {
+    say('The program is busy with the last pattern; try this one again in a moment.', true);
+    return 0;
+  }
+  pending = {path, name, source, from};
+  // The picker shows the classic being loaded, whichever road it came by.
+  const picker = document.getElementById('pattern');
+  picker.value = source.file && [...picker.options].some(option => option.value === source.file) ? source.file : '';
+  return 1;
+}
 
-  // The program logs one line per drop: "Dropped PATH: loaded, ..." or
-  // "Dropped PATH: refused, REASON".
-  page.on('log', text => {
-    if (!pending)
-      return;
-    if (text.length < pending.from) {
-      pending = null; // the program started again before it took the file
-      return;
-    }
-    const mark = `Dropped ${pending.path}: `;
-    const at = text.indexOf(mark, pending.from);
-    if (at < 0)
-      return;
-    const outcome = text.slice(at + mark.length, text.indexOf('\n', at));
-    const loaded = outcome.startsWith('loaded');
-    if (loaded)
-      board = pending.source;
-    page.say(`${pending.name}: ${outcome}`, !loaded);
-    const done = pending;
-    pending = null;
-    window.dispatchEvent(new CustomEvent('veltrix-pattern', {detail: {name: done.name, loaded}}));
-  });
+// The program logs one line per drop: "Dropped PATH: loaded, ..." or
+// "Dropped PATH: refused, REASON".
+on('log', text => {
+  if (!pending)
+    return;
+  if (text.length < pending.from) {
+    pending = null; // the program started again before it took the file
+    return;
+  }
+  const mark = `Dropped ${pending.path}: `;
+  const at = text.indexOf(mark, pending.from);
+  if (at < 0)
+    return;
+  const outcome = text.slice(at + mark.length, text.indexOf('\n', at));
+  const loaded = outcome.startsWith('loaded');
+  if (loaded)
+    board = pending.source;
+  say(`${pending.name}: ${outcome}`, !loaded);
+  pending = null;
+});
 
-  page.loadPattern = loadPattern;
-  page.board = () => board;
+document.addEventListener('dragover', event => {
+  event.preventDefault();
+  document.body.classList.add('dragging');
+});
+document.addEventListener('dragleave', () => document.body.classList.remove('dragging'));
 
-  document.addEventListener('dragover', event => {
-    event.preventDefault();
-    document.body.classList.add('dragging');
-  });
-  document.addEventListener('dragleave', () => document.body.classList.remove('dragging'));
-
-  document.addEventListener('drop', async event => {
-    event.preventDefault();
-    document.body.classList.remove('dragging');
-    const file = event.dataTransfer.files[0];
-    if (!file || !window.Module || !Module.FS)
-      return;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    loadPattern(file.name, bytes, {pattern: bytes});
-  });
-})();
+document.addEventListener('drop', async event => {
+  event.preventDefault();
+  document.body.classList.remove('dragging');
+  const file = event.dataTransfer.files[0];
+  if (!file || !Module.FS)
+    return;
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  loadPattern(file.name, bytes, {pattern: bytes});
+});

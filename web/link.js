@@ -3,152 +3,150 @@
 // the page's own origin), with &run=1 to start auto-iteration and &view=NAME
 // for a camera preset. Once start-up is done the pattern goes in as a drop,
 // then the view, then Del. "Copy link" makes the link of the board shown.
-'use strict';
+import {flags} from './controls.js';
+import {boardSource, loadPattern} from './drop.js';
+import {afterReady, holdStart, postKey, say} from './page.js';
+import {currentView, showView} from './views.js';
 
-(function () {
-  const page = window.veltrixPage;
-  const field = document.getElementById('link');
+const field = document.getElementById('link');
 
-  // Kept as they are in a link: letters, digits and a few marks that mean
-  // nothing in a query; everything else is percent-encoded byte by byte. The
-  // last character is always a letter, a digit or an escape, because chat
-  // programs leave a link's trailing marks ("!", ".") out of it.
-  const plain = /[A-Za-z0-9\-_.~$,:@\/=]/;
+// Kept as they are in a link: letters, digits and a few marks that mean
+// nothing in a query; everything else is percent-encoded byte by byte. The
+// last character is always a letter, a digit or an escape, because chat
+// programs leave a link's trailing marks ("!", ".") out of it.
+const plain = /[A-Za-z0-9\-_.~$,:@\/=]/;
 
-  function percentEncode(bytes) {
-    let text = '';
-    for (let i = 0; i < bytes.length; i++) {
-      const c = String.fromCharCode(bytes[i]);
-      const last = i === bytes.length - 1;
-      if (bytes[i] < 128 && plain.test(c) && !(last && !/[A-Za-z0-9]/.test(c)))
-        text += c;
-      else
-        text += '%' + bytes[i].toString(16).toUpperCase().padStart(2, '0');
-    }
-    return text;
+function percentEncode(bytes) {
+  let text = '';
+  for (let i = 0; i < bytes.length; i++) {
+    const c = String.fromCharCode(bytes[i]);
+    const last = i === bytes.length - 1;
+    if (bytes[i] < 128 && plain.test(c) && !(last && !/[A-Za-z0-9]/.test(c)))
+      text += c;
+    else
+      text += '%' + bytes[i].toString(16).toUpperCase().padStart(2, '0');
   }
+  return text;
+}
 
-  // The bytes a percent-encoded value stands for, or null when a '%' is not
-  // followed by two hexadecimal digits. '+' is a plus, as in any URL outside
-  // a form's query.
-  function percentDecode(text) {
-    const encoder = new TextEncoder();
-    const out = [];
-    for (const part of text.split(/(%[0-9A-Fa-f]{2})/)) {
-      if (/^%[0-9A-Fa-f]{2}$/.test(part)) {
-        out.push(parseInt(part.slice(1), 16));
-      } else {
-        if (part.includes('%'))
-          return null;
-        out.push(...encoder.encode(part));
-      }
-    }
-    return new Uint8Array(out);
-  }
-
-  function parameters(search) {
-    const found = {};
-    for (const part of search.replace(/^\?/, '').split('&')) {
-      if (!part)
-        continue;
-      const eq = part.indexOf('=');
-      found[eq < 0 ? part : part.slice(0, eq)] = eq < 0 ? '' : part.slice(eq + 1);
-    }
-    return found;
-  }
-
-  // A file beside the page: a relative path of plain names, no "..", no
-  // scheme or host, so the fetch stays on the page's own origin.
-  function fileUrl(name) {
-    if (!/^[A-Za-z0-9][A-Za-z0-9._-]*(\/[A-Za-z0-9][A-Za-z0-9._-]*)*$/.test(name))
-      return null;
-    const url = new URL(name, location.href);
-    return url.origin === location.origin ? url : null;
-  }
-
-  // Fetches a pattern file served beside the page; resolves to its bytes or
-  // to {error}.
-  async function fetchPattern(name) {
-    const url = fileUrl(name);
-    if (!url)
-      return {error: `${name}: not a file beside the page`};
-    try {
-      const response = await fetch(url, {credentials: 'same-origin'});
-      if (!response.ok)
-        return {error: `${name}: the server answered ${response.status} ${response.statusText}`.trim()};
-      return {bytes: new Uint8Array(await response.arrayBuffer())};
-    } catch (error) {
-      return {error: `${name}: ${error.message}`};
+// The bytes a percent-encoded value stands for, or null when a '%' is not
+// followed by two hexadecimal digits. '+' is a plus, as in any URL outside
+// a form's query.
+function percentDecode(text) {
+  const encoder = new TextEncoder();
+  const out = [];
+  for (const part of text.split(/(%[0-9A-Fa-f]{2})/)) {
+    if (/^%[0-9A-Fa-f]{2}$/.test(part)) {
+      out.push(parseInt(part.slice(1), 16));
+    } else {
+      if (part.includes('%'))
+        return null;
+      out.push(...encoder.encode(part));
     }
   }
+  return new Uint8Array(out);
+}
 
-  // What the address asks for, read once when the page opens. A pattern
-  // file is fetched while the program loads; the program starts after it.
-  const asked = parameters(location.search);
-  let linkPattern = null; // {name, bytes, source} or {error}
-  if ('pattern' in asked) {
-    const name = 'link';
-    const bytes = percentDecode(asked.pattern);
-    linkPattern = bytes ? {name, bytes, source: {pattern: bytes}} :
-      {error: 'The link\'s pattern is not percent-encoded text (a "%" without two hexadecimal digits).'};
-  } else if ('file' in asked) {
-    const name = percentDecode(asked.file);
-    const text = name ? new TextDecoder().decode(name) : '';
-    const fetched = fetchPattern(text).then(result => {
-      linkPattern = result.error ? result : {name: text.slice(text.lastIndexOf('/') + 1), bytes: result.bytes,
-        source: {file: text}};
-    });
-    page.holdStart(fetched);
+function parameters(search) {
+  const found = {};
+  for (const part of search.replace(/^\?/, '').split('&')) {
+    if (!part)
+      continue;
+    const eq = part.indexOf('=');
+    found[eq < 0 ? part : part.slice(0, eq)] = eq < 0 ? '' : part.slice(eq + 1);
   }
+  return found;
+}
 
-  page.afterReady(async () => {
-    if (linkPattern && linkPattern.error)
-      page.say(linkPattern.error, true);
-    else if (linkPattern)
-      page.loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
-    if ('view' in asked) {
-      const view = new TextDecoder().decode(percentDecode(asked.view) || new Uint8Array());
-      if (!(await page.showView(view)))
-        page.say(`The link asks for the view "${view}", which the page does not have.`, true);
-    }
-    if (asked.run === '1')
-      page.postKey('Delete');
+// A file beside the page: a relative path of plain names, no "..", no
+// scheme or host, so the fetch stays on the page's own origin.
+function fileUrl(name) {
+  if (!/^[A-Za-z0-9][A-Za-z0-9._-]*(\/[A-Za-z0-9][A-Za-z0-9._-]*)*$/.test(name))
+    return null;
+  const url = new URL(name, location.href);
+  return url.origin === location.origin ? url : null;
+}
+
+// Fetches a pattern file served beside the page; resolves to its bytes or
+// to {error}.
+async function fetchPattern(name) {
+  const url = fileUrl(name);
+  if (!url)
+    return {error: `${name}: not a file beside the page`};
+  try {
+    const response = await fetch(url, {credentials: 'same-origin'});
+    if (!response.ok)
+      return {error: `${name}: the server answered ${response.status} ${response.statusText}`.trim()};
+    return {bytes: new Uint8Array(await response.arrayBuffer())};
+  } catch (error) {
+    return {error: `${name}: ${error.message}`};
+  }
+}
+
+// What the address asks for, read once when the page opens. A pattern
+// file is fetched while the program loads; the program starts after it.
+const asked = parameters(location.search);
+let linkPattern = null; // {name, bytes, source} or {error}
+if ('pattern' in asked) {
+  const name = 'link';
+  const bytes = percentDecode(asked.pattern);
+  linkPattern = bytes ? {name, bytes, source: {pattern: bytes}} :
+    {error: 'The link\'s pattern is not percent-encoded text (a "%" without two hexadecimal digits).'};
+} else if ('file' in asked) {
+  const name = percentDecode(asked.file);
+  const text = name ? new TextDecoder().decode(name) : '';
+  const fetched = fetchPattern(text).then(result => {
+    linkPattern = result.error ? result : {name: text.slice(text.lastIndexOf('/') + 1), bytes: result.bytes,
+      source: {file: text}};
   });
+  holdStart(fetched);
+}
 
-  // The link of the board shown: its pattern (none for the bundled one), the
-  // view preset while the camera stays on it, and auto-iteration when on.
-  function boardLink() {
-    const parts = [];
-    const board = page.board();
-    if (board && board.file)
-      parts.push('file=' + percentEncode(new TextEncoder().encode(board.file)));
-    else if (board)
-      parts.push('pattern=' + percentEncode(board.pattern));
-    const view = page.currentView();
-    if (view && view !== 'start')
-      parts.push('view=' + view);
-    if (page.flags.autoIterate)
-      parts.push('run=1');
-    return location.origin + location.pathname + (parts.length ? '?' + parts.join('&') : '');
+afterReady(async () => {
+  if (linkPattern && linkPattern.error)
+    say(linkPattern.error, true);
+  else if (linkPattern)
+    loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
+  if ('view' in asked) {
+    const view = new TextDecoder().decode(percentDecode(asked.view) || new Uint8Array());
+    if (!(await showView(view)))
+      say(`The link asks for the view "${view}", which the page does not have.`, true);
   }
+  if (asked.run === '1')
+    postKey('Delete');
+});
 
-  document.getElementById('copy').addEventListener('click', async () => {
-    const link = boardLink();
-    field.value = link;
-    field.hidden = false;
-    const size = link.length > 8192 ? ` (${Math.round(link.length / 1024)} KB: some servers refuse links ` +
-      'this long; a file served beside the page makes a short one)' : '';
-    try {
-      await navigator.clipboard.writeText(link);
-      page.say('Link copied' + size + '.');
-    } catch (error) {
-      // Outside a secure context (a page served over plain HTTP to another
-      // machine) the clipboard API is missing; the selection can still be copied.
-      field.select();
-      const copied = document.execCommand && document.execCommand('copy');
-      page.say((copied ? 'Link copied' : 'Copy the link from the field below') + size + '.');
-    }
-  });
+// The link of the board shown: its pattern (none for the bundled one), the
+// view preset while the camera stays on it, and auto-iteration when on.
+export function boardLink() {
+  const parts = [];
+  const board = boardSource();
+  if (board && board.file)
+    parts.push('file=' + percentEncode(new TextEncoder().encode(board.file)));
+  else if (board)
+    parts.push('pattern=' + percentEncode(board.pattern));
+  const view = currentView();
+  if (view && view !== 'start')
+    parts.push('view=' + view);
+  if (flags.autoIterate)
+    parts.push('run=1');
+  return location.origin + location.pathname + (parts.length ? '?' + parts.join('&') : '');
+}
 
-  page.boardLink = boardLink;
-})();
+document.getElementById('copy').addEventListener('click', async () => {
+  const link = boardLink();
+  field.value = link;
+  field.hidden = false;
+  const size = link.length > 8192 ? ` (${Math.round(link.length / 1024)} KB: some servers refuse links ` +
+    'this long; a file served beside the page makes a short one)' : '';
+  try {
+    await navigator.clipboard.writeText(link);
+    say('Link copied' + size + '.');
+  } catch (error) {
+    // Outside a secure context (a page served over plain HTTP to another
+    // machine) the clipboard API is missing; the selection can still be copied.
+    field.select();
+    const copied = document.execCommand && document.execCommand('copy');
+    say((copied ? 'Link copied' : 'Copy the link from the field below') + size + '.');
+  }
+});

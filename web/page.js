@@ -1,313 +1,317 @@
 // The page around the program: it puts the bundled data in the in-memory
 // folder /veltrix, starts the program there, scales the canvas, takes the
 // pointer for mouse look, shows Engine.log, and offers the screenshots and
-// Graph.txt the program writes as downloads. The page's other scripts reach
-// the program through window.veltrixPage, which posts the very messages the
-// keyboard and the mouse post.
+// Graph.txt the program writes as downloads. The page's other modules reach
+// the program through what this one exports, which posts the very messages
+// the keyboard and the mouse post.
 //
-// window.veltrixOptions, when set before this script runs (the browser tests
-// do), can hold manualTicks (no timer: the caller posts every tick with
+// window.veltrixOptions, when set before the page's modules run (the browser
+// tests do), can hold manualTicks (no timer: the caller posts every tick with
 // Module._webPostTimer), beforeStart(FS), called before each start,
 // keyRepeat (see controls.js) and threads (how many threads a cross-origin
 // isolated page draws with, instead of one per processor).
-'use strict';
 
-(function () {
-  const folder = '/veltrix';
-  const options = window.veltrixOptions || {};
-  const canvas = document.getElementById('canvas');
-  const app = document.getElementById('app');
-  const screen = document.getElementById('screen');
-  const controls = document.getElementById('controls');
-  const status = document.getElementById('status');
-  const again = document.getElementById('again');
-  const logPanel = document.getElementById('log');
-  const downloads = document.getElementById('downloads');
+const folder = '/veltrix';
+export const options = window.veltrixOptions || {};
+const canvas = document.getElementById('canvas');
+const app = document.getElementById('app');
+const screen = document.getElementById('screen');
+const controls = document.getElementById('controls');
+const status = document.getElementById('status');
+const again = document.getElementById('again');
+const logPanel = document.getElementById('log');
+const downloads = document.getElementById('downloads');
 
-  // The program's keys, as the browser names them, with their virtual-key
-  // codes; src/platform/web/web.cpp keeps the same table.
-  const keyCodes = {Escape: 0x1B, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26, ArrowRight: 0x27,
-    ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, F12: 0x7B};
-  const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
+// The program's keys, as the browser names them, with their virtual-key
+// codes; src/platform/web/web.cpp keeps the same table.
+const keyCodes = {Escape: 0x1B, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26, ArrowRight: 0x27,
+  ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, F12: 0x7B};
+const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
 
-  function say(text, isError) {
-    status.textContent = text;
-    status.classList.toggle('error', !!isError);
+export function say(text, isError) {
+  status.textContent = text;
+  status.classList.toggle('error', !!isError);
+}
+
+// The frame is 640 x 480, always 4 : 3, above the controls. Where device
+// pixels are large (a pixel ratio under 2) it is shown at a whole number of
+// them per frame pixel when the window has room, else shrunk to fit; on
+// denser screens (phones) uneven pixels do not show, so it fills the room.
+function fitCanvas() {
+  const ratio = window.devicePixelRatio || 1;
+  const width = screen.clientWidth * ratio;
+  const height = (window.innerHeight - controls.offsetHeight) * ratio;
+  let scale = Math.max(0, Math.min(width / canvas.width, height / canvas.height));
+  if (scale >= 1 && ratio < 2)
+    scale = Math.floor(scale);
+  canvas.style.width = (canvas.width * scale) / ratio + 'px';
+  canvas.style.height = (canvas.height * scale) / ratio + 'px';
+}
+window.addEventListener('resize', fitCanvas);
+document.addEventListener('fullscreenchange', fitCanvas);
+new ResizeObserver(fitCanvas).observe(controls);
+fitCanvas();
+
+// Full screen takes the controls along: on a phone they are the keyboard.
+document.getElementById('fullscreen').addEventListener('click', () => {
+  if (document.fullscreenElement)
+    document.exitFullscreen();
+  else
+    app.requestFullscreen().catch(error => say('Full screen refused: ' + error.message, true));
+});
+
+function offerDownload(name, bytes, type) {
+  const url = URL.createObjectURL(new Blob([bytes], {type}));
+  const link = document.createElement('a');
+  link.href = url;
+  link.download = name;
+  link.textContent = name;
+  const item = document.createElement('li');
+  item.appendChild(link);
+  downloads.prepend(item);
+  link.click();
+}
+
+// What the other modules listen to: 'ready' (start-up has reached
+// "Rendering !"), 'key' (a key message went to the program; the key's
+// name), 'look' (motion that turns the camera went to it), 'log' (the text
+// of Engine.log), 'ended' (the exit code).
+const listeners = {ready: [], key: [], look: [], log: [], ended: []};
+
+export function on(event, listener) {
+  listeners[event].push(listener);
+}
+
+function emit(event, value) {
+  for (const listener of listeners[event])
+    listener(value);
+}
+
+let running = false;
+let readySeen = false;
+let afterReadyTasks = [];
+let settle = null;
+let settled = null; // resolves once this run's ready tasks are done
+
+export const isRunning = () => running;
+export const isReady = () => running && readySeen;
+export const whenSettled = () => settled;
+
+// Task for the run that is starting, run after the ready listeners and the
+// tasks queued before it.
+export function afterReady(task) {
+  afterReadyTasks.push(task);
+}
+
+async function runAfterReady() {
+  const tasks = afterReadyTasks;
+  afterReadyTasks = [];
+  for (const task of tasks)
+    await task();
+  settle();
+}
+
+// Every file the program closes after writing passes here: Engine.log is
+// shown as it grows, screenshots and the span chart become downloads.
+function fileWritten(path) {
+  const FS = Module.FS;
+  const name = path.slice(path.lastIndexOf('/') + 1);
+  if (path === folder + '/Engine.log') {
+    const text = FS.readFile(path, {encoding: 'utf8'});
+    logPanel.textContent = text;
+    emit('log', text);
+    if (!readySeen && /Rendering !\n$/.test(text)) {
+      readySeen = true;
+      // Start-up still has its last steps to take (the timer, the cursor);
+      // what the page posts goes in once the program waits for messages.
+      queueMicrotask(() => {
+        emit('ready');
+        runAfterReady();
+      });
+    }
+  } else if (/^Screenshot.*\.bmp$/.test(name)) {
+    offerDownload(name, FS.readFile(path), 'image/bmp');
+  } else if (name === 'Graph.txt') {
+    offerDownload(name, FS.readFile(path), 'text/plain');
   }
+}
 
-  // The frame is 640 x 480, always 4 : 3, above the controls. Where device
-  // pixels are large (a pixel ratio under 2) it is shown at a whole number of
-  // them per frame pixel when the window has room, else shrunk to fit; on
-  // denser screens (phones) uneven pixels do not show, so it fills the room.
-  function fitCanvas() {
-    const ratio = window.devicePixelRatio || 1;
-    const width = screen.clientWidth * ratio;
-    const height = (window.innerHeight - controls.offsetHeight) * ratio;
-    let scale = Math.max(0, Math.min(width / canvas.width, height / canvas.height));
-    if (scale >= 1 && ratio < 2)
-      scale = Math.floor(scale);
-    canvas.style.width = (canvas.width * scale) / ratio + 'px';
-    canvas.style.height = (canvas.height * scale) / ratio + 'px';
-  }
-  window.addEventListener('resize', fitCanvas);
-  document.addEventListener('fullscreenchange', fitCanvas);
-  new ResizeObserver(fitCanvas).observe(controls);
-  fitCanvas();
+function watchWrites() {
+  const FS = Module.FS;
+  const close = FS.close;
+  FS.close = function (stream) {
+    const path = stream.path;
+    const written = (stream.flags & 3) !== 0; // opened for writing
+    const result = close.apply(this, arguments);
+    if (written && path)
+      fileWritten(path);
+    return result;
+  };
+}
 
-  // Full screen takes the controls along: on a phone they are the keyboard.
-  document.getElementById('fullscreen').addEventListener('click', () => {
-    if (document.fullscreenElement)
-      document.exitFullscreen();
-    else
-      app.requestFullscreen().catch(error => say('Full screen refused: ' + error.message, true));
+let restartDone = null;
+
+async function start() {
+  const FS = Module.FS;
+  FS.chdir(folder);
+  if (options.beforeStart)
+    options.beforeStart(FS);
+  running = true;
+  readySeen = false;
+  settled = new Promise(resolve => {
+    settle = resolve;
   });
-
-  function offerDownload(name, bytes, type) {
-    const url = URL.createObjectURL(new Blob([bytes], {type}));
-    const link = document.createElement('a');
-    link.href = url;
-    link.download = name;
-    link.textContent = name;
-    const item = document.createElement('li');
-    item.appendChild(link);
-    downloads.prepend(item);
-    link.click();
-  }
-
-  // What the other scripts listen to: 'ready' (start-up has reached
-  // "Rendering !"), 'key' (a key message went to the program; the key's
-  // name), 'look' (motion that turns the camera went to it), 'log' (the text
-  // of Engine.log), 'ended' (the exit code).
-  const listeners = {ready: [], key: [], look: [], log: [], ended: []};
-
-  function emit(event, value) {
-    for (const listener of listeners[event])
-      listener(value);
-  }
-
-  let running = false;
-  let readySeen = false;
-  let afterReady = [];
-  let settle = null;
-  let settled = null; // resolves once this run's ready tasks are done
-
-  // Tasks for the run that is starting, one after the other once the ready
-  // listeners have run.
-  async function runAfterReady() {
-    const tasks = afterReady;
-    afterReady = [];
-    for (const task of tasks)
-      await task();
-    settle();
-  }
-
-  // Every file the program closes after writing passes here: Engine.log is
-  // shown as it grows, screenshots and the span chart become downloads.
-  function fileWritten(path) {
-    const FS = Module.FS;
-    const name = path.slice(path.lastIndexOf('/') + 1);
-    if (path === folder + '/Engine.log') {
-      const text = FS.readFile(path, {encoding: 'utf8'});
-      logPanel.textContent = text;
-      emit('log', text);
-      if (!readySeen && /Rendering !\n$/.test(text)) {
-        readySeen = true;
-        // Start-up still has its last steps to take (the timer, the cursor);
-        // what the page posts goes in once the program waits for messages.
-        queueMicrotask(() => {
-          emit('ready');
-          runAfterReady();
-        });
-      }
-    } else if (/^Screenshot.*\.bmp$/.test(name)) {
-      offerDownload(name, FS.readFile(path), 'image/bmp');
-    } else if (name === 'Graph.txt') {
-      offerDownload(name, FS.readFile(path), 'text/plain');
-    }
-  }
-
-  function watchWrites() {
-    const FS = Module.FS;
-    const close = FS.close;
-    FS.close = function (stream) {
-      const path = stream.path;
-      const written = (stream.flags & 3) !== 0; // opened for writing
-      const result = close.apply(this, arguments);
-      if (written && path)
-        fileWritten(path);
-      return result;
-    };
-  }
-
-  let restartDone = null;
-
-  async function start() {
-    const FS = Module.FS;
-    FS.chdir(folder);
-    if (options.beforeStart)
-      options.beforeStart(FS);
-    running = true;
-    readySeen = false;
-    settled = new Promise(resolve => {
-      settle = resolve;
-    });
-    again.hidden = true;
-    say('Running. Drag the picture to look around.');
-    canvas.focus();
-    const exitCode = await Module.ccall('main', 'number', ['number', 'number'], [0, 0], {async: true});
-    running = false;
-    emit('ended', exitCode);
-    if (restartDone) {
-      const done = restartDone;
-      restartDone = null;
-      Module._veltrixRelease();
-      start();
-      done();
-      return;
-    }
-    // After a drop the log goes on past "Rendering !".
-    if (readySeen)
-      say('Veltrix has ended (exit code ' + exitCode + ').');
-    else
-      say('Veltrix stopped during start-up: Engine.log shows how far it came.', true);
-    again.hidden = false;
-    window.dispatchEvent(new CustomEvent('veltrix-ended', {detail: exitCode}));
-  }
-
-  again.addEventListener('click', () => {
-    if (running)
-      return;
-    // Whatever the last run kept (scene, textures, board) goes before the next.
+  again.hidden = true;
+  say('Running. Drag the picture to look around.');
+  canvas.focus();
+  const exitCode = await Module.ccall('main', 'number', ['number', 'number'], [0, 0], {async: true});
+  running = false;
+  emit('ended', exitCode);
+  if (restartDone) {
+    const done = restartDone;
+    restartDone = null;
     Module._veltrixRelease();
     start();
-  });
-
-  // The page's own key listener runs before the program's (it is added
-  // first, on the window, in the capture phase). A guard returning true keeps
-  // the key from the program (the help overlay takes Esc); every other key of
-  // the program's is told to the 'key' listeners.
-  const keyGuards = [];
-  window.addEventListener('keydown', event => {
-    for (const guard of keyGuards) {
-      if (guard(event)) {
-        event.preventDefault();
-        event.stopImmediatePropagation();
-        return;
-      }
-    }
-    if (running && readySeen && isProgramKey(event.key))
-      emit('key', event.key);
-  }, true);
-
-  // The pointer, once locked, looks around through the program's own mouse
-  // handling; the page only notes that the camera moved.
-  document.addEventListener('mousemove', event => {
-    if (running && document.pointerLockElement === canvas && (event.movementX || event.movementY))
-      emit('look');
-  });
-
-  // Posts the key message of the program's key NAME ("Insert", "ArrowUp"),
-  // as pressing it does. Returns 1, or 0 when no program runs or its queue is
-  // full. The program's exports are called directly: a ccall made while the
-  // program waits for messages would return a promise and take over the one
-  // start() waits on.
-  function postKey(name) {
-    if (!running || !readySeen || !isProgramKey(name))
-      return 0;
-    const posted = Module._webPostKey(keyCodes[name]);
-    if (posted)
-      emit('key', name);
-    return posted;
+    done();
+    return;
   }
+  // After a drop the log goes on past "Rendering !".
+  if (readySeen)
+    say('Veltrix has ended (exit code ' + exitCode + ').');
+  else
+    say('Veltrix stopped during start-up: Engine.log shows how far it came.', true);
+  again.hidden = false;
+}
 
-  // Motion of DX, DY frame pixels for the next tick's mouse look.
-  function look(dx, dy) {
-    if (!running || !readySeen || (!dx && !dy))
+again.addEventListener('click', () => {
+  if (running)
+    return;
+  // Whatever the last run kept (scene, textures, board) goes before the next.
+  Module._veltrixRelease();
+  start();
+});
+
+// The page's own key listener runs before the program's (it is added
+// first, on the window, in the capture phase). A guard returning true keeps
+// the key from the program (the help overlay takes Esc); every other key of
+// the program's is told to the 'key' listeners.
+const keyGuards = [];
+
+export function keyGuard(guard) {
+  keyGuards.push(guard);
+}
+
+window.addEventListener('keydown', event => {
+  for (const guard of keyGuards) {
+    if (guard(event)) {
+      event.preventDefault();
+      event.stopImmediatePropagation();
       return;
-    Module._webLook(dx, dy);
+    }
+  }
+  if (running && readySeen && isProgramKey(event.key))
+    emit('key', event.key);
+}, true);
+
+// The pointer, once locked, looks around through the program's own mouse
+// handling; the page only notes that the camera moved.
+document.addEventListener('mousemove', event => {
+  if (running && document.pointerLockElement === canvas && (event.movementX || event.movementY))
     emit('look');
-  }
+});
 
-  // Posts a timer message; resolves once its frame is shown (or the program
-  // has ended). A timer message already waiting is the same message.
-  function tick() {
-    return new Promise(resolve => {
-      if (!running) {
-        resolve();
-        return;
-      }
-      const before = Module._webFramesPresented();
-      Module._webPostTimer();
-      const poll = () => (!running || Module._webFramesPresented() > before ? resolve() : setTimeout(poll, 1));
-      poll();
-    });
-  }
+// Posts the key message of the program's key NAME ("Insert", "ArrowUp"),
+// as pressing it does. Returns 1, or 0 when no program runs or its queue is
+// full. The program's exports are called directly: a ccall made while the
+// program waits for messages would return a promise and take over the one
+// start() waits on.
+export function postKey(name) {
+  if (!running || !readySeen || !isProgramKey(name))
+    return 0;
+  const posted = Module._webPostKey(keyCodes[name]);
+  if (posted)
+    emit('key', name);
+  return posted;
+}
 
-  // Ends the program as Esc does and starts it again on the same folder;
-  // `then` runs once the new run is ready. Resolves when the new run starts.
-  function restart(then) {
-    return new Promise(resolve => {
-      if (then)
-        afterReady.push(then);
-      if (!running) {
-        Module._veltrixRelease();
-        start();
-        resolve();
-        return;
-      }
-      restartDone = resolve;
-      Module._webPostKey(keyCodes.Escape);
-    });
-  }
+// Motion of DX, DY frame pixels for the next tick's mouse look.
+export function look(dx, dy) {
+  if (!running || !readySeen || (!dx && !dy))
+    return;
+  Module._webLook(dx, dy);
+  emit('look');
+}
 
-  // The first start waits for what the page must have first (a pattern
-  // fetched for the link).
-  const holds = [];
-
-  window.veltrixPage = {
-    threads: () => threads,
-    say,
-    isRunning: () => running,
-    isReady: () => running && readySeen,
-    whenSettled: () => settled,
-    on: (event, listener) => listeners[event].push(listener),
-    afterReady: task => afterReady.push(task),
-    holdStart: promise => holds.push(promise),
-    keyGuard: guard => keyGuards.push(guard),
-    postKey,
-    look,
-    tick,
-    restart,
-  };
-
-  // Only a cross-origin isolated page may share memory with workers: it runs
-  // the threaded build, with a thread per processor (at most 8); any other
-  // page runs the build without threads. Both draw the same frames.
-  const threads = window.crossOriginIsolated
-    ? Math.max(1, Math.min(8, options.threads || navigator.hardwareConcurrency || 1)) : 1;
-
-  window.Module = {
-    veltrixThreads: threads,
-    manualTicks: !!options.manualTicks,
-    print: text => console.log(text),
-    // What the program says on its error stream (the pattern converter's
-    // refusals, say) is shown in the status line.
-    printErr: text => {
-      console.warn(text);
-      say(text, true);
-    },
-    onRuntimeInitialized: async () => {
-      watchWrites();
-      await Promise.allSettled(holds);
-      start();
-    },
-    onAbort: what => say('Veltrix crashed: ' + what, true),
-  };
-
-  // Loaded once the page's other scripts have run.
-  document.addEventListener('DOMContentLoaded', () => {
-    const program = document.createElement('script');
-    program.src = threads > 1 ? 'veltrix-threads.js' : 'veltrix.js';
-    document.body.appendChild(program);
+// Posts a timer message; resolves once its frame is shown (or the program
+// has ended). A timer message already waiting is the same message.
+export function tick() {
+  return new Promise(resolve => {
+    if (!running) {
+      resolve();
+      return;
+    }
+    const before = Module._webFramesPresented();
+    Module._webPostTimer();
+    const poll = () => (!running || Module._webFramesPresented() > before ? resolve() : setTimeout(poll, 1));
+    poll();
   });
-})();
+}
+
+// Ends the program as Esc does and starts it again on the same folder;
+// `then` runs once the new run is ready. Resolves when the new run starts.
+export function restart(then) {
+  return new Promise(resolve => {
+    if (then)
+      afterReady(then);
+    if (!running) {
+      Module._veltrixRelease();
+      start();
+      resolve();
+      return;
+    }
+    restartDone = resolve;
+    Module._webPostKey(keyCodes.Escape);
+  });
+}
+
+// The first start waits for what the page must have first (a pattern
+// fetched for the link).
+const holds = [];
+
+export function holdStart(promise) {
+  holds.push(promise);
+}
+
+// Only a cross-origin isolated page may share memory with workers: it runs
+// the threaded build, with a thread per processor (at most 8); any other
+// page runs the build without threads. Both draw the same frames.
+export const threads = window.crossOriginIsolated
+  ? Math.max(1, Math.min(8, options.threads || navigator.hardwareConcurrency || 1)) : 1;
+
+// The Emscripten program's module object: its loader, a classic script,
+// finds it as the global Module and adds the program's exports and FS to it.
+export const Module = window.Module = {
+  veltrixThreads: threads,
+  manualTicks: !!options.manualTicks,
+  print: text => console.log(text),
+  // What the program says on its error stream (the pattern converter's
+  // refusals, say) is shown in the status line.
+  printErr: text => {
+    console.warn(text);
+    say(text, true);
+  },
+  onRuntimeInitialized: async () => {
+    watchWrites();
+    await Promise.allSettled(holds);
+    start();
+  },
+  onAbort: what => say('Veltrix crashed: ' + what, true),
+};
+
+// Loads the program; called once every module of the page has run, so that
+// what they hold or queue for the first start is in place.
+export function loadProgram() {
+  const program = document.createElement('script');
+  program.src = threads > 1 ? 'veltrix-threads.js' : 'veltrix.js';
+  document.body.appendChild(program);
+}

@@ -1,24 +1,22 @@
 // The picker of classic patterns: each is a run-length encoded file in
 // patterns/ beside the page, fetched and handed to the program as a drop.
-'use strict';
+import {loadPattern} from './drop.js';
+import {say} from './page.js';
 
-(function () {
-  const page = window.veltrixPage;
-  const menu = document.getElementById('pattern');
+const menu = document.getElementById('pattern');
 
-  menu.addEventListener('change', async () => {
-    const file = menu.value;
-    if (!file)
-      return;
-    try {
-      const response = await fetch(file, {credentials: 'same-origin'});
-      if (!response.ok)
-        throw new Error(`the server answered ${response.status}`);
-      const bytes = new Uint8Array(await response.arrayBuffer());
-      page.loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file});
-    } catch (error) {
-      page.say(`${file}: ${error.message}`, true);
-      menu.value = '';
-    }
-  });
-})();
+menu.addEventListener('change', async () => {
+  const file = menu.value;
+  if (!file)
+    return;
+  try {
+    const response = await fetch(file, {credentials: 'same-origin'});
+    if (!response.ok)
+      throw new Error(`the server answered ${response.status}`);
+    const bytes = new Uint8Array(await response.arrayBuffer());
+    loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file});
+  } catch (error) {
+    say(`${file}: ${error.message}`, true);
+    menu.value = '';
+  }
+});

@@ -5,120 +5,116 @@
 // moved starts the program again on the board shown (the last pattern
 // loaded, from its first generation), with Del and End pressed again as
 // they were, and then plays the script.
-'use strict';
+import {flags} from './controls.js';
+import {isReady, look, on, postKey, restart, say, tick} from './page.js';
 
-(function () {
-  const page = window.veltrixPage;
-  const menu = document.getElementById('view');
+const menu = document.getElementById('view');
 
-  const views = {
-    start: {label: 'Start view', script: ''},
-    board: {label: 'Whole board', script: 'mouse 0 -260\ntick\nkey down 195'},
-    low: {label: 'Low view', script: 'mouse 0 -420\ntick\nkey down 60'},
-  };
+export const views = {
+  start: {label: 'Start view', script: ''},
+  board: {label: 'Whole board', script: 'mouse 0 -260\ntick\nkey down 195'},
+  low: {label: 'Low view', script: 'mouse 0 -420\ntick\nkey down 60'},
+};
 
-  const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
-    down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12'};
+const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
+  down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12'};
 
-  // The view the camera shows: a preset's name, or null once anything else
-  // (a move key, mouse motion, a drag) has moved it.
-  let current = 'start';
-  let playing = false; // the page's own moves do not count as the user's
+// The view the camera shows: a preset's name, or null once anything else
+// (a move key, mouse motion, a drag) has moved it.
+let current = 'start';
+let playing = false; // the page's own moves do not count as the user's
 
-  function showCurrent() {
-    menu.value = current || '';
-  }
+export const currentView = () => current;
 
-  page.on('ready', () => {
-    current = 'start';
+function showCurrent() {
+  menu.value = current || '';
+}
+
+on('ready', () => {
+  current = 'start';
+  showCurrent();
+});
+on('key', name => {
+  if (!playing && name.startsWith('Arrow')) {
+    current = null;
     showCurrent();
-  });
-  page.on('key', name => {
-    if (!playing && name.startsWith('Arrow')) {
-      current = null;
-      showCurrent();
-    }
-  });
-  page.on('look', () => {
-    if (!playing) {
-      current = null;
-      showCurrent();
-    }
-  });
-
-  // The program's queue holds 64 messages; a preset's long run of keys waits
-  // for it to take the ones before, as a held key's repeats do.
-  async function press(name) {
-    while (!page.postKey(name)) {
-      if (!page.isReady())
-        return;
-      await new Promise(resolve => setTimeout(resolve, 0));
-    }
   }
+});
+on('look', () => {
+  if (!playing) {
+    current = null;
+    showCurrent();
+  }
+});
 
-  async function play(script) {
-    playing = true;
-    try {
-      for (const line of script.split('\n')) {
-        const [kind, a, b] = line.trim().split(/\s+/);
-        if (kind === 'tick') {
-          for (let i = 0; i < Number(a || 1); i++)
-            await page.tick();
-        } else if (kind === 'key') {
-          for (let i = 0; i < Number(b || 1); i++)
-            await press(keyNames[a]);
-        } else if (kind === 'mouse') {
-          page.look(Number(a), Number(b));
-        }
+// The program's queue holds 64 messages; a preset's long run of keys waits
+// for it to take the ones before, as a held key's repeats do.
+async function press(name) {
+  while (!postKey(name)) {
+    if (!isReady())
+      return;
+    await new Promise(resolve => setTimeout(resolve, 0));
+  }
+}
+
+async function play(script) {
+  playing = true;
+  try {
+    for (const line of script.split('\n')) {
+      const [kind, a, b] = line.trim().split(/\s+/);
+      if (kind === 'tick') {
+        for (let i = 0; i < Number(a || 1); i++)
+          await tick();
+      } else if (kind === 'key') {
+        for (let i = 0; i < Number(b || 1); i++)
+          await press(keyNames[a]);
+      } else if (kind === 'mouse') {
+        look(Number(a), Number(b));
       }
-    } finally {
-      playing = false;
     }
+  } finally {
+    playing = false;
   }
+}
 
-  // Shows view NAME; resolves to 0 when there is no such view, else to 1
-  // once its script has been played.
-  async function showView(name) {
-    const view = Object.prototype.hasOwnProperty.call(views, name) ? views[name] : null;
-    if (!view)
-      return 0;
-    if (current === name)
-      return 1;
-    if (current === 'start') {
-      await play(view.script);
-      current = name;
-      showCurrent();
-      return 1;
-    }
-    const {autoIterate, filtering} = page.flags;
-    await new Promise(resolve => page.restart(async () => {
-      await play(view.script);
-      current = name;
-      showCurrent();
-      if (autoIterate)
-        page.postKey('Delete');
-      if (!filtering)
-        page.postKey('End');
-      page.say(`${view.label}: the board started again from its pattern.`);
-      resolve();
-    }));
+// Shows view NAME; resolves to 0 when there is no such view, else to 1
+// once its script has been played.
+export async function showView(name) {
+  const view = Object.prototype.hasOwnProperty.call(views, name) ? views[name] : null;
+  if (!view)
+    return 0;
+  if (current === name)
+    return 1;
+  if (current === 'start') {
+    await play(view.script);
+    current = name;
+    showCurrent();
     return 1;
   }
+  const {autoIterate, filtering} = flags;
+  await new Promise(resolve => restart(async () => {
+    await play(view.script);
+    current = name;
+    showCurrent();
+    if (autoIterate)
+      postKey('Delete');
+    if (!filtering)
+      postKey('End');
+    say(`${view.label}: the board started again from its pattern.`);
+    resolve();
+  }));
+  return 1;
+}
 
-  for (const [name, view] of Object.entries(views)) {
-    const option = document.createElement('option');
-    option.value = name;
-    option.textContent = view.label;
-    menu.appendChild(option);
-  }
-  menu.addEventListener('change', () => {
-    if (menu.value && page.isReady())
-      showView(menu.value);
-    else
-      showCurrent();
-  });
-
-  page.views = views;
-  page.showView = showView;
-  page.currentView = () => current;
-})();
+for (const [name, view] of Object.entries(views)) {
+  const option = document.createElement('option');
+  option.value = name;
+  option.textContent = view.label;
+  menu.appendChild(option);
+}
+menu.addEventListener('change', () => {
+  if (menu.value && isReady())
+    showView(menu.value);
+  else
+    showCurrent();
+});

@@ -41,11 +41,13 @@ struct RenderScene {
 // ---- Workers ---------------------------------------------------------------------
 enum { RENDER_MAX_WORKERS = 16 };
 
-// Starts count - 1 threads beside the calling one (worker 0) for the whole
-// run; any earlier ones are stopped first. Returns 1, or 0 with one worker
-// left. One worker is the plain program.
+// Draws with count workers: the calling thread (worker 0) and count - 1
+// helper threads. Helpers kept from an earlier run serve again when there are
+// as many; otherwise they end and new ones start. Returns 1, or 0 with one
+// worker left. One worker is the plain program.
 int renderWorkersStart(int32_t count);
-// Stops the helper threads; one worker is left.
+// Leaves one worker; the helper threads sleep until the next start, and end
+// with the program.
 void renderWorkersStop();
 int32_t renderWorkerCount();
 

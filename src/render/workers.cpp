@@ -3,7 +3,11 @@
 // spans into its own rows only, so each row sees exactly the insertions, in
 // the order, one worker would make, and the frame is the same bytes. The
 // threads are started once and woken for every job; nothing is allocated and
-// no thread made while frames are drawn.
+// no thread made while frames are drawn. They outlive a run, asleep, for the
+// next run in the same process: the page starts the program again in the
+// task the last run ended in, and a browser gives a thread its worker (a
+// finished thread's, or a new one) only once its main thread has returned to
+// it, which the run would never do while waiting for that thread.
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -41,6 +45,9 @@ static uint64_t jobsBeforeStart = 0;
 // start-up releases nothing) stops them on its way out, before what they use
 // is gone.
 static std::atomic<int32_t> helpersAlive{0};
+// Helper threads started and not ended, kept between runs; written by the
+// calling thread only.
+static int32_t helpersMade = 0;
 
 // How long a thread looks before it sleeps: longer than the next job or the
 // last helper usually takes to come, far shorter than a frame.
@@ -72,9 +79,26 @@ static bool lookUntil(bool (*done)(uint64_t), uint64_t seen)
     }
 }
 
+// Ends the helper threads and waits until each is past its last use of
+// the module's state.
+static void helpersEnd()
+{
+    if (!signal)
+        return;
+    signalLock(signal);
+    stopping.store(1, std::memory_order_release);
+    signalWakeAll(signal);
+    while (helpersAlive.load(std::memory_order_acquire) > 0)
+        signalWait(signal);
+    signalUnlock(signal);
+    signalDrop(signal);
+    signal = nullptr;
+    helpersMade = 0;
+}
+
 static void stopAtExit()
 {
-    renderWorkersStop();
+    helpersEnd();
 }
 
 void renderBandSet(RenderBand* band, int32_t first, int32_t end)
@@ -148,45 +172,41 @@ int renderWorkersStart(int32_t count)
     renderWorkersStop();
     if (count < 1 || count > RENDER_MAX_WORKERS)
         return 0;
+    if (helpersMade != count - 1)
+        helpersEnd();
     if (count == 1)
         return 1;
-    static bool stopsAtExit = false;
-    if (!stopsAtExit && atexit(stopAtExit) == 0)
-        stopsAtExit = true;
-    signal = signalMake();
-    if (!signal)
-        return 0;
+    if (helpersMade == 0) {
+        static bool stopsAtExit = false;
+        if (!stopsAtExit && atexit(stopAtExit) == 0)
+            stopsAtExit = true;
+        signal = signalMake();
+        if (!signal)
+            return 0;
+        stopping.store(0, std::memory_order_release);
+        jobsBeforeStart = jobNumber.load(std::memory_order_acquire);
+        for (int32_t i = 1; i < count; i++) {
+            helpersAlive.fetch_add(1, std::memory_order_acq_rel);
+            if (!threadStart(helperLoop, &bands[i])) {
+                helpersAlive.fetch_sub(1, std::memory_order_acq_rel);
+                helpersEnd();
+                return 0;
+            }
+        }
+        helpersMade = count - 1;
+    }
     for (int32_t i = 0; i < RENDER_MAX_WORKERS; i++) {
         bandRate[i] = 0.0;
         bands[i].seconds = 0.0;
     }
     splitEvenly(count);
-    stopping.store(0, std::memory_order_release);
-    jobsBeforeStart = jobNumber.load(std::memory_order_acquire);
-    for (int32_t i = 1; i < count; i++) {
-        helpersAlive.fetch_add(1, std::memory_order_acq_rel);
-        if (!threadStart(helperLoop, &bands[i])) {
-            helpersAlive.fetch_sub(1, std::memory_order_acq_rel);
-            renderWorkersStop();
-            return 0;
-        }
-    }
     workerCount = count;
     return 1;
 }
 
+// The helpers sleep on until the next start or the program's end.
 void renderWorkersStop()
 {
-    if (signal) {
-        signalLock(signal);
-        stopping.store(1, std::memory_order_release);
-        signalWakeAll(signal);
-        while (helpersAlive.load(std::memory_order_acquire) > 0)
-            signalWait(signal);
-        signalUnlock(signal);
-        signalDrop(signal);
-        signal = nullptr;
-    }
     workerCount = 1;
     renderBandSet(&bands[0], 0, spanTableRowCount());
 }

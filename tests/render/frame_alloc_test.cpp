@@ -1,5 +1,6 @@
 // Once every row's span list has grown to what the frames need, the frame
-// tick asks the heap for nothing.
+// tick asks the heap for nothing; nor does a run's start with the threads of
+// the run before.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -68,5 +69,26 @@ TEST_P(FrameTick, SoupTicksAllocateNothingOnceTheRowsHaveGrown)
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, FrameTick, ::testing::Values(1, 2, 3));
+
+// The page starts the program again before the browser can hand a thread a
+// worker: a run after one with as many threads must make none (a thread
+// takes its start record from the heap), and another count still gets its own.
+TEST(FrameTickAcrossRuns, AsManyThreadsAsLastRunMakesNoThread)
+{
+    ASSERT_EQ(engineInit(640, 480), 1);
+    ASSERT_EQ(renderWorkersStart(3), 1);
+    engineRelease();
+    ASSERT_EQ(renderWorkerCount(), 1);
+    ASSERT_EQ(engineInit(640, 480), 1);
+    heapHookReset();
+    ASSERT_EQ(renderWorkersStart(3), 1);
+    EXPECT_EQ(heapHook.calls, 0);
+    EXPECT_EQ(renderWorkerCount(), 3);
+    ASSERT_EQ(renderWorkersStart(2), 1);
+    EXPECT_GT(heapHook.calls, 0);
+    EXPECT_EQ(renderWorkerCount(), 2);
+    renderWorkersStart(1);
+    engineRelease();
+}
 
 } // namespace

@@ -71,3 +71,60 @@ test('with several threads, Esc and Start again give the start frame once more',
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
+
+// Every step of a user's must come back within this long: a page whose main
+// thread waits on a helper that never starts answers nothing again.
+const stepSeconds = 20;
+
+function within(what, promise) {
+  let timer;
+  const late = new Promise((resolve, reject) => {
+    timer = setTimeout(() => reject(new Error(`${what}: no answer within ${stepSeconds} s`)), stepSeconds * 1000);
+  });
+  return Promise.race([promise, late]).finally(() => clearTimeout(timer));
+}
+
+// A view chosen once the camera has moved, or after another preset, starts
+// the program again in the same process: its helper threads must be there
+// for it without the page's thread going back to the browser first.
+for (const threads of [2, 3]) {
+  test(`with ${threads} threads, views chosen after the pad, a drag or another view answer, with the desktop's frames`,
+    async () => {
+      const {page, errors} = await h.openPage(chromium.browser, isolated.url, {threads});
+      await h.waitForLog(page, 'Rendering !');
+      await page.evaluate(() => veltrixPage.whenSettled());
+      const scripts = await page.evaluate(() => Object.fromEntries(
+        Object.entries(veltrixPage.views).map(([name, view]) => [name, view.script])));
+      const choose = async name => {
+        await within(`choosing ${name}`, (async () => {
+          await page.select('#view', name);
+          await page.waitForFunction(view => veltrixPage.currentView() === view, {timeout: 0}, name);
+          await h.tick(page);
+        })());
+        await h.assertFrameAsReplay(page, `${scripts[name]}\ntick`);
+      };
+      const box = await (await page.$('#canvas')).boundingBox();
+      const centre = {x: box.x + box.width / 2, y: box.y + box.height / 2};
+      const drag = async (dx, dy) => {
+        await page.mouse.move(centre.x, centre.y);
+        await page.mouse.down();
+        await page.mouse.move(centre.x + dx, centre.y + dy);
+        await page.mouse.up();
+      };
+
+      for (let i = 0; i < 4; i++)
+        await within('the pad', page.click('#back'));
+      await within('a tick', h.tick(page));
+      await h.assertFrameAsReplay(page, 'key down 4\ntick');
+      await choose('board');
+      await choose('low');
+      await within('a drag', drag(40, -20));
+      await within('a tick', h.tick(page));
+      await h.assertFrameAsReplay(page, `${scripts.low}\ntick\nmouse 40 -20\ntick`);
+      await choose('board');
+      await choose('start');
+      await choose('low');
+      assert.deepStrictEqual(errors, []);
+      await page.close();
+    });
+}

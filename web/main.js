@@ -1,0 +1,37 @@
+// The page's one entry. Its modules run in the order of these imports, each
+// after the ones it imports: the page around the program first, then
+// bringing a pattern, the controls, the views, the picker, the link and the
+// help. Then the page's API, window.veltrixPage, for the browser tests and
+// for whatever script a page embedding Veltrix adds; then the program.
+import * as page from './page.js';
+import * as drop from './drop.js';
+import * as controls from './controls.js';
+import * as views from './views.js';
+import './patterns.js';
+import * as link from './link.js';
+import './help.js';
+
+window.veltrixPage = Object.freeze({
+  threads: () => page.threads,
+  say: page.say,
+  isRunning: page.isRunning,
+  isReady: page.isReady,
+  whenSettled: page.whenSettled,
+  on: page.on,
+  afterReady: page.afterReady,
+  holdStart: page.holdStart,
+  keyGuard: page.keyGuard,
+  postKey: page.postKey,
+  look: page.look,
+  tick: page.tick,
+  restart: page.restart,
+  loadPattern: drop.loadPattern,
+  board: drop.boardSource,
+  flags: controls.flags,
+  views: views.views,
+  showView: views.showView,
+  currentView: views.currentView,
+  boardLink: link.boardLink,
+});
+
+page.loadProgram();
