@@ -67,26 +67,29 @@ static bool outsideBand(const RenderBand* band, const double corners[8][3], cons
         cornersBeyondRow(corners, reach, (double)(band->end - 1), 1);
 }
 
-// Whether every face of the mesh lands at least 8 rows above or below the
-// band, by a test far cheaper than placeMesh's: the box as its centre and
-// half extents, each plane at the centre (in double, from the float matrix)
-// gives the least and greatest plane value over the box. Only a mesh whose
-// box lies inside every side plane is judged: its faces go unclipped, so
-// every point scan conversion sees is a vertex, inside the box up to the
-// float rounding of the transform, which the margin covers as placeMesh's
-// does, and projects beyond the row of the band's plane. A clipped face
-// proves nothing: where its edge lies in a side plane to within rounding,
-// the clipper divides by a tiny, noisy denominator and its cut point can
-// land anywhere along the edge's line, far outside the box. A box wholly
-// outside a side plane is dropped too, as the clipper drops each of its
-// faces. The 8 rows of slack cover the projection's rounding and the rows a
+// Whether the mesh's box lies at least 8 rows above or below the band, by a
+// test far cheaper than placeMesh's: the box as its centre and half extents,
+// each plane at the centre (in double, from the float matrix) gives the least
+// and greatest plane value over the box. An unclipped face's points are its
+// vertices, inside the box up to the float rounding of the transform, which
+// the margin covers as placeMesh's does, so they project beyond the row of
+// the band's plane. A clipped face proves nothing: where its edge lies in a
+// side plane to within rounding, the clipper divides by a tiny, noisy
+// denominator and its cut point can land anywhere along the edge's line, far
+// outside the box. So FAR_DROP only when the box also lies inside every side
+// plane (no face is clipped) or wholly outside one (the clipper drops every
+// face); FAR_UNCLIPPED_ONLY when the box is far but across the side planes:
+// the faces the clipper leaves whole can be passed over, the others must be
+// drawn. The 8 rows of slack cover the projection's rounding and the rows a
 // walk may go past the ceiling of its greatest y. Most cells of a frame lie
 // far from a band's edges: they are dropped here without their corners being
 // worked out.
-static bool farFromBand(const RenderBand* band, const MeshBounds* bounds, const float* m)
+enum FarFromBand { FAR_NOT, FAR_DROP, FAR_UNCLIPPED_ONLY };
+
+static FarFromBand farFromBand(const RenderBand* band, const MeshBounds* bounds, const float* m)
 {
     if (band->allRows)
-        return false;
+        return FAR_NOT;
     double middle[3], halfExtent[3], extent[3];
     for (int i = 0; i < 3; i++) {
         middle[i] = 0.5 * ((double)bounds->low[i] + (double)bounds->high[i]);
@@ -111,30 +114,30 @@ static bool farFromBand(const RenderBand* band, const MeshBounds* bounds, const 
         const double terms = fabs(f) * reach[1] + fabs(slope) * reach[2];
         // A NaN or infinite box or matrix decides nothing.
         if (!(terms < 1e30))
-            return false;
+            return FAR_NOT;
         const double margin = 1e-5 * terms + 1e-30;
         const double value = f * centre[1] - slope * centre[2];
         const double width = fabs(f) * spread[1] + fabs(slope) * spread[2];
         far = side == 0 ? value + width < -margin : value - width > margin;
     }
     if (!far)
-        return false;
+        return FAR_NOT;
     for (int k = 0; k < 4; k++) {
         const Plane& plane = renderer.frustum[k];
         const double terms = fabs((double)plane.a) * reach[0] + fabs((double)plane.b) * reach[1] +
             fabs((double)plane.c) * reach[2] + fabs((double)plane.d);
         if (!(terms < 1e30))
-            return false;
+            return FAR_NOT;
         const double margin = 1e-5 * terms + 1e-30;
         const double value = plane.a * centre[0] + plane.b * centre[1] + plane.c * centre[2] + plane.d;
         const double width = fabs((double)plane.a) * spread[0] + fabs((double)plane.b) * spread[1] +
             fabs((double)plane.c) * spread[2];
         if (value + width < -margin)
-            return true;
+            return FAR_DROP;
         if (!(value - width > margin))
-            return false;
+            return FAR_UNCLIPPED_ONLY;
     }
-    return true;
+    return FAR_DROP;
 }
 
 static MeshInFrustum placeMesh(const RenderBand* band, const MeshBounds* bounds, const float* m)
@@ -179,7 +182,9 @@ static MeshInFrustum placeMesh(const RenderBand* band, const MeshBounds* bounds,
 
 MeshInFrustum cullMesh(const RenderBand* band, const MeshBounds* bounds, const float* m)
 {
-    if (farFromBand(band, bounds, m))
+    const FarFromBand far = farFromBand(band, bounds, m);
+    if (far == FAR_DROP)
         return MESH_OUTSIDE;
-    return placeMesh(band, bounds, m);
+    const MeshInFrustum placement = placeMesh(band, bounds, m);
+    return placement == MESH_ACROSS && far == FAR_UNCLIPPED_ONLY ? MESH_ACROSS_CLIPPED_ONLY : placement;
 }

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstring>
 
 #include "render/render_local.h"
 #include "scene/scene.h"
@@ -145,6 +146,10 @@ void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* 
             }
             polygon = clipTriangle(corners[0], corners[1], corners[2], renderer.frustum);
             if (polygon.count == 0)
+                continue;
+            // The triangle back whole: its points are the mesh's own.
+            if (placement == MESH_ACROSS_CLIPPED_ONLY && polygon.count == 3 &&
+                memcmp(polygon.v, corners, sizeof corners) == 0)
                 continue;
             for (int32_t i = 0; inFront && i < polygon.count; i++)
                 inFront = project(&polygon.v[i], halfWidth, halfHeight);

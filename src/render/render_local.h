@@ -110,6 +110,9 @@ enum MeshInFrustum {
     MESH_OUTSIDE, // no face of it reaches the band's rows: nothing to draw
     MESH_INSIDE,  // every vertex inside every side plane: no face is clipped
     MESH_ACROSS,  // anything else, and whatever cannot be proved
+    // Across the side planes, its box far from the band's rows: only the
+    // faces the clipper cuts can reach them.
+    MESH_ACROSS_CLIPPED_ONLY,
 };
 
 // Judges a mesh whose box is bounds, transformed to view space by the
