@@ -129,6 +129,28 @@ TEST(Samplers, CoordinatesWrapThroughTheMasks)
     EXPECT_EQ(out, want);
 }
 
+// Unequal fractions: u's picks the column weights, v's the row weights.
+TEST(Samplers, BilinearWeighsColumnsByUAndRowsByV)
+{
+    buildWeightTables();
+    std::vector<uint32_t> palette;
+    for (uint32_t i = 0; i < 8; i++)
+        palette.push_back((i * 30) << 16 | (200 - i * 20) << 8 | (i * 9));
+    Level level{{0, 1, 2, 3, 4, 5, 6, 7}, shadeTable(palette)};
+    useLevel(level, 4, 2, 256);
+    const uint32_t* shades = level.shades.data();
+    struct Case {
+        int fu, fv;
+    } cases[] = {{48, 8}, {8, 48}, {63, 1}, {5, 40}};
+    for (const Case& c : cases) {
+        uint32_t out;
+        sampleBilinear(&samplerState, 1 << 16 | c.fu << 10, 0, c.fv << 10, 0, &out, &out + 1);
+        const Weights w = weightsAt(c.fu, c.fv);
+        const uint32_t want = shades[1 * 64 + w.tl] + shades[2 * 64 + w.tr] + shades[5 * 64 + w.bl] + shades[6 * 64 + w.br];
+        EXPECT_EQ(out, want) << "fu " << c.fu << ", fv " << c.fv;
+    }
+}
+
 TEST(Samplers, StepPerPixelAndWriteAtLeastOne)
 {
     std::vector<uint32_t> palette = {0x000010, 0x002000, 0x300000, 0x404040};
