@@ -153,10 +153,10 @@ static int refuseState(char c, size_t column, int32_t number, const Pattern* pat
     char what[16];
     describeChar(c, what, sizeof what);
     if (pattern->rule[0])
-        return patternFail(error, number, "column %d: %s is a cell state of a multi-state rule, but rule '%s' "
-                                          "has two states ('b' dead, 'o' alive); the board shows two states",
+        return patternFail(error, number, "column %d: %s is a cell state of a multi-state file (rule '%s'); the "
+                                          "board shows two states, 'b' dead and 'o' alive",
                            (int)column, what, pattern->rule);
-    return patternFail(error, number, "column %d: %s is a cell state of a multi-state rule, but the file names "
+    return patternFail(error, number, "column %d: %s is a cell state of a multi-state file, but the file names "
                                       "no rule, which means Conway's Life: two states, 'b' dead and 'o' alive",
                        (int)column, what);
 }
