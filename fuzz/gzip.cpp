@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    patternLimits.maxCells = 1 << 20;
+    patternLimits = PatternLimits{1 << 20, 1 << 20};
     char* text = (char*)heapAlloc(size ? size : 1);
     if (!text)
         return 0;

@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Run counts and quadtrees describe far more cells than the fuzzer's memory holds.
-    patternLimits.maxCells = 1 << 20;
+    patternLimits = PatternLimits{1 << 20, 1 << 20};
     Pattern pattern;
     PatternError error;
     if (!parsePattern(PATTERN_MACROCELL, (const char*)data, size, &pattern, &error))

@@ -230,10 +230,13 @@ int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError
         if (width > PATTERN_MAX_SIDE || height > PATTERN_MAX_SIDE)
             ok = patternFail(error, 0, "the live cells spread over %lld x %lld cells, more than %d a side; refused",
                              (long long)width, (long long)height, (int)PATTERN_MAX_SIDE);
-        else if (root->population > (uint64_t)patternLimits.maxCells)
-            ok = patternFail(error, 0, "the quadtree holds %s%llu live cells, more than the %d this program takes; "
-                                       "refused", root->population == mcManyCells ? "over " : "",
-                             (unsigned long long)root->population, (int)patternLimits.maxCells);
+        else if (root->population > (uint64_t)patternLimits.maxTreeCells ||
+                 root->population > (uint64_t)patternLimits.maxCells)
+            ok = patternFail(error, 0, "the quadtree holds %s%llu live cells, more than the %d this program lists "
+                                       "from a macrocell file; refused", root->population == mcManyCells ? "over " : "",
+                             (unsigned long long)root->population,
+                             (int)(patternLimits.maxTreeCells < patternLimits.maxCells ? patternLimits.maxTreeCells
+                                                                                       : patternLimits.maxCells));
         else
             ok = patternReserve(pattern, (int64_t)root->population, 0, error);
         if (ok) {

@@ -130,7 +130,7 @@ static int indexBlocks(XlifeRead* r)
             snprintf(r->pattern->note, sizeof r->pattern->note,
                      "line %d: block '%.*s' has no '#E' line; it runs to the end of the file", (int)opened,
                      (int)(block->nameLength < 64 ? block->nameLength : 64), block->name);
-        block->end = closed ? lineStart : reader.pos;
+        block->end = lineStart;
         r->blockCount++;
     }
     return 1;

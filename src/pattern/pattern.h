@@ -36,9 +36,12 @@ enum PatternFormat {
 
 // How many live cells a pattern may hold: the record's count is 32-bit, and
 // memory runs out long before on most machines (a failed allocation refuses the
-// file). The fuzz targets lower it to stay within their memory budget.
+// file). A macrocell file of a few lines can describe billions of cells, so
+// its tree is held to a bound of its own (2 GiB of cells), checked before any
+// cell is listed. The fuzz targets lower both to stay within their memory budget.
 struct PatternLimits {
     int32_t maxCells;
+    int32_t maxTreeCells;
 };
 extern PatternLimits patternLimits;
 

@@ -98,7 +98,7 @@ int checkText(const char* text, size_t size, PatternError* error)
     return 1;
 }
 
-PatternLimits patternLimits = {INT32_MAX};
+PatternLimits patternLimits = {INT32_MAX, 1 << 28};
 
 int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* error)
 {

@@ -227,7 +227,7 @@ TEST(PatternParse, CellLimitRefusesBeforeListingEveryCell)
         {PATTERN_RLE, "x = 5, y = 1\n5o!", 2, "more than 4 live cells"},
         {PATTERN_DBLIFE, "!\n5O\n", 2, "more than 4 live cells"},
         {PATTERN_LIFE106, "#Life 1.06\n0 0\n1 1\n2 2\n3 3\n4 4\n", 6, "more than 4 live cells"},
-        {PATTERN_MACROCELL, tree, 0, "holds 1073741824 live cells, more than the 4"},
+        {PATTERN_MACROCELL, tree, 0, "holds 1073741824 live cells, more than the 4 this program lists"},
     };
     const PatternLimits kept = patternLimits;
     patternLimits.maxCells = 4;
@@ -241,6 +241,11 @@ TEST(PatternParse, CellLimitRefusesBeforeListingEveryCell)
         EXPECT_EQ(p.cells, nullptr);
     }
     patternLimits = kept;
+    Pattern p;
+    PatternError e;
+    EXPECT_EQ(parse(PATTERN_MACROCELL, tree, &p, &e), 0);
+    EXPECT_NE(std::string(e.message).find("more than the 268435456 this program lists"), std::string::npos)
+        << e.message;
 }
 
 TEST(PatternGzip, DecompressesByTheMagicBytesNotTheName)
