@@ -4,7 +4,7 @@
 // As the community's readers do, 'x' and 'y' are live cells too, header keys
 // are read in any case, unknown header fields are noted and skipped, and dead
 // cells past the header's box are padding. The letters of multi-state files
-// ('.', 'A' to 'X', 'p' to 'y' before a capital) refuse the file, naming its rule.
+// ('.', 'A' to 'X', the prefixes 'p' to 'w') refuse the file, naming its rule.
 #include <cstring>
 
 #include "pattern/pattern_local.h"
@@ -142,7 +142,8 @@ struct RleBody {
 };
 
 // A letter of a multi-state file: '.' dead, 'A'..'X' states 1 to 24, and
-// 'p'..'y' in front of a capital for the states past 24.
+// 'p'..'y' in front of a capital for the states past 24 ('x' and 'y' stay
+// live cells, as two-state files use them).
 static int isStateLetter(char c)
 {
     return c == '.' || (c >= 'A' && c <= 'X') || (c >= 'p' && c <= 'y' && c != 'x' && c != 'y');
