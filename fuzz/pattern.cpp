@@ -8,6 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const char* text = (const char*)data;
+    // Run counts describe far more cells than the fuzzer's memory holds.
+    patternLimits = PatternLimits{1 << 20, 1 << 20};
     // Short inputs also go straight to the rule reader, as a header would pass them.
     if (size < PATTERN_RULE_TEXT && !memchr(data, '\0', size)) {
         char ruleText[PATTERN_RULE_TEXT];

@@ -1,6 +1,7 @@
-// Life 1.05: the line "#Life 1.05", then blocks of rows. "#P x y" starts a
-// block whose first row begins at cell (x, y), a bare "#P" one at (0, 0), as
-// files in public collections have it; each row is one cell lower, '.' dead
+// Life 1.05: the line "#Life 1.05" (some files leave it out), then blocks of
+// rows. "#P x y" starts a block whose first row begins at cell (x, y), a bare
+// "#P" one at (0, 0), as files in public collections have it; each row is one
+// cell lower, '.' dead
 // and '*' alive, missing cells dead. "#N" names Conway's rule and "#R S/B"
 // another; other '#' lines (#D, #C) are comments and blank lines are skipped.
 // Rows before any "#P" start at (0, 0). As with Life 1.06, the cells are moved
@@ -48,11 +49,14 @@ int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* 
         if (length == 0)
             continue;
         if (!haveHeader) {
-            const size_t i = skipBlanks(line, length, 0);
-            if (length - i < 10 || memcmp(line + i, "#Life 1.05", 10) != 0)
-                return patternFail(error, reader.number, "expected the first line '#Life 1.05'");
             haveHeader = 1;
-            continue;
+            // Files without the header begin with their '#D', '#N' or '#P' lines.
+            const size_t i = skipBlanks(line, length, 0);
+            if (length - i >= 5 && memcmp(line + i, "#Life", 5) == 0) {
+                if (length - i < 10 || memcmp(line + i, "#Life 1.05", 10) != 0)
+                    return patternFail(error, reader.number, "expected the first line '#Life 1.05'");
+                continue;
+            }
         }
         if (line[0] == '#') {
             if (!hashLine(line, length, reader.number, &blockX, &blockY, &row, pattern, error)) {
@@ -61,22 +65,11 @@ int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* 
             }
             continue;
         }
-        if (length > PATTERN_MAX_SIDE) {
-            patternRelease(pattern);
-            return patternFail(error, reader.number, "row is %zu cells wide; patterns wider than %d are refused",
-                               length, (int)PATTERN_MAX_SIDE);
-        }
-        // |block| <= PATTERN_MAX_COORD, the row's length < PATTERN_MAX_SIDE
-        // and the rows of a file under PATTERN_MAX_FILE bytes keep the cells'
-        // coordinates inside int32.
-        if (!patternReadRow(pattern, &box, line, length, blockX, blockY + row, '*', reader.number, error))
+        // Sums in 64 bits: patternAddListed refuses cells past 32-bit coordinates.
+        if (!patternReadRow(pattern, &box, line, length, blockX, (int64_t)blockY + row, '*', reader.number, error))
             return 0;
-        // Counted only while in reach, so any number of rows cannot overflow.
-        if (row <= PATTERN_MAX_COORD)
-            row++;
+        row++;
     }
-    if (!haveHeader)
-        return patternFail(error, reader.number, "expected the first line '#Life 1.05'");
     patternFinishList(pattern, &box);
     return 1;
 }

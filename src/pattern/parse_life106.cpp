@@ -1,5 +1,6 @@
 // Life 1.06 coordinate lists: the line "#Life 1.06", then one "x y" pair of
-// whole numbers per live cell (negative allowed). Later '#' lines are comments.
+// whole numbers per live cell (negative allowed). "#R S23/B3" names the rule;
+// other '#' lines are comments.
 // The cells are moved so the box of all of them starts at (0, 0).
 #include <cstring>
 
@@ -23,8 +24,14 @@ int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* 
             haveHeader = 1;
             continue;
         }
-        if (line[i] == '#')
+        if (line[i] == '#') {
+            if (i + 1 < length && line[i + 1] == 'R' &&
+                !readRuleText(line, length, i + 2, "'#R'", reader.number, pattern, error)) {
+                patternRelease(pattern);
+                return 0;
+            }
             continue;
+        }
         int32_t x, y;
         if (!readCoordinate(line, length, &i, &x) || !readCoordinate(line, length, &i, &y)) {
             patternRelease(pattern);

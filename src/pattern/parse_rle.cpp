@@ -3,7 +3,8 @@
 // of row), each with an optional count, closed by '!'. Text after '!' is free.
 // As the community's readers do, 'x' and 'y' are live cells too, header keys
 // are read in any case, unknown header fields are noted and skipped, and dead
-// cells past the header's box are padding.
+// cells past the header's box are padding. The letters of multi-state files
+// ('.', 'A' to 'X', the prefixes 'p' to 'w') refuse the file, naming its rule.
 #include <cstring>
 
 #include "pattern/pattern_local.h"
@@ -53,7 +54,7 @@ static int readSide(const char* line, size_t length, size_t* i, const char* name
 {
     if (*i >= length || !isDigit(line[*i]))
         return patternFail(error, number, "header: %s needs a whole number", name);
-    int32_t v = 0;
+    int64_t v = 0;
     while (*i < length && isDigit(line[*i])) {
         // Stops growing once past the cap, so no digit string can overflow.
         if (v <= PATTERN_MAX_SIDE)
@@ -63,7 +64,20 @@ static int readSide(const char* line, size_t length, size_t* i, const char* name
     if (v > PATTERN_MAX_SIDE)
         return patternFail(error, number, "header: %s is more than %d cells; patterns that large are refused",
                            name, (int)PATTERN_MAX_SIDE);
-    *value = v;
+    *value = (int32_t)v;
+    return 1;
+}
+
+// Generations rules ("345/3/6", "B3/S23/G4") carry a third part: their cells
+// have more than two states, and the body's letters would say so only later.
+static int checkTwoStates(const Pattern* pattern, int32_t number, PatternError* error)
+{
+    int slashes = 0;
+    for (const char* c = pattern->rule; *c && *c != ':'; c++)
+        slashes += *c == '/';
+    if (slashes >= 2)
+        return patternFail(error, number, "header: rule '%s' is a multi-state rule (a third part counts the "
+                                          "states); the board shows two states", pattern->rule);
     return 1;
 }
 
@@ -112,20 +126,41 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
     }
     if (!haveX || !haveY)
         return patternFail(error, number, "header: both x and y are needed");
-    return 1;
+    return checkTwoStates(pattern, number, error);
 }
 
-// Where padding stops being counted: far past any box, close enough that
-// adding a run cannot overflow.
-enum { RLE_REACH = 2 * PATTERN_MAX_SIDE };
+// Where padding stops being counted: past any box, close enough that adding
+// a run (at most PATTERN_MAX_SIDE) stays far inside int64.
+static const int64_t rleReach = (int64_t)PATTERN_MAX_SIDE + 1;
 
 // Cursor of the body: the cell the next run starts at and the pending count.
 struct RleBody {
-    int32_t x;
-    int32_t y;
-    int32_t run;  // 0 while no count is pending
+    int64_t x;
+    int64_t y;
+    int64_t run;  // 0 while no count is pending
     int done;
 };
+
+// A letter of a multi-state file: '.' dead, 'A'..'X' states 1 to 24, and
+// 'p'..'y' in front of a capital for the states past 24 ('x' and 'y' stay
+// live cells, as two-state files use them).
+static int isStateLetter(char c)
+{
+    return c == '.' || (c >= 'A' && c <= 'X') || (c >= 'p' && c <= 'y' && c != 'x' && c != 'y');
+}
+
+static int refuseState(char c, size_t column, int32_t number, const Pattern* pattern, PatternError* error)
+{
+    char what[16];
+    describeChar(c, what, sizeof what);
+    if (pattern->rule[0])
+        return patternFail(error, number, "column %d: %s is a cell state of a multi-state file (rule '%s'); the "
+                                          "board shows two states, 'b' dead and 'o' alive",
+                           (int)column, what, pattern->rule);
+    return patternFail(error, number, "column %d: %s is a cell state of a multi-state file, but the file names "
+                                      "no rule, which means Conway's Life: two states, 'b' dead and 'o' alive",
+                       (int)column, what);
+}
 
 static int bodyLine(const char* line, size_t length, int32_t number, RleBody* body, Pattern* pattern,
                     PatternError* error)
@@ -145,32 +180,35 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
         if (isBlank(c))
             continue;
         const int hadRun = body->run != 0;
-        const int32_t n = hadRun ? body->run : 1;
+        const int64_t n = hadRun ? body->run : 1;
         body->run = 0;
-        if (c == 'b' || c == '.') {
+        if (c == 'b') {
             // Padding past the box is harmless; the cap keeps x small.
-            body->x = body->x + n > RLE_REACH ? RLE_REACH : body->x + n;
-        } else if (c == 'o' || c == 'A' || c == 'x' || c == 'y') {
-            // x is at most RLE_REACH and n at most PATTERN_MAX_SIDE, so the sum cannot overflow.
+            body->x = body->x + n > rleReach ? rleReach : body->x + n;
+        } else if (c == 'o' || c == 'x' || c == 'y') {
             if (body->x + n > pattern->width)
-                return patternFail(error, number, "column %d: row %d runs to %d cells, but the header says x = %d",
-                                   (int)i + 1, (int)body->y + 1, (int)(body->x + n), (int)pattern->width);
+                return patternFail(error, number,
+                                   "column %d: row %lld runs to %lld cells, but the header says x = %d", (int)i + 1,
+                                   (long long)body->y + 1, (long long)(body->x + n), (int)pattern->width);
             if (body->y >= pattern->height)
-                return patternFail(error, number, "column %d: live cell on row %d, but the header says y = %d",
-                                   (int)i + 1, (int)body->y + 1, (int)pattern->height);
-            for (int32_t k = 0; k < n; k++) {
-                if (!patternAddCell(pattern, body->x + k, body->y, number, error))
-                    return 0;
-            }
+                return patternFail(error, number, "column %d: live cell on row %lld, but the header says y = %d",
+                                   (int)i + 1, (long long)body->y + 1, (int)pattern->height);
+            // Inside the box, so x + k and y fit int32.
+            if (!patternReserve(pattern, n, number, error))
+                return 0;
+            for (int64_t k = 0; k < n; k++)
+                patternAddCell(pattern, (int32_t)(body->x + k), (int32_t)body->y, number, error);
             body->x += n;
         } else if (c == '$') {
             // Empty rows past the box are padding too; live cells there are refused above.
-            body->y = body->y + n > RLE_REACH ? RLE_REACH : body->y + n;
+            body->y = body->y + n > rleReach ? rleReach : body->y + n;
             body->x = 0;
         } else if (c == '!') {
             if (hadRun)
                 return patternFail(error, number, "column %d: a run count before '!'", (int)i + 1);
             body->done = 1;
+        } else if (isStateLetter(c)) {
+            return refuseState(c, i + 1, number, pattern, error);
         } else {
             describeChar(c, what, sizeof what);
             return patternFail(error, number,

@@ -1,7 +1,8 @@
 // Patterns as the Life community writes them: reads a pattern in one of their
-// formats (run-length encoded, plaintext, Life 1.05, Life 1.06), places it on
-// the 64 x 64 board and writes the program's Life.ini and Rules.ini. Shared by
-// veltrix-pattern and the program's drop-to-load; it calls nothing of either.
+// formats (run-length encoded, plaintext, Life 1.05, Life 1.06, XLife, dblife,
+// macrocell, any of them gzip-compressed), places it on the 64 x 64 board and
+// writes the program's Life.ini and Rules.ini. Shared by veltrix-pattern and
+// the program's drop-to-load; it calls nothing of either.
 //
 // Every parser works on a text buffer in memory, so it can be tested and fuzzed
 // without files. Every count read from the text is bounded before it is used.
@@ -14,11 +15,10 @@
 #include "life/life.h"
 
 enum {
-    PATTERN_MAX_FILE = 16 << 20,  // bytes read from one pattern file
-    PATTERN_MAX_SIDE = 4096,      // width or height of a pattern's box
-    PATTERN_MAX_CELLS = 1 << 20,  // live cells in one pattern
-    PATTERN_MAX_COORD = 1000000,  // |x| and |y| in a coordinate list
-    PATTERN_RULE_TEXT = 64,       // rule text as given, terminator included
+    PATTERN_MAX_FILE = 64 << 20,        // bytes of one pattern file, after decompression too
+    PATTERN_MAX_SIDE = INT32_MAX,       // width or height of a pattern's box
+    PATTERN_MAX_COORD = INT32_MAX,      // |x| and |y| of a cell anywhere in a file
+    PATTERN_RULE_TEXT = 64,             // rule text as given, terminator included
     PATTERN_MESSAGE = 256,
     PATTERN_SHOWN_DROPS = 8,      // dropped cells named in the summary
 };
@@ -29,7 +29,21 @@ enum PatternFormat {
     PATTERN_CELLS,
     PATTERN_LIFE105,
     PATTERN_LIFE106,
+    PATTERN_XLIFE,
+    PATTERN_DBLIFE,
+    PATTERN_MACROCELL,
 };
+
+// How many live cells a pattern may hold: the record's count is 32-bit, and
+// memory runs out long before on most machines (a failed allocation refuses the
+// file). A macrocell file of a few lines can describe billions of cells, so
+// its tree is held to a bound of its own (2 GiB of cells), checked before any
+// cell is listed. The fuzz targets lower both to stay within their memory budget.
+struct PatternLimits {
+    int32_t maxCells;
+    int32_t maxTreeCells;
+};
+extern PatternLimits patternLimits;
 
 struct PatternCell {
     int32_t x;
@@ -38,6 +52,7 @@ struct PatternCell {
 
 // Live cells relative to the top-left corner of the pattern's box:
 // 0 <= x < width, 0 <= y < height, each cell once. x runs along a row, y down.
+// A box side may reach PATTERN_MAX_SIDE: products of sides need 64 bits.
 struct Pattern {
     PatternFormat format;
     int32_t width;
@@ -80,9 +95,21 @@ int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* erro
 int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* error);
 int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* error);
 int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* error);
+int parseXlife(const char* text, size_t size, Pattern* pattern, PatternError* error);
+int parseDblife(const char* text, size_t size, Pattern* pattern, PatternError* error);
+int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError* error);
 // patternTrim and checkText, then the parser of the given format. A pattern
 // without live cells is refused, whatever its format.
 int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* pattern, PatternError* error);
+
+// ---- Compressed files (pattern_gzip.cpp) -------------------------------------
+// A file starting with gzip's magic bytes 1f 8b is replaced by what it holds:
+// *text (heap) is freed and a new heap buffer of at most PATTERN_MAX_FILE bytes
+// takes its place. Other files are left as they are. Returns 0 with error and
+// *text freed when the data is broken, too large, or this build has no zlib.
+int patternGunzip(char** text, size_t* size, PatternError* error);
+// 1 when this build decompresses (it links zlib), 0 when it refuses such files.
+int patternGzipBuilt();
 
 // ---- Rules (pattern_rule.cpp) -------------------------------------------------
 // Bit n set: n live neighbours give birth / let a live cell survive.
@@ -100,13 +127,18 @@ int ruleToFour(const RuleSets* sets, LifeRule* rule, PatternError* error);
 void formatRule(const RuleSets* sets, char* out, size_t size);
 
 // ---- Placement (pattern_place.cpp) ------------------------------------------
+// A board position of a cell that may lie far off the board.
+struct PatternPoint {
+    int64_t x;
+    int64_t y;
+};
 struct Placement {
     int32_t left;  // board cell of the pattern box's top-left corner
     int32_t top;
     uint8_t alive[LIFE_CELLS];  // 1 where a cell lands, at x * 64 + y
     int32_t written;
     int32_t dropped;
-    PatternCell shownDrops[PATTERN_SHOWN_DROPS];  // first dropped cells, board coordinates
+    PatternPoint shownDrops[PATTERN_SHOWN_DROPS];  // first dropped cells, board coordinates
     PatternCell boxLow;                           // corners of the written cells' box, when written > 0
     PatternCell boxHigh;
 };

@@ -57,7 +57,7 @@ int patternConvertFile(const char* path, const PatternOptions* options, PatternR
     error->message[0] = '\0';
     size_t size = 0;
     char* text = readWhole(path, &size, error);
-    if (!text)
+    if (!text || !patternGunzip(&text, &size, error))
         return 0;
     Pattern pattern;
     const int parsed = parsePattern(detectFormat(text, size, path), text, size, &pattern, error);

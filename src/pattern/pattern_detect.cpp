@@ -30,13 +30,61 @@ static int isCellsRow(const char* line, size_t length)
     return 1;
 }
 
+// A '#' line only XLife writes: "#A", "#B name", "#E", "#I name", "#M", "#r",
+// or "#R" with two numbers or none (Life 1.05's "#R" names a rule).
+static int isXlifeLine(const char* line, size_t length)
+{
+    if (length < 2)
+        return 0;
+    const char kind = line[1];
+    if (kind == 'A' || kind == 'B' || kind == 'E' || kind == 'I' || kind == 'M' || kind == 'r')
+        return length == 2 || isBlank(line[2]);
+    if (kind != 'R')
+        return 0;
+    size_t i = 2;
+    int32_t value;
+    if (skipBlanks(line, length, i) == length)
+        return 1;
+    return readCoordinate(line, length, &i, &value) && readCoordinate(line, length, &i, &value) &&
+           skipBlanks(line, length, i) == length;
+}
+
+// A row of XLife's pictures: '.' and '*' with at least one '*'.
+static int isStarRow(const char* line, size_t length)
+{
+    int star = 0;
+    for (size_t i = 0; i < length; i++) {
+        if (line[i] != '.' && line[i] != '*' && !isBlank(line[i]))
+            return 0;
+        star |= line[i] == '*';
+    }
+    return star;
+}
+
+// After a '!' first line: dblife when a row carries a count, else plaintext
+// (dblife without counts).
+static PatternFormat cellsOrDblife(LineReader* reader)
+{
+    const char* line;
+    size_t length;
+    while (nextLine(reader, &line, &length)) {
+        if (length > 0 && line[0] == '!')
+            continue;
+        for (size_t i = 0; i < length; i++) {
+            if (line[i] >= '0' && line[i] <= '9')
+                return PATTERN_DBLIFE;
+        }
+    }
+    return PATTERN_CELLS;
+}
+
 static PatternFormat byContent(const char* text, size_t size)
 {
     LineReader reader;
     lineReaderInit(&reader, text, size);
     const char* line;
     size_t length;
-    int sawHash = 0;
+    int sawHash = 0, sawXlife = 0, sawPicture = 0;
     while (nextLine(&reader, &line, &length)) {
         const size_t start = skipBlanks(line, length, 0);
         if (start == length)
@@ -47,19 +95,32 @@ static PatternFormat byContent(const char* text, size_t size)
             return PATTERN_LIFE106;
         if (!sawHash && startsWith(line, length, "#Life 1.05"))
             return PATTERN_LIFE105;
+        if (!sawHash && startsWith(line, length, "[M2]"))
+            return PATTERN_MACROCELL;
         if (!sawHash && line[0] == '!')
-            return PATTERN_CELLS;
+            return cellsOrDblife(&reader);
         // Comment lines of a run-length file come before its header.
         if (line[0] == '#') {
             sawHash = 1;
+            sawXlife |= isXlifeLine(line, length);
+            sawPicture |= length >= 2 && line[1] == 'P';
             continue;
         }
         if (isRleHeader(line, length))
             return PATTERN_RLE;
         if (!sawHash && isCellsRow(line, length))
             return PATTERN_CELLS;
+        // XLife marks its sections; Life 1.05 files without their first line
+        // start straight with '#D', '#N' and '#P' blocks; XLife pictures may
+        // start without any '#' line.
+        if (sawXlife || (!sawHash && isStarRow(line, length)))
+            return PATTERN_XLIFE;
+        if (sawPicture)
+            return PATTERN_LIFE105;
         return PATTERN_UNKNOWN;
     }
+    if (sawXlife)
+        return PATTERN_XLIFE;
     return PATTERN_UNKNOWN;
 }
 
@@ -77,6 +138,10 @@ static PatternFormat byExtension(const char* path)
         return PATTERN_CELLS;
     if (strcasecmp(dot, ".lif") == 0 || strcasecmp(dot, ".life") == 0)
         return PATTERN_LIFE106;
+    if (strcasecmp(dot, ".l") == 0)
+        return PATTERN_XLIFE;
+    if (strcasecmp(dot, ".mc") == 0)
+        return PATTERN_MACROCELL;
     return PATTERN_UNKNOWN;
 }
 
@@ -98,6 +163,12 @@ const char* formatName(PatternFormat format)
         return "Life 1.05";
     case PATTERN_LIFE106:
         return "Life 1.06";
+    case PATTERN_XLIFE:
+        return "XLife";
+    case PATTERN_DBLIFE:
+        return "dblife";
+    case PATTERN_MACROCELL:
+        return "macrocell";
     case PATTERN_UNKNOWN:
         break;
     }
@@ -124,10 +195,20 @@ int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* p
     case PATTERN_LIFE106:
         parsed = parseLife106(text, size, pattern, error);
         break;
+    case PATTERN_XLIFE:
+        parsed = parseXlife(text, size, pattern, error);
+        break;
+    case PATTERN_DBLIFE:
+        parsed = parseDblife(text, size, pattern, error);
+        break;
+    case PATTERN_MACROCELL:
+        parsed = parseMacrocell(text, size, pattern, error);
+        break;
     case PATTERN_UNKNOWN:
         return patternFail(error, 0,
                            "cannot tell the format: expected a run-length header 'x = ..', '.'/'O' rows, "
-                           "'#Life 1.05' or '#Life 1.06' (or the extension .rle, .cells or .lif)");
+                           "'#Life 1.05', '#Life 1.06', XLife '#P'/'#R'/'#B' sections, '[M2]' (or the "
+                           "extension .rle, .cells, .lif, .l or .mc)");
     }
     // Written out, an empty pattern would only wipe the board the user had.
     if (parsed && pattern->count == 0) {

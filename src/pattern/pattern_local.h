@@ -32,8 +32,11 @@ void patternTrim(const char** text, size_t* size);
 // Refuses bytes no text pattern contains (NUL, control codes other than tab,
 // CR, LF and form feed). Bytes from 0x80 pass: comments may be UTF-8.
 int checkText(const char* text, size_t size, PatternError* error);
-// Adds one live cell, growing the list on the heap; fails past PATTERN_MAX_CELLS.
+// Adds one live cell, growing the list on the heap; fails past
+// patternLimits.maxCells or when memory runs out ("not enough memory").
 int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, PatternError* error);
+// Makes room for `more` cells past the count in one step, with the same failures.
+int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* error);
 // Describes a character for a message: 'x' when printable, else 0xNN.
 void describeChar(char c, char* out, size_t size);
 // The rule text of a header or a '#R' line: line[i] to the end of the line,
@@ -46,20 +49,23 @@ int readRuleText(const char* line, size_t length, size_t i, const char* what, in
 // ---- Rows and coordinate lists (pattern_text.cpp) ----------------------------
 // Coordinate lists (Life 1.05 and 1.06) give cells anywhere; their box is
 // kept while reading and moved to (0, 0) at the end.
+// 64-bit, so a side (max - min + 1) of two 32-bit ends cannot overflow.
 struct CellBox {
-    int32_t minX, minY, maxX, maxY;
+    int64_t minX, minY, maxX, maxY;
 };
 // Takes (x, y) into box; the first cell makes the box.
-void cellBoxAdd(CellBox* box, int32_t x, int32_t y, int first);
+void cellBoxAdd(CellBox* box, int64_t x, int64_t y, int first);
 // Reads an optionally signed whole number of at most PATTERN_MAX_COORD in size
 // at line[*i], after blanks.
 int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value);
-// Adds a cell and grows box; fails once the box is wider or taller than PATTERN_MAX_SIDE.
-int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error);
+// Adds a cell and grows box; fails when x or y is past PATTERN_MAX_COORD or
+// once the box is wider or taller than PATTERN_MAX_SIDE.
+int patternAddListed(Pattern* pattern, CellBox* box, int64_t x, int64_t y, int32_t line, PatternError* error);
 // One picture row of '.' (dead) and `alive` cells, its first cell at (x, y):
 // added with patternAddListed into box, or with patternAddCell when box is
-// null. Returns 0 with the pattern released and the error filled.
-int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int32_t x, int32_t y, char alive,
+// null (the caller then keeps x + length within int32). Returns 0 with the
+// pattern released and the error filled.
+int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int64_t x, int64_t y, char alive,
     int32_t number, PatternError* error);
 // Merges cells listed twice and moves the box's corner to (0, 0).
 void patternFinishList(Pattern* pattern, const CellBox* box);

@@ -19,13 +19,12 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
     placement->top = top;
     CellBox box = {0, 0, 0, 0};
     for (int32_t k = 0; k < pattern->count; k++) {
-        // Cells are below PATTERN_MAX_SIDE and callers keep left/top small, so
-        // the sums stay far inside int32.
-        const int32_t x = left + pattern->cells[k].x;
-        const int32_t y = top + pattern->cells[k].y;
+        // Two 32-bit terms: the sum needs 64 bits.
+        const int64_t x = (int64_t)left + pattern->cells[k].x;
+        const int64_t y = (int64_t)top + pattern->cells[k].y;
         if (x < 0 || x >= LIFE_SIZE || y < 0 || y >= LIFE_SIZE) {
             if (placement->dropped < PATTERN_SHOWN_DROPS)
-                placement->shownDrops[placement->dropped] = PatternCell{x, y};
+                placement->shownDrops[placement->dropped] = PatternPoint{x, y};
             placement->dropped++;
             continue;
         }
@@ -36,6 +35,7 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
         cellBoxAdd(&box, x, y, placement->written == 0);
         placement->written++;
     }
-    placement->boxLow = PatternCell{box.minX, box.minY};
-    placement->boxHigh = PatternCell{box.maxX, box.maxY};
+    // Written cells lie on the board, so the corners fit int32.
+    placement->boxLow = PatternCell{(int32_t)box.minX, (int32_t)box.minY};
+    placement->boxHigh = PatternCell{(int32_t)box.maxX, (int32_t)box.maxY};
 }

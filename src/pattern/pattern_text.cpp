@@ -98,19 +98,32 @@ int checkText(const char* text, size_t size, PatternError* error)
     return 1;
 }
 
+PatternLimits patternLimits = {INT32_MAX, 1 << 28};
+
+int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* error)
+{
+    const int64_t needed = (int64_t)pattern->count + more;
+    if (needed <= pattern->capacity)
+        return 1;
+    if (needed > patternLimits.maxCells)
+        return patternFail(error, line, "more than %d live cells; refused", (int)patternLimits.maxCells);
+    // Doubles from 64, capped at the limit.
+    int64_t capacity = pattern->capacity ? (int64_t)pattern->capacity * 2 : 64;
+    capacity = capacity < needed ? needed : capacity;
+    capacity = capacity > patternLimits.maxCells ? patternLimits.maxCells : capacity;
+    const uint64_t bytes = (uint64_t)capacity * sizeof(PatternCell);
+    PatternCell* cells = bytes <= SIZE_MAX ? (PatternCell*)heapRealloc(pattern->cells, (size_t)bytes) : nullptr;
+    if (!cells)
+        return patternFail(error, line, "not enough memory for %lld live cells", (long long)capacity);
+    pattern->cells = cells;
+    pattern->capacity = (int32_t)capacity;
+    return 1;
+}
+
 int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, PatternError* error)
 {
-    if (pattern->count == pattern->capacity) {
-        if (pattern->capacity >= PATTERN_MAX_CELLS)
-            return patternFail(error, line, "more than %d live cells", (int)PATTERN_MAX_CELLS);
-        // Doubles from 64, so the last step lands exactly on the cap.
-        const int32_t capacity = pattern->capacity ? pattern->capacity * 2 : 64;
-        PatternCell* cells = (PatternCell*)heapRealloc(pattern->cells, (size_t)capacity * sizeof(PatternCell));
-        if (!cells)
-            return patternFail(error, line, "out of memory for %d live cells", (int)capacity);
-        pattern->cells = cells;
-        pattern->capacity = capacity;
-    }
+    if (pattern->count == pattern->capacity && !patternReserve(pattern, 1, line, error))
+        return 0;
     pattern->cells[pattern->count].x = x;
     pattern->cells[pattern->count].y = y;
     pattern->count++;
@@ -135,7 +148,7 @@ int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
     }
     if (*i >= length || line[*i] < '0' || line[*i] > '9')
         return 0;
-    int32_t v = 0;
+    int64_t v = 0;
     while (*i < length && line[*i] >= '0' && line[*i] <= '9') {
         // Stops growing once past the cap, so no digit string can overflow.
         if (v <= PATTERN_MAX_COORD)
@@ -144,17 +157,17 @@ int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
     }
     if (v > PATTERN_MAX_COORD)
         return 0;
-    *value = negative ? -v : v;
+    *value = (int32_t)(negative ? -v : v);
     return 1;
 }
 
-int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int32_t x, int32_t y, char alive,
+int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int64_t x, int64_t y, char alive,
     int32_t number, PatternError* error)
 {
     for (size_t i = 0; i < length; i++) {
         if (line[i] == alive) {
-            const int added = box ? patternAddListed(pattern, box, x + (int32_t)i, y, number, error)
-                                  : patternAddCell(pattern, x + (int32_t)i, y, number, error);
+            const int added = box ? patternAddListed(pattern, box, x + (int64_t)i, y, number, error)
+                                  : patternAddCell(pattern, (int32_t)(x + (int64_t)i), (int32_t)y, number, error);
             if (!added) {
                 patternRelease(pattern);
                 return 0;
@@ -187,7 +200,7 @@ int readRuleText(const char* line, size_t length, size_t i, const char* what, in
     return 1;
 }
 
-void cellBoxAdd(CellBox* box, int32_t x, int32_t y, int first)
+void cellBoxAdd(CellBox* box, int64_t x, int64_t y, int first)
 {
     if (first) {
         box->minX = box->maxX = x;
@@ -199,15 +212,16 @@ void cellBoxAdd(CellBox* box, int32_t x, int32_t y, int first)
     box->maxY = y > box->maxY ? y : box->maxY;
 }
 
-int patternAddListed(Pattern* pattern, CellBox* box, int32_t x, int32_t y, int32_t line, PatternError* error)
+int patternAddListed(Pattern* pattern, CellBox* box, int64_t x, int64_t y, int32_t line, PatternError* error)
 {
+    if (x < -PATTERN_MAX_COORD || x > PATTERN_MAX_COORD || y < -PATTERN_MAX_COORD || y > PATTERN_MAX_COORD)
+        return patternFail(error, line, "cell (%lld, %lld) lies past the 32-bit coordinates (-%d to %d); refused",
+                           (long long)x, (long long)y, (int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD);
     cellBoxAdd(box, x, y, pattern->count == 0);
-    // Callers keep |x| and |y| within a few PATTERN_MAX_COORD, so the
-    // differences stay far inside int32.
     if (box->maxX - box->minX >= PATTERN_MAX_SIDE || box->maxY - box->minY >= PATTERN_MAX_SIDE)
         return patternFail(error, line, "the cells spread over more than %d cells a side; refused",
                            (int)PATTERN_MAX_SIDE);
-    return patternAddCell(pattern, x, y, line, error);
+    return patternAddCell(pattern, (int32_t)x, (int32_t)y, line, error);
 }
 
 static int byPosition(const void* a, const void* b)
@@ -231,12 +245,14 @@ void patternFinishList(Pattern* pattern, const CellBox* box)
         pattern->cells[kept++] = pattern->cells[k];
     }
     pattern->count = kept;
+    // patternAddListed kept every side below PATTERN_MAX_SIDE, so the
+    // differences fit int32.
     for (int32_t k = 0; k < kept; k++) {
-        pattern->cells[k].x -= box->minX;
-        pattern->cells[k].y -= box->minY;
+        pattern->cells[k].x = (int32_t)(pattern->cells[k].x - box->minX);
+        pattern->cells[k].y = (int32_t)(pattern->cells[k].y - box->minY);
     }
     if (kept > 0) {
-        pattern->width = box->maxX - box->minX + 1;
-        pattern->height = box->maxY - box->minY + 1;
+        pattern->width = (int32_t)(box->maxX - box->minX + 1);
+        pattern->height = (int32_t)(box->maxY - box->minY + 1);
     }
 }

@@ -211,8 +211,9 @@ TEST(PatternTool, HelpNamesFormatsRulesAndLimits)
 {
     std::string out;
     ASSERT_EQ(convert("--help", &out), 0) << out;
-    for (const char* words : {"run-length", "plaintext", "Life 1.05", "Life 1.06", "B3/S23", ":P64,64",
-                              "--at X Y", "from -4096 to 4096", "--keep-rules", "from -1000000 to 1000000"})
+    for (const char* words : {"run-length", "plaintext", "Life 1.05", "Life 1.06", "XLife", "dblife", "macrocell",
+                              "gzip", "B3/S23", ":P64,64", "--at X Y", "from -2147483647 to 2147483647",
+                              "--keep-rules", "64 MiB"})
         EXPECT_NE(out.find(words), std::string::npos) << words;
 }
 
@@ -227,7 +228,7 @@ TEST(PatternTool, RefusalsWriteNothing)
         {"highlife.rle", "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n", "", "birth on 3 and 6 neighbours"},
         {"wide.rle", "#C\nx = 3, y = 3\nbo$2bo$4o!\n", "", "line 3: column 9"},
         {"cut.rle", "x = 3, y = 3\nbo$2bo$3o", "", "line 2: the pattern ends without '!'"},
-        {"huge.rle", "x = 100000, y = 100000\n!", "", "line 1: header: x is more than 4096"},
+        {"huge.rle", "x = 3000000000, y = 1\n!", "", "line 1: header: x is more than 2147483647"},
         {"junk.rle", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "", "line 1: byte 0x7F"},
         {"glider.rle", gliderRle, "--at 64 0", "none of the 5 live cells lands"},
         {"glider.rle", gliderRle, "--at -3 0", "is 3 x 3: choose that cell with veltrix-pattern --at X Y"},
@@ -253,9 +254,9 @@ TEST(PatternTool, RefusalsWriteNothing)
 
 // The file is read in growing blocks up to its limit: text after the '!' pads
 // a glider to exactly 16 MiB, which converts, and one byte more is refused.
-TEST(PatternTool, FilesUpTo16MiBAreReadWhole)
+TEST(PatternTool, FilesUpTo64MiBAreReadWhole)
 {
-    const size_t limit = (size_t)16 << 20;
+    const size_t limit = (size_t)64 << 20;
     const std::string glider = gliderRle;
     for (size_t size : {limit, limit + 1}) {
         SCOPED_TRACE(size);
@@ -263,6 +264,6 @@ TEST(PatternTool, FilesUpTo16MiBAreReadWhole)
         writeFile("big.rle", glider + std::string(size - glider.size(), 'x'));
         std::string out;
         EXPECT_EQ(convert("big.rle", &out), size > limit ? 1 : 0) << out;
-        EXPECT_EQ(out.find("larger than 16 MiB") != std::string::npos, size > limit) << out;
+        EXPECT_EQ(out.find("larger than 64 MiB") != std::string::npos, size > limit) << out;
     }
 }

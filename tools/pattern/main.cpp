@@ -22,6 +22,11 @@ static void printHelp()
            "  plaintext (.cells)          rows of . and O; lines starting with ! are comments\n"
            "  Life 1.05 (.lif)            '#Life 1.05', '#P x y' blocks of . and * rows, #N or #R rules\n"
            "  Life 1.06 (.lif, .life)     '#Life 1.06', then one 'x y' pair per live cell\n"
+           "  XLife (.l, .life)           '#P x y' pictures of * rows, '#A'/'#R x y' coordinate lists,\n"
+           "                              '#B name'..'#E' blocks placed by '#I :name x y rotation flip'\n"
+           "  dblife                      '!' first line, rows with counts such as 12.O2.O\n"
+           "  macrocell (.mc)             '[M2]', two-state 8 x 8 leaves and quadtree nodes\n"
+           "Any of them may be gzip-compressed%s.\n"
            "Lines may end in LF, CRLF or CR; a byte-order mark and a final Ctrl-Z are skipped.\n"
            "\n"
            "Rules: totalistic B/S rules on the 8 neighbours (B3/S23, 23/3) whose birth counts and whose\n"
@@ -33,10 +38,11 @@ static void printHelp()
            "--at X Y puts the box's top-left cell at (X, Y) instead, X and Y from %d to %d. Cells\n"
            "off the board are dropped, not wrapped.\n"
            "\n"
-           "Limits: a box of at most %d x %d cells, %d live cells, Life 1.05 and 1.06 coordinates\n"
-           "from %d to %d, files of %d MiB.\n",
+           "Limits: a box of at most %d x %d cells, coordinates from %d to %d, as many live\n"
+           "cells as memory holds, files of %d MiB (after decompression too).\n",
+           patternGzipBuilt() ? "" : " (not in this build: decompress them first)",
            -(int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE,
-           (int)PATTERN_MAX_CELLS, -(int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD, (int)(PATTERN_MAX_FILE >> 20));
+           -(int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD, (int)(PATTERN_MAX_FILE >> 20));
 }
 
 static int fail(const char* path, const PatternError* error)
@@ -71,7 +77,7 @@ static void printSummary(const char* path, const PatternReport* report)
     if (placement->dropped > 0) {
         printf(" (off the 64 x 64 board, not wrapped:");
         for (int32_t k = 0; k < placement->dropped && k < PATTERN_SHOWN_DROPS; k++)
-            printf(" (%d, %d)", (int)placement->shownDrops[k].x, (int)placement->shownDrops[k].y);
+            printf(" (%lld, %lld)", (long long)placement->shownDrops[k].x, (long long)placement->shownDrops[k].y);
         printf("%s)", placement->dropped > PATTERN_SHOWN_DROPS ? " ..." : "");
     }
     printf("\n");
