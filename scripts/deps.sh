@@ -13,7 +13,7 @@ PACKAGE_PACKAGES="dpkg-dev fakeroot lintian file"
 # The comparison with Mesa's llvmpipe (bench-llvmpipe): OpenGL, EGL, the driver.
 LLVMPIPE_PACKAGES="libgl-dev libegl-dev libgl1-mesa-dri"
 # Everything the test suite, the tools and the benchmarks need on top.
-TEST_PACKAGES="$RUN_PACKAGES $LLVMPIPE_PACKAGES $WINDOWS_PACKAGES $WINE_PACKAGES $PACKAGE_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool clang libclang-rt-14-dev python3-pil imagemagick assimp-utils desktop-file-utils"
+TEST_PACKAGES="$RUN_PACKAGES $LLVMPIPE_PACKAGES $WINDOWS_PACKAGES $WINE_PACKAGES $PACKAGE_PACKAGES googletest libgtest-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool clang libclang-rt-14-dev python3-pil imagemagick assimp-utils desktop-file-utils golly"
 # The browser build and its tests: Debian's emscripten (it brings Node.js) and
 # Chromium; Python for serving the page.
 WEB_PACKAGES="emscripten chromium python3"

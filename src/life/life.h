@@ -1,6 +1,7 @@
 // Life simulation: the board, the rule and pattern files and the generation step.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum {
@@ -45,3 +46,51 @@ void lifeRelease(LifeGrid* grid);
 int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z);
 // Replaces the grid by its next generation under the rule; allocates nothing.
 void lifeStep(LifeGrid* grid, const LifeRule* rule);
+
+// ---- Rules in the community's notation (rule_text.cpp etc.) ---------------------------
+// (The rules half of the shared interface, as agreed; the rule reader fills these.)
+enum LifeTopology { LIFE_UNBOUNDED = 0, LIFE_PLANE, LIFE_TORUS, LIFE_KLEIN, LIFE_CROSS, LIFE_SPHERE };
+// The grid a rule's suffix names (":P30,20", ":T30+5,20", ":K30*,20", ":C30,20", ":S30").
+// A width or height of 0 is unbounded that way (":T0,20" a tube, ":P30,0"). LIFE_UNBOUNDED: no suffix.
+struct LifeGridShape {
+    int32_t topology;  // LifeTopology
+    int32_t width;
+    int32_t height;
+    int32_t twistX;    // 1: '*' after the width: the horizontal edges (top and bottom) are joined reversed
+    int32_t twistY;    // 1: '*' after the height: the vertical edges (left and right) are joined reversed
+    int32_t shiftX;    // shift along the horizontal edges (":T30+5,20")
+    int32_t shiftY;    // shift along the vertical edges (":T30,20-2")
+};
+enum { LIFE_RULE_TEXT = 128 };
+// A two-state rule and the grid it runs on. next[i] is the next state (0 or 1) of a cell whose
+// neighbourhood is i: bit (dy + 1) * 3 + (dx + 1) of i is set when the cell at (x + dx, y + dy) is
+// alive, dx, dy in {-1, 0, 1}, y growing downward (bit 4 is the cell itself).
+struct UniverseRule {
+    uint8_t next[512];
+    LifeGridShape grid;
+    char name[LIFE_RULE_TEXT];  // canonical text, e.g. "B3/S23", "B36/S23:T100,100", "B2n3/S23-q"
+};
+// Reads a rule as RLE headers, LifeWiki and Rules.ini write it. 1 with *rule filled, or 0 with a
+// one-line reason in reason[0 .. reasonSize) (which names the rule).
+int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize);
+
+// ---- Universes (universe.cpp etc.) -----------------------------------------------------
+// A pattern as big as it grows, in 32-bit coordinates, under any UniverseRule. A bounded grid
+// of width w covers x = -floor(w / 2) .. -floor(w / 2) + w - 1 (height likewise), as the
+// community's programs place it. Rules with B0 run as those programs run them: without S8 the
+// odd generations hold the complement of the cells (what they list too), with S8 the
+// complement rule runs throughout; universeGetCell and universeForEachCell give the cells held.
+struct Universe;   // opaque
+Universe* universeCreate(const UniverseRule* rule);       // null when memory runs out
+void universeRelease(Universe* universe);
+int universeSetCell(Universe* universe, int32_t x, int32_t y, int alive); // 1, or 0: memory / outside a bounded grid
+int universeGetCell(const Universe* universe, int32_t x, int32_t y);
+// 1, or 0 when memory ran out or the pattern would grow past the 32-bit coordinates (state unchanged).
+// Allocates nothing once the live area stops growing.
+int universeStep(Universe* universe);
+int64_t universePopulation(const Universe* universe);
+int64_t universeGeneration(const Universe* universe);
+// Box of the live cells; 0 when there are none.
+int universeBounds(const Universe* universe, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
+// Calls visit for every live cell, rows top to bottom, left to right within a row. Returns the count.
+int64_t universeForEachCell(const Universe* universe, void (*visit)(void* context, int32_t x, int32_t y), void* context);
