@@ -37,7 +37,7 @@ struct UniverseTile {
 struct UniverseKernel {
     int32_t kind;               // KERNEL_*
     uint16_t birth, survive;    // KERNEL_TOTALISTIC: bit n set when n neighbours give life
-    uint8_t* quads;             // KERNEL_TABLE: 4 x 4 cells (16 bits, row by row) -> 2 x 2 (4 bits)
+    uint8_t* quads;             // KERNEL_TABLE: 4 x 4 cells (16 bits) -> the middle 2 x 2 (4 bits)
 };
 
 struct Universe {

@@ -126,28 +126,72 @@ void stepTotalistic(const TileFrame* f, const RowSums* s, uint16_t birth, uint16
     }
 }
 
-// Bits x - 1 .. x + 2 of a frame row (x even), west and east cells included.
-inline unsigned nibble(uint64_t row, uint64_t west, uint64_t east, int x)
+// Bit k of v to bit 2k (v below 2^32).
+inline uint64_t spreadBits(uint64_t v)
 {
-    if (x == 0)
-        return (unsigned)(((row << 1) | west) & 15);
-    if (x == TILE_SIZE - 2)
-        return (unsigned)((row >> 61) | (east << 3));
-    return (unsigned)((row >> (x - 1)) & 15);
+    v = (v | (v << 16)) & 0x0000ffff0000ffffull;
+    v = (v | (v << 8)) & 0x00ff00ff00ff00ffull;
+    v = (v | (v << 4)) & 0x0f0f0f0f0f0f0f0full;
+    v = (v | (v << 2)) & 0x3333333333333333ull;
+    return (v | (v << 1)) & 0x5555555555555555ull;
+}
+
+// Two rows column by column: cell x of the upper at bit 2x, of the lower at bit 2x + 1, so
+// that four columns of the pair are one byte. Columns 0 .. 31 in half[0], 32 .. 63 in half[1].
+struct PairColumns {
+    uint64_t half[2];
+};
+
+inline PairColumns pairColumns(uint64_t upper, uint64_t lower)
+{
+    return PairColumns{{spreadBits(upper & 0xffffffffu) | (spreadBits(lower & 0xffffffffu) << 1),
+                        spreadBits(upper >> 32) | (spreadBits(lower >> 32) << 1)}};
+}
+
+// Columns x - 1 .. x + 2 of a pair, for x = 2 .. 60.
+inline unsigned pairByte(const PairColumns& p, int x)
+{
+    if (x < 30)
+        return (unsigned)(p.half[0] >> (2 * x - 2)) & 0xff;
+    if (x == 30)
+        return (unsigned)((p.half[0] >> 58) | (p.half[1] << 6)) & 0xff;
+    if (x == 32)
+        return (unsigned)((p.half[0] >> 62) | (p.half[1] << 2)) & 0xff;
+    return (unsigned)(p.half[1] >> (2 * x - 66)) & 0xff;
 }
 
 void stepTable(const TileFrame* f, const uint8_t* quads, uint64_t* out)
 {
+    // Frame rows 2p and 2p + 1 as a pair; output rows y, y + 1 read pairs y / 2 and y / 2 + 1.
+    PairColumns pairs[TILE_SIZE / 2 + 1];
+    for (int p = 0; p <= TILE_SIZE / 2; p++)
+        pairs[p] = pairColumns(f->rows[2 * p], f->rows[2 * p + 1]);
     for (int y = 0; y < TILE_SIZE; y += 2) {
-        uint64_t top = 0, bottom = 0;
-        for (int x = 0; x < TILE_SIZE; x += 2) {
-            unsigned index = 0;
-            for (int r = 0; r < 4; r++)
-                index |= nibble(f->rows[y + r], f->west[y + r], f->east[y + r], x) << (4 * r);
-            uint64_t q = quads[index];
+        const uint64_t* west = f->west + y;
+        const uint64_t* east = f->east + y;
+        const PairColumns& upper = pairs[y / 2];
+        const PairColumns& lower = pairs[y / 2 + 1];
+        // The rule keeps empty space empty: four empty rows (and sides) give two empty ones.
+        if (!(upper.half[0] | upper.half[1] | lower.half[0] | lower.half[1] | west[0] | west[1] | west[2] | west[3] |
+              east[0] | east[1] | east[2] | east[3])) {
+            out[y] = out[y + 1] = 0;
+            continue;
+        }
+        // The two ends take the west and east cells as the column beyond.
+        unsigned first = (unsigned)(((upper.half[0] << 2) | west[0] | (west[1] << 1)) & 0xff) |
+                         (unsigned)(((lower.half[0] << 2) | west[2] | (west[3] << 1)) & 0xff) << 8;
+        unsigned last = (unsigned)((upper.half[1] >> 58) | (east[0] << 6) | (east[1] << 7)) |
+                        (unsigned)((lower.half[1] >> 58) | (east[2] << 6) | (east[3] << 7)) << 8;
+        uint64_t q = quads[first];
+        uint64_t top = q & 3, bottom = (q >> 2) & 3;
+        for (int x = 2; x < TILE_SIZE - 2; x += 2) {
+            q = quads[pairByte(upper, x) | (pairByte(lower, x) << 8)];
             top |= (q & 3) << x;
             bottom |= ((q >> 2) & 3) << x;
         }
+        q = quads[last];
+        top |= (q & 3) << (TILE_SIZE - 2);
+        bottom |= ((q >> 2) & 3) << (TILE_SIZE - 2);
         out[y] = top;
         out[y + 1] = bottom;
     }
@@ -166,15 +210,18 @@ int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512])
     kernel->quads = (uint8_t*)malloc(1 << 16);
     if (!kernel->quads)
         return 0;
-    // Cell (cx, cy) of the 4 x 4 block is bit cy * 4 + cx; the outputs are its middle four.
+    // Cell (cx, cy) of the 4 x 4 block is bit (cy / 2) * 8 + cx * 2 + cy % 2, as stepTable
+    // reads two row pairs column by column; the outputs are the middle four.
     for (unsigned index = 0; index < (1u << 16); index++) {
         uint8_t q = 0;
         for (int oy = 0; oy < 2; oy++)
             for (int ox = 0; ox < 2; ox++) {
                 unsigned n = 0;
                 for (int dy = -1; dy <= 1; dy++)
-                    for (int dx = -1; dx <= 1; dx++)
-                        n |= ((index >> ((1 + oy + dy) * 4 + 1 + ox + dx)) & 1) << ((dy + 1) * 3 + dx + 1);
+                    for (int dx = -1; dx <= 1; dx++) {
+                        int cx = 1 + ox + dx, cy = 1 + oy + dy;
+                        n |= ((index >> ((cy / 2) * 8 + cx * 2 + cy % 2)) & 1) << ((dy + 1) * 3 + dx + 1);
+                    }
                 q |= (uint8_t)((next[n] & 1) << (oy * 2 + ox));
             }
         kernel->quads[index] = q;
