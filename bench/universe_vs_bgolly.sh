@@ -2,11 +2,13 @@
 # The universe against bgolly (Debian's golly): a seeded random 2048 x 2048 soup at
 # 50 % as RLE, run 1000 generations of Conway's rule by `bgolly -a QuickLife` and by
 # bench-universe --rle, rounds alternating, both pinned to one core. Prints each
-# round's CPU times (user + system, reading the file included) and the medians' ratio.
+# round's CPU times (user + system, reading the file included), the medians' ratio, and
+# bgolly's population beside ours.
 #
 #   bench/universe_vs_bgolly.sh [BUILD_DIR] [ROUNDS] [MODE]
 # MODE plane (default), torus (the soup's own 2048 x 2048 torus, bgolly's ":T2048,2048")
-# or table (ours on a non-totalistic table that steps like Conway's rule; bgolly as plane).
+# or table (B3/S2-i3, Conway's rule but for a live cell whose two neighbours face each
+# other across it: ours on its non-totalistic path, bgolly on the same rule).
 set -euo pipefail
 build=${1:-build}
 rounds=${2:-5}
@@ -16,13 +18,14 @@ ours="$build/bin/bench-universe"
 command -v bgolly >/dev/null || { echo "bgolly is missing (Debian package golly)" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-suffix=""
-[ "$mode" = torus ] && suffix=":T2048,2048"
-python3 - "$work/soup.rle" "$suffix" <<'PY'
+rule="B3/S23"
+[ "$mode" = torus ] && rule="B3/S23:T2048,2048"
+[ "$mode" = table ] && rule="B3/S2-i3"
+python3 - "$work/soup.rle" "$rule" <<'PY'
 import random, sys
 random.seed(2048)
 size = 2048
-lines = ["x = %d, y = %d, rule = B3/S23%s" % (size, size, sys.argv[2])]
+lines = ["x = %d, y = %d, rule = %s" % (size, size, sys.argv[2])]
 rows = []
 for y in range(size):
     row, run, state = [], 0, None
@@ -57,6 +60,11 @@ for ((r = 1; r <= rounds; r++)); do
     theirs+=("$b")
     mine+=("$o")
 done
+# The same cells: bgolly's population beside ours of the last round.
+echo "bgolly's population: $(python3 -c '
+import re, sys
+text = open(sys.argv[1]).read().split("\n", 1)[1]
+print(sum(int(n or 1) for n in re.findall(r"(\d*)o", re.sub(r"\s", "", text))))' "$work/bgolly.rle")"
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 mb=$(median "${theirs[@]}")
 mo=$(median "${mine[@]}")
