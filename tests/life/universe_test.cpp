@@ -220,7 +220,8 @@ UniverseRule randomRule(std::mt19937& random, bool totalistic, bool b0)
     if (totalistic) {
         std::string birth, survive;
         for (int n = 1; n <= 8; n++) {
-            if (random() % 3 == 0) birth += (char)('0' + n);
+            // Birth on one or two neighbours floods the plane, which only slows the reference.
+            if (n >= 3 && random() % 3 == 0) birth += (char)('0' + n);
             if (random() % 2 == 0) survive += (char)('0' + n);
         }
         if (b0) birth += '0';
@@ -245,11 +246,11 @@ TEST(Universe, MatchesReferenceOnThePlaneForRandomRules)
             rule.next[511] = 1;
         }
         // A soup across tile edges and the coordinate origin.
-        Cells start = soup(random, -40, -30, 70, 50, 35);
+        Cells start = soup(random, -40, -30, 56, 44, 35);
         // Random tables mostly explode: a long run of those only slows the suite.
-        compareRuns(rule, start, round == 0 ? 100 : 10, "round " + std::to_string(round));
+        compareRuns(rule, start, round < 2 ? 100 : 10, "round " + std::to_string(round));
     }
-    compareRuns(ruleOf("3", "23"), soup(random, 60, -70, 90, 100, 40), 100, "Conway");
+    compareRuns(ruleOf("3", "23"), soup(random, 60, -70, 70, 80, 40), 100, "Conway");
 }
 
 TEST(Universe, MatchesReferenceOnEveryTopology)
