@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "life/universe_local.h"
+#include "platform/platform.h"
 
 enum {
     BLOCK_TILES = 64,
@@ -32,7 +33,7 @@ uint32_t slotOf(int32_t tx, int32_t ty, uint32_t mask)
 int slotsGrow(Universe* u)
 {
     uint32_t count = u->slotCount ? u->slotCount * 2 : 256;
-    UniverseTile** slots = (UniverseTile**)calloc(count, sizeof *slots);
+    UniverseTile** slots = (UniverseTile**)heapCalloc(count, sizeof *slots);
     if (!slots)
         return 0;
     for (uint32_t i = 0; i < u->slotCount; i++) {
@@ -44,7 +45,7 @@ int slotsGrow(Universe* u)
             s = (s + 1) & (count - 1);
         slots[s] = t;
     }
-    free(u->slots);
+    heapFree(u->slots);
     u->slots = slots;
     u->slotCount = count;
     return 1;
@@ -53,11 +54,11 @@ int slotsGrow(Universe* u)
 int listGrow(Universe* u)
 {
     int32_t capacity = u->tileCapacity ? u->tileCapacity * 2 : 256;
-    UniverseTile** tiles = (UniverseTile**)realloc(u->tiles, (size_t)capacity * sizeof *tiles);
+    UniverseTile** tiles = (UniverseTile**)heapRealloc(u->tiles, (size_t)capacity * sizeof *tiles);
     if (!tiles)
         return 0;
     u->tiles = tiles;
-    UniverseTile** scratch = (UniverseTile**)realloc(u->scratch, (size_t)capacity * sizeof *scratch);
+    UniverseTile** scratch = (UniverseTile**)heapRealloc(u->scratch, (size_t)capacity * sizeof *scratch);
     if (!scratch)
         return 0;
     u->scratch = scratch;
@@ -129,7 +130,7 @@ UniverseTile* universeTileMake(Universe* u, int32_t tx, int32_t ty)
     if (u->tileCount == u->tileCapacity && !listGrow(u))
         return nullptr;
     if (!u->freeTiles) {
-        UniverseBlock* block = (UniverseBlock*)malloc(sizeof(UniverseBlock));
+        UniverseBlock* block = (UniverseBlock*)heapAlloc(sizeof(UniverseBlock));
         if (!block)
             return nullptr;
         block->next = u->blocks;
@@ -179,7 +180,7 @@ void universeTileSummarise(UniverseTile* t, int b)
 
 Universe* universeCreate(const UniverseRule* rule)
 {
-    Universe* u = (Universe*)calloc(1, sizeof(Universe));
+    Universe* u = (Universe*)heapCalloc(1, sizeof(Universe));
     if (!u)
         return nullptr;
     u->rule = *rule;
@@ -227,13 +228,13 @@ void universeRelease(Universe* u)
     universeKernelRelease(&u->kernels[1]);
     while (u->blocks) {
         UniverseBlock* next = u->blocks->next;
-        free(u->blocks);
+        heapFree(u->blocks);
         u->blocks = next;
     }
-    free(u->slots);
-    free(u->tiles);
-    free(u->scratch);
-    free(u);
+    heapFree(u->slots);
+    heapFree(u->tiles);
+    heapFree(u->scratch);
+    heapFree(u);
 }
 
 int universeSetCell(Universe* u, int32_t x, int32_t y, int alive)

@@ -1,9 +1,9 @@
 // The generation kernels: bit-sliced neighbour counts on 64-bit rows for outer-totalistic
 // tables, a 4 x 4 -> 2 x 2 lookup for any other table.
-#include <cstdlib>
 #include <cstring>
 
 #include "life/universe_local.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -207,7 +207,7 @@ int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512])
         return 1;
     }
     kernel->kind = KERNEL_TABLE;
-    kernel->quads = (uint8_t*)malloc(1 << 16);
+    kernel->quads = (uint8_t*)heapAlloc(1 << 16);
     if (!kernel->quads)
         return 0;
     // Cell (cx, cy) of the 4 x 4 block is bit (cy / 2) * 8 + cx * 2 + cy % 2, as stepTable
@@ -231,7 +231,7 @@ int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512])
 
 void universeKernelRelease(UniverseKernel* kernel)
 {
-    free(kernel->quads);
+    heapFree(kernel->quads);
     kernel->quads = nullptr;
 }
 

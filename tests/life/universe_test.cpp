@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "life/life.h"
+#include "platform/platform.h"
 #include "support/support.h"
 
 namespace {
@@ -335,6 +336,63 @@ TEST(Universe, SettledPatternsKeepStepping)
     EXPECT_EQ(r, 1001);
     EXPECT_EQ(b, 1001);
     universeRelease(u);
+}
+
+TEST(Universe, StepsThatRunOutOfMemoryLeaveTheGeneration)
+{
+    // B1/S spreads a cell a generation every way: new tiles, new blocks of them, and a
+    // hash table and tile list that must grow.
+    std::mt19937 random(3);
+    UniverseRule rule = ruleOf("1", "");
+    Cells start = soup(random, -5, -5, 10, 10, 50);
+    for (int64_t failAt = 1;; failAt++) {
+        Universe* u = universeOf(rule, start);
+        for (int g = 0; g < 3; g++)
+            ASSERT_EQ(universeStep(u), 1);
+        heapHookReset();
+        heapHook.failAt = failAt;
+        heapHook.failRest = 1;
+        int stepped = 1;
+        for (int g = 0; g < 400 && stepped; g++)
+            stepped = universeStep(u);
+        heapHookReset();
+        if (stepped) {
+            universeRelease(u);
+            ASSERT_GT(failAt, 1) << "the run never allocated";
+            break;
+        }
+        // The failed step changed nothing: the run goes on from there as if never stopped.
+        int64_t generation = universeGeneration(u);
+        Cells held = cellsOf(u);
+        Universe* again = universeOf(rule, start);
+        while (universeGeneration(again) < generation)
+            ASSERT_EQ(universeStep(again), 1);
+        EXPECT_EQ(held, cellsOf(again)) << "allocation " << failAt;
+        ASSERT_EQ(universeStep(u), 1);
+        ASSERT_EQ(universeStep(again), 1);
+        EXPECT_EQ(cellsOf(u), cellsOf(again)) << "allocation " << failAt;
+        universeRelease(again);
+        universeRelease(u);
+    }
+}
+
+TEST(Universe, SettledStepsAllocateNothing)
+{
+    // A soup run until its ash repeats with period 2, on the plane and on a torus.
+    for (int torus = 0; torus < 2; torus++) {
+        std::mt19937 random(9);
+        UniverseRule rule = ruleOf("3", "23", torus ? shapeOf(LIFE_TORUS, 100, 90) : LifeGridShape{});
+        Universe* u = universeOf(rule, soup(random, -40, -40, 80, 80, 40));
+        for (int g = 0; g < 1500; g++)
+            ASSERT_EQ(universeStep(u), 1);
+        heapHookReset();
+        for (int g = 0; g < 50; g++)
+            ASSERT_EQ(universeStep(u), 1);
+        int64_t calls = heapHook.calls;
+        heapHookReset();
+        EXPECT_EQ(calls, 0) << (torus ? "torus" : "plane");
+        universeRelease(u);
+    }
 }
 
 // bgolly, Debian's batch runner of the community's program, as the outside oracle.
