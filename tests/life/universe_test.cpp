@@ -338,6 +338,35 @@ TEST(Universe, SettledPatternsKeepStepping)
     universeRelease(u);
 }
 
+TEST(Universe, CellsChangedInSettledTilesAreStepped)
+{
+    // A block and a blinker: their tile is skipped once it repeats, until a cell set or
+    // cleared there must wake it. A lone cell dies at once and leaves the next generation
+    // as it was, so only the tile's own record can say that the one after must be stepped.
+    UniverseRule rule = ruleOf("3", "23");
+    uint8_t tables[2][512];
+    referenceTables(rule, tables[0], tables[1]);
+    Cells cells = {{10, 10}, {10, 11}, {11, 10}, {11, 11}, {20, 30}, {20, 31}, {20, 32}};
+    Universe* u = universeOf(rule, cells);
+    const Cell changes[] = {{5, 20}, {11, 11}, {40, 40}, {20, 31}};
+    for (int change = 0; change < 4; change++) {
+        for (int g = 0; g < 4 + change; g++) {
+            cells = referenceStep(cells, tables[universeGeneration(u) & 1], rule.grid);
+            ASSERT_EQ(universeStep(u), 1);
+            Cells ours = cellsOf(u);
+            ASSERT_TRUE(ours == cells) << "before change " << change << ", step " << g + 1 << ":" << difference(ours, cells);
+        }
+        Cell c = changes[change];
+        int alive = !cells.count(c);
+        ASSERT_EQ(universeSetCell(u, (int32_t)c.second, (int32_t)c.first, alive), 1);
+        if (alive)
+            cells.insert(c);
+        else
+            cells.erase(c);
+    }
+    universeRelease(u);
+}
+
 TEST(Universe, StepsThatRunOutOfMemoryLeaveTheGeneration)
 {
     // B1/S spreads a cell a generation every way: new tiles, new blocks of them, and a
