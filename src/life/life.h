@@ -77,9 +77,10 @@ int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t
 // ---- Universes (universe.cpp etc.) -----------------------------------------------------
 // A pattern as big as it grows, in 32-bit coordinates, under any UniverseRule. A bounded grid
 // of width w covers x = -floor(w / 2) .. -floor(w / 2) + w - 1 (height likewise), as the
-// community's programs place it. Rules with B0 run as those programs run them: without S8 the
-// odd generations hold the complement of the cells (what they list too), with S8 the
-// complement rule runs throughout; universeGetCell and universeForEachCell give the cells held.
+// community's programs place it. Rules with B0 run as those programs run them, on bounded
+// grids too: without S8 the odd generations hold the complement of the cells (what they list
+// too), with S8 the complement rule runs throughout; universeGetCell and universeForEachCell
+// give the cells held.
 struct Universe;   // opaque
 Universe* universeCreate(const UniverseRule* rule);       // null when memory runs out
 void universeRelease(Universe* universe);

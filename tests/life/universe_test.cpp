@@ -515,6 +515,8 @@ TEST_F(Bgolly, AgreesOnRulesTopologiesAndB0)
         {"B3/S23:T13+3,11", "3", "23", shapeOf(LIFE_TORUS, 13, 11, 0, 0, 3, 0)},
         {"B3/S23:T13,11-2", "3", "23", shapeOf(LIFE_TORUS, 13, 11, 0, 0, 0, -2)},
         {"B3/S23:T0,11", "3", "23", shapeOf(LIFE_TORUS, 0, 11)},
+        {"B013/S23:T0,11", "013", "23", shapeOf(LIFE_TORUS, 0, 11)},
+        {"B0/S8:K12*,11", "0", "8", shapeOf(LIFE_KLEIN, 12, 11, 1, 0)},
         {"B3/S23:T13,0", "3", "23", shapeOf(LIFE_TORUS, 13, 0)},
         {"B3/S23:K12*,11", "3", "23", shapeOf(LIFE_KLEIN, 12, 11, 1, 0)},
         {"B3/S23:K13,10*", "3", "23", shapeOf(LIFE_KLEIN, 13, 10, 0, 1)},
