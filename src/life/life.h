@@ -86,3 +86,25 @@ struct UniverseRule {
 int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize);
 // The same on text[0 .. size), which need not end in a terminator; a zero byte is refused.
 int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, char* reason, size_t reasonSize);
+
+// ---- Universes (universe.cpp etc.) -----------------------------------------------------
+// A pattern as big as it grows, in 32-bit coordinates, under any UniverseRule. A bounded grid
+// of width w covers x = -floor(w / 2) .. -floor(w / 2) + w - 1 (height likewise), as the
+// community's programs place it. Rules with B0 run as those programs run them, on bounded
+// grids too: without S8 the odd generations hold the complement of the cells (what they list
+// too), with S8 the complement rule runs throughout; universeGetCell and universeForEachCell
+// give the cells held.
+struct Universe;   // opaque
+Universe* universeCreate(const UniverseRule* rule);       // null when memory runs out
+void universeRelease(Universe* universe);
+int universeSetCell(Universe* universe, int32_t x, int32_t y, int alive); // 1, or 0: memory / outside a bounded grid
+int universeGetCell(const Universe* universe, int32_t x, int32_t y);
+// 1, or 0 when memory ran out or the pattern would grow past the 32-bit coordinates (state unchanged).
+// Allocates nothing once the live area stops growing.
+int universeStep(Universe* universe);
+int64_t universePopulation(const Universe* universe);
+int64_t universeGeneration(const Universe* universe);
+// Box of the live cells; 0 when there are none.
+int universeBounds(const Universe* universe, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
+// Calls visit for every live cell, rows top to bottom, left to right within a row. Returns the count.
+int64_t universeForEachCell(const Universe* universe, void (*visit)(void* context, int32_t x, int32_t y), void* context);

@@ -1,0 +1,450 @@
+// The universe: 64 x 64 tiles of cells in a hash table keyed by tile position, created
+// where the pattern reaches and recycled when they die, and the generation step over them.
+#include <cstdlib>
+#include <cstring>
+
+#include "life/universe_local.h"
+#include "platform/platform.h"
+
+enum {
+    BLOCK_TILES = 64,
+    TILE_MIN = INT32_MIN >> TILE_SHIFT,
+    TILE_MAX = INT32_MAX >> TILE_SHIFT,
+};
+
+struct UniverseBlock {
+    UniverseBlock* next;
+    UniverseTile tiles[BLOCK_TILES];
+};
+
+namespace {
+
+const int nearDx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+const int nearDy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+
+uint32_t slotOf(int32_t tx, int32_t ty, uint32_t mask)
+{
+    uint64_t key = ((uint64_t)(uint32_t)tx << 32) | (uint32_t)ty;
+    key *= 0x9e3779b97f4a7c15ull;
+    return (uint32_t)(key >> 32) & mask;
+}
+
+// Doubles the slot table; 0 when memory ran out (the old table is kept).
+int slotsGrow(Universe* u)
+{
+    uint32_t count = u->slotCount ? u->slotCount * 2 : 256;
+    UniverseTile** slots = (UniverseTile**)heapCalloc(count, sizeof *slots);
+    if (!slots)
+        return 0;
+    for (uint32_t i = 0; i < u->slotCount; i++) {
+        UniverseTile* t = u->slots[i];
+        if (!t)
+            continue;
+        uint32_t s = slotOf(t->tx, t->ty, count - 1);
+        while (slots[s])
+            s = (s + 1) & (count - 1);
+        slots[s] = t;
+    }
+    heapFree(u->slots);
+    u->slots = slots;
+    u->slotCount = count;
+    return 1;
+}
+
+int listGrow(Universe* u)
+{
+    int32_t capacity = u->tileCapacity ? u->tileCapacity * 2 : 256;
+    UniverseTile** tiles = (UniverseTile**)heapRealloc(u->tiles, (size_t)capacity * sizeof *tiles);
+    if (!tiles)
+        return 0;
+    u->tiles = tiles;
+    UniverseTile** scratch = (UniverseTile**)heapRealloc(u->scratch, (size_t)capacity * sizeof *scratch);
+    if (!scratch)
+        return 0;
+    u->scratch = scratch;
+    u->tileCapacity = capacity;
+    return 1;
+}
+
+// Unlinks the tile from its neighbours, the slot table and the list, onto the free list.
+void tileRecycle(Universe* u, UniverseTile* t)
+{
+    for (int d = 0; d < 8; d++)
+        if (t->near[d])
+            t->near[d]->near[(d + 4) & 7] = nullptr;
+    uint32_t mask = u->slotCount - 1;
+    uint32_t s = slotOf(t->tx, t->ty, mask);
+    while (u->slots[s] != t)
+        s = (s + 1) & mask;
+    // Backward-shift deletion keeps every probe chain unbroken without tombstones.
+    uint32_t hole = s;
+    for (uint32_t i = (s + 1) & mask; u->slots[i]; i = (i + 1) & mask) {
+        uint32_t home = slotOf(u->slots[i]->tx, u->slots[i]->ty, mask);
+        if (((i - home) & mask) >= ((i - hole) & mask)) {
+            u->slots[hole] = u->slots[i];
+            hole = i;
+        }
+    }
+    u->slots[hole] = nullptr;
+    UniverseTile* last = u->tiles[--u->tileCount];
+    u->tiles[t->listIndex] = last;
+    last->listIndex = t->listIndex;
+    t->nextFree = u->freeTiles;
+    u->freeTiles = t;
+}
+
+int64_t rowsPopulation(const uint64_t* rows)
+{
+    int64_t n = 0;
+    for (int y = 0; y < TILE_SIZE; y++)
+        n += __builtin_popcountll(rows[y]);
+    return n;
+}
+
+} // namespace
+
+UniverseTile* universeTileAt(const Universe* u, int32_t tx, int32_t ty)
+{
+    if (!u->slotCount)
+        return nullptr;
+    uint32_t mask = u->slotCount - 1;
+    for (uint32_t s = slotOf(tx, ty, mask);; s = (s + 1) & mask) {
+        UniverseTile* t = u->slots[s];
+        if (!t || (t->tx == tx && t->ty == ty))
+            return t;
+    }
+}
+
+// A dead tile at (tx, ty), linked to its neighbours; the existing one if there is one.
+// Null when memory ran out or (tx, ty) lies past the 32-bit coordinates.
+UniverseTile* universeTileMake(Universe* u, int32_t tx, int32_t ty)
+{
+    if (tx < TILE_MIN || tx > TILE_MAX || ty < TILE_MIN || ty > TILE_MAX)
+        return nullptr;
+    UniverseTile* t = universeTileAt(u, tx, ty);
+    if (t)
+        return t;
+    // Load kept at most one half, so probes stay short.
+    if ((uint64_t)(u->tileCount + 1) * 2 > u->slotCount && !slotsGrow(u))
+        return nullptr;
+    if (u->tileCount == u->tileCapacity && !listGrow(u))
+        return nullptr;
+    if (!u->freeTiles) {
+        UniverseBlock* block = (UniverseBlock*)heapAlloc(sizeof(UniverseBlock));
+        if (!block)
+            return nullptr;
+        block->next = u->blocks;
+        u->blocks = block;
+        for (int i = BLOCK_TILES - 1; i >= 0; i--) {
+            block->tiles[i].nextFree = u->freeTiles;
+            u->freeTiles = &block->tiles[i];
+        }
+    }
+    t = u->freeTiles;
+    u->freeTiles = t->nextFree;
+    memset(t, 0, sizeof *t);
+    t->tx = tx;
+    t->ty = ty;
+    uint32_t mask = u->slotCount - 1;
+    uint32_t s = slotOf(tx, ty, mask);
+    while (u->slots[s])
+        s = (s + 1) & mask;
+    u->slots[s] = t;
+    t->listIndex = u->tileCount;
+    u->tiles[u->tileCount++] = t;
+    for (int d = 0; d < 8; d++) {
+        int64_t nx = (int64_t)tx + nearDx[d], ny = (int64_t)ty + nearDy[d];
+        if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX)
+            continue;
+        UniverseTile* n = universeTileAt(u, (int32_t)nx, (int32_t)ny);
+        t->near[d] = n;
+        if (n)
+            n->near[(d + 4) & 7] = t;
+    }
+    return t;
+}
+
+void universeTileSummarise(UniverseTile* t, int b)
+{
+    const uint64_t* rows = t->rows[b];
+    uint64_t any = 0, west = 0, east = 0;
+    for (int y = 0; y < TILE_SIZE; y++) {
+        any |= rows[y];
+        west |= rows[y] & 1;
+        east |= rows[y] >> 63;
+    }
+    t->live[b] = any != 0;
+    t->edges[b] = (uint8_t)((rows[0] ? EDGE_N : 0) | (rows[TILE_SIZE - 1] ? EDGE_S : 0) | (west ? EDGE_W : 0) |
+                            (east ? EDGE_E : 0));
+}
+
+Universe* universeCreate(const UniverseRule* rule)
+{
+    Universe* u = (Universe*)heapCalloc(1, sizeof(Universe));
+    if (!u)
+        return nullptr;
+    u->rule = *rule;
+    // B0 as the community's programs run it: an empty neighbourhood must stay empty, so
+    // without S8 the odd generations hold the complement, and with S8 the complement rule runs.
+    uint8_t tables[2][512];
+    const uint8_t* next = rule->next;
+    for (int i = 0; i < 512; i++) {
+        int a = next[i] & 1, b = a;
+        if ((next[0] & 1) && !(next[511] & 1)) {
+            a = 1 - (next[i] & 1);
+            b = next[511 - i] & 1;
+        } else if (next[0] & 1) {
+            a = b = 1 - (next[511 - i] & 1);
+        }
+        tables[0][i] = (uint8_t)a;
+        tables[1][i] = (uint8_t)b;
+    }
+    if (!universeKernelInit(&u->kernels[0], tables[0]) || !universeKernelInit(&u->kernels[1], tables[1])) {
+        universeRelease(u);
+        return nullptr;
+    }
+    const LifeGridShape* g = &rule->grid;
+    u->gridLeft = u->gridTop = INT32_MIN;
+    u->gridRight = u->gridBottom = INT32_MAX;
+    if (g->topology != LIFE_UNBOUNDED) {
+        u->bounded = 1;
+        if (g->width > 0) {
+            u->gridLeft = -(g->width / 2);
+            u->gridRight = u->gridLeft + (g->width - 1);
+        }
+        if (g->height > 0) {
+            u->gridTop = -(g->height / 2);
+            u->gridBottom = u->gridTop + (g->height - 1);
+        }
+    }
+    return u;
+}
+
+void universeRelease(Universe* u)
+{
+    if (!u)
+        return;
+    universeKernelRelease(&u->kernels[0]);
+    universeKernelRelease(&u->kernels[1]);
+    while (u->blocks) {
+        UniverseBlock* next = u->blocks->next;
+        heapFree(u->blocks);
+        u->blocks = next;
+    }
+    heapFree(u->slots);
+    heapFree(u->tiles);
+    heapFree(u->scratch);
+    heapFree(u);
+}
+
+int universeSetCell(Universe* u, int32_t x, int32_t y, int alive)
+{
+    if (x < u->gridLeft || x > u->gridRight || y < u->gridTop || y > u->gridBottom)
+        return 0;
+    int b = (int)(u->generation & 1);
+    UniverseTile* t = alive ? universeTileMake(u, x >> TILE_SHIFT, y >> TILE_SHIFT)
+                            : universeTileAt(u, x >> TILE_SHIFT, y >> TILE_SHIFT);
+    if (!t)
+        return alive ? 0 : 1;
+    uint64_t bit = 1ull << (x & (TILE_SIZE - 1));
+    uint64_t* row = &t->rows[b][y & (TILE_SIZE - 1)];
+    uint64_t was = *row;
+    *row = alive ? (was | bit) : (was & ~bit);
+    if (*row != was) {
+        // The other buffer no longer follows from this one: neither may be skipped to.
+        t->same[0] = t->same[1] = 0;
+        t->touched = 1;
+        universeTileSummarise(t, b);
+    }
+    return 1;
+}
+
+int universeGetCell(const Universe* u, int32_t x, int32_t y)
+{
+    const UniverseTile* t = universeTileAt(u, x >> TILE_SHIFT, y >> TILE_SHIFT);
+    if (!t)
+        return 0;
+    return (int)((t->rows[u->generation & 1][y & (TILE_SIZE - 1)] >> (x & (TILE_SIZE - 1))) & 1);
+}
+
+namespace {
+
+// Makes every tile the next step can write to: the neighbours that live edge cells
+// reach. A bounded grid needs none that lie wholly outside it.
+int stepExpand(Universe* u, int b)
+{
+    int32_t count = u->tileCount;
+    for (int32_t i = 0; i < count; i++) {
+        UniverseTile* t = u->tiles[i];
+        uint8_t e = t->edges[b];
+        if (!e)
+            continue;
+        for (int d = 0; d < 8; d++) {
+            if (t->near[d])
+                continue;
+            int dx = nearDx[d], dy = nearDy[d];
+            if ((dx < 0 && !(e & EDGE_W)) || (dx > 0 && !(e & EDGE_E)) || (dy < 0 && !(e & EDGE_N)) ||
+                (dy > 0 && !(e & EDGE_S)))
+                continue;
+            // A corner tile needs the corner cell itself.
+            if (dx && dy) {
+                uint64_t row = t->rows[b][dy < 0 ? 0 : TILE_SIZE - 1];
+                if (!((row >> (dx < 0 ? 0 : 63)) & 1))
+                    continue;
+            }
+            int64_t nx = (int64_t)t->tx + dx, ny = (int64_t)t->ty + dy;
+            if (u->bounded) {
+                int64_t left = nx * TILE_SIZE, top = ny * TILE_SIZE;
+                if (left > u->gridRight || left + TILE_SIZE - 1 < u->gridLeft || top > u->gridBottom ||
+                    top + TILE_SIZE - 1 < u->gridTop)
+                    continue;
+            }
+            if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX)
+                return 0;
+            if (!universeTileMake(u, (int32_t)nx, (int32_t)ny))
+                return 0;
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+int universeStep(Universe* u)
+{
+    int b = (int)(u->generation & 1);
+    if (u->bounded && !universeGridFillRim(u)) {
+        universeGridClear(u);
+        return 0;
+    }
+    if (!stepExpand(u, b)) {
+        if (u->bounded)
+            universeGridClear(u);
+        return 0;
+    }
+    const UniverseKernel* kernel = &u->kernels[b];
+    for (int32_t i = 0; i < u->tileCount; i++) {
+        UniverseTile* t = u->tiles[i];
+        int settled = t->same[b];
+        for (int d = 0; d < 8 && settled; d++)
+            settled = !t->near[d] || t->near[d]->same[b];
+        if (!settled)
+            universeTileStep(t, b, kernel);
+    }
+    u->generation++;
+    b ^= 1;
+    if (u->bounded)
+        universeGridClear(u);
+    // A tile dead for three generations, with no live cell beside it, goes back to the
+    // free list: its absence then reads as the same dead cells.
+    for (int32_t i = u->tileCount - 1; i >= 0; i--) {
+        UniverseTile* t = u->tiles[i];
+        if (t->live[0] || t->live[1] || !t->same[b])
+            continue;
+        int facing = 0;
+        for (int d = 0; d < 8 && !facing; d++) {
+            const UniverseTile* n = t->near[d];
+            if (!n || !n->live[b])
+                continue;
+            int dx = nearDx[d], dy = nearDy[d];
+            uint8_t e = n->edges[b];
+            // The neighbour's side that faces this tile.
+            facing = (dx ? (e & (dx < 0 ? EDGE_E : EDGE_W)) : 1) && (dy ? (e & (dy < 0 ? EDGE_S : EDGE_N)) : 1);
+        }
+        if (!facing)
+            tileRecycle(u, t);
+    }
+    return 1;
+}
+
+int64_t universePopulation(const Universe* u)
+{
+    int b = (int)(u->generation & 1);
+    int64_t n = 0;
+    for (int32_t i = 0; i < u->tileCount; i++)
+        if (u->tiles[i]->live[b])
+            n += rowsPopulation(u->tiles[i]->rows[b]);
+    return n;
+}
+
+int64_t universeGeneration(const Universe* u)
+{
+    return u->generation;
+}
+
+int universeBounds(const Universe* u, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom)
+{
+    int b = (int)(u->generation & 1);
+    int found = 0;
+    int32_t l = 0, t = 0, r = 0, btm = 0;
+    for (int32_t i = 0; i < u->tileCount; i++) {
+        const UniverseTile* tile = u->tiles[i];
+        if (!tile->live[b])
+            continue;
+        uint64_t any = 0;
+        int first = -1, last = -1;
+        for (int y = 0; y < TILE_SIZE; y++) {
+            if (!tile->rows[b][y])
+                continue;
+            any |= tile->rows[b][y];
+            if (first < 0)
+                first = y;
+            last = y;
+        }
+        int32_t x0 = tile->tx * TILE_SIZE + __builtin_ctzll(any);
+        int32_t x1 = tile->tx * TILE_SIZE + (63 - __builtin_clzll(any));
+        int32_t y0 = tile->ty * TILE_SIZE + first, y1 = tile->ty * TILE_SIZE + last;
+        if (!found || x0 < l) l = x0;
+        if (!found || x1 > r) r = x1;
+        if (!found || y0 < t) t = y0;
+        if (!found || y1 > btm) btm = y1;
+        found = 1;
+    }
+    if (found) {
+        *left = l;
+        *top = t;
+        *right = r;
+        *bottom = btm;
+    }
+    return found;
+}
+
+namespace {
+
+int tileOrder(const void* a, const void* b)
+{
+    const UniverseTile* p = *(const UniverseTile* const*)a;
+    const UniverseTile* q = *(const UniverseTile* const*)b;
+    if (p->ty != q->ty)
+        return p->ty < q->ty ? -1 : 1;
+    return p->tx < q->tx ? -1 : p->tx > q->tx;
+}
+
+} // namespace
+
+int64_t universeForEachCell(const Universe* u, void (*visit)(void* context, int32_t x, int32_t y), void* context)
+{
+    int b = (int)(u->generation & 1);
+    // The scratch list is the universe's own, sized with the tile list, so the walk allocates nothing.
+    int32_t n = 0;
+    for (int32_t i = 0; i < u->tileCount; i++)
+        if (u->tiles[i]->live[b])
+            u->scratch[n++] = u->tiles[i];
+    qsort(u->scratch, (size_t)n, sizeof *u->scratch, tileOrder);
+    int64_t count = 0;
+    for (int32_t first = 0; first < n;) {
+        int32_t end = first;
+        while (end < n && u->scratch[end]->ty == u->scratch[first]->ty)
+            end++;
+        for (int y = 0; y < TILE_SIZE; y++)
+            for (int32_t i = first; i < end; i++) {
+                const UniverseTile* t = u->scratch[i];
+                for (uint64_t row = t->rows[b][y]; row; row &= row - 1) {
+                    visit(context, t->tx * TILE_SIZE + __builtin_ctzll(row), t->ty * TILE_SIZE + y);
+                    count++;
+                }
+            }
+        first = end;
+    }
+    return count;
+}

@@ -1,0 +1,130 @@
+// Bounded grids: before each step the one-cell rim outside the grid takes the states of
+// the edge cells the topology joins to it; after it, every cell outside is cleared.
+#include <cstring>
+
+#include "life/universe_local.h"
+
+namespace {
+
+int64_t floorMod(int64_t a, int64_t n)
+{
+    int64_t r = a % n;
+    return r < 0 ? r + n : r;
+}
+
+// The grid cell (grid-relative, 0 .. w - 1) whose state the rim cell (i, j) takes; 0 on a
+// plane, whose rim stays dead. Across the top and bottom edges first, then the sides: the
+// corners then come out as the topology joins them. A twisted edge's shift is one cell
+// whatever its amount, and runs against the help page's drawing: bgolly does so.
+int rimSource(const LifeGridShape* g, int64_t i, int64_t j, int64_t* si, int64_t* sj)
+{
+    int64_t w = g->width, h = g->height;
+    if (g->topology == LIFE_PLANE)
+        return 0;
+    if (g->topology == LIFE_SPHERE) {
+        // The top edge is joined to the left one, the right edge to the bottom one.
+        if (j < 0 && i < 0) { *si = 0; *sj = 0; }
+        else if (j < 0 && i >= w) { *si = w - 1; *sj = 0; }
+        else if (j >= h && i < 0) { *si = 0; *sj = h - 1; }
+        else if (j >= h && i >= w) { *si = w - 1; *sj = h - 1; }
+        else if (j < 0) { *si = 0; *sj = i; }
+        else if (i < 0) { *si = j; *sj = 0; }
+        else if (i >= w) { *si = j; *sj = h - 1; }
+        else { *si = w - 1; *sj = i; }
+        return 1;
+    }
+    int twistX = g->topology == LIFE_CROSS || (g->topology == LIFE_KLEIN && g->twistX);
+    int twistY = g->topology == LIFE_CROSS || (g->topology == LIFE_KLEIN && g->twistY);
+    if (h && (j < 0 || j >= h)) {
+        int below = j >= h;
+        j += below ? -h : h;
+        i = twistX ? w - 1 - i - (g->shiftX != 0) : i + (below ? g->shiftX : -g->shiftX);
+    }
+    if (w && (i < 0 || i >= w)) {
+        int right = i >= w;
+        i += right ? -w : w;
+        j = twistY ? h - 1 - j - (g->shiftY != 0) : j + (right ? g->shiftY : -g->shiftY);
+    }
+    *si = w ? floorMod(i, w) : i;
+    *sj = h ? floorMod(j, h) : j;
+    return 1;
+}
+
+// Sets a cell outside the grid (universeSetCell refuses those).
+int rimSet(Universe* u, int32_t x, int32_t y)
+{
+    UniverseTile* t = universeTileMake(u, x >> TILE_SHIFT, y >> TILE_SHIFT);
+    if (!t)
+        return 0;
+    int b = (int)(u->generation & 1);
+    t->rows[b][y & (TILE_SIZE - 1)] |= 1ull << (x & (TILE_SIZE - 1));
+    t->same[0] = t->same[1] = 0;
+    t->touched = 1;
+    universeTileSummarise(t, b);
+    return 1;
+}
+
+int rimCell(Universe* u, int64_t x, int64_t y)
+{
+    int64_t si, sj;
+    if (!rimSource(&u->rule.grid, x - u->gridLeft, y - u->gridTop, &si, &sj))
+        return 1;
+    // An unbounded side is never crossed, so its coordinate stays in range.
+    if (!universeGetCell(u, (int32_t)(si + u->gridLeft), (int32_t)(sj + u->gridTop)))
+        return 1;
+    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
+        return 0;
+    return rimSet(u, (int32_t)x, (int32_t)y);
+}
+
+} // namespace
+
+int universeGridFillRim(Universe* u)
+{
+    const LifeGridShape* g = &u->rule.grid;
+    if (g->topology == LIFE_PLANE)
+        return 1;
+    int32_t left, top, right, bottom;
+    if (!universeBounds(u, &left, &top, &right, &bottom))
+        return 1;
+    // Along an unbounded side only the live rows or columns have anything to copy.
+    int64_t x0 = g->width ? (int64_t)u->gridLeft - 1 : left, x1 = g->width ? (int64_t)u->gridRight + 1 : right;
+    int64_t y0 = g->height ? (int64_t)u->gridTop : top, y1 = g->height ? (int64_t)u->gridBottom : bottom;
+    if (g->height)
+        for (int64_t x = x0; x <= x1; x++)
+            if (!rimCell(u, x, (int64_t)u->gridTop - 1) || !rimCell(u, x, (int64_t)u->gridBottom + 1))
+                return 0;
+    if (g->width)
+        for (int64_t y = y0; y <= y1; y++)
+            if (!rimCell(u, (int64_t)u->gridLeft - 1, y) || !rimCell(u, (int64_t)u->gridRight + 1, y))
+                return 0;
+    return 1;
+}
+
+void universeGridClear(Universe* u)
+{
+    int b = (int)(u->generation & 1);
+    for (int32_t i = 0; i < u->tileCount; i++) {
+        UniverseTile* t = u->tiles[i];
+        int64_t left = (int64_t)t->tx * TILE_SIZE, top = (int64_t)t->ty * TILE_SIZE;
+        if (!t->live[b] || (left >= u->gridLeft && left + TILE_SIZE - 1 <= u->gridRight && top >= u->gridTop &&
+                            top + TILE_SIZE - 1 <= u->gridBottom))
+            continue;
+        uint64_t keep = ~0ull;
+        if (u->gridLeft > left)
+            keep = u->gridLeft - left >= TILE_SIZE ? 0 : keep << (u->gridLeft - left);
+        if (u->gridRight < left + TILE_SIZE - 1)
+            keep &= u->gridRight < left ? 0 : ~0ull >> (TILE_SIZE - 1 - (u->gridRight - left));
+        int changed = 0;
+        for (int y = 0; y < TILE_SIZE; y++) {
+            uint64_t row = top + y < u->gridTop || top + y > u->gridBottom ? 0 : t->rows[b][y] & keep;
+            changed |= row != t->rows[b][y];
+            t->rows[b][y] = row;
+        }
+        if (changed) {
+            t->same[0] = t->same[1] = 0;
+            t->touched = 1;
+            universeTileSummarise(t, b);
+        }
+    }
+}

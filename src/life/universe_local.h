@@ -1,0 +1,77 @@
+// The universe's own records, shared by its files (universe.cpp: tiles and the API,
+// universe_step.cpp: the generation kernels, universe_grid.cpp: bounded grids).
+#pragma once
+
+#include <cstdint>
+
+#include "life/life.h"
+
+enum {
+    TILE_SHIFT = 6,
+    TILE_SIZE = 64,  // cells a side: one uint64_t row, bit k the cell at x = tile x * 64 + k
+    // Neighbour slots, clockwise from north.
+    TILE_N = 0, TILE_NE, TILE_E, TILE_SE, TILE_S, TILE_SW, TILE_W, TILE_NW,
+    // Edge bits: which sides of a buffer hold live cells.
+    EDGE_N = 1, EDGE_E = 2, EDGE_S = 4, EDGE_W = 8,
+    // How one parity's step is worked out.
+    KERNEL_CONWAY = 0, KERNEL_TOTALISTIC, KERNEL_TABLE,
+};
+
+// Two generations of 64 x 64 cells: rows[g & 1] holds generation g.
+struct UniverseTile {
+    uint64_t rows[2][TILE_SIZE];
+    UniverseTile* near[8];  // null where no tile is, which means dead cells
+    UniverseTile* nextFree;
+    int32_t tx, ty;         // the tile's cells are x = tx * 64 .. tx * 64 + 63
+    int32_t listIndex;
+    uint8_t edges[2];       // EDGE_* of each buffer
+    uint8_t live[2];        // each buffer has a live cell
+    // Each buffer equals what it held two generations before: a tile whose neighbourhood
+    // all says so would compute what its other buffer already holds.
+    uint8_t same[2];
+    // Changed outside a step: the next buffer written does not follow from this one's past.
+    uint8_t touched;
+};
+
+// One parity's step (generations g with g & 1 == parity go to g + 1 by it).
+struct UniverseKernel {
+    int32_t kind;               // KERNEL_*
+    uint16_t birth, survive;    // KERNEL_TOTALISTIC: bit n set when n neighbours give life
+    uint8_t* quads;             // KERNEL_TABLE: 4 x 4 cells (16 bits) -> the middle 2 x 2 (4 bits)
+};
+
+struct Universe {
+    UniverseRule rule;
+    UniverseKernel kernels[2];
+    int64_t generation;
+    // Open addressing with linear probing on (tx, ty); capacity a power of two.
+    UniverseTile** slots;
+    uint32_t slotCount;
+    // Every tile, in no order; scratch has the same capacity (for the ordered walk).
+    UniverseTile** tiles;
+    UniverseTile** scratch;
+    int32_t tileCount, tileCapacity;
+    UniverseTile* freeTiles;
+    // Blocks of tiles as allocated, chained through their first tile's nextFree.
+    struct UniverseBlock* blocks;
+    // Bounded grids: the cells inside, inclusive (the whole int32 range along an unbounded side).
+    int32_t bounded;
+    int32_t gridLeft, gridTop, gridRight, gridBottom;
+};
+
+// universe.cpp
+UniverseTile* universeTileAt(const Universe* universe, int32_t tx, int32_t ty);
+UniverseTile* universeTileMake(Universe* universe, int32_t tx, int32_t ty);
+void universeTileSummarise(UniverseTile* tile, int buffer);
+
+// universe_step.cpp: fills the kernel for a 512-entry table (0 when the quad table cannot be had).
+int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512]);
+void universeKernelRelease(UniverseKernel* kernel);
+// Writes the tile's next generation from buffer `from` into the other buffer, with
+// same[] and the summary of the written buffer.
+void universeTileStep(UniverseTile* tile, int from, const UniverseKernel* kernel);
+
+// universe_grid.cpp: before a step, the rim outside a bounded grid as the topology joins
+// it (0 when memory ran out); after it, everything outside cleared.
+int universeGridFillRim(Universe* universe);
+void universeGridClear(Universe* universe);
