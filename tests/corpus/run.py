@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Runs the corpus of real pattern files through veltrix-pattern and
+veltrix-inspect and compares every generation asked for with bgolly's, cell
+for cell up to a translation (bgolly's RLE output carries no position).
+
+    tests/corpus/run.py BIN_DIR [--sample] [--steps 1,10,100] [--timeout S]
+
+BIN_DIR holds veltrix-pattern and veltrix-inspect. --sample takes the files
+listed in sample.txt beside this script (what CI runs); without it every file
+of SOURCES.tsv. A file the converter refuses must be one bgolly cannot run
+either (a multi-state rule, a neighbourhood other than the eight cells) or
+one listed as refused in expected-refusals.txt; a file bgolly cannot read is
+run on our side only. Prints one line per file and a closing
+"N passed, N failed" line; exits 1 when anything failed.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def parse_rle_cells(text):
+    """Live cells of a two-state RLE body, top-left of its box at (0, 0)."""
+    lines = [l for l in text.splitlines() if l and not l.startswith('#')]
+    if not lines or not lines[0].lstrip().startswith('x'):
+        return None
+    body = ''.join(lines[1:])
+    cells = set()
+    x = y = 0
+    count = ''
+    for ch in body:
+        if ch.isdigit():
+            count += ch
+            continue
+        n = int(count) if count else 1
+        count = ''
+        if ch == '!':
+            break
+        if ch == '$':
+            y += n
+            x = 0
+        elif ch in 'bB.':
+            x += n
+        elif ch.isspace():
+            continue
+        else:
+            for i in range(n):
+                cells.add((x + i, y))
+            x += n
+    return cells
+
+
+def normalised(cells):
+    if not cells:
+        return frozenset()
+    mx = min(c[0] for c in cells)
+    my = min(c[1] for c in cells)
+    return frozenset((x - mx, y - my) for x, y in cells)
+
+
+def run(command, cwd, timeout):
+    return subprocess.run(command, cwd=cwd, capture_output=True, text=True, timeout=timeout)
+
+
+def bgolly_cells(path, steps, work, timeout):
+    out = os.path.join(work, 'bgolly.rle')
+    for algorithm in ('QuickLife', 'HashLife'):
+        if os.path.exists(out):
+            os.remove(out)
+        try:
+            result = run(['bgolly', '-a', algorithm, '-q', '-q', '-m', str(steps), '-o', out, path], work, timeout)
+        except subprocess.TimeoutExpired:
+            return None, 'bgolly timed out'
+        if result.returncode == 0 and os.path.exists(out):
+            with open(out, errors='replace') as f:
+                return parse_rle_cells(f.read()), None
+    return None, (result.stderr or result.stdout).strip().splitlines()[-1:] or ['bgolly refused']
+
+
+def ours(bin_dir, steps, work, timeout):
+    result = run([os.path.join(bin_dir, 'veltrix-inspect'), 'life', str(steps)], work, timeout)
+    if result.returncode != 0:
+        return None, result.stdout.strip() or result.stderr.strip()
+    data = json.loads(result.stdout)
+    return {(c[0], c[1]) for c in data['alive']}, None
+
+
+def main():
+    args = sys.argv[1:]
+    if not args:
+        print(__doc__)
+        return 2
+    bin_dir = os.path.abspath(args[0])
+    sample = '--sample' in args
+    steps = [1, 10, 100]
+    timeout = 120
+    if '--steps' in args:
+        steps = [int(s) for s in args[args.index('--steps') + 1].split(',')]
+    if '--timeout' in args:
+        timeout = int(args[args.index('--timeout') + 1])
+    if not shutil.which('bgolly'):
+        print('bgolly is not installed (Debian package golly): nothing compared')
+        print('0 passed, 0 failed')
+        return 0
+
+    with open(os.path.join(HERE, 'SOURCES.tsv')) as f:
+        rows = [line.rstrip('\n').split('\t') for line in f][1:]
+    files = [(r[0], r[2]) for r in rows]
+    if sample:
+        with open(os.path.join(HERE, 'sample.txt')) as f:
+            wanted = {l.strip() for l in f if l.strip() and not l.startswith('#')}
+        files = [f for f in files if f[0] in wanted]
+    refusals = set()
+    listed = os.path.join(HERE, 'expected-refusals.txt')
+    if os.path.exists(listed):
+        with open(listed) as f:
+            refusals = {l.split('\t')[0].strip() for l in f if l.strip() and not l.startswith('#')}
+
+    passed = failed = 0
+    for relative, family in files:
+        path = os.path.join(HERE, relative)
+        work = tempfile.mkdtemp(prefix='veltrix-corpus-')
+        try:
+            local = os.path.join(work, os.path.basename(relative))
+            shutil.copy(path, local)
+            converted = run([os.path.join(bin_dir, 'veltrix-pattern'), local], work, timeout)
+            if converted.returncode != 0:
+                reason = (converted.stderr or converted.stdout).strip().replace('\n', ' ')
+                oracle, why = bgolly_cells(local, 1, work, timeout)
+                if family == 'multistate' or relative in refusals or oracle is None:
+                    passed += 1
+                    print(f'ok      {relative}: refused ({reason[:100]})')
+                else:
+                    failed += 1
+                    print(f'FAILED  {relative}: refused, but bgolly runs it ({reason[:100]})')
+                continue
+            if family == 'multistate':
+                failed += 1
+                print(f'FAILED  {relative}: a multi-state file was accepted')
+                continue
+            problems = []
+            compared = 0
+            for n in steps:
+                mine, error = ours(bin_dir, n, work, timeout)
+                if mine is None:
+                    problems.append(f'generation {n}: {error}')
+                    break
+                theirs, why = bgolly_cells(local, n, work, timeout)
+                if theirs is None:
+                    break
+                compared += 1
+                if normalised(mine) != normalised(theirs):
+                    problems.append(f'generation {n}: {len(mine)} cells here, {len(theirs)} by bgolly')
+            if problems:
+                failed += 1
+                print(f'FAILED  {relative}: ' + '; '.join(problems))
+            else:
+                passed += 1
+                note = f'{compared} generations equal to bgolly' if compared else 'no oracle (bgolly cannot read it)'
+                print(f'ok      {relative}: {note}')
+        except subprocess.TimeoutExpired:
+            failed += 1
+            print(f'FAILED  {relative}: timed out')
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+    print(f'{passed} passed, {failed} failed')
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
