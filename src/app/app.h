@@ -27,8 +27,12 @@ struct AppState {
     int32_t screenCentreX;
     int32_t screenCentreY;
     Scene* scene;
-    LifeGrid* grid;
+    LifeGrid* grid;        // the board, or null when a universe runs
     LifeRule rule;         // from Rules.ini, read at start-up and after a drop
+    Universe* universe;    // what runs when Rules.ini names a rule in the community's notation
+    UniverseRule universeRule;
+    Matrix4* placements;   // a universe's cells' object matrices, grown with its population
+    int32_t placementRoom;
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
     int32_t generationCount;
     int32_t autoIterate;
@@ -73,7 +77,7 @@ int appRun();
 // After the loop: frees the framebuffer, the renderer and the font.
 void appStop();
 // Releases everything start-up loaded, however far it came: the framebuffer,
-// the renderer, the font, the scene with its textures and the board. The
+// the renderer, the font, the scene with its textures and the world. The
 // program itself keeps them to the end; whatever runs start-up more than once
 // in one process (the tests) calls this between runs.
 void appRelease();
@@ -85,6 +89,9 @@ void handleKey(uint32_t key);
 // One timer message: mouse look, clear, auto-iteration, the cells through the
 // span table, histogram, overlay text, present, screenshot.
 void frameTick();
+// One generation of the board or the universe, counted. A universe that cannot
+// step (memory, or the 32-bit coordinates) stays as it was, uncounted.
+void stepWorld();
 // Fills placements (room for LIFE_CELLS) with the object matrix of every
 // live cell of the grid, in drawing order; returns how many.
 int32_t placeLiveCells(const LifeGrid* grid, Matrix4* placements);
@@ -96,11 +103,11 @@ void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model);
 void generationText(char* text, size_t size, int32_t count);
 // Drop-to-load, the one entry for every backend's drop message: converts the
 // pattern file at path as veltrix-pattern does with no options, writes Life.ini
-// and Rules.ini in the working folder, and starts the board again from them
-// (rules and pattern read anew, generation count 0, camera kept). Logs one line
+// and Rules.ini in the working folder, and starts the world again from them
+// (rules and pattern read anew, the board or a universe as Rules.ini now says,
+// generation count 0, camera kept). Logs one line
 // and puts the outcome on screen for NOTICE_TICKS frames; message (may be
-// null) gets the same text. Returns 1, or 0 with the board and the files as
-// they were.
+// null) gets the same text. Returns 1, or 0 with the world as it was.
 int dropPattern(const char* path, char* message, size_t size);
 // Writes the framebuffer, whose pixels hold blue in bits 16-23, to the first
 // free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.

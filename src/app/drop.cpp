@@ -1,4 +1,4 @@
-// Drop-to-load: a pattern file dropped on the window becomes the board, through
+// Drop-to-load: a pattern file dropped on the window becomes the world, through
 // the same conversion as veltrix-pattern; every backend reaches it through its
 // drop message.
 #include <cstring>
@@ -53,18 +53,33 @@ int dropPattern(const char* path, char* message, size_t size)
 {
     PatternReport* report = (PatternReport*)heapAlloc(sizeof(PatternReport));
     PatternError error = {0, "out of memory"};
-    const PatternOptions options = {0, 0, 0, 0};
+    // Every option zero: veltrix-pattern's defaults, the world the pattern's rule names.
+    PatternOptions options;
+    memset(&options, 0, sizeof options);
     int ok = report && patternConvertFile(path, &options, report, &error);
-    LifeGrid* grid = ok ? loadLife("Life.ini") : nullptr;
-    if (ok && !grid)
-        ok = patternFail(&error, 0, "%s; the board stays", lifeLoadReason());
+    LifeRule rule = conwayRule;
+    UniverseRule universeRule;
+    LifeGrid* grid = nullptr;
+    Universe* universe = nullptr;
+    if (ok) {
+        if (loadWorldRules(&rule, &universeRule))
+            universe = loadUniverseLife("Life.ini", &universeRule);
+        else
+            grid = loadLife("Life.ini");
+        if (!grid && !universe)
+            ok = patternFail(&error, 0, "%s; the world stays", lifeLoadReason());
+    }
 
     char shown[NOTICE_TEXT];
     char logged[NOTICE_TEXT + 64];
     if (ok) {
-        app.rule = loadRules();
+        app.rule = rule;
+        if (universe)
+            app.universeRule = universeRule;
         lifeRelease(app.grid);
+        universeRelease(app.universe);
         app.grid = grid;
+        app.universe = universe;
         app.generationCount = 0;
         snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->placement.written,
                  report->ruleName);

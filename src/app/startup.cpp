@@ -87,16 +87,21 @@ int startTextures()
 int startLife()
 {
     logLine("Init life (from file 'Life.ini') ...");
-    app.rule = loadRules();
-    // loadLife empties the reason, so the rule's warning is kept aside.
+    const int onUniverse = loadWorldRules(&app.rule, &app.universeRule);
+    // Reading Life.ini empties the reason, so the rule's warning is kept aside.
     char rulesWarning[512];
     snprintf(rulesWarning, sizeof rulesWarning, "%s", lifeLoadReason());
-    app.grid = loadLife("Life.ini");
-    if (!app.grid) {
+    if (onUniverse)
+        app.universe = loadUniverseLife("Life.ini", &app.universeRule);
+    else
+        app.grid = loadLife("Life.ini");
+    if (!app.grid && !app.universe) {
         logReason("", lifeLoadReason(), "");
         return 0;
     }
     logLine("    OK");
+    if (onUniverse)
+        logReason("Rule ", app.universeRule.name, "");
     logWarning(rulesWarning, "");
     logWarning(lifeLoadReason(), "");
     return 1;
@@ -172,7 +177,7 @@ int appRun()
 void appStop()
 {
     // The display went with the window (MSG_DESTROY). The scene, its textures
-    // and the board live as long as the process.
+    // and the world live as long as the process.
     heapFree(app.framebuffer);
     app.framebuffer = nullptr;
     engineRelease();
@@ -202,4 +207,9 @@ void appRelease()
     }
     lifeRelease(app.grid);
     app.grid = nullptr;
+    universeRelease(app.universe);
+    app.universe = nullptr;
+    heapFree(app.placements);
+    app.placements = nullptr;
+    app.placementRoom = 0;
 }

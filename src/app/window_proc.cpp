@@ -67,8 +67,7 @@ void handleKey(uint32_t key)
         matTranslate(&app.cameraMatrix, 0.0f, moveStep * pitchSine(), -moveStep * pitchCosine());
         break;
     case KEY_INSERT:
-        lifeStep(app.grid, &app.rule);
-        app.generationCount++;
+        stepWorld();
         break;
     case KEY_DELETE:
         app.autoIterate = app.autoIterate == 0 ? 1 : 0;

@@ -74,25 +74,27 @@ LifeRule readRulesBytes(const uint8_t* bytes, size_t size, const char* name)
     return rule;
 }
 
-// Rules.ini is read up to its first 4 KiB, on the stack: start-up cannot run
-// out of memory over a warning, and four numbers need a few bytes.
-enum { RULES_READ = 4096 };
+int readRulesFile(uint8_t* bytes, size_t room, size_t* size)
+{
+    FILE* file = fileOpen("Rules.ini", "r");
+    if (!file)
+        return 0;
+    *size = fread(bytes, 1, room, file);
+    const int failed = ferror(file);
+    const int cause = errno;
+    fclose(file);
+    if (failed)
+        return readFail("Rules.ini", "cannot be read (%s); the rule stays Conway's, 1 4 3 3", strerror(cause));
+    return 1;
+}
 
 LifeRule loadRules()
 {
     readReasonClear();
-    FILE* file = fileOpen("Rules.ini", "r");
-    if (!file)
+    uint8_t bytes[LIFE_RULES_READ];
+    size_t size;
+    if (!readRulesFile(bytes, sizeof bytes, &size))
         return conwayRule;
-    uint8_t bytes[RULES_READ];
-    const size_t size = fread(bytes, 1, sizeof bytes, file);
-    const int failed = ferror(file);
-    const int cause = errno;
-    fclose(file);
-    if (failed) {
-        readFail("Rules.ini", "cannot be read (%s); the rule stays Conway's, 1 4 3 3", strerror(cause));
-        return conwayRule;
-    }
     return readRulesBytes(bytes, size, "Rules.ini");
 }
 
@@ -114,15 +116,9 @@ static int numberMayFollow(TextCursor* in)
     return isdigit(c) || c == '+' || c == '-';
 }
 
-LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name)
+int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
+                  int (*cell)(void* context, int32_t x, int32_t y, int32_t z), void* context)
 {
-    readReasonClear();
-    LifeGrid* grid = (LifeGrid*)heapAlloc(sizeof(LifeGrid));
-    if (!grid) {
-        readFail(name, "out of memory");
-        return nullptr;
-    }
-    memset(grid->cells, LIFE_DEAD, sizeof grid->cells);
     TextCursor in = {bytes, size, 0};
     int count = 0;
     if (!scanNumber(&in, &count)) {
@@ -133,13 +129,34 @@ LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name)
         int x, y, z;
         if (scanNumber(&in, &x) && scanNumber(&in, &y) && scanNumber(&in, &z)) {
             skipSpace(&in);
-            if (inBoard(x, y, z))
-                grid->cells[x * LIFE_SIZE + y + z] = LIFE_ALIVE;
+            if (!cell(context, x, y, z))
+                return 0;
         } else if (!numberMayFollow(&in)) {
             // The remaining triples of a huge count would add nothing.
             break;
         }
     }
+    return 1;
+}
+
+static int setBoardCell(void* context, int32_t x, int32_t y, int32_t z)
+{
+    LifeGrid* grid = (LifeGrid*)context;
+    if (inBoard(x, y, z))
+        grid->cells[x * LIFE_SIZE + y + z] = LIFE_ALIVE;
+    return 1;
+}
+
+LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name)
+{
+    readReasonClear();
+    LifeGrid* grid = (LifeGrid*)heapAlloc(sizeof(LifeGrid));
+    if (!grid) {
+        readFail(name, "out of memory");
+        return nullptr;
+    }
+    memset(grid->cells, LIFE_DEAD, sizeof grid->cells);
+    readLifeCells(bytes, size, name, setBoardCell, grid);
     return grid;
 }
 

@@ -37,10 +37,20 @@ LifeRule readRulesBytes(const uint8_t* bytes, size_t size, const char* name);
 // readRulesBytes on the first 4 KiB of Rules.ini; without the file the rule is
 // Conway's, and one that cannot be read leaves a warning.
 LifeRule loadRules();
+// Rules.ini is read up to its first 4 KiB, on the stack: start-up cannot run
+// out of memory over a warning, and a rule needs a few bytes.
+enum { LIFE_RULES_READ = 4096 };
+// Reads the first room bytes of Rules.ini: 1 with *size, or 0 when there is no
+// such file or (with a warning in lifeLoadReason) it cannot be read.
+int readRulesFile(uint8_t* bytes, size_t room, size_t* size);
 // Reads a pattern text (size bytes): a count, then that many "x y z" triples
 // of live cells. Returns a new grid, or null when memory runs out. A text that
 // does not begin with a count gives an empty board and a warning in
 // lifeLoadReason.
+// The reading itself: cell(context, x, y, z) for every triple, in order, until
+// it returns 0 (then so does this); 1 otherwise.
+int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
+                  int (*cell)(void* context, int32_t x, int32_t y, int32_t z), void* context);
 LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name);
 // readLifeBytes on the file at path, or null when it cannot be read.
 LifeGrid* loadLife(const char* path);
@@ -108,3 +118,16 @@ int64_t universeGeneration(const Universe* universe);
 int universeBounds(const Universe* universe, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
 // Calls visit for every live cell, rows top to bottom, left to right within a row. Returns the count.
 int64_t universeForEachCell(const Universe* universe, void (*visit)(void* context, int32_t x, int32_t y), void* context);
+
+// ---- A universe's files (universe_files.cpp) --------------------------------------------
+// Reads Rules.ini as the program does: 1 when it holds a rule in the community's notation (its
+// first non-blank character 'B' or 'b', or "MAP" after the blanks), *universeRule filled;
+// otherwise 0 with *boardRule what loadRules reads. Such a rule that does not parse leaves
+// Conway's rule for the board and a warning in lifeLoadReason.
+int loadWorldRules(LifeRule* boardRule, UniverseRule* universeRule);
+// A pattern text as readLifeBytes reads it, its cells of the layer z = 0 set in a new universe
+// under rule; those outside a bounded grid are dropped, as the board drops those off it. Null
+// when memory runs out, with the reason in lifeLoadReason.
+Universe* readUniverseLifeBytes(const uint8_t* bytes, size_t size, const char* name, const UniverseRule* rule);
+// readUniverseLifeBytes on the file at path, or null when it cannot be read.
+Universe* loadUniverseLife(const char* path, const UniverseRule* rule);

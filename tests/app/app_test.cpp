@@ -168,7 +168,10 @@ TEST_F(App, WarningsFollowTheStagesThatGoOnWithoutSomething)
          "0x4D4D (its first two bytes read 0x5A4D), so it is no 3DS file; the board shows no cells"},
         {"no font", "Font.bmp", "", true, 9,
          "    Warning: Font.bmp: cannot be opened (No such file or directory); the program runs without text"},
-        {"a rule in B/S form", "Rules.ini", "B3/S23\n", false, 7,
+        {"a rule in B/S form with a birth count of 9", "Rules.ini", "B39/S23\n", false, 7,
+         "    Warning: Rules.ini: rule \"B39/S23\" counts 9 neighbours, more than its neighbourhood has; the board "
+         "runs Conway's rule, 1 4 3 3"},
+        {"neither numbers nor a rule in B/S form", "Rules.ini", "Conway\n", false, 7,
          "    Warning: Rules.ini: does not begin with a number; the rule stays Conway's, 1 4 3 3"},
         {"a pattern file as Life.ini", "Life.ini", "x = 3, y = 3\nbo$2bo$3o!\n", false, 7,
          "    Warning: Life.ini: does not begin with a cell count; the board starts empty"},
@@ -341,6 +344,33 @@ TEST_F(App, InsStepsAtOnceAndDelIteratesEveryTick)
     EXPECT_EQ(count, 5);
     for (const auto& cell : alive)
         EXPECT_EQ(app.grid->cells[cell[0] * 64 + cell[1]], LIFE_ALIVE) << cell[0] << "," << cell[1];
+}
+
+// The same glider far off the board, under a rule in the community's notation:
+// a universe, which Ins and Del step as they step the board.
+TEST_F(App, AUniverseStepsWhereverItsCellsAre)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    run("key ins 2\nkey del\ntick 2\nkey 0x41\n");
+    ASSERT_NE(app.universe, nullptr);
+    EXPECT_EQ(app.grid, nullptr);
+    EXPECT_EQ(app.generationCount, 4);
+    EXPECT_EQ(universePopulation(app.universe), 5);
+    const int alive[][2] = {{1002, -499}, {1003, -498}, {1001, -497}, {1002, -497}, {1003, -497}};
+    for (const auto& cell : alive)
+        EXPECT_EQ(universeGetCell(app.universe, cell[0], cell[1]), 1) << cell[0] << "," << cell[1];
+}
+
+// Its cells are placed as the board's: the bundled cells draw the same frame.
+TEST_F(App, AUniverseDrawsTheBoardsFrameForTheSameCells)
+{
+    copyBundledData();
+    run("key f12\ntick\n");
+    writeFile("Rules.ini", "B3/S23\n");
+    run("key f12\ntick\n");
+    ASSERT_NE(app.universe, nullptr);
+    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
 }
 
 TEST_F(App, RequestsAreServedOncePerTick)
@@ -516,6 +546,19 @@ TEST_F(App, DropStartsTheBoardAgainFromThePatternAndKeepsTheCamera)
     EXPECT_EQ(app.grid->cells[32 * 64 + 31], LIFE_ALIVE);
     EXPECT_EQ(lastLine(readFile("Engine.log")), "Dropped glider.cells: loaded, 5 live cells, rule B3/S23");
     EXPECT_FALSE(fileIsThere("Life.ini.tmp"));
+}
+
+// A drop reloads whichever world the written Rules.ini names, letting the
+// running one go.
+TEST_F(App, DropOnAUniverseLoadsTheWorldItsRulesNow)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("glider.cells", droppedGlider);
+    run("tick\ndrop glider.cells\ntick\nkey ins\n");
+    const bool universe = readFile("Rules.ini")[0] == 'B';
+    EXPECT_EQ(app.universe != nullptr, universe);
+    EXPECT_EQ(app.grid != nullptr, !universe);
+    EXPECT_EQ(app.generationCount, 1);
 }
 
 TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)

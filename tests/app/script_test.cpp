@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "engine_log.h"
 #include "platform/headless/headless.h"
 #include "support/support.h"
 
@@ -172,6 +175,47 @@ TEST(Replay, RunsTheProgramHeadlessAndExitsWithItsCode)
     remove("Life.ini");
     EXPECT_EQ(runCommand(replay + " play.txt 2>&1", &out), 0) << out;
     EXPECT_FALSE(fileIsThere("Screenshot 1.bmp"));
+}
+
+// A rule in the community's notation runs a universe: the program starts on it
+// and veltrix-inspect follows a glider wherever it is, wrapping on a torus. A
+// rule that does not parse leaves the board, whose glider is off it.
+TEST(Replay, AUniverseRunsWhereverItsCellsAre)
+{
+    TempDir dir;
+    copyBundledData();
+    writeFile("play.txt", "key ins 2\nkey del\ntick 2\n");
+    const std::string replay = std::string(VELTRIX_BIN_DIR) + "/veltrix-replay";
+    const std::string inspect = std::string(VELTRIX_BIN_DIR) + "/veltrix-inspect";
+    const struct {
+        const char* rules;
+        const char* life;
+        const char* logLine;
+        const char* inspected;
+    } cases[] = {
+        {"B3/S23\n", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n", "    Rule B3/S23",
+         "{\"rules\": \"B3/S23\", \"alive\": [[1002, -499], [1003, -498], [1001, -497], [1002, -497], [1003, -497]]}\n"},
+        {" b3/s23:t8,8", "6\n2 1 0\n3 2 0\n1 3 0\n2 3 0\n9 9 0\n3 3 0\n", "    Rule B3/S23:T8,8",
+         "{\"rules\": \"B3/S23:T8,8\", \"alive\": [[-4, -4], [2, -4], [3, -4], [3, 2], [-4, 3]]}\n"},
+        {"B9/S23\n", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n",
+         "    Warning: Rules.ini: ", "{\"rules\": [1, 4, 3, 3], \"alive\": []}\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rules);
+        writeFile("Rules.ini", c.rules);
+        writeFile("Life.ini", c.life);
+        std::string out;
+        EXPECT_EQ(runCommand(replay + " play.txt 2>&1", &out), 0) << out;
+        const std::vector<std::string> log = lines(readFile("Engine.log"));
+        const auto life = std::find(log.begin(), log.end(), "Init life (from file 'Life.ini') ...");
+        ASSERT_LT(life + 2, log.end());
+        EXPECT_EQ(life[1], "    OK");
+        EXPECT_EQ(life[2].rfind(c.logLine, 0), 0u) << life[2];
+        EXPECT_EQ(log.back(), "Rendering !");
+        out.clear();
+        EXPECT_EQ(runCommand(inspect + " life 4", &out), 0);
+        EXPECT_EQ(out, c.inspected);
+    }
 }
 
 TEST(Replay, RefusesABadScriptBeforeAnythingRuns)
