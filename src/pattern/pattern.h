@@ -170,11 +170,13 @@ int writeUniverseFiles(const Pattern* pattern, int64_t left, int64_t top, const 
 
 // ---- Converting a file (pattern_convert.cpp) ----------------------------------
 struct PatternOptions {
-    int32_t haveAt;  // 0: centre the pattern; 1: its box's top-left cell at (left, top)
+    int32_t haveAt;  // 0: centred on the board, where the file puts it on a universe; 1: box's top-left at (left, top)
     int32_t left;
     int32_t top;
     int32_t keepRules;  // 1: a file without a rule leaves Rules.ini as it was
-    int32_t board = 0;  // 1: the 64 x 64 board; 0: the universe the rule names, the cells where the file puts them
+    // 1: the 64 x 64 board; 0: the universe the rule names. Callers that list
+    // only the first four fields get the universe.
+    int32_t board = 0;
 };
 
 enum PatternRuleSource {
