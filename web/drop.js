@@ -5,13 +5,51 @@
 // the program converts it and starts the board again on it, or leaves the
 // board running and shows the converter's message on the canvas and in
 // Engine.log. The page reads the outcome from Engine.log and keeps where the
-// board it shows came from, for the link.
+// board it shows came from, for the link. A gzip-compressed file is
+// decompressed here, as the browser build of the program has no zlib.
 import {Module, isReady, on, say} from './page.js';
 
 let pending = null; // {path, name, source, from}: handed over, outcome not yet logged
 let board = null; // where the board shown came from; null: the bundled pattern
 
 export const boardSource = () => board;
+
+// The program refuses pattern files larger than this, compressed or not; a
+// small file that inflates past it is cut short here rather than held whole.
+const largestFile = 64 << 20;
+
+// The bytes of a pattern file as the program reads them: a file that starts
+// with gzip's magic bytes 1f 8b decompressed, any other as it is. Resolves
+// to {bytes} or {error}, a reason for the page's message.
+export async function unpacked(bytes) {
+  if (bytes.length < 2 || bytes[0] !== 0x1f || bytes[1] !== 0x8b)
+    return {bytes};
+  const reader = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip')).getReader();
+  const chunks = [];
+  let size = 0;
+  try {
+    for (;;) {
+      const {done, value} = await reader.read();
+      if (done)
+        break;
+      size += value.length;
+      if (size > largestFile) {
+        reader.cancel().catch(() => {});
+        return {error: `larger than ${largestFile >> 20} MiB once decompressed; refused`};
+      }
+      chunks.push(value);
+    }
+  } catch (error) {
+    return {error: `gzip-compressed, but the compressed data is broken (${error.message})`};
+  }
+  const whole = new Uint8Array(size);
+  let at = 0;
+  for (const chunk of chunks) {
+    whole.set(chunk, at);
+    at += chunk.length;
+  }
+  return {bytes: whole};
+}
 
 // webDropFile(path) with the path in the program's heap. Not through
 // ccall: made while the program waits, a ccall returns a promise (never 0)
@@ -90,6 +128,9 @@ document.addEventListener('drop', async event => {
   const file = event.dataTransfer.files[0];
   if (!file || !Module.FS)
     return;
-  const bytes = new Uint8Array(await file.arrayBuffer());
-  loadPattern(file.name, bytes, {pattern: bytes});
+  const {bytes, error} = await unpacked(new Uint8Array(await file.arrayBuffer()));
+  if (error)
+    say(`${file.name} not loaded: ${error}`, true);
+  else
+    loadPattern(file.name, bytes, {pattern: bytes});
 });

@@ -4,7 +4,7 @@
 // for a camera preset. Once start-up is done the pattern goes in as a drop,
 // then the view, then Del. "Copy link" makes the link of the board shown.
 import {flags} from './controls.js';
-import {boardSource, loadPattern} from './drop.js';
+import {boardSource, loadPattern, unpacked} from './drop.js';
 import {afterReady, holdStart, postKey, say} from './page.js';
 import {currentView, showView} from './views.js';
 
@@ -77,7 +77,8 @@ async function fetchPattern(name) {
     const response = await fetch(url, {credentials: 'same-origin'});
     if (!response.ok)
       return {error: `${name}: the server answered ${response.status} ${response.statusText}`.trim()};
-    return {bytes: new Uint8Array(await response.arrayBuffer())};
+    const {bytes, error} = await unpacked(new Uint8Array(await response.arrayBuffer()));
+    return error ? {error: `${name}: ${error}`} : {bytes};
   } catch (error) {
     return {error: `${name}: ${error.message}`};
   }
@@ -89,9 +90,14 @@ const asked = parameters(location.search);
 let linkPattern = null; // {name, bytes, source} or {error}
 if ('pattern' in asked) {
   const name = 'link';
-  const bytes = percentDecode(asked.pattern);
-  linkPattern = bytes ? {name, bytes, source: {pattern: bytes}} :
-    {error: 'The link\'s pattern is not percent-encoded text (a "%" without two hexadecimal digits).'};
+  const encoded = percentDecode(asked.pattern);
+  if (encoded) {
+    holdStart(unpacked(encoded).then(({bytes, error}) => {
+      linkPattern = error ? {error: `The link's pattern is ${error}`} : {name, bytes, source: {pattern: bytes}};
+    }));
+  } else {
+    linkPattern = {error: 'The link\'s pattern is not percent-encoded text (a "%" without two hexadecimal digits).'};
+  }
 } else if ('file' in asked) {
   const name = percentDecode(asked.file);
   const text = name ? new TextDecoder().decode(name) : '';

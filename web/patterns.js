@@ -1,6 +1,6 @@
 // The picker of classic patterns: each is a run-length encoded file in
 // patterns/ beside the page, fetched and handed to the program as a drop.
-import {loadPattern} from './drop.js';
+import {loadPattern, unpacked} from './drop.js';
 import {say} from './page.js';
 
 const menu = document.getElementById('pattern');
@@ -13,7 +13,9 @@ menu.addEventListener('change', async () => {
     const response = await fetch(file, {credentials: 'same-origin'});
     if (!response.ok)
       throw new Error(`the server answered ${response.status}`);
-    const bytes = new Uint8Array(await response.arrayBuffer());
+    const {bytes, error} = await unpacked(new Uint8Array(await response.arrayBuffer()));
+    if (error)
+      throw new Error(error);
     loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file});
   } catch (error) {
     say(`${file}: ${error.message}`, true);

@@ -240,6 +240,10 @@ int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError
         else
             ok = patternReserve(pattern, (int64_t)root->population, 0, error);
         if (ok) {
+            // The root square is centred on (0, 0): its corner is half a side up and left.
+            const int64_t half = (int64_t)1 << (root->level - 1);
+            pattern->left = root->box.minX - half;
+            pattern->top = root->box.minY - half;
             pattern->width = (int32_t)width;
             pattern->height = (int32_t)height;
             listCells(&tree, tree.count - 1, pattern);

@@ -5,6 +5,7 @@
 // are read in any case, unknown header fields are noted and skipped, and dead
 // cells past the header's box are padding. The letters of multi-state files
 // ('.', 'A' to 'X', the prefixes 'p' to 'w') refuse the file, naming its rule.
+// A '#CXRLE' line may give the position of the box's top-left cell ("Pos=x,y").
 #include <cstring>
 
 #include "pattern/pattern_local.h"
@@ -218,6 +219,28 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
     return 1;
 }
 
+// "#CXRLE Pos=-3,5 Gen=12": Pos is where the box's top-left cell lies; the other fields are
+// not the board's concern.
+static int readExtendedLine(const char* line, size_t length, int32_t number, Pattern* pattern, PatternError* error)
+{
+    static const char pos[] = "Pos=";
+    for (size_t i = 6; i + sizeof pos - 1 <= length; i++) {
+        if (memcmp(line + i, pos, sizeof pos - 1) != 0 || !isBlank(line[i - 1]))
+            continue;
+        i += sizeof pos - 1;
+        int32_t x = 0, y = 0;
+        int ok = readCoordinate(line, length, &i, &x) && i < length && line[i] == ',';
+        i++;
+        if (!ok || !readCoordinate(line, length, &i, &y))
+            return patternFail(error, number, "'#CXRLE Pos=' needs two whole numbers 'x,y', each from -%d to %d",
+                               (int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD);
+        pattern->left = x;
+        pattern->top = y;
+        return 1;
+    }
+    return 1;
+}
+
 int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* error)
 {
     LineReader reader;
@@ -230,6 +253,10 @@ int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* erro
     size_t length;
     while (!failed && !body.done && nextLine(&reader, &line, &length)) {
         const size_t start = skipBlanks(line, length, 0);
+        if (!haveHeader && length - start >= 6 && memcmp(line + start, "#CXRLE", 6) == 0) {
+            failed = !readExtendedLine(line + start, length - start, reader.number, pattern, error);
+            continue;
+        }
         if (start == length || line[start] == '#')
             continue;
         if (!haveHeader) {

@@ -18,7 +18,7 @@ enum {
     PATTERN_MAX_FILE = 64 << 20,        // bytes of one pattern file, after decompression too
     PATTERN_MAX_SIDE = INT32_MAX,       // width or height of a pattern's box
     PATTERN_MAX_COORD = INT32_MAX,      // |x| and |y| of a cell anywhere in a file
-    PATTERN_RULE_TEXT = 64,             // rule text as given, terminator included
+    PATTERN_RULE_TEXT = LIFE_RULE_TEXT, // rule text as given, terminator included
     PATTERN_MESSAGE = 256,
     PATTERN_SHOWN_DROPS = 8,      // dropped cells named in the summary
 };
@@ -53,10 +53,15 @@ struct PatternCell {
 // Live cells relative to the top-left corner of the pattern's box:
 // 0 <= x < width, 0 <= y < height, each cell once. x runs along a row, y down.
 // A box side may reach PATTERN_MAX_SIDE: products of sides need 64 bits.
+// (left, top) is where the file puts that corner: the coordinate lists' own,
+// a macrocell square centred on (0, 0), an RLE's '#CXRLE Pos=x,y'; (0, 0) for
+// a picture with no position. A macrocell corner may lie beyond int32.
 struct Pattern {
     PatternFormat format;
     int32_t width;
     int32_t height;
+    int64_t left;
+    int64_t top;
     PatternCell* cells;  // heap; count used, capacity allocated
     int32_t count;
     int32_t capacity;
@@ -157,13 +162,21 @@ int writeRulesText(FILE* file, const LifeRule* rule);
 // through temporary files renamed into place, so a failure leaves the old
 // files as they were. Returns 1, or 0 with error.
 int writeBoardFiles(const Placement* placement, const LifeRule* rule, PatternError* error);
+// Life.ini for a universe: the count, then one "x y 0" line per live cell at
+// (left + x, top + y), in the pattern's order; the caller keeps those in int32.
+int writeUniverseLifeText(FILE* file, const Pattern* pattern, int64_t left, int64_t top);
+// As writeBoardFiles, for a universe: Rules.ini holds ruleName when it is not null.
+int writeUniverseFiles(const Pattern* pattern, int64_t left, int64_t top, const char* ruleName, PatternError* error);
 
 // ---- Converting a file (pattern_convert.cpp) ----------------------------------
 struct PatternOptions {
-    int32_t haveAt;  // 0: centre the pattern; 1: its box's top-left cell at (left, top)
+    int32_t haveAt;  // 0: centred on the board, where the file puts it on a universe; 1: box's top-left at (left, top)
     int32_t left;
     int32_t top;
     int32_t keepRules;  // 1: a file without a rule leaves Rules.ini as it was
+    // 1: the 64 x 64 board; 0: the universe the rule names. Callers that list
+    // only the first four fields get the universe.
+    int32_t board = 0;
 };
 
 enum PatternRuleSource {
@@ -178,15 +191,17 @@ struct PatternReport {
     int32_t width;
     int32_t height;
     int32_t count;
-    Placement placement;
+    int32_t left;        // on a universe: the written box's top-left cell
+    int32_t top;
+    Placement placement; // on the board
     PatternRuleSource ruleSource;
-    LifeRule rule;      // written to Rules.ini unless RULE_KEPT
-    char ruleName[32];  // "B3/S23", "" when RULE_KEPT
+    LifeRule rule;       // on the board: written to Rules.ini unless RULE_KEPT
+    char ruleName[LIFE_RULE_TEXT];  // "B3/S23" ("B36/S23:T100,100" on a universe), "" when RULE_KEPT
     char note[PATTERN_MESSAGE];
 };
 
 // Reads the pattern file at path (at most PATTERN_MAX_FILE bytes), converts
 // it and writes Life.ini and Rules.ini in the current folder with
-// writeBoardFiles. Returns 1 with report filled, or 0 with error and no file
+// writeBoardFiles or writeUniverseFiles. Returns 1 with report filled, or 0 with error and no file
 // touched.
 int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error);

@@ -1,6 +1,7 @@
-// One pattern file to the board's files: read whole, parsed, its rule fitted
-// (Conway's when it names none), placed and written. veltrix-pattern and the
-// program's drop-to-load both come through here, so they cannot disagree.
+// One pattern file to the program's files: read whole, parsed, its rule read
+// (Conway's when it names none), placed and written, on the 64 x 64 board or on
+// the universe the rule names. veltrix-pattern and the program's drop-to-load
+// both come through here, so they cannot disagree.
 #include <cerrno>
 #include <cstring>
 
@@ -50,6 +51,75 @@ static int chooseRule(const Pattern* pattern, const PatternOptions* options, Pat
     return 1;
 }
 
+// The board: the rule fitted into four numbers, the box centred or put at --at,
+// cells off the board dropped.
+static int convertToBoard(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
+                          PatternError* error)
+{
+    int ok = chooseRule(pattern, options, report, error);
+    int32_t left = options->left, top = options->top;
+    if (!options->haveAt)
+        centreOrigin(pattern, &left, &top);
+    if (ok)
+        placePattern(pattern, left, top, &report->placement);
+    if (ok && report->placement.written == 0)
+        ok = patternFail(error, 0,
+                         "none of the %d live cells lands on the 64 x 64 board with the pattern's top-left cell "
+                         "at (%d, %d); the pattern is %d x %d: choose that cell with veltrix-pattern --at X Y",
+                         (int)pattern->count, (int)left, (int)top, (int)pattern->width, (int)pattern->height);
+    if (ok)
+        ok = writeBoardFiles(&report->placement, report->ruleSource == RULE_KEPT ? nullptr : &report->rule, error);
+    return ok;
+}
+
+// A side of a bounded grid covers -floor(size / 2) .. -floor(size / 2) + size - 1;
+// 0 leaves it unbounded. The first cell outside, in the pattern's order.
+static int findOutside(const Pattern* pattern, int64_t left, int64_t top, const LifeGridShape* grid,
+                       int64_t* x, int64_t* y)
+{
+    const int64_t lowX = -(int64_t)(grid->width / 2), lowY = -(int64_t)(grid->height / 2);
+    for (int32_t k = 0; k < pattern->count; k++) {
+        *x = left + pattern->cells[k].x;
+        *y = top + pattern->cells[k].y;
+        if ((grid->width > 0 && (*x < lowX || *x >= lowX + grid->width)) ||
+            (grid->height > 0 && (*y < lowY || *y >= lowY + grid->height)))
+            return 1;
+    }
+    return 0;
+}
+
+// The universe: the rule's canonical name, the cells where the file puts them
+// (or the box's corner at --at), every one kept.
+static int convertToUniverse(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
+                             PatternError* error)
+{
+    const int64_t left = options->haveAt ? options->left : pattern->left;
+    const int64_t top = options->haveAt ? options->top : pattern->top;
+    if (left < INT32_MIN || top < INT32_MIN || left + pattern->width - 1 > INT32_MAX ||
+        top + pattern->height - 1 > INT32_MAX)
+        return patternFail(error, 0, "the pattern's box, %d x %d cells from (%lld, %lld), reaches past the "
+                                     "universe's coordinates, %d to %d", (int)pattern->width, (int)pattern->height,
+                           (long long)left, (long long)top, (int)INT32_MIN, (int)INT32_MAX);
+    report->left = (int32_t)left;
+    report->top = (int32_t)top;
+    if (!pattern->rule[0] && options->keepRules) {
+        report->ruleSource = RULE_KEPT;
+        return writeUniverseFiles(pattern, left, top, nullptr, error);
+    }
+    report->ruleSource = pattern->rule[0] ? RULE_FROM_FILE : RULE_BY_CONVENTION;
+    UniverseRule rule;
+    char reason[PATTERN_MESSAGE];
+    if (!universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", &rule, reason, sizeof reason))
+        return patternFail(error, 0, "%s", reason);
+    memcpy(report->ruleName, rule.name, sizeof report->ruleName);
+    int64_t x, y;
+    if (findOutside(pattern, left, top, &rule.grid, &x, &y))
+        return patternFail(error, 0, "the cell (%lld, %lld) lies outside the grid of rule %s (%d x %d, centred "
+                                     "on (0, 0)); refused", (long long)x, (long long)y, rule.name,
+                           (int)rule.grid.width, (int)rule.grid.height);
+    return writeUniverseFiles(pattern, left, top, report->ruleName, error);
+}
+
 int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error)
 {
     memset(report, 0, sizeof *report);
@@ -70,19 +140,8 @@ int patternConvertFile(const char* path, const PatternOptions* options, PatternR
     report->count = pattern.count;
     memcpy(report->note, pattern.note, sizeof report->note);
 
-    int ok = chooseRule(&pattern, options, report, error);
-    int32_t left = options->left, top = options->top;
-    if (!options->haveAt)
-        centreOrigin(&pattern, &left, &top);
-    if (ok)
-        placePattern(&pattern, left, top, &report->placement);
-    if (ok && report->placement.written == 0)
-        ok = patternFail(error, 0,
-                         "none of the %d live cells lands on the 64 x 64 board with the pattern's top-left cell "
-                         "at (%d, %d); the pattern is %d x %d: choose that cell with veltrix-pattern --at X Y",
-                         (int)pattern.count, (int)left, (int)top, (int)pattern.width, (int)pattern.height);
-    if (ok)
-        ok = writeBoardFiles(&report->placement, report->ruleSource == RULE_KEPT ? nullptr : &report->rule, error);
+    const int ok = options->board ? convertToBoard(&pattern, options, report, error)
+                                  : convertToUniverse(&pattern, options, report, error);
     patternRelease(&pattern);
     return ok;
 }

@@ -67,5 +67,6 @@ int patternAddListed(Pattern* pattern, CellBox* box, int64_t x, int64_t y, int32
 // pattern released and the error filled.
 int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int64_t x, int64_t y, char alive,
     int32_t number, PatternError* error);
-// Merges cells listed twice and moves the box's corner to (0, 0).
+// Merges cells listed twice and moves the box's corner to (0, 0), keeping
+// where it was in left and top.
 void patternFinishList(Pattern* pattern, const CellBox* box);

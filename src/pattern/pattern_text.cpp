@@ -252,6 +252,8 @@ void patternFinishList(Pattern* pattern, const CellBox* box)
         pattern->cells[k].y = (int32_t)(pattern->cells[k].y - box->minY);
     }
     if (kept > 0) {
+        pattern->left = box->minX;
+        pattern->top = box->minY;
         pattern->width = (int32_t)(box->maxX - box->minX + 1);
         pattern->height = (int32_t)(box->maxY - box->minY + 1);
     }

@@ -48,12 +48,15 @@ int parse(PatternFormat format, const std::string& text, Pattern* p, PatternErro
 
 TEST(PatternParse, ReadsWellFormedPatterns)
 {
+    const std::string mapRule =
+        "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDogGiA6ICAAIAAaIDogIAAgACAAIAAAAAAAA:T30,20";
     const Good cases[] = {
         {PATTERN_RLE, "#N Glider\nx = 3, y = 3, rule = B3/S23\nbo$2bo$3o!\n", 3, 3, glider, "B3/S23"},
         {PATTERN_RLE, "#C crlf, runs over lines\r\nx=4,y=2\r\n2o2b\r\n$4o!\r\n", 4, 2,
          {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 1}, {3, 1}}, ""},
         {PATTERN_RLE, "x = 2, y = 1\nbo!ignored: text after the end", 2, 1, {{1, 0}}, ""},
         {PATTERN_RLE, "x = 1, y = 1\no$!\n", 1, 1, {{0, 0}}, ""},
+        {PATTERN_RLE, "x = 1, y = 1, rule = " + mapRule + "\no!", 1, 1, {{0, 0}}, mapRule},
         {PATTERN_RLE, "x = 3, y = 3, rule = B3/S23:T64,64\n2$2bo!", 3, 3, {{2, 2}}, "B3/S23:T64,64"},
         {PATTERN_RLE, "X = 3, Y = 3, skip = 1, fps = 10, Rule = B3/S23\nbx$2by$3o5b$$!", 3, 3, glider, "B3/S23"},
         {PATTERN_RLE, "\xEF\xBB\xBF#N lone CR\rx = 3, y = 3\rbo$2bo$\r\n3o!\r\x1A\x1A", 3, 3, glider, ""},
@@ -110,6 +113,37 @@ TEST(PatternParse, ReadsWellFormedPatterns)
     }
 }
 
+// Where the file puts the box's top-left cell: a picture without a position
+// at (0, 0), a macrocell square centred on (0, 0).
+TEST(PatternParse, KeepsWhereTheFilePutsTheBox)
+{
+    const struct {
+        PatternFormat format;
+        const char* text;
+        int64_t left, top;
+    } cases[] = {
+        {PATTERN_RLE, "x = 3, y = 3\nbo$2bo$3o!\n", 0, 0},
+        {PATTERN_RLE, "#CXRLE Pos=-5,7 Gen=3\nx = 3, y = 3\nbo$2bo$3o!\n", -5, 7},
+        {PATTERN_CELLS, ".O.\n..O\nOOO\n", 0, 0},
+        {PATTERN_LIFE105, "#Life 1.05\n#P -1 -1\n.*\n..*\n***\n", -1, -1},
+        {PATTERN_LIFE106, "#Life 1.06\n0 -1\n1 0\n-1 1\n0 1\n1 1\n", -1, -1},
+        {PATTERN_XLIFE, "#B L\n#P 0 0\n*.\n**\n#E\n#I :L 10 0 1 1\n#R 5 5\n0 0\n", 5, 0},
+        // Leaf cells from (1, 2) in a level-3 square whose corner is (-4, -4).
+        {PATTERN_MACROCELL, "[M2]\n$$..*$...*$.***$$$$\n", -3, -2},
+        // Cells at (0, 16) and (8, 24) of a level-5 square whose corner is (-16, -16).
+        {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 1\n5 0 0 2 0\n", -16, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Pattern p;
+        PatternError e;
+        ASSERT_EQ(parse(c.format, c.text, &p, &e), 1) << e.message;
+        EXPECT_EQ(p.left, c.left);
+        EXPECT_EQ(p.top, c.top);
+        patternRelease(&p);
+    }
+}
+
 TEST(PatternParse, RefusesBadInputNamingTheLine)
 {
     // Nodes 2 to 30 double the side each time; the root is 2^33 wide.
@@ -131,6 +165,7 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
         {PATTERN_RLE, "x = 2147483648, y = 3\n!", 1, "more than 2147483647"},
         {PATTERN_RLE, "x = 99999999999999999999, y = 3\n!", 1, "more than 2147483647"},
         {PATTERN_RLE, "x = 3\nbo!", 1, "both x and y"},
+        {PATTERN_RLE, "#CXRLE Pos=4\nx = 3, y = 3\nbo!", 1, "'#CXRLE Pos=' needs two whole numbers"},
         {PATTERN_RLE, "#C\nbo$2bo$3o!", 2, "header"},
         {PATTERN_RLE, "x = 3, Y = 3, X = 4\nbo!", 1, "repeated field 'X'"},
         {PATTERN_RLE, "x = 3, y = 3\n5bo!", 2, "row 1 runs to 6 cells"},

@@ -82,7 +82,7 @@ TEST(PatternTool, GliderIsCentredAndMovesOneCellDiagonallyEveryFourGenerations)
     TempDir dir;
     writeFile("glider.rle", gliderRle);
     std::string out;
-    ASSERT_EQ(convert("glider.rle", &out), 0) << out;
+    ASSERT_EQ(convert("glider.rle --board", &out), 0) << out;
     // The 3 x 3 box's middle cell (1, 1) lands on (32, 32).
     EXPECT_EQ(readFile("Life.ini"), "5\n31 33 0\n32 31 0\n32 33 0\n33 32 0\n33 33 0\n");
     EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
@@ -108,7 +108,7 @@ TEST(PatternTool, GosperGunEmitsAGliderEveryThirtyGenerations)
     TempDir dir;
     writeFile("gun.rle", gosperGunRle);
     std::string out;
-    ASSERT_EQ(convert("gun.rle --at 0 0", &out), 0) << out;
+    ASSERT_EQ(convert("gun.rle --board --at 0 0", &out), 0) << out;
     EXPECT_NE(out.find("Cells written: 36"), std::string::npos) << out;
     EXPECT_NE(out.find("Bounding box: (0, 0) to (35, 8)"), std::string::npos) << out;
 
@@ -142,7 +142,7 @@ TEST(PatternTool, RPentominoEvolvesAsOnAnOpenPlane)
     writeFile("r.cells", rPentominoCells);
     writeFile("Rules.ini", "1 4 3 3\n");
     std::string out;
-    ASSERT_EQ(convert("r.cells", &out), 0) << out;
+    ASSERT_EQ(convert("r.cells --board", &out), 0) << out;
     EXPECT_EQ(readFile("Life.ini"), "5\n31 32 0\n32 31 0\n32 32 0\n32 33 0\n33 31 0\n");
     EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
     EXPECT_NE(out.find("Conway's rule by convention"), std::string::npos) << out;
@@ -169,7 +169,7 @@ TEST(PatternTool, CoordinateListPlacedWithAtAndCellsOffTheBoardDropped)
     TempDir dir;
     writeFile("g.lif", "#Life 1.06\n0 -1\n1 0\n-1 1\n0 1\n1 1\n");
     std::string out;
-    ASSERT_EQ(convert("g.lif --at 62 0", &out), 0) << out;
+    ASSERT_EQ(convert("g.lif --board --at 62 0", &out), 0) << out;
     // Box cells (1, 0), (2, 1), (0, 2), (1, 2), (2, 2) from (62, 0): column 64 is off.
     EXPECT_EQ(readFile("Life.ini"), "3\n62 2 0\n63 0 0\n63 2 0\n");
     EXPECT_NE(out.find("Cells dropped: 2 (off the 64 x 64 board, not wrapped: (64, 1) (64, 2))"), std::string::npos)
@@ -201,7 +201,39 @@ TEST(PatternTool, RulesByConventionUnlessKept)
         writeFile(c.name, c.text);
         writeFile("Rules.ini", "8 9 2 2\n"); // Seeds, B2/S
         std::string out;
-        ASSERT_EQ(convert(std::string(c.name) + " " + c.arguments, &out), 0) << out;
+        ASSERT_EQ(convert(std::string(c.name) + " --board " + c.arguments, &out), 0) << out;
+        EXPECT_EQ(readFile("Rules.ini"), c.rules);
+        EXPECT_NE(out.find(c.words), std::string::npos) << out;
+    }
+}
+
+// On a universe every cell stays where the file puts it, and Rules.ini names
+// the rule, grid and all, whether or not four numbers could hold it.
+TEST(PatternTool, UniverseKeepsTheCellsWhereTheFilePutsThemAndNamesTheRule)
+{
+    const struct {
+        const char* name;
+        const char* text;
+        const char* life;
+        const char* rules;
+        const char* words;
+    } cases[] = {
+        {"glider.rle", gliderRle, "5\n1 0 0\n2 1 0\n0 2 0\n1 2 0\n2 2 0\n", "B3/S23\n",
+         "Bounding box: (0, 0) to (2, 2)\nRule: B3/S23, written to Rules.ini\nWrote Life.ini and Rules.ini"},
+        {"g.lif", "#Life 1.06\n0 -1\n1 0\n-1 1\n0 1\n1 1\n", "5\n-1 1 0\n0 -1 0\n0 1 0\n1 0 0\n1 1 0\n", "B3/S23\n",
+         "Bounding box: (-1, -1) to (1, 1)\nRule: B3/S23 (none in the file"},
+        {"torus.rle", "#CXRLE Pos=-5,7 Gen=3\nx = 3, y = 1, rule = b3s23:t20,20\n3o!\n", "3\n-5 7 0\n-4 7 0\n-3 7 0\n",
+         "B3/S23:T20,20\n", "Rule: B3/S23:T20,20, written"},
+        {"highlife.rle", "x = 3, y = 3, rule = 23/36\nbo$2bo$3o!\n", "5\n1 0 0\n2 1 0\n0 2 0\n1 2 0\n2 2 0\n",
+         "B36/S23\n", "Rule: B36/S23, written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        writeFile(c.name, c.text);
+        std::string out;
+        ASSERT_EQ(convert(c.name, &out), 0) << out;
+        EXPECT_EQ(readFile("Life.ini"), c.life);
         EXPECT_EQ(readFile("Rules.ini"), c.rules);
         EXPECT_NE(out.find(c.words), std::string::npos) << out;
     }
@@ -225,17 +257,19 @@ TEST(PatternTool, RefusalsWriteNothing)
         const char* arguments;
         const char* words;
     } cases[] = {
-        {"highlife.rle", "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n", "", "birth on 3 and 6 neighbours"},
+        {"highlife.rle", "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n", "--board", "birth on 3 and 6 neighbours"},
         {"wide.rle", "#C\nx = 3, y = 3\nbo$2bo$4o!\n", "", "line 3: column 9"},
         {"cut.rle", "x = 3, y = 3\nbo$2bo$3o", "", "line 2: the pattern ends without '!'"},
         {"huge.rle", "x = 3000000000, y = 1\n!", "", "line 1: header: x is more than 2147483647"},
         {"junk.rle", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "", "line 1: byte 0x7F"},
-        {"glider.rle", gliderRle, "--at 64 0", "none of the 5 live cells lands"},
-        {"glider.rle", gliderRle, "--at -3 0", "is 3 x 3: choose that cell with veltrix-pattern --at X Y"},
+        {"glider.rle", gliderRle, "--board --at 64 0", "none of the 5 live cells lands"},
+        {"glider.rle", gliderRle, "--board --at -3 0", "is 3 x 3: choose that cell with veltrix-pattern --at X Y"},
         {"empty.cells", "!nothing here\r\n", "", "no live cells"},
-        {"seeds.rle", "x = 1, y = 1, rule = B2/S:T64,64\no!", "", "wraps at its edges"},
+        {"seeds.rle", "x = 1, y = 1, rule = B2/S:T64,64\no!", "--board", "wraps at its edges"},
         {"glider.rle", gliderRle, "--at 1", "usage"},
         {"missing.rle", "", "", "cannot open"},
+        {"bounded.rle", "x = 3, y = 3, rule = B3/S23:P4,4\nbo$2bo$3o!\n", "", "the cell (2, 1) lies outside"},
+        {"states.lif", "#Life 1.05\n#R 345/2/4\n.*\n", "", "345/2/4"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

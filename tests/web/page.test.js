@@ -9,6 +9,7 @@ const {test, before, after} = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
+const zlib = require('node:zlib');
 const h = require('./harness.js');
 
 let server;
@@ -101,6 +102,31 @@ test('a link holding 8 KB of run-length text loads it', async () => {
   await waitForLogText(page, 'Dropped /drop/link: loaded');
   await h.tick(page);
   await assertAsReplay(page, 'drop link\ntick', {files: {link: soup}, log: true});
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
+// The browser build has no zlib: the page decompresses a gzip file, so it
+// loads as the desktop program, which decompresses it itself, loads it.
+test('a dropped gzip file loads as on the desktop; broken compressed data is refused by the page', async () => {
+  const {page, errors} = await opened();
+  const packed = zlib.gzipSync(gun);
+  await h.play(page, 'drop gun.rle.gz', {'gun.rle.gz': packed});
+  await waitForLogText(page, 'Dropped /drop/gun.rle.gz: loaded');
+  const handed = await page.evaluate(() => Array.from(Module.FS.readFile('/drop/gun.rle.gz')));
+  assert.deepStrictEqual(Buffer.from(handed), gun);
+  await h.tick(page);
+  await assertAsReplay(page, 'drop gun.rle.gz\ntick', {files: {'gun.rle.gz': packed}, log: true});
+
+  await page.evaluate(bytes => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([Uint8Array.from(bytes)], 'cut.rle.gz'));
+    document.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
+  }, Array.from(packed.subarray(0, packed.length / 2)));
+  await page.waitForFunction(() => document.getElementById('status').textContent.includes('cut.rle.gz not loaded'),
+    {timeout: 20000});
+  assert.match((await status(page)).text, /gzip-compressed, but the compressed data is broken/);
+  assert.ok(!(await page.evaluate(() => Module.FS.analyzePath('/drop/cut.rle.gz').exists)));
   assert.deepStrictEqual(errors, []);
   await page.close();
 });

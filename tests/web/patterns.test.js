@@ -1,5 +1,5 @@
 // The picker's classic patterns (web/patterns/*.rle), drawn by hand: each is
-// read by veltrix-pattern into the board, and those cells, run on an
+// read by veltrix-pattern --board into the board, and those cells, run on an
 // unbounded plane by a plain Life step, must show what the Life community
 // knows of the pattern (its period and speed, its lifetime, its final count).
 'use strict';
@@ -19,7 +19,7 @@ const patterns = path.join(root, 'web/patterns');
 function board(file) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-pattern-'));
   try {
-    execFileSync(path.join(bin, 'veltrix-pattern'), [path.join(patterns, file)], {cwd: dir, stdio: 'pipe'});
+    execFileSync(path.join(bin, 'veltrix-pattern'), [path.join(patterns, file), '--board'], {cwd: dir, stdio: 'pipe'});
     return JSON.parse(execFileSync(path.join(bin, 'veltrix-inspect'), ['life', '0'], {cwd: dir}).toString());
   } finally {
     fs.rmSync(dir, {recursive: true, force: true});

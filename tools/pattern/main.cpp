@@ -1,5 +1,6 @@
-// veltrix-pattern FILE [--at X Y] [--keep-rules]: converts a pattern file into
-// Life.ini and Rules.ini in the current folder and prints a summary. Exit code
+// veltrix-pattern FILE [--board] [--at X Y] [--keep-rules]: converts a pattern
+// file into Life.ini and Rules.ini in the current folder, on the universe its
+// rule names or (--board) on the 64 x 64 board, and prints a summary. Exit code
 // 0 on success (and for --help), 1 when anything is refused; then no file is
 // written.
 #include <cerrno>
@@ -10,7 +11,7 @@
 #include "pattern/pattern.h"
 #include "platform/platform.h"
 
-static const char usage[] = "usage: veltrix-pattern FILE [--at X Y] [--keep-rules]\n";
+static const char usage[] = "usage: veltrix-pattern FILE [--board] [--at X Y] [--keep-rules]\n";
 
 static void printHelp()
 {
@@ -29,14 +30,20 @@ static void printHelp()
            "Any of them may be gzip-compressed%s.\n"
            "Lines may end in LF, CRLF or CR; a byte-order mark and a final Ctrl-Z are skipped.\n"
            "\n"
-           "Rules: totalistic B/S rules on the 8 neighbours (B3/S23, 23/3) whose birth counts and whose\n"
-           "survival counts each form one unbroken range (B3/S23, B3/S12345, not B36/S23); a grid\n"
-           "after ':' must be :P64,64. A file naming no rule means Conway's B3/S23, written to\n"
-           "Rules.ini unless --keep-rules is given.\n"
+           "Universe (the default): every cell is kept where the file puts it: a coordinate list's\n"
+           "own coordinates, a macrocell square centred on (0, 0), an RLE's '#CXRLE Pos=x,y', else the\n"
+           "box's top-left cell at (0, 0); --at X Y puts that cell at (X, Y) instead. Rules.ini gets the\n"
+           "rule's name: any two-state rule (B/S digits, Hensel's letters, V and H neighbourhoods, MAP),\n"
+           "its grid suffix kept (':T100,100'); a cell outside a bounded grid refuses the file.\n"
            "\n"
-           "Placement: the middle cell of the pattern's box lands on (32, 32) of the 64 x 64 board;\n"
-           "--at X Y puts the box's top-left cell at (X, Y) instead, X and Y from %d to %d. Cells\n"
-           "off the board are dropped, not wrapped.\n"
+           "--board: the 64 x 64 board. Rules: totalistic B/S rules on the 8 neighbours (B3/S23, 23/3)\n"
+           "whose birth counts and whose survival counts each form one unbroken range (B3/S23,\n"
+           "B3/S12345, not B36/S23); a grid after ':' must be :P64,64. The middle cell of the\n"
+           "pattern's box lands on (32, 32); --at X Y puts the box's top-left cell at (X, Y) instead,\n"
+           "X and Y from %d to %d. Cells off the board are dropped, not wrapped.\n"
+           "\n"
+           "A file naming no rule means Conway's B3/S23, written to Rules.ini unless --keep-rules is\n"
+           "given.\n"
            "\n"
            "Limits: a box of at most %d x %d cells, coordinates from %d to %d, as many live\n"
            "cells as memory holds, files of %d MiB (after decompression too).\n",
@@ -66,7 +73,22 @@ static int readPlacementNumber(const char* text, int32_t* value)
     return 1;
 }
 
-static void printSummary(const char* path, const PatternReport* report)
+static void printUniverseSummary(const char* path, const PatternReport* report)
+{
+    printf("%s: %s pattern, %d x %d, %d live cells\n", path, formatName(report->format), (int)report->width,
+           (int)report->height, (int)report->count);
+    printf("Cells written: %d\n", (int)report->count);
+    printf("Bounding box: (%d, %d) to (%lld, %lld)\n", (int)report->left, (int)report->top,
+           (long long)report->left + report->width - 1, (long long)report->top + report->height - 1);
+    if (report->ruleSource == RULE_KEPT)
+        printf("Rule: none in the file; Rules.ini left as it was (--keep-rules)\n");
+    else
+        printf("Rule: %s%s, written to Rules.ini\n", report->ruleName,
+               report->ruleSource == RULE_BY_CONVENTION ? " (none in the file: Conway's rule by convention)" : "");
+    printf("Wrote %s\n", report->ruleSource == RULE_KEPT ? "Life.ini" : "Life.ini and Rules.ini");
+}
+
+static void printBoardSummary(const char* path, const PatternReport* report)
 {
     const Placement* placement = &report->placement;
     printf("%s: %s pattern, %d x %d, %d live cells\n", path, formatName(report->format), (int)report->width,
@@ -96,7 +118,7 @@ static void printSummary(const char* path, const PatternReport* report)
 int main(int argc, char** argv)
 {
     const char* path = nullptr;
-    PatternOptions options = {0, 0, 0, 0};
+    PatternOptions options = {0, 0, 0, 0, 0};
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             printHelp();
@@ -114,6 +136,8 @@ int main(int argc, char** argv)
             i += 2;
         } else if (strcmp(argv[i], "--keep-rules") == 0) {
             options.keepRules = 1;
+        } else if (strcmp(argv[i], "--board") == 0) {
+            options.board = 1;
         } else if (!path && argv[i][0] != '-') {
             path = argv[i];
         } else {
@@ -132,7 +156,10 @@ int main(int argc, char** argv)
     if (ok) {
         if (report->note[0])
             fprintf(stderr, "veltrix-pattern: %s: %s\n", path, report->note);
-        printSummary(path, report);
+        if (options.board)
+            printBoardSummary(path, report);
+        else
+            printUniverseSummary(path, report);
     }
     heapFree(report);
     return ok ? 0 : fail(path, &error);
