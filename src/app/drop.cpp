@@ -53,9 +53,8 @@ int dropPattern(const char* path, char* message, size_t size)
 {
     PatternReport* report = (PatternReport*)heapAlloc(sizeof(PatternReport));
     PatternError error = {0, "out of memory"};
-    // Every option zero: veltrix-pattern's defaults, the world the pattern's rule names.
-    PatternOptions options;
-    memset(&options, 0, sizeof options);
+    // veltrix-pattern's defaults: the world the pattern's rule names.
+    const PatternOptions options = {0, 0, 0, 0, 0};
     int ok = report && patternConvertFile(path, &options, report, &error);
     LifeRule rule = conwayRule;
     UniverseRule universeRule;
@@ -81,10 +80,10 @@ int dropPattern(const char* path, char* message, size_t size)
         app.grid = grid;
         app.universe = universe;
         app.generationCount = 0;
-        snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->placement.written,
+        snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->count,
                  report->ruleName);
-        snprintf(logged, sizeof logged, "Dropped %s: loaded, %d live cells, rule %s", path,
-                 (int)report->placement.written, report->ruleName);
+        snprintf(logged, sizeof logged, "Dropped %s: loaded, %d live cells, rule %s", path, (int)report->count,
+                 report->ruleName);
     } else {
         char reason[PATTERN_MESSAGE + 24];
         if (error.line > 0)

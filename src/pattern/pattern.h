@@ -174,9 +174,7 @@ struct PatternOptions {
     int32_t left;
     int32_t top;
     int32_t keepRules;  // 1: a file without a rule leaves Rules.ini as it was
-    // 1: the 64 x 64 board; 0: the universe the rule names. Callers that list
-    // only the first four fields get the universe.
-    int32_t board = 0;
+    int32_t board;  // 1: the 64 x 64 board; 0: the universe the rule names
 };
 
 enum PatternRuleSource {

@@ -526,7 +526,7 @@ std::string lastLine(const std::string& text)
     return all.empty() ? "" : all.back();
 }
 
-TEST_F(App, DropStartsTheBoardAgainFromThePatternAndKeepsTheCamera)
+TEST_F(App, DropStartsAUniverseOnThePatternAndKeepsTheCamera)
 {
     run("key ins 3\nkey left\nmouse 30 -10\ntick\n");
     const Matrix4 camera = app.cameraMatrix;
@@ -535,15 +535,13 @@ TEST_F(App, DropStartsTheBoardAgainFromThePatternAndKeepsTheCamera)
     run("key ins 3\nkey left\nmouse 30 -10\ntick\ndrop glider.cells\nkey 0x41\n");
     EXPECT_EQ(app.generationCount, 0);
     EXPECT_EQ(memcmp(&app.cameraMatrix, &camera, sizeof camera), 0);
-    EXPECT_EQ(readFile("Life.ini"), "5\n31 33 0\n32 31 0\n32 33 0\n33 32 0\n33 33 0\n");
-    EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
-    EXPECT_EQ(app.rule.surviveAbove, 1);
-    EXPECT_EQ(app.rule.birthMin, 3);
-    int count = 0;
-    for (int i = 0; i < LIFE_CELLS; i++)
-        count += app.grid->cells[i] == LIFE_ALIVE;
-    EXPECT_EQ(count, 5);
-    EXPECT_EQ(app.grid->cells[32 * 64 + 31], LIFE_ALIVE);
+    // The pattern's own coordinates: plaintext's top-left cell at (0, 0).
+    EXPECT_EQ(readFile("Life.ini"), "5\n1 0 0\n2 1 0\n0 2 0\n1 2 0\n2 2 0\n");
+    EXPECT_EQ(readFile("Rules.ini"), "B3/S23\n");
+    ASSERT_NE(app.universe, nullptr);
+    EXPECT_EQ(app.grid, nullptr);
+    EXPECT_EQ(universePopulation(app.universe), 5);
+    EXPECT_EQ(universeGetCell(app.universe, 1, 0), 1);
     EXPECT_EQ(lastLine(readFile("Engine.log")), "Dropped glider.cells: loaded, 5 live cells, rule B3/S23");
     EXPECT_FALSE(fileIsThere("Life.ini.tmp"));
 }
@@ -563,22 +561,21 @@ TEST_F(App, DropOnAUniverseLoadsTheWorldItsRulesNow)
 
 TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
 {
-    const std::string badRle = "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n";
+    const std::string badRle = "x = 3, y = 3, rule = B2/S/3\nbo$2bo$3o!\n";
     // The notice is up for NOTICE_TICKS frames and gone in the one after.
     for (int ticks : {(int)NOTICE_TICKS, NOTICE_TICKS + 1}) {
         SCOPED_TRACE(ticks);
         const std::string frames = "key ins 2\ntick " + std::to_string(ticks) + "\n";
         run(frames.c_str());
         const std::vector<uint32_t> plain(headless.frame, headless.frame + screenWidth * screenHeight);
-        writeFile("highlife.rle", badRle);
-        run(("key ins 2\ndrop highlife.rle\ntick " + std::to_string(ticks) + "\n").c_str());
+        writeFile("generations.rle", badRle);
+        run(("key ins 2\ndrop generations.rle\ntick " + std::to_string(ticks) + "\n").c_str());
         EXPECT_EQ(readFile("Life.ini"), lifeIni);
         EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
         EXPECT_EQ(app.generationCount, 2);
         EXPECT_EQ(lastLine(readFile("Engine.log")),
-                  "Dropped highlife.rle: refused, rule B36/S23 cannot be written to Rules.ini: birth on 3 and 6 "
-                  "neighbours is not one unbroken range, and Rules.ini holds one range for survival and one for "
-                  "birth");
+                  "Dropped generations.rle: refused, line 1: header: rule 'B2/S/3' is a multi-state rule (a third "
+                  "part counts the states); the board shows two states");
         // Only the rows of the notice's four lines, from row 30, may differ.
         int changed = 0;
         for (int y = 0; y < screenHeight; y++) {
@@ -590,10 +587,9 @@ TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
         }
         EXPECT_EQ(changed > 0, ticks == NOTICE_TICKS);
     }
-    EXPECT_STREQ(app.notice, "highlife.rle not loaded: rule B36/S23 cannot be written\n"
-                             "to Rules.ini: birth on 3 and 6 neighbours is not one\n"
-                             "unbroken range, and Rules.ini holds one range for\n"
-                             "survival and one for birth");
+    EXPECT_STREQ(app.notice, "generations.rle not loaded: line 1: header: rule\n"
+                             "'B2/S/3' is a multi-state rule (a third part counts the\n"
+                             "states); the board shows two states");
 }
 
 TEST_F(App, DropEntryReturnsTheOutcomeToAnyCaller)
