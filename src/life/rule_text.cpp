@@ -216,7 +216,7 @@ int isSurvival(char c)
     return lower(c) == 's';
 }
 
-// "B3/S23", "S23/B3", "B3S23", "B3_S23", "23/3" (survival first), "B3/23".
+// "B3/S23", "S23/B3", "B3S23", "B3_S23", "23/3" (survival first), "B3/23", "B3".
 int readHalves(const char* p, const char* end, RuleSpec* spec, Refusal* out)
 {
     const int maxCount = spec->kind == VON_NEUMANN ? 4 : spec->kind == HEXAGONAL ? 6 : 8;
@@ -242,10 +242,7 @@ int readHalves(const char* p, const char* end, RuleSpec* spec, Refusal* out)
         const char* q = p + 1;
         while (q < end && (isBirth(*p) ? !isSurvival(*q) : !isBirth(*q)))
             q++;
-        if (q == end) {
-            refuse(out, "is not a B/S rule: it needs both a B and an S part");
-            return 0;
-        }
+        // One part alone ("B234", as Life 1.05 files write it) leaves the other empty.
         firstEnd = q;
         second = q;
     }
