@@ -1,25 +1,8 @@
 // The dblife reader on arbitrary bytes, then the rule conversion and the
 // placement of whatever it read.
-#include "pattern/pattern.h"
+#include "pattern_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // Run counts and quadtrees describe far more cells than the fuzzer's memory holds.
-    patternLimits = PatternLimits{1 << 20, 1 << 20};
-    Pattern pattern;
-    PatternError error;
-    if (!parsePattern(PATTERN_DBLIFE, (const char*)data, size, &pattern, &error))
-        return 0;
-    if (pattern.rule[0]) {
-        RuleSets sets;
-        LifeRule rule;
-        if (parseRule(pattern.rule, &sets, &error))
-            ruleToFour(&sets, &rule, &error);
-    }
-    int32_t left, top;
-    centreOrigin(&pattern, &left, &top);
-    static Placement placement;
-    placePattern(&pattern, left, top, &placement);
-    patternRelease(&pattern);
-    return 0;
+    return fuzzPatternReader(PATTERN_DBLIFE, data, size);
 }
