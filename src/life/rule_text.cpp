@@ -98,7 +98,7 @@ void classify(uint8_t letter[512])
 }
 
 // What a rule's text says before the table is built.
-struct RuleSpec {
+struct RuleForm {
     int kind;                // MOORE, VON_NEUMANN, HEXAGONAL or MAP_TABLE
     uint16_t birth[9];       // per neighbour count, the set of its configurations
     uint16_t survival[9];
@@ -217,9 +217,9 @@ int isSurvival(char c)
 }
 
 // "B3/S23", "S23/B3", "B3S23", "B3_S23", "23/3" (survival first), "B3/23", "B3".
-int readHalves(const char* p, const char* end, RuleSpec* spec, Refusal* out)
+int readHalves(const char* p, const char* end, RuleForm* form, Refusal* out)
 {
-    const int maxCount = spec->kind == VON_NEUMANN ? 4 : spec->kind == HEXAGONAL ? 6 : 8;
+    const int maxCount = form->kind == VON_NEUMANN ? 4 : form->kind == HEXAGONAL ? 6 : 8;
     const char* slash = nullptr;
     for (const char* q = p; q < end; q++)
         if (*q == '/' || *q == '_') {
@@ -259,8 +259,8 @@ int readHalves(const char* p, const char* end, RuleSpec* spec, Refusal* out)
         }
         second++;
     }
-    uint16_t* firstSets = firstIsBirth ? spec->birth : spec->survival;
-    uint16_t* secondSets = firstIsBirth ? spec->survival : spec->birth;
+    uint16_t* firstSets = firstIsBirth ? form->birth : form->survival;
+    uint16_t* secondSets = firstIsBirth ? form->survival : form->birth;
     return readCounts(first, firstEnd, maxCount, firstSets, out) && readCounts(second, secondEnd, maxCount, secondSets, out);
 }
 
@@ -290,7 +290,7 @@ unsigned mapEntry(unsigned index)
 }
 
 // "MAP" and 86 base64 characters, optionally "==" after them.
-int readMap(const char* p, const char* end, RuleSpec* spec, Refusal* out)
+int readMap(const char* p, const char* end, RuleForm* form, Refusal* out)
 {
     size_t length = (size_t)(end - p);
     if (length == MAP_CHARS + 2 && p[MAP_CHARS] == '=' && p[MAP_CHARS + 1] == '=')
@@ -310,19 +310,19 @@ int readMap(const char* p, const char* end, RuleSpec* spec, Refusal* out)
         for (int b = 0; b < 6; b++)
             bits[i * 6 + b] = (uint8_t)(v >> (5 - b) & 1);
     }
-    spec->kind = MAP_TABLE;
+    form->kind = MAP_TABLE;
     for (unsigned i = 0; i < 512; i++)
-        spec->map[i] = bits[mapEntry(i)];
+        form->map[i] = bits[mapEntry(i)];
     return 1;
 }
 
 // The rule part before any ':': MAP, the Generations and Larger than Life
 // forms told apart to be named in the refusal, then B/S.
-int readRule(const char* p, const char* end, RuleSpec* spec, Refusal* out)
+int readRule(const char* p, const char* end, RuleForm* form, Refusal* out)
 {
     const size_t length = (size_t)(end - p);
     if (length >= 3 && lower(p[0]) == 'm' && lower(p[1]) == 'a' && lower(p[2]) == 'p')
-        return readMap(p + 3, end, spec, out);
+        return readMap(p + 3, end, form, out);
     int slashes = 0, digits = 0;
     const char* lastSlash = nullptr;
     for (const char* q = p; q < end; q++) {
@@ -368,12 +368,12 @@ int readRule(const char* p, const char* end, RuleSpec* spec, Refusal* out)
         refuse(out, "names a rule table or a rule this program does not know; it plays two-state B/S rules only");
         return 0;
     }
-    spec->kind = MOORE;
+    form->kind = MOORE;
     if (restEnd > rest && (lower(restEnd[-1]) == 'v' || lower(restEnd[-1]) == 'h')) {
-        spec->kind = lower(restEnd[-1]) == 'v' ? VON_NEUMANN : HEXAGONAL;
+        form->kind = lower(restEnd[-1]) == 'v' ? VON_NEUMANN : HEXAGONAL;
         restEnd--;
     }
-    return readHalves(rest, restEnd, spec, out);
+    return readHalves(rest, restEnd, form, out);
 }
 
 // One side of a grid suffix: "30", "30*", "30+5", "30*-1".
@@ -515,21 +515,21 @@ int readGrid(const char* p, const char* end, LifeGridShape* grid, Refusal* out)
     return 1;
 }
 
-void buildTable(const RuleSpec* spec, uint8_t next[512])
+void buildTable(const RuleForm* form, uint8_t next[512])
 {
-    if (spec->kind == MAP_TABLE) {
-        memcpy(next, spec->map, 512);
+    if (form->kind == MAP_TABLE) {
+        memcpy(next, form->map, 512);
         return;
     }
     uint8_t letter[512];
     classify(letter);
     for (unsigned i = 0; i < 512; i++) {
         const unsigned neighbours = i & NEIGHBOURS;
-        const uint16_t* sets = i & CENTRE ? spec->survival : spec->birth;
+        const uint16_t* sets = i & CENTRE ? form->survival : form->birth;
         unsigned count, configuration = 0;
-        if (spec->kind == VON_NEUMANN) {
+        if (form->kind == VON_NEUMANN) {
             count = (unsigned)__builtin_popcount(neighbours & ORTHOGONAL);
-        } else if (spec->kind == HEXAGONAL) {
+        } else if (form->kind == HEXAGONAL) {
             count = (unsigned)__builtin_popcount(neighbours & HEXAGONAL_NEIGHBOURS);
         } else {
             count = (unsigned)__builtin_popcount(neighbours);
@@ -613,11 +613,11 @@ void putGrid(Text* text, const LifeGridShape* grid)
         putNumber(text, grid->shiftY, 1);
 }
 
-void formatName(const RuleSpec* spec, const uint8_t next[512], char name[LIFE_RULE_TEXT])
+void formatName(const RuleForm* form, const uint8_t next[512], char name[LIFE_RULE_TEXT])
 {
     Text text = {name, name + LIFE_RULE_TEXT - 1};
     name[0] = '\0';
-    if (spec->kind == MAP_TABLE) {
+    if (form->kind == MAP_TABLE) {
         put(&text, "MAP");
         for (int i = 0; i < MAP_CHARS; i++) {
             int v = 0;
@@ -630,12 +630,12 @@ void formatName(const RuleSpec* spec, const uint8_t next[512], char name[LIFE_RU
         }
         return;
     }
-    const int maxCount = spec->kind == VON_NEUMANN ? 4 : spec->kind == HEXAGONAL ? 6 : 8;
+    const int maxCount = form->kind == VON_NEUMANN ? 4 : form->kind == HEXAGONAL ? 6 : 8;
     put(&text, "B");
-    putHalf(&text, spec->birth, maxCount);
+    putHalf(&text, form->birth, maxCount);
     put(&text, "/S");
-    putHalf(&text, spec->survival, maxCount);
-    put(&text, spec->kind == VON_NEUMANN ? "V" : spec->kind == HEXAGONAL ? "H" : "");
+    putHalf(&text, form->survival, maxCount);
+    put(&text, form->kind == VON_NEUMANN ? "V" : form->kind == HEXAGONAL ? "H" : "");
 }
 
 } // namespace
@@ -671,13 +671,13 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
     }
     const char* end = text + size;
     const char* colon = (const char*)memchr(text, ':', size);
-    RuleSpec spec = {};
+    RuleForm form = {};
     LifeGridShape grid = {};
-    if (!readRule(text, colon ? colon : end, &spec, &out) || (colon && !readGrid(colon + 1, end, &grid, &out)))
+    if (!readRule(text, colon ? colon : end, &form, &out) || (colon && !readGrid(colon + 1, end, &grid, &out)))
         return 0;
-    buildTable(&spec, rule->next);
+    buildTable(&form, rule->next);
     rule->grid = grid;
-    formatName(&spec, rule->next, rule->name);
+    formatName(&form, rule->next, rule->name);
     Text name = {rule->name + strlen(rule->name), rule->name + LIFE_RULE_TEXT - 1};
     putGrid(&name, &rule->grid);
     return 1;
