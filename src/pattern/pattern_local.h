@@ -61,7 +61,7 @@ int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value);
 // Adds a cell and grows box; fails when x or y is past PATTERN_MAX_COORD or
 // once the box is wider or taller than PATTERN_MAX_SIDE.
 int patternAddListed(Pattern* pattern, CellBox* box, int64_t x, int64_t y, int32_t line, PatternError* error);
-// One picture row of '.' (dead) and `alive` cells, its first cell at (x, y):
+// One picture row of '.' (dead) and `alive` cells (a letter in either case), its first cell at (x, y):
 // added with patternAddListed into box, or with patternAddCell when box is
 // null (the caller then keeps x + length within int32). Returns 0 with the
 // pattern released and the error filled.

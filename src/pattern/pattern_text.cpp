@@ -164,8 +164,10 @@ int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
 int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t length, int64_t x, int64_t y, char alive,
     int32_t number, PatternError* error)
 {
+    // Files written by hand use the live letter in either case ("ooo" as often as "OOO").
+    const char otherCase = alive >= 'A' && alive <= 'Z' ? (char)(alive - 'A' + 'a') : alive;
     for (size_t i = 0; i < length; i++) {
-        if (line[i] == alive) {
+        if (line[i] == alive || line[i] == otherCase) {
             const int added = box ? patternAddListed(pattern, box, x + (int64_t)i, y, number, error)
                                   : patternAddCell(pattern, (int32_t)(x + (int64_t)i), (int32_t)y, number, error);
             if (!added) {

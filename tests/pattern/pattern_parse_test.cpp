@@ -91,6 +91,7 @@ TEST(PatternParse, ReadsWellFormedPatterns)
         {PATTERN_XLIFE, "#B L\n#P\n*.\n**\n#E\n#I :L 0 0 1 -1\n#r 23/3\n", 2, 2, {{0, 0}, {1, 0}, {1, 1}},
          "23/3"},
         {PATTERN_XLIFE, "*..\n.**\n1 -1\n#A\n4 4\n", 5, 6, {{0, 1}, {1, 2}, {2, 2}, {1, 0}, {4, 5}}, ""},
+        {PATTERN_CELLS, "!lower case\n.o\nO.o\n", 3, 2, {{1, 0}, {0, 1}, {2, 1}}, ""},
         {PATTERN_DBLIFE, "!dblife\n2.O\n\n3O\n!comment\n", 3, 3, {{2, 0}, {0, 2}, {1, 2}, {2, 2}}, ""},
         {PATTERN_DBLIFE, "!\n12.O2.O\n.o\n", 16, 2, {{12, 0}, {15, 0}, {1, 1}}, ""},
         {PATTERN_MACROCELL, "[M2] (test)\n#R B3/S23\n#G 0\n$$..*$...*$.***$$$$\n", 3, 3, glider, "B3/S23"},
