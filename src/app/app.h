@@ -90,7 +90,8 @@ void handleKey(uint32_t key);
 // span table, histogram, overlay text, present, screenshot.
 void frameTick();
 // One generation of the board or the universe, counted. A universe that cannot
-// step (memory, or the 32-bit coordinates) stays as it was, uncounted.
+// step (memory, or the 32-bit coordinates) stays as it was, uncounted, with
+// auto-iteration off and the reason on screen.
 void stepWorld();
 // Fills placements (room for LIFE_CELLS) with the object matrix of every
 // live cell of the grid, in drawing order; returns how many.
@@ -109,6 +110,8 @@ void generationText(char* text, size_t size, int32_t count);
 // and puts the outcome on screen for NOTICE_TICKS frames; message (may be
 // null) gets the same text. Returns 1, or 0 with the world as it was.
 int dropPattern(const char* path, char* message, size_t size);
+// Puts text on screen under the generation for NOTICE_TICKS frames.
+void showNotice(const char* text);
 // Writes the framebuffer, whose pixels hold blue in bits 16-23, to the first
 // free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
 int saveScreenshot(uint32_t* framebuffer);

@@ -19,7 +19,7 @@ static const char* baseName(const char* path)
 
 // Copies text into app.notice, broken at blanks into lines of at most
 // NOTICE_COLUMNS characters; bytes the font has no glyph for become '?'.
-static void setNotice(const char* text)
+void showNotice(const char* text)
 {
     size_t used = 0;
     size_t lineStart = 0;
@@ -100,7 +100,7 @@ int dropPattern(const char* path, char* message, size_t size)
             *c = '?';
     }
     logLine(logged);
-    setNotice(shown);
+    showNotice(shown);
     if (message && size > 0)
         snprintf(message, size, "%s", shown);
     return ok;

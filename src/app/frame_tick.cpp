@@ -13,8 +13,15 @@ static Matrix4 cellPlacements[LIFE_CELLS];
 void stepWorld()
 {
     if (app.universe) {
-        if (!universeStep(app.universe))
+        if (!universeStep(app.universe)) {
+            // The same step would be refused every tick.
+            char text[NOTICE_TEXT];
+            snprintf(text, sizeof text, "Stopped at generation %d: %s", app.generationCount,
+                universeStepFailure(app.universe));
+            showNotice(text);
+            app.autoIterate = 0;
             return;
+        }
     } else {
         lifeStep(app.grid, &app.rule);
     }

@@ -112,6 +112,9 @@ int universeGetCell(const Universe* universe, int32_t x, int32_t y);
 // 1, or 0 when memory ran out or the pattern would grow past the 32-bit coordinates (state unchanged).
 // Allocates nothing once the live area stops growing.
 int universeStep(Universe* universe);
+// Why the last universeStep returned 0, as a phrase: "memory ran out" or "the pattern would
+// grow past the 32-bit coordinates"; "" before any refusal.
+const char* universeStepFailure(const Universe* universe);
 int64_t universePopulation(const Universe* universe);
 int64_t universeGeneration(const Universe* universe);
 // Box of the live cells; 0 when there are none.

@@ -299,10 +299,14 @@ int stepExpand(Universe* u, int b)
                     top + TILE_SIZE - 1 < u->gridTop)
                     continue;
             }
-            if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX)
+            if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX) {
+                u->stepFailure = "the pattern would grow past the 32-bit coordinates";
                 return 0;
-            if (!universeTileMake(u, (int32_t)nx, (int32_t)ny))
+            }
+            if (!universeTileMake(u, (int32_t)nx, (int32_t)ny)) {
+                u->stepFailure = "memory ran out";
                 return 0;
+            }
         }
     }
     return 1;
@@ -310,11 +314,17 @@ int stepExpand(Universe* u, int b)
 
 } // namespace
 
+const char* universeStepFailure(const Universe* u)
+{
+    return u->stepFailure ? u->stepFailure : "";
+}
+
 int universeStep(Universe* u)
 {
     int b = (int)(u->generation & 1);
     if (u->bounded && !universeGridFillRim(u)) {
         universeGridClear(u);
+        u->stepFailure = "memory ran out";
         return 0;
     }
     if (!stepExpand(u, b)) {

@@ -57,6 +57,7 @@ struct Universe {
     // Bounded grids: the cells inside, inclusive (the whole int32 range along an unbounded side).
     int32_t bounded;
     int32_t gridLeft, gridTop, gridRight, gridBottom;
+    const char* stepFailure; // why the last step was refused
 };
 
 // universe.cpp

@@ -362,6 +362,17 @@ TEST_F(App, AUniverseStepsWhereverItsCellsAre)
         EXPECT_EQ(universeGetCell(app.universe, cell[0], cell[1]), 1) << cell[0] << "," << cell[1];
 }
 
+// A blinker turned onto the last column cannot turn back: auto-iteration stops and says why.
+TEST_F(App, AUniverseThatCannotStepStopsAndSaysWhy)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "3\n2147483646 0 0\n2147483646 1 0\n2147483646 2 0\n");
+    run("key del\ntick 2\n");
+    EXPECT_EQ(app.generationCount, 1);
+    EXPECT_EQ(app.autoIterate, 0);
+    EXPECT_STREQ(app.notice, "Stopped at generation 1: the pattern would grow past\nthe 32-bit coordinates");
+}
+
 // Its cells are placed as the board's: the bundled cells draw the same frame.
 TEST_F(App, AUniverseDrawsTheBoardsFrameForTheSameCells)
 {

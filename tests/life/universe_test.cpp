@@ -304,7 +304,9 @@ TEST(Universe, RefusesGrowthPastTheCoordinates)
     ASSERT_EQ(universeSetCell(u, INT32_MAX, 1, 1), 1);
     ASSERT_EQ(universeSetCell(u, INT32_MAX - 2, 1, 1), 1);
     Cells before = cellsOf(u);
+    EXPECT_STREQ(universeStepFailure(u), "");
     EXPECT_EQ(universeStep(u), 0);
+    EXPECT_STREQ(universeStepFailure(u), "the pattern would grow past the 32-bit coordinates");
     EXPECT_EQ(universeGeneration(u), 0);
     EXPECT_EQ(cellsOf(u), before);
     universeRelease(u);
