@@ -54,6 +54,8 @@ void startWindow()
     matRotateZ(&app.cameraMatrix, -3.1415925f);
     matTranslate(&app.cameraMatrix, 0.0f, -30.0f, -50.0f);
     app.pitchAngle = 0.0f;
+    app.originX = 32;
+    app.originY = 32;
 }
 
 int startScene()
@@ -100,8 +102,11 @@ int startLife()
         return 0;
     }
     logLine("    OK");
-    if (onUniverse)
+    // A universe may lie anywhere: its first frame shows its cells.
+    if (onUniverse) {
+        cameraFrame();
         logReason("Rule ", app.universeRule.name, "");
+    }
     logWarning(rulesWarning, "");
     logWarning(lifeLoadReason(), "");
     return 1;

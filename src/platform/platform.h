@@ -103,13 +103,16 @@ enum {
     MSG_KEYDOWN = 0x0100,
     MSG_TIMER = 0x0113,
     // A file was dropped on the window: wParam points to its path, zero-
-    // terminated, valid until the next messageGet.
+    // terminated, valid until the next messageGet; lParam 1 asks for the
+    // loaded pattern to be framed (the page's picker and links), else 0.
     MSG_DROPFILES = 0x0233,
 };
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.
 enum {
     KEY_ESCAPE = 0x1B,
+    KEY_PAGEUP = 0x21,
+    KEY_PAGEDOWN = 0x22,
     KEY_END = 0x23,
     KEY_HOME = 0x24,
     KEY_LEFT = 0x25,
@@ -118,6 +121,8 @@ enum {
     KEY_DOWN = 0x28,
     KEY_INSERT = 0x2D,
     KEY_DELETE = 0x2E,
+    KEY_F = 0x46,
+    KEY_T = 0x54,
     KEY_F12 = 0x7B,
 };
 
