@@ -68,11 +68,10 @@ function dropFile(path, frame) {
 
 // Hands the bytes of a pattern file called NAME to the program as a drop.
 // SOURCE says where it came from ({pattern: bytes} or {file: name}) for
-// the link. With FRAME the program frames the pattern once loaded, as F
-// does, so its first frame shows its cells; a dropped file keeps the camera,
-// as on the desktop. Returns 1, or 0 (and says why) when the program cannot
-// take it.
-export function loadPattern(name, bytes, source, frame = false) {
+// the link. With FRAME (as on the desktop) the program frames the pattern
+// once loaded, as F does, so its first frame shows its cells; without, the
+// camera stays. Returns 1, or 0 (and says why) when the program cannot take it.
+export function loadPattern(name, bytes, source, frame = true) {
   if (!isReady()) {
     say('Veltrix is not running: start it again first.', true);
     return 0;

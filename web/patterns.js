@@ -16,7 +16,7 @@ menu.addEventListener('change', async () => {
     const {bytes, error} = await unpacked(new Uint8Array(await response.arrayBuffer()));
     if (error)
       throw new Error(error);
-    loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file}, true);
+    loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file});
   } catch (error) {
     say(`${file}: ${error.message}`, true);
     menu.value = '';

@@ -128,7 +128,7 @@ void generationText(char* text, size_t size, int32_t count);
 // pattern file at path as veltrix-pattern does with no options, writes Life.ini
 // and Rules.ini in the working folder, and starts the world again from them
 // (rules and pattern read anew, the board or a universe as Rules.ini now says,
-// generation count 0, camera kept). Logs one line
+// generation count 0, camera kept: the drop message then frames it). Logs one line
 // and puts the outcome on screen for NOTICE_TICKS frames; message (may be
 // null) gets the same text. Returns 1, or 0 with the world as it was.
 int dropPattern(const char* path, char* message, size_t size);

@@ -670,7 +670,7 @@ std::string lastLine(const std::string& text)
     return all.empty() ? "" : all.back();
 }
 
-TEST_F(App, DropStartsAUniverseOnThePatternAndKeepsTheCamera)
+TEST_F(App, DropStartsAUniverseOnThePatternAndFramesIt)
 {
     run("key ins 3\nkey left\nmouse 30 -10\ntick\n");
     const Matrix4 camera = app.cameraMatrix;
@@ -678,7 +678,11 @@ TEST_F(App, DropStartsAUniverseOnThePatternAndKeepsTheCamera)
     writeFile("Rules.ini", "8 9 2 2\n"); // Seeds, as a pattern before might have left it
     run("key ins 3\nkey left\nmouse 30 -10\ntick\ndrop glider.cells\nkey 0x41\n");
     EXPECT_EQ(app.generationCount, 0);
-    EXPECT_EQ(memcmp(&app.cameraMatrix, &camera, sizeof camera), 0);
+    // Framed as F frames it: a second F changes nothing.
+    EXPECT_NE(memcmp(&app.cameraMatrix, &camera, sizeof camera), 0);
+    const Matrix4 framed = app.cameraMatrix;
+    cameraFrame();
+    EXPECT_EQ(memcmp(&app.cameraMatrix, &framed, sizeof framed), 0);
     // The pattern's own coordinates: plaintext's top-left cell at (0, 0).
     EXPECT_EQ(readFile("Life.ini"), "5\n1 0 0\n2 1 0\n0 2 0\n1 2 0\n2 2 0\n");
     EXPECT_EQ(readFile("Rules.ini"), "B3/S23\n");
