@@ -54,24 +54,24 @@ export async function unpacked(bytes) {
 // webDropFile(path) with the path in the program's heap. Not through
 // ccall: made while the program waits, a ccall returns a promise (never 0)
 // and takes over the one the page's start() waits on.
-function dropFile(path, frame) {
+function dropFile(path) {
   const bytes = new TextEncoder().encode(path);
   const pointer = Module._malloc(bytes.length + 1);
   if (!pointer)
     return 0;
   Module.HEAPU8.set(bytes, pointer);
   Module.HEAPU8[pointer + bytes.length] = 0;
-  const taken = Module._webDropFile(pointer, frame ? 1 : 0);
+  const taken = Module._webDropFile(pointer);
   Module._free(pointer);
   return taken;
 }
 
 // Hands the bytes of a pattern file called NAME to the program as a drop.
 // SOURCE says where it came from ({pattern: bytes} or {file: name}) for
-// the link. With FRAME (as on the desktop) the program frames the pattern
-// once loaded, as F does, so its first frame shows its cells; without, the
-// camera stays. Returns 1, or 0 (and says why) when the program cannot take it.
-export function loadPattern(name, bytes, source, frame = true) {
+// the link. The program frames the pattern once loaded, as F does, so its
+// first frame shows its cells. Returns 1, or 0 (and says why) when the
+// program cannot take it.
+export function loadPattern(name, bytes, source) {
   if (!isReady()) {
     say('Veltrix is not running: start it again first.', true);
     return 0;
@@ -86,11 +86,11 @@ export function loadPattern(name, bytes, source, frame = true) {
     FS.mkdir('/drop');
   FS.writeFile(path, bytes);
   const from = FS.readFile('/veltrix/Engine.log', {encoding: 'utf8'}).length;
-  if (!dropFile(path, frame)) {
+  if (!dropFile(path)) {
     say('The program is busy with the last pattern; try this one again in a moment.', true);
     return 0;
   }
-  pending = {path, name, source, from, frame};
+  pending = {path, name, source, from};
   // The picker shows the classic being loaded, whichever road it came by.
   const picker = document.getElementById('pattern');
   picker.value = source.file && [...picker.options].some(option => option.value === source.file) ? source.file : '';
@@ -114,7 +114,7 @@ on('log', text => {
   const loaded = outcome.startsWith('loaded');
   if (loaded) {
     board = pending.source;
-    emit('loaded', {framed: pending.frame});
+    emit('loaded');
   }
   say(`${pending.name}: ${outcome}`, !loaded);
   pending = null;

@@ -2,12 +2,12 @@
 // file) or ?file=NAME (a pattern file served beside the page, fetched from
 // the page's own origin), with &run=1 to start auto-iteration and &view=NAME
 // for a camera view. Once start-up is done the pattern goes in as a drop
-// (framed when the link names no view, or fit or follow), then the view,
-// then Del. "Copy link" makes the link of the board shown.
+// (framed, as every pattern opens), then the view, then Del. "Copy link"
+// makes the link of the board shown.
 import {flags} from './controls.js';
 import {boardSource, loadPattern, unpacked} from './drop.js';
 import {afterReady, holdStart, postKey, say} from './page.js';
-import {currentView, showView, views} from './views.js';
+import {currentView, showView} from './views.js';
 
 const field = document.getElementById('link');
 
@@ -109,14 +109,14 @@ if ('pattern' in asked) {
   holdStart(fetched);
 }
 
-// A pattern is framed as it loads unless the link names a preset played
-// from the start camera.
+// A pattern is framed as it loads; a preset the link names is then played
+// from there, as it is from a universe's start camera.
 afterReady(async () => {
   const view = 'view' in asked ? new TextDecoder().decode(percentDecode(asked.view) || new Uint8Array()) : null;
   if (linkPattern && linkPattern.error)
     say(linkPattern.error, true);
   else if (linkPattern)
-    loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source, view === null || !!(views[view] || {}).live);
+    loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
   if (view !== null) {
     if (!(await showView(view)))
       say(`The link asks for the view "${view}", which the page does not have.`, true);

@@ -77,7 +77,7 @@ function offerDownload(name, bytes, type) {
 // What the other modules listen to: 'ready' (start-up has reached
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
-// of Engine.log), 'ended' (the exit code), 'loaded' ({framed}: a pattern the program took).
+// of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program took, framed).
 const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: []};
 
 export function on(event, listener) {

@@ -55,8 +55,8 @@ on('key', name => {
   showCurrent();
 });
 // A pattern framed as it loads shows the Fit view (following goes on).
-on('loaded', ({framed}) => {
-  if (framed && current !== 'follow') {
+on('loaded', () => {
+  if (current !== 'follow') {
     current = 'fit';
     showCurrent();
   }

@@ -18,9 +18,7 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         frameTick();
         return 0;
     case MSG_DROPFILES:
-        // A pattern opens framed unless the sender keeps the camera (lParam 1:
-        // the page's links that name a view of their own).
-        if (dropPattern((const char*)wParam, nullptr, 0) && !lParam)
+        if (dropPattern((const char*)wParam, nullptr, 0))
             cameraFrame();
         return 0;
     default:

@@ -103,8 +103,7 @@ enum {
     MSG_KEYDOWN = 0x0100,
     MSG_TIMER = 0x0113,
     // A file was dropped on the window: wParam points to its path, zero-
-    // terminated, valid until the next messageGet; lParam 0 frames the
-    // loaded pattern, 1 keeps the camera (the page's links naming a view).
+    // terminated, valid until the next messageGet.
     MSG_DROPFILES = 0x0233,
 };
 

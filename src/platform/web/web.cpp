@@ -97,16 +97,16 @@ static int post(uint32_t message, uintptr_t wParam, intptr_t lParam)
 
 // The page has written a dropped file into the in-memory file system: the
 // program gets its path in a drop message between frames, as on the desktop.
-// With frame set, a pattern that loads is framed as F frames it, in the same
-// message, so the frame after it shows its cells; without, the camera stays. Returns 0 (the page says
+// A pattern that loads is framed as F frames it, in the same message, so the
+// frame after it shows its cells. Returns 0 (the page says
 // so) while an earlier drop still waits, or when the path is too long or the
 // queue full.
-extern "C" EMSCRIPTEN_KEEPALIVE int webDropFile(const char* path, int32_t frame)
+extern "C" EMSCRIPTEN_KEEPALIVE int webDropFile(const char* path)
 {
     if (web.dropPending || strlen(path) >= sizeof web.droppedPath)
         return 0;
     strcpy(web.droppedPath, path);
-    if (!post(MSG_DROPFILES, (uintptr_t)web.droppedPath, frame ? 0 : 1))
+    if (!post(MSG_DROPFILES, (uintptr_t)web.droppedPath, 0))
         return 0;
     web.dropPending = 1;
     return 1;
