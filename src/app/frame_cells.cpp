@@ -187,7 +187,7 @@ static int standInMake(StandIn* s, const Scene* scene)
     }
     if (!averageTopShades(scene, topC, s->shades))
         return 0;
-    s->level = {4, 4, s->texels, 3, 12, 15, 2};
+    s->level = {4, 4, s->texels, 3, 12, 15, 14};
     s->texture = {4, 4, 1, 1, s->shades, &s->level};
     s->material = {nullptr, &s->texture};
     s->scene = scene;
