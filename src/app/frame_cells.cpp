@@ -48,12 +48,19 @@ struct StandIn {
     Material material;
 };
 
+// What the frame makes of one tile: each chunk's level, row by row, and
+// which stand-in levels any chunk has (bit k for level k).
+struct TileLevels {
+    int8_t chunks[CHUNKS];
+    int32_t standIns;
+};
+
 // What a universe's frame is built in, grown as it needs and kept between
 // frames so that a frame seldom allocates.
 struct FrameCells {
     StandIn standIn;
     UniverseTileRows* tiles;
-    int8_t* levels; // CHUNKS a tile, row by row, in the tiles' order
+    TileLevels* levels; // one a tile, in the tiles' order
     int32_t tileRoom;
     MeshVertex* vertices; // four a run
     Face* faces;          // two a run
@@ -72,8 +79,8 @@ static Matrix4 boardPlacements[LIFE_CELLS];
 static void placeCell(int64_t x, int64_t y, Matrix4* model)
 {
     matIdentity(model);
-    model->m[12] = (float)(x - app.originX) * cellSpacing;
-    model->m[13] = (float)(y - app.originY) * cellSpacing;
+    model->m[12] = (float)((x - app.originX) * (int64_t)cellSpacing);
+    model->m[13] = (float)((y - app.originY) * (int64_t)cellSpacing);
 }
 
 // ---- The stand-in ---------------------------------------------------------------
@@ -267,11 +274,12 @@ static int32_t chunkLevel(const StandIn* s, const float* m, int64_t x, int64_t y
         const double vz = px * m[2] + py * m[6] + pz * m[10] + m[14];
         nearest = vz < nearest ? vz : nearest;
         farthest = vz > farthest ? vz : farthest;
-        const double halfHeight = (double)screenHeight / screenWidth;
+        // The screen's edges: x = z and y = (height / width) z, the focal value being half the width.
+        const double slopeY = (double)screenHeight / screenWidth;
         outside[0] = outside[0] && vx - vz > margin;
         outside[1] = outside[1] && -vx - vz > margin;
-        outside[2] = outside[2] && vy - halfHeight * vz > margin;
-        outside[3] = outside[3] && -vy - halfHeight * vz > margin;
+        outside[2] = outside[2] && vy - slopeY * vz > margin;
+        outside[3] = outside[3] && -vy - slopeY * vz > margin;
     }
     if (!(farthest > 0.1 - margin) || outside[0] || outside[1] || outside[2] || outside[3])
         return LEVEL_HIDDEN;
@@ -288,14 +296,14 @@ static int32_t chunkLevel(const StandIn* s, const float* m, int64_t x, int64_t y
 
 // The columns of a tile row whose chunks have the level: for row `row` of
 // blocks of 2^shift cells, bit i for block column i.
-static uint64_t levelColumns(const int8_t* levels, int32_t level, int32_t shift, int32_t row)
+static uint64_t levelColumns(const TileLevels* levels, int32_t level, int32_t shift, int32_t row)
 {
     const int32_t chunkRow = (row << shift) >> CHUNK_SHIFT;
     const int32_t perChunk = CHUNK >> shift;
     const uint64_t chunkBits = perChunk == 64 ? ~0ull : (1ull << perChunk) - 1;
     uint64_t mask = 0;
     for (int32_t c = 0; c < TILE_CHUNKS; c++)
-        if (levels[chunkRow * TILE_CHUNKS + c] == level)
+        if (levels->chunks[chunkRow * TILE_CHUNKS + c] == level)
             mask |= chunkBits << (c * perChunk);
     return mask;
 }
@@ -357,7 +365,7 @@ static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row,
 
 // The runs of one tile's chunks at stand-in level `shift`; counted only when
 // fill is null. Returns the runs.
-static int64_t tileRuns(const UniverseTileRows* tile, const int8_t* levels, int32_t shift, MeshFill* fill,
+static int64_t tileRuns(const UniverseTileRows* tile, const TileLevels* levels, int32_t shift, MeshFill* fill,
     const StandIn* s)
 {
     uint64_t blocks[UNIVERSE_TILE];
@@ -397,10 +405,9 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
 
     int32_t tileCount = universeLiveTiles(universe, fc->tiles, fc->tileRoom);
     if (tileCount > fc->tileRoom) {
-        int32_t levelRoom = fc->tileRoom * CHUNKS;
-        if (!makeRoomFor(&fc->tiles, &fc->tileRoom, tileCount) ||
-            !makeRoomFor(&fc->levels, &levelRoom, (int64_t)fc->tileRoom * CHUNKS))
-            fc->tileRoom = fc->tileRoom < levelRoom / CHUNKS ? fc->tileRoom : levelRoom / CHUNKS;
+        int32_t levelRoom = fc->tileRoom;
+        if (!makeRoomFor(&fc->tiles, &fc->tileRoom, tileCount) || !makeRoomFor(&fc->levels, &levelRoom, fc->tileRoom))
+            fc->tileRoom = fc->tileRoom < levelRoom ? fc->tileRoom : levelRoom;
         universeLiveTiles(universe, fc->tiles, fc->tileRoom);
         tileCount = tileCount < fc->tileRoom ? tileCount : fc->tileRoom;
     }
@@ -409,20 +416,20 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
     int64_t fullCells = 0, runs = 0, meshes = 0;
     for (int32_t t = 0; t < tileCount; t++) {
         const UniverseTileRows* tile = &fc->tiles[t];
-        int8_t* levels = &fc->levels[(size_t)t * CHUNKS];
-        int32_t used = 0;
+        TileLevels* levels = &fc->levels[t];
+        levels->standIns = 0;
         for (int32_t c = 0; c < CHUNKS; c++) {
             const int64_t x = (int64_t)tile->tx * UNIVERSE_TILE + (c % TILE_CHUNKS) * CHUNK;
             const int64_t y = (int64_t)tile->ty * UNIVERSE_TILE + (c / TILE_CHUNKS) * CHUNK;
             int32_t level = chunkLevel(s, worldToView.m, x, y);
             level = level >= 0 && !standIns ? LEVEL_FULL : level;
-            levels[c] = (int8_t)level;
-            used |= level >= 0 ? 1 << level : 0;
+            levels->chunks[c] = (int8_t)level;
+            levels->standIns |= level >= 0 ? 1 << level : 0;
         }
         for (int32_t y = 0; y < UNIVERSE_TILE; y++)
             fullCells += __builtin_popcountll(tile->rows[y] & levelColumns(levels, LEVEL_FULL, 0, y));
         for (int32_t k = 0; k < LEVELS; k++) {
-            if (!(used >> k & 1))
+            if (!(levels->standIns >> k & 1))
                 continue;
             const int64_t levelRuns = tileRuns(tile, levels, k, nullptr, s);
             runs += levelRuns;
@@ -465,7 +472,7 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
         for (int32_t y = 0; y < UNIVERSE_TILE; y++)
             for (int32_t t = first; t < end; t++) {
                 const UniverseTileRows* tile = &fc->tiles[t];
-                const uint64_t columns = levelColumns(&fc->levels[(size_t)t * CHUNKS], LEVEL_FULL, 0, y);
+                const uint64_t columns = levelColumns(&fc->levels[t], LEVEL_FULL, 0, y);
                 for (uint64_t row = tile->rows[y] & columns; row && placed < app.placementRoom; row &= row - 1)
                     placeCell((int64_t)tile->tx * UNIVERSE_TILE + __builtin_ctzll(row),
                         (int64_t)tile->ty * UNIVERSE_TILE + y, &app.placements[placed++]);
@@ -486,8 +493,10 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
     MeshFill fill = {fc, 0, 0, -1};
     for (int32_t t = 0; t < tileCount; t++) {
         const UniverseTileRows* tile = &fc->tiles[t];
-        const int8_t* levels = &fc->levels[(size_t)t * CHUNKS];
+        const TileLevels* levels = &fc->levels[t];
         for (int32_t k = 0; k < LEVELS; k++) {
+            if (!(levels->standIns >> k & 1))
+                continue;
             const int32_t before = fill.meshes;
             fill.open = -1;
             tileRuns(tile, levels, k, &fill, s);
