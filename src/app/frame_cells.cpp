@@ -39,6 +39,7 @@ struct StandIn {
     const Scene* scene; // the model it was made for; null until made
     float low[3];       // the model's box, every object's together
     float high[3];
+    int32_t boxed;      // 1 when the box is finite: chunks are judged by it only then
     float top;          // z of the top faces: the faces most nearly facing -z, which the camera looks down on
     Plane plane;        // the top faces' plane: a, b and c; d is each face's own
     uint32_t shades[SHADES];
@@ -92,13 +93,22 @@ static Texture* faceTexture(const Face* face, const Scene* scene)
     return defaultTexture();
 }
 
-// The shade of texel (u, v) of a texture's finest level, u and v wrapped to
-// [0, 1) as the samplers wrap them.
+// A texel coordinate, truncated toward zero and wrapped by the level's power
+// of two; a coordinate past the int32 range or NaN (the model is the user's)
+// counts as 0.
+static int32_t wrapTexel(double coordinate, int32_t size)
+{
+    const int32_t whole = coordinate > -2e9 && coordinate < 2e9 ? (int32_t)coordinate : 0;
+    return whole & (size - 1);
+}
+
+// The shades of the texel at (u, v) of a texture's finest level, u and v
+// wrapped to [0, 1) as the samplers wrap them.
 static const uint32_t* texelShades(const Texture* texture, float u, float v)
 {
     const TextureLevel* level = &texture->levels[0];
-    const int32_t x = (int32_t)((double)u * level->width) & (level->width - 1);
-    const int32_t y = (int32_t)((double)v * level->height) & (level->height - 1);
+    const int32_t x = wrapTexel((double)u * level->width, level->width);
+    const int32_t y = wrapTexel((double)v * level->height, level->height);
     return texture->shades + (size_t)level->texels[(size_t)y * level->width + x] * SHADES;
 }
 
@@ -154,6 +164,7 @@ static int standInMake(StandIn* s, const Scene* scene)
 {
     memset(s, 0, sizeof *s);
     int32_t faces = 0;
+    bool strays = false;
     float topC = -2.0f;
     for (int32_t o = 0; o < scene->objectCount; o++) {
         const MeshObject* mesh = &scene->objects[o];
@@ -171,13 +182,18 @@ static int standInMake(StandIn* s, const Scene* scene)
             s->high[i] = faces == 0 || bounds.high[i] > s->high[i] ? bounds.high[i] : s->high[i];
         }
         faces += mesh->vertexCount > 0 ? mesh->faceCount : 0;
+        // Faces whose corners are not the mesh's own may lie outside its box.
+        strays = strays || (mesh->faceCount > 0 && !bounds.cornersOwn);
     }
+    s->boxed = faces > 0 && !strays;
+    for (int i = 0; i < 3; i++)
+        s->boxed = s->boxed && s->low[i] > -1e30f && s->high[i] < 1e30f && s->low[i] <= s->high[i];
     // A top face must face the camera looking down +z, and the model must be
     // a box that fits its cell.
-    if (faces == 0 || !(topC > 0.5f))
+    if (!s->boxed || !(topC > 0.5f))
         return 0;
     for (int i = 0; i < 2; i++)
-        if (!(s->low[i] > -cellSpacing && s->high[i] < cellSpacing && s->low[i] <= s->high[i]))
+        if (!(s->low[i] > -cellSpacing && s->high[i] < cellSpacing))
             return 0;
     topC -= 0.001f;
     s->top = s->high[2];
@@ -250,10 +266,12 @@ void frameCellsRelease()
 // against the screen's own edges, wider than the renderer's frustum by two
 // pixels, with a margin for the renderer's float rounding, so nothing it would
 // draw is left out); LEVEL_FULL when a cell at its nearest corner's depth
-// spans fullCellPixels or more; otherwise the stand-in level k, the largest up
+// spans fullCellPixels or more, or the model has no finite box; otherwise the stand-in level k, the largest up
 // to CHUNK_SHIFT whose block of 2^k cells stays below fullCellPixels there.
 static int32_t chunkLevel(const StandIn* s, const float* m, int64_t x, int64_t y)
 {
+    if (!s->boxed)
+        return LEVEL_FULL;
     const double left = (double)(x - app.originX) * cellSpacing, top = (double)(y - app.originY) * cellSpacing;
     const double span = (double)(CHUNK - 1) * cellSpacing;
     const double xs[2] = {left + s->low[0], left + span + s->high[0]};
