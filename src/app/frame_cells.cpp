@@ -54,6 +54,7 @@ struct StandIn {
 struct TileLevels {
     int8_t chunks[CHUNKS];
     int32_t standIns;
+    uint64_t full[TILE_CHUNKS]; // per row of chunks, the columns of cells with the full model
 };
 
 // What a universe's frame is built in, grown as it needs and kept between
@@ -389,8 +390,12 @@ static int64_t tileRuns(const UniverseTileRows* tile, const TileLevels* levels, 
     uint64_t blocks[UNIVERSE_TILE];
     const int32_t rows = universeTileBlocks(tile->rows, shift, blocks);
     int64_t runs = 0;
+    const int32_t perChunk = CHUNK >> shift;
+    uint64_t columns = 0;
     for (int32_t j = 0; j < rows; j++) {
-        uint64_t bits = blocks[j] & levelColumns(levels, shift, shift, j);
+        if (j % perChunk == 0)
+            columns = levelColumns(levels, shift, shift, j);
+        uint64_t bits = blocks[j] & columns;
         if (!fill) {
             runs += runCount(bits);
             continue;
@@ -444,8 +449,10 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
             levels->chunks[c] = (int8_t)level;
             levels->standIns |= level >= 0 ? 1 << level : 0;
         }
+        for (int32_t r = 0; r < TILE_CHUNKS; r++)
+            levels->full[r] = levelColumns(levels, LEVEL_FULL, 0, r * CHUNK);
         for (int32_t y = 0; y < UNIVERSE_TILE; y++)
-            fullCells += __builtin_popcountll(tile->rows[y] & levelColumns(levels, LEVEL_FULL, 0, y));
+            fullCells += __builtin_popcountll(tile->rows[y] & levels->full[y >> CHUNK_SHIFT]);
         for (int32_t k = 0; k < LEVELS; k++) {
             if (!(levels->standIns >> k & 1))
                 continue;
@@ -490,7 +497,7 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
         for (int32_t y = 0; y < UNIVERSE_TILE; y++)
             for (int32_t t = first; t < end; t++) {
                 const UniverseTileRows* tile = &fc->tiles[t];
-                const uint64_t columns = levelColumns(&fc->levels[t], LEVEL_FULL, 0, y);
+                const uint64_t columns = fc->levels[t].full[y >> CHUNK_SHIFT];
                 for (uint64_t row = tile->rows[y] & columns; row && placed < app.placementRoom; row &= row - 1)
                     placeCell((int64_t)tile->tx * UNIVERSE_TILE + __builtin_ctzll(row),
                         (int64_t)tile->ty * UNIVERSE_TILE + y, &app.placements[placed++]);
