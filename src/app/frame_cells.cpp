@@ -33,8 +33,10 @@ constexpr double focalValue = screenWidth / 2.0;
 constexpr double fullCellPixels = 2.0;
 
 // What a far cell looks like, made once from the cell model: a flat face over
-// the model's footprint at the height of its top faces, facing and lit as they
-// are, in one colour, the average of what their texture shows at each shade.
+// the cell's whole square (its 100 x 100 units, so that neighbours' faces
+// meet: gaps narrower than a pixel would alias into stripes) at the height of
+// the model's top faces, facing and lit as they are, in one colour, the
+// average of what their texture shows at each shade.
 struct StandIn {
     const Scene* scene; // the model it was made for; null until made
     float low[3];       // the model's box, every object's together
@@ -113,13 +115,14 @@ static const uint32_t* texelShades(const Texture* texture, float u, float v)
     return texture->shades + (size_t)level->texels[(size_t)y * level->width + x] * SHADES;
 }
 
-// Averages every shade over the top faces, each sampled at 45 points spread
-// over it and weighted by its area; 0 when there is no top face with area.
+// Averages every shade over the top faces, each sampled at the centres of the
+// 256 equal triangles that cutting its sides in 16 makes, and weighted by its
+// area; 0 when there is no top face with area.
 static int averageTopShades(const Scene* scene, float topC, uint32_t shades[SHADES])
 {
     double sum[SHADES][3] = {};
     double weight = 0.0;
-    enum { STEPS = 8 };
+    enum { CUTS = 16 };
     for (int32_t o = 0; o < scene->objectCount; o++) {
         const MeshObject* mesh = &scene->objects[o];
         for (int32_t f = 0; f < mesh->faceCount; f++) {
@@ -130,21 +133,25 @@ static int averageTopShades(const Scene* scene, float topC, uint32_t shades[SHAD
             const double ax = p[1]->x - p[0]->x, ay = p[1]->y - p[0]->y;
             const double bx = p[2]->x - p[0]->x, by = p[2]->y - p[0]->y;
             const double area = ax * by - ay * bx;
-            const double w = (area < 0 ? -area : area) / ((STEPS + 1) * (STEPS + 2) / 2);
+            const double w = (area < 0 ? -area : area) / (CUTS * CUTS);
             if (!(w > 0.0) || !(w < 1e30))
                 continue;
             const Texture* texture = faceTexture(face, scene);
-            for (int32_t i = 0; i <= STEPS; i++)
-                for (int32_t j = 0; i + j <= STEPS; j++) {
-                    const float s = (float)i / STEPS, t = (float)j / STEPS, r = 1.0f - s - t;
-                    const float u = r * p[0]->u + s * p[1]->u + t * p[2]->u;
-                    const float v = r * p[0]->v + s * p[1]->v + t * p[2]->v;
-                    const uint32_t* shade = texelShades(texture, u, v);
-                    for (int32_t k = 0; k < SHADES; k++)
-                        for (int32_t c = 0; c < 3; c++)
-                            sum[k][c] += w * (double)(shade[k] >> (16 - 8 * c) & 0xFF);
-                }
-            weight += w * (STEPS + 1) * (STEPS + 2) / 2;
+            // Upright triangles (i, j) with i + j < CUTS, centres a third in;
+            // the upside-down ones between them, two thirds in.
+            for (int32_t upsideDown = 0; upsideDown < 2; upsideDown++)
+                for (int32_t i = 0; i < CUTS; i++)
+                    for (int32_t j = 0; i + j < CUTS - upsideDown; j++) {
+                        const float third = upsideDown ? 2.0f / 3.0f : 1.0f / 3.0f;
+                        const float s = ((float)i + third) / CUTS, t = ((float)j + third) / CUTS, r = 1.0f - s - t;
+                        const float u = r * p[0]->u + s * p[1]->u + t * p[2]->u;
+                        const float v = r * p[0]->v + s * p[1]->v + t * p[2]->v;
+                        const uint32_t* shade = texelShades(texture, u, v);
+                        for (int32_t k = 0; k < SHADES; k++)
+                            for (int32_t c = 0; c < 3; c++)
+                                sum[k][c] += w * (double)(shade[k] >> (16 - 8 * c) & 0xFF);
+                    }
+            weight += w * CUTS * CUTS;
         }
     }
     if (!(weight > 0.0))
@@ -275,8 +282,10 @@ static int32_t chunkLevel(const StandIn* s, const float* m, int64_t x, int64_t y
         return LEVEL_FULL;
     const double left = (double)(x - app.originX) * cellSpacing, top = (double)(y - app.originY) * cellSpacing;
     const double span = (double)(CHUNK - 1) * cellSpacing;
-    const double xs[2] = {left + s->low[0], left + span + s->high[0]};
-    const double ys[2] = {top + s->low[1], top + span + s->high[1]};
+    // The model's box and the stand-in's square together.
+    const double half = cellSpacing / 2.0;
+    const double xs[2] = {left + (s->low[0] < -half ? s->low[0] : -half), left + span + (s->high[0] > half ? s->high[0] : half)};
+    const double ys[2] = {top + (s->low[1] < -half ? s->low[1] : -half), top + span + (s->high[1] > half ? s->high[1] : half)};
     const double zs[2] = {s->low[2], s->high[2]};
     const double xAbs = xs[0] < 0 ? -xs[0] : xs[0], xAbs1 = xs[1] < 0 ? -xs[1] : xs[1];
     const double yAbs = ys[0] < 0 ? -ys[0] : ys[0], yAbs1 = ys[1] < 0 ? -ys[1] : ys[1];
@@ -344,8 +353,8 @@ struct MeshFill {
 };
 
 // A flat face over the blocks first .. end - 1 of block row `row`, in the
-// coordinates of its tile: from the footprint of the first block's first cell
-// to that of the last block's last cell.
+// coordinates of its tile: from the first block's first cell's square to the
+// last block's last cell's.
 static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row, int32_t first, int32_t end)
 {
     FrameCells* fc = fill->fc;
@@ -358,10 +367,11 @@ static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row,
         fill->open = 0;
     }
     MeshObject* mesh = &fc->meshes[fill->meshes - 1];
-    const float x0 = (float)((first << shift) * (int32_t)cellSpacing) + s->low[0];
-    const float x1 = (float)((((end << shift) - 1) * (int32_t)cellSpacing)) + s->high[0];
-    const float y0 = (float)((row << shift) * (int32_t)cellSpacing) + s->low[1];
-    const float y1 = (float)(((((row + 1) << shift) - 1) * (int32_t)cellSpacing)) + s->high[1];
+    const int32_t spacing = (int32_t)cellSpacing, half = spacing / 2;
+    const float x0 = (float)((first << shift) * spacing - half);
+    const float x1 = (float)((end << shift) * spacing - half);
+    const float y0 = (float)((row << shift) * spacing - half);
+    const float y1 = (float)(((row + 1) << shift) * spacing - half);
     MeshVertex* v = &mesh->vertices[mesh->vertexCount];
     const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
     for (int i = 0; i < 4; i++)

@@ -42,6 +42,35 @@ uint64_t frameHash()
     return hash;
 }
 
+// The camera turned as at start-up, at (x, y, z), pitched.
+void lookFrom(float x, float y, float z, float pitch)
+{
+    matIdentity(&app.cameraMatrix);
+    matRotateZ(&app.cameraMatrix, -3.1415925f);
+    app.cameraMatrix.m[12] = x;
+    app.cameraMatrix.m[13] = y;
+    app.cameraMatrix.m[14] = z;
+    app.pitchAngle = pitch;
+}
+
+Universe* universeOfSquare(int32_t left, int32_t top, int32_t size)
+{
+    UniverseRule rule;
+    char reason[128];
+    if (!universeRuleParse("B3/S23", &rule, reason, sizeof reason))
+        return nullptr;
+    Universe* u = universeCreate(&rule);
+    for (int32_t y = 0; y < size && u; y++)
+        for (int32_t x = 0; x < size; x++)
+            universeSetCell(u, left + x, top + y, 1);
+    return u;
+}
+
+uint32_t channel(uint32_t pixel, int c)
+{
+    return pixel >> (8 * c) & 0xFF;
+}
+
 class UniverseFrames : public ::testing::Test {
 protected:
     void SetUp() override
@@ -82,20 +111,15 @@ TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
         uint64_t hash;
     } views[] = {
         // The whole soup from above.
-        {"whole", 0.0f, 0.0f, -80000.0f, 0.0f, false, 13219093852141899717ull},
+        {"whole", 0.0f, 0.0f, -80000.0f, 0.0f, false, 4308381014811991323ull},
         // Fifteen cells up, off its edge, looking across it.
-        {"low", 0.0f, -56000.0f, -1500.0f, 1.35f, true, 13983921515152433409ull},
+        {"low", 0.0f, -56000.0f, -1500.0f, 1.35f, true, 6888735741237220995ull},
     };
     for (const View& view : views) {
         for (int32_t workers : {1, 2, 3, 7}) {
             SCOPED_TRACE(std::string(view.name) + " with " + std::to_string(workers) + " workers");
             ASSERT_EQ(renderWorkersStart(workers), 1);
-            matIdentity(&app.cameraMatrix);
-            matRotateZ(&app.cameraMatrix, -3.1415925f);
-            app.cameraMatrix.m[12] = view.x;
-            app.cameraMatrix.m[13] = view.y;
-            app.cameraMatrix.m[14] = view.z;
-            app.pitchAngle = view.pitch;
+            lookFrom(view.x, view.y, view.z, view.pitch);
             // The second frame's bands follow the first's spans.
             frameTick();
             frameTick();
@@ -107,6 +131,57 @@ TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
         }
     }
     renderWorkersStop();
+}
+
+// A far square of 256 x 256 live cells, straight below the camera: its
+// stand-ins cover the square's place on the screen and nothing else, in the
+// average colour a near cell's top face shows, lit alike.
+TEST_F(UniverseFrames, AFarSquareShowsAsItsCellsTopFacesDo)
+{
+    universeRelease(app.universe);
+    app.universe = universeOfSquare(128, 128, 1);
+    ASSERT_NE(app.universe, nullptr);
+    app.originX = 128;
+    app.originY = 128;
+    // The top face (46 units wide, 278 below the eye) spans pixels 294 to
+    // 346 across and 214 to 266 down: its middle 50 x 50 stand for it.
+    lookFrom(0.0f, 0.0f, -300.0f, 0.0f);
+    frameTick();
+    double near[3] = {};
+    for (int y = 215; y < 265; y++)
+        for (int x = 295; x < 345; x++)
+            for (int c = 0; c < 3; c++)
+                near[c] += channel(app.framebuffer[y * screenWidth + x], c) / 2500.0;
+    ASSERT_GT(near[0] + near[1] + near[2], 60.0);
+
+    universeRelease(app.universe);
+    app.universe = universeOfSquare(0, 0, 256);
+    ASSERT_NE(app.universe, nullptr);
+    // Cells about half a pixel wide; the square's footprint, from -12830 to
+    // 12730 units, lands within about 68 pixels of the middle.
+    lookFrom(0.0f, 0.0f, -60000.0f, 0.0f);
+    frameTick();
+    RenderScene scene;
+    placeFrameCells(&app.cameraPose, &scene);
+    EXPECT_EQ(scene.models[0].placementCount, 0);
+    EXPECT_GT(scene.modelCount, 1);
+    int inside = 0, covered = 0, strays = 0;
+    for (int y = 40; y < 440; y++)
+        for (int x = 0; x < screenWidth; x++) {
+            const uint32_t pixel = app.framebuffer[y * screenWidth + x];
+            if (x >= 262 && x < 378 && y >= 182 && y < 298) {
+                inside++;
+                if (pixel == 0)
+                    continue;
+                covered++;
+                for (int c = 0; c < 3; c++)
+                    EXPECT_NEAR(channel(pixel, c), near[c], 8.0) << x << "," << y << " channel " << c;
+            } else if (x < 246 || x >= 394 || y < 166 || y >= 314) {
+                strays += pixel != 0;
+            }
+        }
+    EXPECT_GT(covered, inside * 7 / 10);
+    EXPECT_EQ(strays, 0);
 }
 
 } // namespace
