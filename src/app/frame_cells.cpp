@@ -1,10 +1,10 @@
 // The frame's cells as the renderer's models: the board's live cells, or a
 // universe's, each placed relative to the camera's origin cell. A universe is
-// judged in chunks of 16 x 16 cells by the nearest depth of their box: a chunk
-// whose cells would be drawn two pixels or larger gets the full model at
-// every live cell; a farther one gets stand-ins, one flat face per run of
-// occupied blocks of 2^k x 2^k cells, k chosen so a block stays under two
-// pixels; a chunk the camera cannot see gets nothing. The chunks' blocks come
+// judged in chunks of 16 x 16 cells by the nearest depth of their box (a far
+// tile whole): a chunk whose cells would be drawn two pixels or larger gets
+// the full model at every live cell; a farther one gets stand-ins, one flat
+// face per run of occupied blocks of 2^k x 2^k cells, k chosen so a block
+// stays under two pixels; a chunk the camera cannot see gets nothing. The chunks' blocks come
 // from the tiles' bit rows, so a far region costs its tiles, not its cells,
 // and the frame's cost is bounded by the screen rather than the population.
 #include <cstring>
@@ -17,11 +17,14 @@
 enum {
     CHUNK_SHIFT = 4,
     CHUNK = 1 << CHUNK_SHIFT,                // cells a side of the region a level is chosen for
+    TILE_SHIFT = 6,                          // a tile has 2^6 cells a side
     TILE_CHUNKS = UNIVERSE_TILE / CHUNK,     // chunks a side of a tile
     CHUNKS = TILE_CHUNKS * TILE_CHUNKS,      // chunks of a tile
     LEVEL_HIDDEN = -2,                       // the camera sees nothing of the chunk
     LEVEL_FULL = -1,                         // every live cell with the full model
-    LEVELS = CHUNK_SHIFT + 1,                // stand-in levels 0 .. CHUNK_SHIFT: blocks of 2^k cells
+    // Stand-in levels 0 .. TILE_SHIFT: blocks of 2^k cells, past CHUNK_SHIFT
+    // only where the whole tile has the level.
+    LEVELS = TILE_SHIFT + 1,
     // A stand-in mesh keeps within the renderer's vertex cache: four vertices a run.
     MESH_RUNS = 1024,
     SHADES = TEXTURE_SHADES,
@@ -269,19 +272,20 @@ void frameCellsRelease()
 
 // ---- Levels ---------------------------------------------------------------------
 
-// The level of the chunk whose first cell is (x, y): LEVEL_HIDDEN when its box
-// lies wholly behind the depth limit or outside one side of the view (judged
-// against the screen's own edges, wider than the renderer's frustum by two
-// pixels, with a margin for the renderer's float rounding, so nothing it would
-// draw is left out); LEVEL_FULL when a cell at its nearest corner's depth
-// spans fullCellPixels or more, or the model has no finite box; otherwise the stand-in level k, the largest up
-// to CHUNK_SHIFT whose block of 2^k cells stays below fullCellPixels there.
-static int32_t chunkLevel(const StandIn* s, const float* m, int64_t x, int64_t y)
+// The level of the square of 2^shift cells a side whose first cell is (x, y):
+// LEVEL_HIDDEN when its box lies wholly behind the depth limit or outside one
+// side of the view (judged against the screen's own edges, wider than the
+// renderer's frustum by two pixels, with a margin for the renderer's float
+// rounding, so nothing it would draw is left out); LEVEL_FULL when a cell at
+// its nearest corner's depth spans fullCellPixels or more, or the model has no
+// finite box; otherwise the stand-in level k, the largest up to shift whose
+// block of 2^k cells stays below fullCellPixels there.
+static int32_t squareLevel(const StandIn* s, const float* m, int64_t x, int64_t y, int32_t shift)
 {
     if (!s->boxed)
         return LEVEL_FULL;
     const double left = (double)(x - app.originX) * cellSpacing, top = (double)(y - app.originY) * cellSpacing;
-    const double span = (double)(CHUNK - 1) * cellSpacing;
+    const double span = (double)((1 << shift) - 1) * cellSpacing;
     // The model's box and the stand-in's square together.
     const double half = cellSpacing / 2.0;
     const double xs[2] = {left + (s->low[0] < -half ? s->low[0] : -half), left + span + (s->high[0] > half ? s->high[0] : half)};
@@ -317,15 +321,18 @@ static int32_t chunkLevel(const StandIn* s, const float* m, int64_t x, int64_t y
     if (!(pixels < fullCellPixels))
         return LEVEL_FULL;
     int32_t k = 0;
-    while (k < CHUNK_SHIFT && pixels * (double)(2 << k) < fullCellPixels)
+    while (k < shift && pixels * (double)(2 << k) < fullCellPixels)
         k++;
     return k;
 }
 
 // The columns of a tile row whose chunks have the level: for row `row` of
-// blocks of 2^shift cells, bit i for block column i.
+// blocks of 2^shift cells, bit i for block column i. Blocks larger than a
+// chunk have the level only where the whole tile does.
 static uint64_t levelColumns(const TileLevels* levels, int32_t level, int32_t shift, int32_t row)
 {
+    if (shift > CHUNK_SHIFT)
+        return levels->chunks[0] == level ? (1ull << (UNIVERSE_TILE >> shift)) - 1 : 0;
     const int32_t chunkRow = (row << shift) >> CHUNK_SHIFT;
     const int32_t perChunk = CHUNK >> shift;
     const uint64_t chunkBits = perChunk == 64 ? ~0ull : (1ull << perChunk) - 1;
@@ -400,7 +407,7 @@ static int64_t tileRuns(const UniverseTileRows* tile, const TileLevels* levels, 
     uint64_t blocks[UNIVERSE_TILE];
     const int32_t rows = universeTileBlocks(tile->rows, shift, blocks);
     int64_t runs = 0;
-    const int32_t perChunk = CHUNK >> shift;
+    const int32_t perChunk = shift < CHUNK_SHIFT ? CHUNK >> shift : 1;
     uint64_t columns = 0;
     for (int32_t j = 0; j < rows; j++) {
         if (j % perChunk == 0)
@@ -451,10 +458,14 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
         const UniverseTileRows* tile = &fc->tiles[t];
         TileLevels* levels = &fc->levels[t];
         levels->standIns = 0;
+        // A tile hidden, or so far that each chunk would be one block, is
+        // judged whole.
+        const int64_t tileX = (int64_t)tile->tx * UNIVERSE_TILE, tileY = (int64_t)tile->ty * UNIVERSE_TILE;
+        const int32_t whole = squareLevel(s, worldToView.m, tileX, tileY, TILE_SHIFT);
         for (int32_t c = 0; c < CHUNKS; c++) {
-            const int64_t x = (int64_t)tile->tx * UNIVERSE_TILE + (c % TILE_CHUNKS) * CHUNK;
-            const int64_t y = (int64_t)tile->ty * UNIVERSE_TILE + (c / TILE_CHUNKS) * CHUNK;
-            int32_t level = chunkLevel(s, worldToView.m, x, y);
+            const int64_t x = tileX + (c % TILE_CHUNKS) * CHUNK, y = tileY + (c / TILE_CHUNKS) * CHUNK;
+            int32_t level = whole == LEVEL_HIDDEN || whole >= CHUNK_SHIFT ? whole
+                                                                         : squareLevel(s, worldToView.m, x, y, CHUNK_SHIFT);
             level = level >= 0 && !standIns ? LEVEL_FULL : level;
             levels->chunks[c] = (int8_t)level;
             levels->standIns |= level >= 0 ? 1 << level : 0;
