@@ -33,8 +33,6 @@ struct AppState {
     LifeRule rule;         // from Rules.ini, read at start-up and after a drop
     Universe* universe;    // what runs when Rules.ini names a rule in the community's notation
     UniverseRule universeRule;
-    Matrix4* placements;   // a universe's full cells' object matrices, grown with their count
-    int32_t placementRoom;
     int64_t originX;       // the cell placed at the world's origin: (x, y) goes to
     int64_t originY;       // ((x - originX) * 100, (y - originY) * 100, 0)
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB

@@ -66,6 +66,8 @@ struct TileLevels {
 // frames so that a frame seldom allocates.
 struct FrameCells {
     StandIn standIn;
+    Matrix4* placements; // the cells with the full model
+    int32_t placementRoom;
     UniverseTileRows* tiles;
     TileLevels* levels; // one a tile, in the tiles' order
     int32_t tileRoom;
@@ -260,6 +262,7 @@ template <typename T> static int makeRoomFor(T** array, int32_t* room, int64_t n
 void frameCellsRelease()
 {
     FrameCells* fc = &frameCells;
+    heapFree(fc->placements);
     heapFree(fc->tiles);
     heapFree(fc->levels);
     heapFree(fc->vertices);
@@ -506,8 +509,8 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
             fc->meshRoom = least < modelRoom ? least : modelRoom;
         }
     }
-    if (fullCells > app.placementRoom)
-        makeRoomFor(&app.placements, &app.placementRoom, fullCells);
+    if (fullCells > fc->placementRoom)
+        makeRoomFor(&fc->placements, &fc->placementRoom, fullCells);
 
     // The full model's cells, a tile row at a time.
     int32_t placed = 0;
@@ -519,16 +522,16 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
             for (int32_t t = first; t < end; t++) {
                 const UniverseTileRows* tile = &fc->tiles[t];
                 const uint64_t columns = fc->levels[t].full[y >> CHUNK_SHIFT];
-                for (uint64_t row = tile->rows[y] & columns; row && placed < app.placementRoom; row &= row - 1)
+                for (uint64_t row = tile->rows[y] & columns; row && placed < fc->placementRoom; row &= row - 1)
                     placeCell((int64_t)tile->tx * UNIVERSE_TILE + __builtin_ctzll(row),
-                        (int64_t)tile->ty * UNIVERSE_TILE + y, &app.placements[placed++]);
+                        (int64_t)tile->ty * UNIVERSE_TILE + y, &fc->placements[placed++]);
             }
         first = end;
     }
     const Scene* cells = app.scene;
     static RenderModel alone;
     RenderModel* models = fc->meshRoom > 0 ? fc->models : &alone;
-    models[0] = {app.placements, placed, cells->objects, cells->objectCount, cells->materials, cells->materialCount};
+    models[0] = {fc->placements, placed, cells->objects, cells->objectCount, cells->materials, cells->materialCount};
     scene->models = models;
     scene->modelCount = 1;
     if (runs > fc->runRoom || meshes + 1 > fc->meshRoom)

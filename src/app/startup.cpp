@@ -212,8 +212,5 @@ void appRelease()
     app.grid = nullptr;
     universeRelease(app.universe);
     app.universe = nullptr;
-    heapFree(app.placements);
-    app.placements = nullptr;
-    app.placementRoom = 0;
     frameCellsRelease();
 }
