@@ -33,6 +33,9 @@ Universe* soup()
     return u;
 }
 
+// The whole soup from above, drawn with one worker or several.
+const uint64_t wholeSoupHash = 4308381014811991323ull;
+
 uint64_t frameHash()
 {
     uint64_t hash = 14695981039346656037ull;
@@ -111,7 +114,7 @@ TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
         uint64_t hash;
     } views[] = {
         // The whole soup from above.
-        {"whole", 0.0f, 0.0f, -80000.0f, 0.0f, false, 4308381014811991323ull},
+        {"whole", 0.0f, 0.0f, -80000.0f, 0.0f, false, wholeSoupHash},
         // Fifteen cells up, off its edge, looking across it.
         {"low", 0.0f, -56000.0f, -1500.0f, 1.35f, true, 6888735741237220995ull},
     };
@@ -131,6 +134,31 @@ TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
         }
     }
     renderWorkersStop();
+}
+
+// Short of memory, a frame draws what fits and goes on; with memory back the
+// next frames are whole again.
+TEST_F(UniverseFrames, AFrameShortOfMemoryDrawsWhatFits)
+{
+    Universe* cells = soup();
+    ASSERT_NE(cells, nullptr);
+    universeRelease(app.universe);
+    app.universe = cells;
+    app.originX = 0;
+    app.originY = 0;
+    lookFrom(0.0f, 0.0f, -80000.0f, 0.0f);
+    for (int32_t rest = 0; rest <= 1; rest++)
+        for (int64_t failAt = 1; failAt <= 8; failAt++) {
+            SCOPED_TRACE("allocation " + std::to_string(failAt) + (rest ? " and every later one" : " alone"));
+            frameCellsRelease();
+            heapHookReset();
+            heapHook.failAt = failAt;
+            heapHook.failRest = rest;
+            frameTick();
+            heapHookReset();
+            frameTick();
+            EXPECT_EQ(frameHash(), wholeSoupHash);
+        }
 }
 
 // A far square of 256 x 256 live cells, straight below the camera: its
