@@ -4,9 +4,10 @@
 // tile whole): a chunk whose cells would be drawn two pixels or larger gets
 // the full model at every live cell; a farther one gets stand-ins, one flat
 // face per run of occupied blocks of 2^k x 2^k cells, k chosen so a block
-// stays under two pixels; a chunk the camera cannot see gets nothing. The chunks' blocks come
-// from the tiles' bit rows, so a far region costs its tiles, not its cells,
-// and the frame's cost is bounded by the screen rather than the population.
+// stays under two pixels; a chunk the camera cannot see gets nothing. The
+// blocks come from the tiles' bit rows, so a far region costs its tiles, not
+// its cells, and the frame's cost is bounded by the screen rather than the
+// population.
 #include <cstring>
 
 #include "app/app.h"
@@ -78,6 +79,7 @@ struct FrameCells {
     Matrix4* meshPlacements;
     RenderModel* models; // the cells' model first, then one a mesh
     int32_t meshRoom;
+    RenderModel cellsOnly; // the board's, or a universe's when there is no room for models
 };
 static FrameCells frameCells;
 
@@ -291,8 +293,10 @@ static int32_t squareLevel(const StandIn* s, const float* m, int64_t x, int64_t 
     const double span = (double)((1 << shift) - 1) * cellSpacing;
     // The model's box and the stand-in's square together.
     const double half = cellSpacing / 2.0;
-    const double xs[2] = {left + (s->low[0] < -half ? s->low[0] : -half), left + span + (s->high[0] > half ? s->high[0] : half)};
-    const double ys[2] = {top + (s->low[1] < -half ? s->low[1] : -half), top + span + (s->high[1] > half ? s->high[1] : half)};
+    const double lowX = s->low[0] < -half ? s->low[0] : -half, highX = s->high[0] > half ? s->high[0] : half;
+    const double lowY = s->low[1] < -half ? s->low[1] : -half, highY = s->high[1] > half ? s->high[1] : half;
+    const double xs[2] = {left + lowX, left + span + highX};
+    const double ys[2] = {top + lowY, top + span + highY};
     const double zs[2] = {s->low[2], s->high[2]};
     const double xAbs = xs[0] < 0 ? -xs[0] : xs[0], xAbs1 = xs[1] < 0 ? -xs[1] : xs[1];
     const double yAbs = ys[0] < 0 ? -ys[0] : ys[0], yAbs1 = ys[1] < 0 ? -ys[1] : ys[1];
@@ -467,8 +471,9 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
         const int32_t whole = squareLevel(s, worldToView.m, tileX, tileY, TILE_SHIFT);
         for (int32_t c = 0; c < CHUNKS; c++) {
             const int64_t x = tileX + (c % TILE_CHUNKS) * CHUNK, y = tileY + (c / TILE_CHUNKS) * CHUNK;
-            int32_t level = whole == LEVEL_HIDDEN || whole >= CHUNK_SHIFT ? whole
-                                                                         : squareLevel(s, worldToView.m, x, y, CHUNK_SHIFT);
+            int32_t level = whole;
+            if (whole != LEVEL_HIDDEN && whole < CHUNK_SHIFT)
+                level = squareLevel(s, worldToView.m, x, y, CHUNK_SHIFT);
             level = level >= 0 && !standIns ? LEVEL_FULL : level;
             levels->chunks[c] = (int8_t)level;
             levels->standIns |= level >= 0 ? 1 << level : 0;
@@ -490,7 +495,8 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
     // move once filling starts. Stand-ins go without when memory runs short.
     if (runs > fc->runRoom) {
         int32_t vertexRoom = fc->runRoom * 4, faceRoom = fc->runRoom * 2;
-        const int ok = makeRoomFor(&fc->vertices, &vertexRoom, runs * 4) && makeRoomFor(&fc->faces, &faceRoom, runs * 2);
+        const int ok =
+            makeRoomFor(&fc->vertices, &vertexRoom, runs * 4) && makeRoomFor(&fc->faces, &faceRoom, runs * 2);
         fc->runRoom = ok ? (vertexRoom / 4 < faceRoom / 2 ? vertexRoom / 4 : faceRoom / 2) : 0;
         if (!ok) {
             heapFree(fc->vertices);
@@ -529,8 +535,7 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
         first = end;
     }
     const Scene* cells = app.scene;
-    static RenderModel alone;
-    RenderModel* models = fc->meshRoom > 0 ? fc->models : &alone;
+    RenderModel* models = fc->meshRoom > 0 ? fc->models : &fc->cellsOnly;
     models[0] = {fc->placements, placed, cells->objects, cells->objectCount, cells->materials, cells->materialCount};
     scene->models = models;
     scene->modelCount = 1;
@@ -566,10 +571,10 @@ void placeFrameCells(const Matrix4* cameraPose, RenderScene* scene)
         placeUniverse(app.universe, scene);
         return;
     }
-    static RenderModel board;
     const Scene* cells = app.scene;
-    board = {boardPlacements, placeLiveCells(app.grid, boardPlacements), cells->objects, cells->objectCount,
+    RenderModel* board = &frameCells.cellsOnly;
+    *board = {boardPlacements, placeLiveCells(app.grid, boardPlacements), cells->objects, cells->objectCount,
         cells->materials, cells->materialCount};
-    scene->models = &board;
+    scene->models = board;
     scene->modelCount = 1;
 }
