@@ -426,6 +426,54 @@ TEST(Universe, SettledStepsAllocateNothing)
     }
 }
 
+// What a far view reads instead of the cells: the live tiles in drawing order,
+// whose rows hold exactly the listed cells, and a tile's blocks, each marked
+// exactly when a cell lives in it, at every block size.
+TEST(Universe, TilesAndBlocksHoldExactlyTheLiveCells)
+{
+    std::mt19937 random(5);
+    Universe* u = universeOf(ruleOf("3", "23"), soup(random, -150, -90, 300, 200, 30));
+    for (int g = 0; g < 3; g++)
+        ASSERT_EQ(universeStep(u), 1);
+    const Cells cells = cellsOf(u);
+    const int32_t count = universeLiveTiles(u, nullptr, 0);
+    ASSERT_GT(count, 20);
+    std::vector<UniverseTileRows> tiles((size_t)count + 1);
+    // A room too small takes what fits and still counts every tile.
+    EXPECT_EQ(universeLiveTiles(u, tiles.data(), 3), count);
+    const UniverseTileRows third = tiles[2];
+    ASSERT_EQ(universeLiveTiles(u, tiles.data(), count + 1), count);
+    EXPECT_EQ(third.tx, tiles[2].tx);
+    EXPECT_EQ(third.ty, tiles[2].ty);
+    Cells fromTiles;
+    for (int32_t n = 0; n < count; n++) {
+        const UniverseTileRows& t = tiles[(size_t)n];
+        if (n > 0) {
+            EXPECT_LT(std::make_pair(tiles[(size_t)n - 1].ty, tiles[(size_t)n - 1].tx), std::make_pair(t.ty, t.tx));
+        }
+        for (int y = 0; y < 64; y++)
+            for (int x = 0; x < 64; x++)
+                if (t.rows[y] >> x & 1)
+                    fromTiles.insert({(int64_t)t.ty * 64 + y, (int64_t)t.tx * 64 + x});
+        for (int shift = 0; shift <= 6; shift++) {
+            uint64_t blocks[64];
+            const int32_t rows = universeTileBlocks(t.rows, shift, blocks);
+            ASSERT_EQ(rows, 64 >> shift);
+            for (int j = 0; j < rows; j++)
+                for (int i = 0; i < 64; i++) {
+                    bool live = false;
+                    for (int y = j << shift; i < rows && y < (j + 1) << shift; y++)
+                        for (int x = i << shift; x < (i + 1) << shift; x++)
+                            live = live || (t.rows[y] >> x & 1);
+                    ASSERT_EQ((blocks[j] >> i & 1) != 0, live) << "tile " << n << " shift " << shift << " block " << i
+                                                               << "," << j;
+                }
+        }
+    }
+    EXPECT_EQ(fromTiles, cells);
+    universeRelease(u);
+}
+
 // bgolly, Debian's batch runner of the community's program, as the outside oracle.
 struct Bgolly : ::testing::Test {
     TempDir dir;

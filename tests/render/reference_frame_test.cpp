@@ -5,8 +5,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <random>
 #include <vector>
 
+#include "app/app.h"
 #include "render/render_local.h"
 #include "scene/scene.h"
 #include "spans/spans.h"
@@ -258,4 +261,94 @@ TEST_F(ReferenceFrame, OverlappingAndInterpenetratingBoxesShowTheNearerFace)
             EXPECT_GT(compared, W * H * 8 / 10);
         }
     }
+}
+
+// A universe far from the coordinates' middle, every cell near enough to get
+// the full model: the frame's cells placed relative to the origin cell come
+// out as boxes at those places would, seen from above and at slants, with
+// one worker and with three.
+TEST_F(ReferenceFrame, AUniverseOfLargeCellsShowsTheNearerFace)
+{
+    FlatTexture red(0xE04030);
+    Box cell(60, 0xE04030);
+    Material material = {nullptr, &red.texture};
+    Scene scene = {};
+    scene.objects = &cell.mesh;
+    scene.objectCount = 1;
+    scene.materials = &material;
+    scene.materialCount = 1;
+
+    UniverseRule rule;
+    char reason[128];
+    ASSERT_EQ(universeRuleParse("B3/S23", &rule, reason, sizeof reason), 1) << reason;
+    Universe* universe = universeCreate(&rule);
+    ASSERT_NE(universe, nullptr);
+    const int32_t left = 1000000, top = -2000000;
+    std::mt19937 random(3);
+    for (int32_t y = 0; y < 14; y++)
+        for (int32_t x = 0; x < 14; x++)
+            if (random() & 1) {
+                ASSERT_EQ(universeSetCell(universe, left + x, top + y, 1), 1);
+            }
+    app.scene = &scene;
+    app.universe = universe;
+    app.originX = left + 7;
+    app.originY = top + 7;
+    std::vector<std::unique_ptr<Box>> owned;
+    std::vector<Box*> boxes;
+    for (int32_t y = 0; y < 14; y++)
+        for (int32_t x = 0; x < 14; x++)
+            if (universeGetCell(universe, left + x, top + y)) {
+                owned.push_back(std::make_unique<Box>(60, 0xE04030));
+                matTranslate(&owned.back()->model, (float)(x - 7) * 100, (float)(y - 7) * 100, 0);
+                boxes.push_back(owned.back().get());
+            }
+
+    struct View {
+        float yaw, pitch, x, y, z;
+    } views[] = {{0, 0, 0, 0, -750}, {0.25f, 0.4f, 100, -200, -800}, {-0.2f, 0.35f, 300, -350, -900}};
+    for (int workers = 1; workers <= 3; workers += 2) {
+        ASSERT_EQ(renderWorkersStart(workers), 1);
+        for (const View& v : views) {
+            Matrix4 view;
+            matIdentity(&view);
+            matTranslate(&view, v.x, v.y, v.z);
+            matRotateY(&view, v.yaw);
+            matRotateX(&view, v.pitch);
+            RenderScene frameScene;
+            placeFrameCells(&view, &frameScene);
+            ASSERT_EQ(frameScene.modelCount, 1) << "no stand-ins";
+            EXPECT_EQ(frameScene.models[0].placementCount, (int32_t)boxes.size());
+            std::vector<uint32_t> frame(W * H, 0);
+            renderFrameBegin();
+            renderFrameDraw(&frameScene, frame.data());
+            Reference ref = drawReference(boxes, view);
+            int compared = 0, bad = 0, covered = 0;
+            for (int k = 0; k < W * H; k++) {
+                covered += ref.nearest[k] > 0;
+                if (ref.edge[k] || (ref.second[k] > 0 && ref.nearest[k] - ref.second[k] < 3 * ref.slope[k]))
+                    continue;
+                compared++;
+                for (int shift = 0; shift <= 16; shift += 8) {
+                    const int got = frame[k] >> shift & 0xFF, want = ref.colour[k] >> shift & 0xFF;
+                    if (got > want + 1 || got < want - 4) {
+                        if (bad < 5)
+                            ADD_FAILURE() << "view " << (&v - views) << " workers " << workers << " pixel " << k % W
+                                          << "," << k / W << " got " << std::hex << frame[k] << " want "
+                                          << ref.colour[k];
+                        bad++;
+                        break;
+                    }
+                }
+            }
+            EXPECT_EQ(bad, 0);
+            EXPECT_GT(covered, W * H / 10) << "the cells fill a good part of view " << (&v - views);
+            EXPECT_GT(compared, W * H * 6 / 10);
+        }
+    }
+    renderWorkersStop();
+    frameCellsRelease();
+    app.scene = nullptr;
+    app.universe = nullptr;
+    universeRelease(universe);
 }

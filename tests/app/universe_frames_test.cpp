@@ -1,0 +1,216 @@
+// A universe's frames, where most cells are drawn as stand-ins, are exact too:
+// pinned bytes, the same with any number of workers (and so on every build,
+// which all run this same plain float arithmetic).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "app/app.h"
+#include "display/display.h"
+#include "platform/headless/headless.h"
+#include "render/render.h"
+#include "support/support.h"
+
+namespace {
+
+// A seeded 1024 x 1024 soup at 50 % under Conway's rule, 100 generations on:
+// about 100,000 live cells.
+Universe* soup()
+{
+    UniverseRule rule;
+    char reason[128];
+    if (!universeRuleParse("B3/S23", &rule, reason, sizeof reason))
+        return nullptr;
+    Universe* u = universeCreate(&rule);
+    std::mt19937 random(1);
+    for (int32_t y = 0; y < 1024 && u; y++)
+        for (int32_t x = 0; x < 1024; x++)
+            if (random() & 1)
+                universeSetCell(u, x - 512, y - 512, 1);
+    for (int i = 0; i < 100 && u; i++)
+        universeStep(u);
+    return u;
+}
+
+// The whole soup from above, drawn with one worker or several.
+const uint64_t wholeSoupHash = 4308381014811991323ull;
+
+uint64_t frameHash()
+{
+    uint64_t hash = 14695981039346656037ull;
+    const uint8_t* bytes = (const uint8_t*)app.framebuffer;
+    for (size_t i = 0; i < (size_t)screenWidth * screenHeight * 4; i++)
+        hash = (hash ^ bytes[i]) * 1099511628211ull;
+    return hash;
+}
+
+// The camera turned as at start-up, at (x, y, z), pitched.
+void lookFrom(float x, float y, float z, float pitch)
+{
+    matIdentity(&app.cameraMatrix);
+    matRotateZ(&app.cameraMatrix, -3.1415925f);
+    app.cameraMatrix.m[12] = x;
+    app.cameraMatrix.m[13] = y;
+    app.cameraMatrix.m[14] = z;
+    app.pitchAngle = pitch;
+}
+
+Universe* universeOfSquare(int32_t left, int32_t top, int32_t size)
+{
+    UniverseRule rule;
+    char reason[128];
+    if (!universeRuleParse("B3/S23", &rule, reason, sizeof reason))
+        return nullptr;
+    Universe* u = universeCreate(&rule);
+    for (int32_t y = 0; y < size && u; y++)
+        for (int32_t x = 0; x < size; x++)
+            universeSetCell(u, left + x, top + y, 1);
+    return u;
+}
+
+uint32_t channel(uint32_t pixel, int c)
+{
+    return pixel >> (8 * c) & 0xFF;
+}
+
+class UniverseFrames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        copyBundledData();
+        writeFile("Rules.ini", "B3/S23\n");
+        headlessReset(&script);
+        headless.scriptEndQuits = 1;
+        ASSERT_EQ(appStart(), 1);
+        appRun();
+    }
+    void TearDown() override
+    {
+        appStop();
+        displayRelease();
+        if (app.window)
+            windowDestroy(app.window);
+        app.window = nullptr;
+        appRelease();
+        headlessReset(nullptr);
+    }
+    TempDir dir;
+    Script script = {};
+};
+
+TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
+{
+    Universe* cells = soup();
+    ASSERT_NE(cells, nullptr);
+    universeRelease(app.universe);
+    app.universe = cells;
+    struct View {
+        const char* name;
+        float x, y, z, pitch;
+        bool nearCells; // some cells get the full model
+        uint64_t hash;
+    } views[] = {
+        // The whole soup from above.
+        {"whole", 0.0f, 0.0f, -80000.0f, 0.0f, false, wholeSoupHash},
+        // Fifteen cells up, off its edge, looking across it.
+        {"low", 0.0f, -56000.0f, -1500.0f, 1.35f, true, 12050752626789148958ull},
+    };
+    for (const View& view : views) {
+        for (int32_t workers : {1, 2, 3, 7}) {
+            SCOPED_TRACE(std::string(view.name) + " with " + std::to_string(workers) + " workers");
+            ASSERT_EQ(renderWorkersStart(workers), 1);
+            // The camera moves the origin under itself as it goes: each run starts from the same one.
+            app.originX = 0;
+            app.originY = 0;
+            lookFrom(view.x, view.y, view.z, view.pitch);
+            // The second frame's bands follow the first's spans.
+            frameTick();
+            frameTick();
+            EXPECT_EQ(frameHash(), view.hash);
+            RenderScene scene;
+            placeFrameCells(&app.cameraPose, &scene);
+            EXPECT_GT(scene.modelCount, 100) << "stand-ins";
+            EXPECT_EQ(scene.models[0].placementCount > 0, view.nearCells);
+        }
+    }
+    renderWorkersStop();
+}
+
+// Short of memory, a frame draws what fits and goes on; with memory back the
+// next frames are whole again.
+TEST_F(UniverseFrames, AFrameShortOfMemoryDrawsWhatFits)
+{
+    Universe* cells = soup();
+    ASSERT_NE(cells, nullptr);
+    universeRelease(app.universe);
+    app.universe = cells;
+    app.originX = 0;
+    app.originY = 0;
+    lookFrom(0.0f, 0.0f, -80000.0f, 0.0f);
+    for (int32_t rest = 0; rest <= 1; rest++)
+        for (int64_t failAt = 1; failAt <= 8; failAt++) {
+            SCOPED_TRACE("allocation " + std::to_string(failAt) + (rest ? " and every later one" : " alone"));
+            frameCellsRelease();
+            heapHookReset();
+            heapHook.failAt = failAt;
+            heapHook.failRest = rest;
+            frameTick();
+            heapHookReset();
+            frameTick();
+            EXPECT_EQ(frameHash(), wholeSoupHash);
+        }
+}
+
+// A far square of 256 x 256 live cells, straight below the camera: its
+// stand-ins cover the square's place on the screen and nothing else, in the
+// average colour a near cell's top face shows, lit alike.
+TEST_F(UniverseFrames, AFarSquareShowsAsItsCellsTopFacesDo)
+{
+    universeRelease(app.universe);
+    app.universe = universeOfSquare(128, 128, 1);
+    ASSERT_NE(app.universe, nullptr);
+    app.originX = 128;
+    app.originY = 128;
+    // The top face (46 units wide, 278 below the eye) spans pixels 294 to
+    // 346 across and 214 to 266 down: its middle 50 x 50 stand for it.
+    lookFrom(0.0f, 0.0f, -300.0f, 0.0f);
+    frameTick();
+    double near[3] = {};
+    for (int y = 215; y < 265; y++)
+        for (int x = 295; x < 345; x++)
+            for (int c = 0; c < 3; c++)
+                near[c] += channel(app.framebuffer[y * screenWidth + x], c) / 2500.0;
+    ASSERT_GT(near[0] + near[1] + near[2], 60.0);
+
+    universeRelease(app.universe);
+    app.universe = universeOfSquare(0, 0, 256);
+    ASSERT_NE(app.universe, nullptr);
+    // Cells about half a pixel wide; the square's footprint, from -12830 to
+    // 12730 units, lands within about 68 pixels of the middle.
+    lookFrom(0.0f, 0.0f, -60000.0f, 0.0f);
+    frameTick();
+    RenderScene scene;
+    placeFrameCells(&app.cameraPose, &scene);
+    EXPECT_EQ(scene.models[0].placementCount, 0);
+    EXPECT_GT(scene.modelCount, 1);
+    int inside = 0, covered = 0, strays = 0;
+    for (int y = 40; y < 440; y++)
+        for (int x = 0; x < screenWidth; x++) {
+            const uint32_t pixel = app.framebuffer[y * screenWidth + x];
+            if (x >= 262 && x < 378 && y >= 182 && y < 298) {
+                inside++;
+                if (pixel == 0)
+                    continue;
+                covered++;
+                for (int c = 0; c < 3; c++)
+                    EXPECT_NEAR(channel(pixel, c), near[c], 8.0) << x << "," << y << " channel " << c;
+            } else if (x < 246 || x >= 394 || y < 166 || y >= 314) {
+                strays += pixel != 0;
+            }
+        }
+    EXPECT_GT(covered, inside * 7 / 10);
+    EXPECT_EQ(strays, 0);
+}
+
+} // namespace
