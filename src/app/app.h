@@ -10,6 +10,8 @@
 #include "platform/platform.h"
 #include "scene/scene.h"
 
+struct RenderScene;
+
 // Built-in settings: there is no settings file.
 constexpr int32_t screenWidth = 640;
 constexpr int32_t screenHeight = 480;
@@ -31,8 +33,10 @@ struct AppState {
     LifeRule rule;         // from Rules.ini, read at start-up and after a drop
     Universe* universe;    // what runs when Rules.ini names a rule in the community's notation
     UniverseRule universeRule;
-    Matrix4* placements;   // a universe's cells' object matrices, grown with its population
+    Matrix4* placements;   // a universe's full cells' object matrices, grown with their count
     int32_t placementRoom;
+    int64_t originX;       // the cell placed at the world's origin: (x, y) goes to
+    int64_t originY;       // ((x - originX) * 100, (y - originY) * 100, 0)
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
     int32_t generationCount;
     int32_t autoIterate;
@@ -92,6 +96,13 @@ void frameTick();
 // One generation of the board or the universe, counted. A universe that cannot
 // step (memory, or the 32-bit coordinates) stays as it was, uncounted.
 void stepWorld();
+// The frame's cells (frame_cells.cpp): the board's live cells with the full
+// model, or a universe's, the near ones with the full model and the far ones
+// with stand-ins, as scene's models seen from cameraPose. The models hold
+// until the next call; what memory does not allow is left out.
+void placeFrameCells(const Matrix4* cameraPose, RenderScene* scene);
+// Frees what placeFrameCells grew for universes.
+void frameCellsRelease();
 // Fills placements (room for LIFE_CELLS) with the object matrix of every
 // live cell of the grid, in drawing order; returns how many.
 int32_t placeLiveCells(const LifeGrid* grid, Matrix4* placements);

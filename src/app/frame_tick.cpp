@@ -6,10 +6,6 @@
 #include "render/render.h"
 #include "spans/spans.h"
 
-// The live cells' object matrices for the frame being drawn, kept for the
-// whole run so that the tick allocates nothing.
-static Matrix4 cellPlacements[LIFE_CELLS];
-
 void stepWorld()
 {
     if (app.universe) {
@@ -19,48 +15,6 @@ void stepWorld()
         lifeStep(app.grid, &app.rule);
     }
     app.generationCount++;
-}
-
-struct PlacementFill {
-    Matrix4* placements;
-    int32_t room;
-    int32_t count;
-};
-
-static void placeUniverseCell(void* context, int32_t x, int32_t y)
-{
-    PlacementFill* fill = (PlacementFill*)context;
-    if (fill->count < fill->room)
-        cellMatrix(x, y, 0, &fill->placements[fill->count++]);
-}
-
-// Rows top to bottom, x fastest within a row: the board's drawing order, so a
-// universe holding the board's cells draws its frame. The array grows to the
-// population (at least doubling, so a growing pattern seldom allocates); when
-// memory runs out the cells that fit are drawn. 2 GiB of matrices at most, which
-// any size_t holds.
-static int32_t placeUniverseCells(const Universe* universe)
-{
-    const int64_t population = universePopulation(universe);
-    if (population > app.placementRoom) {
-        const int64_t most = INT32_MAX / (int64_t)sizeof(Matrix4);
-        const int64_t doubled = (int64_t)app.placementRoom * 2;
-        int64_t room = population > doubled ? population : doubled;
-        room = room < most ? room : most;
-        Matrix4* grown = (Matrix4*)heapAlloc((size_t)room * sizeof(Matrix4));
-        if (!grown && room > population) {
-            room = population < most ? population : most;
-            grown = (Matrix4*)heapAlloc((size_t)room * sizeof(Matrix4));
-        }
-        if (grown) {
-            heapFree(app.placements);
-            app.placements = grown;
-            app.placementRoom = (int32_t)room;
-        }
-    }
-    PlacementFill fill = {app.placements, app.placementRoom, 0};
-    universeForEachCell(universe, placeUniverseCell, &fill);
-    return fill.count;
 }
 
 // One frame, in a fixed order; nothing here measures time, so mouse look and
@@ -85,12 +39,8 @@ void frameTick()
         stepWorld();
 
     renderFrameBegin();
-    const Scene* scene = app.scene;
-    // Placing a universe's cells may move its array: the pointer is taken after.
-    const int32_t placed = app.universe ? placeUniverseCells(app.universe) : placeLiveCells(app.grid, cellPlacements);
-    const Matrix4* placements = app.universe ? app.placements : cellPlacements;
-    const RenderScene cells = {&app.cameraPose, placements, placed,
-        scene->objects, scene->objectCount, scene->materials, scene->materialCount};
+    RenderScene cells;
+    placeFrameCells(&app.cameraPose, &cells);
     renderFrameDraw(&cells, app.framebuffer);
 
     // A request is served at most once per tick, however often it was made.

@@ -54,6 +54,9 @@ void startWindow()
     matRotateZ(&app.cameraMatrix, -3.1415925f);
     matTranslate(&app.cameraMatrix, 0.0f, -30.0f, -50.0f);
     app.pitchAngle = 0.0f;
+    // The board's middle.
+    app.originX = 32;
+    app.originY = 32;
 }
 
 int startScene()
@@ -212,4 +215,5 @@ void appRelease()
     heapFree(app.placements);
     app.placements = nullptr;
     app.placementRoom = 0;
+    frameCellsRelease();
 }

@@ -119,6 +119,25 @@ int universeBounds(const Universe* universe, int32_t* left, int32_t* top, int32_
 // Calls visit for every live cell, rows top to bottom, left to right within a row. Returns the count.
 int64_t universeForEachCell(const Universe* universe, void (*visit)(void* context, int32_t x, int32_t y), void* context);
 
+// ---- A universe in blocks (universe_blocks.cpp) -----------------------------------------
+// What a far view needs of a universe: its tiles of 64 x 64 cells as bit rows, and which
+// blocks of a tile hold live cells, without a walk over the cells themselves.
+enum { UNIVERSE_TILE = 64 };
+// Bit k of rows[y] is the cell (tx * 64 + k, ty * 64 + y). The rows belong to the universe and
+// hold until it next steps or changes.
+struct UniverseTileRows {
+    int32_t tx, ty;
+    const uint64_t* rows;
+};
+// Fills tiles[0 .. room) with the tiles holding live cells (the cells universeForEachCell
+// visits), tile rows top to bottom and left to right within a row. Returns how many such tiles
+// there are, which may be more than room.
+int32_t universeLiveTiles(const Universe* universe, UniverseTileRows* tiles, int32_t room);
+// The blocks of 2^shift x 2^shift cells of a tile (shift 0 to 6, clamped) that hold a live cell:
+// bit i of blocks[j] for the block of cells x = i << shift .., y = j << shift ... blocks has room
+// for 64 rows; returns how many it filled, 64 >> shift.
+int32_t universeTileBlocks(const uint64_t rows[UNIVERSE_TILE], int32_t shift, uint64_t blocks[UNIVERSE_TILE]);
+
 // ---- A universe's files (universe_files.cpp) --------------------------------------------
 // Reads Rules.ini as the program does: 1 when it holds a rule in the community's notation (its
 // first non-blank character 'B' or 'b', or "MAP" after the blanks), *universeRule filled;

@@ -422,15 +422,22 @@ int tileOrder(const void* a, const void* b)
 
 } // namespace
 
-int64_t universeForEachCell(const Universe* u, void (*visit)(void* context, int32_t x, int32_t y), void* context)
+// The scratch list is the universe's own, sized with the tile list, so the walks allocate nothing.
+int32_t universeSortLiveTiles(const Universe* u)
 {
-    int b = (int)(u->generation & 1);
-    // The scratch list is the universe's own, sized with the tile list, so the walk allocates nothing.
+    const int b = (int)(u->generation & 1);
     int32_t n = 0;
     for (int32_t i = 0; i < u->tileCount; i++)
         if (u->tiles[i]->live[b])
             u->scratch[n++] = u->tiles[i];
     qsort(u->scratch, (size_t)n, sizeof *u->scratch, tileOrder);
+    return n;
+}
+
+int64_t universeForEachCell(const Universe* u, void (*visit)(void* context, int32_t x, int32_t y), void* context)
+{
+    const int b = (int)(u->generation & 1);
+    const int32_t n = universeSortLiveTiles(u);
     int64_t count = 0;
     for (int32_t first = 0; first < n;) {
         int32_t end = first;

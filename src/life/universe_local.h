@@ -63,6 +63,9 @@ struct Universe {
 UniverseTile* universeTileAt(const Universe* universe, int32_t tx, int32_t ty);
 UniverseTile* universeTileMake(Universe* universe, int32_t tx, int32_t ty);
 void universeTileSummarise(UniverseTile* tile, int buffer);
+// Puts the tiles holding live cells into scratch, tile rows top to bottom and left to right
+// within a row; returns how many.
+int32_t universeSortLiveTiles(const Universe* universe);
 
 // universe_step.cpp: fills the kernel for a 512-entry table (0 when the quad table cannot be had).
 int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512]);

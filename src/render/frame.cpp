@@ -24,10 +24,13 @@ static void drawFrameBand(RenderBand* band, const void* context)
 {
     const FrameJob* job = (const FrameJob*)context;
     const RenderScene* scene = job->scene;
-    for (int32_t i = 0; i < scene->placementCount; i++)
-        for (int32_t k = 0; k < scene->objectCount; k++)
-            renderObject(band, &scene->placements[i], &job->worldToView, &scene->objects[k], scene->materials,
-                scene->materialCount);
+    for (int32_t n = 0; n < scene->modelCount; n++) {
+        const RenderModel* model = &scene->models[n];
+        for (int32_t i = 0; i < model->placementCount; i++)
+            for (int32_t k = 0; k < model->objectCount; k++)
+                renderObject(band, &model->placements[i], &job->worldToView, &model->objects[k], model->materials,
+                    model->materialCount);
+    }
     drawBand(band, job->framebuffer);
 }
 

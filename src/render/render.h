@@ -23,19 +23,25 @@ int32_t filteringOn();
 // A small grey checker pyramid for faces without a usable material.
 Texture* defaultTexture();
 
-// What a frame shows: every object of the model at every placement, in the
-// placements' order, seen from the camera at cameraPose (camera to world).
-// Faces whose material is no index below materialCount, or has no texture,
-// use the default texture. The renderer reads it while the frame is drawn and
-// keeps nothing.
-struct RenderScene {
-    const Matrix4* cameraPose;
+// One model drawn at each of its placements: every object of it at every
+// placement, in the placements' order. Faces whose material is no index below
+// materialCount, or has no texture, use the default texture.
+struct RenderModel {
     const Matrix4* placements; // object matrices, one per copy of the model
     int32_t placementCount;
     const MeshObject* objects;
     int32_t objectCount;
     const Material* materials;
     int32_t materialCount;
+};
+
+// What a frame shows: the models in their order, seen from the camera at
+// cameraPose (camera to world). The renderer reads it while the frame is drawn
+// and keeps nothing.
+struct RenderScene {
+    const Matrix4* cameraPose;
+    const RenderModel* models;
+    int32_t modelCount;
 };
 
 // ---- Workers ---------------------------------------------------------------------
