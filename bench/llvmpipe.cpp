@@ -128,10 +128,13 @@ GLuint uploadTexture(const Texture* texture)
     return name;
 }
 
+// Relative to the camera's origin cell, as the program places a universe's cells.
 void addUniverseCell(void* context, int32_t x, int32_t y)
 {
     Matrix4 model;
-    cellMatrix(x, y, 0, &model);
+    matIdentity(&model);
+    model.m[12] = (float)(x - app.originX) * cellSpacing;
+    model.m[13] = (float)(y - app.originY) * cellSpacing;
     ((std::vector<Matrix4>*)context)->push_back(model);
 }
 
