@@ -35,8 +35,6 @@ struct AppState {
     UniverseRule universeRule;
     Matrix4* placements;   // a universe's full cells' object matrices, grown with their count
     int32_t placementRoom;
-    int64_t originX;       // the cell placed at the world's origin: (x, y) goes to
-    int64_t originY;       // ((x - originX) * 100, (y - originY) * 100, 0)
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
     int32_t generationCount;
     int32_t autoIterate;
@@ -44,6 +42,11 @@ struct AppState {
     int32_t graphRequested;      // set by Home, served by the next tick
     char notice[NOTICE_TEXT];    // what became of the last dropped file, drawn under the generation
     int32_t noticeTicks;         // frames it stays up
+    // The cell drawn at the world origin: cells are placed relative to it
+    // (camera.cpp). The board keeps (32, 32); on a universe it follows the camera.
+    int64_t originX;
+    int64_t originY;
+    int32_t follow; // T: every tick frames the live cells again, until a look or a move
 };
 extern AppState app;
 
@@ -109,6 +112,23 @@ int32_t placeLiveCells(const LifeGrid* grid, Matrix4* placements);
 // The model matrix of the cell at (x, y, z): identity with the translation
 // ((x - 32) * 100, (y - 32) * 100, z * 100), centring the board on the origin.
 void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model);
+// The camera (camera.cpp). The model matrix of a cell dx, dy cells from the
+// origin: identity with the translation (dx * 100, dy * 100, 0), the product
+// taken in int64 and only then made a float.
+void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model);
+// F: looks at every live cell from above at a slant, keeping the camera's yaw;
+// on a universe the origin moves to the cells' middle. Nothing lives: nothing moves.
+void cameraFrame();
+// PgUp (away 1) / PgDn (away 0): the move along the view's forward axis, a
+// share of the distance to the point looked at (negative: backwards).
+float cameraZoomStep(int away);
+// An arrow's step: 30 on the board; on a universe it grows with the height.
+float cameraMoveStep();
+// Once a tick, after the world's step: the mouse's motion (dx, dy pixels)
+// yaws the camera and pitches the view (and ends following), follow frames
+// again, a universe's origin catches up with the camera, and cameraPose is
+// built for the frame.
+void cameraTick(int32_t dx, int32_t dy);
 // The overlay's generation text, "%dst Iteration", "%dnd Iteration" or
 // "%dth Iteration" by the count's last decimal digit.
 void generationText(char* text, size_t size, int32_t count);

@@ -79,6 +79,12 @@ int dropPattern(const char* path, char* message, size_t size)
         universeRelease(app.universe);
         app.grid = grid;
         app.universe = universe;
+        // The board is drawn around its middle; the camera stays where it was
+        // relative to the origin.
+        if (grid) {
+            app.originX = 32;
+            app.originY = 32;
+        }
         app.generationCount = 0;
         snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->count,
                  report->ruleName);

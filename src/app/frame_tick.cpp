@@ -21,22 +21,16 @@ void stepWorld()
 // auto-iteration advance once per timer message whatever its delay.
 void frameTick()
 {
-    // Mouse look: the yaw accumulates in the camera, the pitch is applied
-    // afresh to a copy every tick and never enters the camera.
     int32_t cursorX;
     int32_t cursorY;
     cursorGet(&cursorX, &cursorY);
     cursorSet(screenWidth >> 1, screenHeight >> 1);
-    const int32_t dx = cursorX - app.screenCentreX;
-    const int32_t dy = cursorY - app.screenCentreY;
-    matRotateY(&app.cameraMatrix, (float)dx * mouseFactor);
-    app.cameraPose = app.cameraMatrix;
-    app.pitchAngle = app.pitchAngle - (float)dy * mouseFactor;
-    matRotateX(&app.cameraPose, app.pitchAngle);
 
     memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
     if (app.autoIterate)
         stepWorld();
+    // After the step, so that following frames the generation drawn.
+    cameraTick(cursorX - app.screenCentreX, cursorY - app.screenCentreY);
 
     renderFrameBegin();
     RenderScene cells;

@@ -103,8 +103,11 @@ int startLife()
         return 0;
     }
     logLine("    OK");
-    if (onUniverse)
+    // A universe may lie anywhere: its first frame shows its cells.
+    if (onUniverse) {
+        cameraFrame();
         logReason("Rule ", app.universeRule.name, "");
+    }
     logWarning(rulesWarning, "");
     logWarning(lifeLoadReason(), "");
     return 1;

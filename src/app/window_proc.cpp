@@ -40,9 +40,11 @@ static float pitchCosine()
 }
 
 // Moves act in the camera's own frame (matTranslate pre-multiplies); Up and
-// Down follow the pitched forward axis (0, -sin, cos). Auto-repeat repeats.
+// Down follow the pitched forward axis (0, -sin, cos), and so do PgUp and
+// PgDn. Auto-repeat repeats. A move ends following.
 void handleKey(uint32_t key)
 {
+    const float step = cameraMoveStep();
     switch (key) {
     case KEY_ESCAPE:
         cursorShow(1);
@@ -55,16 +57,33 @@ void handleKey(uint32_t key)
         app.graphRequested = 1;
         break;
     case KEY_LEFT:
-        matTranslate(&app.cameraMatrix, -moveStep, 0.0f, 0.0f);
+        app.follow = 0;
+        matTranslate(&app.cameraMatrix, -step, 0.0f, 0.0f);
         break;
     case KEY_UP:
-        matTranslate(&app.cameraMatrix, 0.0f, -moveStep * pitchSine(), moveStep * pitchCosine());
+        app.follow = 0;
+        matTranslate(&app.cameraMatrix, 0.0f, -step * pitchSine(), step * pitchCosine());
         break;
     case KEY_RIGHT:
-        matTranslate(&app.cameraMatrix, moveStep, 0.0f, 0.0f);
+        app.follow = 0;
+        matTranslate(&app.cameraMatrix, step, 0.0f, 0.0f);
         break;
     case KEY_DOWN:
-        matTranslate(&app.cameraMatrix, 0.0f, moveStep * pitchSine(), -moveStep * pitchCosine());
+        app.follow = 0;
+        matTranslate(&app.cameraMatrix, 0.0f, step * pitchSine(), -step * pitchCosine());
+        break;
+    case KEY_PAGEUP:
+    case KEY_PAGEDOWN: {
+        app.follow = 0;
+        const float forward = cameraZoomStep(key == KEY_PAGEUP);
+        matTranslate(&app.cameraMatrix, 0.0f, -forward * pitchSine(), forward * pitchCosine());
+        break;
+    }
+    case KEY_F:
+        cameraFrame();
+        break;
+    case KEY_T:
+        app.follow = app.follow == 0 ? 1 : 0;
         break;
     case KEY_INSERT:
         stepWorld();

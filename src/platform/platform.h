@@ -110,6 +110,8 @@ enum {
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.
 enum {
     KEY_ESCAPE = 0x1B,
+    KEY_PAGEUP = 0x21,
+    KEY_PAGEDOWN = 0x22,
     KEY_END = 0x23,
     KEY_HOME = 0x24,
     KEY_LEFT = 0x25,
@@ -118,6 +120,8 @@ enum {
     KEY_DOWN = 0x28,
     KEY_INSERT = 0x2D,
     KEY_DELETE = 0x2E,
+    KEY_F = 0x46,
+    KEY_T = 0x54,
     KEY_F12 = 0x7B,
 };
 

@@ -362,15 +362,148 @@ TEST_F(App, AUniverseStepsWhereverItsCellsAre)
         EXPECT_EQ(universeGetCell(app.universe, cell[0], cell[1]), 1) << cell[0] << "," << cell[1];
 }
 
-// Its cells are placed as the board's: the bundled cells draw the same frame.
+// Its cells are placed as the board's: the test's glider, whose box has its
+// middle at (32, 32), starts framed on a universe as F frames it on the board.
 TEST_F(App, AUniverseDrawsTheBoardsFrameForTheSameCells)
 {
-    copyBundledData();
-    run("key f12\ntick\n");
+    run("key f\ntick\nkey f12\ntick\n");
     writeFile("Rules.ini", "B3/S23\n");
-    run("key f12\ntick\n");
+    run("tick\nkey f12\ntick\n");
     ASSERT_NE(app.universe, nullptr);
     EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
+}
+
+// Where the world point lands in the view: x and y over depth, and the depth.
+static void viewOf(const Matrix4& pose, float x, float y, float* across, float* down, float* depth)
+{
+    Matrix4 view;
+    matInverse(&pose, &view);
+    const float* v = view.m;
+    const float vx = x * v[0] + y * v[4] + v[12];
+    const float vy = x * v[1] + y * v[5] + v[13];
+    *depth = x * v[2] + y * v[6] + v[14];
+    *across = vx / *depth;
+    *down = vy / *depth;
+}
+
+// F frames every live cell, and tightly: the box's widest side fills more
+// than half the view that way. Checked for a wide, a tall and a far box.
+TEST_F(App, FFramesEveryLiveCell)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    const char* worlds[] = {
+        "4\n-200 0 0\n200 0 0\n0 10 0\n5 -10 0\n",
+        "3\n0 -300 0\n0 300 0\n1 0 0\n",
+        "2\n-2000000000 1500000000 0\n-1999999990 1500000003 0\n",
+    };
+    for (const char* world : worlds) {
+        SCOPED_TRACE(world);
+        writeFile("Life.ini", world);
+        run("mouse 90 30\ntick\nkey right 50\nkey f\ntick\nkey 0x41\n");
+        ASSERT_NE(app.universe, nullptr);
+        int32_t l, t, r, b;
+        ASSERT_TRUE(universeBounds(app.universe, &l, &t, &r, &b));
+        float widest = 0.0f;
+        for (int corner = 0; corner < 4; corner++) {
+            const int64_t x = (corner & 1) ? r : l;
+            const int64_t y = (corner & 2) ? b : t;
+            float across, down, depth;
+            viewOf(app.cameraPose, (float)((x - app.originX) * 100), (float)((y - app.originY) * 100), &across, &down,
+                   &depth);
+            EXPECT_GT(depth, 0.0f);
+            EXPECT_LE(std::fabs(across), 0.95f);
+            EXPECT_LE(std::fabs(down), 0.95f * 0.75f);
+            widest = std::max(widest, std::max(std::fabs(across), std::fabs(down) / 0.75f));
+        }
+        EXPECT_GT(widest, 0.5f);
+        appRelease();
+    }
+}
+
+// A glider ten million cells out, under the same camera moves (arrows far
+// enough for the origin to move, zoom, look, follow), draws every frame bit
+// for bit as the glider at the middle.
+TEST_F(App, APatternFarOutDrawsAsAtTheMiddle)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    const char* script = "tick\nkey f12\ntick\nkey pgup 3\nmouse 25 -40\ntick\nkey f12\ntick\nkey t\nkey del\n"
+                         "tick 12\nkey f12\ntick\nkey pgdn 2\nkey left 400\nkey up 3\ntick\nkey f12\ntick\nkey 0x41\n";
+    int64_t origins[2][2];
+    for (int far = 0; far < 2; far++) {
+        const int32_t dx = far ? 10000000 : 0, dy = far ? -10000000 : 0;
+        char world[256];
+        snprintf(world, sizeof world, "5\n%d %d 0\n%d %d 0\n%d %d 0\n%d %d 0\n%d %d 0\n", 1 + dx, dy, 2 + dx,
+                 1 + dy, dx, 2 + dy, 1 + dx, 2 + dy, 2 + dx, 2 + dy);
+        writeFile("Life.ini", world);
+        run(script);
+        origins[far][0] = app.originX;
+        origins[far][1] = app.originY;
+        appRelease();
+    }
+    EXPECT_EQ(origins[1][0] - origins[0][0], 10000000);
+    EXPECT_EQ(origins[1][1] - origins[0][1], -10000000);
+    // The arrows took the camera far enough for the origin to move.
+    EXPECT_GT(origins[0][0], 100);
+    for (int shot = 0; shot < 4; shot++) {
+        char middle[32], far[32];
+        snprintf(middle, sizeof middle, "Screenshot%2x.bmp", shot);
+        snprintf(far, sizeof far, "Screenshot%2x.bmp", shot + 4);
+        const std::string frame = readFile(middle);
+        EXPECT_EQ(frame, readFile(far)) << shot;
+        // Cells were drawn (until the arrows took them out of sight): some
+        // pixel away from the text is lit.
+        if (shot < 3) {
+            EXPECT_NE(frame.substr(54 + 3 * 640 * 60, 3 * 640 * 380).find_first_not_of('\0'), std::string::npos) << shot;
+        }
+    }
+}
+
+// PgUp backs away from the point looked at, PgDn comes closer, one press each
+// way coming back; T keeps a travelling glider framed until a look or a
+// move; the arrows' step grows with the height on a universe only.
+TEST_F(App, ZoomFollowAndTheArrowsStep)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    run("key 0x41\n");
+    const Matrix4 framed = app.cameraMatrix;
+    const float height = framed.m[14];
+    float across, down, depth;
+    viewOf(app.cameraPose, 50.0f, 50.0f, &across, &down, &depth);
+    handleKey(KEY_PAGEUP);
+    EXPECT_NEAR(app.cameraMatrix.m[14], height * 1.25f, -height * 1e-5f);
+    handleKey(KEY_PAGEDOWN);
+    for (int i = 12; i < 15; i++)
+        EXPECT_NEAR(app.cameraMatrix.m[i], framed.m[i], -height * 1e-5f) << i;
+    EXPECT_EQ(cameraMoveStep(), std::max(30.0f, -app.cameraMatrix.m[14] * 0.1f));
+    handleKey(KEY_PAGEUP);
+    handleKey(KEY_PAGEUP);
+    EXPECT_GT(cameraMoveStep(), 30.0f);
+
+    const struct {
+        const char* script;
+        int follows;
+    } cases[] = {
+        {"key t\nkey del\ntick 120\nkey 0x41\n", 1},
+        {"key t\nkey del\ntick 60\nmouse 1 0\ntick 60\nkey 0x41\n", 0},
+        {"key t\nkey del\ntick 60\nkey left\ntick 60\nkey 0x41\n", 0},
+        {"key t\nkey del\ntick 60\nkey t\ntick 60\nkey 0x41\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        run(c.script);
+        EXPECT_EQ(app.follow, c.follows);
+        int32_t l, t, r, b;
+        ASSERT_TRUE(universeBounds(app.universe, &l, &t, &r, &b));
+        viewOf(app.cameraPose, (float)((r - app.originX) * 100), (float)((b - app.originY) * 100), &across, &down,
+               &depth);
+        EXPECT_EQ(std::fabs(across) < 1.0f && std::fabs(down) < 0.75f, c.follows == 1);
+        appRelease();
+    }
+
+    writeFile("Rules.ini", "1 4 3 3\n");
+    run("key down 400\nkey 0x41\n");
+    EXPECT_EQ(app.grid != nullptr, true);
+    EXPECT_EQ(cameraMoveStep(), 30.0f);
 }
 
 TEST_F(App, RequestsAreServedOncePerTick)

@@ -153,6 +153,10 @@ static int32_t virtualKey(SDL_Keycode key)
     case SDLK_INSERT: return KEY_INSERT;
     case SDLK_DELETE: return KEY_DELETE;
     case SDLK_F12: return KEY_F12;
+    case SDLK_PAGEUP: return KEY_PAGEUP;
+    case SDLK_PAGEDOWN: return KEY_PAGEDOWN;
+    case SDLK_f: return KEY_F;
+    case SDLK_t: return KEY_T;
     default: return 0;
     }
 }

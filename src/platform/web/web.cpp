@@ -125,7 +125,8 @@ static const struct {
 } programKeys[] = {
     {"Escape", KEY_ESCAPE}, {"End", KEY_END},       {"Home", KEY_HOME},     {"ArrowLeft", KEY_LEFT},
     {"ArrowUp", KEY_UP},    {"ArrowRight", KEY_RIGHT}, {"ArrowDown", KEY_DOWN}, {"Insert", KEY_INSERT},
-    {"Delete", KEY_DELETE}, {"F12", KEY_F12},
+    {"Delete", KEY_DELETE}, {"F12", KEY_F12},       {"PageUp", KEY_PAGEUP}, {"PageDown", KEY_PAGEDOWN},
+    {"f", KEY_F},           {"F", KEY_F},              {"t", KEY_T},           {"T", KEY_T},
 };
 
 static int32_t virtualKey(const char* key)
@@ -137,11 +138,13 @@ static int32_t virtualKey(const char* key)
 }
 
 // The program's own keys do not reach the browser (F12 would open its tools,
-// the arrows would scroll); every other key does.
+// the arrows would scroll); every other key does, and so do the letters with
+// Ctrl, Alt or Meta held (Ctrl+F is the browser's find).
 static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
 {
     const int32_t key = virtualKey(event->key);
-    if (!key)
+    const int letter = key == KEY_F || key == KEY_T;
+    if (!key || (letter && (event->ctrlKey || event->altKey || event->metaKey)))
         return EM_FALSE;
     post(MSG_KEYDOWN, (uintptr_t)key);
     return EM_TRUE;
