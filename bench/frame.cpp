@@ -8,11 +8,12 @@
 //   S4 grazing  the camera brought down towards the board and pitched to look
 //               across it, so rows hold many overlapping faces
 //   U1 gun      a universe under B3/S23: the Gosper glider gun after 10,000
-//               generations (about 330 gliders), framed whole
+//               generations (about 330 gliders), framed whole (F)
 //   U2 acorn    the acorn after 5,206 generations, framed whole
 //   U3 soup     a 1024 x 1024 soup at 50 % after 100 generations (about
 //               100,000 cells), framed whole
-//   U4 low      U3 seen from low across it: most cells far, a few near
+//   U4 low      U3 brought in (PgDn) and seen from low across it: most cells
+//               far, a few near
 //   U5 running  U3 auto-iterating, a generation every frame: 50 frames from
 //               generation 104 on in every repetition
 //

@@ -15,8 +15,8 @@
 // draws the same board; bench-frame puts the board back before each frame
 // instead, so its S2 frames also compute one generation. U5 keeps running on
 // both sides, a generation every frame. The universe scenes' Life.ini and
-// Rules.ini come from `bench-frame --write-scene`; their many Ins presses are
-// posted as key messages, as the page's Step button posts them.
+// Rules.ini come from `bench-frame --write-scene`; their Ins, F and PgDn
+// presses are posted as key messages, as the page's buttons post them.
 'use strict';
 
 const fs = require('node:fs');
@@ -61,11 +61,13 @@ function sceneFiles(scene) {
   }
 }
 
-const insertKey = 0x2D;
+// Keys posted to the program as key messages, as the page's buttons post
+// them: thousands of real Ins presses would take minutes, and the camera's
+// letters and page keys are not among the test harness's names.
+const postedKeys = {ins: 0x2D, f: 0x46, t: 0x54, pgup: 0x21, pgdn: 0x22};
 
-// Plays the script as h.play does, but for `key ins N` with N above one: those
-// presses go to the program as key messages, as many as its queue takes at a
-// time, which thousands of real key presses would take minutes to do.
+// Plays the script as h.play does, but for the keys above: their presses go to
+// the program as key messages, as many as its queue takes at a time.
 async function playScript(page, script) {
   let rest = [];
   const flush = async () => {
@@ -74,7 +76,7 @@ async function playScript(page, script) {
   };
   for (const line of script.split('\n')) {
     const [kind, name, count] = line.trim().split(/\s+/);
-    if (kind !== 'key' || name !== 'ins' || !(Number(count) > 1)) {
+    if (kind !== 'key' || !(name in postedKeys)) {
       rest.push(line);
       continue;
     }
@@ -86,14 +88,9 @@ async function playScript(page, script) {
         else
           await new Promise(resolve => setTimeout(resolve, 0));
       }
-    }, Number(count), insertKey);
+    }, Number(count || 1), postedKeys[name]);
   }
   await flush();
-}
-
-function summary(values) {
-  const sorted = [...values].sort((a, b) => a - b);
-  return {min: sorted[0], median: sorted[Math.floor(sorted.length / 2)]};
 }
 
 async function browserTimes(browser, url, threads) {
