@@ -14,8 +14,8 @@
 //               100,000 cells), framed whole
 //   U4 low      U3 brought in (PgDn) and seen from low across it: most cells
 //               far, a few near
-//   U5 running  U3 auto-iterating, a generation every frame: 50 frames from
-//               generation 104 on in every repetition
+//   U5 running  U3 auto-iterating, a generation every frame: every
+//               repetition times the same 50 frames, generations 106 to 155
 //
 // Each scene is a replay script in bench/scenes (with its Life.ini and
 // Rules.ini), played through the program's own message loop; the same scripts
