@@ -93,6 +93,11 @@ async function playScript(page, script) {
   await flush();
 }
 
+function summary(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return {min: sorted[0], median: sorted[Math.floor(sorted.length / 2)]};
+}
+
 async function browserTimes(browser, url, threads) {
   const times = {};
   for (const scene of scenes) {
