@@ -1,6 +1,7 @@
 // Controls without a keyboard: buttons for the program's keys, a move pad
 // whose buttons repeat while held as a held key does, and dragging on the
-// picture (a mouse button held, or one finger) to look around. Each posts
+// picture (a mouse button held, or one finger) to look around, the wheel and
+// a two-finger pinch to zoom (PgUp, PgDn). Each posts
 // the message of its key or the motion of the mouse, so the frames are the
 // ones those keys and that motion give. A click on the picture without a drag
 // still locks the pointer for mouse look.
@@ -87,8 +88,66 @@ for (const button of document.querySelectorAll('button[data-key]')) {
 let drag = null;
 let dragged = false; // the last press moved: its click locks nothing
 
+// Two fingers pinch: each time their distance grows by a quarter the camera
+// comes closer (PgDn), each time it shrinks by a fifth it backs away (PgUp),
+// the shares the program moves by. A second finger ends the first one's drag.
+const fingers = new Map(); // pointerId -> {x, y}
+let pinch = 0; // the distance the last zoom step was measured from; 0: no pinch
+
+const spread = () => {
+  const [a, b] = [...fingers.values()];
+  return Math.hypot(a.x - b.x, a.y - b.y);
+};
+
 canvas.addEventListener('pointerdown', event => {
-  if (drag || document.pointerLockElement === canvas || (event.pointerType === 'mouse' && event.button !== 0))
+  if (event.pointerType !== 'touch')
+    return;
+  fingers.set(event.pointerId, {x: event.clientX, y: event.clientY});
+  if (fingers.size === 2) {
+    drag = null;
+    pinch = spread() || 1;
+  }
+});
+
+canvas.addEventListener('pointermove', event => {
+  if (!fingers.has(event.pointerId))
+    return;
+  fingers.set(event.pointerId, {x: event.clientX, y: event.clientY});
+  if (fingers.size !== 2 || !pinch)
+    return;
+  const distance = spread();
+  while (distance >= pinch * 1.25 && postKey('PageDown'))
+    pinch *= 1.25;
+  while (distance <= pinch * 0.8 && postKey('PageUp'))
+    pinch *= 0.8;
+});
+
+for (const end of ['pointerup', 'pointercancel']) {
+  canvas.addEventListener(end, event => {
+    fingers.delete(event.pointerId);
+    if (fingers.size < 2)
+      pinch = 0;
+  });
+}
+
+// The wheel zooms: a notch (100 pixels of scrolling, three lines) away from
+// the point looked at is PgUp, towards it PgDn. Smaller steps, a touchpad's,
+// add up.
+let wheelSum = 0;
+canvas.addEventListener('wheel', event => {
+  if (!isReady())
+    return;
+  event.preventDefault();
+  const perUnit = [1, 100 / 3, 800][event.deltaMode] || 1;
+  wheelSum += event.deltaY * perUnit;
+  for (; wheelSum >= 100; wheelSum -= 100)
+    postKey('PageUp');
+  for (; wheelSum <= -100; wheelSum += 100)
+    postKey('PageDown');
+}, {passive: false});
+
+canvas.addEventListener('pointerdown', event => {
+  if (drag || fingers.size > 1 || document.pointerLockElement === canvas || (event.pointerType === 'mouse' && event.button !== 0))
     return;
   drag = {id: event.pointerId, startX: event.clientX, startY: event.clientY, sentX: 0, sentY: 0};
   dragged = false;
@@ -98,7 +157,7 @@ canvas.addEventListener('pointerdown', event => {
 });
 
 canvas.addEventListener('pointermove', event => {
-  if (!drag || event.pointerId !== drag.id || document.pointerLockElement === canvas)
+  if (!drag || event.pointerId !== drag.id || fingers.size > 1 || document.pointerLockElement === canvas)
     return;
   const scale = canvas.width / canvas.getBoundingClientRect().width;
   const moveX = event.clientX - drag.startX;

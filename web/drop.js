@@ -7,7 +7,7 @@
 // Engine.log. The page reads the outcome from Engine.log and keeps where the
 // board it shows came from, for the link. A gzip-compressed file is
 // decompressed here, as the browser build of the program has no zlib.
-import {Module, isReady, on, say} from './page.js';
+import {Module, emit, isReady, on, say} from './page.js';
 
 let pending = null; // {path, name, source, from}: handed over, outcome not yet logged
 let board = null; // where the board shown came from; null: the bundled pattern
@@ -54,22 +54,25 @@ export async function unpacked(bytes) {
 // webDropFile(path) with the path in the program's heap. Not through
 // ccall: made while the program waits, a ccall returns a promise (never 0)
 // and takes over the one the page's start() waits on.
-function dropFile(path) {
+function dropFile(path, frame) {
   const bytes = new TextEncoder().encode(path);
   const pointer = Module._malloc(bytes.length + 1);
   if (!pointer)
     return 0;
   Module.HEAPU8.set(bytes, pointer);
   Module.HEAPU8[pointer + bytes.length] = 0;
-  const taken = Module._webDropFile(pointer);
+  const taken = Module._webDropFile(pointer, frame ? 1 : 0);
   Module._free(pointer);
   return taken;
 }
 
 // Hands the bytes of a pattern file called NAME to the program as a drop.
 // SOURCE says where it came from ({pattern: bytes} or {file: name}) for
-// the link. Returns 1, or 0 (and says why) when the program cannot take it.
-export function loadPattern(name, bytes, source) {
+// the link. With FRAME the program frames the pattern once loaded, as F
+// does, so its first frame shows its cells; a dropped file keeps the camera,
+// as on the desktop. Returns 1, or 0 (and says why) when the program cannot
+// take it.
+export function loadPattern(name, bytes, source, frame = false) {
   if (!isReady()) {
     say('Veltrix is not running: start it again first.', true);
     return 0;
@@ -84,11 +87,11 @@ export function loadPattern(name, bytes, source) {
     FS.mkdir('/drop');
   FS.writeFile(path, bytes);
   const from = FS.readFile('/veltrix/Engine.log', {encoding: 'utf8'}).length;
-  if (!dropFile(path)) {
+  if (!dropFile(path, frame)) {
     say('The program is busy with the last pattern; try this one again in a moment.', true);
     return 0;
   }
-  pending = {path, name, source, from};
+  pending = {path, name, source, from, frame};
   // The picker shows the classic being loaded, whichever road it came by.
   const picker = document.getElementById('pattern');
   picker.value = source.file && [...picker.options].some(option => option.value === source.file) ? source.file : '';
@@ -110,8 +113,10 @@ on('log', text => {
     return;
   const outcome = text.slice(at + mark.length, text.indexOf('\n', at));
   const loaded = outcome.startsWith('loaded');
-  if (loaded)
+  if (loaded) {
     board = pending.source;
+    emit('loaded', {framed: pending.frame});
+  }
   say(`${pending.name}: ${outcome}`, !loaded);
   pending = null;
 });

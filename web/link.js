@@ -1,12 +1,13 @@
 // The link: index.html?pattern=TEXT (the percent-encoded bytes of a pattern
 // file) or ?file=NAME (a pattern file served beside the page, fetched from
 // the page's own origin), with &run=1 to start auto-iteration and &view=NAME
-// for a camera preset. Once start-up is done the pattern goes in as a drop,
-// then the view, then Del. "Copy link" makes the link of the board shown.
+// for a camera view. Once start-up is done the pattern goes in as a drop
+// (framed when the link names no view, or fit or follow), then the view,
+// then Del. "Copy link" makes the link of the board shown.
 import {flags} from './controls.js';
 import {boardSource, loadPattern, unpacked} from './drop.js';
 import {afterReady, holdStart, postKey, say} from './page.js';
-import {currentView, showView} from './views.js';
+import {currentView, showView, views} from './views.js';
 
 const field = document.getElementById('link');
 
@@ -108,13 +109,15 @@ if ('pattern' in asked) {
   holdStart(fetched);
 }
 
+// A pattern is framed as it loads unless the link names a preset played
+// from the start camera.
 afterReady(async () => {
+  const view = 'view' in asked ? new TextDecoder().decode(percentDecode(asked.view) || new Uint8Array()) : null;
   if (linkPattern && linkPattern.error)
     say(linkPattern.error, true);
   else if (linkPattern)
-    loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
-  if ('view' in asked) {
-    const view = new TextDecoder().decode(percentDecode(asked.view) || new Uint8Array());
+    loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source, view === null || !!(views[view] || {}).live);
+  if (view !== null) {
     if (!(await showView(view)))
       say(`The link asks for the view "${view}", which the page does not have.`, true);
   }
@@ -123,7 +126,9 @@ afterReady(async () => {
 });
 
 // The link of the board shown: its pattern (none for the bundled one), the
-// view preset while the camera stays on it, and auto-iteration when on.
+// view preset while the camera stays on it (a pattern's link opens framed,
+// the bundled board's on the start view: those go without saying), and
+// auto-iteration when on.
 export function boardLink() {
   const parts = [];
   const board = boardSource();
@@ -132,7 +137,7 @@ export function boardLink() {
   else if (board)
     parts.push('pattern=' + percentEncode(board.pattern));
   const view = currentView();
-  if (view && view !== 'start')
+  if (view && view !== (board ? 'fit' : 'start'))
     parts.push('view=' + view);
   if (flags.autoIterate)
     parts.push('run=1');

@@ -24,9 +24,11 @@ const downloads = document.getElementById('downloads');
 
 // The program's keys, as the browser names them, with their virtual-key
 // codes; src/platform/web/web.cpp keeps the same table.
-const keyCodes = {Escape: 0x1B, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26, ArrowRight: 0x27,
-  ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, F12: 0x7B};
+const keyCodes = {Escape: 0x1B, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26,
+  ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B};
 const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
+// The letters go to the browser while Ctrl, Alt or Meta is held (Ctrl+F is its find).
+const isLetterChord = event => /^[fFtT]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
 
 export function say(text, isError) {
   status.textContent = text;
@@ -75,14 +77,14 @@ function offerDownload(name, bytes, type) {
 // What the other modules listen to: 'ready' (start-up has reached
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
-// of Engine.log), 'ended' (the exit code).
-const listeners = {ready: [], key: [], look: [], log: [], ended: []};
+// of Engine.log), 'ended' (the exit code), 'loaded' ({framed}: a pattern the program took).
+const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: []};
 
 export function on(event, listener) {
   listeners[event].push(listener);
 }
 
-function emit(event, value) {
+export function emit(event, value) {
   for (const listener of listeners[event])
     listener(value);
 }
@@ -209,7 +211,7 @@ window.addEventListener('keydown', event => {
       return;
     }
   }
-  if (running && readySeen && isProgramKey(event.key))
+  if (running && readySeen && isProgramKey(event.key) && !isLetterChord(event))
     emit('key', event.key);
 }, true);
 

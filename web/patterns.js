@@ -16,7 +16,7 @@ menu.addEventListener('change', async () => {
     const {bytes, error} = await unpacked(new Uint8Array(await response.arrayBuffer()));
     if (error)
       throw new Error(error);
-    loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file});
+    loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file}, true);
   } catch (error) {
     say(`${file}: ${error.message}`, true);
     menu.value = '';

@@ -10,14 +10,19 @@ import {isReady, look, on, postKey, restart, say, tick} from './page.js';
 
 const menu = document.getElementById('view');
 
+// Fit and Follow are live: played from wherever the camera is (F frames the
+// live cells, T keeps them framed until a look or a move), they never start
+// the program again.
 export const views = {
   start: {label: 'Start view', script: ''},
   board: {label: 'Whole board', script: 'mouse 0 -260\ntick\nkey down 195'},
   low: {label: 'Low view', script: 'mouse 0 -420\ntick\nkey down 60'},
+  fit: {label: 'Fit', script: 'key f', live: true},
+  follow: {label: 'Follow', script: 'key t', live: true},
 };
 
 const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
-  down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12'};
+  down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12', pgup: 'PageUp', pgdn: 'PageDown', f: 'f', t: 't'};
 
 // The view the camera shows: a preset's name, or null once anything else
 // (a move key, mouse motion, a drag) has moved it.
@@ -34,9 +39,25 @@ on('ready', () => {
   current = 'start';
   showCurrent();
 });
+// The program's F frames, T turns following on or off, and every move ends
+// following.
 on('key', name => {
-  if (!playing && name.startsWith('Arrow')) {
+  if (playing)
+    return;
+  if (name === 'f' || name === 'F')
+    current = 'fit';
+  else if (name === 't' || name === 'T')
+    current = current === 'follow' ? null : 'follow';
+  else if (name.startsWith('Arrow') || name.startsWith('Page'))
     current = null;
+  else
+    return;
+  showCurrent();
+});
+// A pattern framed as it loads shows the Fit view (following goes on).
+on('loaded', ({framed}) => {
+  if (framed && current !== 'follow') {
+    current = 'fit';
     showCurrent();
   }
 });
@@ -83,9 +104,9 @@ export async function showView(name) {
   const view = Object.prototype.hasOwnProperty.call(views, name) ? views[name] : null;
   if (!view)
     return 0;
-  if (current === name)
+  if (current === name && name !== 'fit')
     return 1;
-  if (current === 'start') {
+  if (current === 'start' || view.live) {
     await play(view.script);
     current = name;
     showCurrent();

@@ -10,9 +10,9 @@
 
 #include "app/app.h"
 
-// Truncation leaves the camera at most one cell from a multiple of 100 units
-// below its translation, so the subtraction in rebaseAxis is exact (Sterbenz)
-// and a rebase changes no float the frame is drawn from: the picture stays.
+// Past this many cells from the origin the camera's whole cells move into the
+// origin. Truncated toward zero, less than a cell is left, which the float
+// holds exactly: the camera keeps its exact place among the cells.
 static const double rebaseCells = 64.0;
 // Far enough for any 32-bit coordinate and its camera; the int64 sums and
 // the float translations stay finite however often PgUp or an arrow is held.

@@ -18,7 +18,8 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         frameTick();
         return 0;
     case MSG_DROPFILES:
-        dropPattern((const char*)wParam, nullptr, 0);
+        if (dropPattern((const char*)wParam, nullptr, 0) && lParam)
+            cameraFrame();
         return 0;
     default:
         return windowDefaultProc(window, message, wParam, lParam);

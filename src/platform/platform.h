@@ -103,7 +103,8 @@ enum {
     MSG_KEYDOWN = 0x0100,
     MSG_TIMER = 0x0113,
     // A file was dropped on the window: wParam points to its path, zero-
-    // terminated, valid until the next messageGet.
+    // terminated, valid until the next messageGet; lParam 1 asks for the
+    // loaded pattern to be framed (the page's picker and links), else 0.
     MSG_DROPFILES = 0x0233,
 };
 

@@ -54,6 +54,7 @@ async function assertAsReplay(page, script, {files = {}, log = false} = {}) {
 }
 
 const lifeIni = page => page.evaluate(() => Module.FS.readFile('/veltrix/Life.ini', {encoding: 'utf8'}));
+const rulesIni = page => page.evaluate(() => Module.FS.readFile('/veltrix/Rules.ini', {encoding: 'utf8'}));
 const status = page => page.$eval('#status', e => ({text: e.textContent, error: e.classList.contains('error')}));
 const views = page => page.evaluate(() => Object.fromEntries(
   Object.entries(window.veltrixPage.views).map(([name, view]) => [name, view.script])));
@@ -62,7 +63,8 @@ test('a ?pattern= link and a ?file= link start on their board, as the same drop 
   const linked = await opened('?pattern=' + encodeURIComponent(gun.toString()));
   await waitForLogText(linked.page, 'Dropped /drop/link: loaded');
   await h.play(linked.page, 'tick\ntick');
-  await assertAsReplay(linked.page, 'drop link\ntick\ntick', {files: {link: gun}, log: true});
+  // A link without a view frames the pattern as it loads: the drop, then F.
+  await assertAsReplay(linked.page, 'drop link\nkey f\ntick\ntick', {files: {link: gun}, log: true});
   assert.match((await status(linked.page)).text, /^link: loaded, 36 live cells/);
 
   // With the auto-iteration and a view asked for: the drop, the view's script, Del.
@@ -101,7 +103,7 @@ test('a link holding 8 KB of run-length text loads it', async () => {
   const {page, errors} = await opened('?pattern=' + encodeURIComponent(soup.toString()));
   await waitForLogText(page, 'Dropped /drop/link: loaded');
   await h.tick(page);
-  await assertAsReplay(page, 'drop link\ntick', {files: {link: soup}, log: true});
+  await assertAsReplay(page, 'drop link\nkey f\ntick', {files: {link: soup}, log: true});
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
@@ -217,8 +219,8 @@ test('a second pattern before the program took the first is turned away; after a
   await page.click('#again');
   await page.waitForFunction(() => window.veltrixPage.isReady(), {timeout: 20000});
   await h.tick(page);
-  // The board starts from the Life.ini the drop wrote.
-  await assertAsReplay(page, 'tick', {files: {'Life.ini': await lifeIni(page)}});
+  // The world starts from the Life.ini and Rules.ini the drop wrote.
+  await assertAsReplay(page, 'tick', {files: {'Life.ini': await lifeIni(page), 'Rules.ini': await rulesIni(page)}});
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
@@ -324,7 +326,7 @@ test('dragging on the picture with the mouse or one finger looks as the same mou
 test('each view preset is its replay script from the start camera; once moved, the board starts again for it', async () => {
   const {page, errors} = await opened();
   const scripts = await views(page);
-  assert.deepStrictEqual(Object.keys(scripts), ['start', 'board', 'low']);
+  assert.deepStrictEqual(Object.keys(scripts), ['start', 'board', 'low', 'fit', 'follow']);
   await page.close();
   for (const [name, script] of Object.entries(scripts)) {
     const fresh = await opened();
@@ -349,6 +351,71 @@ test('each view preset is its replay script from the start camera; once moved, t
   assert.strictEqual(await moved.page.$eval('#run', e => e.textContent), 'Pause');
   assert.deepStrictEqual([...errors, ...moved.errors], []);
   await moved.page.close();
+});
+
+// A pattern from a link opens framed; the wheel and a pinch post PgUp and
+// PgDn; F and T by key, from the View menu (Fit, Follow) and from a link.
+test('the wheel and a two-finger pinch zoom; F, T, the Fit and Follow views and their links', async () => {
+  const files = {[gunFile]: gun};
+  const {page, errors} = await opened(`?file=patterns/${gunFile}`);
+  await page.waitForFunction(() => window.veltrixPage.currentView() === 'fit', {timeout: 20000});
+  const box = await (await page.$('#canvas')).boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  for (const deltaY of [100, 100, -50, -50])
+    await page.mouse.wheel({deltaY});
+  assert.strictEqual(await page.evaluate(() => window.veltrixPage.currentView()), null);
+  await h.play(page, 'key left 2\nkey f\ntick');
+  assert.strictEqual(await page.evaluate(() => window.veltrixPage.currentView()), 'fit');
+  const moves = `drop ${gunFile}\nkey f\nkey pgup 2\nkey pgdn\nkey left 2\nkey f\ntick`;
+  await assertAsReplay(page, moves, {files});
+
+  await page.select('#view', 'follow');
+  await page.waitForFunction(() => window.veltrixPage.currentView() === 'follow');
+  await page.click('#run');
+  await h.play(page, 'tick 29');
+  await h.tick(page);
+  await assertAsReplay(page, `${moves}\nkey t\nkey del\ntick 29\ntick`, {files});
+  await page.keyboard.press('ArrowLeft');
+  assert.strictEqual(await page.evaluate(() => window.veltrixPage.currentView()), null);
+  await page.close();
+
+  const followed = await opened(`?file=patterns/${gunFile}&view=follow&run=1`);
+  await waitForLogText(followed.page, `Dropped /drop/${gunFile}: loaded`);
+  await h.play(followed.page, 'tick 9');
+  await h.tick(followed.page);
+  await assertAsReplay(followed.page, `drop ${gunFile}\nkey f\nkey t\nkey del\ntick 9\ntick`, {files});
+  assert.match(await followed.page.evaluate(() => window.veltrixPage.boardLink()),
+    /\?file=patterns\/gosper-gun\.rle&view=follow&run=1$/);
+  await followed.page.close();
+
+  // The board framed by its link, then a classic from the picker, framed as it loads.
+  const fitted = await opened('?view=fit');
+  await h.tick(fitted.page);
+  await assertAsReplay(fitted.page, 'key f\ntick');
+  await fitted.page.select('#pattern', 'patterns/glider.rle');
+  await waitForLogText(fitted.page, 'Dropped /drop/glider.rle: loaded');
+  await h.tick(fitted.page);
+  const glider = fs.readFileSync(path.join(h.root, 'web/patterns/glider.rle'));
+  await assertAsReplay(fitted.page, 'key f\ntick\ndrop glider.rle\nkey f\ntick', {files: {'glider.rle': glider}});
+  await fitted.page.close();
+
+  // Fingers 80 pixels apart, then 110 (a quarter more: closer), then 60
+  // (a fifth less, twice: further).
+  const touched = await opened('', {viewport: phone});
+  const shown = await (await touched.page.$('#canvas')).boundingBox();
+  const c = {x: Math.round(shown.x + shown.width / 2), y: Math.round(shown.y + shown.height / 2)};
+  const a = await touched.page.touchscreen.touchStart(c.x - 40, c.y);
+  const b = await touched.page.touchscreen.touchStart(c.x + 40, c.y);
+  await a.move(c.x - 55, c.y);
+  await b.move(c.x + 55, c.y);
+  await a.move(c.x - 30, c.y);
+  await b.move(c.x + 30, c.y);
+  await a.end();
+  await b.end();
+  await h.tick(touched.page);
+  await assertAsReplay(touched.page, 'key pgdn\nkey pgup 2\ntick');
+  assert.deepStrictEqual([...errors, ...followed.errors, ...fitted.errors, ...touched.errors], []);
+  await touched.page.close();
 });
 
 test('the help overlay opens with "?" and closes with Esc or a click, and the program runs on', async () => {

@@ -80,7 +80,7 @@ static void wake()
 
 // Returns 0 when the queue is full: like a full window-system queue, the
 // message is lost.
-static int post(uint32_t message, uintptr_t wParam)
+static int post(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     if (!web.window || web.queueCount == QUEUE_SIZE)
         return 0;
@@ -89,6 +89,7 @@ static int post(uint32_t message, uintptr_t wParam)
     slot->window = web.window;
     slot->message = message;
     slot->wParam = wParam;
+    slot->lParam = lParam;
     web.queueCount++;
     wake();
     return 1;
@@ -96,14 +97,16 @@ static int post(uint32_t message, uintptr_t wParam)
 
 // The page has written a dropped file into the in-memory file system: the
 // program gets its path in a drop message between frames, as on the desktop.
-// Returns 0 (the page says so) while an earlier drop still waits, or when the
-// path is too long or the queue full.
-extern "C" EMSCRIPTEN_KEEPALIVE int webDropFile(const char* path)
+// With frame set, a pattern that loads is framed as F frames it, in the same
+// message, so the frame after it shows its cells. Returns 0 (the page says
+// so) while an earlier drop still waits, or when the path is too long or the
+// queue full.
+extern "C" EMSCRIPTEN_KEEPALIVE int webDropFile(const char* path, int32_t frame)
 {
     if (web.dropPending || strlen(path) >= sizeof web.droppedPath)
         return 0;
     strcpy(web.droppedPath, path);
-    if (!post(MSG_DROPFILES, (uintptr_t)web.droppedPath))
+    if (!post(MSG_DROPFILES, (uintptr_t)web.droppedPath, frame ? 1 : 0))
         return 0;
     web.dropPending = 1;
     return 1;
@@ -112,7 +115,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webDropFile(const char* path)
 static void postTimer()
 {
     // Coalesce: a timer message already waiting is enough.
-    if (!web.timerPending && post(MSG_TIMER, 0))
+    if (!web.timerPending && post(MSG_TIMER, 0, 0))
         web.timerPending = 1;
 }
 
@@ -146,7 +149,7 @@ static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
     const int letter = key == KEY_F || key == KEY_T;
     if (!key || (letter && (event->ctrlKey || event->altKey || event->metaKey)))
         return EM_FALSE;
-    post(MSG_KEYDOWN, (uintptr_t)key);
+    post(MSG_KEYDOWN, (uintptr_t)key, 0);
     return EM_TRUE;
 }
 
@@ -179,7 +182,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code)
 {
     for (const auto& entry : programKeys)
         if (entry.code == code)
-            return post(MSG_KEYDOWN, (uintptr_t)code);
+            return post(MSG_KEYDOWN, (uintptr_t)code, 0);
     return 0;
 }
 
