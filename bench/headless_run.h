@@ -25,11 +25,12 @@ const std::string sourceDir = VELTRIX_SOURCE_DIR;
 // a 1024 x 1024 soup at 50 % around (0, 0), the same from one run to the next.
 const char* const soupLifeFile = "soup1024.ini";
 
-bool writeSoup(const std::string& path)
+// 1, or 0 when the file could not be written.
+int writeSoup(const std::string& path)
 {
     FILE* file = fopen(path.c_str(), "wb");
     if (!file)
-        return false;
+        return 0;
     enum { SIDE = 1024 };
     std::mt19937 random(1024);
     std::string cells;
@@ -41,13 +42,13 @@ bool writeSoup(const std::string& path)
                 count++;
             }
     const std::string head = std::to_string(count) + '\n';
-    const bool written = fwrite(head.data(), 1, head.size(), file) == head.size() &&
+    const int written = fwrite(head.data(), 1, head.size(), file) == head.size() &&
         fwrite(cells.data(), 1, cells.size(), file) == cells.size();
     return fclose(file) == 0 && written;
 }
 
-// A file of bench/scenes, or the soup, written to path.
-bool writeSceneFile(const char* name, const std::string& path)
+// A file of bench/scenes, or the soup, written to path: 1, or 0.
+int writeSceneFile(const char* name, const std::string& path)
 {
     if (strcmp(name, soupLifeFile) == 0)
         return writeSoup(path);
