@@ -76,7 +76,7 @@ async function playScript(page, script) {
   };
   for (const line of script.split('\n')) {
     const [kind, name, count] = line.trim().split(/\s+/);
-    if (kind !== 'key' || !(name in postedKeys)) {
+    if (kind !== 'key' || !Object.hasOwn(postedKeys, name)) {
       rest.push(line);
       continue;
     }
