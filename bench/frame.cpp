@@ -1,5 +1,5 @@
 // Frame speed: the real start-up on a copy of the bundled data, headless, then
-// the frame tick timed on four scenes, and the parts that make up a frame.
+// the frame tick timed on nine scenes, and the parts that make up a frame.
 //
 //   S1 start    the bundled Life.ini and the initial camera
 //   S2 soup     a 50 % soup over the whole board, auto-iteration on, the camera
@@ -7,10 +7,20 @@
 //   S3 full     all 4096 cells alive, the camera of S2
 //   S4 grazing  the camera brought down towards the board and pitched to look
 //               across it, so rows hold many overlapping faces
+//   U1 gun      a universe under B3/S23: the Gosper glider gun after 10,000
+//               generations (about 330 gliders), framed whole (F)
+//   U2 acorn    the acorn after 5,206 generations, framed whole
+//   U3 soup     a 1024 x 1024 soup at 50 % after 100 generations (about
+//               100,000 cells), framed whole
+//   U4 low      U3 brought in (PgDn) and seen from low across it: most cells
+//               far, a few near
+//   U5 running  U3 auto-iterating, a generation every frame: every
+//               repetition times the same 50 frames, generations 106 to 155
 //
-// Each scene is a replay script in bench/scenes (with its Life.ini), played
-// through the program's own message loop; the same scripts with "key f12" and
-// one more tick give the scene's screenshot with veltrix-replay.
+// Each scene is a replay script in bench/scenes (with its Life.ini and
+// Rules.ini), played through the program's own message loop; the same scripts
+// with "key f12" and one more tick give the scene's screenshot with
+// veltrix-replay (`bench-frame --write-scene U3 DIR` writes a scene's files).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -27,9 +37,11 @@
 
 namespace {
 
-int32_t liveCells()
+int64_t liveCells()
 {
-    int32_t n = 0;
+    if (app.universe)
+        return universePopulation(app.universe);
+    int64_t n = 0;
     for (int32_t i = 0; i < LIFE_CELLS; i++)
         n += app.grid->cells[i] == LIFE_ALIVE;
     return n;
@@ -65,15 +77,15 @@ int32_t usedSpans()
     return n;
 }
 
-void BM_Frame(benchmark::State& state, const char* lifeFile, const char* scene)
+void BM_Frame(benchmark::State& state, const BenchScene* scene)
 {
-    HeadlessRun run(lifeFile, scene);
+    HeadlessRun run(scene->life, scene->script, scene->rules);
     if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
     }
-    // Faces handed to the renderer and spans drawn, for the frame after the
-    // board is restored (auto-iteration makes a step first).
+    // Faces of the full models of the live cells and spans drawn, for the frame
+    // after the board is restored (auto-iteration makes a step first).
     run.restoreBoard();
     frameTick();
     const double faces = (double)liveCells() * faceCount();
@@ -83,7 +95,7 @@ void BM_Frame(benchmark::State& state, const char* lifeFile, const char* scene)
         frameTick();
         benchmark::ClobberMemory();
     }
-    state.counters["cells"] = liveCells();
+    state.counters["cells"] = (double)liveCells();
     state.counters["spans"] = spans;
     state.counters["faces/s"] = benchmark::Counter(faces * (double)state.iterations(), benchmark::Counter::kIsRate);
     state.counters["spans/s"] = benchmark::Counter(spans * (double)state.iterations(), benchmark::Counter::kIsRate);
@@ -200,12 +212,23 @@ void BM_RasterizePolygon(benchmark::State& state)
     state.counters["faces/s"] = benchmark::Counter((double)COUNT * (double)state.iterations(), benchmark::Counter::kIsRate);
 }
 
+// Writes the scene's Life.ini and Rules.ini into dir, for veltrix-replay or the
+// page to play its script on; 0 for a name no scene has or a failed write.
+int writeScene(const char* name, const std::string& dir)
+{
+    for (const BenchScene& scene : benchScenes) {
+        // The whole name, or its part before '_' ("U3").
+        const size_t code = strcspn(scene.name, "_");
+        if (strcmp(scene.name, name) != 0 && (strlen(name) != code || strncmp(scene.name, name, code) != 0))
+            continue;
+        return (!scene.life || writeSceneFile(scene.life, dir + "/Life.ini")) &&
+            (!scene.rules || writeSceneFile(scene.rules, dir + "/Rules.ini"));
+    }
+    return 0;
+}
+
 } // namespace
 
-BENCHMARK_CAPTURE(BM_Frame, S1_start, nullptr, "s1.txt")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Frame, S2_soup, "soup.ini", "s2.txt")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Frame, S3_full, "full.ini", "s3.txt")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Frame, S4_grazing, "full.ini", "s4.txt")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderObject)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawSpanTable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LifeStep)->Unit(benchmark::kMicrosecond);
@@ -215,12 +238,26 @@ BENCHMARK(BM_RasterizePolygon)->Unit(benchmark::kMillisecond);
 
 // `--threads N` (1 to 16, default 1) draws the scenes' frames with N threads;
 // with more than one, the Time column (wall time) is the one to read, as CPU
-// time counts the calling thread only. Every other argument is Google
-// Benchmark's.
+// time counts the calling thread only. `--write-scene NAME DIR` writes the
+// scene's Life.ini and Rules.ini into DIR and runs nothing. Every other
+// argument is Google Benchmark's.
 int main(int argc, char** argv)
 {
+    for (const BenchScene& scene : benchScenes) {
+        auto* frame =
+            benchmark::RegisterBenchmark((std::string("BM_Frame/") + scene.name).c_str(), BM_Frame, &scene);
+        frame->Unit(benchmark::kMillisecond);
+        if (scene.running)
+            frame->Iterations(50);
+    }
     int kept = 1;
     for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--write-scene") == 0 && i + 2 < argc) {
+            if (writeScene(argv[i + 1], argv[i + 2]))
+                return 0;
+            fprintf(stderr, "bench-frame: cannot write scene %s into %s\n", argv[i + 1], argv[i + 2]);
+            return 1;
+        }
         if (strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
             const int n = atoi(argv[++i]);
             if (n < 1 || n > RENDER_MAX_WORKERS) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include <benchmark/benchmark.h>
@@ -19,6 +20,41 @@
 namespace {
 
 const std::string sourceDir = VELTRIX_SOURCE_DIR;
+
+// The life file of scenes U3-U5, made here rather than kept in bench/scenes:
+// a 1024 x 1024 soup at 50 % around (0, 0), the same from one run to the next.
+const char* const soupLifeFile = "soup1024.ini";
+
+// 1, or 0 when the file could not be written.
+int writeSoup(const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file)
+        return 0;
+    enum { SIDE = 1024 };
+    std::mt19937 random(1024);
+    std::string cells;
+    int32_t count = 0;
+    for (int32_t y = 0; y < SIDE; y++)
+        for (int32_t x = 0; x < SIDE; x++)
+            if (random() & 1) {
+                cells += std::to_string(x - SIDE / 2) + ' ' + std::to_string(y - SIDE / 2) + " 0\n";
+                count++;
+            }
+    const std::string head = std::to_string(count) + '\n';
+    const int written = fwrite(head.data(), 1, head.size(), file) == head.size() &&
+        fwrite(cells.data(), 1, cells.size(), file) == cells.size();
+    return fclose(file) == 0 && written;
+}
+
+// A file of bench/scenes, or the soup, written to path: 1, or 0.
+int writeSceneFile(const char* name, const std::string& path)
+{
+    if (strcmp(name, soupLifeFile) == 0)
+        return writeSoup(path);
+    const std::string copy = "cp '" + sourceDir + "/bench/scenes/" + name + "' '" + path + "'";
+    return system(copy.c_str()) == 0;
+}
 
 std::string readText(const std::string& path)
 {
@@ -34,14 +70,37 @@ std::string readText(const std::string& path)
     return text;
 }
 
+// A scene: its replay script, and the Life.ini and Rules.ini it starts on (null:
+// the bundled ones). A running scene steps every frame: its timed frames are
+// a fixed number of generations on from where its script leaves it.
+struct BenchScene {
+    const char* name;
+    const char* life;
+    const char* rules;
+    const char* script;
+    bool running;
+};
+
+const BenchScene benchScenes[] = {
+    {"S1_start", nullptr, nullptr, "s1.txt", false},
+    {"S2_soup", "soup.ini", nullptr, "s2.txt", false},
+    {"S3_full", "full.ini", nullptr, "s3.txt", false},
+    {"S4_grazing", "full.ini", nullptr, "s4.txt", false},
+    {"U1_gun", "gun.ini", "conway_rules.ini", "u1.txt", false},
+    {"U2_acorn", "acorn.ini", "conway_rules.ini", "u2.txt", false},
+    {"U3_soup", soupLifeFile, "conway_rules.ini", "u3.txt", false},
+    {"U4_low", soupLifeFile, "conway_rules.ini", "u4.txt", false},
+    {"U5_running", soupLifeFile, "conway_rules.ini", "u5.txt", true},
+};
+
 // The program running headless in a temporary copy of data/, stopped between
 // two timer messages so that frameTick can be called directly.
 class HeadlessRun {
 public:
-    // lifeFile: a pattern in bench/scenes, or null for the bundled Life.ini.
-    // scene: a replay script in bench/scenes whose keys, mouse moves and ticks
-    // set the scene up.
-    HeadlessRun(const char* lifeFile, const char* scene)
+    // lifeFile: a pattern in bench/scenes (or soupLifeFile), or null for the
+    // bundled Life.ini; rulesFile likewise for Rules.ini. scene: a replay
+    // script in bench/scenes whose keys, mouse moves and ticks set the scene up.
+    HeadlessRun(const char* lifeFile, const char* scene, const char* rulesFile = nullptr)
     {
         char pattern[] = "/tmp/veltrix-bench-XXXXXX";
         if (!mkdtemp(pattern))
@@ -51,10 +110,9 @@ public:
         if (!getcwd(cwd, sizeof cwd))
             return;
         previous_ = cwd;
-        std::string copy = "cp -r '" + sourceDir + "/data/.' '" + dir_ + "'";
-        if (lifeFile)
-            copy += " && cp '" + sourceDir + "/bench/scenes/" + lifeFile + "' '" + dir_ + "/Life.ini'";
-        if (system(copy.c_str()) != 0 || chdir(dir_.c_str()) != 0)
+        const std::string copy = "cp -r '" + sourceDir + "/data/.' '" + dir_ + "'";
+        if (system(copy.c_str()) != 0 || (lifeFile && !writeSceneFile(lifeFile, dir_ + "/Life.ini")) ||
+            (rulesFile && !writeSceneFile(rulesFile, dir_ + "/Rules.ini")) || chdir(dir_.c_str()) != 0)
             return;
 
         // The program's own start-up and the scene's messages; where the
@@ -74,7 +132,8 @@ public:
         // A few frames grow every row's span list to what the scene needs.
         for (int i = 0; i < 3; i++)
             frameTick();
-        memcpy(&grid_, app.grid, sizeof grid_);
+        if (app.grid)
+            memcpy(&grid_, app.grid, sizeof grid_);
         generation_ = app.generationCount;
         ready_ = true;
     }
@@ -101,9 +160,12 @@ public:
 
     bool ready() const { return ready_; }
     // Puts the board back as it was when the scene was set up, so that every
-    // timed frame of an auto-iterating scene draws the same generation.
+    // timed frame of an auto-iterating scene draws the same generation. A
+    // universe is left as it stands.
     void restoreBoard()
     {
+        if (!app.grid)
+            return;
         memcpy(app.grid, &grid_, sizeof grid_);
         app.generationCount = generation_;
     }

@@ -10,7 +10,7 @@
 //   LP_NUM_THREADS=N bench-llvmpipe [--frame-dir DIR] [Google Benchmark options]
 //
 // LP_NUM_THREADS sets llvmpipe's rasteriser threads (its default is one per
-// core). --frame-dir writes each scene's frame as DIR/s1.ppm ... s4.ppm to look
+// core). --frame-dir writes each scene's frame as DIR/s1.ppm ... u4.ppm to look
 // at.
 #include <benchmark/benchmark.h>
 
@@ -128,6 +128,27 @@ GLuint uploadTexture(const Texture* texture)
     return name;
 }
 
+// Relative to the camera's origin cell, as the program places a universe's cells.
+void addUniverseCell(void* context, int32_t x, int32_t y)
+{
+    Matrix4 model;
+    cellMatrixAt(x - app.originX, y - app.originY, &model);
+    ((std::vector<Matrix4>*)context)->push_back(model);
+}
+
+// The live cells' object matrices, placed as the program places them.
+std::vector<Matrix4> cellPlacements()
+{
+    std::vector<Matrix4> placements;
+    if (app.universe) {
+        universeForEachCell(app.universe, addUniverseCell, &placements);
+        return placements;
+    }
+    placements.resize(LIFE_CELLS);
+    placements.resize((size_t)placeLiveCells(app.grid, placements.data()));
+    return placements;
+}
+
 // Every live cell's faces in world space, batched by texture, in the order
 // the program draws them.
 std::vector<Batch> buildBatches()
@@ -135,12 +156,7 @@ std::vector<Batch> buildBatches()
     std::map<const Texture*, size_t> index;
     std::vector<Batch> batches;
     const Scene* scene = app.scene;
-    for (int32_t p = 0; p < LIFE_CELLS; p++) {
-        const int32_t x = p & 63, y = (p >> 6) & 63, z = (p >> 12) & 1;
-        if (app.grid->cells[x * LIFE_SIZE + y + z] != LIFE_ALIVE)
-            continue;
-        Matrix4 model;
-        cellMatrix(x, y, z, &model);
+    for (const Matrix4& model : cellPlacements()) {
         for (int32_t o = 0; o < scene->objectCount; o++) {
             const MeshObject& mesh = scene->objects[o];
             for (int32_t f = 0; f < mesh.faceCount; f++) {
@@ -267,9 +283,9 @@ void writeFrame(const char* scene, const uint8_t* pixels, int32_t width, int32_t
     fclose(file);
 }
 
-void BM_Llvmpipe(benchmark::State& state, const char* lifeFile, const char* scene)
+void BM_Llvmpipe(benchmark::State& state, const BenchScene* scene)
 {
-    HeadlessRun run(lifeFile, scene);
+    HeadlessRun run(scene->life, scene->script, scene->rules);
     if (!run.ready()) {
         state.SkipWithError("start-up failed");
         return;
@@ -312,7 +328,7 @@ void BM_Llvmpipe(benchmark::State& state, const char* lifeFile, const char* scen
     std::vector<uint8_t> pixels((size_t)width * height * 4);
     drawFrame(batches, pixels.data(), width, height);
     if (frameDir)
-        writeFrame(scene, pixels.data(), width, height);
+        writeFrame(scene->script, pixels.data(), width, height);
     size_t triangles = 0;
     for (const Batch& batch : batches)
         triangles += batch.vertices.size() / 3;
@@ -328,13 +344,14 @@ void BM_Llvmpipe(benchmark::State& state, const char* lifeFile, const char* scen
 
 } // namespace
 
-BENCHMARK_CAPTURE(BM_Llvmpipe, S1_start, nullptr, "s1.txt")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Llvmpipe, S2_soup, "soup.ini", "s2.txt")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Llvmpipe, S3_full, "full.ini", "s3.txt")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Llvmpipe, S4_grazing, "full.ini", "s4.txt")->Unit(benchmark::kMillisecond)->UseRealTime();
-
+// Every scene but the running one: llvmpipe has no step to time.
 int main(int argc, char** argv)
 {
+    for (const BenchScene& scene : benchScenes)
+        if (!scene.running)
+            benchmark::RegisterBenchmark((std::string("BM_Llvmpipe/") + scene.name).c_str(), BM_Llvmpipe, &scene)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
     int kept = 1;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--frame-dir") == 0 && i + 1 < argc)

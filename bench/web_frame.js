@@ -1,22 +1,26 @@
-// node bench/web_frame.js [BATCHES] [ROUNDS]: the frame tick of scenes S1-S3
-// in Chromium (the web build in build-web/, headless) against
-// build/bin/bench-frame, with one thread and with two (the page cross-origin
-// isolated, so that it runs the threaded build), in ROUNDS rounds (default 3)
-// that take the four in turn, and the page's download size. Needs the
-// packages of tests/web (npm ci there) and both builds.
+// node bench/web_frame.js [BATCHES] [ROUNDS] [SCENES]: the frame tick of the
+// benchmark scenes (those whose name SCENES, a regular expression, finds; all
+// of S1-S3 and U1-U5 unless given) in Chromium (the web build in build-web/,
+// headless) against build/bin/bench-frame, with one thread and with two (the
+// page cross-origin isolated, so that it runs the threaded build), in ROUNDS
+// rounds (default 3) that take the four in turn, and the page's download size.
+// Needs the packages of tests/web (npm ci there) and both builds.
 //
 // In the page each scene is set up with its replay script, then batches of
 // timer messages are timed, each from posting the message to its frame being
 // on the canvas (the present into the canvas included). Each side reports the
 // fastest batch (or repetition) and the median one, in milliseconds a frame:
 // on a machine shared with other work the fastest is the steadier number.
-// S2's auto-iteration is
-// stopped once the scene stands, so every timed frame draws the same board;
-// bench-frame puts the board back before each frame instead, so its S2 frames
-// also compute one generation.
+// S2's auto-iteration is stopped once the scene stands, so every timed frame
+// draws the same board; bench-frame puts the board back before each frame
+// instead, so its S2 frames also compute one generation. U5 keeps running on
+// both sides, a generation every frame. The universe scenes' Life.ini and
+// Rules.ini come from `bench-frame --write-scene`; their Ins, F and PgDn
+// presses are posted as key messages, as the page's buttons post them.
 'use strict';
 
 const fs = require('node:fs');
+const os = require('node:os');
 const path = require('node:path');
 const zlib = require('node:zlib');
 const {execFileSync} = require('node:child_process');
@@ -25,13 +29,69 @@ const h = require('../tests/web/harness.js');
 // Both sides time BATCHES (default 15) batches of frames lasting about 0.1 s each.
 const batches = Number(process.argv[2] || 15);
 const rounds = Number(process.argv[3] || 3);
+const chosen = new RegExp(process.argv[4] || '.');
 const batchMilliseconds = 100;
+const benchFrame = path.join(h.root, 'build/bin/bench-frame');
 const scenes = [
-  {name: 'S1_start', life: null, script: 's1.txt'},
-  {name: 'S2_soup', life: 'soup.ini', script: 's2.txt', after: 'key del'},
-  {name: 'S3_full', life: 'full.ini', script: 's3.txt'},
-];
+  {name: 'S1_start', script: 's1.txt'},
+  {name: 'S2_soup', script: 's2.txt', after: 'key del'},
+  {name: 'S3_full', script: 's3.txt'},
+  {name: 'U1_gun', script: 'u1.txt'},
+  {name: 'U2_acorn', script: 'u2.txt'},
+  {name: 'U3_soup', script: 'u3.txt'},
+  {name: 'U4_low', script: 'u4.txt'},
+  {name: 'U5_running', script: 'u5.txt'},
+].filter(scene => chosen.test(scene.name));
 const sceneDir = path.join(h.root, 'bench/scenes');
+
+// The scene's Life.ini and Rules.ini as bench-frame writes them (none where
+// the scene keeps the bundled ones).
+function sceneFiles(scene) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-scene-'));
+  try {
+    execFileSync(benchFrame, ['--write-scene', scene.name, dir]);
+    const files = {};
+    for (const name of ['Life.ini', 'Rules.ini']) {
+      if (fs.existsSync(path.join(dir, name)))
+        files[name] = fs.readFileSync(path.join(dir, name), 'utf8');
+    }
+    return files;
+  } finally {
+    fs.rmSync(dir, {recursive: true, force: true});
+  }
+}
+
+// Keys posted to the program as key messages, as the page's buttons post
+// them: thousands of real Ins presses would take minutes, and the camera's
+// letters and page keys are not among the test harness's names.
+const postedKeys = {ins: 0x2D, f: 0x46, t: 0x54, pgup: 0x21, pgdn: 0x22};
+
+// Plays the script as h.play does, but for the keys above: their presses go to
+// the program as key messages, as many as its queue takes at a time.
+async function playScript(page, script) {
+  let rest = [];
+  const flush = async () => {
+    await h.play(page, rest.join('\n'));
+    rest = [];
+  };
+  for (const line of script.split('\n')) {
+    const [kind, name, count] = line.trim().split(/\s+/);
+    if (kind !== 'key' || !Object.hasOwn(postedKeys, name)) {
+      rest.push(line);
+      continue;
+    }
+    await flush();
+    await page.evaluate(async (count, code) => {
+      for (let posted = 0; posted < count;) {
+        if (Module._webPostKey(code))
+          posted++;
+        else
+          await new Promise(resolve => setTimeout(resolve, 0));
+      }
+    }, Number(count || 1), postedKeys[name]);
+  }
+  await flush();
+}
 
 function summary(values) {
   const sorted = [...values].sort((a, b) => a - b);
@@ -41,13 +101,13 @@ function summary(values) {
 async function browserTimes(browser, url, threads) {
   const times = {};
   for (const scene of scenes) {
-    const life = scene.life ? fs.readFileSync(path.join(sceneDir, scene.life), 'utf8') : null;
-    const {page} = await h.openPage(browser, url,
-      {threads, beforeStart: life ? `FS.writeFile('Life.ini', ${JSON.stringify(life)});` : ''});
+    const writes = Object.entries(sceneFiles(scene))
+      .map(([name, text]) => `FS.writeFile(${JSON.stringify(name)}, ${JSON.stringify(text)});`);
+    const {page} = await h.openPage(browser, url, {threads, beforeStart: writes.join('\n')});
     if (await page.evaluate(() => veltrixPage.threads()) !== threads)
       throw new Error(`the page did not take ${threads} threads`);
     await h.waitForLog(page, 'Rendering !');
-    await h.play(page, fs.readFileSync(path.join(sceneDir, scene.script), 'utf8') + (scene.after || ''));
+    await playScript(page, fs.readFileSync(path.join(sceneDir, scene.script), 'utf8') + (scene.after || ''));
     const samples = await page.evaluate(async (count, length) => {
       const presented = Module._webFramesPresented;
       const result = [];
@@ -72,14 +132,16 @@ async function browserTimes(browser, url, threads) {
 }
 
 function nativeTimes(threads) {
-  const out = execFileSync(path.join(h.root, 'build/bin/bench-frame'), ['--threads', String(threads),
-    '--benchmark_filter=BM_Frame/S[123]', `--benchmark_repetitions=${batches}`,
+  const out = execFileSync(benchFrame, ['--threads', String(threads),
+    `--benchmark_filter=BM_Frame/(${scenes.map(scene => scene.name).join('|')})(/|$)`,
+    `--benchmark_repetitions=${batches}`,
     `--benchmark_min_time=${batchMilliseconds / 1000}`,
-    '--benchmark_format=json'], {stdio: ['ignore', 'pipe', 'ignore']});
+    '--benchmark_format=json'], {stdio: ['ignore', 'pipe', 'ignore'], maxBuffer: 1 << 26});
   const runs = {};
-  for (const run of JSON.parse(out).benchmarks) {
+  // A counter that is 0 in every repetition has a NaN spread, which is not JSON.
+  for (const run of JSON.parse(out.toString().replace(/\bNaN\b/g, 'null')).benchmarks) {
     if (run.run_type === 'iteration')
-      (runs[run.run_name.replace('BM_Frame/', '')] ||= []).push(run.real_time);
+      (runs[run.run_name.split('/')[1]] ||= []).push(run.real_time);
   }
   const times = {};
   for (const name of Object.keys(runs))
