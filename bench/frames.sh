@@ -14,14 +14,24 @@ replay=${VELTRIX_REPLAY:-$root/build/bin/veltrix-replay}
 threads=${VELTRIX_THREADS:-1}
 mkdir -p "$out"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+made=$(mktemp -d)
+trap 'rm -rf "$work" "$made"' EXIT
 
-# render NAME LIFE SCRIPT-TEXT: every F12 in the script gives NAME-N.bmp.
+scenePath() {
+    case $1 in
+    /*) echo "$1" ;;
+    *) echo "$root/bench/scenes/$1" ;;
+    esac
+}
+
+# render NAME LIFE SCRIPT-TEXT [RULES]: every F12 in the script gives
+# NAME-N.bmp. LIFE and RULES name files in bench/scenes, or are absolute paths.
 render() {
-    local name=$1 life=$2 text=$3
+    local name=$1 life=$2 text=$3 rules=${4:-}
     rm -rf "${work:?}"/*
     cp -r "$root/data/." "$work/"
-    [ -n "$life" ] && cp "$root/bench/scenes/$life" "$work/Life.ini"
+    [ -n "$life" ] && cp "$(scenePath "$life")" "$work/Life.ini"
+    [ -n "$rules" ] && cp "$(scenePath "$rules")" "$work/Rules.ini"
     printf '%s\n' "$text" > "$work/script.txt"
     (cd "$work" && "$replay" --threads "$threads" script.txt)
     local n=0
@@ -64,6 +74,41 @@ tick"
 render s4soup soup.ini "$(scene s4.txt)
 key f12
 tick"
+
+# Universes under B3/S23: the gun's stream and the acorn's debris framed, and a
+# 256 x 256 soup (the Park-Miller generator from seed 1, a cell alive when the
+# number is 2^30 or more, so every machine writes the same file) framed, seen
+# from low across it, and running.
+awk 'BEGIN {
+    x = 1; n = 0
+    for (y = -128; y < 128; y++)
+        for (c = -128; c < 128; c++) {
+            x = (x * 48271) % 2147483647
+            if (x >= 1073741824) { cx[n] = c; cy[n] = y; n++ }
+        }
+    print n
+    for (i = 0; i < n; i++) print cx[i], cy[i], 0
+}' > "$made/soup.ini"
+render u1 gun.ini "$(scene u1.txt)
+key f12
+tick" conway_rules.ini
+render u2 acorn.ini "$(scene u2.txt)
+key f12
+tick" conway_rules.ini
+render usoup "$made/soup.ini" "key ins 100
+key f
+tick
+key f12
+tick
+key pgdn 12
+mouse 0 -180
+tick
+key f12
+tick
+key del
+tick 3
+key f12
+tick" conway_rules.ini
 
 if [ -n "$reference" ]; then
     status=0

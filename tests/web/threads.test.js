@@ -26,23 +26,44 @@ after(async () => {
 });
 
 const full = fs.readFileSync(path.join(h.root, 'bench/scenes/full.ini'), 'utf8');
+// bench/frames.sh's 256 x 256 soup: Park-Miller from seed 1, alive from 2^30 up.
+function soup() {
+  const cells = [];
+  let x = 1;
+  for (let y = -128; y < 128; y++)
+    for (let c = -128; c < 128; c++) {
+      x = (x * 48271) % 2147483647;
+      if (x >= 1073741824)
+        cells.push(`${c} ${y} 0`);
+    }
+  return `${cells.length}\n${cells.join('\n')}\n`;
+}
 const scenes = [
   {script: 'key down 20\ntick\nmouse 0 -154\ntick\nkey up 3\ntick'},
   {script: 'key ins 5\nkey del\ntick 3\nkey del\nkey right 2\nkey down 6\ntick'},
   // Every cell alive, seen whole and then across the board: every band has
   // rows full of spans, and cells straddle the bands' edges.
   {script: 'key down 110\ntick\nmouse 0 -200\nkey up 60\ntick', life: full},
+  // A universe framed, then seen from low across it: near cells whole, far
+  // ones as stand-ins.
+  {script: 'key ins 100\nkey f\ntick\nkey pgdn 12\nmouse 0 -180\ntick', life: soup(), rules: 'B3/S23\n'},
 ];
 
 async function checkScenes(server, threads, expectedThreads, expectedIsolation) {
   for (const scene of scenes) {
-    const beforeStart = scene.life ? `FS.writeFile('Life.ini', ${JSON.stringify(scene.life)});` : '';
+    const files = {};
+    if (scene.life)
+      files['Life.ini'] = scene.life;
+    if (scene.rules)
+      files['Rules.ini'] = scene.rules;
+    const beforeStart = Object.entries(files).map(([name, text]) =>
+      `FS.writeFile('${name}', ${JSON.stringify(text)});`).join('');
     const {page, errors} = await h.openPage(chromium.browser, server.url, {threads, beforeStart});
     await h.waitForLog(page, 'Rendering !');
     assert.strictEqual(await page.evaluate(() => window.crossOriginIsolated), expectedIsolation);
     assert.strictEqual(await page.evaluate(() => veltrixPage.threads()), expectedThreads);
     await h.play(page, scene.script);
-    await h.assertFrameAsReplay(page, scene.script, {files: scene.life ? {'Life.ini': scene.life} : {}});
+    await h.assertFrameAsReplay(page, scene.script, {files});
     assert.deepStrictEqual(errors, []);
     await page.close();
   }
