@@ -2,7 +2,7 @@
 # they are missing, through sudo when not run as root.
 
 # Packages the program needs to build and run.
-RUN_PACKAGES="cmake g++ make pkg-config libsdl2-dev zlib1g-dev"
+RUN_PACKAGES="cmake g++ make pkg-config libsdl2-dev zlib1g-dev libgif-dev"
 # The Windows build (scripts/windows.sh): the mingw-w64 cross compiler with
 # POSIX threads, GoogleTest's sources to build for it, and zip.
 WINDOWS_PACKAGES="cmake make g++-mingw-w64-x86-64-posix googletest zip"

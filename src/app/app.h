@@ -11,6 +11,7 @@
 #include "scene/scene.h"
 
 struct RenderScene;
+struct GifRecording;
 
 // Built-in settings: there is no settings file.
 constexpr int32_t screenWidth = 640;
@@ -45,6 +46,8 @@ struct AppState {
     int64_t originX;
     int64_t originY;
     int32_t follow; // T: every tick frames the live cells again, until a look or a move
+    GifRecording* recording; // F9: every frame shown goes to it until F9 again; null when not recording
+    char recordingName[32];
 };
 extern AppState app;
 
@@ -144,3 +147,12 @@ void showNotice(const char* text);
 // Writes the framebuffer, whose pixels hold blue in bits 16-23, to the first
 // free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
 int saveScreenshot(uint32_t* framebuffer);
+// F9's recording (record.cpp), of the frames as shown, to the first free
+// name "Recording%2x.gif"; builds without giflib say so on screen instead.
+// recordToggle starts or stops it, recordFrame adds the frame just shown and
+// stops at the size budget, recordStop ends it with its outcome on screen
+// (nothing when not recording).
+enum : uint64_t { RECORD_MAX_BYTES = 256ull << 20 };
+void recordToggle();
+void recordFrame();
+void recordStop();

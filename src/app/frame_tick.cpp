@@ -70,6 +70,8 @@ void frameTick()
         displayPresent();
     }
 
+    recordFrame();
+
     // The frame was shown already, so swapping red and blue for the BMP writer
     // never reaches the screen. A failed write is not retried.
     if (app.screenshotRequested) {

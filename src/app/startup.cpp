@@ -183,7 +183,8 @@ int appRun()
 void appStop()
 {
     // The display went with the window (MSG_DESTROY). The scene, its textures
-    // and the world live as long as the process.
+    // and the world live as long as the process. Quitting ends a recording whole.
+    recordStop();
     heapFree(app.framebuffer);
     app.framebuffer = nullptr;
     engineRelease();
@@ -201,6 +202,7 @@ int appMain()
 
 void appRelease()
 {
+    recordStop();
     heapFree(app.framebuffer);
     app.framebuffer = nullptr;
     engineRelease();

@@ -92,6 +92,9 @@ void handleKey(uint32_t key)
     case KEY_DELETE:
         app.autoIterate = app.autoIterate == 0 ? 1 : 0;
         break;
+    case KEY_F9:
+        recordToggle();
+        break;
     case KEY_F12:
         app.screenshotRequested = 1;
         break;

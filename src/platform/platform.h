@@ -122,6 +122,7 @@ enum {
     KEY_DELETE = 0x2E,
     KEY_F = 0x46,
     KEY_T = 0x54,
+    KEY_F9 = 0x78,
     KEY_F12 = 0x7B,
 };
 

@@ -44,6 +44,7 @@ TEST(Script, AcceptedLinesBecomeSteps)
         {"key down", {SCRIPT_KEY, 1, 0x28, 0, 0}},
         {"key ins 3", {SCRIPT_KEY, 3, 0x2D, 0, 0}},
         {"key del", {SCRIPT_KEY, 1, 0x2E, 0, 0}},
+        {"key f9", {SCRIPT_KEY, 1, 0x78, 0, 0}},
         {"key f12", {SCRIPT_KEY, 1, 0x7B, 0, 0}},
         {"key pgup", {SCRIPT_KEY, 1, 0x21, 0, 0}},
         {"key pgdn", {SCRIPT_KEY, 1, 0x22, 0, 0}},

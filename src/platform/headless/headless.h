@@ -38,7 +38,7 @@ enum { SCRIPT_MAX_COUNT = 1000000, SCRIPT_MAX_OFFSET = 1000000, SCRIPT_MAX_PATH 
 // Parses a script text of `size` bytes (it need not end in a zero):
 //   tick [N]        N timer messages, 1 when N is left out
 //   key NAME [N]    NAME is esc, end, home, left, up, right, down, ins, del,
-//                   f12 or a code 0xNN
+//                   f9, f12 or a code 0xNN
 //   mouse DX DY     the cursor offset from the centre at the next tick
 //   drop FILE       FILE dropped on the window; the rest of the line, blanks
 //                   around it left out, at most 4095 bytes

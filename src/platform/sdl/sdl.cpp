@@ -152,6 +152,7 @@ static int32_t virtualKey(SDL_Keycode key)
     case SDLK_DOWN: return KEY_DOWN;
     case SDLK_INSERT: return KEY_INSERT;
     case SDLK_DELETE: return KEY_DELETE;
+    case SDLK_F9: return KEY_F9;
     case SDLK_F12: return KEY_F12;
     case SDLK_PAGEUP: return KEY_PAGEUP;
     case SDLK_PAGEDOWN: return KEY_PAGEDOWN;
