@@ -1,8 +1,9 @@
 // The page's one entry. Its modules run in the order of these imports, each
 // after the ones it imports: the page around the program first, then
-// bringing a pattern, the controls, the views, the picker, the link and the
-// help. Then the page's API, window.veltrixPage, for the browser tests and
-// for whatever script a page embedding Veltrix adds; then the program.
+// bringing a pattern, the controls, the views, the picker, the link, the
+// help and recording. Then the page's API, window.veltrixPage, for the
+// browser tests and for whatever script a page embedding Veltrix adds; then
+// the program.
 import * as page from './page.js';
 import * as drop from './drop.js';
 import * as controls from './controls.js';
@@ -10,6 +11,7 @@ import * as views from './views.js';
 import './patterns.js';
 import * as link from './link.js';
 import './help.js';
+import './record.js';
 
 window.veltrixPage = Object.freeze({
   threads: () => page.threads,

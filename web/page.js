@@ -62,7 +62,8 @@ document.getElementById('fullscreen').addEventListener('click', () => {
     app.requestFullscreen().catch(error => say('Full screen refused: ' + error.message, true));
 });
 
-function offerDownload(name, bytes, type) {
+// Offers bytes (or a Blob) as a file in the downloads list, and saves it.
+export function offerDownload(name, bytes, type) {
   const url = URL.createObjectURL(new Blob([bytes], {type}));
   const link = document.createElement('a');
   link.href = url;

@@ -140,6 +140,46 @@ test('F12 and Home are served as downloads equal to the desktop files', async ()
   }
 });
 
+// F9 records the canvas with the browser's encoder; F9 again offers the
+// video as a WebM file beside the screenshots, and the button does the same.
+test('F9 and the Record button each give a WebM download of the run', async () => {
+  const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-downloads-'));
+  try {
+    const {page, errors} = await startedPage({downloads});
+    await h.play(page, 'key down 20\nkey del\nkey f9');
+    assert.strictEqual(await page.$eval('#record', e => e.getAttribute('aria-pressed')), 'true');
+    for (let i = 0; i < 25; i++) {
+      await h.tick(page);
+      await new Promise(resolve => setTimeout(resolve, 20));
+    }
+    await h.play(page, 'key f9');
+    await page.click('#record');
+    for (let i = 0; i < 10; i++) {
+      await h.tick(page);
+      await new Promise(resolve => setTimeout(resolve, 20));
+    }
+    await page.click('#record');
+    await page.waitForFunction(() => document.querySelectorAll('#downloads a').length === 2, {timeout: 20000});
+    assert.strictEqual(await page.$eval('#record', e => e.getAttribute('aria-pressed')), 'false');
+    for (const name of ['Recording 0.webm', 'Recording 1.webm']) {
+      const file = path.join(downloads, name);
+      for (let i = 0; i < 200 && !fs.existsSync(file); i++)
+        await new Promise(resolve => setTimeout(resolve, 25));
+      const video = fs.readFileSync(file);
+      // An EBML header, a WebM document, and more than the header.
+      assert.ok(video.subarray(0, 4).equals(Buffer.from([0x1a, 0x45, 0xdf, 0xa3])), name);
+      assert.ok(video.includes('webm'), name);
+      assert.ok(video.length > 1000, `${name} is ${video.length} bytes`);
+    }
+    // The program never saw F9: no frame was drawn for it and nothing was said.
+    assert.doesNotMatch(await h.engineLog(page), /[Rr]ecord/);
+    assert.deepStrictEqual(errors, []);
+    await page.close();
+  } finally {
+    fs.rmSync(downloads, {recursive: true, force: true});
+  }
+});
+
 test('without Cells/Cell.3ds start-up stops at the desktop\'s line and reason, and the page says so', async () => {
   const {page, errors} = await h.openPage(chromium.browser, server.url,
     {beforeStart: "FS.unlink('Cells/Cell.3ds');"});
