@@ -95,6 +95,14 @@ void handleKey(uint32_t key)
     case KEY_F12:
         app.screenshotRequested = 1;
         break;
+    case KEY_PLUS:
+    case KEY_ADD:
+        changeSpeed(1);
+        break;
+    case KEY_MINUS:
+    case KEY_SUBTRACT:
+        changeSpeed(0);
+        break;
     default:
         break;
     }
