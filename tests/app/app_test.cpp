@@ -382,6 +382,31 @@ TEST_F(App, TenTicksAtDoubleSpeedShowTwentyGenerations)
     EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
 }
 
+// P's line sits at the top right, right of the generation's text, and a
+// second P takes it away again.
+TEST_F(App, PShowsTheLiveCellCountAtTheTopRight)
+{
+    copyBundledData();
+    run("key f12\ntick\nkey p\nkey f12\ntick\nkey p\nkey f12\ntick\n");
+    Image* plain = readBmp("Screenshot 0.bmp");
+    Image* counted = readBmp("Screenshot 1.bmp");
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(counted, nullptr);
+    int changedLeft = 0, changedRight = 0;
+    for (int32_t y = 0; y < screenHeight; y++) {
+        for (int32_t x = 0; x < screenWidth; x++) {
+            const int changed = plain->pixels[y * screenWidth + x] != counted->pixels[y * screenWidth + x];
+            EXPECT_TRUE(!changed || (y >= 10 && y < 10 + GLYPH_HEIGHT)) << x << "," << y;
+            (x < screenWidth / 2 ? changedLeft : changedRight) += changed;
+        }
+    }
+    EXPECT_EQ(changedLeft, 0);
+    EXPECT_GT(changedRight, 0);
+    imageRelease(plain);
+    imageRelease(counted);
+    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 2.bmp"));
+}
+
 // The same glider far off the board, under a rule in the community's notation:
 // a universe, which Ins and Del step as they step the board.
 TEST_F(App, AUniverseStepsWhereverItsCellsAre)
