@@ -24,6 +24,9 @@ static struct {
     uint64_t (*boards)[LIFE_SIZE];  // bit y of boards[slot][x]: cell (x, y) alive
     int32_t first, count;
     size_t bytes;                   // held by the slots' universe snapshots
+    // The last snapshot let go, filled again by the next: once the budget is
+    // reached, keeping a generation takes no new memory.
+    UniverseSnapshot* spare;
 } history;
 
 static int32_t slotAt(int32_t k)
@@ -36,7 +39,8 @@ static void dropOldest()
     HistorySlot* slot = &history.slots[history.first];
     if (slot->universe) {
         history.bytes -= universeSnapshotBytes(slot->universe);
-        universeSnapshotRelease(slot->universe);
+        universeSnapshotRelease(history.spare);
+        history.spare = slot->universe;
         slot->universe = nullptr;
     }
     history.first = (history.first + 1) % HISTORY_SLOTS;
@@ -63,6 +67,8 @@ static void forgetEarlier()
 void historyReset()
 {
     forgetEarlier();
+    universeSnapshotRelease(history.spare);
+    history.spare = nullptr;
     universeSnapshotRelease(history.startUniverse);
     history.startUniverse = nullptr;
     history.start = START_PENDING;
@@ -80,7 +86,7 @@ void historyRelease()
 static void keepStart()
 {
     if (app.universe) {
-        history.startUniverse = universeSnapshotTake(app.universe);
+        history.startUniverse = universeSnapshotTake(app.universe, nullptr);
         history.start = history.startUniverse ? START_KEPT : START_LOST;
     } else {
         history.startGrid = *app.grid;
@@ -104,7 +110,8 @@ void historyKeep()
     UniverseSnapshot* snapshot = nullptr;
     size_t bytes = 0;
     if (app.universe) {
-        snapshot = universeSnapshotTake(app.universe);
+        snapshot = universeSnapshotTake(app.universe, history.spare);
+        history.spare = nullptr;
         if (!snapshot || (bytes = universeSnapshotBytes(snapshot)) > historyBudget) {
             universeSnapshotRelease(snapshot);
             forgetEarlier();

@@ -144,10 +144,13 @@ int32_t universeTileBlocks(const uint64_t rows[UNIVERSE_TILE], int32_t shift, ui
 // ---- A universe kept to go back to (universe_snapshot.cpp) ------------------------------
 // The live tiles' rows at one generation (520 bytes a tile), the generation and the rule.
 struct UniverseSnapshot;   // opaque
-UniverseSnapshot* universeSnapshotTake(const Universe* universe); // null when memory runs out
+// Null when memory runs out. reuse (may be null) is a snapshot no longer wanted: filled
+// again when it has room, else let go; either way the caller no longer holds it.
+UniverseSnapshot* universeSnapshotTake(const Universe* universe, UniverseSnapshot* reuse);
 // A new universe holding what the snapshot kept, stepping on from there as the one taken
 // would have; null when memory runs out.
 Universe* universeSnapshotRestore(const UniverseSnapshot* snapshot);
+// The memory it holds.
 size_t universeSnapshotBytes(const UniverseSnapshot* snapshot);
 void universeSnapshotRelease(UniverseSnapshot* snapshot);
 

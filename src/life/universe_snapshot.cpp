@@ -14,22 +14,28 @@ struct UniverseSnapshot {
     UniverseRule rule;
     int64_t generation;
     int32_t tileCount;
+    int32_t tileRoom;
     SnapshotTile* tiles; // right after the record, in the same block
 };
 
-UniverseSnapshot* universeSnapshotTake(const Universe* u)
+UniverseSnapshot* universeSnapshotTake(const Universe* u, UniverseSnapshot* reuse)
 {
     const int b = (int)(u->generation & 1);
     int32_t count = 0;
     for (int32_t i = 0; i < u->tileCount; i++)
         count += u->tiles[i]->live[b] != 0;
-    // count <= tileCount, which the universe's own list holds: the product fits
-    // wherever that list did, but a 32-bit size_t is checked all the same.
-    if ((size_t)count > (SIZE_MAX - sizeof(UniverseSnapshot)) / sizeof(SnapshotTile))
-        return nullptr;
-    UniverseSnapshot* s = (UniverseSnapshot*)heapAlloc(sizeof(UniverseSnapshot) + (size_t)count * sizeof(SnapshotTile));
-    if (!s)
-        return nullptr;
+    UniverseSnapshot* s = reuse;
+    if (!s || s->tileRoom < count) {
+        heapFree(reuse);
+        // count <= tileCount, which the universe's own list holds: the product
+        // fits wherever that list did, but a 32-bit size_t is checked all the same.
+        if ((size_t)count > (SIZE_MAX - sizeof(UniverseSnapshot)) / sizeof(SnapshotTile))
+            return nullptr;
+        s = (UniverseSnapshot*)heapAlloc(sizeof(UniverseSnapshot) + (size_t)count * sizeof(SnapshotTile));
+        if (!s)
+            return nullptr;
+        s->tileRoom = count;
+    }
     s->rule = u->rule;
     s->generation = u->generation;
     s->tileCount = count;
@@ -71,7 +77,7 @@ Universe* universeSnapshotRestore(const UniverseSnapshot* s)
 
 size_t universeSnapshotBytes(const UniverseSnapshot* s)
 {
-    return sizeof(UniverseSnapshot) + (size_t)s->tileCount * sizeof(SnapshotTile);
+    return sizeof(UniverseSnapshot) + (size_t)s->tileRoom * sizeof(SnapshotTile);
 }
 
 void universeSnapshotRelease(UniverseSnapshot* s)
