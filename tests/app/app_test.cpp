@@ -474,6 +474,35 @@ TEST_F(App, AUniverseGoesBackToTheStateItHad)
     }
 }
 
+// A generation that memory cannot keep cuts the way back there; generation
+// 0 stays. A universe keeps HISTORY_SLOTS generations at most, like the board.
+TEST_F(App, AUniversesWayBackEndsWhereMemoryOrItsSlotsRanOut)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    run("");
+    const auto start = universeCells(app.universe);
+    run("key ins 3\n");
+    heapHook.failAt = heapHook.calls + 1;
+    handleKey(KEY_INSERT);
+    heapHook.failAt = 0;
+    handleKey(KEY_INSERT);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(app.generationCount, 4);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(app.generationCount, 4);
+    EXPECT_STREQ(app.notice, "No earlier generation kept");
+    handleKey(KEY_R);
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(universeCells(app.universe), start);
+
+    run("key ins 8\n");
+    const auto eighth = universeCells(app.universe);
+    run("key ins 8200\nkey back 8200\n");
+    EXPECT_EQ(app.generationCount, 8200 - HISTORY_SLOTS);
+    EXPECT_EQ(universeCells(app.universe), eighth);
+}
+
 // The same glider far off the board, under a rule in the community's notation:
 // a universe, which Ins and Del step as they step the board.
 TEST_F(App, AUniverseStepsWhereverItsCellsAre)
