@@ -147,7 +147,7 @@ void autoIterateTick();
 // shows it; nothing when neither.
 void drawStatus(uint32_t* framebuffer);
 // Going back (history.cpp). The board keeps the last HISTORY_SLOTS generations
-// (512 bytes each), a universe as many as fit in 64 MiB of live tiles.
+// (512 bytes each), a universe as many of them as fit in 64 MiB of live tiles.
 enum { HISTORY_SLOTS = 8192 };
 // Before a step: keeps the world as it stands (and, the first time since it
 // was loaded, as generation 0). Memory that runs out only shortens the way back.
