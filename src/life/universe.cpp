@@ -440,7 +440,9 @@ int32_t universeSortLiveTiles(const Universe* u)
     for (int32_t i = 0; i < u->tileCount; i++)
         if (u->tiles[i]->live[b])
             u->scratch[n++] = u->tiles[i];
-    qsort(u->scratch, (size_t)n, sizeof *u->scratch, tileOrder);
+    // A universe that never held a cell has no scratch list to hand qsort.
+    if (n > 1)
+        qsort(u->scratch, (size_t)n, sizeof *u->scratch, tileOrder);
     return n;
 }
 

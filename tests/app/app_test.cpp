@@ -346,6 +346,163 @@ TEST_F(App, InsStepsAtOnceAndDelIteratesEveryTick)
         EXPECT_EQ(app.grid->cells[cell[0] * 64 + cell[1]], LIFE_ALIVE) << cell[0] << "," << cell[1];
 }
 
+// Auto-iteration's pace: generations a tick doubling up to 64, ticks a
+// generation doubling down to 50; Ins still steps one; the keypad's keys are
+// the same keys.
+TEST_F(App, PlusAndMinusSetTheGenerationsATick)
+{
+    const struct {
+        const char* script;
+        int32_t generations;
+    } cases[] = {
+        {"key +\nkey del\ntick 3\n", 6},
+        {"key kp+ 2\nkey del\ntick 3\nkey ins\n", 13},
+        {"key + 12\nkey del\ntick 2\n", 128},
+        {"key + 3\nkey - 2\nkey del\ntick 3\n", 6},
+        {"key -\nkey del\ntick 5\n", 2},
+        {"key kp- 3\nkey del\ntick 24\n", 3},
+        {"key - 12\nkey del\ntick 99\n", 1},
+        {"key - 12\nkey del\ntick 100\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        run(c.script);
+        EXPECT_EQ(app.generationCount, c.generations);
+    }
+}
+
+// Ten ticks at two generations a tick draw what twenty Ins presses draw, once
+// the pace is back at one a tick and its line gone.
+TEST_F(App, TenTicksAtDoubleSpeedShowTwentyGenerations)
+{
+    copyBundledData();
+    run("key ins 20\nkey f12\ntick\n");
+    run("key +\nkey del\ntick 10\nkey del\nkey -\nkey f12\ntick\n");
+    EXPECT_EQ(app.generationCount, 20);
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
+}
+
+// P's line sits at the top right, right of the generation's text, and a
+// second P takes it away again.
+TEST_F(App, PShowsTheLiveCellCountAtTheTopRight)
+{
+    copyBundledData();
+    run("key f12\ntick\nkey p\nkey f12\ntick\nkey p\nkey f12\ntick\n");
+    Image* plain = readBmp("Screenshot 0.bmp");
+    Image* counted = readBmp("Screenshot 1.bmp");
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(counted, nullptr);
+    int changedLeft = 0, changedRight = 0;
+    for (int32_t y = 0; y < screenHeight; y++) {
+        for (int32_t x = 0; x < screenWidth; x++) {
+            const int changed = plain->pixels[y * screenWidth + x] != counted->pixels[y * screenWidth + x];
+            EXPECT_TRUE(!changed || (y >= 10 && y < 10 + GLYPH_HEIGHT)) << x << "," << y;
+            (x < screenWidth / 2 ? changedLeft : changedRight) += changed;
+        }
+    }
+    EXPECT_EQ(changedLeft, 0);
+    EXPECT_GT(changedRight, 0);
+    imageRelease(plain);
+    imageRelease(counted);
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 2.bmp"));
+}
+
+// R puts generation 0 back and stops; Backspace after N generations shows
+// generation N - 1, however they were computed.
+TEST_F(App, RAndBackspaceShowEarlierGenerationsFrames)
+{
+    copyBundledData();
+    run("key f12\ntick\nkey + 2\nkey del\ntick 5\nkey r\nkey - 2\nkey f12\ntick\n");
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(app.autoIterate, 0);
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
+
+    run("key ins 9\nkey f12\ntick\n");
+    run("key del\ntick 8\nkey del\nkey ins 2\nkey back\nkey f12\ntick\n");
+    EXPECT_EQ(app.generationCount, 9);
+    EXPECT_TRUE(readFile("Screenshot 2.bmp") == readFile("Screenshot 3.bmp"));
+}
+
+// The board keeps HISTORY_SLOTS generations: past them Backspace stops, and
+// says so; generation 0 stays for R.
+TEST_F(App, BackspaceGoesBackAsFarAsTheBoardKeeps)
+{
+    run("key ins 8200\nkey back 8200\n");
+    EXPECT_EQ(app.generationCount, 8200 - HISTORY_SLOTS);
+    EXPECT_STREQ(app.notice, "No earlier generation kept");
+    const LifeGrid later = *app.grid;
+    run("key ins 8\n");
+    EXPECT_EQ(memcmp(app.grid, &later, sizeof later), 0);
+    run("key ins 8200\nkey r\nkey back\n");
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_STREQ(app.notice, "This is generation 0");
+}
+
+std::vector<std::pair<int32_t, int32_t>> universeCells(const Universe* universe)
+{
+    std::vector<std::pair<int32_t, int32_t>> cells;
+    universeForEachCell(
+        universe,
+        [](void* context, int32_t x, int32_t y) {
+            ((std::vector<std::pair<int32_t, int32_t>>*)context)->push_back({x, y});
+        },
+        &cells);
+    return cells;
+}
+
+// A universe goes back to the very state it had: under B0 the odd generations
+// hold the complement, so stepping on after Backspace or R must take the
+// kernel of the generation's parity.
+TEST_F(App, AUniverseGoesBackToTheStateItHad)
+{
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    for (const char* rules : {"B3/S23\n", "B03/S23\n", "B03/S238\n", "B3/S23:T8,8\n"}) {
+        SCOPED_TRACE(rules);
+        writeFile("Rules.ini", rules);
+        run("key ins 4\n");
+        ASSERT_NE(app.universe, nullptr);
+        const auto fourth = universeCells(app.universe);
+        run("key ins 3\n");
+        const auto third = universeCells(app.universe);
+        run("key ins 5\nkey back 2\n");
+        EXPECT_EQ(app.generationCount, 3);
+        EXPECT_EQ(universeCells(app.universe), third);
+        run("key ins 5\nkey back 2\nkey ins\n");
+        EXPECT_EQ(universeCells(app.universe), fourth);
+        run("key ins 3\nkey r\nkey ins 4\n");
+        EXPECT_EQ(universeCells(app.universe), fourth);
+    }
+}
+
+// A generation that memory cannot keep cuts the way back there; generation
+// 0 stays. A universe keeps HISTORY_SLOTS generations at most, like the board.
+TEST_F(App, AUniversesWayBackEndsWhereMemoryOrItsSlotsRanOut)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    run("");
+    const auto start = universeCells(app.universe);
+    run("key ins 3\n");
+    heapHook.failAt = heapHook.calls + 1;
+    handleKey(KEY_INSERT);
+    heapHook.failAt = 0;
+    handleKey(KEY_INSERT);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(app.generationCount, 4);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(app.generationCount, 4);
+    EXPECT_STREQ(app.notice, "No earlier generation kept");
+    handleKey(KEY_R);
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(universeCells(app.universe), start);
+
+    run("key ins 8\n");
+    const auto eighth = universeCells(app.universe);
+    run("key ins 8200\nkey back 8200\n");
+    EXPECT_EQ(app.generationCount, 8200 - HISTORY_SLOTS);
+    EXPECT_EQ(universeCells(app.universe), eighth);
+}
+
 // The same glider far off the board, under a rule in the community's notation:
 // a universe, which Ins and Del step as they step the board.
 TEST_F(App, AUniverseStepsWhereverItsCellsAre)
