@@ -25,10 +25,12 @@ const downloads = document.getElementById('downloads');
 // The program's keys, as the browser names them, with their virtual-key
 // codes; src/platform/web/web.cpp keeps the same table.
 const keyCodes = {Escape: 0x1B, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26,
-  ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B};
+  ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B,
+  '+': 0xBB, '=': 0xBB, '-': 0xBD};
 const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
-// The letters go to the browser while Ctrl, Alt or Meta is held (Ctrl+F is its find).
-const isLetterChord = event => /^[fFtT]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
+// The letters, plus and minus go to the browser while Ctrl, Alt or Meta is
+// held (Ctrl+F is its find, Ctrl+ and Ctrl- its zoom).
+const isLetterChord = event => /^[fFtT+=-]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
 
 export function say(text, isError) {
   status.textContent = text;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/app.h"
 #include "platform/surfaces.h"
 
 struct Window {
@@ -130,6 +131,7 @@ static const struct {
     {"ArrowUp", KEY_UP},    {"ArrowRight", KEY_RIGHT}, {"ArrowDown", KEY_DOWN}, {"Insert", KEY_INSERT},
     {"Delete", KEY_DELETE}, {"F12", KEY_F12},       {"PageUp", KEY_PAGEUP}, {"PageDown", KEY_PAGEDOWN},
     {"f", KEY_F},           {"F", KEY_F},              {"t", KEY_T},           {"T", KEY_T},
+    {"+", 0xBB},            {"=", 0xBB},               {"-", 0xBD},
 };
 
 static int32_t virtualKey(const char* key)
@@ -141,13 +143,14 @@ static int32_t virtualKey(const char* key)
 }
 
 // The program's own keys do not reach the browser (F12 would open its tools,
-// the arrows would scroll); every other key does, and so do the letters with
-// Ctrl, Alt or Meta held (Ctrl+F is the browser's find).
+// the arrows would scroll); every other key does, and so do the letters, plus
+// and minus with Ctrl, Alt or Meta held (Ctrl+F is the browser's find, Ctrl+
+// and Ctrl- its zoom).
 static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
 {
     const int32_t key = virtualKey(event->key);
-    const int letter = key == KEY_F || key == KEY_T;
-    if (!key || (letter && (event->ctrlKey || event->altKey || event->metaKey)))
+    const int chord = key == KEY_F || key == KEY_T || key == 0xBB || key == 0xBD;
+    if (!key || (chord && (event->ctrlKey || event->altKey || event->metaKey)))
         return EM_FALSE;
     post(MSG_KEYDOWN, (uintptr_t)key, 0);
     return EM_TRUE;
@@ -263,6 +266,25 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webPostTimer()
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t webFramesPresented()
 {
     return web.framesPresented;
+}
+
+// The generation the picture counts and the live cells of the world shown,
+// for the page's figures and population graph.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webGeneration()
+{
+    return app.generationCount;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
+{
+    if (app.universe)
+        return (double)universePopulation(app.universe);
+    if (!app.grid)
+        return 0;
+    int32_t count = 0;
+    for (const uint8_t cell : app.grid->cells)
+        count += cell == LIFE_ALIVE;
+    return count;
 }
 
 int messageGet(Message* message)
