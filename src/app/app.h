@@ -18,6 +18,9 @@ constexpr int32_t screenHeight = 480;
 // A dropped file's outcome stays on screen for this many frames (three seconds
 // of 20 ms ticks), wrapped to lines of NOTICE_COLUMNS characters.
 enum { NOTICE_TEXT = 512, NOTICE_TICKS = 150, NOTICE_COLUMNS = 56 };
+// The fastest pace, 2^SPEED_FASTEST generations a tick, and the slowest, one
+// generation every SLOWEST_TICKS ticks (a second).
+enum { SPEED_FASTEST = 6, SLOWEST_TICKS = 50 };
 
 // The application state, one instance, set up by start-up and changed only by
 // the window procedure.
@@ -36,6 +39,12 @@ struct AppState {
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
     int32_t generationCount;
     int32_t autoIterate;
+    // Auto-iteration's pace, + and -: 2^speed generations a tick when positive
+    // (up to SPEED_FASTEST), one every min(2^-speed, SLOWEST_TICKS) ticks when
+    // negative; 0, one a tick, is where the program starts.
+    int32_t speed;
+    int32_t ticksWaited;   // ticks since the last generation at a negative speed
+    int32_t showPopulation; // P: the live-cell count in the overlay
     int32_t screenshotRequested; // set by F12, served by the next tick
     int32_t graphRequested;      // set by Home, served by the next tick
     char notice[NOTICE_TEXT];    // what became of the last dropped file, drawn under the generation
@@ -128,6 +137,15 @@ float cameraMoveStep();
 // again, a universe's origin catches up with the camera, and cameraPose is
 // built for the frame.
 void cameraTick(int32_t dx, int32_t dy);
+// The player (player.cpp). + (faster 1) and - (0): the next pace of
+// auto-iteration, as app.speed holds it.
+void changeSpeed(int faster);
+// One tick of auto-iteration at app.speed: none, one or several generations.
+void autoIterateTick();
+// The overlay's lines at the top right, each ended at the same column: the
+// pace when it is not one generation a tick, the live-cell count when P
+// shows it; nothing when neither.
+void drawStatus(uint32_t* framebuffer);
 // The overlay's generation text, "%dst Iteration", "%dnd Iteration" or
 // "%dth Iteration" by the count's last decimal digit.
 void generationText(char* text, size_t size, int32_t count);

@@ -35,7 +35,7 @@ void frameTick()
 
     memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
     if (app.autoIterate)
-        stepWorld();
+        autoIterateTick();
     // After the step, so that following frames the generation drawn.
     cameraTick(cursorX - app.screenCentreX, cursorY - app.screenCentreY);
 
@@ -55,6 +55,7 @@ void frameTick()
     generationText(text, sizeof text, app.generationCount);
     drawTextAdd(text, 10, 10, app.framebuffer);
     drawTextAdd("Press Ins to iterate\nPress Del to auto-iterate", 10, screenHeight - 30, app.framebuffer);
+    drawStatus(app.framebuffer);
     // A dropped file's outcome, opaque so it reads over the cells; it counts
     // frames, not time, like everything in the tick.
     if (app.noticeTicks > 0) {

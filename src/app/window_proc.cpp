@@ -95,6 +95,17 @@ void handleKey(uint32_t key)
     case KEY_F12:
         app.screenshotRequested = 1;
         break;
+    case KEY_P:
+        app.showPopulation = app.showPopulation == 0 ? 1 : 0;
+        break;
+    case KEY_PLUS:
+    case KEY_ADD:
+        changeSpeed(1);
+        break;
+    case KEY_MINUS:
+    case KEY_SUBTRACT:
+        changeSpeed(0);
+        break;
     default:
         break;
     }

@@ -109,6 +109,7 @@ enum {
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.
 enum {
+    KEY_BACK = 0x08,
     KEY_ESCAPE = 0x1B,
     KEY_PAGEUP = 0x21,
     KEY_PAGEDOWN = 0x22,
@@ -121,8 +122,14 @@ enum {
     KEY_INSERT = 0x2D,
     KEY_DELETE = 0x2E,
     KEY_F = 0x46,
+    KEY_P = 0x50,
+    KEY_R = 0x52,
     KEY_T = 0x54,
+    KEY_ADD = 0x6B,      // the keypad's +
+    KEY_SUBTRACT = 0x6D, // the keypad's -
     KEY_F12 = 0x7B,
+    KEY_PLUS = 0xBB,     // the main keyboard's =/+ key
+    KEY_MINUS = 0xBD,
 };
 
 struct Window;

@@ -346,6 +346,67 @@ TEST_F(App, InsStepsAtOnceAndDelIteratesEveryTick)
         EXPECT_EQ(app.grid->cells[cell[0] * 64 + cell[1]], LIFE_ALIVE) << cell[0] << "," << cell[1];
 }
 
+// Auto-iteration's pace: generations a tick doubling up to 64, ticks a
+// generation doubling down to 50; Ins still steps one; the keypad's keys are
+// the same keys.
+TEST_F(App, PlusAndMinusSetTheGenerationsATick)
+{
+    const struct {
+        const char* script;
+        int32_t generations;
+    } cases[] = {
+        {"key +\nkey del\ntick 3\n", 6},
+        {"key kp+ 2\nkey del\ntick 3\nkey ins\n", 13},
+        {"key + 12\nkey del\ntick 2\n", 128},
+        {"key + 3\nkey - 2\nkey del\ntick 3\n", 6},
+        {"key -\nkey del\ntick 5\n", 2},
+        {"key kp- 3\nkey del\ntick 24\n", 3},
+        {"key - 12\nkey del\ntick 99\n", 1},
+        {"key - 12\nkey del\ntick 100\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        run(c.script);
+        EXPECT_EQ(app.generationCount, c.generations);
+    }
+}
+
+// Ten ticks at two generations a tick draw what twenty Ins presses draw, once
+// the pace is back at one a tick and its line gone.
+TEST_F(App, TenTicksAtDoubleSpeedShowTwentyGenerations)
+{
+    copyBundledData();
+    run("key ins 20\nkey f12\ntick\n");
+    run("key +\nkey del\ntick 10\nkey del\nkey -\nkey f12\ntick\n");
+    EXPECT_EQ(app.generationCount, 20);
+    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
+}
+
+// P's line sits at the top right, right of the generation's text, and a
+// second P takes it away again.
+TEST_F(App, PShowsTheLiveCellCountAtTheTopRight)
+{
+    copyBundledData();
+    run("key f12\ntick\nkey p\nkey f12\ntick\nkey p\nkey f12\ntick\n");
+    Image* plain = readBmp("Screenshot 0.bmp");
+    Image* counted = readBmp("Screenshot 1.bmp");
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(counted, nullptr);
+    int changedLeft = 0, changedRight = 0;
+    for (int32_t y = 0; y < screenHeight; y++) {
+        for (int32_t x = 0; x < screenWidth; x++) {
+            const int changed = plain->pixels[y * screenWidth + x] != counted->pixels[y * screenWidth + x];
+            EXPECT_TRUE(!changed || (y >= 10 && y < 10 + GLYPH_HEIGHT)) << x << "," << y;
+            (x < screenWidth / 2 ? changedLeft : changedRight) += changed;
+        }
+    }
+    EXPECT_EQ(changedLeft, 0);
+    EXPECT_GT(changedRight, 0);
+    imageRelease(plain);
+    imageRelease(counted);
+    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 2.bmp"));
+}
+
 // The same glider far off the board, under a rule in the community's notation:
 // a universe, which Ins and Del step as they step the board.
 TEST_F(App, AUniverseStepsWhereverItsCellsAre)

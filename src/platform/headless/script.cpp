@@ -16,6 +16,8 @@ const KeyName keyNames[] = {
     {"esc", KEY_ESCAPE}, {"end", KEY_END},     {"home", KEY_HOME},   {"left", KEY_LEFT},     {"up", KEY_UP},
     {"right", KEY_RIGHT}, {"down", KEY_DOWN}, {"ins", KEY_INSERT}, {"del", KEY_DELETE}, {"f12", KEY_F12},
     {"pgup", KEY_PAGEUP}, {"pgdn", KEY_PAGEDOWN}, {"f", KEY_F},    {"t", KEY_T},
+    {"+", KEY_PLUS},      {"-", KEY_MINUS},       {"kp+", KEY_ADD},    {"kp-", KEY_SUBTRACT}, {"p", KEY_P},
+    {"r", KEY_R},         {"back", KEY_BACK},
 };
 
 enum { MAX_WORDS = 4, MAX_WORD = 32 };

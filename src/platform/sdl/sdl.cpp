@@ -157,6 +157,15 @@ static int32_t virtualKey(SDL_Keycode key)
     case SDLK_PAGEDOWN: return KEY_PAGEDOWN;
     case SDLK_f: return KEY_F;
     case SDLK_t: return KEY_T;
+    case SDLK_p: return KEY_P;
+    case SDLK_r: return KEY_R;
+    case SDLK_BACKSPACE: return KEY_BACK;
+    // '+' is the shifted '=' on most layouts; SDLK_PLUS is what the others report.
+    case SDLK_EQUALS: return KEY_PLUS;
+    case SDLK_PLUS: return KEY_PLUS;
+    case SDLK_MINUS: return KEY_MINUS;
+    case SDLK_KP_PLUS: return KEY_ADD;
+    case SDLK_KP_MINUS: return KEY_SUBTRACT;
     default: return 0;
     }
 }

@@ -131,7 +131,8 @@ static const struct {
     {"ArrowUp", KEY_UP},    {"ArrowRight", KEY_RIGHT}, {"ArrowDown", KEY_DOWN}, {"Insert", KEY_INSERT},
     {"Delete", KEY_DELETE}, {"F12", KEY_F12},       {"PageUp", KEY_PAGEUP}, {"PageDown", KEY_PAGEDOWN},
     {"f", KEY_F},           {"F", KEY_F},              {"t", KEY_T},           {"T", KEY_T},
-    {"+", 0xBB},            {"=", 0xBB},               {"-", 0xBD},
+    {"p", KEY_P},           {"P", KEY_P},              {"r", KEY_R},           {"R", KEY_R},
+    {"Backspace", KEY_BACK}, {"+", KEY_PLUS},          {"=", KEY_PLUS},        {"-", KEY_MINUS},
 };
 
 static int32_t virtualKey(const char* key)
@@ -143,13 +144,14 @@ static int32_t virtualKey(const char* key)
 }
 
 // The program's own keys do not reach the browser (F12 would open its tools,
-// the arrows would scroll); every other key does, and so do the letters, plus
-// and minus with Ctrl, Alt or Meta held (Ctrl+F is the browser's find, Ctrl+
-// and Ctrl- its zoom).
+// the arrows would scroll); every other key does, and so do the letters, + and
+// - with Ctrl, Alt or Meta held (Ctrl+F is the browser's find, Ctrl+- zooms).
+// The browser names the keypad's + and - as the main keyboard's.
 static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
 {
     const int32_t key = virtualKey(event->key);
-    const int chord = key == KEY_F || key == KEY_T || key == 0xBB || key == 0xBD;
+    const int chord = key == KEY_F || key == KEY_T || key == KEY_P || key == KEY_R || key == KEY_PLUS ||
+                      key == KEY_MINUS;
     if (!key || (chord && (event->ctrlKey || event->altKey || event->metaKey)))
         return EM_FALSE;
     post(MSG_KEYDOWN, (uintptr_t)key, 0);
