@@ -97,7 +97,7 @@ test('beside the picture: the generation, the live cells and their graph, cut ba
   await page.close();
 });
 
-test('the speed buttons post + and -; with Ctrl the keys stay the browser\'s zoom', async () => {
+test('the speed buttons post + and -, the program\'s pace keys; with Ctrl the keys stay the browser\'s zoom', async () => {
   const {page, errors} = await opened();
   await page.evaluate(() => {
     window.keys = [];
@@ -108,6 +108,12 @@ test('the speed buttons post + and -; with Ctrl the keys stay the browser\'s zoo
   await page.click('#slower');
   // Reported only once the program's own table took the key codes.
   assert.deepStrictEqual(await page.evaluate(() => window.keys.splice(0)), ['+', '+', '-']);
+  // Two generations a tick.
+  await page.click('#run');
+  await h.play(page, 'tick 10');
+  await page.waitForFunction(() => document.getElementById('generation').textContent === '20', {timeout: 5000});
+  await h.assertFrameAsReplay(page, 'key + 2\nkey -\nkey del\ntick 9\ntick');
+  await page.evaluate(() => window.keys.splice(0));
   await page.keyboard.press('+');
   await page.keyboard.press('-');
   await page.keyboard.down('Control');
