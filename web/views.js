@@ -22,7 +22,8 @@ export const views = {
 };
 
 const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
-  down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12', pgup: 'PageUp', pgdn: 'PageDown', f: 'f', t: 't'};
+  down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12', pgup: 'PageUp', pgdn: 'PageDown', f: 'f', t: 't',
+  '+': '+', '-': '-', 'kp+': '+', 'kp-': '-', p: 'p', r: 'r', back: 'Backspace'};
 
 // The view the camera shows: a preset's name, or null once anything else
 // (a move key, mouse motion, a drag) has moved it.

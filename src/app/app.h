@@ -146,6 +146,23 @@ void autoIterateTick();
 // pace when it is not one generation a tick, the live-cell count when P
 // shows it; nothing when neither.
 void drawStatus(uint32_t* framebuffer);
+// Going back (history.cpp). The board keeps the last HISTORY_SLOTS generations
+// (512 bytes each), a universe as many as fit in 64 MiB of live tiles.
+enum { HISTORY_SLOTS = 8192 };
+// Before a step: keeps the world as it stands (and, the first time since it
+// was loaded, as generation 0). Memory that runs out only shortens the way back.
+void historyKeep();
+// After a step that was refused: forgets what historyKeep kept for it.
+void historyDiscardNewest();
+// Backspace: the generation before the one shown, when it was kept; else a notice.
+void historyBack();
+// R: generation 0 of the pattern last loaded, counter 0, auto-iteration off;
+// what came between is forgotten.
+void historyRestart();
+// A world newly loaded: nothing before it, its generation 0 kept at its first step.
+void historyReset();
+// historyReset, and the ring's memory let go (appRelease).
+void historyRelease();
 // The overlay's generation text, "%dst Iteration", "%dnd Iteration" or
 // "%dth Iteration" by the count's last decimal digit.
 void generationText(char* text, size_t size, int32_t count);

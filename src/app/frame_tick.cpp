@@ -8,8 +8,10 @@
 
 void stepWorld()
 {
+    historyKeep();
     if (app.universe) {
         if (!universeStep(app.universe)) {
+            historyDiscardNewest();
             // The same step would be refused every tick.
             char text[NOTICE_TEXT];
             snprintf(text, sizeof text, "Stopped at generation %d: %s", app.generationCount,

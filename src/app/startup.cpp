@@ -90,6 +90,7 @@ int startTextures()
 int startLife()
 {
     logLine("Init life (from file 'Life.ini') ...");
+    historyReset();
     const int onUniverse = loadWorldRules(&app.rule, &app.universeRule);
     // Reading Life.ini empties the reason, so the rule's warning is kept aside.
     char rulesWarning[512];
@@ -215,5 +216,6 @@ void appRelease()
     app.grid = nullptr;
     universeRelease(app.universe);
     app.universe = nullptr;
+    historyRelease();
     frameCellsRelease();
 }

@@ -98,6 +98,12 @@ void handleKey(uint32_t key)
     case KEY_P:
         app.showPopulation = app.showPopulation == 0 ? 1 : 0;
         break;
+    case KEY_R:
+        historyRestart();
+        break;
+    case KEY_BACK:
+        historyBack();
+        break;
     case KEY_PLUS:
     case KEY_ADD:
         changeSpeed(1);

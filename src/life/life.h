@@ -141,6 +141,19 @@ int32_t universeLiveTiles(const Universe* universe, UniverseTileRows* tiles, int
 // for 64 rows; returns how many it filled, 64 >> shift.
 int32_t universeTileBlocks(const uint64_t rows[UNIVERSE_TILE], int32_t shift, uint64_t blocks[UNIVERSE_TILE]);
 
+// ---- A universe kept to go back to (universe_snapshot.cpp) ------------------------------
+// The live tiles' rows at one generation (520 bytes a tile), the generation and the rule.
+struct UniverseSnapshot;   // opaque
+// Null when memory runs out. reuse (may be null) is a snapshot no longer wanted: filled
+// again when it has room, else let go; either way the caller no longer holds it.
+UniverseSnapshot* universeSnapshotTake(const Universe* universe, UniverseSnapshot* reuse);
+// A new universe holding what the snapshot kept, stepping on from there as the one taken
+// would have; null when memory runs out.
+Universe* universeSnapshotRestore(const UniverseSnapshot* snapshot);
+// The memory it holds.
+size_t universeSnapshotBytes(const UniverseSnapshot* snapshot);
+void universeSnapshotRelease(UniverseSnapshot* snapshot);
+
 // ---- A universe's files (universe_files.cpp) --------------------------------------------
 // Reads Rules.ini as the program does: 1 when it holds a rule in the community's notation (its
 // first non-blank character 'B' or 'b', or "MAP" after the blanks), *universeRule filled;

@@ -379,7 +379,7 @@ TEST_F(App, TenTicksAtDoubleSpeedShowTwentyGenerations)
     run("key ins 20\nkey f12\ntick\n");
     run("key +\nkey del\ntick 10\nkey del\nkey -\nkey f12\ntick\n");
     EXPECT_EQ(app.generationCount, 20);
-    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
 }
 
 // P's line sits at the top right, right of the generation's text, and a
@@ -404,7 +404,103 @@ TEST_F(App, PShowsTheLiveCellCountAtTheTopRight)
     EXPECT_GT(changedRight, 0);
     imageRelease(plain);
     imageRelease(counted);
-    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 2.bmp"));
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 2.bmp"));
+}
+
+// R puts generation 0 back and stops; Backspace after N generations shows
+// generation N - 1, however they were computed.
+TEST_F(App, RAndBackspaceShowEarlierGenerationsFrames)
+{
+    copyBundledData();
+    run("key f12\ntick\nkey + 2\nkey del\ntick 5\nkey r\nkey - 2\nkey f12\ntick\n");
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(app.autoIterate, 0);
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
+
+    run("key ins 9\nkey f12\ntick\n");
+    run("key del\ntick 8\nkey del\nkey ins 2\nkey back\nkey f12\ntick\n");
+    EXPECT_EQ(app.generationCount, 9);
+    EXPECT_TRUE(readFile("Screenshot 2.bmp") == readFile("Screenshot 3.bmp"));
+}
+
+// The board keeps HISTORY_SLOTS generations: past them Backspace stops, and
+// says so; generation 0 stays for R.
+TEST_F(App, BackspaceGoesBackAsFarAsTheBoardKeeps)
+{
+    run("key ins 8200\nkey back 8200\n");
+    EXPECT_EQ(app.generationCount, 8200 - HISTORY_SLOTS);
+    EXPECT_STREQ(app.notice, "No earlier generation kept");
+    const LifeGrid later = *app.grid;
+    run("key ins 8\n");
+    EXPECT_EQ(memcmp(app.grid, &later, sizeof later), 0);
+    run("key ins 8200\nkey r\nkey back\n");
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_STREQ(app.notice, "This is generation 0");
+}
+
+std::vector<std::pair<int32_t, int32_t>> universeCells(const Universe* universe)
+{
+    std::vector<std::pair<int32_t, int32_t>> cells;
+    universeForEachCell(
+        universe,
+        [](void* context, int32_t x, int32_t y) {
+            ((std::vector<std::pair<int32_t, int32_t>>*)context)->push_back({x, y});
+        },
+        &cells);
+    return cells;
+}
+
+// A universe goes back to the very state it had: under B0 the odd generations
+// hold the complement, so stepping on after Backspace or R must take the
+// kernel of the generation's parity.
+TEST_F(App, AUniverseGoesBackToTheStateItHad)
+{
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    for (const char* rules : {"B3/S23\n", "B03/S23\n", "B03/S238\n", "B3/S23:T8,8\n"}) {
+        SCOPED_TRACE(rules);
+        writeFile("Rules.ini", rules);
+        run("key ins 4\n");
+        ASSERT_NE(app.universe, nullptr);
+        const auto fourth = universeCells(app.universe);
+        run("key ins 3\n");
+        const auto third = universeCells(app.universe);
+        run("key ins 5\nkey back 2\n");
+        EXPECT_EQ(app.generationCount, 3);
+        EXPECT_EQ(universeCells(app.universe), third);
+        run("key ins 5\nkey back 2\nkey ins\n");
+        EXPECT_EQ(universeCells(app.universe), fourth);
+        run("key ins 3\nkey r\nkey ins 4\n");
+        EXPECT_EQ(universeCells(app.universe), fourth);
+    }
+}
+
+// A generation that memory cannot keep cuts the way back there; generation
+// 0 stays. A universe keeps HISTORY_SLOTS generations at most, like the board.
+TEST_F(App, AUniversesWayBackEndsWhereMemoryOrItsSlotsRanOut)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    run("");
+    const auto start = universeCells(app.universe);
+    run("key ins 3\n");
+    heapHook.failAt = heapHook.calls + 1;
+    handleKey(KEY_INSERT);
+    heapHook.failAt = 0;
+    handleKey(KEY_INSERT);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(app.generationCount, 4);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(app.generationCount, 4);
+    EXPECT_STREQ(app.notice, "No earlier generation kept");
+    handleKey(KEY_R);
+    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(universeCells(app.universe), start);
+
+    run("key ins 8\n");
+    const auto eighth = universeCells(app.universe);
+    run("key ins 8200\nkey back 8200\n");
+    EXPECT_EQ(app.generationCount, 8200 - HISTORY_SLOTS);
+    EXPECT_EQ(universeCells(app.universe), eighth);
 }
 
 // The same glider far off the board, under a rule in the community's notation:
