@@ -65,7 +65,7 @@ function bundledPopulation(n) {
   return alive.size;
 }
 
-test('beside the picture: the generation, the live cells and their graph, cut back when the board starts again', async () => {
+test('beside the picture: the generation, the live cells and their graph, cut back by a step back or a new board', async () => {
   const {page, errors} = await opened();
   const shown = () => page.$eval('#figures', e => ({
     generation: document.getElementById('generation').textContent,
@@ -85,6 +85,12 @@ test('beside the picture: the generation, the live cells and their graph, cut ba
   const inked = await page.$eval('#graph', e => e.getContext('2d').getImageData(0, 0, e.width, e.height).data
     .some((v, i) => i % 4 === 3 && v));
   assert.ok(inked, 'the graph is drawn');
+
+  await h.play(page, 'key back\ntick');
+  await until(99);
+  assert.strictEqual((await shown()).population, String(bundledPopulation(99)));
+  const back = (await page.evaluate(() => window.veltrixPage.figures())).points;
+  assert.deepStrictEqual(back[back.length - 1], [99, bundledPopulation(99)]);
 
   await page.select('#pattern', 'patterns/glider.rle');
   await h.waitForLog(page, 'Dropped /drop/glider.rle: loaded, 5 live cells, rule B3/S23');
