@@ -9,10 +9,14 @@
 // decompressed here, as the browser build of the program has no zlib.
 import {Module, emit, isReady, on, say} from './page.js';
 
-let pending = null; // {path, name, source, from}: handed over, outcome not yet logged
+let pending = null; // {path, name, source, from, done}: handed over, outcome not yet logged
 let board = null; // where the board shown came from; null: the bundled pattern
+let lastOutcome = Promise.resolve(false);
 
 export const boardSource = () => board;
+// Resolves to true once the last file handed over has loaded, to false when
+// it was refused or the program started again first.
+export const dropOutcome = () => lastOutcome;
 
 // The program refuses pattern files larger than this, compressed or not; a
 // small file that inflates past it is cut short here rather than held whole.
@@ -91,6 +95,9 @@ export function loadPattern(name, bytes, source) {
     return 0;
   }
   pending = {path, name, source, from};
+  lastOutcome = new Promise(resolve => {
+    pending.done = resolve;
+  });
   // The picker shows the classic being loaded, whichever road it came by.
   const picker = document.getElementById('pattern');
   picker.value = source.file && [...picker.options].some(option => option.value === source.file) ? source.file : '';
@@ -103,7 +110,8 @@ on('log', text => {
   if (!pending)
     return;
   if (text.length < pending.from) {
-    pending = null; // the program started again before it took the file
+    pending.done(false); // the program started again before it took the file
+    pending = null;
     return;
   }
   const mark = `Dropped ${pending.path}: `;
@@ -117,6 +125,7 @@ on('log', text => {
     emit('loaded');
   }
   say(`${pending.name}: ${outcome}`, !loaded);
+  pending.done(loaded);
   pending = null;
 });
 

@@ -1,12 +1,13 @@
 // The link: index.html?pattern=TEXT (the percent-encoded bytes of a pattern
 // file) or ?file=NAME (a pattern file served beside the page, fetched from
-// the page's own origin), with &run=1 to start auto-iteration and &view=NAME
-// for a camera view. Once start-up is done the pattern goes in as a drop
-// (framed, as every pattern opens), then the view, then Del. "Copy link"
-// makes the link of the board shown.
+// the page's own origin), with &rule=RULE for the rule it runs under, &run=1
+// to start auto-iteration and &view=NAME for a camera view. Once start-up is
+// done the pattern goes in as a drop (framed, as every pattern opens), then
+// the rule, the view, then Del. "Copy link" makes the link of the board shown.
 import {flags} from './controls.js';
-import {boardSource, loadPattern, unpacked} from './drop.js';
+import {boardSource, dropOutcome, loadPattern, unpacked} from './drop.js';
 import {afterReady, holdStart, postKey, say} from './page.js';
+import {applyRule} from './rules.js';
 import {currentView, showView} from './views.js';
 
 const field = document.getElementById('link');
@@ -112,13 +113,18 @@ if ('pattern' in asked) {
 // A pattern is framed as it loads; a preset the link names is then played
 // from there, as it is from a universe's start camera.
 afterReady(async () => {
-  const view = 'view' in asked ? new TextDecoder().decode(percentDecode(asked.view) || new Uint8Array()) : null;
+  const text = name => new TextDecoder().decode(percentDecode(asked[name]) || new Uint8Array());
+  const view = 'view' in asked ? text('view') : null;
+  let taken = true;
   if (linkPattern && linkPattern.error)
     say(linkPattern.error, true);
   else if (linkPattern)
-    loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
+    taken = loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
+  // The rule runs the cells the pattern left in Life.ini.
+  if ('rule' in asked && taken && (!linkPattern || (await dropOutcome())))
+    await applyRule(text('rule'));
   if (view !== null) {
-    if (!(await showView(view)))
+    if (!(await showView(view, true)))
       say(`The link asks for the view "${view}", which the page does not have.`, true);
   }
   if (asked.run === '1')
@@ -126,16 +132,18 @@ afterReady(async () => {
 });
 
 // The link of the board shown: its pattern (none for the bundled one), the
-// view preset while the camera stays on it (a pattern's link opens framed,
-// the bundled board's on the start view: those go without saying), and
-// auto-iteration when on.
+// rule chosen for it, the view preset while the camera stays on it (a
+// pattern's link or a rule's opens framed, the bundled board's on the start
+// view: those go without saying), and auto-iteration when on.
 export function boardLink() {
   const parts = [];
   const board = boardSource();
   if (board && board.file)
     parts.push('file=' + percentEncode(new TextEncoder().encode(board.file)));
-  else if (board)
+  else if (board && board.pattern)
     parts.push('pattern=' + percentEncode(board.pattern));
+  if (board && board.rule)
+    parts.push('rule=' + percentEncode(new TextEncoder().encode(board.rule)));
   const view = currentView();
   if (view && view !== (board ? 'fit' : 'start'))
     parts.push('view=' + view);

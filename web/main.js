@@ -1,14 +1,16 @@
 // The page's one entry. Its modules run in the order of these imports, each
 // after the ones it imports: the page around the program first, then
-// bringing a pattern, the controls, the views, the picker, the link, the
-// help and recording. Then the page's API, window.veltrixPage, for the
-// browser tests and for whatever script a page embedding Veltrix adds; then
-// the program.
+// bringing a pattern, the controls, the views, the picker, the figures, the
+// rules, the link, the help and recording. Then the page's API,
+// window.veltrixPage, for the browser tests and for whatever script a page
+// embedding Veltrix adds; then the program.
 import * as page from './page.js';
 import * as drop from './drop.js';
 import * as controls from './controls.js';
 import * as views from './views.js';
 import './patterns.js';
+import * as stats from './stats.js';
+import * as rules from './rules.js';
 import * as link from './link.js';
 import './help.js';
 import './record.js';
@@ -34,6 +36,9 @@ window.veltrixPage = Object.freeze({
   showView: views.showView,
   currentView: views.currentView,
   boardLink: link.boardLink,
+  figures: stats.figures,
+  applyRule: rules.applyRule,
+  currentRule: rules.currentRule,
 });
 
 page.loadProgram();

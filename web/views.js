@@ -100,14 +100,15 @@ async function play(script) {
 }
 
 // Shows view NAME; resolves to 0 when there is no such view, else to 1
-// once its script has been played.
-export async function showView(name) {
+// once its script has been played. FROM_HERE plays it from the camera as it
+// is (a link's pattern just framed) rather than from the start camera.
+export async function showView(name, fromHere = false) {
   const view = Object.prototype.hasOwnProperty.call(views, name) ? views[name] : null;
   if (!view)
     return 0;
   if (current === name && name !== 'fit')
     return 1;
-  if (current === 'start' || view.live) {
+  if (fromHere || current === 'start' || view.live) {
     await play(view.script);
     current = name;
     showCurrent();

@@ -43,7 +43,7 @@ test('start-up writes the desktop log and shows the start frame', async () => {
 test('the canvas is scaled by whole pixels where the window has room, else shrunk, always 4 : 3', async () => {
   const {page, errors} = await startedPage();
   for (const [width, height, expected] of [[1000, 900, '640px 480px'], [1400, 1150, '1280px 960px'],
-    [500, 500, '500px 375px']]) {
+    [500, 600, '500px 375px']]) {
     await page.setViewport({width, height});
     await page.waitForFunction(size => {
       const style = document.getElementById('canvas').style;

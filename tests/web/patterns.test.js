@@ -1,7 +1,8 @@
 // The picker's classic patterns (web/patterns/*.rle), drawn by hand: each is
-// read by veltrix-pattern --board into the board, and those cells, run on an
-// unbounded plane by a plain Life step, must show what the Life community
-// knows of the pattern (its period and speed, its lifetime, its final count).
+// read by veltrix-pattern --board into the board (one of another rule into
+// its universe), and those cells, run on an unbounded plane by a plain step of
+// the rule, must show what the Life community knows of the pattern (its
+// period and speed, its lifetime, its final count).
 'use strict';
 
 const {test} = require('node:test');
@@ -15,11 +16,13 @@ const {root} = require('./harness.js');
 const bin = path.join(root, 'build/bin');
 const patterns = path.join(root, 'web/patterns');
 
-// The board's live cells after veltrix-pattern has read FILE, and its rule.
-function board(file) {
+// The live cells after veltrix-pattern has read FILE onto the board (or,
+// with onBoard 0, into the universe its rule names), and its rule.
+function board(file, onBoard = true) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-pattern-'));
   try {
-    execFileSync(path.join(bin, 'veltrix-pattern'), [path.join(patterns, file), '--board'], {cwd: dir, stdio: 'pipe'});
+    execFileSync(path.join(bin, 'veltrix-pattern'), [path.join(patterns, file), ...(onBoard ? ['--board'] : [])],
+      {cwd: dir, stdio: 'pipe'});
     return JSON.parse(execFileSync(path.join(bin, 'veltrix-inspect'), ['life', '0'], {cwd: dir}).toString());
   } finally {
     fs.rmSync(dir, {recursive: true, force: true});
@@ -33,7 +36,7 @@ const cell = (x, y) => (x + O) * K + y + O;
 const xOf = c => Math.floor(c / K) - O;
 const yOf = c => (c % K) - O;
 
-function step(cells) {
+function step(cells, born = [3], survive = [2, 3]) {
   const counts = new Map();
   for (const c of cells) {
     for (const d of [-K - 1, -K, -K + 1, -1, 1, K - 1, K, K + 1])
@@ -41,7 +44,7 @@ function step(cells) {
   }
   const next = new Set();
   for (const [c, n] of counts) {
-    if (n === 3 || (n === 2 && cells.has(c)))
+    if (cells.has(c) ? survive.includes(n) : born.includes(n))
       next.add(c);
   }
   return next;
@@ -103,4 +106,24 @@ test('the puffer train moves at half the speed of light and leaves a growing tra
   assert.strictEqual(Math.max(...[...g[480]].map(xOf)) - Math.max(...[...g[340]].map(xOf)), 70);
   assert.ok(same(front(g[340]), front(g[480])), 'the front after 140 more generations');
   assert.ok(g[480].size > g[340].size + 50, 'the trail grows');
+});
+
+test('the patterns of other rules: HighLife\'s replicator doubles every 12 generations, the Day & Night ship is c/2', () => {
+  const run = (file, rule, born, survive, count) => {
+    const read = board(file, false);
+    assert.strictEqual(read.rules, rule, `${file}: its rule`);
+    const generations = [new Set(read.alive.map(([x, y]) => cell(x, y)))];
+    for (let g = 0; g < count; g++)
+      generations.push(step(generations[g], born, survive));
+    return generations;
+  };
+  const replicator = run('replicator.rle', 'B36/S23', [3, 6], [2, 3], 12);
+  assert.strictEqual(replicator[0].size, 12);
+  const twins = new Set([...shifted(replicator[0], -2, -2), ...shifted(replicator[0], 2, 2)]);
+  assert.ok(same(replicator[12], twins), 'two copies after 12 generations');
+  const ship = run('day-night-ship.rle', 'B3678/S34678', [3, 6, 7, 8], [3, 4, 6, 7, 8], 32);
+  assert.strictEqual(ship[0].size, 25);
+  for (let p = 1; p < 32; p++)
+    assert.ok(!same(ship[p], shifted(ship[0], 0, p / 2)), `back in shape after ${p} generations`);
+  assert.ok(same(ship[32], shifted(ship[0], 0, 16)), 'after 32 generations');
 });

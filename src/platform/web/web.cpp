@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/app.h"
 #include "platform/surfaces.h"
 
 struct Window {
@@ -267,6 +268,25 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webPostTimer()
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t webFramesPresented()
 {
     return web.framesPresented;
+}
+
+// The generation the picture counts and the live cells of the world shown,
+// for the page's figures and population graph.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webGeneration()
+{
+    return app.generationCount;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
+{
+    if (app.universe)
+        return (double)universePopulation(app.universe);
+    if (!app.grid)
+        return 0;
+    int32_t count = 0;
+    for (const uint8_t cell : app.grid->cells)
+        count += cell == LIFE_ALIVE;
+    return count;
 }
 
 int messageGet(Message* message)

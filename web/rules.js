@@ -1,0 +1,123 @@
+// The rule choice: the board shown starts again from its first generation
+// (the cells of Life.ini) under the rule chosen, the cells where they lie.
+// They go as any pattern does, as a dropped run-length file naming the rule,
+// so the program's own converter judges the rule. The 64 x 64 board becomes
+// a 64 x 64 plane of that rule, dead beyond its edges as the board is; a
+// universe keeps its grid.
+import {boardSource, dropOutcome, loadPattern} from './drop.js';
+import {Module, on, say} from './page.js';
+
+const menu = document.getElementById('rule');
+const other = menu.options[0];
+
+// What a rule may hold: B/S digits, Hensel's letters, MAP strings, a grid
+// suffix. Nothing that could end the run-length file's header line.
+const ruleText = /^[A-Za-z0-9\/+:,*-]{1,400}$/;
+
+function readFile(name) {
+  try {
+    return Module.FS.readFile('/veltrix/' + name, {encoding: 'utf8'});
+  } catch (error) {
+    return '';
+  }
+}
+
+const namesUniverse = text => /^\s*(B|b|MAP)/.test(text);
+
+// The board's four numbers (surviving above and below, born from and to,
+// over Conway's 1 4 3 3) in B/S notation.
+function boardRuleName(text) {
+  const four = [1, 4, 3, 3];
+  (text.match(/^\s*(-?\d+\s*){1,4}/) || [''])[0].trim().split(/\s+/).filter(Boolean)
+    .forEach((number, i) => (four[i] = Number(number)));
+  const digits = test => [0, 1, 2, 3, 4, 5, 6, 7, 8].filter(test).join('');
+  return `B${digits(n => n >= four[2] && n <= four[3])}/S${digits(n => n > four[0] && n < four[1])}`;
+}
+
+// The rule running now, without its grid.
+export function currentRule() {
+  const text = readFile('Rules.ini');
+  return namesUniverse(text) ? text.trim().split(/\s/)[0].split(':')[0] : boardRuleName(text);
+}
+
+function showRule() {
+  const rule = currentRule();
+  const listed = [...menu.options].some(option => option.value && option.value === rule);
+  menu.value = listed ? rule : '';
+  other.textContent = listed ? 'Rule…' : `Rule ${rule}`;
+}
+on('ready', showRule);
+on('loaded', showRule);
+
+// The live cells of Life.ini's layer 0 (on the board, those on it), as
+// [x, y] pairs.
+function lifeCells(onBoard) {
+  const numbers = readFile('Life.ini').split(/\s+/).filter(Boolean);
+  const count = Number(numbers[0]) || 0;
+  const cells = [];
+  for (let i = 0; i < count && 3 * i + 3 < numbers.length; i++) {
+    const [x, y, z] = numbers.slice(3 * i + 1, 3 * i + 4).map(Number);
+    if (![x, y, z].every(Number.isInteger))
+      break;
+    if (z === 0 && (!onBoard || (x >= 0 && x < 64 && y >= 0 && y < 64)))
+      cells.push([x, y]);
+  }
+  return cells;
+}
+
+// Run-length text of the cells, its box's top-left cell placed by a #CXRLE
+// line, lines of at most 70 characters.
+function runLength(cells, rule) {
+  cells.sort((a, b) => a[1] - b[1] || a[0] - b[0]);
+  const left = cells.reduce((least, c) => Math.min(least, c[0]), Infinity);
+  const right = cells.reduce((most, c) => Math.max(most, c[0]), -Infinity);
+  const top = cells[0][1];
+  const bottom = cells[cells.length - 1][1];
+  const run = (n, tag) => (n > 1 ? n : '') + tag;
+  let body = '';
+  let row = top;
+  let x = left;
+  for (let i = 0; i < cells.length;) {
+    const [cx, cy] = cells[i];
+    if (cy > row) {
+      body += run(cy - row, '$');
+      row = cy;
+      x = left;
+    }
+    let end = i + 1;
+    while (end < cells.length && cells[end][1] === cy && cells[end][0] === cx + (end - i))
+      end++;
+    body += (cx > x ? run(cx - x, 'b') : '') + run(end - i, 'o');
+    x = cx + (end - i);
+    i = end;
+  }
+  return `#CXRLE Pos=${left},${top}\nx = ${right - left + 1}, y = ${bottom - top + 1}, rule = ${rule}\n` +
+    (body + '!').match(/.{1,70}/g).join('\n') + '\n';
+}
+
+// Runs the board shown from its first generation under RULE. Resolves to
+// true once the program has taken it.
+export async function applyRule(rule) {
+  if (!ruleText.test(rule)) {
+    say(`"${rule}" is not a rule.`, true);
+    return false;
+  }
+  const rules = readFile('Rules.ini');
+  const universe = namesUniverse(rules);
+  const grid = universe ? (rules.trim().split(/\s/)[0].match(/:.*$/) || [''])[0] : ':P64,64';
+  const cells = lifeCells(!universe).map(([x, y]) => (universe ? [x, y] : [x - 32, y - 32]));
+  if (!cells.length) {
+    say('The board has no live cells to run under another rule.', true);
+    return false;
+  }
+  const text = runLength(cells, rule.includes(':') ? rule : rule + grid);
+  const source = {...(boardSource() || {}), rule};
+  if (!loadPattern('board.rle', new TextEncoder().encode(text), source))
+    return false;
+  return dropOutcome();
+}
+
+menu.addEventListener('change', async () => {
+  if (!(await applyRule(menu.value)))
+    showRule();
+});
