@@ -87,6 +87,7 @@ int dropPattern(const char* path, char* message, size_t size)
         }
         app.generationCount = 0;
         historyReset();
+        drawForget();
         snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->count,
                  report->ruleName);
         snprintf(logged, sizeof logged, "Dropped %s: loaded, %d live cells, rule %s", path, (int)report->count,
