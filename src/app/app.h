@@ -62,6 +62,7 @@ struct AppState {
     GifRecording* recording; // F9: every frame shown goes to it until F9 again; null when not recording
     char recordingName[32];
     int32_t drawing; // E: the pointer shows and draws cells; the mouse does not look
+    int32_t drawnSinceLoad; // 1 once a cell was drawn or undone on the world loaded last
 };
 extern AppState app;
 

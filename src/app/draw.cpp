@@ -134,6 +134,7 @@ static void paintAt(int32_t px, int32_t py)
     if (!cellSet(x, y, drawing.paint))
         return;
     stroke->cells[stroke->count++] = {x, y, alive};
+    app.drawnSinceLoad = 1;
     historyEdited();
 }
 
