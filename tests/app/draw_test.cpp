@@ -45,17 +45,17 @@ protected:
         headlessReset(&script);
         appMain();
     }
-    // "X Y": the frame pixel where the middle of cell (x, y) at height 0
+    // "X Y": the frame pixel where the middle of cell (x, y) at height z
     // lands, seen from the last frame's camera.
-    std::string pixelOf(int64_t x, int64_t y)
+    std::string pixelOf(int64_t x, int64_t y, double z = 0.0)
     {
         Matrix4 view;
         matInverse(&app.cameraPose, &view);
         const double wx = (double)(x - app.originX) * 100, wy = (double)(y - app.originY) * 100;
         const float* v = view.m;
-        const double vx = wx * v[0] + wy * v[4] + v[12];
-        const double vy = wx * v[1] + wy * v[5] + v[13];
-        const double vz = wx * v[2] + wy * v[6] + v[14];
+        const double vx = wx * v[0] + wy * v[4] + z * v[8] + v[12];
+        const double vy = wx * v[1] + wy * v[5] + z * v[9] + v[13];
+        const double vz = wx * v[2] + wy * v[6] + z * v[10] + v[14];
         const int px = (int)floor(320.0 + 320.0 * vx / vz), py = (int)floor(240.0 + 320.0 * vy / vz);
         EXPECT_GT(vz, 0.0);
         EXPECT_TRUE(px >= 0 && px < 640 && py >= 0 && py < 480) << px << " " << py;
@@ -105,6 +105,23 @@ TEST_F(Draw, ClicksToggleDragsPaintAndUndoTakesStrokesBack)
     run(std::string(boardView) + "key e\nclick " + empty + "\nkey ctrl+z 2\n");
     EXPECT_FALSE(alive(20, 40));
     EXPECT_STREQ(app.notice, "Nothing drawn to undo");
+}
+
+// Seen low across the board, the middle of a cell's top (the bundled model's
+// top is at z = -22, towards the camera) lies over another cell's square of
+// the plane: the click takes the cell drawn there, not the square.
+TEST_F(Draw, AClickTakesTheCellWhoseModelIsDrawnThere)
+{
+    const std::string lowView = "mouse 0 -420\ntick\nkey down 60\ntick\n";
+    run(lowView);
+    const std::string top = pixelOf(32, 33, -22.0);
+    run(lowView + "key e\nclick " + top + "\n");
+    int32_t population = 0;
+    for (int32_t x = 0; x < LIFE_SIZE; x++)
+        for (int32_t y = 0; y < LIFE_SIZE; y++)
+            population += alive(x, y);
+    EXPECT_EQ(population, 4);
+    EXPECT_FALSE(alive(32, 33));
 }
 
 // Ctrl+S writes what start-up reads back to the same frame; R then goes
