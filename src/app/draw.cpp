@@ -11,6 +11,7 @@
 // ray meets the plane z = 0 the cells are centred on. The frame pays nothing
 // for this: the table is read only when the button is.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/app.h"
@@ -138,20 +139,43 @@ static void paintAt(int32_t px, int32_t py)
     historyEdited();
 }
 
+// Ends the stroke being drawn; one that changed nothing is no step for
+// Ctrl+Z to take back.
+static void strokeEnd()
+{
+    if (!drawing.pressed)
+        return;
+    drawing.pressed = 0;
+    if (strokeAt(drawing.count - 1)->count == 0) {
+        drawing.count--;
+        heapFree(strokeAt(drawing.count)->cells);
+        *strokeAt(drawing.count) = {};
+    }
+}
+
 void drawToggle()
 {
+    strokeEnd();
     app.drawing = !app.drawing;
-    drawing.pressed = 0;
     cursorShow(app.drawing);
     // Motion made while drawing is not looking around.
     if (!app.drawing)
         cursorSet(screenWidth >> 1, screenHeight >> 1);
 }
 
+// A point further off the frame is taken one pixel off it: nothing out there
+// can be seen being drawn, and a drag's steps stay bounded by the frame.
+static void clampToFrame(int32_t* px, int32_t* py)
+{
+    *px = *px < -1 ? -1 : *px > screenWidth ? screenWidth : *px;
+    *py = *py < -1 ? -1 : *py > screenHeight ? screenHeight : *py;
+}
+
 void drawPress(int32_t px, int32_t py)
 {
     if (!app.drawing)
         return;
+    strokeEnd();
     if (drawing.count == DRAW_STROKES) {
         heapFree(strokeAt(0)->cells);
         *strokeAt(0) = {};
@@ -161,19 +185,19 @@ void drawPress(int32_t px, int32_t py)
     *strokeAt(drawing.count++) = {};
     drawing.pressed = 1;
     drawing.paint = -1;
+    clampToFrame(&px, &py);
     drawing.lastX = px;
     drawing.lastY = py;
     paintAt(px, py);
 }
 
 // Every pixel on the way from the last position, so a quick drag skips no
-// cell; the steps are bounded by the frame, whatever the message says.
+// cell.
 void drawMove(int32_t px, int32_t py)
 {
     if (!app.drawing || !drawing.pressed)
         return;
-    px = px < -1 ? -1 : px > screenWidth ? screenWidth : px;
-    py = py < -1 ? -1 : py > screenHeight ? screenHeight : py;
+    clampToFrame(&px, &py);
     const int32_t fromX = drawing.lastX, fromY = drawing.lastY;
     const int32_t spanX = px - fromX, spanY = py - fromY;
     const int32_t steps = abs(spanX) > abs(spanY) ? abs(spanX) : abs(spanY);
@@ -184,18 +208,10 @@ void drawMove(int32_t px, int32_t py)
     drawing.lastY = py;
 }
 
-// A stroke that changed nothing is no step for Ctrl+Z to take back.
 void drawRelease(int32_t px, int32_t py)
 {
-    if (!drawing.pressed)
-        return;
     drawMove(px, py);
-    drawing.pressed = 0;
-    if (strokeAt(drawing.count - 1)->count == 0) {
-        drawing.count--;
-        heapFree(strokeAt(drawing.count)->cells);
-        *strokeAt(drawing.count) = {};
-    }
+    strokeEnd();
 }
 
 void drawUndo()
