@@ -6,8 +6,8 @@
 // the rule, the view, then Del. "Copy link" makes the link of the board shown.
 import {flags} from './controls.js';
 import {boardSource, dropOutcome, loadPattern, unpacked} from './drop.js';
-import {afterReady, holdStart, postKey, say} from './page.js';
-import {applyRule} from './rules.js';
+import {Module, afterReady, holdStart, isReady, postKey, say} from './page.js';
+import {applyRule, currentRule, worldText} from './rules.js';
 import {currentView, showView} from './views.js';
 
 const field = document.getElementById('link');
@@ -134,18 +134,23 @@ afterReady(async () => {
 // The link of the board shown: its pattern (none for the bundled one), the
 // rule chosen for it, the view preset while the camera stays on it (a
 // pattern's link or a rule's opens framed, the bundled board's on the start
-// view: those go without saying), and auto-iteration when on.
+// view: those go without saying), and auto-iteration when on. Cells drawn
+// on the board make it a pattern of its own: the program writes the world
+// shown to Life.ini and Rules.ini, and the link carries their cells and rule.
 export function boardLink() {
   const parts = [];
   const board = boardSource();
-  if (board && board.file)
+  const drawn = isReady() && Module._webDrawn() && Module._webSaveWorld() ? worldText(currentRule()) : null;
+  if (drawn)
+    parts.push('pattern=' + percentEncode(new TextEncoder().encode(drawn)));
+  else if (board && board.file)
     parts.push('file=' + percentEncode(new TextEncoder().encode(board.file)));
   else if (board && board.pattern)
     parts.push('pattern=' + percentEncode(board.pattern));
-  if (board && board.rule)
+  if (board && board.rule && !drawn)
     parts.push('rule=' + percentEncode(new TextEncoder().encode(board.rule)));
   const view = currentView();
-  if (view && view !== (board ? 'fit' : 'start'))
+  if (view && view !== (board || drawn ? 'fit' : 'start'))
     parts.push('view=' + view);
   if (flags.autoIterate)
     parts.push('run=1');

@@ -1,7 +1,7 @@
 // The page's one entry. Its modules run in the order of these imports, each
 // after the ones it imports: the page around the program first, then
 // bringing a pattern, the controls, the views, the picker, the figures, the
-// rules, the link, the help and recording. Then the page's API,
+// rules, the link, the help, recording and drawing. Then the page's API,
 // window.veltrixPage, for the browser tests and for whatever script a page
 // embedding Veltrix adds; then the program.
 import * as page from './page.js';
@@ -14,6 +14,7 @@ import * as rules from './rules.js';
 import * as link from './link.js';
 import './help.js';
 import './record.js';
+import './draw.js';
 
 window.veltrixPage = Object.freeze({
   threads: () => page.threads,

@@ -26,11 +26,11 @@ const downloads = document.getElementById('downloads');
 // codes; src/platform/web/web.cpp keeps the same table.
 const keyCodes = {Escape: 0x1B, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26,
   ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B,
-  p: 0x50, P: 0x50, r: 0x52, R: 0x52, Backspace: 0x08, '+': 0xBB, '=': 0xBB, '-': 0xBD};
+  p: 0x50, P: 0x50, r: 0x52, R: 0x52, Backspace: 0x08, '+': 0xBB, '=': 0xBB, '-': 0xBD, e: 0x45, E: 0x45};
 const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
 // The letters, + and - go to the browser while Ctrl, Alt or Meta is held
 // (Ctrl+F is its find, Ctrl+- zooms out).
-const isLetterChord = event => /^[fFtTpPrR+=-]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
+const isLetterChord = event => /^[fFtTpPrReE+=-]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
 
 export function say(text, isError) {
   status.textContent = text;

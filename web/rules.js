@@ -95,6 +95,17 @@ function runLength(cells, rule) {
     (body + '!').match(/.{1,70}/g).join('\n') + '\n';
 }
 
+// The cells of Life.ini as run-length text under RULE, on the grid Rules.ini
+// names unless RULE names one (the board a 64 x 64 plane); null when no cell
+// lives.
+export function worldText(rule) {
+  const rules = readFile('Rules.ini');
+  const universe = namesUniverse(rules);
+  const grid = universe ? (rules.trim().split(/\s/)[0].match(/:.*$/) || [''])[0] : ':P64,64';
+  const cells = lifeCells(!universe).map(([x, y]) => (universe ? [x, y] : [x - 32, y - 32]));
+  return cells.length ? runLength(cells, rule.includes(':') ? rule : rule + grid) : null;
+}
+
 // Runs the board shown from its first generation under RULE. Resolves to
 // true once the program has taken it.
 export async function applyRule(rule) {
@@ -102,15 +113,11 @@ export async function applyRule(rule) {
     say(`"${rule}" is not a rule.`, true);
     return false;
   }
-  const rules = readFile('Rules.ini');
-  const universe = namesUniverse(rules);
-  const grid = universe ? (rules.trim().split(/\s/)[0].match(/:.*$/) || [''])[0] : ':P64,64';
-  const cells = lifeCells(!universe).map(([x, y]) => (universe ? [x, y] : [x - 32, y - 32]));
-  if (!cells.length) {
+  const text = worldText(rule);
+  if (!text) {
     say('The board has no live cells to run under another rule.', true);
     return false;
   }
-  const text = runLength(cells, rule.includes(':') ? rule : rule + grid);
   const source = {...(boardSource() || {}), rule};
   if (!loadPattern('board.rle', new TextEncoder().encode(text), source))
     return false;

@@ -54,9 +54,15 @@ struct AppState {
     // (camera.cpp). The board keeps (32, 32); on a universe it follows the camera.
     int64_t originX;
     int64_t originY;
+    // The origin cameraPose was built with: the last frame's cells were placed
+    // relative to it, whatever F or a drop has done to the origin since.
+    int64_t poseOriginX;
+    int64_t poseOriginY;
     int32_t follow; // T: every tick frames the live cells again, until a look or a move
     GifRecording* recording; // F9: every frame shown goes to it until F9 again; null when not recording
     char recordingName[32];
+    int32_t drawing; // E: the pointer shows and draws cells; the mouse does not look
+    int32_t drawnSinceLoad; // 1 once a cell was drawn or undone on the world loaded last
 };
 extern AppState app;
 
@@ -147,7 +153,7 @@ void changeSpeed(int faster);
 void autoIterateTick();
 // The overlay's lines at the top right, each ended at the same column: the
 // pace when it is not one generation a tick, the live-cell count when P
-// shows it; nothing when neither.
+// shows it, "Drawing" while drawing; nothing when none of them.
 void drawStatus(uint32_t* framebuffer);
 // Going back (history.cpp). The board keeps the last HISTORY_SLOTS generations
 // (512 bytes each), a universe as many of them as fit in 64 MiB of live tiles.
@@ -169,6 +175,30 @@ void historyRelease();
 // The overlay's generation text, "%dst Iteration", "%dnd Iteration" or
 // "%dth Iteration" by the count's last decimal digit.
 void generationText(char* text, size_t size, int32_t count);
+// A cell drawn or undrawn: drawn at generation 0 it becomes part of
+// generation 0 (kept afresh at the next step, what R goes back to); at a
+// later generation it changes that generation only.
+void historyEdited();
+// Drawing cells (draw.cpp). Ctrl+Z takes back up to DRAW_STROKES clicks or
+// drags, the newest first; older ones are forgotten.
+enum { DRAW_STROKES = 64 };
+// E: into drawing (the cursor shown, looking around stopped) or out of it.
+void drawToggle();
+// The button down, the pointer moved, the button up, at frame pixels; only
+// while drawing does the press start a stroke.
+void drawPress(int32_t px, int32_t py);
+void drawMove(int32_t px, int32_t py);
+void drawRelease(int32_t px, int32_t py);
+// Ctrl+Z: the cells of the last stroke back as they were.
+void drawUndo();
+// Forgets every stroke: a new world is loaded.
+void drawForget();
+// Writes the world shown to Life.ini and Rules.ini as start-up reads them
+// (the board's four numbers, a universe's rule name), through temporary
+// files renamed into place; message gets the outcome. Returns 1 or 0.
+int drawSaveFiles(char* message, size_t size);
+// Ctrl+S: drawSaveFiles with its outcome on screen and in the log.
+void drawSave();
 // Drop-to-load, the one entry for every backend's drop message: converts the
 // pattern file at path as veltrix-pattern does with no options, writes Life.ini
 // and Rules.ini in the working folder, and starts the world again from them

@@ -179,4 +179,6 @@ void cameraTick(int32_t dx, int32_t dy)
         rebaseAxis(&app.cameraMatrix.m[13], &app.originY);
     }
     app.cameraPose = poseAt(app.pitchAngle);
+    app.poseOriginX = app.originX;
+    app.poseOriginY = app.originY;
 }

@@ -87,6 +87,8 @@ int dropPattern(const char* path, char* message, size_t size)
         }
         app.generationCount = 0;
         historyReset();
+        drawForget();
+        app.drawnSinceLoad = 0;
         snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->count,
                  report->ruleName);
         snprintf(logged, sizeof logged, "Dropped %s: loaded, %d live cells, rule %s", path, (int)report->count,

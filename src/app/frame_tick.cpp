@@ -30,10 +30,14 @@ void stepWorld()
 // auto-iteration advance once per timer message whatever its delay.
 void frameTick()
 {
-    int32_t cursorX;
-    int32_t cursorY;
-    cursorGet(&cursorX, &cursorY);
-    cursorSet(screenWidth >> 1, screenHeight >> 1);
+    // While drawing the pointer is the user's: it is neither read for
+    // looking around nor brought back to the middle.
+    int32_t cursorX = app.screenCentreX;
+    int32_t cursorY = app.screenCentreY;
+    if (!app.drawing) {
+        cursorGet(&cursorX, &cursorY);
+        cursorSet(screenWidth >> 1, screenHeight >> 1);
+    }
 
     memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
     if (app.autoIterate)

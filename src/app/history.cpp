@@ -94,6 +94,15 @@ static void keepStart()
     }
 }
 
+void historyEdited()
+{
+    if (app.generationCount != 0)
+        return;
+    universeSnapshotRelease(history.startUniverse);
+    history.startUniverse = nullptr;
+    history.start = START_PENDING;
+}
+
 // A generation that cannot be kept breaks the chain: Backspace could not go
 // back past it one generation at a time, so what came before goes too.
 void historyKeep()

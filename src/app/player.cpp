@@ -65,5 +65,8 @@ void drawStatus(uint32_t* framebuffer)
     if (app.showPopulation) {
         snprintf(text, sizeof text, "%lld live cells", (long long)population());
         drawLineRight(text, y, framebuffer);
+        y += LINE_ADVANCE;
     }
+    if (app.drawing)
+        drawLineRight("Drawing", y, framebuffer);
 }

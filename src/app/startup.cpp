@@ -219,5 +219,6 @@ void appRelease()
     universeRelease(app.universe);
     app.universe = nullptr;
     historyRelease();
+    drawForget();
     frameCellsRelease();
 }

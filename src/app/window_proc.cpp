@@ -12,7 +12,21 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         messagePostQuit(0);
         return 0;
     case MSG_KEYDOWN:
-        handleKey((uint32_t)wParam);
+        if ((lParam & KEY_WITH_CONTROL) && wParam == KEY_Z)
+            drawUndo();
+        else if ((lParam & KEY_WITH_CONTROL) && wParam == KEY_S)
+            drawSave();
+        else
+            handleKey((uint32_t)wParam);
+        return 0;
+    case MSG_LBUTTONDOWN:
+        drawPress(pointerX(lParam), pointerY(lParam));
+        return 0;
+    case MSG_MOUSEMOVE:
+        drawMove(pointerX(lParam), pointerY(lParam));
+        return 0;
+    case MSG_LBUTTONUP:
+        drawRelease(pointerX(lParam), pointerY(lParam));
         return 0;
     case MSG_TIMER:
         frameTick();
@@ -82,6 +96,9 @@ void handleKey(uint32_t key)
     }
     case KEY_F:
         cameraFrame();
+        break;
+    case KEY_E:
+        drawToggle();
         break;
     case KEY_T:
         app.follow = app.follow == 0 ? 1 : 0;

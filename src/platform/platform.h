@@ -100,8 +100,14 @@ int fileReplace(const char* from, const char* to);
 enum {
     MSG_DESTROY = 0x0002,
     MSG_CLOSE = 0x0010,
+    // wParam the virtual-key code; lParam KEY_WITH_CONTROL while Ctrl is held.
     MSG_KEYDOWN = 0x0100,
     MSG_TIMER = 0x0113,
+    // The pointer in frame pixels, lParam = pointerParam(x, y). Motion comes
+    // only while the cursor shows; the button's down and up always.
+    MSG_MOUSEMOVE = 0x0200,
+    MSG_LBUTTONDOWN = 0x0201,
+    MSG_LBUTTONUP = 0x0202,
     // A file was dropped on the window: wParam points to its path, zero-
     // terminated, valid until the next messageGet.
     MSG_DROPFILES = 0x0233,
@@ -121,10 +127,13 @@ enum {
     KEY_DOWN = 0x28,
     KEY_INSERT = 0x2D,
     KEY_DELETE = 0x2E,
+    KEY_E = 0x45,
     KEY_F = 0x46,
     KEY_P = 0x50,
     KEY_R = 0x52,
+    KEY_S = 0x53,
     KEY_T = 0x54,
+    KEY_Z = 0x5A,
     KEY_ADD = 0x6B,      // the keypad's +
     KEY_SUBTRACT = 0x6D, // the keypad's -
     KEY_F9 = 0x78,
@@ -132,6 +141,23 @@ enum {
     KEY_PLUS = 0xBB,     // the main keyboard's =/+ key
     KEY_MINUS = 0xBD,
 };
+
+enum { KEY_WITH_CONTROL = 1 };
+
+// A pointer message's position, as the window system packs it: x in the low
+// 16 bits and y in the next 16, each signed.
+inline intptr_t pointerParam(int32_t x, int32_t y)
+{
+    return (intptr_t)(((uint32_t)(uint16_t)y << 16) | (uint16_t)x);
+}
+inline int32_t pointerX(intptr_t lParam)
+{
+    return (int16_t)(uint16_t)(lParam & 0xFFFF);
+}
+inline int32_t pointerY(intptr_t lParam)
+{
+    return (int16_t)(uint16_t)((lParam >> 16) & 0xFFFF);
+}
 
 struct Window;
 typedef intptr_t (*WindowProc)(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);

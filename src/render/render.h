@@ -68,3 +68,7 @@ void renderFrameBegin();
 // then the warnings for a broken span order or an exhausted node pool.
 // Returns the number of spans in the table.
 int32_t renderFrameDraw(const RenderScene* scene, uint32_t* framebuffer);
+// The view depth of the face drawn at pixel (x, y) of the last frame, read
+// from the span table, which holds that frame until the next
+// renderFrameBegin: 1 with *depth, or 0 where no face was drawn.
+int renderDepthAt(int32_t x, int32_t y, float* depth);

@@ -83,6 +83,27 @@ static inline void drawNode(const SpanNode* node, uint32_t* row)
         node->invZ + (float)xs * node->dInvZ, row + xs);
 }
 
+// Walks the row as drawNode clips it; the plane is taken at the pixel's
+// middle, as a point picked inside the pixel should be.
+int renderDepthAt(int32_t x, int32_t y, float* depth)
+{
+    if (x < 0 || x >= renderer.width || y < 0 || y >= spanTableRowCount())
+        return 0;
+    const ScanLine* line = spanTableRow(y);
+    const SpanNode* node = line->head;
+    for (int32_t i = 0; i < line->count; i++, node = node->next) {
+        const int32_t xe = node->xEnd > renderer.width ? renderer.width - 1 : node->xEnd;
+        if (x < node->xStart || x >= xe)
+            continue;
+        const float invZ = node->invZ + ((float)x + 0.5f) * node->dInvZ;
+        if (!(invZ > 0.0f))
+            return 0;
+        *depth = 1.0f / invZ;
+        return 1;
+    }
+    return 0;
+}
+
 void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t n, float uOverZ, float vOverZ,
     float invZ, uint32_t* p)
 {

@@ -136,9 +136,19 @@ int messageGet(Message* message)
         } else if (step->kind == SCRIPT_DROP) {
             message->message = MSG_DROPFILES;
             message->wParam = (uintptr_t)(script->names + step->code);
+        } else if (step->kind == SCRIPT_DRAG) {
+            // Move k of n lands k / n of the way, truncated toward the start.
+            const int32_t moves = step->count - 2, k = headless.stepDone - 1;
+            const int32_t toX = pointerX(step->code), toY = pointerY(step->code);
+            const int64_t part = k < moves ? k : moves, whole = moves ? moves : 1;
+            const int64_t x = step->dx + (int64_t)(toX - step->dx) * part / whole;
+            const int64_t y = step->dy + (int64_t)(toY - step->dy) * part / whole;
+            message->message = k == 0 ? MSG_LBUTTONDOWN : k > moves ? MSG_LBUTTONUP : MSG_MOUSEMOVE;
+            message->lParam = pointerParam((int32_t)x, (int32_t)y);
         } else {
             message->message = MSG_KEYDOWN;
             message->wParam = (uintptr_t)(uint32_t)step->code;
+            message->lParam = step->dx ? KEY_WITH_CONTROL : 0;
         }
         return 1;
     }

@@ -14,8 +14,13 @@ enum {
     SCRIPT_KEY = 2,   // `count` key-down messages with `code`
     SCRIPT_MOUSE = 3, // the cursor stands (dx, dy) from the centre at the next look
     SCRIPT_DROP = 4,  // a file dropped on the window: its path at `code` in the script's names
+    // The button pressed at (dx, dy), `count` - 2 moves ending at the point
+    // `code` holds packed as pointerParam packs it, released there: `count`
+    // messages.
+    SCRIPT_DRAG = 5,
 };
 
+// A key step with Ctrl held has dx 1.
 struct ScriptStep {
     int32_t kind;
     int32_t count;
@@ -38,12 +43,17 @@ enum { SCRIPT_MAX_COUNT = 1000000, SCRIPT_MAX_OFFSET = 1000000, SCRIPT_MAX_PATH 
 // Parses a script text of `size` bytes (it need not end in a zero):
 //   tick [N]        N timer messages, 1 when N is left out
 //   key NAME [N]    NAME is esc, end, home, left, up, right, down, ins, del,
-//                   f9, f12 or a code 0xNN
+//                   f9, f12 (and the rest of keyNames) or a code 0xNN, with
+//                   ctrl+ in front while Ctrl is held (ctrl+z, ctrl+0x53)
 //   mouse DX DY     the cursor offset from the centre at the next tick
+//   click X Y       the button pressed and released at frame pixel (X, Y)
+//   drag X1 Y1 X2 Y2 [STEPS]
+//                   pressed at (X1, Y1), moved in STEPS (1 when left out,
+//                   at most 10000) even steps to (X2, Y2), released there
 //   drop FILE       FILE dropped on the window; the rest of the line, blanks
 //                   around it left out, at most 4095 bytes
 // Blank lines and lines starting with # are skipped. N runs 0..1000000, DX and
-// DY -1000000..1000000. Returns 1 with the steps in `script`, or 0 with a
+// DY -1000000..1000000, X and Y -32768..32767. Returns 1 with the steps in `script`, or 0 with a
 // message naming the bad line in `error` and `script` empty.
 int scriptParse(const char* text, size_t size, Script* script, char* error, size_t errorSize);
 void scriptRelease(Script* script);

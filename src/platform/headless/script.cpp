@@ -17,10 +17,11 @@ const KeyName keyNames[] = {
     {"right", KEY_RIGHT}, {"down", KEY_DOWN}, {"ins", KEY_INSERT}, {"del", KEY_DELETE}, {"f12", KEY_F12},
     {"pgup", KEY_PAGEUP}, {"pgdn", KEY_PAGEDOWN}, {"f", KEY_F},    {"t", KEY_T},
     {"+", KEY_PLUS},      {"-", KEY_MINUS},       {"kp+", KEY_ADD},    {"kp-", KEY_SUBTRACT}, {"p", KEY_P},
-    {"r", KEY_R},         {"back", KEY_BACK},     {"f9", KEY_F9},
+    {"r", KEY_R},         {"back", KEY_BACK},     {"f9", KEY_F9},       {"e", KEY_E},          {"s", KEY_S},
+    {"z", KEY_Z},
 };
 
-enum { MAX_WORDS = 4, MAX_WORD = 32 };
+enum { MAX_WORDS = 6, MAX_WORD = 32, MAX_DRAG_STEPS = 10000 };
 
 // Reads a decimal integer (optionally signed) that fills the whole word and
 // lies within [low, high].
@@ -60,8 +61,11 @@ int parseKeyCode(const char* word, int32_t* code)
     return 1;
 }
 
-int parseKey(const char* word, int32_t* code)
+int parseKey(const char* word, int32_t* code, int32_t* control)
 {
+    *control = strncmp(word, "ctrl+", 5) == 0;
+    if (*control)
+        word += 5;
     for (const KeyName& key : keyNames) {
         if (strcmp(word, key.name) == 0) {
             *code = key.code;
@@ -82,7 +86,7 @@ int parseStep(char words[MAX_WORDS][MAX_WORD], int wordCount, ScriptStep* step)
     }
     if (strcmp(words[0], "key") == 0) {
         step->kind = SCRIPT_KEY;
-        if (wordCount < 2 || wordCount > 3 || !parseKey(words[1], &step->code))
+        if (wordCount < 2 || wordCount > 3 || !parseKey(words[1], &step->code, &step->dx))
             return 0;
         return wordCount == 2 || parseInteger(words[2], 0, SCRIPT_MAX_COUNT, &step->count);
     }
@@ -90,6 +94,25 @@ int parseStep(char words[MAX_WORDS][MAX_WORD], int wordCount, ScriptStep* step)
         step->kind = SCRIPT_MOUSE;
         return wordCount == 3 && parseInteger(words[1], -SCRIPT_MAX_OFFSET, SCRIPT_MAX_OFFSET, &step->dx) &&
                parseInteger(words[2], -SCRIPT_MAX_OFFSET, SCRIPT_MAX_OFFSET, &step->dy);
+    }
+    if (strcmp(words[0], "click") == 0 || strcmp(words[0], "drag") == 0) {
+        const int drag = words[0][0] == 'd';
+        const int numbers = drag ? 4 : 2;
+        int32_t at[4];
+        int32_t steps = drag ? 1 : 0;
+        if (wordCount != 1 + numbers && !(drag && wordCount == 6))
+            return 0;
+        for (int i = 0; i < numbers; i++)
+            if (!parseInteger(words[1 + i], INT16_MIN, INT16_MAX, &at[i]))
+                return 0;
+        if (wordCount == 6 && !parseInteger(words[5], 1, MAX_DRAG_STEPS, &steps))
+            return 0;
+        step->kind = SCRIPT_DRAG;
+        step->count = steps + 2;
+        step->dx = at[0];
+        step->dy = at[1];
+        step->code = (int32_t)pointerParam(at[numbers - 2], at[numbers - 1]);
+        return 1;
     }
     return 0;
 }
@@ -210,7 +233,7 @@ int scriptParse(const char* text, size_t size, Script* script, char* error, size
         if (bad || noMemory || (wordCount > 0 && !appendStep(script, &step))) {
             if (errorSize)
                 snprintf(error, errorSize, "line %ld: %s", line,
-                         bad ? "expected tick [N], key NAME [N], mouse DX DY or drop FILE" : "out of memory");
+                         bad ? "expected tick [N], key NAME [N], mouse DX DY, click X Y, drag X1 Y1 X2 Y2 [STEPS] or drop FILE" : "out of memory");
             scriptRelease(script);
             return 0;
         }

@@ -160,6 +160,9 @@ static int32_t virtualKey(SDL_Keycode key)
     case SDLK_t: return KEY_T;
     case SDLK_p: return KEY_P;
     case SDLK_r: return KEY_R;
+    case SDLK_e: return KEY_E;
+    case SDLK_s: return KEY_S;
+    case SDLK_z: return KEY_Z;
     case SDLK_BACKSPACE: return KEY_BACK;
     // '+' is the shifted '=' on most layouts; SDLK_PLUS is what the others report.
     case SDLK_EQUALS: return KEY_PLUS;
@@ -200,12 +203,25 @@ int messageGet(Message* message)
                 break;
             message->message = MSG_KEYDOWN;
             message->wParam = (uintptr_t)key;
+            message->lParam = (event.key.keysym.mod & KMOD_CTRL) ? KEY_WITH_CONTROL : 0;
             return 1;
         }
+        // With the logical size set, SDL gives the pointer in frame pixels.
         case SDL_MOUSEMOTION:
             sdl.cursor.motionX += event.motion.xrel;
             sdl.cursor.motionY += event.motion.yrel;
-            break;
+            if (SDL_GetRelativeMouseMode())
+                break;
+            message->message = MSG_MOUSEMOVE;
+            message->lParam = pointerParam(event.motion.x, event.motion.y);
+            return 1;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            if (event.button.button != SDL_BUTTON_LEFT)
+                break;
+            message->message = event.type == SDL_MOUSEBUTTONDOWN ? MSG_LBUTTONDOWN : MSG_LBUTTONUP;
+            message->lParam = pointerParam(event.button.x, event.button.y);
+            return 1;
         case SDL_QUIT:
             // Closing from the window manager goes the way of Esc: close,
             // destroy, quit.

@@ -133,6 +133,7 @@ static const struct {
     {"f", KEY_F},           {"F", KEY_F},              {"t", KEY_T},           {"T", KEY_T},
     {"p", KEY_P},           {"P", KEY_P},              {"r", KEY_R},           {"R", KEY_R},
     {"Backspace", KEY_BACK}, {"+", KEY_PLUS},          {"=", KEY_PLUS},        {"-", KEY_MINUS},
+    {"e", KEY_E},           {"E", KEY_E},
 };
 
 static int32_t virtualKey(const char* key)
@@ -147,11 +148,20 @@ static int32_t virtualKey(const char* key)
 // the arrows would scroll); every other key does, and so do the letters, + and
 // - with Ctrl, Alt or Meta held (Ctrl+F is the browser's find, Ctrl+- zooms).
 // The browser names the keypad's + and - as the main keyboard's.
+// Ctrl+Z and Ctrl+S are the program's (undo a drawn stroke, save the world),
+// not the browser's.
 static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
 {
+    const int undoOrSave = strcmp(event->key, "z") == 0 || strcmp(event->key, "Z") == 0 ||
+                           strcmp(event->key, "s") == 0 || strcmp(event->key, "S") == 0;
+    if (undoOrSave && event->ctrlKey && !event->altKey && !event->metaKey) {
+        const int32_t letter = event->key[0] == 'z' || event->key[0] == 'Z' ? KEY_Z : KEY_S;
+        post(MSG_KEYDOWN, (uintptr_t)letter, KEY_WITH_CONTROL);
+        return EM_TRUE;
+    }
     const int32_t key = virtualKey(event->key);
-    const int chord = key == KEY_F || key == KEY_T || key == KEY_P || key == KEY_R || key == KEY_PLUS ||
-                      key == KEY_MINUS;
+    const int chord = key == KEY_F || key == KEY_T || key == KEY_P || key == KEY_R || key == KEY_E ||
+                      key == KEY_PLUS || key == KEY_MINUS;
     if (!key || (chord && (event->ctrlKey || event->altKey || event->metaKey)))
         return EM_FALSE;
     post(MSG_KEYDOWN, (uintptr_t)key, 0);
@@ -189,6 +199,39 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code)
         if (entry.code == code)
             return post(MSG_KEYDOWN, (uintptr_t)code, 0);
     return 0;
+}
+
+// The page's pointer on the canvas while drawing, in frame pixels:
+// MSG_LBUTTONDOWN, MSG_MOUSEMOVE or MSG_LBUTTONUP at (x, y). Returns 0 for
+// another message or when the queue is full.
+extern "C" EMSCRIPTEN_KEEPALIVE int webPointer(int32_t message, int32_t x, int32_t y)
+{
+    if (message != MSG_LBUTTONDOWN && message != MSG_MOUSEMOVE && message != MSG_LBUTTONUP)
+        return 0;
+    x = x < -1 ? -1 : x > screenWidth ? screenWidth : x;
+    y = y < -1 ? -1 : y > screenHeight ? screenHeight : y;
+    return post((uint32_t)message, 0, pointerParam(x, y));
+}
+
+// 1 while E has the program drawing: the page's taps are clicks then, not looks.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webDrawing()
+{
+    return app.drawing;
+}
+
+// 1 once cells were drawn on the world loaded last: the page's link then
+// carries the cells themselves.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webDrawn()
+{
+    return app.drawnSinceLoad;
+}
+
+// Writes the world shown to Life.ini and Rules.ini in the working folder,
+// as Ctrl+S does but without a word on the picture; 1, or 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webSaveWorld()
+{
+    char message[NOTICE_TEXT];
+    return app.grid || app.universe ? drawSaveFiles(message, sizeof message) : 0;
 }
 
 // Dragging on the picture without the pointer lock (a mouse button held, or

@@ -50,6 +50,22 @@ static void deliverDrop(Window* window, HDROP drop)
     DragFinish(drop);
 }
 
+// The client point of a mouse message in frame pixels, through the
+// rectangle the picture is presented in.
+static intptr_t framePoint(Window* window, LPARAM lParam)
+{
+    const int32_t x = (int16_t)LOWORD(lParam), y = (int16_t)HIWORD(lParam);
+    const PictureRect r = pictureRect(window);
+    if (r.width <= 0 || r.height <= 0)
+        return pointerParam(-1, -1);
+    // Rounded down, as the stretch maps its pixels.
+    const int64_t fx = ((int64_t)x - r.left) * r.frameWidth / r.width;
+    const int64_t fy = ((int64_t)y - r.top) * r.frameHeight / r.height;
+    const int64_t limit = 32767;
+    return pointerParam((int32_t)(fx < -limit ? -limit : fx > limit ? limit : fx),
+        (int32_t)(fy < -limit ? -limit : fy > limit ? limit : fy));
+}
+
 static LRESULT CALLBACK nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     Window* window = (Window*)GetWindowLongPtrA(hwnd, GWLP_USERDATA);
@@ -60,7 +76,17 @@ static LRESULT CALLBACK nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         return window->proc(window, MSG_TIMER, wParam, 0);
     case WM_KEYDOWN:
         // The program's key codes are the system's virtual-key codes.
-        return window->proc(window, MSG_KEYDOWN, wParam, lParam);
+        return window->proc(window, MSG_KEYDOWN, wParam, GetKeyState(VK_CONTROL) < 0 ? KEY_WITH_CONTROL : 0);
+    case WM_MOUSEMOVE:
+        if (!win32.cursorShown)
+            return 0;
+        return window->proc(window, MSG_MOUSEMOVE, 0, framePoint(window, lParam));
+    case WM_LBUTTONDOWN:
+        SetCapture(hwnd);
+        return window->proc(window, MSG_LBUTTONDOWN, 0, framePoint(window, lParam));
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        return window->proc(window, MSG_LBUTTONUP, 0, framePoint(window, lParam));
     case WM_CLOSE:
         return window->proc(window, MSG_CLOSE, 0, 0);
     case WM_DESTROY:

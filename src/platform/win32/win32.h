@@ -33,5 +33,16 @@ extern Win32State win32;
 
 // Records the failed call and the system's error code for platformError.
 void win32SetError(const char* what);
+// Where the picture of frameWidth x frameHeight pixels is shown in the
+// client area: width 0 while the window is minimised.
+struct PictureRect {
+    int32_t left;
+    int32_t top;
+    int32_t width;
+    int32_t height;
+    int32_t frameWidth;
+    int32_t frameHeight;
+};
+PictureRect pictureRect(Window* window);
 // Draws the front buffer into the window (win32_video.cpp).
 void paintFront(Window* window);

@@ -44,33 +44,62 @@ void backendSurfaceDetach(Surface* surface)
     DeleteObject((HBITMAP)surface->native);
 }
 
-// Draws `surface` into the window's client area: the largest whole scale that
-// fits, or when even 1 does not fit the largest nearest-pixel scale keeping
-// 4 : 3, centred on black. Returns 0 when GDI refused to draw.
-static int present(Window* window, const Surface* surface)
+// The largest whole scale that fits the client area, or when even 1 does
+// not fit the largest nearest-pixel scale keeping 4 : 3, centred. Returns 0
+// when the client area could not be had; a minimised window gets width 0.
+static int fitPicture(Window* window, int32_t frameWidth, int32_t frameHeight, PictureRect* picture,
+    int32_t* areaWidth, int32_t* areaHeight)
 {
+    PictureRect& r = *picture;
+    r = {0, 0, 0, 0, frameWidth, frameHeight};
     RECT client;
     if (!GetClientRect(window->hwnd, &client))
         return 0;
-    const int32_t areaWidth = client.right - client.left;
-    const int32_t areaHeight = client.bottom - client.top;
-    if (areaWidth <= 0 || areaHeight <= 0)
-        return 1; // minimised: nothing to show
-    int32_t width = surface->width;
-    int32_t height = surface->height;
-    const int32_t scale = areaWidth / width < areaHeight / height ? areaWidth / width : areaHeight / height;
+    *areaWidth = client.right - client.left;
+    *areaHeight = client.bottom - client.top;
+    if (*areaWidth <= 0 || *areaHeight <= 0)
+        return 1;
+    int32_t width = frameWidth;
+    int32_t height = frameHeight;
+    const int32_t scale = *areaWidth / width < *areaHeight / height ? *areaWidth / width : *areaHeight / height;
     if (scale >= 1) {
         width *= scale;
         height *= scale;
-    } else if ((int64_t)areaWidth * surface->height < (int64_t)areaHeight * surface->width) {
-        width = areaWidth;
-        height = (int32_t)((int64_t)areaWidth * surface->height / surface->width);
+    } else if ((int64_t)*areaWidth * frameHeight < (int64_t)*areaHeight * frameWidth) {
+        width = *areaWidth;
+        height = (int32_t)((int64_t)*areaWidth * frameHeight / frameWidth);
     } else {
-        height = areaHeight;
-        width = (int32_t)((int64_t)areaHeight * surface->width / surface->height);
+        height = *areaHeight;
+        width = (int32_t)((int64_t)*areaHeight * frameWidth / frameHeight);
     }
-    const int32_t left = (areaWidth - width) / 2;
-    const int32_t top = (areaHeight - height) / 2;
+    r.left = (*areaWidth - width) / 2;
+    r.top = (*areaHeight - height) / 2;
+    r.width = width;
+    r.height = height;
+    return 1;
+}
+
+PictureRect pictureRect(Window* window)
+{
+    const Surface* primary = win32.primary;
+    PictureRect r = {0, 0, 0, 0, 0, 0};
+    int32_t areaWidth, areaHeight;
+    if (primary)
+        fitPicture(window, primary->width, primary->height, &r, &areaWidth, &areaHeight);
+    return r;
+}
+
+// Draws `surface` into the window's client area as fitPicture places it, on
+// black. Returns 0 when GDI refused to draw.
+static int present(Window* window, const Surface* surface)
+{
+    int32_t areaWidth, areaHeight;
+    PictureRect r;
+    if (!fitPicture(window, surface->width, surface->height, &r, &areaWidth, &areaHeight))
+        return 0;
+    if (r.width <= 0 || r.height <= 0)
+        return 1; // minimised: nothing to show
+    const int32_t left = r.left, top = r.top, width = r.width, height = r.height;
 
     HDC dc = GetDC(window->hwnd);
     if (!dc)

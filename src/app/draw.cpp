@@ -1,0 +1,287 @@
+// Drawing cells (E): the pointer shows and looking around stops; a click
+// toggles the cell under the pointer, a drag paints every cell it passes with
+// the state the click gave, Ctrl+Z takes the last stroke back and Ctrl+S
+// writes the world to Life.ini and Rules.ini for the next start.
+//
+// The cell under the pointer is the one whose model the last frame drew at
+// that pixel: the span table still holds that frame, so the depth of the face
+// there puts the pixel back into the world, and the cell whose square holds
+// that point is the one (a model keeps within its cell's square, and a far
+// stand-in covers its blocks' squares). Where no face was drawn the pointer's
+// ray meets the plane z = 0 the cells are centred on. The frame pays nothing
+// for this: the table is read only when the button is.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+#include "pattern/pattern.h"
+#include "render/render.h"
+
+struct DrawnCell {
+    int32_t x;
+    int32_t y;
+    int32_t wasAlive;
+};
+
+// One click or drag: the cells it changed, each once, with what they were.
+struct Stroke {
+    DrawnCell* cells;
+    int32_t count;
+    int32_t room;
+};
+
+static struct {
+    int32_t pressed;   // the button is down: the stroke at the ring's end grows
+    int32_t paint;     // the state the stroke gives, -1 until it meets a cell
+    int32_t lastX;     // where the pointer was last seen while pressed
+    int32_t lastY;
+    Stroke strokes[DRAW_STROKES]; // a ring, oldest first
+    int32_t first;
+    int32_t count;
+} drawing;
+
+static Stroke* strokeAt(int32_t k)
+{
+    return &drawing.strokes[(drawing.first + k) % DRAW_STROKES];
+}
+
+void drawForget()
+{
+    for (int32_t k = 0; k < drawing.count; k++) {
+        heapFree(strokeAt(k)->cells);
+        *strokeAt(k) = {};
+    }
+    drawing.first = 0;
+    drawing.count = 0;
+    drawing.pressed = 0;
+}
+
+static int cellAlive(int32_t x, int32_t y)
+{
+    if (app.universe)
+        return universeGetCell(app.universe, x, y);
+    return app.grid->cells[x * LIFE_SIZE + y] == LIFE_ALIVE;
+}
+
+// 1, or 0 when a universe refused it (memory, or outside a bounded grid).
+static int cellSet(int32_t x, int32_t y, int alive)
+{
+    if (app.universe)
+        return universeSetCell(app.universe, x, y, alive);
+    app.grid->cells[x * LIFE_SIZE + y] = alive ? LIFE_ALIVE : LIFE_DEAD;
+    return 1;
+}
+
+// The cell under frame pixel (px, py) as the last frame showed it: 1 with
+// (*x, *y), or 0 when the pointer meets no cell (the sky, or off the board;
+// the board's edges are not wrapped, a click beside it meets nothing).
+static int pickCell(int32_t px, int32_t py, int32_t* x, int32_t* y)
+{
+    const float* pose = app.cameraPose.m;
+    // The view ray through the pixel's middle, at depth 1.
+    const double focal = screenWidth / 2.0;
+    const double rx = ((double)px + 0.5 - screenWidth / 2) / focal;
+    const double ry = ((double)py + 0.5 - screenHeight / 2) / focal;
+    const double dx = rx * pose[0] + ry * pose[4] + pose[8];
+    const double dy = rx * pose[1] + ry * pose[5] + pose[9];
+    const double dz = rx * pose[2] + ry * pose[6] + pose[10];
+    float faceDepth;
+    double depth;
+    if (renderDepthAt(px, py, &faceDepth))
+        depth = faceDepth;
+    else if (dz != 0.0)
+        depth = -pose[14] / dz;
+    else
+        return 0;
+    if (!(depth > 0.0 && depth < 1e15))
+        return 0;
+    // Rounded to the nearest whole cell: a square reaches half a cell each way.
+    const double cellX = floor((pose[12] + depth * dx) / cellSpacing + 0.5) + (double)app.poseOriginX;
+    const double cellY = floor((pose[13] + depth * dy) / cellSpacing + 0.5) + (double)app.poseOriginY;
+    const double low = app.universe ? (double)INT32_MIN : 0.0;
+    const double high = app.universe ? (double)INT32_MAX : LIFE_SIZE - 1.0;
+    if (!(cellX >= low && cellX <= high && cellY >= low && cellY <= high))
+        return 0;
+    *x = (int32_t)cellX;
+    *y = (int32_t)cellY;
+    return 1;
+}
+
+// Gives the cell under (px, py) the stroke's state, recording what it was;
+// the stroke's first cell sets that state, the opposite of its own. A cell
+// that cannot be recorded is left as it is, so Ctrl+Z always restores.
+static void paintAt(int32_t px, int32_t py)
+{
+    int32_t x, y;
+    if (!pickCell(px, py, &x, &y))
+        return;
+    const int alive = cellAlive(x, y);
+    if (drawing.paint < 0)
+        drawing.paint = !alive;
+    if (alive == drawing.paint)
+        return;
+    Stroke* stroke = strokeAt(drawing.count - 1);
+    if (stroke->count == stroke->room) {
+        if (stroke->room > INT32_MAX / 2 / (int32_t)sizeof(DrawnCell))
+            return;
+        const int32_t room = stroke->room ? stroke->room * 2 : 64;
+        DrawnCell* cells = (DrawnCell*)heapRealloc(stroke->cells, (size_t)room * sizeof(DrawnCell));
+        if (!cells)
+            return;
+        stroke->cells = cells;
+        stroke->room = room;
+    }
+    if (!cellSet(x, y, drawing.paint))
+        return;
+    stroke->cells[stroke->count++] = {x, y, alive};
+    app.drawnSinceLoad = 1;
+    historyEdited();
+}
+
+// Ends the stroke being drawn; one that changed nothing is no step for
+// Ctrl+Z to take back.
+static void strokeEnd()
+{
+    if (!drawing.pressed)
+        return;
+    drawing.pressed = 0;
+    if (strokeAt(drawing.count - 1)->count == 0) {
+        drawing.count--;
+        heapFree(strokeAt(drawing.count)->cells);
+        *strokeAt(drawing.count) = {};
+    }
+}
+
+void drawToggle()
+{
+    strokeEnd();
+    app.drawing = !app.drawing;
+    cursorShow(app.drawing);
+    // Motion made while drawing is not looking around.
+    if (!app.drawing)
+        cursorSet(screenWidth >> 1, screenHeight >> 1);
+}
+
+// A point further off the frame is taken one pixel off it: nothing out there
+// can be seen being drawn, and a drag's steps stay bounded by the frame.
+static void clampToFrame(int32_t* px, int32_t* py)
+{
+    *px = *px < -1 ? -1 : *px > screenWidth ? screenWidth : *px;
+    *py = *py < -1 ? -1 : *py > screenHeight ? screenHeight : *py;
+}
+
+void drawPress(int32_t px, int32_t py)
+{
+    if (!app.drawing)
+        return;
+    strokeEnd();
+    if (drawing.count == DRAW_STROKES) {
+        heapFree(strokeAt(0)->cells);
+        *strokeAt(0) = {};
+        drawing.first = (drawing.first + 1) % DRAW_STROKES;
+        drawing.count--;
+    }
+    *strokeAt(drawing.count++) = {};
+    drawing.pressed = 1;
+    drawing.paint = -1;
+    clampToFrame(&px, &py);
+    drawing.lastX = px;
+    drawing.lastY = py;
+    paintAt(px, py);
+}
+
+// Every pixel on the way from the last position, so a quick drag skips no
+// cell.
+void drawMove(int32_t px, int32_t py)
+{
+    if (!app.drawing || !drawing.pressed)
+        return;
+    clampToFrame(&px, &py);
+    const int32_t fromX = drawing.lastX, fromY = drawing.lastY;
+    const int32_t spanX = px - fromX, spanY = py - fromY;
+    const int32_t steps = abs(spanX) > abs(spanY) ? abs(spanX) : abs(spanY);
+    // Rounded to the nearest pixel, halves away from zero.
+    for (int32_t i = 1; i <= steps; i++)
+        paintAt(fromX + (int32_t)lround((double)spanX * i / steps), fromY + (int32_t)lround((double)spanY * i / steps));
+    drawing.lastX = px;
+    drawing.lastY = py;
+}
+
+void drawRelease(int32_t px, int32_t py)
+{
+    drawMove(px, py);
+    strokeEnd();
+}
+
+void drawUndo()
+{
+    if (drawing.pressed)
+        return;
+    if (drawing.count == 0) {
+        showNotice("Nothing drawn to undo");
+        return;
+    }
+    Stroke* stroke = strokeAt(drawing.count - 1);
+    for (int32_t i = stroke->count - 1; i >= 0; i--)
+        cellSet(stroke->cells[i].x, stroke->cells[i].y, stroke->cells[i].wasAlive);
+    if (stroke->count > 0)
+        historyEdited();
+    heapFree(stroke->cells);
+    *stroke = {};
+    drawing.count--;
+}
+
+static void collectCell(void* context, int32_t x, int32_t y)
+{
+    Pattern* pattern = (Pattern*)context;
+    if (pattern->count < pattern->capacity)
+        pattern->cells[pattern->count++] = {x, y};
+}
+
+int drawSaveFiles(char* message, size_t size)
+{
+    PatternError error = {0, "out of memory"};
+    int ok = 0;
+    int64_t cells = 0;
+    if (app.universe) {
+        cells = universePopulation(app.universe);
+        Pattern pattern;
+        memset(&pattern, 0, sizeof pattern);
+        if (cells > INT32_MAX / (int64_t)sizeof(PatternCell)) {
+            snprintf(error.message, sizeof error.message, "%lld live cells are too many", (long long)cells);
+        } else {
+            pattern.capacity = (int32_t)cells;
+            pattern.cells = (PatternCell*)heapAlloc((size_t)(cells > 0 ? cells : 1) * sizeof(PatternCell));
+            if (pattern.cells) {
+                universeForEachCell(app.universe, collectCell, &pattern);
+                ok = writeUniverseFiles(&pattern, 0, 0, app.universeRule.name, &error);
+            }
+        }
+        heapFree(pattern.cells);
+    } else {
+        Placement* placement = (Placement*)heapCalloc(1, sizeof(Placement));
+        if (placement) {
+            for (int32_t i = 0; i < LIFE_CELLS; i++) {
+                placement->alive[i] = app.grid->cells[i] == LIFE_ALIVE;
+                placement->written += placement->alive[i];
+            }
+            cells = placement->written;
+            ok = writeBoardFiles(placement, &app.rule, &error);
+        }
+        heapFree(placement);
+    }
+    if (ok)
+        snprintf(message, size, "Saved Life.ini and Rules.ini: %lld live cells", (long long)cells);
+    else
+        snprintf(message, size, "Not saved: %s", error.message);
+    return ok;
+}
+
+void drawSave()
+{
+    char message[NOTICE_TEXT];
+    drawSaveFiles(message, sizeof message);
+    logLine(message);
+    showNotice(message);
+}

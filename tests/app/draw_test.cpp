@@ -1,0 +1,160 @@
+// Drawing cells through scripts: the pixel of a cell comes from projecting
+// its middle with the frame's camera, independently of the picking code.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "app/app.h"
+#include "display/display.h"
+#include "platform/headless/headless.h"
+#include "support/support.h"
+
+namespace {
+
+// A glider near the middle of the board.
+const char* glider = "5\n32 31 0\n33 32 0\n31 33 0\n32 33 0\n33 33 0\n";
+// The page's whole-board view.
+const char* boardView = "mouse 0 -260\ntick\nkey down 195\ntick\n";
+
+class Draw : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        copyBundledData();
+        writeFile("Life.ini", glider);
+        writeFile("Rules.ini", "1 4 3 3\n");
+        headlessReset(nullptr);
+    }
+    void TearDown() override
+    {
+        appRelease();
+        displayRelease();
+        if (headless.window)
+            windowDestroy(headless.window);
+        headlessReset(nullptr);
+        scriptRelease(&script);
+    }
+    void run(const std::string& text)
+    {
+        scriptRelease(&script);
+        char error[160];
+        ASSERT_EQ(scriptParse(text.data(), text.size(), &script, error, sizeof error), 1) << error;
+        appRelease();
+        headlessReset(&script);
+        appMain();
+    }
+    // "X Y": the frame pixel where the middle of cell (x, y) at height z
+    // lands, seen from the last frame's camera.
+    std::string pixelOf(int64_t x, int64_t y, double z = 0.0)
+    {
+        Matrix4 view;
+        matInverse(&app.cameraPose, &view);
+        const double wx = (double)(x - app.originX) * 100, wy = (double)(y - app.originY) * 100;
+        const float* v = view.m;
+        const double vx = wx * v[0] + wy * v[4] + z * v[8] + v[12];
+        const double vy = wx * v[1] + wy * v[5] + z * v[9] + v[13];
+        const double vz = wx * v[2] + wy * v[6] + z * v[10] + v[14];
+        const int px = (int)floor(320.0 + 320.0 * vx / vz), py = (int)floor(240.0 + 320.0 * vy / vz);
+        EXPECT_GT(vz, 0.0);
+        EXPECT_TRUE(px >= 0 && px < 640 && py >= 0 && py < 480) << px << " " << py;
+        return std::to_string(px) + " " + std::to_string(py);
+    }
+    int alive(int32_t x, int32_t y)
+    {
+        if (app.universe)
+            return universeGetCell(app.universe, x, y);
+        return x >= 0 && x < LIFE_SIZE && y >= 0 && y < LIFE_SIZE && app.grid->cells[x * LIFE_SIZE + y] == LIFE_ALIVE;
+    }
+    TempDir dir;
+    Script script = {};
+};
+
+// A click toggles the cell drawn there or the empty square under the
+// pointer; a drag paints the state its first cell got; Ctrl+Z takes strokes
+// back newest first; nothing happens outside drawing.
+TEST_F(Draw, ClicksToggleDragsPaintAndUndoTakesStrokesBack)
+{
+    run(boardView);
+    const std::string live = pixelOf(32, 33), empty = pixelOf(20, 40);
+    const std::string from = pixelOf(10, 20), to = pixelOf(14, 20);
+
+    run(std::string(boardView) + "click " + live + "\nclick " + empty + "\n");
+    EXPECT_TRUE(alive(32, 33));
+    EXPECT_FALSE(alive(20, 40));
+
+    run(std::string(boardView) + "key e\ntick\nclick " + live + "\nclick " + empty + "\ntick\n");
+    EXPECT_EQ(app.drawing, 1);
+    EXPECT_EQ(headless.cursorVisible, 1);
+    EXPECT_FALSE(alive(32, 33));
+    EXPECT_TRUE(alive(20, 40));
+
+    run(std::string(boardView) + "key e\ndrag " + from + " " + to + " 40\n");
+    for (int32_t x = 10; x <= 14; x++)
+        EXPECT_TRUE(alive(x, 20)) << x;
+    // A drag from a live cell clears; Ctrl+Z brings back what each stroke changed.
+    run(std::string(boardView) + "key e\ndrag " + from + " " + to + " 40\ntick\ndrag " + to + " " + from +
+        " 40\nclick " + empty + "\n");
+    EXPECT_FALSE(alive(12, 20));
+    run(std::string(boardView) + "key e\ndrag " + from + " " + to + " 40\ntick\ndrag " + to + " " + from +
+        " 40\nclick " + empty + "\nkey ctrl+z 2\n");
+    for (int32_t x = 10; x <= 14; x++)
+        EXPECT_TRUE(alive(x, 20)) << x;
+    EXPECT_FALSE(alive(20, 40));
+    run(std::string(boardView) + "key e\nclick " + empty + "\nkey ctrl+z 2\n");
+    EXPECT_FALSE(alive(20, 40));
+    EXPECT_STREQ(app.notice, "Nothing drawn to undo");
+}
+
+// Seen low across the board, the middle of a cell's top (the bundled model's
+// top is at z = -22, towards the camera) lies over another cell's square of
+// the plane: the click takes the cell drawn there, not the square.
+TEST_F(Draw, AClickTakesTheCellWhoseModelIsDrawnThere)
+{
+    const std::string lowView = "mouse 0 -420\ntick\nkey down 60\ntick\n";
+    run(lowView);
+    const std::string top = pixelOf(32, 33, -22.0);
+    run(lowView + "key e\nclick " + top + "\n");
+    int32_t population = 0;
+    for (int32_t x = 0; x < LIFE_SIZE; x++)
+        for (int32_t y = 0; y < LIFE_SIZE; y++)
+            population += alive(x, y);
+    EXPECT_EQ(population, 4);
+    EXPECT_FALSE(alive(32, 33));
+}
+
+// Ctrl+S writes what start-up reads back to the same frame; R then goes
+// back to the drawn generation 0, not to the pattern loaded.
+TEST_F(Draw, SavedDrawingStartsAsItWasDrawn)
+{
+    run(boardView);
+    const std::string empty = pixelOf(20, 40);
+    run(std::string(boardView) + "key e\nclick " + empty + "\nkey e\nkey ctrl+s\nkey del\ntick 3\nkey r\n" +
+        "tick 151\nkey f12\ntick\n");
+    EXPECT_TRUE(alive(20, 40));
+    EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
+    EXPECT_FALSE(fileExists("Life.ini.tmp"));
+    run(std::string(boardView) + "key f12\ntick\n");
+    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
+}
+
+// On a universe any cell can be drawn; a bounded grid keeps its cells inside.
+TEST_F(Draw, AUniverseDrawsAnyCellAndABoundedGridOnlyItsOwn)
+{
+    for (const char* rules : {"B3/S23\n", "B3/S23:P7,7\n"}) {
+        SCOPED_TRACE(rules);
+        writeFile("Life.ini", "5\n0 -1 0\n1 0 0\n-1 1 0\n0 1 0\n1 1 0\n");
+        writeFile("Rules.ini", rules);
+        run("key pgup 3\ntick\n");
+        const std::string live = pixelOf(0, 1), inside = pixelOf(2, -3), outside = pixelOf(-4, 0);
+        run("key pgup 3\ntick\nkey e\nclick " + live + "\nclick " + inside + "\nclick " + outside +
+            "\nkey ctrl+s\n");
+        EXPECT_FALSE(alive(0, 1));
+        EXPECT_TRUE(alive(2, -3));
+        EXPECT_EQ(alive(-4, 0), rules[6] == '\n');
+        EXPECT_EQ(readFile("Rules.ini"), rules);
+    }
+}
+
+} // namespace

@@ -1,0 +1,73 @@
+// Drawing on the page in Debian's Chromium: the Draw button, a click on the
+// picture giving the frame of the replay runner's click, and Copy link
+// carrying the drawn cell. The page runs with manual ticks.
+'use strict';
+
+const {test, before, after} = require('node:test');
+const assert = require('node:assert');
+const h = require('./harness.js');
+
+let server;
+let chromium;
+
+before(async () => {
+  server = await h.serve();
+  chromium = await h.launch();
+});
+
+after(async () => {
+  await chromium.close();
+  await server.close();
+});
+
+async function opened(url) {
+  const result = await h.openPage(chromium.browser, url);
+  await result.page.waitForFunction(() => document.getElementById('log').textContent.includes('Rendering !\n'),
+    {timeout: 20000});
+  await result.page.evaluate(() => window.veltrixPage.whenSettled());
+  return result;
+}
+
+// Life.ini's cells as sorted "x y" strings, moved by (dx, dy).
+const cellsOf = (text, dx = 0, dy = 0) => {
+  const numbers = text.trim().split(/\s+/).map(Number);
+  const cells = [];
+  for (let i = 0; i < numbers[0]; i++)
+    cells.push(`${numbers[3 * i + 1] + dx} ${numbers[3 * i + 2] + dy}`);
+  return cells.sort();
+};
+
+const lifeIni = page => page.evaluate(() => Module.FS.readFile('/veltrix/Life.ini', {encoding: 'utf8'}));
+
+test('Draw, a click on the picture and Copy link carrying the drawn cell', async () => {
+  const {page, errors} = await opened(server.url + '?view=board');
+  const pressed = () => page.$eval('#draw', e => e.getAttribute('aria-pressed'));
+  const before = cellsOf(await lifeIni(page));
+  // The view's last key has moved the camera; a click takes what the picture shows.
+  await h.tick(page);
+  await page.click('#draw');
+  assert.strictEqual(await pressed(), 'true');
+  // Frame pixel (320, 300), the square of cell (32, 19) on this view.
+  const box = await (await page.$('#canvas')).boundingBox();
+  await page.mouse.click(box.x + 320.5 * box.width / 640, box.y + 300.5 * box.height / 480);
+  await h.tick(page);
+  await h.assertFrameAsReplay(page, 'mouse 0 -260\ntick\nkey down 195\ntick\nkey e\nclick 320 300\ntick');
+  assert.strictEqual(await page.evaluate(() => document.pointerLockElement), null);
+
+  await page.click('#copy');
+  const link = await page.$eval('#link', e => e.value);
+  assert.match(link, /\?pattern=[^&]+&view=board$/);
+  const drawn = cellsOf(await lifeIni(page));
+  assert.deepStrictEqual(drawn, [...before, '32 19'].sort());
+
+  await page.click('#draw');
+  assert.strictEqual(await pressed(), 'false');
+
+  // The link opens on the drawn board: its cells, a 64 x 64 plane's, where the board had them (its
+  // view left out: the cells are what is checked).
+  const {page: shared, errors: sharedErrors} = await opened(link.replace(/&view=board$/, ''));
+  assert.deepStrictEqual(cellsOf(await lifeIni(shared), 32, 32), drawn);
+  assert.deepStrictEqual([...errors, ...sharedErrors], []);
+  await shared.close();
+  await page.close();
+});
