@@ -73,6 +73,8 @@ TEST(Install, PutsProgramToolsDataAndMenuEntryUnderThePrefix)
     for (const char* tool : {"bin/veltrix", "bin/veltrix-replay", "bin/veltrix-inspect", "bin/veltrix-pattern",
                              "libexec/veltrix/veltrix"})
         EXPECT_TRUE(isExecutable(prefix + "/" + tool)) << tool;
+    for (const char* command : {"veltrix", "veltrix-replay", "veltrix-inspect", "veltrix-pattern"})
+        EXPECT_TRUE(fileIsThere(prefix + "/share/man/man1/" + command + ".1")) << command;
     EXPECT_FALSE(fileIsThere(prefix + "/bin/veltrix-datagen"));
     for (const char* file : bundledFiles)
         expectBundled(prefix + "/share/veltrix/" + file, file);
