@@ -8,8 +8,9 @@ RUN_PACKAGES="cmake g++ make pkg-config libsdl2-dev zlib1g-dev libgif-dev"
 WINDOWS_PACKAGES="cmake make g++-mingw-w64-x86-64-posix googletest zip"
 # Running it under Wine on a virtual X server (tests/windows/run.sh).
 WINE_PACKAGES="wine wine64 xvfb xauth xdotool"
-# The Debian package (scripts/package.sh) and its check.
-PACKAGE_PACKAGES="dpkg-dev fakeroot lintian file"
+# The Debian package (scripts/package.sh) and its check, which reads the
+# manual pages with man and validates the metainfo with appstreamcli.
+PACKAGE_PACKAGES="dpkg-dev fakeroot lintian file man-db appstream"
 # The comparison with Mesa's llvmpipe (bench-llvmpipe): OpenGL, EGL, the driver.
 LLVMPIPE_PACKAGES="libgl-dev libegl-dev libgl1-mesa-dri"
 # Everything the test suite, the tools and the benchmarks need on top; golly

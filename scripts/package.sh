@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package build-package/veltrix_<version>_amd64.deb from the
 # install rules (packaging/) with CPack: the launcher, the program, the tools,
-# the data, the menu entry and its icon under /usr.
+# the data, the menu entry with its icon and metainfo, and the manual pages
+# under /usr.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"

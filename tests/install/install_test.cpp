@@ -73,18 +73,22 @@ TEST(Install, PutsProgramToolsDataAndMenuEntryUnderThePrefix)
     for (const char* tool : {"bin/veltrix", "bin/veltrix-replay", "bin/veltrix-inspect", "bin/veltrix-pattern",
                              "libexec/veltrix/veltrix"})
         EXPECT_TRUE(isExecutable(prefix + "/" + tool)) << tool;
+    for (const char* command : {"veltrix", "veltrix-replay", "veltrix-inspect", "veltrix-pattern"})
+        EXPECT_TRUE(fileIsThere(prefix + "/share/man/man1/" + command + ".1")) << command;
     EXPECT_FALSE(fileIsThere(prefix + "/bin/veltrix-datagen"));
     for (const char* file : bundledFiles)
         expectBundled(prefix + "/share/veltrix/" + file, file);
 
-    const std::string entry = readFile(prefix + "/share/applications/veltrix.desktop");
+    // The menu entry is named as software centres know the program (packaging/).
+    const std::string entryPath = prefix + "/share/applications/example.c_seed_91bec431.veltrix.desktop";
+    const std::string entry = readFile(entryPath);
     EXPECT_NE(entry.find("\nExec=" + prefix + "/bin/veltrix\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("\nIcon=veltrix\n"), std::string::npos) << entry;
     EXPECT_TRUE(fileIsThere(prefix + "/share/icons/hicolor/128x128/apps/veltrix.png"));
     // scripts/deps.sh installs the validator; without it the entry is not checked.
     std::string out;
     if (runCommand("command -v desktop-file-validate >/dev/null", nullptr) == 0) {
-        const std::string command = "desktop-file-validate " + quoted(prefix + "/share/applications/veltrix.desktop");
+        const std::string command = "desktop-file-validate " + quoted(entryPath);
         EXPECT_EQ(runCommand(command + " 2>&1", &out), 0) << out;
     }
 }

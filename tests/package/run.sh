@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # tests/package/run.sh: builds the Debian package (scripts/package.sh), checks
-# it with lintian, installs it into this machine with apt, runs the installed
-# launcher without a display, compares `dpkg -L` with the install layout and
-# removes the package again, leaving none of its files behind. Needs root (or
-# sudo); a veltrix package already installed is removed first.
+# it with lintian, validates its metainfo, installs it into this machine with
+# apt, compares `dpkg -L` with the install layout, reads the manual pages, runs
+# the installed launcher without a display and removes the package again,
+# leaving none of its files behind. Needs root (or sudo); a veltrix package
+# already installed is removed first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 bash "$root/scripts/package.sh"
@@ -15,12 +16,27 @@ sudo=""
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The name software centres know the program by (packaging/CMakeLists.txt).
+app=example.c_seed_91bec431.veltrix
+
 installed() {
     dpkg-query -W -f='${Status}' veltrix 2>/dev/null | grep -q "install ok installed"
 }
 
 echo "== lintian"
-lintian --fail-on error "$deb"
+# Nothing at lintian's default level: no error and no warning. Run as root, it
+# says so on a line of its own, which is about this machine, not the package.
+status=0
+lintian --fail-on error,warning "$deb" >"$work/lintian" 2>&1 || status=$?
+if [ "$status" -ne 0 ] || grep -vqx 'running with root privileges is not recommended!' "$work/lintian"; then
+    cat "$work/lintian"; echo "lintian: exit code $status"; exit 1
+fi
+
+echo "== the software centres' metainfo"
+# Checked in the package's own tree, where the validator also finds the menu
+# entry the metainfo names.
+dpkg-deb -x "$deb" "$work/tree"
+appstreamcli validate-tree --no-net "$work/tree"
 
 echo "== apt install"
 if installed; then
@@ -37,15 +53,27 @@ cat >>"$work/expected" <<LIST
 /usr/bin/veltrix-pattern
 /usr/bin/veltrix-replay
 /usr/libexec/veltrix/veltrix
-/usr/share/applications/veltrix.desktop
+/usr/share/applications/$app.desktop
 /usr/share/icons/hicolor/128x128/apps/veltrix.png
+/usr/share/metainfo/$app.metainfo.xml
+/usr/share/man/man1/veltrix.1.gz
+/usr/share/man/man1/veltrix-inspect.1.gz
+/usr/share/man/man1/veltrix-pattern.1.gz
+/usr/share/man/man1/veltrix-replay.1.gz
 /usr/share/doc/veltrix/copyright
 /usr/share/doc/veltrix/changelog.gz
 LIST
 sort -o "$work/expected" "$work/expected"
 dpkg -L veltrix | while read -r path; do [ -f "$path" ] && echo "$path"; done | sort >"$work/listed"
 diff "$work/expected" "$work/listed"
-grep -qx 'Exec=/usr/bin/veltrix' /usr/share/applications/veltrix.desktop
+grep -qx 'Exec=/usr/bin/veltrix' "/usr/share/applications/$app.desktop"
+
+echo "== the manual pages"
+for command in veltrix veltrix-inspect veltrix-pattern veltrix-replay; do
+    [ "$(man -w "$command")" = "/usr/share/man/man1/$command.1.gz" ]
+    MANPAGER=cat man "$command" >"$work/page"
+    grep -q '^SYNOPSIS' "$work/page" || { echo "man $command:"; cat "$work/page"; exit 1; }
+done
 
 echo "== the installed launcher, without a display"
 # SDL's dummy driver is refused as no display: the program loads every file
