@@ -56,6 +56,7 @@ struct AppState {
     int64_t originY;
     int32_t follow; // T: every tick frames the live cells again, until a look or a move
     GifRecording* recording; // F9: every frame shown goes to it until F9 again; null when not recording
+    int32_t touchScreen; // platformTouchScreen at start-up: the overlay names buttons, not keys
     char recordingName[32];
 };
 extern AppState app;
