@@ -6,8 +6,8 @@
 //
 // scripts/web.sh stamps the next two lines: a hash of the page's files, which
 // names the cache (a new build is a new cache; activation deletes the
-// others), and the files' names, fetched on install. Unstamped, the worker
-// keeps what the page fetches as it goes.
+// others), and the files' names, fetched on install. Unstamped, the cache
+// fills with what the page fetches as it goes.
 const version = 'unstamped';
 const files = ['index.html'];
 
@@ -39,18 +39,23 @@ function isolated(response) {
   return new Response(response.body, {status: response.status, statusText: response.statusText, headers});
 }
 
-// From the cache first, else the network. A link's query (?pattern=...)
-// names the same page: it is looked up without it, and never cached under it.
+// From the network, so that a page served anew is seen at once, kept in the
+// cache for later; from the cache when the network fails (offline). A
+// link's query (?pattern=...) names the same page: it is looked up without
+// it, and never cached under it.
 async function answer(request) {
-  const url = new URL(request.url);
   const cache = await caches.open(cacheName);
-  const kept = await cache.match(request, {ignoreSearch: request.mode === 'navigate'});
-  if (kept)
+  try {
+    const response = await fetch(request);
+    if (response.ok && !new URL(request.url).search)
+      await cache.put(request, response.clone());
+    return isolated(response);
+  } catch (error) {
+    const kept = await cache.match(request, {ignoreSearch: request.mode === 'navigate'});
+    if (!kept)
+      throw error;
     return isolated(kept);
-  const response = await fetch(request);
-  if (response.ok && !url.search)
-    await cache.put(request, response.clone());
-  return isolated(response);
+  }
 }
 
 self.addEventListener('fetch', event => {
