@@ -1,9 +1,9 @@
 // The page around the program: it puts the bundled data in the in-memory
 // folder /veltrix, starts the program there, takes the pointer for mouse
-// look, shows Engine.log, and offers the screenshots and
-// Graph.txt the program writes as downloads. The page's other modules reach
-// the program through what this one exports, which posts the very messages
-// the keyboard and the mouse post.
+// look, shows Engine.log, and offers the screenshots and Graph.txt the
+// program writes as downloads. The page's other modules reach the program
+// through what this one exports, which posts the very messages the keyboard
+// and the mouse post.
 //
 // window.veltrixOptions, when set before the page's modules run (the browser
 // tests do), can hold manualTicks (no timer: the caller posts every tick with
