@@ -26,6 +26,12 @@ cmake --build "$root/build-web-threads" -j"$(nproc)" --target veltrix
 
 page=$root/build-web/bin
 cp "$root"/build-web-threads/bin/veltrix-threads.{js,wasm,worker.js,data} "$page/"
+# The service worker caches every file of the page, under a name that
+# changes whenever one of them does: stamp their hash and their names into it.
+files=$(cd "$page" && find . -type f ! -name sw.js | sed 's|^\./||' | LC_ALL=C sort)
+version=$(cd "$page" && echo "$files" | xargs sha256sum | sha256sum | cut -c1-16)
+list=$(echo "$files" | sed "s/.*/'&'/" | paste -sd, -)
+sed -i "s|^const version = .*|const version = '$version';|; s|^const files = .*|const files = [$list];|" "$page/sw.js"
 echo "The page is $page/index.html (with veltrix.js, veltrix.wasm, veltrix.data and the threaded"
 echo "veltrix-threads.* beside it)."
 if [ "$serve" = 1 ]; then

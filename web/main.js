@@ -1,10 +1,12 @@
 // The page's one entry. Its modules run in the order of these imports, each
-// after the ones it imports: the page around the program first, then
-// bringing a pattern, the controls, the views, the picker, the figures, the
-// rules, the link, the help, recording and drawing. Then the page's API,
-// window.veltrixPage, for the browser tests and for whatever script a page
-// embedding Veltrix adds; then the program.
+// after the ones it imports: the page around the program first, the
+// picture's size, then bringing a pattern, the controls, the views, the
+// picker, the figures, the rules, the link, the help, recording, drawing and
+// the app's service worker. Then the page's API, window.veltrixPage, for the
+// browser tests and for whatever script a page embedding Veltrix adds; then
+// the program.
 import * as page from './page.js';
+import './fit.js';
 import * as drop from './drop.js';
 import * as controls from './controls.js';
 import * as views from './views.js';
@@ -15,6 +17,7 @@ import * as link from './link.js';
 import './help.js';
 import './record.js';
 import './draw.js';
+import './install.js';
 
 window.veltrixPage = Object.freeze({
   threads: () => page.threads,

@@ -1,22 +1,22 @@
 // The page around the program: it puts the bundled data in the in-memory
-// folder /veltrix, starts the program there, scales the canvas, takes the
-// pointer for mouse look, shows Engine.log, and offers the screenshots and
-// Graph.txt the program writes as downloads. The page's other modules reach
-// the program through what this one exports, which posts the very messages
-// the keyboard and the mouse post.
+// folder /veltrix, starts the program there, takes the pointer for mouse
+// look, shows Engine.log, and offers the screenshots and Graph.txt the
+// program writes as downloads. The page's other modules reach the program
+// through what this one exports, which posts the very messages the keyboard
+// and the mouse post.
 //
 // window.veltrixOptions, when set before the page's modules run (the browser
 // tests do), can hold manualTicks (no timer: the caller posts every tick with
 // Module._webPostTimer), beforeStart(FS), called before each start,
-// keyRepeat (see controls.js) and threads (how many threads a cross-origin
-// isolated page draws with, instead of one per processor).
+// keyRepeat (see controls.js), threads (how many threads a cross-origin
+// isolated page draws with, instead of one per processor) and serviceWorker
+// (see install.js).
+
+import {offerPicture, touchScreen} from './touch.js';
 
 const folder = '/veltrix';
 export const options = window.veltrixOptions || {};
 const canvas = document.getElementById('canvas');
-const app = document.getElementById('app');
-const screen = document.getElementById('screen');
-const controls = document.getElementById('controls');
 const status = document.getElementById('status');
 const again = document.getElementById('again');
 const logPanel = document.getElementById('log');
@@ -37,35 +37,9 @@ export function say(text, isError) {
   status.classList.toggle('error', !!isError);
 }
 
-// The frame is 640 x 480, always 4 : 3, above the controls. Where device
-// pixels are large (a pixel ratio under 2) it is shown at a whole number of
-// them per frame pixel when the window has room, else shrunk to fit; on
-// denser screens (phones) uneven pixels do not show, so it fills the room.
-function fitCanvas() {
-  const ratio = window.devicePixelRatio || 1;
-  const width = screen.clientWidth * ratio;
-  const height = (window.innerHeight - controls.offsetHeight) * ratio;
-  let scale = Math.max(0, Math.min(width / canvas.width, height / canvas.height));
-  if (scale >= 1 && ratio < 2)
-    scale = Math.floor(scale);
-  canvas.style.width = (canvas.width * scale) / ratio + 'px';
-  canvas.style.height = (canvas.height * scale) / ratio + 'px';
-}
-window.addEventListener('resize', fitCanvas);
-document.addEventListener('fullscreenchange', fitCanvas);
-new ResizeObserver(fitCanvas).observe(controls);
-fitCanvas();
-
-// Full screen takes the controls along: on a phone they are the keyboard.
-document.getElementById('fullscreen').addEventListener('click', () => {
-  if (document.fullscreenElement)
-    document.exitFullscreen();
-  else
-    app.requestFullscreen().catch(error => say('Full screen refused: ' + error.message, true));
-});
-
-// Offers bytes (or a Blob) as a file in the downloads list, and saves it.
-export function offerDownload(name, bytes, type) {
+// Offers bytes (or a Blob) as a file in the downloads list, and saves it
+// unless SAVE is false.
+export function offerDownload(name, bytes, type, save = true) {
   const url = URL.createObjectURL(new Blob([bytes], {type}));
   const link = document.createElement('a');
   link.href = url;
@@ -74,7 +48,8 @@ export function offerDownload(name, bytes, type) {
   const item = document.createElement('li');
   item.appendChild(link);
   downloads.prepend(item);
-  link.click();
+  if (save)
+    link.click();
 }
 
 // What the other modules listen to: 'ready' (start-up has reached
@@ -135,7 +110,10 @@ function fileWritten(path) {
       });
     }
   } else if (/^Screenshot.*\.bmp$/.test(name)) {
-    offerDownload(name, FS.readFile(path), 'image/bmp');
+    if (touchScreen)
+      offerPicture(name, FS.readFile(path));
+    else
+      offerDownload(name, FS.readFile(path), 'image/bmp');
   } else if (name === 'Graph.txt') {
     offerDownload(name, FS.readFile(path), 'text/plain');
   }
@@ -297,14 +275,13 @@ export const threads = window.crossOriginIsolated
 // finds it as the global Module and adds the program's exports and FS to it.
 export const Module = window.Module = {
   veltrixThreads: threads,
+  veltrixTouch: touchScreen,
   manualTicks: !!options.manualTicks,
+  // The program's own word reaches the user through Engine.log, and the
+  // page's in the status line; what the program's runtime prints (its
+  // warnings among them) is for developers.
   print: text => console.log(text),
-  // What the program says on its error stream (the pattern converter's
-  // refusals, say) is shown in the status line.
-  printErr: text => {
-    console.warn(text);
-    say(text, true);
-  },
+  printErr: text => console.warn(text),
   onRuntimeInitialized: async () => {
     watchWrites();
     await Promise.allSettled(holds);

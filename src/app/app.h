@@ -60,6 +60,7 @@ struct AppState {
     int64_t poseOriginY;
     int32_t follow; // T: every tick frames the live cells again, until a look or a move
     GifRecording* recording; // F9: every frame shown goes to it until F9 again; null when not recording
+    int32_t touchScreen; // platformTouchScreen at start-up: the overlay names buttons, not keys
     char recordingName[32];
     int32_t drawing; // E: the pointer shows and draws cells; the mouse does not look
     int32_t drawnSinceLoad; // 1 once a cell was drawn or undone on the world loaded last

@@ -60,7 +60,10 @@ void frameTick()
     char text[32];
     generationText(text, sizeof text, app.generationCount);
     drawTextAdd(text, 10, 10, app.framebuffer);
-    drawTextAdd("Press Ins to iterate\nPress Del to auto-iterate", 10, screenHeight - 30, app.framebuffer);
+    // On a touch screen the keys are the page's buttons of those names.
+    drawTextAdd(app.touchScreen ? "Tap Step to iterate\nTap Run to auto-iterate"
+                                : "Press Ins to iterate\nPress Del to auto-iterate",
+        10, screenHeight - 30, app.framebuffer);
     drawStatus(app.framebuffer);
     // A dropped file's outcome, opaque so it reads over the cells; it counts
     // frames, not time, like everything in the tick.

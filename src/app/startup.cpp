@@ -57,6 +57,7 @@ void startWindow()
     // The board's middle.
     app.originX = 32;
     app.originY = 32;
+    app.touchScreen = platformTouchScreen();
 }
 
 int startScene()

@@ -203,6 +203,9 @@ const char* platformError();
 // How many threads the program should draw its frames with: the machine's
 // hardware threads, at most 8, where the backend can run threads at all.
 int32_t platformThreads();
+// 1 when the program is worked by touch rather than keys (the page on a
+// phone, whose buttons stand for the keys), else 0.
+int32_t platformTouchScreen();
 
 // ---- Video surfaces ----------------------------------------------------------
 // A screen mode with a flipping chain (primary surface and its back buffer) and

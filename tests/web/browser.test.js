@@ -40,8 +40,10 @@ test('start-up writes the desktop log and shows the start frame', async () => {
   await page.close();
 });
 
-test('the canvas is scaled by whole pixels where the window has room, else shrunk, always 4 : 3', async () => {
+// The choice is remembered: the page is left smooth, as the other cases expect.
+test('with sharp pixels the canvas is scaled by whole pixels where the window has room, else shrunk, 4 : 3', async () => {
   const {page, errors} = await startedPage();
+  await page.click('#smooth');
   for (const [width, height, expected] of [[1000, 900, '640px 480px'], [1400, 1150, '1280px 960px'],
     [500, 600, '500px 375px']]) {
     await page.setViewport({width, height});
@@ -50,6 +52,7 @@ test('the canvas is scaled by whole pixels where the window has room, else shrun
       return `${style.width} ${style.height}` === size;
     }, {timeout: 5000}, expected);
   }
+  await page.click('#smooth');
   assert.deepStrictEqual(errors, []);
   await page.close();
 });

@@ -15,7 +15,8 @@ const root = path.resolve(__dirname, '../..');
 const pageDir = process.env.VELTRIX_WEB_DIR || path.join(root, 'build-web/bin');
 const replay = process.env.VELTRIX_REPLAY || path.join(root, 'build/bin/veltrix-replay');
 
-const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm'};
+const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
+  '.png': 'image/png', '.webmanifest': 'application/manifest+json'};
 
 // Serves pageDir (and the folders in it) on a free loopback port; resolves
 // to {url, close}. Long request lines pass: a link may carry a whole pattern.
@@ -68,9 +69,10 @@ async function launch() {
 
 // Opens the page with window.veltrixOptions set before its scripts run.
 // beforeStart, given as source text, runs in the page with FS before start;
-// keyRepeat is the buttons' [delay, interval] (by default a click never repeats).
+// keyRepeat is the buttons' [delay, interval] (by default a click never repeats);
+// the service worker stays out unless serviceWorker is true.
 async function openPage(browser, url, {manualTicks = true, beforeStart = '', downloads,
-  viewport = {width: 1000, height: 900}, keyRepeat = [1e9, 1e9], threads = 0} = {}) {
+  viewport = {width: 1000, height: 900}, keyRepeat = [1e9, 1e9], threads = 0, serviceWorker = false} = {}) {
   const page = await browser.newPage();
   await page.setViewport(viewport);
   const errors = [];
@@ -84,6 +86,7 @@ async function openPage(browser, url, {manualTicks = true, beforeStart = '', dow
     beforeStart: FS => { ${beforeStart} },
     keyRepeat: ${JSON.stringify(keyRepeat)},
     threads: ${threads},
+    serviceWorker: ${serviceWorker},
   };`);
   await page.goto(url);
   return {page, errors};
@@ -186,9 +189,10 @@ function readBmp(bytes) {
 
 // Runs veltrix-replay on a copy of data/ with `script`; `lastTickShot` puts F12
 // before the script's last line (a single tick), so the screenshot is the
-// frame that tick draws; `files` are written beside the data first. Returns
-// {log, exitCode, screenshot, graph} (the files' bytes, or null).
-function replayRun(script, {removeFiles = [], lastTickShot = true, files = {}} = {}) {
+// frame that tick draws; `files` are written beside the data first; `touch`
+// draws as on a touch screen. Returns {log, exitCode, screenshot, graph}
+// (the files' bytes, or null).
+function replayRun(script, {removeFiles = [], lastTickShot = true, files = {}, touch = false} = {}) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-replay-'));
   fs.cpSync(path.join(root, 'data'), dir, {recursive: true});
   for (const [name, content] of Object.entries(files))
@@ -204,7 +208,7 @@ function replayRun(script, {removeFiles = [], lastTickShot = true, files = {}} =
   fs.writeFileSync(path.join(dir, 'script.txt'), text);
   let exitCode = 0;
   try {
-    execFileSync(replay, ['script.txt'], {cwd: dir, stdio: 'pipe'});
+    execFileSync(replay, [...(touch ? ['--touch'] : []), 'script.txt'], {cwd: dir, stdio: 'pipe'});
   } catch (error) {
     exitCode = error.status;
   }
@@ -241,10 +245,12 @@ function firstDifference(a, b, width) {
 }
 
 // Asserts that the page's canvas equals veltrix-replay's frame for SCRIPT
-// (whose last line is a tick; files go beside the data), and returns the
-// replay's result for further checks.
+// (whose last line is a tick; files go beside the data), drawn as on a touch
+// screen when the page is on one, and returns the replay's result for
+// further checks.
 async function assertFrameAsReplay(page, script, {files = {}} = {}) {
-  const reference = replayRun(script, {files});
+  const touch = await page.evaluate(() => Module.veltrixTouch);
+  const reference = replayRun(script, {files, touch});
   assert.ok(reference.screenshot, 'the replay runner wrote no screenshot');
   const expected = readBmp(reference.screenshot);
   const difference = firstDifference(await canvasFrame(page), expected.frame, expected.width);

@@ -141,7 +141,9 @@ for (const threads of [2, 3]) {
       await choose('low');
       await within('a drag', drag(40, -20));
       await within('a tick', h.tick(page));
-      await h.assertFrameAsReplay(page, `${scripts.low}\ntick\nmouse 40 -20\ntick`);
+      // The picture fills the window: the drag counts in frame pixels.
+      const motion = [40, -20].map(d => Math.round((d * 640) / box.width)).join(' ');
+      await h.assertFrameAsReplay(page, `${scripts.low}\ntick\nmouse ${motion}\ntick`);
       await choose('board');
       await choose('start');
       await choose('low');

@@ -1,7 +1,7 @@
-// veltrix-replay [--threads N] SCRIPT: runs the program headless in the
-// current directory, with its messages taken from SCRIPT, drawing with N
-// threads (1, one worker, unless given), and exits with the program's exit
-// code.
+// veltrix-replay [--touch] [--threads N] SCRIPT: runs the program headless
+// in the current directory, with its messages taken from SCRIPT, drawing with
+// N threads (1, one worker, unless given), as on a touch screen with
+// --touch, and exits with the program's exit code.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +33,12 @@ static char* readScript(const char* path, size_t* size)
 int main(int argc, char** argv)
 {
     int32_t threads = 1;
+    int32_t touch = 0;
+    if (argc >= 3 && strcmp(argv[1], "--touch") == 0) {
+        touch = 1;
+        argv++;
+        argc--;
+    }
     if (argc == 4 && strcmp(argv[1], "--threads") == 0) {
         char* end = nullptr;
         const long n = strtol(argv[2], &end, 10);
@@ -45,7 +51,7 @@ int main(int argc, char** argv)
         argc -= 2;
     }
     if (argc != 2) {
-        fprintf(stderr, "usage: veltrix-replay [--threads N] SCRIPT\n");
+        fprintf(stderr, "usage: veltrix-replay [--touch] [--threads N] SCRIPT\n");
         return 2;
     }
     size_t size = 0;
@@ -64,6 +70,7 @@ int main(int argc, char** argv)
     }
     headlessReset(&script);
     headlessThreads = threads;
+    headlessTouchScreen = touch;
     const int exitCode = appMain();
     headlessReset(nullptr);
     scriptRelease(&script);

@@ -42,6 +42,13 @@ int32_t platformThreads()
     return headlessThreads;
 }
 
+int32_t headlessTouchScreen = 0;
+
+int32_t platformTouchScreen()
+{
+    return headlessTouchScreen;
+}
+
 const char* platformError()
 {
     return lastError;

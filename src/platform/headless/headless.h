@@ -91,6 +91,9 @@ extern HeadlessState headless;
 // The threads the program draws with (platformThreads); 1 unless a test or
 // the replay runner (--threads) says otherwise. headlessReset keeps it.
 extern int32_t headlessThreads;
+// platformTouchScreen's answer; 0 unless the replay runner (--touch) says
+// otherwise. headlessReset keeps it.
+extern int32_t headlessTouchScreen;
 
 // Forgets everything (the last frame and the injected faults included) and
 // plays `script` from its first step; null plays an empty script. When the

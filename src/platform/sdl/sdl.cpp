@@ -45,6 +45,11 @@ int32_t platformThreads()
     return cores < 1 ? 1 : cores > 8 ? 8 : cores;
 }
 
+int32_t platformTouchScreen()
+{
+    return 0;
+}
+
 const char* platformError()
 {
     return sdl.error;

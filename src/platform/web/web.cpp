@@ -55,6 +55,12 @@ int32_t platformThreads()
 #endif
 }
 
+// The page says so (Module.veltrixTouch) before the program starts.
+int32_t platformTouchScreen()
+{
+    return EM_ASM_INT({ return Module.veltrixTouch ? 1 : 0; });
+}
+
 const char* platformError()
 {
     return web.error;
