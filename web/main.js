@@ -28,6 +28,8 @@ window.veltrixPage = Object.freeze({
   postKey: page.postKey,
   look: page.look,
   tick: page.tick,
+  readFile: page.readFile,
+  framesShown: () => page.figuresShown().frames,
   restart: page.restart,
   loadPattern: drop.loadPattern,
   board: drop.boardSource,

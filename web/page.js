@@ -1,19 +1,23 @@
-// The page around the program: it puts the bundled data in the in-memory
-// folder /veltrix, starts the program there, scales the canvas, takes the
-// pointer for mouse look, shows Engine.log, and offers the screenshots and
-// Graph.txt the program writes as downloads. The page's other modules reach
-// the program through what this one exports, which posts the very messages
-// the keyboard and the mouse post.
+// The page around the program. The program runs in a worker of its own
+// (worker.js), on the bundled data in its in-memory folder /veltrix, so the
+// page never waits for a frame: this module starts it, shows each frame it
+// sends on the canvas, scales the canvas, takes the pointer for mouse look,
+// keeps the files it writes (Engine.log shown, screenshots and Graph.txt
+// offered as downloads) and the figures of its last frame. The page's other
+// modules reach the program through what this one exports, which posts the
+// very messages the keyboard and the mouse post.
 //
 // window.veltrixOptions, when set before the page's modules run (the browser
 // tests do), can hold manualTicks (no timer: the caller posts every tick with
-// Module._webPostTimer), beforeStart(FS), called before each start,
-// keyRepeat (see controls.js) and threads (how many threads a cross-origin
-// isolated page draws with, instead of one per processor).
+// tick()), beforeStart(FS), run in the worker before each start (so written
+// without reference to anything around it), keyRepeat (see controls.js) and
+// threads (how many threads a cross-origin isolated page draws with, instead
+// of one per processor).
 
 const folder = '/veltrix';
 export const options = window.veltrixOptions || {};
 const canvas = document.getElementById('canvas');
+const pen = canvas.getContext('2d');
 const app = document.getElementById('app');
 const screen = document.getElementById('screen');
 const controls = document.getElementById('controls');
@@ -80,8 +84,9 @@ export function offerDownload(name, bytes, type) {
 // What the other modules listen to: 'ready' (start-up has reached
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
-// of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program took, framed).
-const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: []};
+// of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program
+// took, framed), 'refused' (the path of a drop the program could not take).
+const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: []};
 
 export function on(event, listener) {
   listeners[event].push(listener);
@@ -116,13 +121,32 @@ async function runAfterReady() {
   settle();
 }
 
+let worker = null;
+// The last bytes of every file the program wrote and of every drop, by path.
+const files = new Map();
+// The figures of the frame last shown.
+let shown = {frames: 0, generation: 0, population: 0};
+let ticking = null; // the timer message posted: resolves once its frame is shown
+let ticked = null;
+
+// The bytes of PATH as the program last wrote it (or a drop handed over), as
+// text with ENCODING 'utf8'; null for a file not seen.
+export function readFile(path, encoding) {
+  const bytes = files.get(path);
+  if (!bytes)
+    return null;
+  return encoding === 'utf8' ? new TextDecoder().decode(bytes) : bytes.slice();
+}
+
+export const figuresShown = () => ({...shown});
+
 // Every file the program closes after writing passes here: Engine.log is
 // shown as it grows, screenshots and the span chart become downloads.
-function fileWritten(path) {
-  const FS = Module.FS;
+function fileWritten(path, bytes) {
+  files.set(path, bytes);
   const name = path.slice(path.lastIndexOf('/') + 1);
   if (path === folder + '/Engine.log') {
-    const text = FS.readFile(path, {encoding: 'utf8'});
+    const text = new TextDecoder().decode(bytes);
     logPanel.textContent = text;
     emit('log', text);
     if (!readySeen && /Rendering !\n$/.test(text)) {
@@ -135,32 +159,17 @@ function fileWritten(path) {
       });
     }
   } else if (/^Screenshot.*\.bmp$/.test(name)) {
-    offerDownload(name, FS.readFile(path), 'image/bmp');
+    offerDownload(name, bytes, 'image/bmp');
   } else if (name === 'Graph.txt') {
-    offerDownload(name, FS.readFile(path), 'text/plain');
+    offerDownload(name, bytes, 'text/plain');
   }
-}
-
-function watchWrites() {
-  const FS = Module.FS;
-  const close = FS.close;
-  FS.close = function (stream) {
-    const path = stream.path;
-    const written = (stream.flags & 3) !== 0; // opened for writing
-    const result = close.apply(this, arguments);
-    if (written && path)
-      fileWritten(path);
-    return result;
-  };
 }
 
 let restartDone = null;
 
-async function start() {
-  const FS = Module.FS;
-  FS.chdir(folder);
-  if (options.beforeStart)
-    options.beforeStart(FS);
+// Starts the program, after putting away what its last run kept (scene,
+// textures, board) when RELEASE is set.
+function start(release) {
   running = true;
   readySeen = false;
   settled = new Promise(resolve => {
@@ -169,14 +178,16 @@ async function start() {
   again.hidden = true;
   say('Running. Drag the picture to look around.');
   canvas.focus();
-  const exitCode = await Module.ccall('main', 'number', ['number', 'number'], [0, 0], {async: true});
+  worker.postMessage({type: 'start', release});
+}
+
+function ended(exitCode) {
   running = false;
   emit('ended', exitCode);
   if (restartDone) {
     const done = restartDone;
     restartDone = null;
-    Module._veltrixRelease();
-    start();
+    start(true);
     done();
     return;
   }
@@ -188,18 +199,26 @@ async function start() {
   again.hidden = false;
 }
 
+// A frame from the program: its bytes go on the canvas, and the buffer back
+// to the program for a later frame.
+function show({buffer, width, height, frames, generation, population}) {
+  if (canvas.width !== width || canvas.height !== height) {
+    canvas.width = width;
+    canvas.height = height;
+  }
+  pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
+  shown = {frames, generation, population};
+  worker.postMessage({type: 'buffer', buffer}, [buffer]);
+}
+
 again.addEventListener('click', () => {
-  if (running)
-    return;
-  // Whatever the last run kept (scene, textures, board) goes before the next.
-  Module._veltrixRelease();
-  start();
+  if (!running)
+    start(true);
 });
 
-// The page's own key listener runs before the program's (it is added
-// first, on the window, in the capture phase). A guard returning true keeps
-// the key from the program (the help overlay takes Esc); every other key of
-// the program's is told to the 'key' listeners.
+// The page's own keys are seen wherever the focus is: its listener, on the
+// window in the capture phase, runs before the picture's. A guard returning
+// true keeps the key from the program (the help overlay takes Esc).
 const keyGuards = [];
 
 export function keyGuard(guard) {
@@ -214,52 +233,65 @@ window.addEventListener('keydown', event => {
       return;
     }
   }
-  if (running && readySeen && isProgramKey(event.key) && !isLetterChord(event))
-    emit('key', event.key);
 }, true);
 
-// The pointer, once locked, looks around through the program's own mouse
-// handling; the page only notes that the camera moved.
+// The program's keys reach it from the picture only: with a menu or a
+// button focused, the arrows and Esc are theirs. They do not reach the
+// browser either (F12 would open its tools, the arrows would scroll).
+canvas.addEventListener('keydown', event => {
+  if (!running || !readySeen || !isProgramKey(event.key) || isLetterChord(event))
+    return;
+  event.preventDefault();
+  worker.postMessage({type: 'key', code: keyCodes[event.key]});
+  emit('key', event.key);
+});
+
+// The pointer, once locked, looks around with its motion.
 document.addEventListener('mousemove', event => {
-  if (running && document.pointerLockElement === canvas && (event.movementX || event.movementY))
+  if (running && document.pointerLockElement === canvas && (event.movementX || event.movementY)) {
+    worker.postMessage({type: 'look', dx: event.movementX, dy: event.movementY});
     emit('look');
+  }
 });
 
 // Posts the key message of the program's key NAME ("Insert", "ArrowUp"),
-// as pressing it does. Returns 1, or 0 when no program runs or its queue is
-// full. The program's exports are called directly: a ccall made while the
-// program waits for messages would return a promise and take over the one
-// start() waits on.
+// as pressing it on the picture does. Returns 1, or 0 when no program runs.
 export function postKey(name) {
   if (!running || !readySeen || !isProgramKey(name))
     return 0;
-  const posted = Module._webPostKey(keyCodes[name]);
-  if (posted)
-    emit('key', name);
-  return posted;
+  worker.postMessage({type: 'key', code: keyCodes[name]});
+  emit('key', name);
+  return 1;
 }
 
 // Motion of DX, DY frame pixels for the next tick's mouse look.
 export function look(dx, dy) {
   if (!running || !readySeen || (!dx && !dy))
     return;
-  Module._webLook(dx, dy);
+  worker.postMessage({type: 'look', dx, dy});
   emit('look');
 }
 
 // Posts a timer message; resolves once its frame is shown (or the program
-// has ended). A timer message already waiting is the same message.
+// has ended). A timer message not yet answered is the same message.
 export function tick() {
-  return new Promise(resolve => {
-    if (!running) {
-      resolve();
-      return;
-    }
-    const before = Module._webFramesPresented();
-    Module._webPostTimer();
-    const poll = () => (!running || Module._webFramesPresented() > before ? resolve() : setTimeout(poll, 1));
-    poll();
-  });
+  if (!running)
+    return Promise.resolve();
+  if (!ticking) {
+    ticking = new Promise(resolve => {
+      ticked = resolve;
+    });
+    worker.postMessage({type: 'timer'});
+  }
+  return ticking;
+}
+
+// Hands the bytes of a file to the program as a drop at PATH (under
+// /drop). The program's log says whether it took it; 'refused' is emitted
+// when it could not even look.
+export function dropFile(path, bytes) {
+  files.set(path, bytes.slice());
+  worker.postMessage({type: 'drop', path, bytes});
 }
 
 // Ends the program as Esc does and starts it again on the same folder;
@@ -269,13 +301,12 @@ export function restart(then) {
     if (then)
       afterReady(then);
     if (!running) {
-      Module._veltrixRelease();
-      start();
+      start(true);
       resolve();
       return;
     }
     restartDone = resolve;
-    Module._webPostKey(keyCodes.Escape);
+    worker.postMessage({type: 'key', code: keyCodes.Escape});
   });
 }
 
@@ -293,30 +324,54 @@ export function holdStart(promise) {
 export const threads = window.crossOriginIsolated
   ? Math.max(1, Math.min(8, options.threads || navigator.hardwareConcurrency || 1)) : 1;
 
-// The Emscripten program's module object: its loader, a classic script,
-// finds it as the global Module and adds the program's exports and FS to it.
-export const Module = window.Module = {
-  veltrixThreads: threads,
-  manualTicks: !!options.manualTicks,
-  print: text => console.log(text),
-  // What the program says on its error stream (the pattern converter's
-  // refusals, say) is shown in the status line.
-  printErr: text => {
-    console.warn(text);
-    say(text, true);
-  },
-  onRuntimeInitialized: async () => {
-    watchWrites();
-    await Promise.allSettled(holds);
-    start();
-  },
-  onAbort: what => say('Veltrix crashed: ' + what, true),
-};
+// What the worker sends: frames, files written, the end of a run, and what
+// the toolchain prints, which goes to the browser's console (the status line
+// is the page's own).
+function heard({data}) {
+  switch (data.type) {
+    case 'loaded':
+      Promise.allSettled(holds).then(() => start(false));
+      break;
+    case 'frame':
+      show(data);
+      break;
+    case 'mode':
+      canvas.width = data.width;
+      canvas.height = data.height;
+      break;
+    case 'file':
+      fileWritten(data.path, data.bytes);
+      break;
+    case 'ticked':
+      ticking = null;
+      ticked();
+      break;
+    case 'ended':
+      ended(data.exitCode);
+      break;
+    case 'unlock':
+      if (document.pointerLockElement === canvas)
+        document.exitPointerLock();
+      break;
+    case 'refused':
+      emit('refused', data.path);
+      break;
+    case 'print':
+      (data.error ? console.warn : console.log)(data.text);
+      break;
+    case 'abort':
+      running = false;
+      say('Veltrix crashed: ' + data.what, true);
+      break;
+  }
+}
 
-// Loads the program; called once every module of the page has run, so that
-// what they hold or queue for the first start is in place.
+// Loads the program into its worker; called once every module of the page
+// has run, so that what they hold or queue for the first start is in place.
 export function loadProgram() {
-  const program = document.createElement('script');
-  program.src = threads > 1 ? 'veltrix-threads.js' : 'veltrix.js';
-  document.body.appendChild(program);
+  worker = new Worker('worker.js');
+  worker.onmessage = heard;
+  worker.onerror = event => say('Veltrix could not be loaded: ' + event.message, true);
+  worker.postMessage({type: 'load', script: threads > 1 ? 'veltrix-threads.js' : 'veltrix.js', threads,
+    manualTicks: !!options.manualTicks, beforeStart: options.beforeStart ? String(options.beforeStart) : null});
 }
