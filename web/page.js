@@ -27,7 +27,7 @@ const logPanel = document.getElementById('log');
 const downloads = document.getElementById('downloads');
 
 // The program's keys, as the browser names them, with their virtual-key
-// codes; src/platform/web/web.cpp keeps the same table.
+// codes; src/platform/web/web.cpp takes these codes, and no others.
 const keyCodes = {Escape: 0x1B, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26,
   ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B,
   p: 0x50, P: 0x50, r: 0x52, R: 0x52, Backspace: 0x08, '+': 0xBB, '=': 0xBB, '-': 0xBD};
@@ -199,9 +199,17 @@ function ended(exitCode) {
   again.hidden = false;
 }
 
-// A frame from the program: its bytes go on the canvas, and the buffer back
-// to the program for a later frame.
-function show({buffer, width, height, frames, generation, population}) {
+// The program's frames go on the canvas at the page's own pace: of those
+// that come between two animation frames only the last is drawn (a timer
+// tick's is drawn before the tick is answered). Every buffer goes back to the
+// program for a later frame.
+let arrived = null; // the last frame come and not yet drawn
+
+function show() {
+  if (!arrived)
+    return;
+  const {buffer, width, height, frames, generation, population} = arrived;
+  arrived = null;
   if (canvas.width !== width || canvas.height !== height) {
     canvas.width = width;
     canvas.height = height;
@@ -209,6 +217,14 @@ function show({buffer, width, height, frames, generation, population}) {
   pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
   shown = {frames, generation, population};
   worker.postMessage({type: 'buffer', buffer}, [buffer]);
+}
+
+function frameArrived(frame) {
+  if (arrived)
+    worker.postMessage({type: 'buffer', buffer: arrived.buffer}, [arrived.buffer]);
+  else
+    requestAnimationFrame(show);
+  arrived = frame;
 }
 
 again.addEventListener('click', () => {
@@ -333,7 +349,7 @@ function heard({data}) {
       Promise.allSettled(holds).then(() => start(false));
       break;
     case 'frame':
-      show(data);
+      frameArrived(data);
       break;
     case 'mode':
       canvas.width = data.width;
@@ -343,6 +359,7 @@ function heard({data}) {
       fileWritten(data.path, data.bytes);
       break;
     case 'ticked':
+      show();
       ticking = null;
       ticked();
       break;

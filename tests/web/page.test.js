@@ -436,6 +436,27 @@ test('the help overlay opens with "?" and closes with Esc or a click, and the pr
   await page.close();
 });
 
+// The program's keys come from the picture: with a menu focused the arrows
+// are the menu's and Esc ends nothing.
+test('a focused menu keeps the arrows and Esc from the program', async () => {
+  const {page, errors} = await opened();
+  await page.evaluate(() => {
+    window.keysPosted = [];
+    veltrixPage.on('key', key => keysPosted.push(key));
+  });
+  await page.focus('#pattern');
+  const chosen = () => page.$eval('#pattern', e => e.selectedIndex);
+  const first = await chosen();
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('Escape');
+  await h.tick(page);
+  assert.notStrictEqual(await chosen(), first, 'the arrow moved the menu');
+  assert.deepStrictEqual(await page.evaluate(() => keysPosted), []);
+  assert.ok(await page.evaluate(() => veltrixPage.isRunning()), 'Esc on the menu ended the program');
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
 // Every control in the viewport, nothing wider than it; on the phone the
 // picture across the top and the controls under it. VELTRIX_WEB_SHOTS names
 // a folder to keep the screenshots in (the README's come from there).
