@@ -127,8 +127,8 @@ static void postTimer()
 
 // The program's keys by their virtual-key codes, as web/page.js posts them.
 static const int32_t programKeys[] = {
-    KEY_ESCAPE, KEY_END, KEY_HOME, KEY_LEFT, KEY_UP,  KEY_RIGHT, KEY_DOWN, KEY_INSERT, KEY_DELETE,
-    KEY_F12,    KEY_PAGEUP, KEY_PAGEDOWN, KEY_F, KEY_T, KEY_P, KEY_R, KEY_BACK, KEY_PLUS, KEY_MINUS,
+    KEY_ESCAPE, KEY_END,      KEY_HOME, KEY_LEFT, KEY_UP, KEY_RIGHT, KEY_DOWN,  KEY_INSERT, KEY_DELETE, KEY_F12,
+    KEY_PAGEUP, KEY_PAGEDOWN, KEY_F,    KEY_T,    KEY_P,  KEY_R,     KEY_BACK, KEY_PLUS,   KEY_MINUS,
 };
 
 // Motion since the last tick, kept within the replay runner's offsets so the
