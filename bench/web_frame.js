@@ -17,6 +17,15 @@
 // both sides, a generation every frame. The universe scenes' Life.ini and
 // Rules.ini come from `bench-frame --write-scene`; their Ins, F and PgDn
 // presses are posted as key messages, as the page's buttons post them.
+//
+// node bench/web_frame.js --page [ROUNDS] [SCENES] [OTHER_PAGE_DIR]: the
+// page's own animation (requestAnimationFrame callbacks a second) and the
+// program's frames a second while the page ticks it back to back, on each
+// scene (default S1-S4 and U1-U3), isolated (threads: 2) and not, at full
+// speed and with the CPU slowed 4x (Chromium's CPU throttling), the builds
+// and modes taken in turn in each round;
+// with OTHER_PAGE_DIR (another build's page, say the page before a change)
+// that page is measured in the same rounds. Prints medians over the rounds.
 'use strict';
 
 const fs = require('node:fs');
@@ -27,21 +36,25 @@ const {execFileSync} = require('node:child_process');
 const h = require('../tests/web/harness.js');
 
 // Both sides time BATCHES (default 15) batches of frames lasting about 0.1 s each.
-const batches = Number(process.argv[2] || 15);
+// In --page mode BATCHES is not taken: the other arguments keep their places.
+const pageMode = process.argv[2] === '--page';
+const batches = pageMode ? 0 : Number(process.argv[2] || 15);
 const rounds = Number(process.argv[3] || 3);
-const chosen = new RegExp(process.argv[4] || '.');
+const chosen = new RegExp(process.argv[4] || (pageMode ? '^(S[1-4]|U[1-3])_' : '.'));
+const otherPage = pageMode ? process.argv[5] : undefined;
 const batchMilliseconds = 100;
 const benchFrame = path.join(h.root, 'build/bin/bench-frame');
 const scenes = [
   {name: 'S1_start', script: 's1.txt'},
   {name: 'S2_soup', script: 's2.txt', after: 'key del'},
   {name: 'S3_full', script: 's3.txt'},
+  {name: 'S4_grazing', script: 's4.txt', pageOnly: true},
   {name: 'U1_gun', script: 'u1.txt'},
   {name: 'U2_acorn', script: 'u2.txt'},
   {name: 'U3_soup', script: 'u3.txt'},
   {name: 'U4_low', script: 'u4.txt'},
   {name: 'U5_running', script: 'u5.txt'},
-].filter(scene => chosen.test(scene.name));
+].filter(scene => chosen.test(scene.name) && (pageMode || !scene.pageOnly));
 const sceneDir = path.join(h.root, 'bench/scenes');
 
 // The scene's Life.ini and Rules.ini as bench-frame writes them (none where
@@ -64,7 +77,7 @@ function sceneFiles(scene) {
 // Keys posted to the program as key messages, as the page's buttons post
 // them: thousands of real Ins presses would take minutes, and the camera's
 // letters and page keys are not among the test harness's names.
-const postedKeys = {ins: 0x2D, f: 0x46, t: 0x54, pgup: 0x21, pgdn: 0x22};
+const postedKeys = {ins: 'Insert', f: 'f', t: 't', pgup: 'PageUp', pgdn: 'PageDown'};
 
 // Plays the script as h.play does, but for the keys above: their presses go to
 // the program as key messages, as many as its queue takes at a time.
@@ -81,9 +94,9 @@ async function playScript(page, script) {
       continue;
     }
     await flush();
-    await page.evaluate(async (count, code) => {
+    await page.evaluate(async (count, key) => {
       for (let posted = 0; posted < count;) {
-        if (Module._webPostKey(code))
+        if (veltrixPage.postKey(key))
           posted++;
         else
           await new Promise(resolve => setTimeout(resolve, 0));
@@ -98,27 +111,29 @@ function summary(values) {
   return {min: sorted[0], median: sorted[Math.floor(sorted.length / 2)]};
 }
 
+// Opens the page on SCENE, set up and ready to time.
+async function scenePage(browser, url, threads, scene) {
+  const writes = Object.entries(sceneFiles(scene))
+    .map(([name, text]) => `FS.writeFile(${JSON.stringify(name)}, ${JSON.stringify(text)});`);
+  const {page} = await h.openPage(browser, url, {threads, beforeStart: writes.join('\n')});
+  if (await page.evaluate(() => veltrixPage.threads()) !== threads)
+    throw new Error(`the page did not take ${threads} threads`);
+  await h.waitForLog(page, 'Rendering !');
+  await playScript(page, fs.readFileSync(path.join(sceneDir, scene.script), 'utf8') + (scene.after || ''));
+  return page;
+}
+
 async function browserTimes(browser, url, threads) {
   const times = {};
   for (const scene of scenes) {
-    const writes = Object.entries(sceneFiles(scene))
-      .map(([name, text]) => `FS.writeFile(${JSON.stringify(name)}, ${JSON.stringify(text)});`);
-    const {page} = await h.openPage(browser, url, {threads, beforeStart: writes.join('\n')});
-    if (await page.evaluate(() => veltrixPage.threads()) !== threads)
-      throw new Error(`the page did not take ${threads} threads`);
-    await h.waitForLog(page, 'Rendering !');
-    await playScript(page, fs.readFileSync(path.join(sceneDir, scene.script), 'utf8') + (scene.after || ''));
+    const page = await scenePage(browser, url, threads, scene);
     const samples = await page.evaluate(async (count, length) => {
-      const presented = Module._webFramesPresented;
       const result = [];
       for (let batch = 0; batch <= count; batch++) {
         const start = performance.now();
         let frames = 0;
         while (performance.now() - start < length) {
-          const before = presented();
-          Module._webPostTimer();
-          while (presented() === before)
-            await Promise.resolve();
+          await veltrixPage.tick();
           frames++;
         }
         result.push((performance.now() - start) / frames);
@@ -149,7 +164,93 @@ function nativeTimes(threads) {
   return times;
 }
 
+// Slows the page's CPU RATE times (1: full speed) for as long as SESSION,
+// the page's, stays open. Chromium takes this for a page only, and it slows
+// the page's workers too (the program's frames come 4 to 9 times fewer at 4x).
+async function throttle(session, rate) {
+  await session.send('Emulation.setCPUThrottlingRate', {rate});
+}
+
+// The page's requestAnimationFrame callbacks and the program's frames, each
+// a second, over 2 s of ticks posted back to back.
+function pageRates(page) {
+  return page.evaluate(async () => {
+    let drawing = true;
+    let frames = 0;
+    const ticking = (async () => {
+      while (drawing) {
+        await veltrixPage.tick();
+        frames++;
+      }
+    })();
+    await veltrixPage.tick();
+    frames = 0;
+    const start = performance.now();
+    let callbacks = 0;
+    const seconds = await new Promise(resolve => {
+      const step = now => {
+        callbacks++;
+        if (now - start < 2000)
+          requestAnimationFrame(step);
+        else
+          resolve((now - start) / 1000);
+      };
+      requestAnimationFrame(step);
+    });
+    const drawn = frames;
+    drawing = false;
+    await ticking;
+    return {page: callbacks / seconds, program: drawn / seconds};
+  });
+}
+
+async function pageFigures() {
+  const pages = [{name: 'this', dir: h.pageDir}];
+  if (otherPage)
+    pages.push({name: 'other', dir: path.resolve(otherPage)});
+  for (const build of pages) {
+    build.isolated = await h.serve({isolated: true, dir: build.dir});
+    build.plain = await h.serve({dir: build.dir});
+  }
+  const chromium = await h.launch();
+  const figures = {}; // "scene build mode rate" -> [{page, program}]
+  try {
+    for (let round = 0; round < rounds; round++) {
+      for (const scene of scenes) {
+        for (const build of pages) {
+          for (const [mode, threads] of [['isolated', 2], ['plain', 1]]) {
+            const page = await scenePage(chromium.browser, build[mode].url, threads, scene);
+            const rates = round % 2 ? [4, 1] : [1, 4];
+            const session = await page.createCDPSession();
+            for (const rate of rates) {
+              await throttle(session, rate);
+              (figures[`${scene.name} ${build.name} ${mode} ${rate}x`] ||= []).push(await pageRates(page));
+            }
+            await page.close();
+          }
+        }
+      }
+    }
+  } finally {
+    await chromium.close();
+    for (const build of pages) {
+      await build.isolated.close();
+      await build.plain.close();
+    }
+  }
+  const median = values => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+  console.log('median over rounds, a second      page (rAF)   program (frames)');
+  for (const [key, runs] of Object.entries(figures)) {
+    console.log(`${key.padEnd(32)} ${median(runs.map(r => r.page)).toFixed(1).padStart(10)} ` +
+      `${median(runs.map(r => r.program)).toFixed(1).padStart(18)}`);
+  }
+}
+
 (async () => {
+  if (pageMode) {
+    await pageFigures();
+    return;
+  }
   const server = await h.serve({isolated: true});
   const chromium = await h.launch();
   const results = [];

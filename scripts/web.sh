@@ -15,9 +15,10 @@ esac
 ensure_packages $WEB_PACKAGES
 web_environment
 
-# Two builds of the program: one on the page's one thread, and one with
-# WebAssembly threads that the page loads instead when it is cross-origin
-# isolated (only such a page has the shared memory threads need).
+# Two builds of the program, each run in a worker of the page's: one on that
+# worker's one thread, and one with WebAssembly threads that the page loads
+# instead when it is cross-origin isolated (only such a page has the shared
+# memory threads need).
 emcmake cmake -S "$root" -B "$root/build-web" -DCMAKE_BUILD_TYPE=Release -DVELTRIX_WERROR=ON >/dev/null
 cmake --build "$root/build-web" -j"$(nproc)" --target veltrix
 emcmake cmake -S "$root" -B "$root/build-web-threads" -DCMAKE_BUILD_TYPE=Release -DVELTRIX_WERROR=ON \

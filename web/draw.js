@@ -3,7 +3,7 @@
 // program's left button at that frame pixel, its motion a drag that paints.
 // These listeners sit on the window in the capture phase, so while drawing
 // the picture's looking, pinching and pointer lock never see the press.
-import {Module, isReady, on} from './page.js';
+import {on, pointer} from './page.js';
 
 const canvas = document.getElementById('canvas');
 const button = document.getElementById('draw');
@@ -40,8 +40,7 @@ function framePoint(event) {
 }
 
 function post(message, [x, y]) {
-  if (isReady())
-    Module._webPointer(message, x, y);
+  pointer(message, x, y);
 }
 
 const mine = event => drawing && event.target === canvas;

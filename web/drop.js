@@ -1,13 +1,13 @@
 // Bringing a pattern: a file dropped on the page, a classic from the picker
 // and a pattern in the link all take one road. The file is written into the
-// in-memory folder /drop under its own name, and the program is handed its
-// path through the exported function webDropFile(path): between two frames
+// program's in-memory folder /drop under its own name, and the program is
+// handed its path: between two frames
 // the program converts it and starts the board again on it, or leaves the
 // board running and shows the converter's message on the canvas and in
 // Engine.log. The page reads the outcome from Engine.log and keeps where the
 // board it shows came from, for the link. A gzip-compressed file is
 // decompressed here, as the browser build of the program has no zlib.
-import {Module, emit, isReady, on, say} from './page.js';
+import {dropFile, emit, isReady, on, readFile, say} from './page.js';
 
 let pending = null; // {path, name, source, from, done}: handed over, outcome not yet logged
 let board = null; // where the board shown came from; null: the bundled pattern
@@ -55,45 +55,24 @@ export async function unpacked(bytes) {
   return {bytes: whole};
 }
 
-// webDropFile(path) with the path in the program's heap. Not through
-// ccall: made while the program waits, a ccall returns a promise (never 0)
-// and takes over the one the page's start() waits on.
-function dropFile(path) {
-  const bytes = new TextEncoder().encode(path);
-  const pointer = Module._malloc(bytes.length + 1);
-  if (!pointer)
-    return 0;
-  Module.HEAPU8.set(bytes, pointer);
-  Module.HEAPU8[pointer + bytes.length] = 0;
-  const taken = Module._webDropFile(pointer);
-  Module._free(pointer);
-  return taken;
-}
-
 // Hands the bytes of a pattern file called NAME to the program as a drop.
 // SOURCE says where it came from ({pattern: bytes} or {file: name}) for
 // the link. The program frames the pattern once loaded, as F does, so its
 // first frame shows its cells. Returns 1, or 0 (and says why) when the
-// program cannot take it.
+// program cannot take it now: it is not running, or an earlier file's
+// outcome is not yet logged.
 export function loadPattern(name, bytes, source) {
   if (!isReady()) {
     say('Veltrix is not running: start it again first.', true);
     return 0;
   }
-  if (typeof Module._webDropFile !== 'function') {
-    say('This build cannot load dropped patterns.', true);
-    return 0;
-  }
-  const FS = Module.FS;
-  const path = '/drop/' + name.replace(/[\/\\]/g, '_');
-  if (!FS.analyzePath('/drop').exists)
-    FS.mkdir('/drop');
-  FS.writeFile(path, bytes);
-  const from = FS.readFile('/veltrix/Engine.log', {encoding: 'utf8'}).length;
-  if (!dropFile(path)) {
+  if (pending) {
     say('The program is busy with the last pattern; try this one again in a moment.', true);
     return 0;
   }
+  const path = '/drop/' + name.replace(/[\/\\]/g, '_');
+  const from = (readFile('/veltrix/Engine.log', 'utf8') || '').length;
+  dropFile(path, bytes);
   pending = {path, name, source, from};
   lastOutcome = new Promise(resolve => {
     pending.done = resolve;
@@ -129,6 +108,15 @@ on('log', text => {
   pending = null;
 });
 
+// Its queue full or the run ended, the program never saw the file.
+on('refused', path => {
+  if (!pending || pending.path !== path)
+    return;
+  say('The program is busy with the last pattern; try this one again in a moment.', true);
+  pending.done(false);
+  pending = null;
+});
+
 document.addEventListener('dragover', event => {
   event.preventDefault();
   document.body.classList.add('dragging');
@@ -139,7 +127,7 @@ document.addEventListener('drop', async event => {
   event.preventDefault();
   document.body.classList.remove('dragging');
   const file = event.dataTransfer.files[0];
-  if (!file || !Module.FS)
+  if (!file)
     return;
   const {bytes, error} = await unpacked(new Uint8Array(await file.arrayBuffer()));
   if (error)

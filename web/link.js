@@ -6,7 +6,7 @@
 // the rule, the view, then Del. "Copy link" makes the link of the board shown.
 import {flags} from './controls.js';
 import {boardSource, dropOutcome, loadPattern, unpacked} from './drop.js';
-import {Module, afterReady, holdStart, isReady, postKey, say} from './page.js';
+import {afterReady, figuresShown, holdStart, isReady, postKey, saveWorld, say} from './page.js';
 import {applyRule, currentRule, worldText} from './rules.js';
 import {currentView, showView} from './views.js';
 
@@ -137,10 +137,10 @@ afterReady(async () => {
 // view: those go without saying), and auto-iteration when on. Cells drawn
 // on the board make it a pattern of its own: the program writes the world
 // shown to Life.ini and Rules.ini, and the link carries their cells and rule.
-export function boardLink() {
+export async function boardLink() {
   const parts = [];
   const board = boardSource();
-  const drawn = isReady() && Module._webDrawn() && Module._webSaveWorld() ? worldText(currentRule()) : null;
+  const drawn = isReady() && figuresShown().drawn && (await saveWorld()) ? worldText(currentRule()) : null;
   if (drawn)
     parts.push('pattern=' + percentEncode(new TextEncoder().encode(drawn)));
   else if (board && board.file)
@@ -158,7 +158,7 @@ export function boardLink() {
 }
 
 document.getElementById('copy').addEventListener('click', async () => {
-  const link = boardLink();
+  const link = await boardLink();
   field.value = link;
   field.hidden = false;
   const size = link.length > 8192 ? ` (${Math.round(link.length / 1024)} KB: some servers refuse links ` +

@@ -7,6 +7,7 @@
 // the program.
 import * as page from './page.js';
 import './fit.js';
+import {touchScreen} from './touch.js';
 import * as drop from './drop.js';
 import * as controls from './controls.js';
 import * as views from './views.js';
@@ -21,6 +22,7 @@ import './install.js';
 
 window.veltrixPage = Object.freeze({
   threads: () => page.threads,
+  touchScreen,
   say: page.say,
   isRunning: page.isRunning,
   isReady: page.isReady,
@@ -32,6 +34,8 @@ window.veltrixPage = Object.freeze({
   postKey: page.postKey,
   look: page.look,
   tick: page.tick,
+  readFile: page.readFile,
+  framesShown: () => page.figuresShown().frames,
   restart: page.restart,
   loadPattern: drop.loadPattern,
   board: drop.boardSource,

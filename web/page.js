@@ -1,29 +1,32 @@
-// The page around the program: it puts the bundled data in the in-memory
-// folder /veltrix, starts the program there, takes the pointer for mouse
-// look, shows Engine.log, and offers the screenshots and Graph.txt the
-// program writes as downloads. The page's other modules reach the program
-// through what this one exports, which posts the very messages the keyboard
-// and the mouse post.
+// The page around the program. The program runs in a worker of its own
+// (worker.js), on the bundled data in its in-memory folder /veltrix, so the
+// page never waits for a frame: this module starts it, shows each frame it
+// sends on the canvas, takes the pointer for mouse look, keeps the files it
+// writes (Engine.log shown, screenshots and Graph.txt offered as downloads)
+// and the figures of its last frame. The page's other modules reach the
+// program through what this one exports, which posts the very messages the
+// keyboard and the mouse post.
 //
 // window.veltrixOptions, when set before the page's modules run (the browser
 // tests do), can hold manualTicks (no timer: the caller posts every tick with
-// Module._webPostTimer), beforeStart(FS), called before each start,
-// keyRepeat (see controls.js), threads (how many threads a cross-origin
-// isolated page draws with, instead of one per processor) and serviceWorker
-// (see install.js).
+// tick()), beforeStart(FS), run in the worker before each start (so written
+// without reference to anything around it), keyRepeat (see controls.js),
+// threads (how many threads a cross-origin isolated page draws with, instead
+// of one per processor) and serviceWorker (see install.js).
 
 import {offerPicture, touchScreen} from './touch.js';
 
 const folder = '/veltrix';
 export const options = window.veltrixOptions || {};
 const canvas = document.getElementById('canvas');
+const pen = canvas.getContext('2d');
 const status = document.getElementById('status');
 const again = document.getElementById('again');
 const logPanel = document.getElementById('log');
 const downloads = document.getElementById('downloads');
 
 // The program's keys, as the browser names them, with their virtual-key
-// codes; src/platform/web/web.cpp keeps the same table.
+// codes; src/platform/web/web.cpp takes these codes, and no others.
 const keyCodes = {Escape: 0x1B, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26,
   ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B,
   p: 0x50, P: 0x50, r: 0x52, R: 0x52, Backspace: 0x08, '+': 0xBB, '=': 0xBB, '-': 0xBD, e: 0x45, E: 0x45};
@@ -55,8 +58,9 @@ export function offerDownload(name, bytes, type, save = true) {
 // What the other modules listen to: 'ready' (start-up has reached
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
-// of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program took, framed).
-const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: []};
+// of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program
+// took, framed), 'refused' (the path of a drop the program could not take).
+const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: []};
 
 export function on(event, listener) {
   listeners[event].push(listener);
@@ -91,13 +95,32 @@ async function runAfterReady() {
   settle();
 }
 
+let worker = null;
+// The last bytes of every file the program wrote and of every drop, by path.
+const files = new Map();
+// The figures of the frame last shown.
+let shown = {frames: 0, generation: 0, population: 0, drawn: 0};
+let ticking = null; // the timer message posted: resolves once its frame is shown
+let ticked = null;
+
+// The bytes of PATH as the program last wrote it (or a drop handed over), as
+// text with ENCODING 'utf8'; null for a file not seen.
+export function readFile(path, encoding) {
+  const bytes = files.get(path);
+  if (!bytes)
+    return null;
+  return encoding === 'utf8' ? new TextDecoder().decode(bytes) : bytes.slice();
+}
+
+export const figuresShown = () => ({...shown});
+
 // Every file the program closes after writing passes here: Engine.log is
 // shown as it grows, screenshots and the span chart become downloads.
-function fileWritten(path) {
-  const FS = Module.FS;
+function fileWritten(path, bytes) {
+  files.set(path, bytes);
   const name = path.slice(path.lastIndexOf('/') + 1);
   if (path === folder + '/Engine.log') {
-    const text = FS.readFile(path, {encoding: 'utf8'});
+    const text = new TextDecoder().decode(bytes);
     logPanel.textContent = text;
     emit('log', text);
     if (!readySeen && /Rendering !\n$/.test(text)) {
@@ -111,34 +134,19 @@ function fileWritten(path) {
     }
   } else if (/^Screenshot.*\.bmp$/.test(name)) {
     if (touchScreen)
-      offerPicture(name, FS.readFile(path));
+      offerPicture(name, bytes);
     else
-      offerDownload(name, FS.readFile(path), 'image/bmp');
+      offerDownload(name, bytes, 'image/bmp');
   } else if (name === 'Graph.txt') {
-    offerDownload(name, FS.readFile(path), 'text/plain');
+    offerDownload(name, bytes, 'text/plain');
   }
-}
-
-function watchWrites() {
-  const FS = Module.FS;
-  const close = FS.close;
-  FS.close = function (stream) {
-    const path = stream.path;
-    const written = (stream.flags & 3) !== 0; // opened for writing
-    const result = close.apply(this, arguments);
-    if (written && path)
-      fileWritten(path);
-    return result;
-  };
 }
 
 let restartDone = null;
 
-async function start() {
-  const FS = Module.FS;
-  FS.chdir(folder);
-  if (options.beforeStart)
-    options.beforeStart(FS);
+// Starts the program, after putting away what its last run kept (scene,
+// textures, board) when RELEASE is set.
+function start(release) {
   running = true;
   readySeen = false;
   settled = new Promise(resolve => {
@@ -147,14 +155,16 @@ async function start() {
   again.hidden = true;
   say('Running. Drag the picture to look around.');
   canvas.focus();
-  const exitCode = await Module.ccall('main', 'number', ['number', 'number'], [0, 0], {async: true});
+  worker.postMessage({type: 'start', release});
+}
+
+function ended(exitCode) {
   running = false;
   emit('ended', exitCode);
   if (restartDone) {
     const done = restartDone;
     restartDone = null;
-    Module._veltrixRelease();
-    start();
+    start(true);
     done();
     return;
   }
@@ -166,18 +176,42 @@ async function start() {
   again.hidden = false;
 }
 
-again.addEventListener('click', () => {
-  if (running)
+// The program's frames go on the canvas at the page's own pace: of those
+// that come between two animation frames only the last is drawn (a timer
+// tick's is drawn before the tick is answered). Every buffer goes back to the
+// program for a later frame.
+let arrived = null; // the last frame come and not yet drawn
+
+function show() {
+  if (!arrived)
     return;
-  // Whatever the last run kept (scene, textures, board) goes before the next.
-  Module._veltrixRelease();
-  start();
+  const {buffer, width, height, frames, generation, population, drawn} = arrived;
+  arrived = null;
+  if (canvas.width !== width || canvas.height !== height) {
+    canvas.width = width;
+    canvas.height = height;
+  }
+  pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
+  shown = {frames, generation, population, drawn};
+  worker.postMessage({type: 'buffer', buffer}, [buffer]);
+}
+
+function frameArrived(frame) {
+  if (arrived)
+    worker.postMessage({type: 'buffer', buffer: arrived.buffer}, [arrived.buffer]);
+  else
+    requestAnimationFrame(show);
+  arrived = frame;
+}
+
+again.addEventListener('click', () => {
+  if (!running)
+    start(true);
 });
 
-// The page's own key listener runs before the program's (it is added
-// first, on the window, in the capture phase). A guard returning true keeps
-// the key from the program (the help overlay takes Esc); every other key of
-// the program's is told to the 'key' listeners.
+// The page's own keys are seen wherever the focus is: its listener, on the
+// window in the capture phase, runs before the picture's. A guard returning
+// true keeps the key from the program (the help overlay takes Esc).
 const keyGuards = [];
 
 export function keyGuard(guard) {
@@ -192,52 +226,101 @@ window.addEventListener('keydown', event => {
       return;
     }
   }
-  if (running && readySeen && isProgramKey(event.key) && !isLetterChord(event))
-    emit('key', event.key);
 }, true);
 
-// The pointer, once locked, looks around through the program's own mouse
-// handling; the page only notes that the camera moved.
+// The program's keys reach it from the picture only: with a menu or a
+// button focused, the arrows and Esc are theirs. They do not reach the
+// browser either (F12 would open its tools, the arrows would scroll).
+// Ctrl+Z and Ctrl+S are the program's too (undo a drawn stroke, save the
+// world), not the browser's.
+const controlKeys = {z: 0x5A, Z: 0x5A, s: 0x53, S: 0x53};
+
+canvas.addEventListener('keydown', event => {
+  if (!running || !readySeen)
+    return;
+  if (event.ctrlKey && !event.altKey && !event.metaKey && controlKeys[event.key]) {
+    event.preventDefault();
+    worker.postMessage({type: 'key', code: controlKeys[event.key], control: 1});
+    return;
+  }
+  if (!isProgramKey(event.key) || isLetterChord(event))
+    return;
+  event.preventDefault();
+  worker.postMessage({type: 'key', code: keyCodes[event.key]});
+  emit('key', event.key);
+});
+
+// The pointer, once locked, looks around with its motion.
 document.addEventListener('mousemove', event => {
-  if (running && document.pointerLockElement === canvas && (event.movementX || event.movementY))
+  if (running && document.pointerLockElement === canvas && (event.movementX || event.movementY)) {
+    worker.postMessage({type: 'look', dx: event.movementX, dy: event.movementY});
     emit('look');
+  }
 });
 
 // Posts the key message of the program's key NAME ("Insert", "ArrowUp"),
-// as pressing it does. Returns 1, or 0 when no program runs or its queue is
-// full. The program's exports are called directly: a ccall made while the
-// program waits for messages would return a promise and take over the one
-// start() waits on.
+// as pressing it on the picture does. Returns 1, or 0 when no program runs.
 export function postKey(name) {
   if (!running || !readySeen || !isProgramKey(name))
     return 0;
-  const posted = Module._webPostKey(keyCodes[name]);
-  if (posted)
-    emit('key', name);
-  return posted;
+  worker.postMessage({type: 'key', code: keyCodes[name]});
+  emit('key', name);
+  return 1;
 }
 
 // Motion of DX, DY frame pixels for the next tick's mouse look.
 export function look(dx, dy) {
   if (!running || !readySeen || (!dx && !dy))
     return;
-  Module._webLook(dx, dy);
+  worker.postMessage({type: 'look', dx, dy});
   emit('look');
 }
 
+// The program's left button (BUTTON_DOWN, BUTTON_UP) or the pointer's
+// motion while drawing (MOUSE_MOVE), at frame pixel (x, y).
+export function pointer(message, x, y) {
+  if (running && readySeen)
+    worker.postMessage({type: 'pointer', message, x, y});
+}
+
+// Has the program write the world shown to Life.ini and Rules.ini, as
+// Ctrl+S does but without a word on the picture; resolves to true once
+// readFile gives them, false when it could not.
+let saving = null;
+let saved = null;
+
+export function saveWorld() {
+  if (!running || !readySeen)
+    return Promise.resolve(false);
+  if (!saving) {
+    saving = new Promise(resolve => {
+      saved = resolve;
+    });
+    worker.postMessage({type: 'save'});
+  }
+  return saving;
+}
+
 // Posts a timer message; resolves once its frame is shown (or the program
-// has ended). A timer message already waiting is the same message.
+// has ended). A timer message not yet answered is the same message.
 export function tick() {
-  return new Promise(resolve => {
-    if (!running) {
-      resolve();
-      return;
-    }
-    const before = Module._webFramesPresented();
-    Module._webPostTimer();
-    const poll = () => (!running || Module._webFramesPresented() > before ? resolve() : setTimeout(poll, 1));
-    poll();
-  });
+  if (!running)
+    return Promise.resolve();
+  if (!ticking) {
+    ticking = new Promise(resolve => {
+      ticked = resolve;
+    });
+    worker.postMessage({type: 'timer'});
+  }
+  return ticking;
+}
+
+// Hands the bytes of a file to the program as a drop at PATH (under
+// /drop). The program's log says whether it took it; 'refused' is emitted
+// when it could not even look.
+export function dropFile(path, bytes) {
+  files.set(path, bytes.slice());
+  worker.postMessage({type: 'drop', path, bytes});
 }
 
 // Ends the program as Esc does and starts it again on the same folder;
@@ -247,13 +330,12 @@ export function restart(then) {
     if (then)
       afterReady(then);
     if (!running) {
-      Module._veltrixRelease();
-      start();
+      start(true);
       resolve();
       return;
     }
     restartDone = resolve;
-    Module._webPostKey(keyCodes.Escape);
+    worker.postMessage({type: 'key', code: keyCodes.Escape});
   });
 }
 
@@ -271,29 +353,59 @@ export function holdStart(promise) {
 export const threads = window.crossOriginIsolated
   ? Math.max(1, Math.min(8, options.threads || navigator.hardwareConcurrency || 1)) : 1;
 
-// The Emscripten program's module object: its loader, a classic script,
-// finds it as the global Module and adds the program's exports and FS to it.
-export const Module = window.Module = {
-  veltrixThreads: threads,
-  veltrixTouch: touchScreen,
-  manualTicks: !!options.manualTicks,
-  // The program's own word reaches the user through Engine.log, and the
-  // page's in the status line; what the program's runtime prints (its
-  // warnings among them) is for developers.
-  print: text => console.log(text),
-  printErr: text => console.warn(text),
-  onRuntimeInitialized: async () => {
-    watchWrites();
-    await Promise.allSettled(holds);
-    start();
-  },
-  onAbort: what => say('Veltrix crashed: ' + what, true),
-};
+// What the worker sends: frames, files written, the end of a run, and what
+// the toolchain prints, which goes to the browser's console (the status line
+// is the page's own).
+function heard({data}) {
+  switch (data.type) {
+    case 'loaded':
+      Promise.allSettled(holds).then(() => start(false));
+      break;
+    case 'frame':
+      frameArrived(data);
+      break;
+    case 'mode':
+      canvas.width = data.width;
+      canvas.height = data.height;
+      break;
+    case 'file':
+      fileWritten(data.path, data.bytes);
+      break;
+    case 'ticked':
+      show();
+      ticking = null;
+      ticked();
+      break;
+    case 'saved':
+      saving = null;
+      saved(!!data.saved);
+      break;
+    case 'ended':
+      ended(data.exitCode);
+      break;
+    case 'unlock':
+      if (document.pointerLockElement === canvas)
+        document.exitPointerLock();
+      break;
+    case 'refused':
+      emit('refused', data.path);
+      break;
+    case 'print':
+      (data.error ? console.warn : console.log)(data.text);
+      break;
+    case 'abort':
+      running = false;
+      say('Veltrix crashed: ' + data.what, true);
+      break;
+  }
+}
 
-// Loads the program; called once every module of the page has run, so that
-// what they hold or queue for the first start is in place.
+// Loads the program into its worker; called once every module of the page
+// has run, so that what they hold or queue for the first start is in place.
 export function loadProgram() {
-  const program = document.createElement('script');
-  program.src = threads > 1 ? 'veltrix-threads.js' : 'veltrix.js';
-  document.body.appendChild(program);
+  worker = new Worker('worker.js');
+  worker.onmessage = heard;
+  worker.onerror = event => say('Veltrix could not be loaded: ' + event.message, true);
+  worker.postMessage({type: 'load', script: threads > 1 ? 'veltrix-threads.js' : 'veltrix.js', threads, touch: touchScreen,
+    manualTicks: !!options.manualTicks, beforeStart: options.beforeStart ? String(options.beforeStart) : null});
 }

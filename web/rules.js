@@ -5,7 +5,7 @@
 // a 64 x 64 plane of that rule, dead beyond its edges as the board is; a
 // universe keeps its grid.
 import {boardSource, dropOutcome, loadPattern} from './drop.js';
-import {Module, on, say} from './page.js';
+import {on, readFile as programFile, say} from './page.js';
 
 const menu = document.getElementById('rule');
 const other = menu.options[0];
@@ -14,13 +14,7 @@ const other = menu.options[0];
 // suffix. Nothing that could end the run-length file's header line.
 const ruleText = /^[A-Za-z0-9\/+:,*-]{1,400}$/;
 
-function readFile(name) {
-  try {
-    return Module.FS.readFile('/veltrix/' + name, {encoding: 'utf8'});
-  } catch (error) {
-    return '';
-  }
-}
+const readFile = name => programFile('/veltrix/' + name, 'utf8') || '';
 
 const namesUniverse = text => /^\s*(B|b|MAP)/.test(text);
 

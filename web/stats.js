@@ -3,7 +3,7 @@
 // the program whenever it has shown a new frame. A generation lower than the
 // last one seen (a pattern loaded, the start put back, a step back) cuts the
 // graph back to it.
-import {Module, isReady} from './page.js';
+import {figuresShown, isReady} from './page.js';
 
 const generationText = document.getElementById('generation');
 const populationText = document.getElementById('population');
@@ -56,16 +56,17 @@ function draw() {
   pen.stroke();
 }
 
-// What the figures show now, read afresh: {generation, population, points}.
+// The figures of the frame last shown: {generation, population, points}.
 export function figures() {
-  return {generation: Module._webGeneration(), population: Module._webPopulation(), points: points.map(p => [...p])};
+  const {generation, population} = figuresShown();
+  return {generation, population, points: points.map(p => [...p])};
 }
 
 function update() {
   requestAnimationFrame(update);
-  if (!isReady() || typeof Module._webGeneration !== 'function')
+  if (!isReady())
     return;
-  const frames = Module._webFramesPresented();
+  const frames = figuresShown().frames;
   if (frames === framesSeen)
     return;
   framesSeen = frames;

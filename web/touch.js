@@ -1,6 +1,6 @@
 // The page on a touch screen (a coarse pointer that cannot hover: a phone or
 // a tablet). The program names the buttons in its picture instead of keys
-// (Module.veltrixTouch), and a screenshot becomes a PNG offered to the
+// (the page tells it at start-up), and a screenshot becomes a PNG offered to the
 // system's share sheet, where the user can save it, or else downloaded.
 import {offerDownload} from './page.js';
 

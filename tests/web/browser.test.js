@@ -60,17 +60,19 @@ test('with sharp pixels the canvas is scaled by whole pixels where the window ha
 test('timer messages coalesce, and without manual ticks the page\'s own timer draws frames', async () => {
   const {page, errors} = await startedPage();
   const drawn = await page.evaluate(async () => {
-    const before = Module._webFramesPresented();
+    const before = veltrixPage.framesShown();
+    const ticks = [];
     for (let i = 0; i < 5; i++)
-      Module._webPostTimer();
+      ticks.push(veltrixPage.tick());
+    await Promise.all(ticks);
     await new Promise(resolve => setTimeout(resolve, 200));
-    return Module._webFramesPresented() - before;
+    return veltrixPage.framesShown() - before;
   });
   assert.strictEqual(drawn, 1, 'five timer messages posted before the program ran should draw one frame');
   await page.close();
 
   const timed = await startedPage({manualTicks: false});
-  await timed.page.waitForFunction(() => Module._webFramesPresented() >= 5, {timeout: 20000});
+  await timed.page.waitForFunction(() => veltrixPage.framesShown() >= 5, {timeout: 20000});
   assert.deepStrictEqual([...errors, ...timed.errors], []);
   await timed.page.close();
 });
@@ -113,7 +115,7 @@ for (const [name, content, outcome] of [['gun.rle', gun, 'restarts the board'],
     assert.strictEqual(await h.engineLog(page), reference.log.replace(`Dropped ${name}`, `Dropped /drop/${name}`));
     const expected = h.readBmp(reference.screenshot);
     assert.strictEqual(h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width), '');
-    const life = await page.evaluate(() => Module.FS.readFile('/veltrix/Life.ini', {encoding: 'utf8'}));
+    const life = await page.evaluate(() => veltrixPage.readFile('/veltrix/Life.ini', 'utf8'));
     const bundled = fs.readFileSync(path.join(h.root, 'data', 'Life.ini'), 'utf8');
     assert.strictEqual(life === bundled, name !== 'gun.rle', 'Life.ini');
     assert.deepStrictEqual(errors, []);

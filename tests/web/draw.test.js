@@ -37,7 +37,7 @@ const cellsOf = (text, dx = 0, dy = 0) => {
   return cells.sort();
 };
 
-const lifeIni = page => page.evaluate(() => Module.FS.readFile('/veltrix/Life.ini', {encoding: 'utf8'}));
+const lifeIni = page => page.evaluate(() => window.veltrixPage.readFile('/veltrix/Life.ini', 'utf8'));
 
 test('Draw, a click on the picture and Copy link carrying the drawn cell', async () => {
   const {page, errors} = await opened(server.url + '?view=board');

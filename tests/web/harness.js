@@ -18,12 +18,13 @@ const replay = process.env.VELTRIX_REPLAY || path.join(root, 'build/bin/veltrix-
 const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
   '.png': 'image/png', '.webmanifest': 'application/manifest+json'};
 
-// Serves pageDir (and the folders in it) on a free loopback port; resolves
-// to {url, close}. Long request lines pass: a link may carry a whole pattern.
+// Serves DIR (pageDir unless given) and the folders in it on a free loopback
+// port; resolves to {url, close}. Long request lines pass: a link may carry a
+// whole pattern.
 // An isolated server sends the two headers that make the page cross-origin
 // isolated, as scripts/web.sh --serve does.
 const isolation = {'Cross-Origin-Opener-Policy': 'same-origin', 'Cross-Origin-Embedder-Policy': 'require-corp'};
-function serve({isolated = false} = {}) {
+function serve({isolated = false, dir = pageDir} = {}) {
   const server = http.createServer({maxHeaderSize: 256 * 1024}, (request, response) => {
     const wanted = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '');
     const name = path.normalize(wanted || 'index.html');
@@ -32,7 +33,7 @@ function serve({isolated = false} = {}) {
       response.end();
       return;
     }
-    fs.readFile(path.join(pageDir, name), (error, data) => {
+    fs.readFile(path.join(dir, name), (error, data) => {
       if (error) {
         response.writeHead(404);
         response.end();
@@ -68,9 +69,10 @@ async function launch() {
 }
 
 // Opens the page with window.veltrixOptions set before its scripts run.
-// beforeStart, given as source text, runs in the page with FS before start;
-// keyRepeat is the buttons' [delay, interval] (by default a click never repeats);
-// the service worker stays out unless serviceWorker is true.
+// beforeStart, given as source text, runs in the program's worker with FS
+// before each start; keyRepeat is the buttons' [delay, interval] (by default
+// a click never repeats); the service worker stays out unless serviceWorker
+// is true.
 async function openPage(browser, url, {manualTicks = true, beforeStart = '', downloads,
   viewport = {width: 1000, height: 900}, keyRepeat = [1e9, 1e9], threads = 0, serviceWorker = false} = {}) {
   const page = await browser.newPage();
@@ -103,12 +105,7 @@ async function waitForLog(page, last) {
 
 // Posts one timer message and waits until its frame is on the canvas.
 async function tick(page) {
-  await page.evaluate(() => new Promise(resolve => {
-    const before = Module._webFramesPresented();
-    Module._webPostTimer();
-    const poll = () => (Module._webFramesPresented() > before ? resolve() : setTimeout(poll, 1));
-    poll();
-  }));
+  await page.evaluate(() => veltrixPage.tick());
 }
 
 const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
@@ -124,14 +121,16 @@ async function drop(page, name, content) {
     const transfer = new DataTransfer();
     transfer.items.add(new File([Uint8Array.from(content)], name));
     document.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
-    while (!Module.FS.analyzePath('/drop/' + name).exists)
+    while (!veltrixPage.readFile('/drop/' + name))
       await new Promise(resolve => setTimeout(resolve, 10));
   }, name, Array.from(content));
 }
 
-// Plays a replay script on the page; `drop NAME` drops files[NAME].
+// Plays a replay script on the page; `drop NAME` drops files[NAME]. Keys
+// reach the program from the picture only: it takes the focus first.
 async function play(page, script, files = {}) {
   let mouse = null;
+  await page.focus('#canvas');
   for (const line of script.split('\n').map(l => l.trim()).filter(l => l && !l.startsWith('#'))) {
     const [kind, a, b] = line.split(/\s+/);
     if (kind === 'tick') {
@@ -249,7 +248,7 @@ function firstDifference(a, b, width) {
 // screen when the page is on one, and returns the replay's result for
 // further checks.
 async function assertFrameAsReplay(page, script, {files = {}} = {}) {
-  const touch = await page.evaluate(() => Module.veltrixTouch);
+  const touch = await page.evaluate(() => window.veltrixPage.touchScreen);
   const reference = replayRun(script, {files, touch});
   assert.ok(reference.screenshot, 'the replay runner wrote no screenshot');
   const expected = readBmp(reference.screenshot);
@@ -258,5 +257,5 @@ async function assertFrameAsReplay(page, script, {files = {}} = {}) {
   return reference;
 }
 
-module.exports = {assertFrameAsReplay, root, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
+module.exports = {assertFrameAsReplay, root, pageDir, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
   replayRun, firstDifference};

@@ -53,8 +53,8 @@ async function assertAsReplay(page, script, {files = {}, log = false} = {}) {
     assert.strictEqual(await h.engineLog(page), reference.log.replace(/^Dropped /gm, 'Dropped /drop/'));
 }
 
-const lifeIni = page => page.evaluate(() => Module.FS.readFile('/veltrix/Life.ini', {encoding: 'utf8'}));
-const rulesIni = page => page.evaluate(() => Module.FS.readFile('/veltrix/Rules.ini', {encoding: 'utf8'}));
+const lifeIni = page => page.evaluate(() => veltrixPage.readFile('/veltrix/Life.ini', 'utf8'));
+const rulesIni = page => page.evaluate(() => veltrixPage.readFile('/veltrix/Rules.ini', 'utf8'));
 const status = page => page.$eval('#status', e => ({text: e.textContent, error: e.classList.contains('error')}));
 const views = page => page.evaluate(() => Object.fromEntries(
   Object.entries(window.veltrixPage.views).map(([name, view]) => [name, view.script])));
@@ -115,7 +115,7 @@ test('a dropped gzip file loads as on the desktop; broken compressed data is ref
   const packed = zlib.gzipSync(gun);
   await h.play(page, 'drop gun.rle.gz', {'gun.rle.gz': packed});
   await waitForLogText(page, 'Dropped /drop/gun.rle.gz: loaded');
-  const handed = await page.evaluate(() => Array.from(Module.FS.readFile('/drop/gun.rle.gz')));
+  const handed = await page.evaluate(() => Array.from(veltrixPage.readFile('/drop/gun.rle.gz')));
   assert.deepStrictEqual(Buffer.from(handed), gun);
   await h.tick(page);
   await assertAsReplay(page, 'drop gun.rle.gz\ntick', {files: {'gun.rle.gz': packed}, log: true});
@@ -128,7 +128,7 @@ test('a dropped gzip file loads as on the desktop; broken compressed data is ref
   await page.waitForFunction(() => document.getElementById('status').textContent.includes('cut.rle.gz not loaded'),
     {timeout: 20000});
   assert.match((await status(page)).text, /gzip-compressed, but the compressed data is broken/);
-  assert.ok(!(await page.evaluate(() => Module.FS.analyzePath('/drop/cut.rle.gz').exists)));
+  assert.ok((await page.evaluate(() => veltrixPage.readFile('/drop/cut.rle.gz'))) === null);
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
@@ -189,7 +189,7 @@ test('"Copy link" gives the link of the board shown, and that link shows it agai
 
   const again = await opened(link.slice(server.url.length));
   await waitForLogText(again.page, 'Dropped /drop/link: loaded');
-  const droppedAgain = await again.page.evaluate(() => Array.from(Module.FS.readFile('/drop/link')));
+  const droppedAgain = await again.page.evaluate(() => Array.from(veltrixPage.readFile('/drop/link')));
   assert.deepStrictEqual(Buffer.from(droppedAgain), glider);
   assert.strictEqual(await lifeIni(again.page), await lifeIni(page));
   await h.tick(again.page);
@@ -257,7 +257,7 @@ test('every button and the move pad post the keys they stand for: the frames and
   const script = 'key ins 3\ntick\nkey del\ntick 2\nkey del\nkey end\ntick\nkey down 5\nkey up 2\nkey left 3\n' +
     'key right\ntick\nkey f12\ntick';
   const reference = h.replayRun(script, {lastTickShot: false});
-  const shot = await page.evaluate(() => Array.from(Module.FS.readFile('/veltrix/Screenshot 0.bmp')));
+  const shot = await page.evaluate(() => Array.from(veltrixPage.readFile('/veltrix/Screenshot 0.bmp')));
   assert.ok(reference.screenshot.equals(Buffer.from(shot)), 'the screenshot differs from the replay runner\'s');
   const expected = h.readBmp(reference.screenshot);
   assert.strictEqual(h.firstDifference(await h.canvasFrame(page), expected.frame, expected.width), '');
@@ -434,6 +434,27 @@ test('the help overlay opens with "?" and closes with Esc or a click, and the pr
   await h.play(page, 'key ins\ntick');
   assert.ok(await page.evaluate(() => window.veltrixPage.isRunning()), 'Esc did not end the program');
   await assertAsReplay(page, 'key ins\ntick');
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
+// The program's keys come from the picture: with a menu focused the arrows
+// are the menu's and Esc ends nothing.
+test('a focused menu keeps the arrows and Esc from the program', async () => {
+  const {page, errors} = await opened();
+  await page.evaluate(() => {
+    window.keysPosted = [];
+    veltrixPage.on('key', key => keysPosted.push(key));
+  });
+  await page.focus('#pattern');
+  const chosen = () => page.$eval('#pattern', e => e.selectedIndex);
+  const first = await chosen();
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('Escape');
+  await h.tick(page);
+  assert.notStrictEqual(await chosen(), first, 'the arrow moved the menu');
+  assert.deepStrictEqual(await page.evaluate(() => keysPosted), []);
+  assert.ok(await page.evaluate(() => veltrixPage.isRunning()), 'Esc on the menu ended the program');
   assert.deepStrictEqual(errors, []);
   await page.close();
 });

@@ -34,7 +34,7 @@ async function opened(query = '') {
   return result;
 }
 
-const readFile = (page, name) => page.evaluate(n => Module.FS.readFile('/veltrix/' + n, {encoding: 'utf8'}), name);
+const readFile = (page, name) => page.evaluate(n => veltrixPage.readFile('/veltrix/' + n, 'utf8'), name);
 
 // Life.ini's cells as sorted "x y" strings.
 function cellsOf(text, dx = 0, dy = 0) {

@@ -151,3 +151,49 @@ for (const threads of [2, 3]) {
       await page.close();
     });
 }
+
+// The program draws in a worker: the page's own animation keeps its rate
+// while frames are drawn as fast as the program can, isolated (threads) or
+// not. Measured against the same page with the program idle, so the bound
+// holds however fast the machine is.
+test('the page\'s animation keeps its rate while the program draws, with threads and without', async () => {
+  for (const [server, threads] of [[isolated, 2], [plain, 0]]) {
+    const beforeStart = `FS.writeFile('Life.ini', ${JSON.stringify(full)});`;
+    const {page, errors} = await h.openPage(chromium.browser, server.url, {threads, beforeStart});
+    await h.waitForLog(page, 'Rendering !');
+    await h.play(page, 'key down 110\ntick');
+    const rates = await page.evaluate(async () => {
+      const animation = () => new Promise(resolve => {
+        const start = performance.now();
+        let frames = 0;
+        const step = now => {
+          frames++;
+          if (now - start < 2000)
+            requestAnimationFrame(step);
+          else
+            resolve(frames * 1000 / (now - start));
+        };
+        requestAnimationFrame(step);
+      });
+      const idle = await animation();
+      const first = veltrixPage.framesShown();
+      let drawing = true;
+      const ticking = (async () => {
+        while (drawing)
+          await veltrixPage.tick();
+      })();
+      const busy = await animation();
+      drawing = false;
+      await ticking;
+      return {idle, busy, drawn: veltrixPage.framesShown() - first};
+    });
+    assert.ok(rates.drawn >= 10, `the program drew too little to judge: ${JSON.stringify(rates)}`);
+    assert.ok(rates.busy >= 0.75 * rates.idle, `threads ${threads}: ${JSON.stringify(rates)}`);
+    // Nothing blocks the page's thread, so the toolchain has no warning for
+    // the status line, which shows the page's own words only.
+    const status = await page.$eval('#status', e => ({text: e.textContent, error: e.classList.contains('error')}));
+    assert.ok(!status.error && !/blocking/i.test(status.text), JSON.stringify(status));
+    assert.deepStrictEqual(errors, []);
+    await page.close();
+  }
+});

@@ -1,12 +1,15 @@
-// The browser backend: the page's canvas is the screen, the HTML5 events feed
-// the message queue and a 20 ms interval is the timer. The page must get control
-// back between messages, so messageGet suspends the program's call stack
-// (Asyncify) until an event handler wakes it; start-up and the frame tick run
-// unchanged on the page's one thread. The page calls the exported web*
-// functions directly, never through ccall while the program waits: such a
-// ccall returns a promise and takes over the one main's caller waits on.
+// The browser backend. The program runs in a worker of the page's
+// (web/worker.js), so that drawing never holds up the page: each presented
+// frame goes to the page, which shows it on its canvas, and the page's keys,
+// motion, drops and timer ticks come back as messages that web/worker.js turns
+// into calls of the exported web* functions; a 20 ms interval is the timer.
+// The worker must get control back between messages, so messageGet suspends
+// the program's call stack (Asyncify) until one of them wakes it; start-up and
+// the frame tick run unchanged. The web* functions are called directly, never
+// through ccall while the program waits: such a ccall returns a promise and
+// takes over the one main's caller waits on.
 #include <emscripten.h>
-#include <emscripten/html5.h>
+#include <emscripten/eventloop.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -44,7 +47,7 @@ static struct {
 // The threaded build runs only on a cross-origin isolated page, which says
 // how many threads to draw with (Module.veltrixThreads, 1 to 8; as many
 // workers less one were made at start-up). Without threads the program runs
-// on the page's one thread.
+// on its worker alone.
 int32_t platformThreads()
 {
 #ifdef __EMSCRIPTEN_PTHREADS__
@@ -128,51 +131,11 @@ static void postTimer()
 
 // ---- Window system ---------------------------------------------------------------
 
-// The program's keys by the browser's names; web/page.js keeps the same table.
-static const struct {
-    const char* name;
-    int32_t code;
-} programKeys[] = {
-    {"Escape", KEY_ESCAPE}, {"End", KEY_END},       {"Home", KEY_HOME},     {"ArrowLeft", KEY_LEFT},
-    {"ArrowUp", KEY_UP},    {"ArrowRight", KEY_RIGHT}, {"ArrowDown", KEY_DOWN}, {"Insert", KEY_INSERT},
-    {"Delete", KEY_DELETE}, {"F12", KEY_F12},       {"PageUp", KEY_PAGEUP}, {"PageDown", KEY_PAGEDOWN},
-    {"f", KEY_F},           {"F", KEY_F},              {"t", KEY_T},           {"T", KEY_T},
-    {"p", KEY_P},           {"P", KEY_P},              {"r", KEY_R},           {"R", KEY_R},
-    {"Backspace", KEY_BACK}, {"+", KEY_PLUS},          {"=", KEY_PLUS},        {"-", KEY_MINUS},
-    {"e", KEY_E},           {"E", KEY_E},
+// The program's keys by their virtual-key codes, as web/page.js posts them.
+static const int32_t programKeys[] = {
+    KEY_ESCAPE, KEY_END,      KEY_HOME, KEY_LEFT, KEY_UP, KEY_RIGHT, KEY_DOWN,  KEY_INSERT, KEY_DELETE, KEY_F12,
+    KEY_PAGEUP, KEY_PAGEDOWN, KEY_F,    KEY_T,    KEY_P,  KEY_R,     KEY_BACK, KEY_PLUS,   KEY_MINUS,  KEY_E,
 };
-
-static int32_t virtualKey(const char* key)
-{
-    for (const auto& entry : programKeys)
-        if (strcmp(entry.name, key) == 0)
-            return entry.code;
-    return 0;
-}
-
-// The program's own keys do not reach the browser (F12 would open its tools,
-// the arrows would scroll); every other key does, and so do the letters, + and
-// - with Ctrl, Alt or Meta held (Ctrl+F is the browser's find, Ctrl+- zooms).
-// The browser names the keypad's + and - as the main keyboard's.
-// Ctrl+Z and Ctrl+S are the program's (undo a drawn stroke, save the world),
-// not the browser's.
-static EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*)
-{
-    const int undoOrSave = strcmp(event->key, "z") == 0 || strcmp(event->key, "Z") == 0 ||
-                           strcmp(event->key, "s") == 0 || strcmp(event->key, "S") == 0;
-    if (undoOrSave && event->ctrlKey && !event->altKey && !event->metaKey) {
-        const int32_t letter = event->key[0] == 'z' || event->key[0] == 'Z' ? KEY_Z : KEY_S;
-        post(MSG_KEYDOWN, (uintptr_t)letter, KEY_WITH_CONTROL);
-        return EM_TRUE;
-    }
-    const int32_t key = virtualKey(event->key);
-    const int chord = key == KEY_F || key == KEY_T || key == KEY_P || key == KEY_R || key == KEY_E ||
-                      key == KEY_PLUS || key == KEY_MINUS;
-    if (!key || (chord && (event->ctrlKey || event->altKey || event->metaKey)))
-        return EM_FALSE;
-    post(MSG_KEYDOWN, (uintptr_t)key, 0);
-    return EM_TRUE;
-}
 
 // Motion since the last tick, kept within the replay runner's offsets so the
 // sum cannot overflow however far the pointer travels between two ticks.
@@ -185,24 +148,17 @@ static void addMotion(int32_t dx, int32_t dy)
     web.cursor.motionY = (int32_t)(y < -limit ? -limit : y > limit ? limit : y);
 }
 
-// Only motion while the pointer is locked looks around: an unlocked pointer
-// is the page's, moving across it on its way elsewhere.
-static EM_BOOL onMouseMove(int, const EmscriptenMouseEvent* event, void*)
+// A key pressed on the picture, or a button on the page standing for one:
+// the program gets the key message for that virtual-key code. Returns 0 for
+// a code that is none of the program's keys, or when the queue is full.
+// With CONTROL set only Z and S are the program's (undo a drawn stroke, save
+// the world).
+extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code, int32_t control)
 {
-    EmscriptenPointerlockChangeEvent lock;
-    if (emscripten_get_pointerlock_status(&lock) == EMSCRIPTEN_RESULT_SUCCESS && lock.isActive) {
-        addMotion(event->movementX, event->movementY);
-    }
-    return EM_FALSE;
-}
-
-// A button on the page stands for one of the program's keys: the program gets
-// the key message the keyboard would post for that virtual-key code. Returns 0
-// for a code that is none of the program's keys, or when the queue is full.
-extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code)
-{
-    for (const auto& entry : programKeys)
-        if (entry.code == code)
+    if (control)
+        return code == KEY_Z || code == KEY_S ? post(MSG_KEYDOWN, (uintptr_t)code, KEY_WITH_CONTROL) : 0;
+    for (const int32_t key : programKeys)
+        if (key == code)
             return post(MSG_KEYDOWN, (uintptr_t)code, 0);
     return 0;
 }
@@ -217,12 +173,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webPointer(int32_t message, int32_t x, int32
     x = x < -1 ? -1 : x > screenWidth ? screenWidth : x;
     y = y < -1 ? -1 : y > screenHeight ? screenHeight : y;
     return post((uint32_t)message, 0, pointerParam(x, y));
-}
-
-// 1 while E has the program drawing: the page's taps are clicks then, not looks.
-extern "C" EMSCRIPTEN_KEEPALIVE int32_t webDrawing()
-{
-    return app.drawing;
 }
 
 // 1 once cells were drawn on the world loaded last: the page's link then
@@ -240,9 +190,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t webSaveWorld()
     return app.grid || app.universe ? drawSaveFiles(message, sizeof message) : 0;
 }
 
-// Dragging on the picture without the pointer lock (a mouse button held, or
-// one finger) looks around: its motion, in frame pixels, counts as the locked
-// pointer's does. Motion while no program runs is dropped.
+// Motion of the locked pointer, or a drag on the picture without the lock (a
+// mouse button held, or one finger), in frame pixels: it looks around on the
+// next tick. Motion while no program runs is dropped.
 extern "C" EMSCRIPTEN_KEEPALIVE void webLook(int32_t dx, int32_t dy)
 {
     if (web.window)
@@ -251,10 +201,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webLook(int32_t dx, int32_t dy)
 
 Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
 {
-    if (!EM_ASM_INT({ return document.getElementById('canvas') ? 1 : 0; })) {
-        snprintf(web.error, sizeof web.error, "the page has no canvas with the id 'canvas'");
-        return nullptr;
-    }
     Window* window = (Window*)calloc(1, sizeof(Window));
     if (!window) {
         snprintf(web.error, sizeof web.error, "out of memory");
@@ -266,24 +212,18 @@ Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
     web.queueCount = 0;
     web.timerPending = 0;
     web.dropPending = 0;
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKeyDown);
-    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, onMouseMove);
     return window;
 }
 
-void windowShow(Window*)
-{
-    EM_ASM({ document.getElementById('canvas').focus(); });
-}
+// The page shows the picture and gives it the focus when it starts the program.
+void windowShow(Window*) {}
 
 void windowDestroy(Window* window)
 {
     window->proc(window, MSG_DESTROY, 0, 0);
     if (window->interval)
         emscripten_clear_interval(window->interval);
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
-    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
-    emscripten_exit_pointerlock();
+    EM_ASM({ Module.webReleasePointer(); });
     if (web.window == window)
         web.window = nullptr;
     web.queueCount = 0;
@@ -370,7 +310,7 @@ WindowProc windowProcOf(Window* window)
 void cursorShow(int show)
 {
     if (show)
-        emscripten_exit_pointerlock();
+        EM_ASM({ Module.webReleasePointer(); });
 }
 
 void cursorGet(int32_t* x, int32_t* y)
@@ -401,18 +341,14 @@ Video* videoOpen(Window* window)
 {
     if (!videoWindowGiven(window))
         return nullptr;
-    if (!EM_ASM_INT({ return document.getElementById('canvas').getContext('2d') ? 1 : 0; })) {
-        snprintf(web.error, sizeof web.error, "the canvas gives no 2-D context");
-        return nullptr;
-    }
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video)
         snprintf(web.error, sizeof web.error, "out of memory");
     return video;
 }
 
-// The mode is the canvas's own size in pixels; the page scales the canvas
-// to the window.
+// The mode is the page's canvas's own size in pixels; the page scales the
+// canvas to the window.
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
     if (bitCount != 32 || width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE) {
@@ -421,13 +357,7 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
     }
     video->width = width;
     video->height = height;
-    EM_ASM(
-        {
-            const canvas = document.getElementById('canvas');
-            canvas.width = $0;
-            canvas.height = $1;
-        },
-        width, height);
+    EM_ASM({ Module.webSetMode($0, $1); }, width, height);
     return 1;
 }
 
@@ -476,22 +406,8 @@ int32_t surfaceFlip(Surface* primary)
         const uint32_t p = back[i];
         canvas[i] = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
     }
-    // A canvas takes no pixels from shared memory, which the threaded build's
-    // is: they are copied out first there, into an array kept for the run.
-    EM_ASM(
-        {
-            const canvas = document.getElementById('canvas');
-            let pixels = new Uint8ClampedArray(HEAPU8.buffer, $0, $1 * $2 * 4);
-            if (typeof SharedArrayBuffer !== 'undefined' && HEAPU8.buffer instanceof SharedArrayBuffer) {
-                if (!Module.canvasCopy || Module.canvasCopy.length !== pixels.length)
-                    Module.canvasCopy = new Uint8ClampedArray(pixels.length);
-                Module.canvasCopy.set(pixels);
-                pixels = Module.canvasCopy;
-            }
-            canvas.getContext('2d').putImageData(new ImageData(pixels, $1, $2), 0, 0);
-        },
-        canvas, primary->width, primary->height);
     web.framesPresented++;
+    EM_ASM({ Module.webPresent($0, $1, $2); }, canvas, primary->width, primary->height);
     return SURFACE_OK;
 }
 
