@@ -152,6 +152,8 @@ void cameraTick(int32_t dx, int32_t dy);
 void changeSpeed(int faster);
 // One tick of auto-iteration at app.speed: none, one or several generations.
 void autoIterateTick();
+// The live cells of the world shown; 0 before there is one.
+int64_t worldPopulation();
 // The overlay's lines at the top right, each ended at the same column: the
 // pace when it is not one generation a tick, the live-cell count when P
 // shows it, "Drawing" while drawing; nothing when none of them.

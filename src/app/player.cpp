@@ -32,10 +32,12 @@ void autoIterateTick()
     }
 }
 
-static int64_t population()
+int64_t worldPopulation()
 {
     if (app.universe)
         return universePopulation(app.universe);
+    if (!app.grid)
+        return 0;
     int64_t count = 0;
     for (int32_t i = 0; i < LIFE_CELLS; i++)
         count += app.grid->cells[i] == LIFE_ALIVE;
@@ -63,7 +65,7 @@ void drawStatus(uint32_t* framebuffer)
         y += LINE_ADVANCE;
     }
     if (app.showPopulation) {
-        snprintf(text, sizeof text, "%lld live cells", (long long)population());
+        snprintf(text, sizeof text, "%lld live cells", (long long)worldPopulation());
         drawLineRight(text, y, framebuffer);
         y += LINE_ADVANCE;
     }

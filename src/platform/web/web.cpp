@@ -268,14 +268,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t webGeneration()
 
 extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
 {
-    if (app.universe)
-        return (double)universePopulation(app.universe);
-    if (!app.grid)
-        return 0;
-    int32_t count = 0;
-    for (const uint8_t cell : app.grid->cells)
-        count += cell == LIFE_ALIVE;
-    return count;
+    return (double)worldPopulation();
 }
 
 int messageGet(Message* message)
