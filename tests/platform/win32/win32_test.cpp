@@ -78,9 +78,10 @@ TEST(Win32, ScreenChangeLosesTheSurfacesUntilRestoredAndEscClosesTheWindow)
         messageDispatch(&message);
     EXPECT_EQ(message.wParam, 7u);
     EXPECT_EQ(nativeWindow(), nullptr);
+    // The shown pointer's motion comes whenever the window appears under it.
     std::vector<uint32_t> road;
     for (uint32_t m : seen)
-        if (m != MSG_TIMER)
+        if (m != MSG_TIMER && m != MSG_MOUSEMOVE)
             road.push_back(m);
     EXPECT_EQ(road, (std::vector<uint32_t>{MSG_KEYDOWN, MSG_CLOSE, MSG_DESTROY}));
 }
