@@ -54,7 +54,9 @@ test('Draw, a click on the picture and Copy link carrying the drawn cell', async
   await h.assertFrameAsReplay(page, 'mouse 0 -260\ntick\nkey down 195\ntick\nkey e\nclick 320 300\ntick');
   assert.strictEqual(await page.evaluate(() => document.pointerLockElement), null);
 
+  // The link waits for the program to save the drawn world.
   await page.click('#copy');
+  await page.waitForFunction(() => document.getElementById('link').value !== '');
   const link = await page.$eval('#link', e => e.value);
   assert.match(link, /\?pattern=[^&]+&view=board$/);
   const drawn = cellsOf(await lifeIni(page));
