@@ -21,7 +21,8 @@
 // node bench/web_frame.js --page [ROUNDS] [SCENES] [OTHER_PAGE_DIR]: the
 // page's own animation (requestAnimationFrame callbacks a second) and the
 // program's frames a second while the page ticks it back to back, on each
-// scene (default S1-S4 and U1-U3), isolated (threads: 2) and not, at full
+// scene (default S1-S4 and U1-U3), isolated (with the threads the page
+// picks for this machine, and with 2 asked for) and not, at full
 // speed and with the CPU slowed 4x (Chromium's CPU throttling), the builds
 // and modes taken in turn in each round;
 // with OTHER_PAGE_DIR (another build's page, say the page before a change)
@@ -111,12 +112,13 @@ function summary(values) {
   return {min: sorted[0], median: sorted[Math.floor(sorted.length / 2)]};
 }
 
-// Opens the page on SCENE, set up and ready to time.
+// Opens the page on SCENE, set up and ready to time; THREADS 0 leaves the
+// count to the page.
 async function scenePage(browser, url, threads, scene) {
   const writes = Object.entries(sceneFiles(scene))
     .map(([name, text]) => `FS.writeFile(${JSON.stringify(name)}, ${JSON.stringify(text)});`);
   const {page} = await h.openPage(browser, url, {threads, beforeStart: writes.join('\n')});
-  if (await page.evaluate(() => veltrixPage.threads()) !== threads)
+  if (threads && (await page.evaluate(() => veltrixPage.threads())) !== threads)
     throw new Error(`the page did not take ${threads} threads`);
   await h.waitForLog(page, 'Rendering !');
   await playScript(page, fs.readFileSync(path.join(sceneDir, scene.script), 'utf8') + (scene.after || ''));
@@ -218,8 +220,11 @@ async function pageFigures() {
     for (let round = 0; round < rounds; round++) {
       for (const scene of scenes) {
         for (const build of pages) {
-          for (const [mode, threads] of [['isolated', 2], ['plain', 1]]) {
-            const page = await scenePage(chromium.browser, build[mode].url, threads, scene);
+          // Each round starts with another mode: the first page after a
+          // scene change pays for the last one's going.
+          const modes = [['isolated', 'isolated', 0], ['isolated-2', 'isolated', 2], ['plain', 'plain', 1]];
+          for (const [mode, server, threads] of [...modes.slice(round % 3), ...modes.slice(0, round % 3)]) {
+            const page = await scenePage(chromium.browser, build[server].url, threads, scene);
             const rates = round % 2 ? [4, 1] : [1, 4];
             const session = await page.createCDPSession();
             for (const rate of rates) {

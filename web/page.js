@@ -12,7 +12,7 @@
 // tick()), beforeStart(FS), run in the worker before each start (so written
 // without reference to anything around it), keyRepeat (see controls.js),
 // threads (how many threads a cross-origin isolated page draws with, instead
-// of one per processor but one) and serviceWorker (see install.js).
+// of one per processor) and serviceWorker (see install.js).
 
 import {offerPicture, touchScreen} from './touch.js';
 
@@ -348,13 +348,10 @@ export function holdStart(promise) {
 }
 
 // Only a cross-origin isolated page may share memory with workers: it runs
-// the threaded build, with a thread per processor but one (at most 8); any
-// other page, or one on two processors or fewer, runs the build without
-// threads. Both draw the same frames. The processor left over is the page's:
-// it puts every frame on the screen, and on two processors slowed down (a
-// phone's) a second drawing thread cost the program more than it gave.
+// the threaded build, with a thread per processor (at most 8); any other
+// page runs the build without threads. Both draw the same frames.
 export const threads = window.crossOriginIsolated
-  ? Math.max(1, Math.min(8, options.threads || (navigator.hardwareConcurrency || 2) - 1)) : 1;
+  ? Math.max(1, Math.min(8, options.threads || navigator.hardwareConcurrency || 1)) : 1;
 
 // What the worker sends: frames, files written, the end of a run, and what
 // the toolchain prints, which goes to the browser's console (the status line
