@@ -12,6 +12,7 @@
 #include "platform/headless/faults.h"
 #include "platform/headless/headless.h"
 #include "render/render.h"
+#include "app_run.h"
 #include "engine_log.h"
 #include "support/support.h"
 
@@ -32,25 +33,12 @@ protected:
     }
     void TearDown() override
     {
-        // A failed start-up keeps what it loaded for the life of the process;
-        // a test runs it many times, so it lets go of it here.
-        appRelease();
-        displayRelease();
-        if (headless.window)
-            windowDestroy(headless.window);
-        headlessReset(nullptr);
-        scriptRelease(&script);
+        releaseRun(&script);
         heapHookReset();
     }
-    // Starts the program on the headless backend with the given script.
     int run(const char* text)
     {
-        scriptRelease(&script);
-        char error[128];
-        EXPECT_EQ(scriptParse(text, strlen(text), &script, error, sizeof error), 1) << error;
-        appRelease();
-        headlessReset(&script);
-        return appMain();
+        return runScript(&script, text);
     }
     TempDir dir;
     Script script = {};

@@ -10,6 +10,7 @@
 #include "display/display.h"
 #include "platform/headless/headless.h"
 #include "support/support.h"
+#include "app_run.h"
 
 namespace {
 
@@ -29,21 +30,11 @@ protected:
     }
     void TearDown() override
     {
-        appRelease();
-        displayRelease();
-        if (headless.window)
-            windowDestroy(headless.window);
-        headlessReset(nullptr);
-        scriptRelease(&script);
+        releaseRun(&script);
     }
     void run(const std::string& text)
     {
-        scriptRelease(&script);
-        char error[160];
-        ASSERT_EQ(scriptParse(text.data(), text.size(), &script, error, sizeof error), 1) << error;
-        appRelease();
-        headlessReset(&script);
-        appMain();
+        runScript(&script, text);
     }
     // "X Y": the frame pixel where the middle of cell (x, y) at height z
     // lands, seen from the last frame's camera.

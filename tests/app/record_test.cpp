@@ -13,6 +13,7 @@
 #include "image/image.h"
 #include "platform/headless/headless.h"
 #include "support/support.h"
+#include "app_run.h"
 
 namespace {
 
@@ -95,19 +96,11 @@ protected:
     }
     void TearDown() override
     {
-        appRelease();
-        displayRelease();
-        if (headless.window)
-            windowDestroy(headless.window);
-        headlessReset(nullptr);
-        scriptRelease(&script);
+        releaseRun(&script);
     }
     int run(const std::string& text)
     {
-        char error[128];
-        EXPECT_EQ(scriptParse(text.data(), text.size(), &script, error, sizeof error), 1) << error;
-        headlessReset(&script);
-        return appMain();
+        return runScript(&script, text);
     }
     TempDir dir;
     Script script = {};
