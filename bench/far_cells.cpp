@@ -21,23 +21,19 @@ namespace {
 
 std::string shots;
 
-Universe* soup(int32_t size, uint32_t seed, int generations)
+World* soup(int32_t size, uint32_t seed, int generations)
 {
-    UniverseRule rule;
     char reason[128];
-    if (!universeRuleParse("B3/S23", &rule, reason, sizeof reason))
-        return nullptr;
-    Universe* u = universeCreate(&rule);
-    if (!u)
+    World* world = worldCreate("B3/S23", reason, sizeof reason);
+    if (!world)
         return nullptr;
     std::mt19937 random(seed);
     for (int32_t y = 0; y < size; y++)
         for (int32_t x = 0; x < size; x++)
             if (random() & 1)
-                universeSetCell(u, x - size / 2, y - size / 2, 1);
-    for (int i = 0; i < generations; i++)
-        universeStep(u);
-    return u;
+                worldSetCell(world, x - size / 2, y - size / 2, 1);
+    worldStep(world, generations);
+    return world;
 }
 
 // The camera turned as at start-up, at (x, y, z), pitched.
@@ -59,15 +55,15 @@ struct View {
 void BM_Soup(benchmark::State& state, View view)
 {
     HeadlessRun run(nullptr, "s1.txt");
-    static Universe* shared = nullptr;
+    static World* shared = nullptr;
     if (!shared)
         shared = soup(1024, 1, 100);
     if (!run.ready() || !shared) {
         state.SkipWithError("start-up failed");
         return;
     }
-    Universe* board = app.universe;
-    app.universe = shared;
+    World* board = app.world;
+    app.world = shared;
     app.originX = 0;
     app.originY = 0;
     pose(view.x, view.y, view.z, view.pitch);
@@ -89,10 +85,10 @@ void BM_Soup(benchmark::State& state, View view)
         frameTick();
         benchmark::ClobberMemory();
     }
-    state.counters["cells"] = (double)universePopulation(shared);
+    state.counters["cells"] = (double)worldPopulation(shared);
     state.counters["full"] = scene.models[0].placementCount;
     state.counters["standins"] = (double)faces / 2;
-    app.universe = board;
+    app.world = board;
 }
 
 void BM_BoardFull(benchmark::State& state)

@@ -39,12 +39,7 @@ namespace {
 
 int64_t liveCells()
 {
-    if (app.universe)
-        return universePopulation(app.universe);
-    int64_t n = 0;
-    for (int32_t i = 0; i < LIFE_CELLS; i++)
-        n += app.grid->cells[i] == LIFE_ALIVE;
-    return n;
+    return worldPopulation(app.world);
 }
 
 int32_t faceCount()
@@ -58,15 +53,15 @@ int32_t faceCount()
 // The cells of the board into the span table, on the calling thread.
 void drawCellsIntoTable()
 {
-    static Matrix4 placements[LIFE_CELLS];
-    const int32_t count = placeLiveCells(app.grid, placements);
-    const Scene* scene = app.scene;
+    RenderScene cells;
+    placeFrameCells(&app.cameraPose, &cells);
+    const RenderModel* model = &cells.models[0];
     Matrix4 worldToView;
     matInverse(&app.cameraPose, &worldToView);
-    for (int32_t i = 0; i < count; i++)
-        for (int32_t k = 0; k < scene->objectCount; k++)
-            renderObject(renderBand(0), &placements[i], &worldToView, &scene->objects[k], scene->materials,
-                scene->materialCount);
+    for (int32_t i = 0; i < model->placementCount; i++)
+        for (int32_t k = 0; k < model->objectCount; k++)
+            renderObject(renderBand(0), &model->placements[i], &worldToView, &model->objects[k], model->materials,
+                model->materialCount, 0);
 }
 
 int32_t usedSpans()
@@ -143,11 +138,18 @@ void BM_LifeStep(benchmark::State& state)
         state.SkipWithError("start-up failed");
         return;
     }
+    LifeGrid* start = loadLife("Life.ini");
+    if (!start) {
+        state.SkipWithError("no Life.ini");
+        return;
+    }
+    LifeGrid grid;
     for (auto _ : state) {
-        run.restoreBoard();
-        lifeStep(app.grid, &app.rule);
+        grid = *start;
+        lifeStep(&grid, &conwayRule);
         benchmark::ClobberMemory();
     }
+    lifeRelease(start);
     state.counters["cells/s"] = benchmark::Counter((double)LIFE_CELLS * (double)state.iterations(), benchmark::Counter::kIsRate);
 }
 

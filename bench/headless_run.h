@@ -132,13 +132,13 @@ public:
         // A few frames grow every row's span list to what the scene needs.
         for (int i = 0; i < 3; i++)
             frameTick();
-        if (app.grid)
-            memcpy(&grid_, app.grid, sizeof grid_);
-        generation_ = app.generationCount;
+        if (app.world->fixedView)
+            board_ = worldSnapshotTake(app.world, nullptr);
         ready_ = true;
     }
     ~HeadlessRun()
     {
+        worldSnapshotRelease(board_);
         appStop();
         displayRelease();
         if (app.window)
@@ -164,18 +164,18 @@ public:
     // universe is left as it stands.
     void restoreBoard()
     {
-        if (!app.grid)
+        World* board = board_ ? worldSnapshotRestore(board_) : nullptr;
+        if (!board)
             return;
-        memcpy(app.grid, &grid_, sizeof grid_);
-        app.generationCount = generation_;
+        worldRelease(app.world);
+        app.world = board;
     }
 
 private:
     std::string dir_;
     std::string previous_;
     Script script_ = {};
-    LifeGrid grid_ = {};
-    int32_t generation_ = 0;
+    WorldSnapshot* board_ = nullptr; // the board as the scene left it; null on a universe
     bool ready_ = false;
 };
 

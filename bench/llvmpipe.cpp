@@ -20,6 +20,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -128,24 +129,21 @@ GLuint uploadTexture(const Texture* texture)
     return name;
 }
 
-// Relative to the camera's origin cell, as the program places a universe's cells.
-void addUniverseCell(void* context, int32_t x, int32_t y)
+void addCell(void* context, int64_t x, int64_t y)
 {
-    Matrix4 model;
-    cellMatrixAt(x - app.originX, y - app.originY, &model);
-    ((std::vector<Matrix4>*)context)->push_back(model);
+    ((std::vector<std::pair<int64_t, int64_t>>*)context)->push_back({y, x});
 }
 
-// The live cells' object matrices, placed as the program places them.
+// The live cells' object matrices, placed as the program places them:
+// relative to the camera's origin cell, rows top to bottom, x fastest.
 std::vector<Matrix4> cellPlacements()
 {
-    std::vector<Matrix4> placements;
-    if (app.universe) {
-        universeForEachCell(app.universe, addUniverseCell, &placements);
-        return placements;
-    }
-    placements.resize(LIFE_CELLS);
-    placements.resize((size_t)placeLiveCells(app.grid, placements.data()));
+    std::vector<std::pair<int64_t, int64_t>> cells;
+    worldForEachCell(app.world, addCell, &cells);
+    std::sort(cells.begin(), cells.end());
+    std::vector<Matrix4> placements(cells.size());
+    for (size_t i = 0; i < cells.size(); i++)
+        cellMatrixAt(cells[i].second - app.originX, cells[i].first - app.originY, &placements[i]);
     return placements;
 }
 

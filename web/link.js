@@ -6,7 +6,7 @@
 // the rule, the view, then Del. "Copy link" makes the link of the board shown.
 import {flags} from './controls.js';
 import {boardSource, dropOutcome, loadPattern, unpacked} from './drop.js';
-import {afterReady, figuresShown, holdStart, isReady, postKey, saveWorld, say} from './page.js';
+import {afterReady, exportWorld, figuresShown, holdStart, isReady, postKey, say} from './page.js';
 import {applyRule, currentRule, worldText} from './rules.js';
 import {currentView, showView} from './views.js';
 
@@ -120,7 +120,7 @@ afterReady(async () => {
     say(linkPattern.error, true);
   else if (linkPattern)
     taken = loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
-  // The rule runs the cells the pattern left in Life.ini.
+  // The rule runs the pattern's cells from their generation 0.
   if ('rule' in asked && taken && (!linkPattern || (await dropOutcome())))
     await applyRule(text('rule'));
   if (view !== null) {
@@ -135,12 +135,12 @@ afterReady(async () => {
 // rule chosen for it, the view preset while the camera stays on it (a
 // pattern's link or a rule's opens framed, the bundled board's on the start
 // view: those go without saying), and auto-iteration when on. Cells drawn
-// on the board make it a pattern of its own: the program writes the world
-// shown to Life.ini and Rules.ini, and the link carries their cells and rule.
+// on the board make it a pattern of its own: the program exports the world
+// shown, and the link carries its cells and rule.
 export async function boardLink() {
   const parts = [];
   const board = boardSource();
-  const drawn = isReady() && figuresShown().drawn && (await saveWorld()) ? worldText(currentRule()) : null;
+  const drawn = isReady() && figuresShown().drawn && (await exportWorld()) ? worldText(currentRule()) : null;
   if (drawn)
     parts.push('pattern=' + percentEncode(new TextEncoder().encode(drawn)));
   else if (board && board.file)

@@ -59,8 +59,9 @@ export function offerDownload(name, bytes, type, save = true) {
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
 // of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program
-// took, framed), 'refused' (the path of a drop the program could not take).
-const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: []};
+// took, framed), 'refused' (the path of a drop the program could not take),
+// 'frame' (a frame was shown; the rule it names).
+const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: [], frame: []};
 
 export function on(event, listener) {
   listeners[event].push(listener);
@@ -99,7 +100,7 @@ let worker = null;
 // The last bytes of every file the program wrote and of every drop, by path.
 const files = new Map();
 // The figures of the frame last shown.
-let shown = {frames: 0, generation: 0, population: 0, drawn: 0};
+let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: ''};
 let ticking = null; // the timer message posted: resolves once its frame is shown
 let ticked = null;
 
@@ -185,15 +186,16 @@ let arrived = null; // the last frame come and not yet drawn
 function show() {
   if (!arrived)
     return;
-  const {buffer, width, height, frames, generation, population, drawn} = arrived;
+  const {buffer, width, height, frames, generation, population, drawn, rule} = arrived;
   arrived = null;
   if (canvas.width !== width || canvas.height !== height) {
     canvas.width = width;
     canvas.height = height;
   }
   pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
-  shown = {frames, generation, population, drawn};
+  shown = {frames, generation, population, drawn, rule};
   worker.postMessage({type: 'buffer', buffer}, [buffer]);
+  emit('frame', rule);
 }
 
 function frameArrived(frame) {
@@ -283,22 +285,19 @@ export function pointer(message, x, y) {
     worker.postMessage({type: 'pointer', message, x, y});
 }
 
-// Has the program write the world shown to Life.ini and Rules.ini, as
-// Ctrl+S does but without a word on the picture; resolves to true once
-// readFile gives them, false when it could not.
-let saving = null;
-let saved = null;
+// Has the program write the world shown (or, with START set, its generation
+// 0, as R brings it back) to /export/Life.ini and /export/Rules.ini, leaving
+// its working folder as it is; resolves to true once readFile gives them,
+// false when it could not. Asked in turn, answered in turn.
+const exports = [];
 
-export function saveWorld() {
+export function exportWorld(start = false) {
   if (!running || !readySeen)
     return Promise.resolve(false);
-  if (!saving) {
-    saving = new Promise(resolve => {
-      saved = resolve;
-    });
-    worker.postMessage({type: 'save'});
-  }
-  return saving;
+  return new Promise(resolve => {
+    exports.push(resolve);
+    worker.postMessage({type: 'save', start});
+  });
 }
 
 // Posts a timer message; resolves once its frame is shown (or the program
@@ -377,8 +376,7 @@ function heard({data}) {
       ticked();
       break;
     case 'saved':
-      saving = null;
-      saved(!!data.saved);
+      exports.shift()(!!data.saved);
       break;
     case 'ended':
       ended(data.exitCode);

@@ -1,11 +1,12 @@
 // The rule choice: the board shown starts again from its first generation
-// (the cells of Life.ini) under the rule chosen, the cells where they lie.
+// (the cells the program exports as its Life.ini) under the rule chosen, the
+// cells where they lie.
 // They go as any pattern does, as a dropped run-length file naming the rule,
 // so the program's own converter judges the rule. The 64 x 64 board becomes
 // a 64 x 64 plane of that rule, dead beyond its edges as the board is; a
 // universe keeps its grid.
 import {boardSource, dropOutcome, loadPattern} from './drop.js';
-import {on, readFile as programFile, say} from './page.js';
+import {exportWorld, figuresShown, on, readFile as programFile, say} from './page.js';
 
 const menu = document.getElementById('rule');
 const other = menu.options[0];
@@ -14,27 +15,19 @@ const other = menu.options[0];
 // suffix. Nothing that could end the run-length file's header line.
 const ruleText = /^[A-Za-z0-9\/+:,*-]{1,400}$/;
 
-const readFile = name => programFile('/veltrix/' + name, 'utf8') || '';
+const readFile = name => programFile('/export/' + name, 'utf8') || '';
 
 const namesUniverse = text => /^\s*(B|b|MAP)/.test(text);
 
-// The board's four numbers (surviving above and below, born from and to,
-// over Conway's 1 4 3 3) in B/S notation.
-function boardRuleName(text) {
-  const four = [1, 4, 3, 3];
-  (text.match(/^\s*(-?\d+\s*){1,4}/) || [''])[0].trim().split(/\s+/).filter(Boolean)
-    .forEach((number, i) => (four[i] = Number(number)));
-  const digits = test => [0, 1, 2, 3, 4, 5, 6, 7, 8].filter(test).join('');
-  return `B${digits(n => n >= four[2] && n <= four[3])}/S${digits(n => n > four[0] && n < four[1])}`;
+// The rule running now, without its grid, as the last frame named it.
+export function currentRule() {
+  return (figuresShown().rule || 'B3/S23').split(':')[0];
 }
 
-// The rule running now, without its grid.
-export function currentRule() {
-  const text = readFile('Rules.ini');
-  return namesUniverse(text) ? text.trim().split(/\s/)[0].split(':')[0] : boardRuleName(text);
-}
+let shownRule = null;
 
 function showRule() {
+  shownRule = figuresShown().rule;
   const rule = currentRule();
   const listed = [...menu.options].some(option => option.value && option.value === rule);
   menu.value = listed ? rule : '';
@@ -42,9 +35,13 @@ function showRule() {
 }
 on('ready', showRule);
 on('loaded', showRule);
+on('frame', rule => {
+  if (rule !== shownRule)
+    showRule();
+});
 
-// The live cells of Life.ini's layer 0 (on the board, those on it), as
-// [x, y] pairs.
+// The live cells of the exported Life.ini's layer 0 (on the board, those on
+// it), as [x, y] pairs.
 function lifeCells(onBoard) {
   const numbers = readFile('Life.ini').split(/\s+/).filter(Boolean);
   const count = Number(numbers[0]) || 0;
@@ -89,9 +86,9 @@ function runLength(cells, rule) {
     (body + '!').match(/.{1,70}/g).join('\n') + '\n';
 }
 
-// The cells of Life.ini as run-length text under RULE, on the grid Rules.ini
-// names unless RULE names one (the board a 64 x 64 plane); null when no cell
-// lives.
+// The cells of the exported Life.ini as run-length text under RULE, on the
+// grid its Rules.ini names unless RULE names one (the board a 64 x 64 plane);
+// null when no cell lives.
 export function worldText(rule) {
   const rules = readFile('Rules.ini');
   const universe = namesUniverse(rules);
@@ -107,7 +104,7 @@ export async function applyRule(rule) {
     say(`"${rule}" is not a rule.`, true);
     return false;
   }
-  const text = worldText(rule);
+  const text = (await exportWorld(true)) ? worldText(rule) : null;
   if (!text) {
     say('The board has no live cells to run under another rule.', true);
     return false;

@@ -57,6 +57,9 @@ async function start(release) {
   // What the page reads before the program has written anything.
   sendFile('/veltrix/Life.ini');
   sendFile('/veltrix/Rules.ini');
+  // Where the program writes the world for the page's link and rule choice.
+  if (!Module.FS.analyzePath('/export').exists)
+    Module.FS.mkdir('/export');
   running = true;
   const exitCode = await Module.ccall('main', 'number', ['number', 'number'], [0, 0], {async: true});
   running = false;
@@ -108,7 +111,8 @@ function load(message) {
         buffer = new ArrayBuffer(size);
       new Uint8Array(buffer).set(Module.HEAPU8.subarray(pixels, pixels + size));
       send({type: 'frame', buffer, width, height, frames: Module._webFramesPresented(),
-        generation: Module._webGeneration(), population: Module._webPopulation(), drawn: Module._webDrawn()},
+        generation: Module._webGeneration(), population: Module._webPopulation(), drawn: Module._webDrawn(),
+        rule: Module.UTF8ToString(Module._webRule())},
         [buffer]);
       answerTicks();
     },
@@ -133,9 +137,10 @@ self.onmessage = ({data}) => {
         Module._webPointer(data.message, data.x, data.y);
       break;
     case 'save':
-      // Life.ini and Rules.ini reach the page as they are renamed into place,
-      // before this answer.
-      send({type: 'saved', saved: running ? Module._webSaveWorld() : 0});
+      // /export/Life.ini and /export/Rules.ini reach the page as they are
+      // renamed into place, before this answer: the world shown, or its
+      // generation 0 when START is set.
+      send({type: 'saved', saved: running ? Module._webExportWorld(data.start ? 1 : 0) : 0});
       break;
     case 'look':
       if (running)

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "life/life.h"
+#include "life/world.h"
 #include "math/geometry.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
@@ -33,12 +33,8 @@ struct AppState {
     int32_t screenCentreX;
     int32_t screenCentreY;
     Scene* scene;
-    LifeGrid* grid;        // the board, or null when a universe runs
-    LifeRule rule;         // from Rules.ini, read at start-up and after a drop
-    Universe* universe;    // what runs when Rules.ini names a rule in the community's notation
-    UniverseRule universeRule;
+    World* world;          // what is shown and stepped, from start-up on: the board or a universe
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
-    int32_t generationCount;
     int32_t autoIterate;
     // Auto-iteration's pace, + and -: 2^speed generations a tick when positive
     // (up to SPEED_FASTEST), one every min(2^-speed, SLOWEST_TICKS) ticks when
@@ -51,7 +47,8 @@ struct AppState {
     char notice[NOTICE_TEXT];    // what became of the last dropped file, drawn under the generation
     int32_t noticeTicks;         // frames it stays up
     // The cell drawn at the world origin: cells are placed relative to it
-    // (camera.cpp). The board keeps (32, 32); on a universe it follows the camera.
+    // (camera.cpp). A fixed view keeps its world's middle cell, the board's
+    // (32, 32); otherwise it follows the camera.
     int64_t originX;
     int64_t originY;
     // The origin cameraPose was built with: the last frame's cells were placed
@@ -110,56 +107,69 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
 // The key table: what one key-down message with this virtual-key code does.
 void handleKey(uint32_t key);
 
-// One timer message: mouse look, clear, auto-iteration, the cells through the
-// span table, histogram, overlay text, present, screenshot.
+// One timer message (frame_tick.cpp): mouse look, clear, auto-iteration, the
+// cells through the span table, histogram, overlay, present, recording,
+// screenshot.
 void frameTick();
-// One generation of the board or the universe, counted. A universe that cannot
-// step (memory, or the 32-bit coordinates) stays as it was, uncounted, with
-// auto-iteration off and the reason on screen.
-void stepWorld();
-// The frame's cells (frame_cells.cpp): the board's live cells with the full
-// model, or a universe's, the near ones with the full model and the far ones
-// with stand-ins, as scene's models seen from cameraPose. The models hold
-// until the next call; what memory does not allow is left out.
-void placeFrameCells(const Matrix4* cameraPose, RenderScene* scene);
-// Frees what placeFrameCells grew for universes.
-void frameCellsRelease();
-// Fills placements (room for LIFE_CELLS) with the object matrix of every
-// live cell of the grid, in drawing order; returns how many.
-int32_t placeLiveCells(const LifeGrid* grid, Matrix4* placements);
-// The model matrix of the cell at (x, y, z): identity with the translation
-// ((x - 32) * 100, (y - 32) * 100, z * 100), centring the board on the origin.
-void cellMatrix(int32_t x, int32_t y, int32_t z, Matrix4* model);
+// Writes the framebuffer, whose pixels hold blue in bits 16-23, to the first
+// free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
+int saveScreenshot(uint32_t* framebuffer);
+
 // The camera (camera.cpp). The model matrix of a cell dx, dy cells from the
 // origin: identity with the translation (dx * 100, dy * 100, 0), the product
 // taken in int64 and only then made a float.
 void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model);
 // F: looks at every live cell from above at a slant, keeping the camera's yaw;
-// on a universe the origin moves to the cells' middle. Nothing lives: nothing moves.
+// without a fixed view the origin moves to the cells' middle. Nothing lives:
+// nothing moves.
 void cameraFrame();
+// A world newly shown: a fixed view's origin goes back to its world's middle
+// cell; with frame set, any other world is framed.
+void cameraShowWorld(int frame);
 // PgUp (away 1) / PgDn (away 0): the move along the view's forward axis, a
 // share of the distance to the point looked at (negative: backwards).
 float cameraZoomStep(int away);
-// An arrow's step: 30 on the board; on a universe it grows with the height.
+// An arrow's step: 30 in a fixed view; otherwise it grows with the height.
 float cameraMoveStep();
 // Once a tick, after the world's step: the mouse's motion (dx, dy pixels)
 // yaws the camera and pitches the view (and ends following), follow frames
-// again, a universe's origin catches up with the camera, and cameraPose is
-// built for the frame.
+// again, the origin catches up with the camera, and cameraPose is built for
+// the frame.
 void cameraTick(int32_t dx, int32_t dy);
+
+// The frame's cells (frame_cells.cpp): the world's live cells seen from
+// cameraPose, the near ones with scene's full model and, unless the view is
+// fixed, the far ones as stand-ins (stand_in.cpp); what the camera cannot see
+// is never visited. The models hold until the next call; what memory does not
+// allow is left out.
+void placeFrameCells(const Matrix4* cameraPose, RenderScene* scene);
+// Frees what placeFrameCells grew.
+void frameCellsRelease();
+
 // The player (player.cpp). + (faster 1) and - (0): the next pace of
 // auto-iteration, as app.speed holds it.
 void changeSpeed(int faster);
 // One tick of auto-iteration at app.speed: none, one or several generations.
 void autoIterateTick();
-// The live cells of the world shown; 0 before there is one.
-int64_t worldPopulation();
-// The overlay's lines at the top right, each ended at the same column: the
-// pace when it is not one generation a tick, the live-cell count when P
-// shows it, "Drawing" while drawing; nothing when none of them.
-void drawStatus(uint32_t* framebuffer);
-// Going back (history.cpp). The board keeps the last HISTORY_SLOTS generations
-// (512 bytes each), a universe as many of them as fit in 64 MiB of live tiles.
+// One generation, kept for Backspace first. A world that cannot step stays as
+// it was, with auto-iteration off and the reason on screen.
+void stepWorld();
+
+// The overlay (overlay.cpp): the generation at the top left, the hints at the
+// bottom, the status lines at the top right (the pace when it is not one
+// generation a tick, the live-cell count when P shows it, "Drawing" while
+// drawing) and the notice under the generation.
+void drawOverlay(uint32_t* framebuffer);
+// The overlay's generation text, "%lldst Iteration", "%lldnd Iteration" or
+// "%lldth Iteration" by the count's last decimal digit.
+void generationText(char* text, size_t size, int64_t count);
+// Puts text on screen under the generation for NOTICE_TICKS frames, broken
+// into lines of NOTICE_COLUMNS.
+void showNotice(const char* text);
+
+// Going back (history.cpp): generation 0 of the world loaded last (R) and
+// the generations before the one shown (Backspace), as many as HISTORY_SLOTS
+// and 64 MiB of snapshots hold, the oldest let go first.
 enum { HISTORY_SLOTS = 8192 };
 // Before a step: keeps the world as it stands (and, the first time since it
 // was loaded, as generation 0). Memory that runs out only shortens the way back.
@@ -168,20 +178,21 @@ void historyKeep();
 void historyDiscardNewest();
 // Backspace: the generation before the one shown, when it was kept; else a notice.
 void historyBack();
-// R: generation 0 of the pattern last loaded, counter 0, auto-iteration off;
-// what came between is forgotten.
+// R: generation 0 of the world loaded last, auto-iteration off; what came
+// between is forgotten.
 void historyRestart();
 // A world newly loaded: nothing before it, its generation 0 kept at its first step.
 void historyReset();
-// historyReset, and the ring's memory let go (appRelease).
+// historyReset, and every snapshot's memory let go (appRelease).
 void historyRelease();
-// The overlay's generation text, "%dst Iteration", "%dnd Iteration" or
-// "%dth Iteration" by the count's last decimal digit.
-void generationText(char* text, size_t size, int32_t count);
 // A cell drawn or undrawn: drawn at generation 0 it becomes part of
 // generation 0 (kept afresh at the next step, what R goes back to); at a
 // later generation it changes that generation only.
 void historyEdited();
+// Writes generation 0 of the world shown, as R would bring it back, into
+// folder as worldSave does: 1, or 0 with the reason.
+int historySaveStart(const char* folder, char* reason, size_t size);
+
 // Drawing cells (draw.cpp). Ctrl+Z takes back up to DRAW_STROKES clicks or
 // drags, the newest first; older ones are forgotten.
 enum { DRAW_STROKES = 64 };
@@ -196,25 +207,23 @@ void drawRelease(int32_t px, int32_t py);
 void drawUndo();
 // Forgets every stroke: a new world is loaded.
 void drawForget();
-// Writes the world shown to Life.ini and Rules.ini as start-up reads them
-// (the board's four numbers, a universe's rule name), through temporary
-// files renamed into place; message gets the outcome. Returns 1 or 0.
-int drawSaveFiles(char* message, size_t size);
-// Ctrl+S: drawSaveFiles with its outcome on screen and in the log.
+// Ctrl+S: the world shown written to Life.ini and Rules.ini for the next
+// start, with the outcome on screen and in the log.
 void drawSave();
-// Drop-to-load, the one entry for every backend's drop message: converts the
-// pattern file at path as veltrix-pattern does with no options, writes Life.ini
-// and Rules.ini in the working folder, and starts the world again from them
-// (rules and pattern read anew, the board or a universe as Rules.ini now says,
-// generation count 0, camera kept: the drop message then frames it). Logs one line
-// and puts the outcome on screen for NOTICE_TICKS frames; message (may be
-// null) gets the same text. Returns 1, or 0 with the world as it was.
+
+// Drop-to-load (drop.cpp), the one entry for every backend's drop message and
+// the page's patterns and links: reads the pattern file at path into a new
+// world as veltrix-pattern reads it with no options (the universe its rule
+// names, the cells where the file puts them), and shows it from generation 0
+// with the camera kept (the drop message then frames it). No file is written.
+// Logs one line and puts the outcome on screen for NOTICE_TICKS frames;
+// message (may be null) gets the same text. Returns 1, or 0 with the world
+// and every file as they were.
 int dropPattern(const char* path, char* message, size_t size);
-// Puts text on screen under the generation for NOTICE_TICKS frames.
-void showNotice(const char* text);
-// Writes the framebuffer, whose pixels hold blue in bits 16-23, to the first
-// free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
-int saveScreenshot(uint32_t* framebuffer);
+// A new world in place of the one shown: generation 0, nothing to go back to
+// or undo, and the camera's origin where the world wants it.
+void showWorld(World* world);
+
 // F9's recording (record.cpp), of the frames as shown, to the first free
 // name "Recording%2x.gif"; builds without giflib say so on screen instead.
 // recordToggle starts or stops it, recordFrame adds the frame just shown and

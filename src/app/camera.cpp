@@ -3,12 +3,14 @@
 //
 // Cells sit at ((x - originX) * 100, (y - originY) * 100), whole cells counted
 // in int64 and only the difference made a float, so a pattern ten million
-// cells out is drawn with the same floats as one at the middle. On a universe
-// the origin moves under the camera in whole cells once the camera strays
-// from it (a rebase); the board keeps (32, 32) and so its frames.
+// cells out is drawn with the same floats as one at the middle. Unless the
+// world's view is fixed, the origin moves under the camera in whole cells once
+// the camera strays from it (a rebase); the board keeps (32, 32) and so its
+// frames.
 #include <cmath>
 
 #include "app/app.h"
+#include "render/render.h"
 
 // Past this many cells from the origin the camera's whole cells move into the
 // origin. Truncated toward zero, less than a cell is left, which the float
@@ -19,11 +21,8 @@ static const double rebaseCells = 64.0;
 static const double originLimit = 1099511627776.0; // 2^40 cells
 static const float farthest = 1.0e12f;             // units from the point looked at
 // The framing slant: the pitch of the page's whole-board view (260 pixels of
-// mouse motion), and how much of the frustum the box may fill (the frustum's
-// own tangents, 636 / 640 and 476 / 640, less a tenth).
+// mouse motion).
 static const float framePitch = 260.0f * mouseFactor;
-static const double frameTanX = 0.9 * 636.0 / 640.0;
-static const double frameTanY = 0.9 * 476.0 / 640.0;
 // Half a cell's room around its middle, every way: the model fits inside.
 static const double cellHalf = 50.0;
 
@@ -32,40 +31,6 @@ void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model)
     matIdentity(model);
     model->m[12] = (float)(dx * 100);
     model->m[13] = (float)(dy * 100);
-}
-
-// The world's live cells' box, whole cells; 0 when nothing lives.
-static int liveBox(int64_t* left, int64_t* top, int64_t* right, int64_t* bottom)
-{
-    if (app.universe) {
-        int32_t l, t, r, b;
-        if (!universeBounds(app.universe, &l, &t, &r, &b))
-            return 0;
-        *left = l;
-        *top = t;
-        *right = r;
-        *bottom = b;
-        return 1;
-    }
-    if (!app.grid)
-        return 0;
-    int found = 0;
-    for (int32_t x = 0; x < LIFE_SIZE; x++) {
-        for (int32_t y = 0; y < LIFE_SIZE; y++) {
-            if (app.grid->cells[x * LIFE_SIZE + y] != LIFE_ALIVE)
-                continue;
-            if (!found || x < *left)
-                *left = x;
-            if (!found || x > *right)
-                *right = x;
-            if (!found || y < *top)
-                *top = y;
-            if (!found || y > *bottom)
-                *bottom = y;
-            found = 1;
-        }
-    }
-    return found;
 }
 
 // The camera's pose with the given pitch: its rows are the view's right, down
@@ -85,15 +50,21 @@ static Matrix4 poseAt(float pitch)
 // Plain double arithmetic, rounded to float once: the same on every platform.
 void cameraFrame()
 {
-    int64_t left = 0, top = 0, right = 0, bottom = 0;
-    if (!liveBox(&left, &top, &right, &bottom))
+    WorldBox box;
+    if (!worldBounds(app.world, &box))
         return;
-    if (app.universe) {
+    const int64_t left = box.left, top = box.top, right = box.right, bottom = box.bottom;
+    if (!app.world->fixedView) {
         // Differences of int32 coordinates: no overflow, and the same for a
         // pattern wherever it lies.
         app.originX = left + (right - left) / 2;
         app.originY = top + (bottom - top) / 2;
     }
+    // How much of the frustum the box may fill: the frustum's own tangents,
+    // 636 / 640 and 476 / 640 on the 640 x 480 screen, less a tenth.
+    const RenderScreen screen = renderScreenOf(screenWidth, screenHeight);
+    const double frameTanX = 0.9 * ((double)screen.width - 2.0 * screen.inset) / (2.0 * screen.focal);
+    const double frameTanY = 0.9 * ((double)screen.height - 2.0 * screen.inset) / (2.0 * screen.focal);
     const double x0 = (double)(left - app.originX) * cellSpacing - cellHalf;
     const double x1 = (double)(right - app.originX) * cellSpacing + cellHalf;
     const double y0 = (double)(top - app.originY) * cellSpacing - cellHalf;
@@ -143,9 +114,20 @@ float cameraZoomStep(int away)
     return distance * 0.2f;
 }
 
+void cameraShowWorld(int frame)
+{
+    if (app.world->fixedView) {
+        const WorldBox* e = &app.world->extent;
+        app.originX = e->left + (e->right - e->left + 1) / 2;
+        app.originY = e->top + (e->bottom - e->top + 1) / 2;
+    } else if (frame) {
+        cameraFrame();
+    }
+}
+
 float cameraMoveStep()
 {
-    if (!app.universe)
+    if (!app.world || app.world->fixedView)
         return moveStep;
     const float step = fabsf(app.cameraMatrix.m[14]) * 0.1f;
     return step > moveStep ? step : moveStep;
@@ -174,7 +156,7 @@ void cameraTick(int32_t dx, int32_t dy)
     app.pitchAngle = app.pitchAngle - (float)dy * mouseFactor;
     if (app.follow)
         cameraFrame();
-    if (app.universe) {
+    if (!app.world->fixedView) {
         rebaseAxis(&app.cameraMatrix.m[12], &app.originX);
         rebaseAxis(&app.cameraMatrix.m[13], &app.originY);
     }

@@ -15,12 +15,11 @@
 #include <cstring>
 
 #include "app/app.h"
-#include "pattern/pattern.h"
 #include "render/render.h"
 
 struct DrawnCell {
-    int32_t x;
-    int32_t y;
+    int64_t x;
+    int64_t y;
     int32_t wasAlive;
 };
 
@@ -57,32 +56,18 @@ void drawForget()
     drawing.pressed = 0;
 }
 
-static int cellAlive(int32_t x, int32_t y)
-{
-    if (app.universe)
-        return universeGetCell(app.universe, x, y);
-    return app.grid->cells[x * LIFE_SIZE + y] == LIFE_ALIVE;
-}
-
-// 1, or 0 when a universe refused it (memory, or outside a bounded grid).
-static int cellSet(int32_t x, int32_t y, int alive)
-{
-    if (app.universe)
-        return universeSetCell(app.universe, x, y, alive);
-    app.grid->cells[x * LIFE_SIZE + y] = alive ? LIFE_ALIVE : LIFE_DEAD;
-    return 1;
-}
-
 // The cell under frame pixel (px, py) as the last frame showed it: 1 with
-// (*x, *y), or 0 when the pointer meets no cell (the sky, or off the board;
-// the board's edges are not wrapped, a click beside it meets nothing).
-static int pickCell(int32_t px, int32_t py, int32_t* x, int32_t* y)
+// (*x, *y), or 0 when the pointer meets no cell (the sky, or outside the
+// world's extent; a grid's edges are not wrapped, a click beside it meets
+// nothing).
+static int pickCell(int32_t px, int32_t py, int64_t* x, int64_t* y)
 {
     const float* pose = app.cameraPose.m;
     // The view ray through the pixel's middle, at depth 1.
-    const double focal = screenWidth / 2.0;
-    const double rx = ((double)px + 0.5 - screenWidth / 2) / focal;
-    const double ry = ((double)py + 0.5 - screenHeight / 2) / focal;
+    const RenderScreen screen = renderScreenOf(screenWidth, screenHeight);
+    const double focal = screen.focal;
+    const double rx = ((double)px + 0.5 - screen.halfWidth) / focal;
+    const double ry = ((double)py + 0.5 - screen.halfHeight) / focal;
     const double dx = rx * pose[0] + ry * pose[4] + pose[8];
     const double dy = rx * pose[1] + ry * pose[5] + pose[9];
     const double dz = rx * pose[2] + ry * pose[6] + pose[10];
@@ -99,12 +84,12 @@ static int pickCell(int32_t px, int32_t py, int32_t* x, int32_t* y)
     // Rounded to the nearest whole cell: a square reaches half a cell each way.
     const double cellX = floor((pose[12] + depth * dx) / cellSpacing + 0.5) + (double)app.poseOriginX;
     const double cellY = floor((pose[13] + depth * dy) / cellSpacing + 0.5) + (double)app.poseOriginY;
-    const double low = app.universe ? (double)INT32_MIN : 0.0;
-    const double high = app.universe ? (double)INT32_MAX : LIFE_SIZE - 1.0;
-    if (!(cellX >= low && cellX <= high && cellY >= low && cellY <= high))
+    const WorldBox* e = &app.world->extent;
+    if (!(cellX >= (double)e->left && cellX <= (double)e->right && cellY >= (double)e->top &&
+            cellY <= (double)e->bottom))
         return 0;
-    *x = (int32_t)cellX;
-    *y = (int32_t)cellY;
+    *x = (int64_t)cellX;
+    *y = (int64_t)cellY;
     return 1;
 }
 
@@ -113,10 +98,10 @@ static int pickCell(int32_t px, int32_t py, int32_t* x, int32_t* y)
 // that cannot be recorded is left as it is, so Ctrl+Z always restores.
 static void paintAt(int32_t px, int32_t py)
 {
-    int32_t x, y;
+    int64_t x, y;
     if (!pickCell(px, py, &x, &y))
         return;
-    const int alive = cellAlive(x, y);
+    const int alive = worldGetCell(app.world, x, y);
     if (drawing.paint < 0)
         drawing.paint = !alive;
     if (alive == drawing.paint)
@@ -132,7 +117,7 @@ static void paintAt(int32_t px, int32_t py)
         stroke->cells = cells;
         stroke->room = room;
     }
-    if (!cellSet(x, y, drawing.paint))
+    if (!worldSetCell(app.world, x, y, drawing.paint))
         return;
     stroke->cells[stroke->count++] = {x, y, alive};
     app.drawnSinceLoad = 1;
@@ -224,7 +209,7 @@ void drawUndo()
     }
     Stroke* stroke = strokeAt(drawing.count - 1);
     for (int32_t i = stroke->count - 1; i >= 0; i--)
-        cellSet(stroke->cells[i].x, stroke->cells[i].y, stroke->cells[i].wasAlive);
+        worldSetCell(app.world, stroke->cells[i].x, stroke->cells[i].y, stroke->cells[i].wasAlive);
     if (stroke->count > 0)
         historyEdited();
     heapFree(stroke->cells);
@@ -232,56 +217,15 @@ void drawUndo()
     drawing.count--;
 }
 
-static void collectCell(void* context, int32_t x, int32_t y)
-{
-    Pattern* pattern = (Pattern*)context;
-    if (pattern->count < pattern->capacity)
-        pattern->cells[pattern->count++] = {x, y};
-}
-
-int drawSaveFiles(char* message, size_t size)
-{
-    PatternError error = {0, "out of memory"};
-    int ok = 0;
-    int64_t cells = 0;
-    if (app.universe) {
-        cells = universePopulation(app.universe);
-        Pattern pattern;
-        memset(&pattern, 0, sizeof pattern);
-        if (cells > INT32_MAX / (int64_t)sizeof(PatternCell)) {
-            snprintf(error.message, sizeof error.message, "%lld live cells are too many", (long long)cells);
-        } else {
-            pattern.capacity = (int32_t)cells;
-            pattern.cells = (PatternCell*)heapAlloc((size_t)(cells > 0 ? cells : 1) * sizeof(PatternCell));
-            if (pattern.cells) {
-                universeForEachCell(app.universe, collectCell, &pattern);
-                ok = writeUniverseFiles(&pattern, 0, 0, app.universeRule.name, &error);
-            }
-        }
-        heapFree(pattern.cells);
-    } else {
-        Placement* placement = (Placement*)heapCalloc(1, sizeof(Placement));
-        if (placement) {
-            for (int32_t i = 0; i < LIFE_CELLS; i++) {
-                placement->alive[i] = app.grid->cells[i] == LIFE_ALIVE;
-                placement->written += placement->alive[i];
-            }
-            cells = placement->written;
-            ok = writeBoardFiles(placement, &app.rule, &error);
-        }
-        heapFree(placement);
-    }
-    if (ok)
-        snprintf(message, size, "Saved Life.ini and Rules.ini: %lld live cells", (long long)cells);
-    else
-        snprintf(message, size, "Not saved: %s", error.message);
-    return ok;
-}
-
 void drawSave()
 {
     char message[NOTICE_TEXT];
-    drawSaveFiles(message, sizeof message);
+    char reason[WORLD_REASON];
+    if (worldSave(app.world, "", reason, sizeof reason))
+        snprintf(message, sizeof message, "Saved Life.ini and Rules.ini: %lld live cells",
+            (long long)worldPopulation(app.world));
+    else
+        snprintf(message, sizeof message, "Not saved: %s", reason);
     logLine(message);
     showNotice(message);
 }

@@ -1,6 +1,7 @@
-// Drop-to-load: a pattern file dropped on the window becomes the world, through
-// the same conversion as veltrix-pattern; every backend reaches it through its
-// drop message.
+// Drop-to-load: a pattern file dropped on the window, picked on the page or
+// carried by a link is read into a new world, through the same reading as
+// veltrix-pattern; the working folder's files are the user's and stay as
+// they are until Ctrl+S.
 #include <cstring>
 
 #include "app/app.h"
@@ -17,78 +18,26 @@ static const char* baseName(const char* path)
     return name;
 }
 
-// Copies text into app.notice, broken at blanks into lines of at most
-// NOTICE_COLUMNS characters; bytes the font has no glyph for become '?'.
-void showNotice(const char* text)
+void showWorld(World* world)
 {
-    size_t used = 0;
-    size_t lineStart = 0;
-    size_t lastBlank = 0; // 0: no blank on this line yet
-    for (const char* c = text; *c && used + 1 < sizeof app.notice; c++) {
-        const unsigned char u = (unsigned char)*c;
-        char out = u == '\n' || (u >= 32 && u < 127) ? (char)u : '?';
-        if (out == '\n')
-            lineStart = used + 1;
-        if (used - lineStart == NOTICE_COLUMNS) {
-            // Break at the last blank, or hard when the line has none.
-            if (lastBlank > lineStart) {
-                app.notice[lastBlank] = '\n';
-                lineStart = lastBlank + 1;
-            } else {
-                app.notice[used++] = '\n';
-                lineStart = used;
-                if (used + 1 >= sizeof app.notice)
-                    break;
-            }
-        }
-        if (out == ' ')
-            lastBlank = used;
-        app.notice[used++] = out;
-    }
-    app.notice[used] = '\0';
-    app.noticeTicks = NOTICE_TICKS;
+    worldRelease(app.world);
+    app.world = world;
+    historyReset();
+    drawForget();
+    app.drawnSinceLoad = 0;
+    cameraShowWorld(0);
 }
 
 int dropPattern(const char* path, char* message, size_t size)
 {
     PatternReport* report = (PatternReport*)heapAlloc(sizeof(PatternReport));
     PatternError error = {0, "out of memory"};
-    // veltrix-pattern's defaults: the world the pattern's rule names.
-    const PatternOptions options = {0, 0, 0, 0, 0};
-    int ok = report && patternConvertFile(path, &options, report, &error);
-    LifeRule rule = conwayRule;
-    UniverseRule universeRule;
-    LifeGrid* grid = nullptr;
-    Universe* universe = nullptr;
-    if (ok) {
-        if (loadWorldRules(&rule, &universeRule))
-            universe = loadUniverseLife("Life.ini", &universeRule);
-        else
-            grid = loadLife("Life.ini");
-        if (!grid && !universe)
-            ok = patternFail(&error, 0, "%s; the world stays", lifeLoadReason());
-    }
+    World* world = report ? patternLoadWorld(path, report, &error) : nullptr;
 
     char shown[NOTICE_TEXT];
     char logged[NOTICE_TEXT + 64];
-    if (ok) {
-        app.rule = rule;
-        if (universe)
-            app.universeRule = universeRule;
-        lifeRelease(app.grid);
-        universeRelease(app.universe);
-        app.grid = grid;
-        app.universe = universe;
-        // The board is drawn around its middle; the camera stays where it was
-        // relative to the origin.
-        if (grid) {
-            app.originX = 32;
-            app.originY = 32;
-        }
-        app.generationCount = 0;
-        historyReset();
-        drawForget();
-        app.drawnSinceLoad = 0;
+    if (world) {
+        showWorld(world);
         snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->count,
                  report->ruleName);
         snprintf(logged, sizeof logged, "Dropped %s: loaded, %d live cells, rule %s", path, (int)report->count,
@@ -112,5 +61,5 @@ int dropPattern(const char* path, char* message, size_t size)
     showNotice(shown);
     if (message && size > 0)
         snprintf(message, size, "%s", shown);
-    return ok;
+    return world != nullptr;
 }

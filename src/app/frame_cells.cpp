@@ -1,58 +1,45 @@
-// The frame's cells as the renderer's models: the board's live cells, or a
-// universe's, each placed relative to the camera's origin cell. A universe is
-// judged in chunks of 16 x 16 cells by the nearest depth of their box (a far
-// tile whole): a chunk whose cells would be drawn two pixels or larger gets
-// the full model at every live cell; a farther one gets stand-ins, one flat
-// face per run of occupied blocks of 2^k x 2^k cells, k chosen so a block
-// stays under two pixels; a chunk the camera cannot see gets nothing. The
-// blocks come from the tiles' bit rows, so a far region costs its tiles, not
-// its cells, and the frame's cost is bounded by the screen rather than the
-// population.
+// The frame's cells as the renderer's models, each placed relative to the
+// camera's origin cell. The world is walked as a tree of squares from its
+// whole extent down: a square the world says holds nothing, or that lies out
+// of view, is passed over whole, so what a frame costs follows what the
+// screen shows, not the population. A square drawn smaller than two pixels
+// (when the view is not fixed) becomes one stand-in face; the tiles of
+// 64 x 64 cells reached are judged in chunks of 16 x 16 by the nearest depth
+// of their box: a chunk whose cells would be drawn two pixels or larger gets
+// the full model at every live cell, a farther one stand-ins, one flat face
+// per run of occupied blocks of 2^k x 2^k cells, k chosen so a block stays
+// under two pixels. Stand-in faces light at least one pixel each, however
+// far (the renderer sees to it), so no live cell vanishes from a view.
+#include <cstdlib>
 #include <cstring>
 
-#include "app/app.h"
+#include "app/frame_local.h"
 #include "render/render.h"
 #include "scene/scene.h"
-#include "texture/texture.h"
 
 enum {
     CHUNK_SHIFT = 4,
-    CHUNK = 1 << CHUNK_SHIFT,                // cells a side of the region a level is chosen for
-    TILE_SHIFT = 6,                          // a tile has 2^6 cells a side
-    TILE_CHUNKS = UNIVERSE_TILE / CHUNK,     // chunks a side of a tile
-    CHUNKS = TILE_CHUNKS * TILE_CHUNKS,      // chunks of a tile
-    LEVEL_HIDDEN = -2,                       // the camera sees nothing of the chunk
-    LEVEL_FULL = -1,                         // every live cell with the full model
-    // Stand-in levels 0 .. TILE_SHIFT: blocks of 2^k cells, past CHUNK_SHIFT
-    // only where the whole tile has the level.
+    CHUNK = 1 << CHUNK_SHIFT,            // cells a side of the region a level is chosen for
+    TILE_SHIFT = WORLD_TILE_SHIFT,       // a tile has 2^6 cells a side
+    TILE_CHUNKS = WORLD_TILE / CHUNK,    // chunks a side of a tile
+    CHUNKS = TILE_CHUNKS * TILE_CHUNKS,  // chunks of a tile
+    LEVEL_HIDDEN = -2,                   // the camera sees nothing of the square
+    LEVEL_FULL = -1,                     // every live cell with the full model
+    // A tile's stand-in levels 0 .. TILE_SHIFT: blocks of 2^k cells, past
+    // CHUNK_SHIFT only where the whole tile has the level.
     LEVELS = TILE_SHIFT + 1,
     // A stand-in mesh keeps within the renderer's vertex cache: four vertices a run.
     MESH_RUNS = 1024,
-    SHADES = TEXTURE_SHADES,
 };
 
-// The 90-degree field of view across the width: the renderer's focal value.
-constexpr double focalValue = screenWidth / 2.0;
 // A cell drawn narrower than this many pixels gets a stand-in.
 constexpr double fullCellPixels = 2.0;
 
-// What a far cell looks like, made once from the cell model: a flat face over
-// the cell's whole square (its 100 x 100 units, so that neighbours' faces
-// meet: gaps narrower than a pixel would alias into stripes) at the height of
-// the model's top faces, facing and lit as they are, in one colour, the
-// average of what their texture shows at each shade.
-struct StandIn {
-    const Scene* scene; // the model it was made for; null until made
-    float low[3];       // the model's box, every object's together
-    float high[3];
-    int32_t boxed;      // 1 when the box is finite: chunks are judged by it only then
-    float top;          // z of the top faces: the faces most nearly facing -z, which the camera looks down on
-    Plane plane;        // the top faces' plane: a, b and c; d is each face's own
-    uint32_t shades[SHADES];
-    uint8_t texels[16];
-    TextureLevel level;
-    Texture texture;
-    Material material;
+// A tile in view: where it is, the level of its whole square, its rows.
+struct FrameTile {
+    int64_t tx, ty;
+    int32_t whole;
+    int32_t rows; // index into FrameCells::rows
 };
 
 // What the frame makes of one tile: each chunk's level, row by row, and
@@ -63,15 +50,24 @@ struct TileLevels {
     uint64_t full[TILE_CHUNKS]; // per row of chunks, the columns of cells with the full model
 };
 
-// What a universe's frame is built in, grown as it needs and kept between
-// frames so that a frame seldom allocates.
+// A square larger than a tile drawn as one stand-in face.
+struct FarSquare {
+    int64_t x, y;
+    int32_t shift;
+};
+
+// What a frame is built in, grown as it needs and kept between frames so
+// that a frame seldom allocates.
 struct FrameCells {
     StandIn standIn;
     Matrix4* placements; // the cells with the full model
     int32_t placementRoom;
-    UniverseTileRows* tiles;
-    TileLevels* levels; // one a tile, in the tiles' order
-    int32_t tileRoom;
+    FrameTile* tiles;
+    TileLevels* levels;          // one a tile, in the tiles' order
+    uint64_t (*rows)[WORLD_TILE]; // the tiles' rows
+    int32_t tileCount, tileRoom;
+    FarSquare* squares;
+    int32_t squareCount, squareRoom;
     MeshVertex* vertices; // four a run
     Face* faces;          // two a run
     int32_t runRoom;
@@ -79,158 +75,43 @@ struct FrameCells {
     Matrix4* meshPlacements;
     RenderModel* models; // the cells' model first, then one a mesh
     int32_t meshRoom;
-    RenderModel cellsOnly; // the board's, or a universe's when there is no room for models
+    RenderModel cellsOnly; // when there is no room for models
 };
+// The room a frame starts with, never let go: enough for the 64 x 64 board,
+// so that its frames ask the heap for nothing.
+static Matrix4 firstPlacements[LIFE_CELLS];
+static FrameTile firstTiles[1];
+static TileLevels firstLevels[1];
+static uint64_t firstRows[1][WORLD_TILE];
 static FrameCells frameCells;
 
-// The board's live cells' object matrices, kept for the whole run so that the
-// tick allocates nothing.
-static Matrix4 boardPlacements[LIFE_CELLS];
-
-// ---- The stand-in ---------------------------------------------------------------
-
-static Texture* faceTexture(const Face* face, const Scene* scene)
+static void takeFirstRoom(FrameCells* fc)
 {
-    if (face->material >= 0 && face->material < scene->materialCount && scene->materials[face->material].texture)
-        return scene->materials[face->material].texture;
-    return defaultTexture();
+    fc->placements = firstPlacements;
+    fc->placementRoom = LIFE_CELLS;
+    fc->tiles = firstTiles;
+    fc->levels = firstLevels;
+    fc->rows = firstRows;
+    fc->tileRoom = 1;
 }
 
-// A texel coordinate, truncated toward zero and wrapped by the level's power
-// of two; a coordinate past the int32 range or NaN (the model is the user's)
-// counts as 0.
-static int32_t wrapTexel(double coordinate, int32_t size)
+static int firstRoom(const void* array)
 {
-    const int32_t whole = coordinate > -2e9 && coordinate < 2e9 ? (int32_t)coordinate : 0;
-    return whole & (size - 1);
+    return array == firstPlacements || array == firstTiles || array == firstLevels || array == firstRows;
 }
 
-// The shades of the texel at (u, v) of a texture's finest level, u and v
-// wrapped to [0, 1) as the samplers wrap them.
-static const uint32_t* texelShades(const Texture* texture, float u, float v)
+static void releaseRoom(void* array)
 {
-    const TextureLevel* level = &texture->levels[0];
-    const int32_t x = wrapTexel((double)u * level->width, level->width);
-    const int32_t y = wrapTexel((double)v * level->height, level->height);
-    return texture->shades + (size_t)level->texels[(size_t)y * level->width + x] * SHADES;
-}
-
-// Averages every shade over the top faces, each sampled at the centres of the
-// 256 equal triangles that cutting its sides in 16 makes, and weighted by its
-// area; 0 when there is no top face with area.
-static int averageTopShades(const Scene* scene, float topC, uint32_t shades[SHADES])
-{
-    double sum[SHADES][3] = {};
-    double weight = 0.0;
-    enum { CUTS = 16 };
-    for (int32_t o = 0; o < scene->objectCount; o++) {
-        const MeshObject* mesh = &scene->objects[o];
-        for (int32_t f = 0; f < mesh->faceCount; f++) {
-            const Face* face = &mesh->faces[f];
-            if (!(face->plane.c >= topC))
-                continue;
-            const MeshVertex* const* p = face->corners;
-            const double ax = p[1]->x - p[0]->x, ay = p[1]->y - p[0]->y;
-            const double bx = p[2]->x - p[0]->x, by = p[2]->y - p[0]->y;
-            const double area = ax * by - ay * bx;
-            const double w = (area < 0 ? -area : area) / (CUTS * CUTS);
-            if (!(w > 0.0) || !(w < 1e30))
-                continue;
-            const Texture* texture = faceTexture(face, scene);
-            // Upright triangles (i, j) with i + j < CUTS, centres a third in;
-            // the upside-down ones between them, two thirds in.
-            for (int32_t upsideDown = 0; upsideDown < 2; upsideDown++)
-                for (int32_t i = 0; i < CUTS; i++)
-                    for (int32_t j = 0; i + j < CUTS - upsideDown; j++) {
-                        const float third = upsideDown ? 2.0f / 3.0f : 1.0f / 3.0f;
-                        const float s = ((float)i + third) / CUTS, t = ((float)j + third) / CUTS, r = 1.0f - s - t;
-                        const float u = r * p[0]->u + s * p[1]->u + t * p[2]->u;
-                        const float v = r * p[0]->v + s * p[1]->v + t * p[2]->v;
-                        const uint32_t* shade = texelShades(texture, u, v);
-                        for (int32_t k = 0; k < SHADES; k++)
-                            for (int32_t c = 0; c < 3; c++)
-                                sum[k][c] += w * (double)(shade[k] >> (16 - 8 * c) & 0xFF);
-                    }
-            weight += w * CUTS * CUTS;
-        }
-    }
-    if (!(weight > 0.0))
-        return 0;
-    for (int32_t k = 0; k < SHADES; k++) {
-        shades[k] = 0;
-        for (int32_t c = 0; c < 3; c++) {
-            const int32_t channel = (int32_t)(sum[k][c] / weight + 0.5);
-            shades[k] |= (uint32_t)(channel > 255 ? 255 : channel) << (16 - 8 * c);
-        }
-    }
-    return 1;
-}
-
-// Makes the stand-in for the scene's cell model; 0 when the model has no face
-// to take it from (then far cells get the full model too).
-static int standInMake(StandIn* s, const Scene* scene)
-{
-    memset(s, 0, sizeof *s);
-    int32_t faces = 0;
-    bool strays = false;
-    float topC = -2.0f;
-    for (int32_t o = 0; o < scene->objectCount; o++) {
-        const MeshObject* mesh = &scene->objects[o];
-        for (int32_t f = 0; f < mesh->faceCount; f++) {
-            const float c = mesh->faces[f].plane.c;
-            topC = c > topC ? c : topC;
-        }
-        MeshBounds bounds;
-        if (mesh->bounds.known)
-            bounds = mesh->bounds;
-        else
-            measureMesh(mesh, &bounds);
-        for (int i = 0; i < 3 && mesh->vertexCount > 0; i++) {
-            s->low[i] = faces == 0 || bounds.low[i] < s->low[i] ? bounds.low[i] : s->low[i];
-            s->high[i] = faces == 0 || bounds.high[i] > s->high[i] ? bounds.high[i] : s->high[i];
-        }
-        faces += mesh->vertexCount > 0 ? mesh->faceCount : 0;
-        // Faces whose corners are not the mesh's own may lie outside its box.
-        strays = strays || (mesh->faceCount > 0 && !bounds.cornersOwn);
-    }
-    s->boxed = faces > 0 && !strays;
-    for (int i = 0; i < 3; i++)
-        s->boxed = s->boxed && s->low[i] > -1e30f && s->high[i] < 1e30f && s->low[i] <= s->high[i];
-    // A top face must face the camera looking down +z, and the model must be
-    // a box that fits its cell.
-    if (!s->boxed || !(topC > 0.5f))
-        return 0;
-    for (int i = 0; i < 2; i++)
-        if (!(s->low[i] > -cellSpacing && s->high[i] < cellSpacing))
-            return 0;
-    topC -= 0.001f;
-    s->top = s->high[2];
-    for (int32_t o = 0; o < scene->objectCount; o++) {
-        const MeshObject* mesh = &scene->objects[o];
-        for (int32_t f = 0; f < mesh->faceCount; f++) {
-            const Face* face = &mesh->faces[f];
-            if (!(face->plane.c >= topC))
-                continue;
-            s->plane = face->plane;
-            for (int i = 0; i < 3; i++)
-                s->top = face->corners[i]->z < s->top ? face->corners[i]->z : s->top;
-        }
-    }
-    if (!averageTopShades(scene, topC, s->shades))
-        return 0;
-    s->level = {4, 4, s->texels, 3, 12, 15, 14};
-    s->texture = {4, 4, 1, 1, s->shades, &s->level};
-    s->material = {nullptr, &s->texture};
-    s->scene = scene;
-    return 1;
+    if (!firstRoom(array))
+        heapFree(array);
 }
 
 // ---- Room -----------------------------------------------------------------------
 
-// Makes room for `need` entries of `size` bytes, at least doubling; the
-// entries held are not kept. 1, or 0 with the array as it was when memory runs
+// Makes room for `need` entries of `size` bytes, at least doubling, keeping
+// the first `keep` entries. 1, or 0 with the array as it was when memory runs
 // out. 2 GiB an array at most, which any size_t holds.
-static int makeRoom(void** array, int32_t* room, int64_t need, size_t size)
+static int makeRoom(void** array, int32_t* room, int64_t need, size_t size, int32_t keep)
 {
     if (need <= *room)
         return 1;
@@ -240,16 +121,18 @@ static int makeRoom(void** array, int32_t* room, int64_t need, size_t size)
     void* grown = next >= need ? heapAlloc((size_t)next * size) : nullptr;
     if (!grown)
         return 0;
-    heapFree(*array);
+    if (keep > 0)
+        memcpy(grown, *array, (size_t)keep * size);
+    releaseRoom(*array);
     *array = grown;
     *room = (int32_t)next;
     return 1;
 }
 
-template <typename T> static int makeRoomFor(T** array, int32_t* room, int64_t need)
+template <typename T> static int makeRoomFor(T** array, int32_t* room, int64_t need, int32_t keep = 0)
 {
     void* p = *array;
-    const int ok = makeRoom(&p, room, need, sizeof(T));
+    const int ok = makeRoom(&p, room, need, sizeof(T), keep);
     *array = (T*)p;
     return ok;
 }
@@ -257,9 +140,11 @@ template <typename T> static int makeRoomFor(T** array, int32_t* room, int64_t n
 void frameCellsRelease()
 {
     FrameCells* fc = &frameCells;
-    heapFree(fc->placements);
-    heapFree(fc->tiles);
-    heapFree(fc->levels);
+    releaseRoom(fc->placements);
+    releaseRoom(fc->tiles);
+    releaseRoom(fc->levels);
+    releaseRoom(fc->rows);
+    heapFree(fc->squares);
     heapFree(fc->vertices);
     heapFree(fc->faces);
     heapFree(fc->meshes);
@@ -273,17 +158,18 @@ void frameCellsRelease()
 // The level of the square of 2^shift cells a side whose first cell is (x, y):
 // LEVEL_HIDDEN when its box lies wholly behind the depth limit or outside one
 // side of the view (judged against the screen's own edges, wider than the
-// renderer's frustum by two pixels, with a margin for the renderer's float
-// rounding, so nothing it would draw is left out); LEVEL_FULL when a cell at
-// its nearest corner's depth spans fullCellPixels or more, or the model has no
-// finite box; otherwise the stand-in level k, the largest up to shift whose
-// block of 2^k cells stays below fullCellPixels there.
-static int32_t squareLevel(const StandIn* s, const float* m, int64_t x, int64_t y, int32_t shift)
+// renderer's frustum, with a margin for the renderer's float rounding, so
+// nothing it would draw is left out); LEVEL_FULL when a cell at its nearest
+// corner's depth spans fullCellPixels or more, or the model has no finite box;
+// otherwise the stand-in level k, the largest up to shift whose block of 2^k
+// cells stays below fullCellPixels there.
+static int32_t squareLevel(const StandIn* s, const RenderScreen* screen, const float* m, int64_t x, int64_t y,
+    int32_t shift)
 {
     if (!s->boxed)
         return LEVEL_FULL;
     const double left = (double)(x - app.originX) * cellSpacing, top = (double)(y - app.originY) * cellSpacing;
-    const double span = (double)((1 << shift) - 1) * cellSpacing;
+    const double span = (double)(((int64_t)1 << shift) - 1) * cellSpacing;
     // The model's box and the stand-in's square together.
     const double half = cellSpacing / 2.0;
     const double lowX = s->low[0] < -half ? s->low[0] : -half, highX = s->high[0] > half ? s->high[0] : half;
@@ -297,6 +183,9 @@ static int32_t squareLevel(const StandIn* s, const float* m, int64_t x, int64_t 
     for (int j = 12; j < 15; j++)
         margin += m[j] < 0 ? -m[j] : m[j];
     margin *= 1e-5;
+    // The screen's edges: x = (halfWidth / focal) z and y = (halfHeight / focal) z.
+    const double slopeX = (double)screen->halfWidth / screen->focal;
+    const double slopeY = (double)screen->halfHeight / screen->focal;
     double nearest = 1e300, farthest = -1e300;
     int outside[4] = {1, 1, 1, 1};
     for (int c = 0; c < 8; c++) {
@@ -306,10 +195,8 @@ static int32_t squareLevel(const StandIn* s, const float* m, int64_t x, int64_t 
         const double vz = px * m[2] + py * m[6] + pz * m[10] + m[14];
         nearest = vz < nearest ? vz : nearest;
         farthest = vz > farthest ? vz : farthest;
-        // The screen's edges: x = z and y = (height / width) z, the focal value being half the width.
-        const double slopeY = (double)screenHeight / screenWidth;
-        outside[0] = outside[0] && vx - vz > margin;
-        outside[1] = outside[1] && -vx - vz > margin;
+        outside[0] = outside[0] && vx - slopeX * vz > margin;
+        outside[1] = outside[1] && -vx - slopeX * vz > margin;
         outside[2] = outside[2] && vy - slopeY * vz > margin;
         outside[3] = outside[3] && -vy - slopeY * vz > margin;
     }
@@ -317,11 +204,11 @@ static int32_t squareLevel(const StandIn* s, const float* m, int64_t x, int64_t 
         return LEVEL_HIDDEN;
     if (!(nearest > 0.1))
         return LEVEL_FULL;
-    const double pixels = focalValue * cellSpacing / nearest;
+    const double pixels = (double)screen->focal * cellSpacing / nearest;
     if (!(pixels < fullCellPixels))
         return LEVEL_FULL;
     int32_t k = 0;
-    while (k < shift && pixels * (double)(2 << k) < fullCellPixels)
+    while (k < shift && pixels * (double)((int64_t)2 << k) < fullCellPixels)
         k++;
     return k;
 }
@@ -332,7 +219,7 @@ static int32_t squareLevel(const StandIn* s, const float* m, int64_t x, int64_t 
 static uint64_t levelColumns(const TileLevels* levels, int32_t level, int32_t shift, int32_t row)
 {
     if (shift > CHUNK_SHIFT)
-        return levels->chunks[0] == level ? (1ull << (UNIVERSE_TILE >> shift)) - 1 : 0;
+        return levels->chunks[0] == level ? (1ull << (WORLD_TILE >> shift)) - 1 : 0;
     const int32_t chunkRow = (row << shift) >> CHUNK_SHIFT;
     const int32_t perChunk = CHUNK >> shift;
     const uint64_t chunkBits = perChunk == 64 ? ~0ull : (1ull << perChunk) - 1;
@@ -349,6 +236,90 @@ static int32_t runCount(uint64_t bits)
     return __builtin_popcountll(bits & ~(bits << 1));
 }
 
+// ---- The walk over the squares ------------------------------------------------------
+
+struct Walk {
+    const World* world;
+    const StandIn* standIn;
+    int standIns; // far squares may be stand-ins
+    const RenderScreen* screen;
+    const float* worldToView;
+};
+
+static void addTile(const Walk* walk, int64_t tx, int64_t ty, int32_t whole)
+{
+    FrameCells* fc = &frameCells;
+    const int32_t count = fc->tileCount;
+    if (count == fc->tileRoom) {
+        int32_t tileRoom = count, levelRoom = count, rowRoom = count;
+        makeRoomFor(&fc->tiles, &tileRoom, count + 1, count) && makeRoomFor(&fc->levels, &levelRoom, count + 1) &&
+            makeRoomFor(&fc->rows, &rowRoom, count + 1, count);
+        const int32_t least = tileRoom < levelRoom ? tileRoom : levelRoom;
+        fc->tileRoom = least < rowRoom ? least : rowRoom;
+        if (count == fc->tileRoom)
+            return;
+    }
+    fc->tiles[count] = {tx, ty, whole, count};
+    if (worldTileRows(walk->world, tx, ty, fc->rows[count]))
+        fc->tileCount++;
+}
+
+static void addSquare(int64_t x, int64_t y, int32_t shift)
+{
+    FrameCells* fc = &frameCells;
+    if (fc->squareCount == fc->squareRoom && !makeRoomFor(&fc->squares, &fc->squareRoom, fc->squareCount + 1,
+            fc->squareCount))
+        return;
+    fc->squares[fc->squareCount++] = {x, y, shift};
+}
+
+// The square of 2^shift cells at (x, y), and what it holds that the camera sees.
+static void walkSquare(const Walk* walk, int64_t x, int64_t y, int32_t shift)
+{
+    if (!worldMayHold(walk->world, x, y, shift))
+        return;
+    const int32_t level = squareLevel(walk->standIn, walk->screen, walk->worldToView, x, y, shift);
+    if (level == LEVEL_HIDDEN)
+        return;
+    if (shift == TILE_SHIFT) {
+        addTile(walk, x >> TILE_SHIFT, y >> TILE_SHIFT, level);
+        return;
+    }
+    if (walk->standIns && level == shift) {
+        addSquare(x, y, shift);
+        return;
+    }
+    const int64_t half = (int64_t)1 << (shift - 1);
+    for (int32_t q = 0; q < 4; q++)
+        walkSquare(walk, x + (q & 1 ? half : 0), y + (q & 2 ? half : 0), shift - 1);
+}
+
+// The squares, aligned to their side, that cover the world's extent: a side
+// at least the extent's, so two a way at most.
+static void walkWorld(const Walk* walk)
+{
+    const WorldBox* e = &walk->world->extent;
+    const int64_t width = e->right - e->left + 1, height = e->bottom - e->top + 1;
+    int32_t shift = TILE_SHIFT;
+    while (((int64_t)1 << shift) < width || ((int64_t)1 << shift) < height)
+        shift++;
+    const int64_t side = (int64_t)1 << shift;
+    // Floor division: the first square's corner at or before the extent's.
+    const int64_t x0 = (e->left >> shift) * side, y0 = (e->top >> shift) * side;
+    for (int64_t y = y0; y <= e->bottom; y += side)
+        for (int64_t x = x0; x <= e->right; x += side)
+            walkSquare(walk, x, y, shift);
+}
+
+static int tileOrder(const void* a, const void* b)
+{
+    const FrameTile* p = (const FrameTile*)a;
+    const FrameTile* q = (const FrameTile*)b;
+    if (p->ty != q->ty)
+        return p->ty < q->ty ? -1 : 1;
+    return p->tx < q->tx ? -1 : p->tx > q->tx;
+}
+
 // ---- Stand-ins ------------------------------------------------------------------
 
 // One frame's stand-in meshes as they are filled.
@@ -359,10 +330,9 @@ struct MeshFill {
     int32_t open; // runs in the last mesh, or -1 before the first of a tile's level
 };
 
-// A flat face over the blocks first .. end - 1 of block row `row`, in the
-// coordinates of its tile: from the first block's first cell's square to the
-// last block's last cell's.
-static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row, int32_t first, int32_t end)
+// A flat face from (x0, y0) to (x1, y1) in the coordinates of its mesh, at the
+// stand-in's height, as two triangles sharing the diagonal from the first corner.
+static void addQuad(MeshFill* fill, const StandIn* s, float x0, float y0, float x1, float y1)
 {
     FrameCells* fc = fill->fc;
     if (fill->open < 0 || fill->open == MESH_RUNS) {
@@ -374,11 +344,6 @@ static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row,
         fill->open = 0;
     }
     MeshObject* mesh = &fc->meshes[fill->meshes - 1];
-    const int32_t spacing = (int32_t)cellSpacing, half = spacing / 2;
-    const float x0 = (float)((first << shift) * spacing - half);
-    const float x1 = (float)((end << shift) * spacing - half);
-    const float y0 = (float)((row << shift) * spacing - half);
-    const float y1 = (float)(((row + 1) << shift) * spacing - half);
     MeshVertex* v = &mesh->vertices[mesh->vertexCount];
     const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
     for (int i = 0; i < 4; i++)
@@ -399,13 +364,23 @@ static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row,
     fill->open++;
 }
 
+// A face over the blocks first .. end - 1 of block row `row`, in the
+// coordinates of its tile: from the first block's first cell's square to the
+// last block's last cell's.
+static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row, int32_t first, int32_t end)
+{
+    const int32_t spacing = (int32_t)cellSpacing, half = spacing / 2;
+    addQuad(fill, s, (float)((first << shift) * spacing - half), (float)((row << shift) * spacing - half),
+        (float)((end << shift) * spacing - half), (float)(((row + 1) << shift) * spacing - half));
+}
+
 // The runs of one tile's chunks at stand-in level `shift`; counted only when
 // fill is null. Returns the runs.
-static int64_t tileRuns(const UniverseTileRows* tile, const TileLevels* levels, int32_t shift, MeshFill* fill,
+static int64_t tileRuns(const uint64_t* tileRows, const TileLevels* levels, int32_t shift, MeshFill* fill,
     const StandIn* s)
 {
-    uint64_t blocks[UNIVERSE_TILE];
-    const int32_t rows = universeTileBlocks(tile->rows, shift, blocks);
+    uint64_t blocks[WORLD_TILE];
+    const int32_t rows = worldTileBlocks(tileRows, shift, blocks);
     int64_t runs = 0;
     const int32_t perChunk = shift < CHUNK_SHIFT ? CHUNK >> shift : 1;
     uint64_t columns = 0;
@@ -431,61 +406,51 @@ static int64_t tileRuns(const UniverseTileRows* tile, const TileLevels* levels, 
 
 // ---- The frame's models -----------------------------------------------------------
 
-// The universe's cells into scene: first the full model at its cells' placements
-// in the order universeForEachCell visits them (rows top to bottom, x fastest,
-// so a universe holding the board's cells draws the board's frame), then one
-// model a stand-in mesh. What memory does not allow is left out.
-static void placeUniverse(const Universe* universe, RenderScene* scene)
+// Each tile's chunks judged; returns the cells with the full model and adds
+// up the stand-in runs and the meshes they need.
+static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
 {
     FrameCells* fc = &frameCells;
-    StandIn* s = &fc->standIn;
-    const int standIns = s->scene == app.scene || standInMake(s, app.scene);
-    Matrix4 worldToView;
-    matInverse(scene->cameraPose, &worldToView);
-
-    int32_t tileCount = universeLiveTiles(universe, fc->tiles, fc->tileRoom);
-    if (tileCount > fc->tileRoom) {
-        int32_t levelRoom = fc->tileRoom;
-        if (!makeRoomFor(&fc->tiles, &fc->tileRoom, tileCount) || !makeRoomFor(&fc->levels, &levelRoom, fc->tileRoom))
-            fc->tileRoom = fc->tileRoom < levelRoom ? fc->tileRoom : levelRoom;
-        universeLiveTiles(universe, fc->tiles, fc->tileRoom);
-        tileCount = tileCount < fc->tileRoom ? tileCount : fc->tileRoom;
-    }
-
-    // The levels, and how much of everything they call for.
-    int64_t fullCells = 0, runs = 0, meshes = 0;
-    for (int32_t t = 0; t < tileCount; t++) {
-        const UniverseTileRows* tile = &fc->tiles[t];
+    int64_t fullCells = 0;
+    for (int32_t t = 0; t < fc->tileCount; t++) {
+        const FrameTile* tile = &fc->tiles[t];
+        const uint64_t* rows = fc->rows[tile->rows];
         TileLevels* levels = &fc->levels[t];
         levels->standIns = 0;
-        // A tile hidden, or so far that each chunk would be one block, is
-        // judged whole.
-        const int64_t tileX = (int64_t)tile->tx * UNIVERSE_TILE, tileY = (int64_t)tile->ty * UNIVERSE_TILE;
-        const int32_t whole = squareLevel(s, worldToView.m, tileX, tileY, TILE_SHIFT);
+        // A tile so far that each chunk would be one block is judged whole.
+        const int64_t tileX = tile->tx * WORLD_TILE, tileY = tile->ty * WORLD_TILE;
         for (int32_t c = 0; c < CHUNKS; c++) {
             const int64_t x = tileX + (c % TILE_CHUNKS) * CHUNK, y = tileY + (c / TILE_CHUNKS) * CHUNK;
-            int32_t level = whole;
-            if (whole != LEVEL_HIDDEN && whole < CHUNK_SHIFT)
-                level = squareLevel(s, worldToView.m, x, y, CHUNK_SHIFT);
-            level = level >= 0 && !standIns ? LEVEL_FULL : level;
+            int32_t level = tile->whole;
+            if (level < CHUNK_SHIFT)
+                level = squareLevel(walk->standIn, walk->screen, walk->worldToView, x, y, CHUNK_SHIFT);
+            level = level >= 0 && !walk->standIns ? LEVEL_FULL : level;
             levels->chunks[c] = (int8_t)level;
             levels->standIns |= level >= 0 ? 1 << level : 0;
         }
         for (int32_t r = 0; r < TILE_CHUNKS; r++)
             levels->full[r] = levelColumns(levels, LEVEL_FULL, 0, r * CHUNK);
-        for (int32_t y = 0; y < UNIVERSE_TILE; y++)
-            fullCells += __builtin_popcountll(tile->rows[y] & levels->full[y >> CHUNK_SHIFT]);
+        for (int32_t y = 0; y < WORLD_TILE; y++)
+            fullCells += __builtin_popcountll(rows[y] & levels->full[y >> CHUNK_SHIFT]);
         for (int32_t k = 0; k < LEVELS; k++) {
             if (!(levels->standIns >> k & 1))
                 continue;
-            const int64_t levelRuns = tileRuns(tile, levels, k, nullptr, s);
-            runs += levelRuns;
-            meshes += (levelRuns + MESH_RUNS - 1) / MESH_RUNS;
+            const int64_t levelRuns = tileRuns(rows, levels, k, nullptr, walk->standIn);
+            *runs += levelRuns;
+            *meshes += (levelRuns + MESH_RUNS - 1) / MESH_RUNS;
         }
     }
+    *runs += fc->squareCount;
+    *meshes += (fc->squareCount + MESH_RUNS - 1) / MESH_RUNS;
+    return fullCells;
+}
 
-    // Room for all of it: the faces point into the vertices, so neither may
-    // move once filling starts. Stand-ins go without when memory runs short.
+// Room for all of it: the faces point into the vertices, so neither may
+// move once filling starts. 1 when the stand-ins have theirs; they go
+// without when memory runs short.
+static int makeFrameRoom(int64_t fullCells, int64_t runs, int64_t meshes)
+{
+    FrameCells* fc = &frameCells;
     if (runs > fc->runRoom) {
         int32_t vertexRoom = fc->runRoom * 4, faceRoom = fc->runRoom * 2;
         const int ok =
@@ -498,7 +463,7 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
             fc->faces = nullptr;
         }
     }
-    if (meshes + 1 > fc->meshRoom) {
+    if (meshes > 0 && meshes + 1 > fc->meshRoom) {
         int32_t placementRoom = fc->meshRoom, modelRoom = fc->meshRoom;
         const int ok = makeRoomFor(&fc->meshes, &fc->meshRoom, meshes + 1) &&
             makeRoomFor(&fc->meshPlacements, &placementRoom, fc->meshRoom) &&
@@ -510,64 +475,99 @@ static void placeUniverse(const Universe* universe, RenderScene* scene)
     }
     if (fullCells > fc->placementRoom)
         makeRoomFor(&fc->placements, &fc->placementRoom, fullCells);
+    return meshes > 0 && runs <= fc->runRoom && meshes + 1 <= fc->meshRoom;
+}
 
-    // The full model's cells, a tile row at a time.
+// The full model's cells in rows top to bottom, x fastest, a tile row at a
+// time, so that a universe holding the board's cells draws the board's frame.
+static int32_t placeFullCells()
+{
+    FrameCells* fc = &frameCells;
     int32_t placed = 0;
-    for (int32_t first = 0; first < tileCount;) {
+    for (int32_t first = 0; first < fc->tileCount;) {
         int32_t end = first;
-        while (end < tileCount && fc->tiles[end].ty == fc->tiles[first].ty)
+        while (end < fc->tileCount && fc->tiles[end].ty == fc->tiles[first].ty)
             end++;
-        for (int32_t y = 0; y < UNIVERSE_TILE; y++)
+        for (int32_t y = 0; y < WORLD_TILE; y++)
             for (int32_t t = first; t < end; t++) {
-                const UniverseTileRows* tile = &fc->tiles[t];
+                const FrameTile* tile = &fc->tiles[t];
                 const uint64_t columns = fc->levels[t].full[y >> CHUNK_SHIFT];
-                for (uint64_t row = tile->rows[y] & columns; row && placed < fc->placementRoom; row &= row - 1)
-                    cellMatrixAt((int64_t)tile->tx * UNIVERSE_TILE + __builtin_ctzll(row) - app.originX,
-                        (int64_t)tile->ty * UNIVERSE_TILE + y - app.originY, &fc->placements[placed++]);
+                for (uint64_t row = fc->rows[tile->rows][y] & columns; row && placed < fc->placementRoom;
+                     row &= row - 1)
+                    cellMatrixAt(tile->tx * WORLD_TILE + __builtin_ctzll(row) - app.originX,
+                        tile->ty * WORLD_TILE + y - app.originY, &fc->placements[placed++]);
             }
         first = end;
     }
-    const Scene* cells = app.scene;
-    RenderModel* models = fc->meshRoom > 0 ? fc->models : &fc->cellsOnly;
-    models[0] = {fc->placements, placed, cells->objects, cells->objectCount, cells->materials, cells->materialCount};
-    scene->models = models;
-    scene->modelCount = 1;
-    if (runs > fc->runRoom || meshes + 1 > fc->meshRoom)
-        return;
+    return placed;
+}
 
-    // The stand-ins, a tile and a level at a time, each mesh placed at its
-    // tile's first cell.
+// The stand-ins, a tile and a level at a time, each mesh placed at its tile's
+// first cell; then the far squares, their meshes placed at the origin.
+static int32_t fillStandIns(const StandIn* s, RenderModel* models)
+{
+    FrameCells* fc = &frameCells;
     MeshFill fill = {fc, 0, 0, -1};
-    for (int32_t t = 0; t < tileCount; t++) {
-        const UniverseTileRows* tile = &fc->tiles[t];
-        const TileLevels* levels = &fc->levels[t];
+    for (int32_t t = 0; t < fc->tileCount; t++) {
+        const FrameTile* tile = &fc->tiles[t];
         for (int32_t k = 0; k < LEVELS; k++) {
-            if (!(levels->standIns >> k & 1))
+            if (!(fc->levels[t].standIns >> k & 1))
                 continue;
             const int32_t before = fill.meshes;
             fill.open = -1;
-            tileRuns(tile, levels, k, &fill, s);
-            for (int32_t i = before; i < fill.meshes; i++) {
-                cellMatrixAt((int64_t)tile->tx * UNIVERSE_TILE - app.originX,
-                    (int64_t)tile->ty * UNIVERSE_TILE - app.originY, &fc->meshPlacements[i]);
-                models[1 + i] = {&fc->meshPlacements[i], 1, &fc->meshes[i], 1, &s->material, 1};
-            }
+            tileRuns(fc->rows[tile->rows], &fc->levels[t], k, &fill, s);
+            for (int32_t i = before; i < fill.meshes; i++)
+                cellMatrixAt(tile->tx * WORLD_TILE - app.originX, tile->ty * WORLD_TILE - app.originY,
+                    &fc->meshPlacements[i]);
         }
     }
-    scene->modelCount = 1 + fill.meshes;
+    const int32_t before = fill.meshes;
+    fill.open = -1;
+    const double half = cellSpacing / 2.0;
+    for (int32_t i = 0; i < fc->squareCount; i++) {
+        const FarSquare* q = &fc->squares[i];
+        const double side = (double)((int64_t)1 << q->shift) * cellSpacing;
+        const double x = (double)(q->x - app.originX) * cellSpacing - half;
+        const double y = (double)(q->y - app.originY) * cellSpacing - half;
+        addQuad(&fill, s, (float)x, (float)y, (float)(x + side), (float)(y + side));
+    }
+    for (int32_t i = before; i < fill.meshes; i++)
+        cellMatrixAt(0, 0, &fc->meshPlacements[i]);
+    for (int32_t i = 0; i < fill.meshes; i++)
+        models[1 + i] = {&fc->meshPlacements[i], 1, &fc->meshes[i], 1, &s->material, 1, 1};
+    return fill.meshes;
 }
 
 void placeFrameCells(const Matrix4* cameraPose, RenderScene* scene)
 {
+    FrameCells* fc = &frameCells;
+    StandIn* s = &fc->standIn;
+    if (!fc->placements)
+        takeFirstRoom(fc);
     scene->cameraPose = cameraPose;
-    if (app.universe) {
-        placeUniverse(app.universe, scene);
-        return;
-    }
+    const int standIns = !app.world->fixedView && (s->scene == app.scene || standInMake(s, app.scene));
+    // A fixed view is judged with the model's box all the same: it only leaves
+    // out what the renderer would not draw.
+    if (app.world->fixedView && s->scene != app.scene)
+        standInMake(s, app.scene);
+    Matrix4 worldToView;
+    matInverse(cameraPose, &worldToView);
+    const RenderScreen screen = renderScreenOf(screenWidth, screenHeight);
+    const Walk walk = {app.world, s, standIns, &screen, worldToView.m};
+
+    fc->tileCount = 0;
+    fc->squareCount = 0;
+    walkWorld(&walk);
+    if (fc->tileCount > 1)
+        qsort(fc->tiles, (size_t)fc->tileCount, sizeof *fc->tiles, tileOrder);
+    int64_t runs = 0, meshes = 0;
+    const int64_t fullCells = judgeTiles(&walk, &runs, &meshes);
+    const int standInsFit = makeFrameRoom(fullCells, runs, meshes);
+
     const Scene* cells = app.scene;
-    RenderModel* board = &frameCells.cellsOnly;
-    *board = {boardPlacements, placeLiveCells(app.grid, boardPlacements), cells->objects, cells->objectCount,
-        cells->materials, cells->materialCount};
-    scene->models = board;
-    scene->modelCount = 1;
+    RenderModel* models = standInsFit ? fc->models : &fc->cellsOnly;
+    models[0] = {fc->placements, placeFullCells(), cells->objects, cells->objectCount, cells->materials,
+        cells->materialCount, 0};
+    scene->models = models;
+    scene->modelCount = 1 + (standInsFit ? fillStandIns(s, models) : 0);
 }

@@ -1,8 +1,9 @@
-// Going back: generation 0 of the pattern last loaded (R) and the generations
-// before the one shown (Backspace), kept as each step is taken. The board
-// keeps up to HISTORY_SLOTS generations as bits; a universe keeps the live
-// tiles of each (universeSnapshotTake) up to HISTORY_SLOTS and historyBudget
-// bytes, the oldest let go first.
+// Going back: generation 0 of the world loaded last (R) and the generations
+// before the one shown (Backspace), each kept as a snapshot before its step,
+// up to HISTORY_SLOTS of them and historyBudget bytes, the oldest let go
+// first. Snapshots let go are kept as spares, within the same budget, and
+// filled again by the next ones: once the way back is as long as it gets, or
+// after going back, keeping a generation takes no new memory.
 #include <cstdio>
 #include <cstring>
 
@@ -12,21 +13,17 @@ enum { START_PENDING = 0, START_KEPT, START_LOST };
 static const size_t historyBudget = (size_t)64 << 20;
 
 struct HistorySlot {
-    int32_t generation;
-    UniverseSnapshot* universe; // on a universe; the board's bits are in boards[slot]
+    int64_t generation;
+    WorldSnapshot* snapshot;
 };
 
 static struct {
     int32_t start; // START_*: pending until the world first steps from generation 0
-    LifeGrid startGrid;
-    UniverseSnapshot* startUniverse;
-    HistorySlot* slots;             // a ring of HISTORY_SLOTS, allocated at the first step
-    uint64_t (*boards)[LIFE_SIZE];  // bit y of boards[slot][x]: cell (x, y) alive
+    WorldSnapshot* startSnapshot;
+    HistorySlot* slots; // a ring of HISTORY_SLOTS, allocated at the first step
     int32_t first, count;
-    size_t bytes;                   // held by the slots' universe snapshots
-    // The last snapshot let go, filled again by the next: once the budget is
-    // reached, keeping a generation takes no new memory.
-    UniverseSnapshot* spare;
+    size_t bytes;        // held by the slots' snapshots and the spares
+    WorldSnapshot* spares; // let go, to be filled again
 } history;
 
 static int32_t slotAt(int32_t k)
@@ -34,15 +31,39 @@ static int32_t slotAt(int32_t k)
     return (history.first + k) % HISTORY_SLOTS;
 }
 
+// A snapshot no longer wanted becomes a spare while the budget allows.
+static void spare(WorldSnapshot* snapshot)
+{
+    if (history.bytes <= historyBudget) {
+        snapshot->next = history.spares;
+        history.spares = snapshot;
+        return;
+    }
+    history.bytes -= worldSnapshotBytes(snapshot);
+    worldSnapshotRelease(snapshot);
+}
+
+static WorldSnapshot* takeSpare()
+{
+    WorldSnapshot* snapshot = history.spares;
+    if (snapshot) {
+        history.spares = snapshot->next;
+        history.bytes -= worldSnapshotBytes(snapshot);
+    }
+    return snapshot;
+}
+
+// Lets spares go while the kept bytes and `coming` more exceed the budget.
+static void releaseSparesOver(size_t coming)
+{
+    while (history.spares && history.bytes + coming > historyBudget)
+        worldSnapshotRelease(takeSpare());
+}
+
 static void dropOldest()
 {
-    HistorySlot* slot = &history.slots[history.first];
-    if (slot->universe) {
-        history.bytes -= universeSnapshotBytes(slot->universe);
-        universeSnapshotRelease(history.spare);
-        history.spare = slot->universe;
-        slot->universe = nullptr;
-    }
+    spare(history.slots[history.first].snapshot);
+    history.slots[history.first].snapshot = nullptr;
     history.first = (history.first + 1) % HISTORY_SLOTS;
     history.count--;
 }
@@ -50,11 +71,8 @@ static void dropOldest()
 static void dropNewest()
 {
     HistorySlot* slot = &history.slots[slotAt(history.count - 1)];
-    if (slot->universe) {
-        history.bytes -= universeSnapshotBytes(slot->universe);
-        universeSnapshotRelease(slot->universe);
-        slot->universe = nullptr;
-    }
+    spare(slot->snapshot);
+    slot->snapshot = nullptr;
     history.count--;
 }
 
@@ -67,10 +85,14 @@ static void forgetEarlier()
 void historyReset()
 {
     forgetEarlier();
-    universeSnapshotRelease(history.spare);
-    history.spare = nullptr;
-    universeSnapshotRelease(history.startUniverse);
-    history.startUniverse = nullptr;
+    while (history.spares) {
+        WorldSnapshot* next = history.spares->next;
+        history.bytes -= worldSnapshotBytes(history.spares);
+        worldSnapshotRelease(history.spares);
+        history.spares = next;
+    }
+    worldSnapshotRelease(history.startSnapshot);
+    history.startSnapshot = nullptr;
     history.start = START_PENDING;
 }
 
@@ -78,28 +100,15 @@ void historyRelease()
 {
     historyReset();
     heapFree(history.slots);
-    heapFree(history.boards);
     history.slots = nullptr;
-    history.boards = nullptr;
-}
-
-static void keepStart()
-{
-    if (app.universe) {
-        history.startUniverse = universeSnapshotTake(app.universe, nullptr);
-        history.start = history.startUniverse ? START_KEPT : START_LOST;
-    } else {
-        history.startGrid = *app.grid;
-        history.start = START_KEPT;
-    }
 }
 
 void historyEdited()
 {
-    if (app.generationCount != 0)
+    if (worldGeneration(app.world) != 0)
         return;
-    universeSnapshotRelease(history.startUniverse);
-    history.startUniverse = nullptr;
+    worldSnapshotRelease(history.startSnapshot);
+    history.startSnapshot = nullptr;
     history.start = START_PENDING;
 }
 
@@ -107,44 +116,32 @@ void historyEdited()
 // back past it one generation at a time, so what came before goes too.
 void historyKeep()
 {
-    if (history.start == START_PENDING)
-        keepStart();
+    if (history.start == START_PENDING) {
+        history.startSnapshot = worldSnapshotTake(app.world, nullptr);
+        history.start = history.startSnapshot ? START_KEPT : START_LOST;
+    }
     if (!history.slots)
         history.slots = (HistorySlot*)heapCalloc(HISTORY_SLOTS, sizeof(HistorySlot));
-    if (!app.universe && !history.boards)
-        history.boards = (uint64_t(*)[LIFE_SIZE])heapAlloc((size_t)HISTORY_SLOTS * sizeof *history.boards);
-    if (!history.slots || (!app.universe && !history.boards))
+    if (!history.slots)
         return;
-
-    UniverseSnapshot* snapshot = nullptr;
-    size_t bytes = 0;
-    if (app.universe) {
-        snapshot = universeSnapshotTake(app.universe, history.spare);
-        history.spare = nullptr;
-        if (!snapshot || (bytes = universeSnapshotBytes(snapshot)) > historyBudget) {
-            universeSnapshotRelease(snapshot);
-            forgetEarlier();
-            return;
-        }
-        while (history.count > 0 && history.bytes + bytes > historyBudget)
-            dropOldest();
+    WorldSnapshot* snapshot = worldSnapshotTake(app.world, takeSpare());
+    size_t bytes = snapshot ? worldSnapshotBytes(snapshot) : 0;
+    if (!snapshot || bytes > historyBudget) {
+        worldSnapshotRelease(snapshot);
+        forgetEarlier();
+        return;
     }
-    if (history.count == HISTORY_SLOTS)
+    // Room: the spares go first, then the oldest generations; one let go
+    // while the budget holds stays a spare for the next step.
+    releaseSparesOver(bytes);
+    while (history.count > 0 && (history.count == HISTORY_SLOTS || history.bytes + bytes > historyBudget)) {
         dropOldest();
+        releaseSparesOver(bytes);
+    }
     const int32_t index = slotAt(history.count);
-    history.slots[index].generation = app.generationCount;
-    history.slots[index].universe = snapshot;
+    history.slots[index] = {worldGeneration(app.world), snapshot};
     history.bytes += bytes;
     history.count++;
-    if (!app.universe) {
-        uint64_t* bits = history.boards[index];
-        for (int32_t x = 0; x < LIFE_SIZE; x++) {
-            uint64_t column = 0;
-            for (int32_t y = 0; y < LIFE_SIZE; y++)
-                column |= (uint64_t)(app.grid->cells[x * LIFE_SIZE + y] == LIFE_ALIVE) << y;
-            bits[x] = column;
-        }
-    }
 }
 
 void historyDiscardNewest()
@@ -153,39 +150,27 @@ void historyDiscardNewest()
         dropNewest();
 }
 
-// The restored universe replaces the running one only once it is whole.
-static int restoreUniverse(const UniverseSnapshot* snapshot)
+// The restored world replaces the one shown only once it is whole.
+static int restore(const WorldSnapshot* snapshot)
 {
-    Universe* universe = universeSnapshotRestore(snapshot);
-    if (!universe) {
+    World* world = worldSnapshotRestore(snapshot);
+    if (!world) {
         showNotice("Not gone back: memory ran out");
         return 0;
     }
-    universeRelease(app.universe);
-    app.universe = universe;
+    worldRelease(app.world);
+    app.world = world;
     return 1;
 }
 
 void historyBack()
 {
     if (history.count == 0) {
-        showNotice(app.generationCount > 0 ? "No earlier generation kept" : "This is generation 0");
+        showNotice(worldGeneration(app.world) > 0 ? "No earlier generation kept" : "This is generation 0");
         return;
     }
-    const int32_t index = slotAt(history.count - 1);
-    const HistorySlot* slot = &history.slots[index];
-    if (app.universe) {
-        if (!restoreUniverse(slot->universe))
-            return;
-    } else {
-        const uint64_t* bits = history.boards[index];
-        for (int32_t x = 0; x < LIFE_SIZE; x++) {
-            for (int32_t y = 0; y < LIFE_SIZE; y++)
-                app.grid->cells[x * LIFE_SIZE + y] = (bits[x] >> y) & 1 ? LIFE_ALIVE : LIFE_DEAD;
-        }
-    }
-    app.generationCount = slot->generation;
-    dropNewest();
+    if (restore(history.slots[slotAt(history.count - 1)].snapshot))
+        dropNewest();
 }
 
 void historyRestart()
@@ -194,15 +179,22 @@ void historyRestart()
         showNotice("Generation 0 was not kept: memory ran out");
         return;
     }
-    if (history.start == START_KEPT) {
-        if (app.universe) {
-            if (!restoreUniverse(history.startUniverse))
-                return;
-        } else {
-            *app.grid = history.startGrid;
-        }
-    }
+    if (history.start == START_KEPT && !restore(history.startSnapshot))
+        return;
     forgetEarlier();
-    app.generationCount = 0;
     app.autoIterate = 0;
+}
+
+int historySaveStart(const char* folder, char* reason, size_t size)
+{
+    if (history.start == START_PENDING)
+        return worldSave(app.world, folder, reason, size);
+    World* start = history.start == START_KEPT ? worldSnapshotRestore(history.startSnapshot) : nullptr;
+    if (!start) {
+        snprintf(reason, size, "generation 0 was not kept: memory ran out");
+        return 0;
+    }
+    const int ok = worldSave(start, folder, reason, size);
+    worldRelease(start);
+    return ok;
 }

@@ -1,10 +1,22 @@
-// The player's pace and its status lines: how many generations a tick
-// auto-iteration computes, and what the overlay says about the run.
+// The player: one generation at a time or auto-iteration at a pace, each
+// generation kept for Backspace before it is made.
 #include <cstdio>
-#include <cstring>
 
 #include "app/app.h"
-#include "image/image.h"
+
+void stepWorld()
+{
+    historyKeep();
+    if (!worldStep(app.world, 1)) {
+        historyDiscardNewest();
+        // The same step would be refused every tick.
+        char text[NOTICE_TEXT];
+        snprintf(text, sizeof text, "Stopped at generation %lld: %s", (long long)worldGeneration(app.world),
+            app.world->failure);
+        showNotice(text);
+        app.autoIterate = 0;
+    }
+}
 
 void changeSpeed(int faster)
 {
@@ -30,45 +42,4 @@ void autoIterateTick()
         app.ticksWaited = 0;
         stepWorld();
     }
-}
-
-int64_t worldPopulation()
-{
-    if (app.universe)
-        return universePopulation(app.universe);
-    if (!app.grid)
-        return 0;
-    int64_t count = 0;
-    for (int32_t i = 0; i < LIFE_CELLS; i++)
-        count += app.grid->cells[i] == LIFE_ALIVE;
-    return count;
-}
-
-// Ends at 10 pixels from the right edge, as the generation starts 10 from the left.
-static void drawLineRight(const char* text, int32_t y, uint32_t* framebuffer)
-{
-    const int32_t width = (int32_t)strlen(text) * GLYPH_WIDTH;
-    drawTextAdd(text, screenWidth - 10 - width, y, framebuffer);
-}
-
-void drawStatus(uint32_t* framebuffer)
-{
-    char text[64];
-    int32_t y = 10;
-    if (app.speed != 0) {
-        const int32_t wait = 1 << (app.speed < 0 ? -app.speed : 0);
-        if (app.speed > 0)
-            snprintf(text, sizeof text, "%d generations a tick", 1 << app.speed);
-        else
-            snprintf(text, sizeof text, "1 generation every %d ticks", wait < SLOWEST_TICKS ? wait : SLOWEST_TICKS);
-        drawLineRight(text, y, framebuffer);
-        y += LINE_ADVANCE;
-    }
-    if (app.showPopulation) {
-        snprintf(text, sizeof text, "%lld live cells", (long long)worldPopulation());
-        drawLineRight(text, y, framebuffer);
-        y += LINE_ADVANCE;
-    }
-    if (app.drawing)
-        drawLineRight("Drawing", y, framebuffer);
 }

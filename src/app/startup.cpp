@@ -54,9 +54,6 @@ void startWindow()
     matRotateZ(&app.cameraMatrix, -3.1415925f);
     matTranslate(&app.cameraMatrix, 0.0f, -30.0f, -50.0f);
     app.pitchAngle = 0.0f;
-    // The board's middle.
-    app.originX = 32;
-    app.originY = 32;
     app.touchScreen = platformTouchScreen();
 }
 
@@ -92,25 +89,19 @@ int startLife()
 {
     logLine("Init life (from file 'Life.ini') ...");
     historyReset();
-    const int onUniverse = loadWorldRules(&app.rule, &app.universeRule);
-    // Reading Life.ini empties the reason, so the rule's warning is kept aside.
-    char rulesWarning[512];
-    snprintf(rulesWarning, sizeof rulesWarning, "%s", lifeLoadReason());
-    if (onUniverse)
-        app.universe = loadUniverseLife("Life.ini", &app.universeRule);
-    else
-        app.grid = loadLife("Life.ini");
-    if (!app.grid && !app.universe) {
+    WorldLoadNotes notes;
+    app.world = worldLoadFiles(&notes);
+    if (!app.world) {
         logReason("", lifeLoadReason(), "");
         return 0;
     }
     logLine("    OK");
-    // A universe may lie anywhere: its first frame shows its cells.
-    if (onUniverse) {
-        cameraFrame();
-        logReason("Rule ", app.universeRule.name, "");
-    }
-    logWarning(rulesWarning, "");
+    // A world may lie anywhere: unless its view is fixed, its first frame
+    // shows its cells.
+    cameraShowWorld(1);
+    if (notes.ruleNamed)
+        logReason("Rule ", app.world->ruleName, "");
+    logWarning(notes.rulesWarning, "");
     logWarning(lifeLoadReason(), "");
     return 1;
 }
@@ -215,10 +206,8 @@ void appRelease()
         sceneRelease(app.scene);
         app.scene = nullptr;
     }
-    lifeRelease(app.grid);
-    app.grid = nullptr;
-    universeRelease(app.universe);
-    app.universe = nullptr;
+    worldRelease(app.world);
+    app.world = nullptr;
     historyRelease();
     drawForget();
     frameCellsRelease();

@@ -1,3 +1,4 @@
+// The window procedure: every message the program takes, and the key table.
 #include <cmath>
 
 #include "app/app.h"
@@ -35,6 +36,24 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         if (dropPattern((const char*)wParam, nullptr, 0))
             cameraFrame();
         return 0;
+    case MSG_FIGURES: {
+        if (!app.world)
+            return 0;
+        WindowFigures* figures = (WindowFigures*)lParam;
+        figures->generation = worldGeneration(app.world);
+        figures->population = worldPopulation(app.world);
+        figures->drawn = app.drawnSinceLoad;
+        snprintf(figures->rule, sizeof figures->rule, "%s", app.world->ruleName);
+        return 1;
+    }
+    case MSG_EXPORTWORLD: {
+        if (!app.world)
+            return 0;
+        char reason[WORLD_REASON];
+        const char* folder = (const char*)lParam;
+        return wParam ? historySaveStart(folder, reason, sizeof reason) : worldSave(app.world, folder, reason,
+            sizeof reason);
+    }
     default:
         return windowDefaultProc(window, message, wParam, lParam);
     }

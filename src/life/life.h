@@ -119,27 +119,9 @@ int64_t universePopulation(const Universe* universe);
 int64_t universeGeneration(const Universe* universe);
 // Box of the live cells; 0 when there are none.
 int universeBounds(const Universe* universe, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
-// Calls visit for every live cell, rows top to bottom, left to right within a row. Returns the count.
+// Calls visit for every live cell, rows top to bottom, left to right within a row. Returns the
+// count, or -1 when memory for the walk's ordered list of tiles ran out (nothing visited).
 int64_t universeForEachCell(const Universe* universe, void (*visit)(void* context, int32_t x, int32_t y), void* context);
-
-// ---- A universe in blocks (universe_blocks.cpp) -----------------------------------------
-// What a far view needs of a universe: its tiles of 64 x 64 cells as bit rows, and which
-// blocks of a tile hold live cells, without a walk over the cells themselves.
-enum { UNIVERSE_TILE = 64 };
-// Bit k of rows[y] is the cell (tx * 64 + k, ty * 64 + y). The rows belong to the universe and
-// hold until it next steps or changes.
-struct UniverseTileRows {
-    int32_t tx, ty;
-    const uint64_t* rows;
-};
-// Fills tiles[0 .. room) with the tiles holding live cells (the cells universeForEachCell
-// visits), tile rows top to bottom and left to right within a row. Returns how many such tiles
-// there are, which may be more than room.
-int32_t universeLiveTiles(const Universe* universe, UniverseTileRows* tiles, int32_t room);
-// The blocks of 2^shift x 2^shift cells of a tile (shift 0 to 6, clamped) that hold a live cell:
-// bit i of blocks[j] for the block of cells x = i << shift .., y = j << shift ... blocks has room
-// for 64 rows; returns how many it filled, 64 >> shift.
-int32_t universeTileBlocks(const uint64_t rows[UNIVERSE_TILE], int32_t shift, uint64_t blocks[UNIVERSE_TILE]);
 
 // ---- A universe kept to go back to (universe_snapshot.cpp) ------------------------------
 // The live tiles' rows at one generation (520 bytes a tile), the generation and the rule.
@@ -153,16 +135,3 @@ Universe* universeSnapshotRestore(const UniverseSnapshot* snapshot);
 // The memory it holds.
 size_t universeSnapshotBytes(const UniverseSnapshot* snapshot);
 void universeSnapshotRelease(UniverseSnapshot* snapshot);
-
-// ---- A universe's files (universe_files.cpp) --------------------------------------------
-// Reads Rules.ini as the program does: 1 when it holds a rule in the community's notation (its
-// first non-blank character 'B' or 'b', or "MAP" after the blanks), *universeRule filled;
-// otherwise 0 with *boardRule what loadRules reads. Such a rule that does not parse leaves
-// Conway's rule for the board and a warning in lifeLoadReason.
-int loadWorldRules(LifeRule* boardRule, UniverseRule* universeRule);
-// A pattern text as readLifeBytes reads it, its cells of the layer z = 0 set in a new universe
-// under rule; those outside a bounded grid are dropped, as the board drops those off it. Null
-// when memory runs out, with the reason in lifeLoadReason.
-Universe* readUniverseLifeBytes(const uint8_t* bytes, size_t size, const char* name, const UniverseRule* rule);
-// readUniverseLifeBytes on the file at path, or null when it cannot be read.
-Universe* loadUniverseLife(const char* path, const UniverseRule* rule);

@@ -58,10 +58,6 @@ int listGrow(Universe* u)
     if (!tiles)
         return 0;
     u->tiles = tiles;
-    UniverseTile** scratch = (UniverseTile**)heapRealloc(u->scratch, (size_t)capacity * sizeof *scratch);
-    if (!scratch)
-        return 0;
-    u->scratch = scratch;
     u->tileCapacity = capacity;
     return 1;
 }
@@ -86,6 +82,7 @@ void tileRecycle(Universe* u, UniverseTile* t)
         }
     }
     u->slots[hole] = nullptr;
+    universeIndexRemove(u, t->tx, t->ty);
     UniverseTile* last = u->tiles[--u->tileCount];
     u->tiles[t->listIndex] = last;
     last->listIndex = t->listIndex;
@@ -140,6 +137,8 @@ UniverseTile* universeTileMake(Universe* u, int32_t tx, int32_t ty)
             u->freeTiles = &block->tiles[i];
         }
     }
+    if (!universeIndexAdd(u, tx, ty))
+        return nullptr;
     t = u->freeTiles;
     u->freeTiles = t->nextFree;
     memset(t, 0, sizeof *t);
@@ -233,7 +232,7 @@ void universeRelease(Universe* u)
     }
     heapFree(u->slots);
     heapFree(u->tiles);
-    heapFree(u->scratch);
+    heapFree(u->index);
     heapFree(u);
 }
 
@@ -432,32 +431,30 @@ int tileOrder(const void* a, const void* b)
 
 } // namespace
 
-// The scratch list is the universe's own, sized with the tile list, so the walks allocate nothing.
-int32_t universeSortLiveTiles(const Universe* u)
+// The live tiles are sorted into a list of the walk's own, so the universe
+// itself is only read.
+int64_t universeForEachCell(const Universe* u, void (*visit)(void* context, int32_t x, int32_t y), void* context)
 {
     const int b = (int)(u->generation & 1);
     int32_t n = 0;
     for (int32_t i = 0; i < u->tileCount; i++)
+        n += u->tiles[i]->live[b] != 0;
+    UniverseTile** sorted = (UniverseTile**)heapAlloc((size_t)(n > 0 ? n : 1) * sizeof *sorted);
+    if (!sorted)
+        return -1;
+    n = 0;
+    for (int32_t i = 0; i < u->tileCount; i++)
         if (u->tiles[i]->live[b])
-            u->scratch[n++] = u->tiles[i];
-    // A universe that never held a cell has no scratch list to hand qsort.
-    if (n > 1)
-        qsort(u->scratch, (size_t)n, sizeof *u->scratch, tileOrder);
-    return n;
-}
-
-int64_t universeForEachCell(const Universe* u, void (*visit)(void* context, int32_t x, int32_t y), void* context)
-{
-    const int b = (int)(u->generation & 1);
-    const int32_t n = universeSortLiveTiles(u);
+            sorted[n++] = u->tiles[i];
+    qsort(sorted, (size_t)n, sizeof *sorted, tileOrder);
     int64_t count = 0;
     for (int32_t first = 0; first < n;) {
         int32_t end = first;
-        while (end < n && u->scratch[end]->ty == u->scratch[first]->ty)
+        while (end < n && sorted[end]->ty == sorted[first]->ty)
             end++;
         for (int y = 0; y < TILE_SIZE; y++)
             for (int32_t i = first; i < end; i++) {
-                const UniverseTile* t = u->scratch[i];
+                const UniverseTile* t = sorted[i];
                 for (uint64_t row = t->rows[b][y]; row; row &= row - 1) {
                     visit(context, t->tx * TILE_SIZE + __builtin_ctzll(row), t->ty * TILE_SIZE + y);
                     count++;
@@ -465,5 +462,6 @@ int64_t universeForEachCell(const Universe* u, void (*visit)(void* context, int3
             }
         first = end;
     }
+    heapFree(sorted);
     return count;
 }

@@ -1,5 +1,7 @@
 // The universe's own records, shared by its files (universe.cpp: tiles and the API,
-// universe_step.cpp: the generation kernels, universe_grid.cpp: bounded grids).
+// universe_step.cpp: the generation kernels, universe_grid.cpp: bounded grids,
+// universe_index.cpp: the tiles counted by squares, universe_world.cpp: the
+// universe as a world).
 #pragma once
 
 #include <cstdint>
@@ -40,6 +42,13 @@ struct UniverseKernel {
     uint8_t* quads;             // KERNEL_TABLE: 4 x 4 cells (16 bits) -> the middle 2 x 2 (4 bits)
 };
 
+// A square of 2^level x 2^level tiles holding count tiles; count 0 is a free slot.
+struct UniverseIndexEntry {
+    int32_t level;
+    int32_t qx, qy; // the square's tiles are tx >> level == qx, ty >> level == qy
+    int32_t count;
+};
+
 struct Universe {
     UniverseRule rule;
     UniverseKernel kernels[2];
@@ -47,9 +56,8 @@ struct Universe {
     // Open addressing with linear probing on (tx, ty); capacity a power of two.
     UniverseTile** slots;
     uint32_t slotCount;
-    // Every tile, in no order; scratch has the same capacity (for the ordered walk).
+    // Every tile, in no order.
     UniverseTile** tiles;
-    UniverseTile** scratch;
     int32_t tileCount, tileCapacity;
     UniverseTile* freeTiles;
     // Blocks of tiles as allocated, chained through their first tile's nextFree.
@@ -58,15 +66,23 @@ struct Universe {
     int32_t bounded;
     int32_t gridLeft, gridTop, gridRight, gridBottom;
     const char* stepFailure; // why the last step was refused
+    // The tiles counted by squares of every level (universe_index.cpp).
+    UniverseIndexEntry* index;
+    uint32_t indexSlots, indexUsed;
 };
 
 // universe.cpp
 UniverseTile* universeTileAt(const Universe* universe, int32_t tx, int32_t ty);
 UniverseTile* universeTileMake(Universe* universe, int32_t tx, int32_t ty);
 void universeTileSummarise(UniverseTile* tile, int buffer);
-// Puts the tiles holding live cells into scratch, tile rows top to bottom and left to right
-// within a row; returns how many.
-int32_t universeSortLiveTiles(const Universe* universe);
+
+// universe_index.cpp: a tile made counts in the square of every level holding it (0 when
+// memory ran out, nothing counted); a tile recycled no longer does.
+int universeIndexAdd(Universe* universe, int32_t tx, int32_t ty);
+void universeIndexRemove(Universe* universe, int32_t tx, int32_t ty);
+// 0 when the square of 2^shift cells whose first cell is (x, y) holds no tile (shift above
+// TILE_SHIFT) or no live tile (shift TILE_SHIFT); 1 when it may hold a live cell.
+int universeMayHold(const Universe* universe, int64_t x, int64_t y, int32_t shift);
 
 // universe_step.cpp: fills the kernel for a 512-entry table (0 when the quad table cannot be had).
 int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512]);

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "life/life.h"
+#include "life/world.h"
 
 enum {
     PATTERN_MAX_FILE = 64 << 20,        // bytes of one pattern file, after decompression too
@@ -203,3 +203,9 @@ struct PatternReport {
 // writeBoardFiles or writeUniverseFiles. Returns 1 with report filled, or 0 with error and no file
 // touched.
 int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error);
+// Reads the pattern file at path as patternConvertFile does with no options,
+// into a new world at generation 0 instead of files: the universe the file's
+// rule names (Conway's when it names none), the cells where the file puts
+// them. Returns the world with report filled, or null with error; no file is
+// written.
+World* patternLoadWorld(const char* path, PatternReport* report, PatternError* error);

@@ -88,10 +88,12 @@ static int findOutside(const Pattern* pattern, int64_t left, int64_t top, const 
     return 0;
 }
 
-// The universe: the rule's canonical name, the cells where the file puts them
-// (or the box's corner at --at), every one kept.
-static int convertToUniverse(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
-                             PatternError* error)
+// Where the cells go on a universe (where the file puts them, or the box's
+// corner at --at) and the rule they run under, every cell kept: 1, or 0 when
+// the box leaves the 32-bit coordinates, the rule does not parse or a cell
+// lies outside its grid.
+static int placeOnUniverse(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
+                           UniverseRule* rule, PatternError* error)
 {
     const int64_t left = options->haveAt ? options->left : pattern->left;
     const int64_t top = options->haveAt ? options->top : pattern->top;
@@ -104,23 +106,33 @@ static int convertToUniverse(const Pattern* pattern, const PatternOptions* optio
     report->top = (int32_t)top;
     if (!pattern->rule[0] && options->keepRules) {
         report->ruleSource = RULE_KEPT;
-        return writeUniverseFiles(pattern, left, top, nullptr, error);
+        return 1;
     }
     report->ruleSource = pattern->rule[0] ? RULE_FROM_FILE : RULE_BY_CONVENTION;
-    UniverseRule rule;
     char reason[PATTERN_MESSAGE];
-    if (!universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", &rule, reason, sizeof reason))
+    if (!universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", rule, reason, sizeof reason))
         return patternFail(error, 0, "%s", reason);
-    memcpy(report->ruleName, rule.name, sizeof report->ruleName);
+    memcpy(report->ruleName, rule->name, sizeof report->ruleName);
     int64_t x, y;
-    if (findOutside(pattern, left, top, &rule.grid, &x, &y))
+    if (findOutside(pattern, left, top, &rule->grid, &x, &y))
         return patternFail(error, 0, "the cell (%lld, %lld) lies outside the grid of rule %s (%d x %d, centred "
-                                     "on (0, 0)); refused", (long long)x, (long long)y, rule.name,
-                           (int)rule.grid.width, (int)rule.grid.height);
-    return writeUniverseFiles(pattern, left, top, report->ruleName, error);
+                                     "on (0, 0)); refused", (long long)x, (long long)y, rule->name,
+                           (int)rule->grid.width, (int)rule->grid.height);
+    return 1;
 }
 
-int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error)
+static int convertToUniverse(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
+                             PatternError* error)
+{
+    UniverseRule rule;
+    if (!placeOnUniverse(pattern, options, report, &rule, error))
+        return 0;
+    return writeUniverseFiles(pattern, report->left, report->top,
+                              report->ruleSource == RULE_KEPT ? nullptr : report->ruleName, error);
+}
+
+// Reads, unpacks and parses the file, with what the report says of it.
+static int readPattern(const char* path, Pattern* pattern, PatternReport* report, PatternError* error)
 {
     memset(report, 0, sizeof *report);
     error->line = 0;
@@ -129,19 +141,49 @@ int patternConvertFile(const char* path, const PatternOptions* options, PatternR
     char* text = readWhole(path, &size, error);
     if (!text || !patternGunzip(&text, &size, error))
         return 0;
-    Pattern pattern;
-    const int parsed = parsePattern(detectFormat(text, size, path), text, size, &pattern, error);
+    const int parsed = parsePattern(detectFormat(text, size, path), text, size, pattern, error);
     heapFree(text);
     if (!parsed)
         return 0;
-    report->format = pattern.format;
-    report->width = pattern.width;
-    report->height = pattern.height;
-    report->count = pattern.count;
-    memcpy(report->note, pattern.note, sizeof report->note);
+    report->format = pattern->format;
+    report->width = pattern->width;
+    report->height = pattern->height;
+    report->count = pattern->count;
+    memcpy(report->note, pattern->note, sizeof report->note);
+    return 1;
+}
 
+int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error)
+{
+    Pattern pattern;
+    if (!readPattern(path, &pattern, report, error))
+        return 0;
     const int ok = options->board ? convertToBoard(&pattern, options, report, error)
                                   : convertToUniverse(&pattern, options, report, error);
     patternRelease(&pattern);
     return ok;
+}
+
+World* patternLoadWorld(const char* path, PatternReport* report, PatternError* error)
+{
+    Pattern pattern;
+    if (!readPattern(path, &pattern, report, error))
+        return nullptr;
+    const PatternOptions options = {0, 0, 0, 0, 0};
+    UniverseRule rule;
+    World* world = nullptr;
+    if (placeOnUniverse(&pattern, &options, report, &rule, error)) {
+        world = worldCreateForRule(&rule);
+        if (!world)
+            patternFail(error, 0, "out of memory");
+        for (int32_t k = 0; world && k < pattern.count; k++) {
+            if (!worldSetCell(world, report->left + pattern.cells[k].x, report->top + pattern.cells[k].y, 1)) {
+                worldRelease(world);
+                world = nullptr;
+                patternFail(error, 0, "out of memory");
+            }
+        }
+    }
+    patternRelease(&pattern);
+    return world;
 }

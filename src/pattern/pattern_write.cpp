@@ -1,15 +1,13 @@
-// Writes the board or a universe in the program's own formats. Both files go to temporary
-// names first and are renamed into place only when everything was written, so
-// a failure never leaves a half-written Life.ini or Rules.ini behind.
+// Writes the board or a universe in the program's own formats, through the
+// world's writer: both files go to temporary names first and are renamed into
+// place only when everything was written, so a failure never leaves a
+// half-written Life.ini or Rules.ini behind.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "pattern/pattern.h"
 #include "platform/platform.h"
-
-static const char lifeTemp[] = "Life.ini.tmp";
-static const char rulesTemp[] = "Rules.ini.tmp";
 
 int writeLifeText(FILE* file, const Placement* placement)
 {
@@ -42,78 +40,50 @@ int writeUniverseLifeText(FILE* file, const Pattern* pattern, int64_t left, int6
     return 1;
 }
 
-// What one of the two files holds; the writers fill it from the fields they need.
-struct FileContent {
-    const Placement* placement;
-    const LifeRule* rule;
-    const Pattern* pattern;
-    int64_t left;
-    int64_t top;
-    const char* ruleName;
-};
-
-static int writeContent(FILE* file, const FileContent* content)
+// Pattern errors carry the shared writer's reason.
+static int writeBoth(LifeFileWriter writeLife, const void* life, LifeFileWriter writeRules, const void* rules,
+                     PatternError* error)
 {
-    if (content->placement)
-        return writeLifeText(file, content->placement);
-    if (content->rule)
-        return writeRulesText(file, content->rule);
-    if (content->pattern)
-        return writeUniverseLifeText(file, content->pattern, content->left, content->top);
-    return fprintf(file, "%s\n", content->ruleName) >= 0;
+    char reason[PATTERN_MESSAGE];
+    if (lifeFilesWrite("", writeLife, life, writeRules, rules, reason, sizeof reason))
+        return 1;
+    return patternFail(error, 0, "%s", reason);
 }
 
-// Creates path and fills it; on any failure the file is removed again.
-static int writeTemp(const char* path, const FileContent* content, PatternError* error)
+static int boardLife(FILE* file, const void* placement)
 {
-    FILE* file = fileOpen(path, "w");
-    if (!file)
-        return patternFail(error, 0, "cannot create %s: %s", path, strerror(errno));
-    int ok = writeContent(file, content);
-    ok = !ferror(file) && ok;
-    if (fclose(file) != 0)
-        ok = 0;
-    if (!ok) {
-        remove(path);
-        return patternFail(error, 0, "cannot write %s: %s", path, strerror(errno));
-    }
-    return 1;
+    return writeLifeText(file, (const Placement*)placement);
 }
 
-// Rules.ini is skipped when rules is null.
-static int writeBoth(const FileContent* life, const FileContent* rules, PatternError* error)
+static int boardRules(FILE* file, const void* rule)
 {
-    if (!writeTemp(lifeTemp, life, error))
-        return 0;
-    if (rules && !writeTemp(rulesTemp, rules, error)) {
-        remove(lifeTemp);
-        return 0;
-    }
-    if (rules && !fileReplace(rulesTemp, "Rules.ini")) {
-        const int cause = errno;
-        remove(rulesTemp);
-        remove(lifeTemp);
-        return patternFail(error, 0, "cannot replace Rules.ini: %s", strerror(cause));
-    }
-    if (!fileReplace(lifeTemp, "Life.ini")) {
-        const int cause = errno;
-        remove(lifeTemp);
-        return patternFail(error, 0, "cannot replace Life.ini: %s%s", strerror(cause),
-                           rules ? " (Rules.ini was already replaced)" : "");
-    }
-    return 1;
+    return writeRulesText(file, (const LifeRule*)rule);
 }
 
 int writeBoardFiles(const Placement* placement, const LifeRule* rule, PatternError* error)
 {
-    const FileContent life = {placement, nullptr, nullptr, 0, 0, nullptr};
-    const FileContent rules = {nullptr, rule, nullptr, 0, 0, nullptr};
-    return writeBoth(&life, rule ? &rules : nullptr, error);
+    return writeBoth(boardLife, placement, rule ? boardRules : nullptr, rule, error);
+}
+
+struct PlacedPattern {
+    const Pattern* pattern;
+    int64_t left;
+    int64_t top;
+};
+
+static int universeLife(FILE* file, const void* content)
+{
+    const PlacedPattern* placed = (const PlacedPattern*)content;
+    return writeUniverseLifeText(file, placed->pattern, placed->left, placed->top);
+}
+
+static int universeRules(FILE* file, const void* ruleName)
+{
+    return fprintf(file, "%s\n", (const char*)ruleName) >= 0;
 }
 
 int writeUniverseFiles(const Pattern* pattern, int64_t left, int64_t top, const char* ruleName, PatternError* error)
 {
-    const FileContent life = {nullptr, nullptr, pattern, left, top, nullptr};
-    const FileContent rules = {nullptr, nullptr, nullptr, 0, 0, ruleName};
-    return writeBoth(&life, ruleName ? &rules : nullptr, error);
+    const PlacedPattern placed = {pattern, left, top};
+    return writeBoth(universeLife, &placed, ruleName ? universeRules : nullptr, ruleName, error);
 }

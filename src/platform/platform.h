@@ -111,6 +111,23 @@ enum {
     // A file was dropped on the window: wParam points to its path, zero-
     // terminated, valid until the next messageGet.
     MSG_DROPFILES = 0x0233,
+    // Sent, not posted, by a backend that shows the program's figures beside
+    // the picture (the page): lParam points to a WindowFigures record the
+    // window procedure fills. Result 1.
+    MSG_FIGURES = 0x0400,
+    // Sent by a backend that keeps the world elsewhere (the page's link and
+    // rule choice): the window procedure writes the world shown (wParam 0) or
+    // its generation 0 (wParam 1) as Life.ini and Rules.ini into the folder
+    // lParam points to, zero-terminated. Result 1, or 0 when not written.
+    MSG_EXPORTWORLD = 0x0401,
+};
+
+// What MSG_FIGURES reports of the program.
+struct WindowFigures {
+    int64_t generation;
+    int64_t population;
+    int32_t drawn;  // 1 once cells were drawn or undone on the world loaded last
+    char rule[128]; // the rule in the community's notation, "B3/S23"
 };
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.

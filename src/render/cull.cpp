@@ -59,12 +59,15 @@ static bool cornersBeyondRow(const double corners[8][3], const double reach[3], 
 // band (at most its first row, which scan conversion leaves to the rows
 // before: the faces are whole triangles, whose rows run from the ceiling of
 // the least y to that of the greatest) or below it (beyond its last row).
-static bool outsideBand(const RenderBand* band, const double corners[8][3], const double reach[3])
+// A quad's pixel of its own lies on the ceiling of its middle's y, which may
+// be the ceiling of the greatest: `slack` rows more keep such a pixel's row
+// out of every band that passes the mesh over.
+static bool outsideBand(const RenderBand* band, const double corners[8][3], const double reach[3], int32_t slack)
 {
     if (band->allRows)
         return false;
-    return cornersBeyondRow(corners, reach, (double)band->first, -1) ||
-        cornersBeyondRow(corners, reach, (double)(band->end - 1), 1);
+    return cornersBeyondRow(corners, reach, (double)(band->first - slack), -1) ||
+        cornersBeyondRow(corners, reach, (double)(band->end - 1 + slack), 1);
 }
 
 // Whether the mesh's box lies at least 8 rows above or below the band, by a
@@ -140,7 +143,7 @@ static FarFromBand farFromBand(const RenderBand* band, const MeshBounds* bounds,
     return FAR_DROP;
 }
 
-static MeshInFrustum placeMesh(const RenderBand* band, const MeshBounds* bounds, const float* m)
+static MeshInFrustum placeMesh(const RenderBand* band, const MeshBounds* bounds, const float* m, int32_t slack)
 {
     double extent[3];
     for (int i = 0; i < 3; i++)
@@ -177,14 +180,14 @@ static MeshInFrustum placeMesh(const RenderBand* band, const MeshBounds* bounds,
     }
     if (!inside)
         return MESH_ACROSS;
-    return outsideBand(band, corners, reach) ? MESH_OUTSIDE : MESH_INSIDE;
+    return outsideBand(band, corners, reach, slack) ? MESH_OUTSIDE : MESH_INSIDE;
 }
 
-MeshInFrustum cullMesh(const RenderBand* band, const MeshBounds* bounds, const float* m)
+MeshInFrustum cullMesh(const RenderBand* band, const MeshBounds* bounds, const float* m, int32_t quads)
 {
     const FarFromBand far = farFromBand(band, bounds, m);
     if (far == FAR_DROP)
         return MESH_OUTSIDE;
-    const MeshInFrustum placement = placeMesh(band, bounds, m);
+    const MeshInFrustum placement = placeMesh(band, bounds, m, quads ? 1 : 0);
     return placement == MESH_ACROSS && far == FAR_UNCLIPPED_ONLY ? MESH_ACROSS_CLIPPED_ONLY : placement;
 }

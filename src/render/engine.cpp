@@ -7,15 +7,29 @@
 // Filtering is on from the start, before any engineInit.
 Renderer renderer = {0, 0, 0.0f, {}, sampleBilinear, 1, {}, {}, {}, {}};
 
-int engineInit(int32_t width, int32_t height)
+RenderScreen renderScreenOf(int32_t width, int32_t height)
 {
-    renderer.width = width;
-    renderer.height = height;
+    RenderScreen screen;
+    screen.width = width;
+    screen.height = height;
     // A 90-degree field of view across the width: exactly width / 2.
-    renderer.focal = (float)fabs((double)width / (2.0 * tan(M_PI / 4.0)));
+    screen.focal = (float)fabs((double)width / (2.0 * tan(M_PI / 4.0)));
+    screen.halfWidth = (float)(width / 2);
+    screen.halfHeight = (float)(height / 2);
     // Two pixels narrower than the screen on every side, so clipped polygons
     // stay inside it.
-    buildFrustum((float)(width - 4), (float)(height - 4), renderer.focal, renderer.frustum);
+    screen.inset = 2.0f;
+    return screen;
+}
+
+int engineInit(int32_t width, int32_t height)
+{
+    const RenderScreen screen = renderScreenOf(width, height);
+    renderer.width = width;
+    renderer.height = height;
+    renderer.focal = screen.focal;
+    buildFrustum((float)width - 2.0f * screen.inset, (float)height - 2.0f * screen.inset, renderer.focal,
+        renderer.frustum);
     if (!spanTableInit(width, height))
         return 0;
     buildWeightTables();

@@ -29,7 +29,7 @@ static void drawFrameBand(RenderBand* band, const void* context)
         for (int32_t i = 0; i < model->placementCount; i++)
             for (int32_t k = 0; k < model->objectCount; k++)
                 renderObject(band, &model->placements[i], &job->worldToView, &model->objects[k], model->materials,
-                    model->materialCount);
+                    model->materialCount, model->quads);
     }
     drawBand(band, job->framebuffer);
 }

@@ -5,7 +5,7 @@
 #include "scene/scene.h"
 #include "spans/spans.h"
 
-static Texture* faceTexture(const Face* face, const Material* materials, int32_t materialCount)
+Texture* renderFaceTexture(const Face* face, const Material* materials, int32_t materialCount)
 {
     if (face->material >= 0 && face->material < materialCount && materials[face->material].texture)
         return materials[face->material].texture;
@@ -96,7 +96,7 @@ static inline void viewVertex(RenderBand* band, const MeshVertex* vertex, int32_
 }
 
 void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* worldToView, const MeshObject* mesh,
-    const Material* materials, int32_t materialCount)
+    const Material* materials, int32_t materialCount, int32_t quads)
 {
     Matrix4 objectToView, viewToObject;
     matMultiply(&objectToView, objectMatrix, worldToView);
@@ -111,7 +111,7 @@ void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* 
     const bool cached = bounds.cornersOwn && mesh->vertexCount <= CACHED_VERTICES;
     MeshInFrustum placement = MESH_ACROSS;
     if (cached) {
-        placement = cullMesh(band, &bounds, m);
+        placement = cullMesh(band, &bounds, m, quads);
         if (placement == MESH_OUTSIDE)
             return;
         newStamp(band);
@@ -120,9 +120,14 @@ void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* 
     matInverse(&objectToView, &viewToObject);
     const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
 
+    // A quad's first half, projected, while its second is drawn.
+    ClipPolygon firstHalf;
+    bool firstHalfDrawn = false;
     for (int32_t f = 0; f < mesh->faceCount; f++) {
         const Face* face = &mesh->faces[f];
         const Plane& plane = face->plane;
+        const bool secondHalf = quads && (f & 1) && firstHalfDrawn;
+        firstHalfDrawn = false;
         // The eye on the front side of the plane, beyond 0.1, sees the back.
         if (plane.a * ex + plane.b * ey + plane.c * ez + plane.d > 0.1f)
             continue;
@@ -154,7 +159,17 @@ void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* 
             for (int32_t i = 0; inFront && i < polygon.count; i++)
                 inFront = project(&polygon.v[i], halfWidth, halfHeight);
         }
-        if (inFront)
-            rasterizePolygon(band, &polygon, faceTexture(face, materials, materialCount), light);
+        if (!inFront)
+            continue;
+        Texture* texture = renderFaceTexture(face, materials, materialCount);
+        rasterizePolygon(band, &polygon, texture, light);
+        // Only an unclipped quad is judged whole: one across the frustum's
+        // sides reaches the screen's edge anyway.
+        if (quads && !(f & 1) && placement == MESH_INSIDE) {
+            firstHalf = polygon;
+            firstHalfDrawn = true;
+        } else if (secondHalf && placement == MESH_INSIDE) {
+            rasterizeQuadPixel(band, &firstHalf, &polygon, texture, light);
+        }
     }
 }

@@ -22,6 +22,10 @@ void toggleFiltering();
 int32_t filteringOn();
 // A small grey checker pyramid for faces without a usable material.
 Texture* defaultTexture();
+struct Face;
+// The texture a face is drawn with: its material's, or the default texture
+// when its material is no index below materialCount or has none.
+Texture* renderFaceTexture(const Face* face, const Material* materials, int32_t materialCount);
 
 // One model drawn at each of its placements: every object of it at every
 // placement, in the placements' order. Faces whose material is no index below
@@ -33,7 +37,28 @@ struct RenderModel {
     int32_t objectCount;
     const Material* materials;
     int32_t materialCount;
+    // 1: the faces come in pairs, each pair a flat quad (faces 2i and 2i + 1
+    // sharing a diagonal) that lights at least the pixel its middle falls in,
+    // however small it is drawn: far stand-ins never vanish.
+    int32_t quads;
 };
+
+// The screen as the renderer projects onto it: a view point (x, y, z), z > 0,
+// lands at column focal x / z + halfWidth and row focal y / z + halfHeight,
+// with a 90-degree field of view across the width; faces are clipped to a
+// frustum `inset` pixels inside every edge. The camera's framing, the far
+// cells' judge and the pointer's picking read it here, so none of them can
+// disagree with what is drawn.
+struct RenderScreen {
+    int32_t width;
+    int32_t height;
+    float focal;
+    float halfWidth;  // whole pixels: width / 2, truncated
+    float halfHeight;
+    float inset;
+};
+// The geometry for a screen of width x height, the same before engineInit as after it.
+RenderScreen renderScreenOf(int32_t width, int32_t height);
 
 // What a frame shows: the models in their order, seen from the camera at
 // cameraPose (camera to world). The renderer reads it while the frame is drawn

@@ -116,16 +116,19 @@ enum MeshInFrustum {
 };
 
 // Judges a mesh whose box is bounds, transformed to view space by the
-// object-to-view matrix m, against the frustum and the band's rows.
-MeshInFrustum cullMesh(const RenderBand* band, const MeshBounds* bounds, const float* m);
+// object-to-view matrix m, against the frustum and the band's rows; quads as
+// renderObject takes it.
+MeshInFrustum cullMesh(const RenderBand* band, const MeshBounds* bounds, const float* m, int32_t quads);
 
 // ---- Objects (object.cpp) ----------------------------------------------------
 // Draws every face of mesh placed by objectMatrix into the band's rows of the
 // span table, seen through worldToView (the inverse of the camera pose).
 // Faces whose material is no index below materialCount, or has no texture,
 // use the default texture.
+// With quads set, faces 2i and 2i + 1 are the two halves of a flat quad that
+// lights at least one pixel whenever it lies wholly inside the frustum.
 void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* worldToView, const MeshObject* mesh,
-    const Material* materials, int32_t materialCount);
+    const Material* materials, int32_t materialCount, int32_t quads);
 
 // ---- Span drawing (span_draw.cpp) -----------------------------------------------
 // Plane gradients of the span being drawn, per pixel to the right.
@@ -169,6 +172,13 @@ int32_t levelFromRatio(float ratio);
 // collinear on the screen; 1 otherwise, also when none of its rows are the
 // band's.
 int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light);
+// A flat quad drawn as the two projected triangles first and second that lit
+// no pixel of the screen between them lights the pixel its middle falls in,
+// when that is one of the band's rows: a far stand-in smaller than a pixel
+// stays in the picture. The judgement takes the whole screen, so every band
+// makes the same one.
+void rasterizeQuadPixel(const RenderBand* band, const ClipPolygon* first, const ClipPolygon* second,
+    Texture* texture, int32_t light);
 
 // Truncates toward zero. Values at or past 2^31 in magnitude saturate (a
 // double would find them at or past 2^31 - 1) and NaN gives 0, where a plain

@@ -176,6 +176,27 @@ int32_t levelFromRatio(float r)
     return level;
 }
 
+// The span record every row of the polygon shares: its gradients, texture,
+// level and light. 0 when the first three vertices are collinear on the screen.
+static int spanSetup(const ClipPolygon* polygon, Texture* texture, int32_t light, SpanNode* span,
+    PlaneGradients* gradient)
+{
+    const int32_t level = levelFromRatio(texelAreaRatio(polygon, texture));
+    const int32_t levelX = level < texture->levelsX ? level : texture->levelsX - 1;
+    const int32_t levelY = level < texture->levelsY ? level : texture->levelsY - 1;
+    if (!planeGradients(polygon, (float)(texture->halfWidth >> levelX), (float)(texture->halfHeight >> levelY), gradient))
+        return 0;
+    span->prev = nullptr;
+    span->next = nullptr;
+    span->dUOverZ = gradient->dUdx;
+    span->dVOverZ = gradient->dVdx;
+    span->dInvZ = gradient->dWdx;
+    span->texture = texture;
+    span->level = levelY * texture->levelsX + levelX;
+    span->light = light;
+    return 1;
+}
+
 int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light)
 {
     EdgeChain startChain, endChain;
@@ -187,22 +208,10 @@ int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture
         return 1;
     chainSlopes(polygon, rowOf, &startChain);
     chainSlopes(polygon, rowOf, &endChain);
-    const int32_t level = levelFromRatio(texelAreaRatio(polygon, texture));
-    const int32_t levelX = level < texture->levelsX ? level : texture->levelsX - 1;
-    const int32_t levelY = level < texture->levelsY ? level : texture->levelsY - 1;
-    PlaneGradients gradient;
-    if (!planeGradients(polygon, (float)(texture->halfWidth >> levelX), (float)(texture->halfHeight >> levelY), &gradient))
-        return 0;
-
     SpanNode span;
-    span.prev = nullptr;
-    span.next = nullptr;
-    span.dUOverZ = gradient.dUdx;
-    span.dVOverZ = gradient.dVdx;
-    span.dInvZ = gradient.dWdx;
-    span.texture = texture;
-    span.level = levelY * texture->levelsX + levelX;
-    span.light = light;
+    PlaneGradients gradient;
+    if (!spanSetup(polygon, texture, light, &span, &gradient))
+        return 0;
 
     SpanPool* const pool = band->pool;
     const int32_t first = band->first, end = band->end;
@@ -250,4 +259,73 @@ int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture
             xs = (int32_t)((uint32_t)xs + (uint32_t)startChain.edges[s].dxPerRow);
         }
     }
+}
+
+// Whether rasterizePolygon, given every row of the screen, would draw a
+// pixel of the polygon: the same chains walked the same way, nothing stored.
+static bool lightsAPixel(const ClipPolygon* polygon)
+{
+    EdgeChain startChain, endChain;
+    float rowOf[sizeof polygon->v / sizeof polygon->v[0]];
+    if (!chainRows(polygon, rowOf, &startChain, &endChain))
+        return false;
+    chainSlopes(polygon, rowOf, &startChain);
+    chainSlopes(polygon, rowOf, &endChain);
+    int32_t y = startChain.edges[0].firstRow;
+    int32_t s = 0, e = endChain.count - 1;
+    int32_t xs = startChain.edges[s].edgeX;
+    int32_t xe = endChain.edges[e].edgeX;
+    for (;;) {
+        if ((xe >> 16) > 0 && (xe >> 16) > (xs >> 16) && y >= 0 && y < renderer.height)
+            return true;
+        y += 1;
+        if (--endChain.edges[e].rows == 0) {
+            if (e == 0)
+                return false;
+            e -= 1;
+            xe = endChain.edges[e].edgeX;
+        } else {
+            xe = (int32_t)((uint32_t)xe + (uint32_t)endChain.edges[e].dxPerRow);
+        }
+        if (--startChain.edges[s].rows == 0) {
+            if (++s == startChain.count)
+                return false;
+            xs = startChain.edges[s].edgeX;
+        } else {
+            xs = (int32_t)((uint32_t)xs + (uint32_t)startChain.edges[s].dxPerRow);
+        }
+    }
+}
+
+void rasterizeQuadPixel(const RenderBand* band, const ClipPolygon* first, const ClipPolygon* second,
+    Texture* texture, int32_t light)
+{
+    float low[2] = {first->v[0].x, first->v[0].y}, high[2] = {low[0], low[1]};
+    const ClipPolygon* halves[2] = {first, second};
+    for (const ClipPolygon* p : halves)
+        for (int32_t i = 0; i < p->count; i++) {
+            low[0] = fminf(low[0], p->v[i].x);
+            high[0] = fmaxf(high[0], p->v[i].x);
+            low[1] = fminf(low[1], p->v[i].y);
+            high[1] = fmaxf(high[1], p->v[i].y);
+        }
+    // A quad three pixels or more across both ways is taken as lit without a
+    // walk: a flat square that size misses every pixel only seen almost edge on.
+    if (!(high[0] - low[0] < 3.0f || high[1] - low[1] < 3.0f) || lightsAPixel(first) || lightsAPixel(second))
+        return;
+    // The pixel of the middle: columns from floor(x), rows from ceil(y).
+    const int32_t column = truncateToInt32(floorf((low[0] + high[0]) * 0.5f));
+    const int32_t row = truncateToInt32(ceilf((low[1] + high[1]) * 0.5f));
+    if (row < band->first || row >= band->end || column < 0 || column >= renderer.width)
+        return;
+    SpanNode span;
+    PlaneGradients gradient;
+    if (!spanSetup(first, texture, light, &span, &gradient))
+        return;
+    span.invZ = gradient.w0 + (float)row * gradient.dWdy;
+    span.uOverZ = gradient.u0 + (float)row * gradient.dUdy;
+    span.vOverZ = gradient.v0 + (float)row * gradient.dVdy;
+    span.xStart = column;
+    span.xEnd = column + 1;
+    insertSpanInRow(band->pool, &span, row);
 }

@@ -275,11 +275,12 @@ TEST_F(App, KeysChangeTheStateTheyName)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
-        LifeGrid* grid = app.grid;
+        World* world = app.world;
         Scene* scene = app.scene;
         memset(&app, 0, sizeof app);
-        app.grid = grid;
+        app.world = world;
         app.scene = scene;
+        const int64_t before = worldGeneration(app.world);
         setFiltering(1);
         matIdentity(&app.cameraMatrix);
         app.pitchAngle = c.pitch;
@@ -287,7 +288,7 @@ TEST_F(App, KeysChangeTheStateTheyName)
         EXPECT_NEAR(app.cameraMatrix.m[12], c.dx, 1e-4);
         EXPECT_NEAR(app.cameraMatrix.m[13], c.dy, 1e-4);
         EXPECT_NEAR(app.cameraMatrix.m[14], c.dz, 1e-4);
-        EXPECT_EQ(app.generationCount, c.generations);
+        EXPECT_EQ(worldGeneration(app.world) - before, c.generations);
         EXPECT_EQ(app.autoIterate, c.autoIterate);
         EXPECT_EQ(app.screenshotRequested, c.screenshot);
         EXPECT_EQ(app.graphRequested, c.graph);
@@ -324,14 +325,11 @@ TEST_F(App, InsStepsAtOnceAndDelIteratesEveryTick)
     // The glider's cells (x, y): five live; after four generations it has
     // moved one cell in +x and +y.
     run("key ins 2\nkey del\ntick 2\nkey 0x41\n");
-    EXPECT_EQ(app.generationCount, 4);
+    EXPECT_EQ(worldGeneration(app.world), 4);
     const int alive[][2] = {{33, 32}, {34, 33}, {32, 34}, {33, 34}, {34, 34}};
-    int count = 0;
-    for (int i = 0; i < LIFE_CELLS; i++)
-        count += app.grid->cells[i] == LIFE_ALIVE;
-    EXPECT_EQ(count, 5);
+    EXPECT_EQ(worldPopulation(app.world), 5);
     for (const auto& cell : alive)
-        EXPECT_EQ(app.grid->cells[cell[0] * 64 + cell[1]], LIFE_ALIVE) << cell[0] << "," << cell[1];
+        EXPECT_EQ(worldGetCell(app.world, cell[0], cell[1]), 1) << cell[0] << "," << cell[1];
 }
 
 // Auto-iteration's pace: generations a tick doubling up to 64, ticks a
@@ -355,7 +353,7 @@ TEST_F(App, PlusAndMinusSetTheGenerationsATick)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
         run(c.script);
-        EXPECT_EQ(app.generationCount, c.generations);
+        EXPECT_EQ(worldGeneration(app.world), c.generations);
     }
 }
 
@@ -366,7 +364,7 @@ TEST_F(App, TenTicksAtDoubleSpeedShowTwentyGenerations)
     copyBundledData();
     run("key ins 20\nkey f12\ntick\n");
     run("key +\nkey del\ntick 10\nkey del\nkey -\nkey f12\ntick\n");
-    EXPECT_EQ(app.generationCount, 20);
+    EXPECT_EQ(worldGeneration(app.world), 20);
     EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
 }
 
@@ -401,14 +399,26 @@ TEST_F(App, RAndBackspaceShowEarlierGenerationsFrames)
 {
     copyBundledData();
     run("key f12\ntick\nkey + 2\nkey del\ntick 5\nkey r\nkey - 2\nkey f12\ntick\n");
-    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(worldGeneration(app.world), 0);
     EXPECT_EQ(app.autoIterate, 0);
     EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
 
     run("key ins 9\nkey f12\ntick\n");
     run("key del\ntick 8\nkey del\nkey ins 2\nkey back\nkey f12\ntick\n");
-    EXPECT_EQ(app.generationCount, 9);
+    EXPECT_EQ(worldGeneration(app.world), 9);
     EXPECT_TRUE(readFile("Screenshot 2.bmp") == readFile("Screenshot 3.bmp"));
+}
+
+std::vector<std::pair<int64_t, int64_t>> worldCells(const World* world)
+{
+    std::vector<std::pair<int64_t, int64_t>> cells;
+    worldForEachCell(
+        world,
+        [](void* context, int64_t x, int64_t y) {
+            ((std::vector<std::pair<int64_t, int64_t>>*)context)->push_back({x, y});
+        },
+        &cells);
+    return cells;
 }
 
 // The board keeps HISTORY_SLOTS generations: past them Backspace stops, and
@@ -416,27 +426,16 @@ TEST_F(App, RAndBackspaceShowEarlierGenerationsFrames)
 TEST_F(App, BackspaceGoesBackAsFarAsTheBoardKeeps)
 {
     run("key ins 8200\nkey back 8200\n");
-    EXPECT_EQ(app.generationCount, 8200 - HISTORY_SLOTS);
+    EXPECT_EQ(worldGeneration(app.world), 8200 - HISTORY_SLOTS);
     EXPECT_STREQ(app.notice, "No earlier generation kept");
-    const LifeGrid later = *app.grid;
+    const auto later = worldCells(app.world);
     run("key ins 8\n");
-    EXPECT_EQ(memcmp(app.grid, &later, sizeof later), 0);
+    EXPECT_EQ(worldCells(app.world), later);
     run("key ins 8200\nkey r\nkey back\n");
-    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(worldGeneration(app.world), 0);
     EXPECT_STREQ(app.notice, "This is generation 0");
 }
 
-std::vector<std::pair<int32_t, int32_t>> universeCells(const Universe* universe)
-{
-    std::vector<std::pair<int32_t, int32_t>> cells;
-    universeForEachCell(
-        universe,
-        [](void* context, int32_t x, int32_t y) {
-            ((std::vector<std::pair<int32_t, int32_t>>*)context)->push_back({x, y});
-        },
-        &cells);
-    return cells;
-}
 
 // A universe goes back to the very state it had: under B0 the odd generations
 // hold the complement, so stepping on after Backspace or R must take the
@@ -448,17 +447,17 @@ TEST_F(App, AUniverseGoesBackToTheStateItHad)
         SCOPED_TRACE(rules);
         writeFile("Rules.ini", rules);
         run("key ins 4\n");
-        ASSERT_NE(app.universe, nullptr);
-        const auto fourth = universeCells(app.universe);
+        ASSERT_FALSE(app.world->fixedView);
+        const auto fourth = worldCells(app.world);
         run("key ins 3\n");
-        const auto third = universeCells(app.universe);
+        const auto third = worldCells(app.world);
         run("key ins 5\nkey back 2\n");
-        EXPECT_EQ(app.generationCount, 3);
-        EXPECT_EQ(universeCells(app.universe), third);
+        EXPECT_EQ(worldGeneration(app.world), 3);
+        EXPECT_EQ(worldCells(app.world), third);
         run("key ins 5\nkey back 2\nkey ins\n");
-        EXPECT_EQ(universeCells(app.universe), fourth);
+        EXPECT_EQ(worldCells(app.world), fourth);
         run("key ins 3\nkey r\nkey ins 4\n");
-        EXPECT_EQ(universeCells(app.universe), fourth);
+        EXPECT_EQ(worldCells(app.world), fourth);
     }
 }
 
@@ -469,26 +468,26 @@ TEST_F(App, AUniversesWayBackEndsWhereMemoryOrItsSlotsRanOut)
     writeFile("Rules.ini", "B3/S23\n");
     writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
     run("");
-    const auto start = universeCells(app.universe);
+    const auto start = worldCells(app.world);
     run("key ins 3\n");
     heapHook.failAt = heapHook.calls + 1;
     handleKey(KEY_INSERT);
     heapHook.failAt = 0;
     handleKey(KEY_INSERT);
     handleKey(KEY_BACK);
-    EXPECT_EQ(app.generationCount, 4);
+    EXPECT_EQ(worldGeneration(app.world), 4);
     handleKey(KEY_BACK);
-    EXPECT_EQ(app.generationCount, 4);
+    EXPECT_EQ(worldGeneration(app.world), 4);
     EXPECT_STREQ(app.notice, "No earlier generation kept");
     handleKey(KEY_R);
-    EXPECT_EQ(app.generationCount, 0);
-    EXPECT_EQ(universeCells(app.universe), start);
+    EXPECT_EQ(worldGeneration(app.world), 0);
+    EXPECT_EQ(worldCells(app.world), start);
 
     run("key ins 8\n");
-    const auto eighth = universeCells(app.universe);
+    const auto eighth = worldCells(app.world);
     run("key ins 8200\nkey back 8200\n");
-    EXPECT_EQ(app.generationCount, 8200 - HISTORY_SLOTS);
-    EXPECT_EQ(universeCells(app.universe), eighth);
+    EXPECT_EQ(worldGeneration(app.world), 8200 - HISTORY_SLOTS);
+    EXPECT_EQ(worldCells(app.world), eighth);
 }
 
 // The same glider far off the board, under a rule in the community's notation:
@@ -498,24 +497,28 @@ TEST_F(App, AUniverseStepsWhereverItsCellsAre)
     writeFile("Rules.ini", "B3/S23\n");
     writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
     run("key ins 2\nkey del\ntick 2\nkey 0x41\n");
-    ASSERT_NE(app.universe, nullptr);
-    EXPECT_EQ(app.grid, nullptr);
-    EXPECT_EQ(app.generationCount, 4);
-    EXPECT_EQ(universePopulation(app.universe), 5);
+    ASSERT_FALSE(app.world->fixedView);
+    EXPECT_EQ(worldGeneration(app.world), 4);
+    EXPECT_EQ(worldPopulation(app.world), 5);
     const int alive[][2] = {{1002, -499}, {1003, -498}, {1001, -497}, {1002, -497}, {1003, -497}};
     for (const auto& cell : alive)
-        EXPECT_EQ(universeGetCell(app.universe, cell[0], cell[1]), 1) << cell[0] << "," << cell[1];
+        EXPECT_EQ(worldGetCell(app.world, cell[0], cell[1]), 1) << cell[0] << "," << cell[1];
 }
 
-// A blinker turned onto the last column cannot turn back: auto-iteration stops and says why.
+// A blinker turned onto the last column cannot turn back: auto-iteration
+// stops and says why, and the refused step leaves nothing to go back over:
+// Backspace then shows generation 0.
 TEST_F(App, AUniverseThatCannotStepStopsAndSaysWhy)
 {
     writeFile("Rules.ini", "B3/S23\n");
     writeFile("Life.ini", "3\n2147483646 0 0\n2147483646 1 0\n2147483646 2 0\n");
     run("key del\ntick 2\n");
-    EXPECT_EQ(app.generationCount, 1);
+    EXPECT_EQ(worldGeneration(app.world), 1);
     EXPECT_EQ(app.autoIterate, 0);
     EXPECT_STREQ(app.notice, "Stopped at generation 1: the pattern would grow past\nthe 32-bit coordinates");
+    run("key del\ntick 2\nkey back\n");
+    EXPECT_EQ(worldGeneration(app.world), 0);
+    EXPECT_EQ(worldGetCell(app.world, 2147483646, 0), 1);
 }
 
 // Its cells are placed as the board's: the test's glider, whose box has its
@@ -525,7 +528,7 @@ TEST_F(App, AUniverseDrawsTheBoardsFrameForTheSameCells)
     run("key f\ntick\nkey f12\ntick\n");
     writeFile("Rules.ini", "B3/S23\n");
     run("tick\nkey f12\ntick\n");
-    ASSERT_NE(app.universe, nullptr);
+    ASSERT_FALSE(app.world->fixedView);
     EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
 }
 
@@ -556,9 +559,10 @@ TEST_F(App, FFramesEveryLiveCell)
         SCOPED_TRACE(world);
         writeFile("Life.ini", world);
         run("mouse 90 30\ntick\nkey right 50\nkey f\ntick\nkey 0x41\n");
-        ASSERT_NE(app.universe, nullptr);
-        int32_t l, t, r, b;
-        ASSERT_TRUE(universeBounds(app.universe, &l, &t, &r, &b));
+        ASSERT_FALSE(app.world->fixedView);
+        WorldBox box;
+        ASSERT_TRUE(worldBounds(app.world, &box));
+        const int64_t l = box.left, t = box.top, r = box.right, b = box.bottom;
         float widest = 0.0f;
         for (int corner = 0; corner < 4; corner++) {
             const int64_t x = (corner & 1) ? r : l;
@@ -648,9 +652,10 @@ TEST_F(App, ZoomFollowAndTheArrowsStep)
         SCOPED_TRACE(c.script);
         run(c.script);
         EXPECT_EQ(app.follow, c.follows);
-        int32_t l, t, r, b;
-        ASSERT_TRUE(universeBounds(app.universe, &l, &t, &r, &b));
-        viewOf(app.cameraPose, (float)((r - app.originX) * 100), (float)((b - app.originY) * 100), &across, &down,
+        WorldBox box;
+        ASSERT_TRUE(worldBounds(app.world, &box));
+        viewOf(app.cameraPose, (float)((box.right - app.originX) * 100), (float)((box.bottom - app.originY) * 100),
+               &across, &down,
                &depth);
         EXPECT_EQ(std::fabs(across) < 1.0f && std::fabs(down) < 0.75f, c.follows == 1);
         appRelease();
@@ -658,7 +663,7 @@ TEST_F(App, ZoomFollowAndTheArrowsStep)
 
     writeFile("Rules.ini", "1 4 3 3\n");
     run("key down 400\nkey 0x41\n");
-    EXPECT_EQ(app.grid != nullptr, true);
+    EXPECT_TRUE(app.world->fixedView);
     EXPECT_EQ(cameraMoveStep(), 30.0f);
 }
 
@@ -777,9 +782,10 @@ TEST_F(App, CellsSitAHundredUnitsApartAroundTheOrigin)
         int32_t x, y;
         float tx, ty;
     } cases[] = {{0, 0, -3200, -3200}, {63, 63, 3100, 3100}, {32, 32, 0, 0}, {1, 40, -3100, 800}};
+    run("key 0x41\n");
     for (const auto& c : cases) {
         Matrix4 model;
-        cellMatrix(c.x, c.y, 0, &model);
+        cellMatrixAt(c.x - app.originX, c.y - app.originY, &model);
         EXPECT_EQ(model.m[12], c.tx);
         EXPECT_EQ(model.m[13], c.ty);
         EXPECT_EQ(model.m[14], 0.0f);
@@ -822,34 +828,35 @@ TEST_F(App, DropStartsAUniverseOnThePatternAndFramesIt)
     writeFile("glider.cells", droppedGlider);
     writeFile("Rules.ini", "8 9 2 2\n"); // Seeds, as a pattern before might have left it
     run("key ins 3\nkey left\nmouse 30 -10\ntick\ndrop glider.cells\nkey 0x41\n");
-    EXPECT_EQ(app.generationCount, 0);
+    EXPECT_EQ(worldGeneration(app.world), 0);
     // Framed as F frames it: a second F changes nothing.
     EXPECT_NE(memcmp(&app.cameraMatrix, &camera, sizeof camera), 0);
     const Matrix4 framed = app.cameraMatrix;
     cameraFrame();
     EXPECT_EQ(memcmp(&app.cameraMatrix, &framed, sizeof framed), 0);
     // The pattern's own coordinates: plaintext's top-left cell at (0, 0).
+    ASSERT_FALSE(app.world->fixedView);
+    EXPECT_EQ(worldPopulation(app.world), 5);
+    EXPECT_EQ(worldGetCell(app.world, 1, 0), 1);
+    EXPECT_EQ(lastLine(readFile("Engine.log")), "Dropped glider.cells: loaded, 5 live cells, rule B3/S23");
+    // The working folder's files are the user's until Ctrl+S.
+    EXPECT_EQ(readFile("Life.ini"), lifeIni);
+    EXPECT_EQ(readFile("Rules.ini"), "8 9 2 2\n");
+    run("key ins 3\ndrop glider.cells\nkey ctrl+s\nkey 0x41\n");
     EXPECT_EQ(readFile("Life.ini"), "5\n1 0 0\n2 1 0\n0 2 0\n1 2 0\n2 2 0\n");
     EXPECT_EQ(readFile("Rules.ini"), "B3/S23\n");
-    ASSERT_NE(app.universe, nullptr);
-    EXPECT_EQ(app.grid, nullptr);
-    EXPECT_EQ(universePopulation(app.universe), 5);
-    EXPECT_EQ(universeGetCell(app.universe, 1, 0), 1);
-    EXPECT_EQ(lastLine(readFile("Engine.log")), "Dropped glider.cells: loaded, 5 live cells, rule B3/S23");
     EXPECT_FALSE(fileIsThere("Life.ini.tmp"));
 }
 
-// A drop reloads whichever world the written Rules.ini names, letting the
-// running one go.
-TEST_F(App, DropOnAUniverseLoadsTheWorldItsRulesNow)
+// A drop on a universe lets the running world go for the pattern's.
+TEST_F(App, DropOnAUniverseLoadsThePatternsWorld)
 {
-    writeFile("Rules.ini", "B3/S23\n");
-    writeFile("glider.cells", droppedGlider);
-    run("tick\ndrop glider.cells\ntick\nkey ins\n");
-    const bool universe = readFile("Rules.ini")[0] == 'B';
-    EXPECT_EQ(app.universe != nullptr, universe);
-    EXPECT_EQ(app.grid != nullptr, !universe);
-    EXPECT_EQ(app.generationCount, 1);
+    writeFile("Rules.ini", "B36/S23\n");
+    writeFile("glider.rle", "x = 3, y = 3, rule = B3/S23:T20,20\nbo$2bo$3o!\n");
+    run("tick\ndrop glider.rle\ntick\nkey ins\n");
+    EXPECT_STREQ(app.world->ruleName, "B3/S23:T20,20");
+    EXPECT_EQ(worldGeneration(app.world), 1);
+    EXPECT_EQ(readFile("Rules.ini"), "B36/S23\n");
 }
 
 TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
@@ -865,7 +872,7 @@ TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
         run(("key ins 2\ndrop generations.rle\ntick " + std::to_string(ticks) + "\n").c_str());
         EXPECT_EQ(readFile("Life.ini"), lifeIni);
         EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
-        EXPECT_EQ(app.generationCount, 2);
+        EXPECT_EQ(worldGeneration(app.world), 2);
         EXPECT_EQ(lastLine(readFile("Engine.log")),
                   "Dropped generations.rle: refused, line 1: header: rule 'B2/S/3' is a multi-state rule (a third "
                   "part counts the states); the board shows two states");

@@ -52,11 +52,9 @@ protected:
         EXPECT_TRUE(px >= 0 && px < 640 && py >= 0 && py < 480) << px << " " << py;
         return std::to_string(px) + " " + std::to_string(py);
     }
-    int alive(int32_t x, int32_t y)
+    int alive(int64_t x, int64_t y)
     {
-        if (app.universe)
-            return universeGetCell(app.universe, x, y);
-        return x >= 0 && x < LIFE_SIZE && y >= 0 && y < LIFE_SIZE && app.grid->cells[x * LIFE_SIZE + y] == LIFE_ALIVE;
+        return worldGetCell(app.world, x, y);
     }
     TempDir dir;
     Script script = {};

@@ -16,25 +16,22 @@ namespace {
 
 // A seeded 1024 x 1024 soup at 50 % under Conway's rule, 100 generations on:
 // about 100,000 live cells.
-Universe* soup()
+World* soup()
 {
-    UniverseRule rule;
     char reason[128];
-    if (!universeRuleParse("B3/S23", &rule, reason, sizeof reason))
-        return nullptr;
-    Universe* u = universeCreate(&rule);
+    World* world = worldCreate("B3/S23", reason, sizeof reason);
     std::mt19937 random(1);
-    for (int32_t y = 0; y < 1024 && u; y++)
+    for (int32_t y = 0; y < 1024 && world; y++)
         for (int32_t x = 0; x < 1024; x++)
             if (random() & 1)
-                universeSetCell(u, x - 512, y - 512, 1);
-    for (int i = 0; i < 100 && u; i++)
-        universeStep(u);
-    return u;
+                worldSetCell(world, x - 512, y - 512, 1);
+    if (world)
+        worldStep(world, 100);
+    return world;
 }
 
 // The whole soup from above, drawn with one worker or several.
-const uint64_t wholeSoupHash = 4308381014811991323ull;
+const uint64_t wholeSoupHash = 206843928546007926ull;
 
 uint64_t frameHash()
 {
@@ -56,17 +53,21 @@ void lookFrom(float x, float y, float z, float pitch)
     app.pitchAngle = pitch;
 }
 
-Universe* universeOfSquare(int32_t left, int32_t top, int32_t size)
+World* universeOfSquare(int64_t left, int64_t top, int32_t size)
 {
-    UniverseRule rule;
     char reason[128];
-    if (!universeRuleParse("B3/S23", &rule, reason, sizeof reason))
-        return nullptr;
-    Universe* u = universeCreate(&rule);
-    for (int32_t y = 0; y < size && u; y++)
+    World* world = worldCreate("B3/S23", reason, sizeof reason);
+    for (int32_t y = 0; y < size && world; y++)
         for (int32_t x = 0; x < size; x++)
-            universeSetCell(u, left + x, top + y, 1);
-    return u;
+            worldSetCell(world, left + x, top + y, 1);
+    return world;
+}
+
+// Shows world in place of the one running.
+void show(World* world)
+{
+    worldRelease(app.world);
+    app.world = world;
 }
 
 uint32_t channel(uint32_t pixel, int c)
@@ -101,10 +102,9 @@ protected:
 
 TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
 {
-    Universe* cells = soup();
+    World* cells = soup();
     ASSERT_NE(cells, nullptr);
-    universeRelease(app.universe);
-    app.universe = cells;
+    show(cells);
     struct View {
         const char* name;
         float x, y, z, pitch;
@@ -114,7 +114,7 @@ TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
         // The whole soup from above.
         {"whole", 0.0f, 0.0f, -80000.0f, 0.0f, false, wholeSoupHash},
         // Fifteen cells up, off its edge, looking across it.
-        {"low", 0.0f, -56000.0f, -1500.0f, 1.35f, true, 12050752626789148958ull},
+        {"low", 0.0f, -56000.0f, -1500.0f, 1.35f, true, 1676414766928242551ull},
     };
     for (const View& view : views) {
         for (int32_t workers : {1, 2, 3, 7}) {
@@ -141,10 +141,9 @@ TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
 // next frames are whole again.
 TEST_F(UniverseFrames, AFrameShortOfMemoryDrawsWhatFits)
 {
-    Universe* cells = soup();
+    World* cells = soup();
     ASSERT_NE(cells, nullptr);
-    universeRelease(app.universe);
-    app.universe = cells;
+    show(cells);
     app.originX = 0;
     app.originY = 0;
     lookFrom(0.0f, 0.0f, -80000.0f, 0.0f);
@@ -167,9 +166,8 @@ TEST_F(UniverseFrames, AFrameShortOfMemoryDrawsWhatFits)
 // average colour a near cell's top face shows, lit alike.
 TEST_F(UniverseFrames, AFarSquareShowsAsItsCellsTopFacesDo)
 {
-    universeRelease(app.universe);
-    app.universe = universeOfSquare(128, 128, 1);
-    ASSERT_NE(app.universe, nullptr);
+    show(universeOfSquare(128, 128, 1));
+    ASSERT_NE(app.world, nullptr);
     app.originX = 128;
     app.originY = 128;
     // The top face (46 units wide, 278 below the eye) spans pixels 294 to
@@ -183,9 +181,8 @@ TEST_F(UniverseFrames, AFarSquareShowsAsItsCellsTopFacesDo)
                 near[c] += channel(app.framebuffer[y * screenWidth + x], c) / 2500.0;
     ASSERT_GT(near[0] + near[1] + near[2], 60.0);
 
-    universeRelease(app.universe);
-    app.universe = universeOfSquare(0, 0, 256);
-    ASSERT_NE(app.universe, nullptr);
+    show(universeOfSquare(0, 0, 256));
+    ASSERT_NE(app.world, nullptr);
     // Cells about half a pixel wide; the square's footprint, from -12830 to
     // 12730 units, lands within about 68 pixels of the middle.
     lookFrom(0.0f, 0.0f, -60000.0f, 0.0f);
@@ -211,6 +208,40 @@ TEST_F(UniverseFrames, AFarSquareShowsAsItsCellsTopFacesDo)
         }
     EXPECT_GT(covered, inside * 7 / 10);
     EXPECT_EQ(strays, 0);
+}
+
+// Framed together, two blocks a million cells apart are each far smaller
+// than a pixel; each still lights the pixel it falls in, or near it.
+TEST_F(UniverseFrames, FarApartBlocksFramedTogetherBothShow)
+{
+    for (const int64_t apart : {1000000ll, 1500000000ll}) {
+        SCOPED_TRACE(apart);
+        World* world = universeOfSquare(-apart / 2, 7, 2);
+        ASSERT_NE(world, nullptr);
+        for (int32_t y = 0; y < 2; y++)
+            for (int32_t x = 0; x < 2; x++)
+                ASSERT_EQ(worldSetCell(world, apart / 2 + x, -3 + y, 1), 1);
+        show(world);
+        cameraFrame();
+        frameTick();
+        Matrix4 view;
+        matInverse(&app.cameraPose, &view);
+        const float* v = view.m;
+        for (const int64_t bx : {-apart / 2, apart / 2}) {
+            const int64_t by = bx < 0 ? 7 : -3;
+            const double wx = (double)(bx - app.originX) * 100 + 50, wy = (double)(by - app.originY) * 100 + 50;
+            const double vx = wx * v[0] + wy * v[4] + v[12], vy = wx * v[1] + wy * v[5] + v[13];
+            const double vz = wx * v[2] + wy * v[6] + v[14];
+            const int px = (int)(320.0 + 320.0 * vx / vz), py = (int)(240.0 + 320.0 * vy / vz);
+            ASSERT_TRUE(px >= 2 && px < 638 && py >= 40 && py < 440) << px << "," << py;
+            int lit = 0;
+            for (int y = py - 2; y <= py + 2; y++)
+                for (int x = px - 2; x <= px + 2; x++)
+                    lit += app.framebuffer[y * screenWidth + x] != 0;
+            EXPECT_GT(lit, 0) << "the block at " << bx;
+            EXPECT_LE(lit, 4) << "the block at " << bx;
+        }
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "life/life.h"
+#include "life/world.h"
 #include "platform/platform.h"
 #include "support/support.h"
 
@@ -426,52 +427,62 @@ TEST(Universe, SettledStepsAllocateNothing)
     }
 }
 
-// What a far view reads instead of the cells: the live tiles in drawing order,
-// whose rows hold exactly the listed cells, and a tile's blocks, each marked
+// What a far view reads instead of the cells: the tiles a world answers for,
+// whose rows hold exactly the listed cells, squares of every size that say
+// they hold nothing only where no cell lives, and a tile's blocks, each marked
 // exactly when a cell lives in it, at every block size.
-TEST(Universe, TilesAndBlocksHoldExactlyTheLiveCells)
+TEST(Universe, TilesSquaresAndBlocksHoldExactlyTheLiveCells)
 {
     std::mt19937 random(5);
-    Universe* u = universeOf(ruleOf("3", "23"), soup(random, -150, -90, 300, 200, 30));
-    for (int g = 0; g < 3; g++)
-        ASSERT_EQ(universeStep(u), 1);
-    const Cells cells = cellsOf(u);
-    const int32_t count = universeLiveTiles(u, nullptr, 0);
-    ASSERT_GT(count, 20);
-    std::vector<UniverseTileRows> tiles((size_t)count + 1);
-    // A room too small takes what fits and still counts every tile.
-    EXPECT_EQ(universeLiveTiles(u, tiles.data(), 3), count);
-    const UniverseTileRows third = tiles[2];
-    ASSERT_EQ(universeLiveTiles(u, tiles.data(), count + 1), count);
-    EXPECT_EQ(third.tx, tiles[2].tx);
-    EXPECT_EQ(third.ty, tiles[2].ty);
+    char reason[128];
+    World* world = worldCreate("B3/S23", reason, sizeof reason);
+    ASSERT_NE(world, nullptr) << reason;
+    for (const auto& cell : soup(random, -150, -90, 300, 200, 30))
+        ASSERT_EQ(worldSetCell(world, cell.second, cell.first, 1), 1);
+    ASSERT_EQ(worldStep(world, 3), 1);
+    Cells cells;
+    worldForEachCell(
+        world, [](void* context, int64_t x, int64_t y) { ((Cells*)context)->insert({y, x}); }, &cells);
     Cells fromTiles;
-    for (int32_t n = 0; n < count; n++) {
-        const UniverseTileRows& t = tiles[(size_t)n];
-        if (n > 0) {
-            EXPECT_LT(std::make_pair(tiles[(size_t)n - 1].ty, tiles[(size_t)n - 1].tx), std::make_pair(t.ty, t.tx));
+    int32_t tileCount = 0;
+    for (int64_t ty = -4; ty < 4; ty++)
+        for (int64_t tx = -4; tx < 4; tx++) {
+            uint64_t rows[64];
+            if (!worldTileRows(world, tx, ty, rows))
+                continue;
+            tileCount++;
+            for (int y = 0; y < 64; y++)
+                for (int x = 0; x < 64; x++)
+                    if (rows[y] >> x & 1)
+                        fromTiles.insert({ty * 64 + y, tx * 64 + x});
+            for (int shift = 0; shift <= 6; shift++) {
+                uint64_t blocks[64];
+                const int32_t count = worldTileBlocks(rows, shift, blocks);
+                ASSERT_EQ(count, 64 >> shift);
+                for (int j = 0; j < count; j++)
+                    for (int i = 0; i < 64; i++) {
+                        bool live = false;
+                        for (int y = j << shift; i < count && y < (j + 1) << shift; y++)
+                            for (int x = i << shift; x < (i + 1) << shift; x++)
+                                live = live || (rows[y] >> x & 1);
+                        ASSERT_EQ((blocks[j] >> i & 1) != 0, live) << "tile " << tx << "," << ty << " shift " << shift;
+                    }
+            }
         }
-        for (int y = 0; y < 64; y++)
-            for (int x = 0; x < 64; x++)
-                if (t.rows[y] >> x & 1)
-                    fromTiles.insert({(int64_t)t.ty * 64 + y, (int64_t)t.tx * 64 + x});
-        for (int shift = 0; shift <= 6; shift++) {
-            uint64_t blocks[64];
-            const int32_t rows = universeTileBlocks(t.rows, shift, blocks);
-            ASSERT_EQ(rows, 64 >> shift);
-            for (int j = 0; j < rows; j++)
-                for (int i = 0; i < 64; i++) {
-                    bool live = false;
-                    for (int y = j << shift; i < rows && y < (j + 1) << shift; y++)
-                        for (int x = i << shift; x < (i + 1) << shift; x++)
-                            live = live || (t.rows[y] >> x & 1);
-                    ASSERT_EQ((blocks[j] >> i & 1) != 0, live) << "tile " << n << " shift " << shift << " block " << i
-                                                               << "," << j;
-                }
+    EXPECT_GT(tileCount, 20);
+    EXPECT_EQ(fromTiles, cells);
+    // Squares from two tiles a side to the whole plane: one that holds a cell
+    // always says it may.
+    for (int32_t shift = 7; shift <= 34; shift++) {
+        const int64_t side = (int64_t)1 << shift;
+        for (const auto& cell : cells) {
+            const int64_t x = (cell.second >> shift) * side, y = (cell.first >> shift) * side;
+            ASSERT_EQ(worldMayHold(world, x, y, shift), 1) << shift;
         }
     }
-    EXPECT_EQ(fromTiles, cells);
-    universeRelease(u);
+    EXPECT_EQ(worldMayHold(world, 1 << 20, 1 << 20, 12), 0);
+    EXPECT_EQ(worldMayHold(world, -(1 << 20), 1 << 20, 20), 0);
+    worldRelease(world);
 }
 
 // bgolly, Debian's batch runner of the community's program, as the outside oracle.

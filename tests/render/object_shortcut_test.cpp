@@ -234,7 +234,7 @@ TEST(ObjectShortcuts, SpanTableEqualsTheFaceByFaceRoad)
         const std::vector<RowSpan> expected = tableContents();
         spanTableReset();
         for (const Matrix4& object : objects)
-            renderObject(band, &object, &inverseView, &r.mesh, nullptr, 0);
+            renderObject(band, &object, &inverseView, &r.mesh, nullptr, 0, 0);
         const std::vector<RowSpan> actual = tableContents();
 
         bool same = expected.size() == actual.size();
@@ -365,7 +365,7 @@ TEST(ObjectShortcuts, BandsGetTheWholeTableRowsWhenAnEdgeLiesInASidePlane)
         RenderBand* band = renderBand(1);
         renderBandSet(band, 0, spanTableRowCount());
         spanTableReset();
-        renderObject(band, &identity, &identity, &mesh, nullptr, 0);
+        renderObject(band, &identity, &identity, &mesh, nullptr, 0, 0);
         const std::vector<RowSpan> whole = tableContents();
         for (int b = 0; b < 3; b++) {
             int32_t first = pick(480), end = first + 1 + pick(480 - first);
@@ -375,7 +375,7 @@ TEST(ObjectShortcuts, BandsGetTheWholeTableRowsWhenAnEdgeLiesInASidePlane)
                 first = gapFirst, end = gapEnd;
             renderBandSet(band, first, end);
             spanTableReset();
-            renderObject(band, &identity, &identity, &mesh, nullptr, 0);
+            renderObject(band, &identity, &identity, &mesh, nullptr, 0, 0);
             if (!sameSpans(rowsOf(whole, first, end), tableContents())) {
                 mismatches += 1;
                 ADD_FAILURE() << "trial " << trial << ", band " << first << ".." << end << ": "

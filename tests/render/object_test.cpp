@@ -60,7 +60,7 @@ TEST_F(ObjectTest, ProjectionPutsAVertexWhereTheFocalLengthSays)
 {
     // (100, 50, 0) at depth 1000: x = 320 * 100 / 1000 + 320, y = 320 * 50 / 1000 + 240.
     OneFace f(100, 50, 100, 150, 200, 50, {0, 0, 1, 0});
-    renderObject(renderBand(0), &model, &worldToView, &f.mesh, nullptr, 0);
+    renderObject(renderBand(0), &model, &worldToView, &f.mesh, nullptr, 0, 0);
     ASSERT_EQ(spanTableRow(256)->count, 1);
     EXPECT_EQ(spanTableRow(256)->head->xStart, 352);
     EXPECT_EQ(spanTableRow(255)->count, 0);
@@ -83,7 +83,7 @@ TEST_F(ObjectTest, BackFaceThresholdAndLight)
         spanTableReset();
         // The value at the eye is -1000 + d: d = 1000.1 puts it at 0.1.
         OneFace f(100, 50, 100, 150, 200, 50, {0, 0, 1, c.d});
-        renderObject(renderBand(0), &model, &worldToView, &f.mesh, nullptr, 0);
+        renderObject(renderBand(0), &model, &worldToView, &f.mesh, nullptr, 0, 0);
         EXPECT_EQ(spanCount() > 0, c.drawn) << c.d;
     }
     // The light is the view-space normal's z times 255, truncated; a
@@ -95,7 +95,7 @@ TEST_F(ObjectTest, BackFaceThresholdAndLight)
     for (const Lit& c : lit) {
         spanTableReset();
         OneFace f(100, 50, 100, 150, 200, 50, c.plane);
-        renderObject(renderBand(0), &model, &worldToView, &f.mesh, nullptr, 0);
+        renderObject(renderBand(0), &model, &worldToView, &f.mesh, nullptr, 0, 0);
         ASSERT_EQ(spanTableRow(256)->count, 1) << c.light;
         EXPECT_EQ(spanTableRow(256)->head->light, c.light);
     }
@@ -111,7 +111,7 @@ TEST_F(ObjectTest, PolygonsReachingPastTheNearLimitAreDroppedWhole)
         matIdentity(&near);
         matTranslate(&near, 0, 0, z);
         OneFace f(0.001f, 0.001f, 0.001f, 0.02f, 0.02f, 0.001f, {0, 0, 1, 0});
-        renderObject(renderBand(0), &near, &worldToView, &f.mesh, nullptr, 0);
+        renderObject(renderBand(0), &near, &worldToView, &f.mesh, nullptr, 0, 0);
         EXPECT_EQ(spanCount() > 0, z == 0.1f) << z;
     }
 }

@@ -229,9 +229,9 @@ TEST_F(ReferenceFrame, OverlappingAndInterpenetratingBoxesShowTheNearerFace)
             Matrix4 worldToView;
             matInverse(&view, &worldToView);
             spanTableReset();
-            renderObject(renderBand(0), &a.model, &worldToView, &a.mesh, ma.data(), 1);
-            renderObject(renderBand(0), &b.model, &worldToView, &b.mesh, mb.data(), 1);
-            renderObject(renderBand(0), &c.model, &worldToView, &c.mesh, mc.data(), 1);
+            renderObject(renderBand(0), &a.model, &worldToView, &a.mesh, ma.data(), 1, 0);
+            renderObject(renderBand(0), &b.model, &worldToView, &b.mesh, mb.data(), 1, 0);
+            renderObject(renderBand(0), &c.model, &worldToView, &c.mesh, mc.data(), 1, 0);
             std::vector<uint32_t> frame(W * H, 0);
             drawSpanTable(frame.data());
             std::vector<Box*> boxes = {&a, &b, &c};
@@ -278,27 +278,25 @@ TEST_F(ReferenceFrame, AUniverseOfLargeCellsShowsTheNearerFace)
     scene.materials = &material;
     scene.materialCount = 1;
 
-    UniverseRule rule;
     char reason[128];
-    ASSERT_EQ(universeRuleParse("B3/S23", &rule, reason, sizeof reason), 1) << reason;
-    Universe* universe = universeCreate(&rule);
-    ASSERT_NE(universe, nullptr);
+    World* universe = worldCreate("B3/S23", reason, sizeof reason);
+    ASSERT_NE(universe, nullptr) << reason;
     const int32_t left = 1000000, top = -2000000;
     std::mt19937 random(3);
     for (int32_t y = 0; y < 14; y++)
         for (int32_t x = 0; x < 14; x++)
             if (random() & 1) {
-                ASSERT_EQ(universeSetCell(universe, left + x, top + y, 1), 1);
+                ASSERT_EQ(worldSetCell(universe, left + x, top + y, 1), 1);
             }
     app.scene = &scene;
-    app.universe = universe;
+    app.world = universe;
     app.originX = left + 7;
     app.originY = top + 7;
     std::vector<std::unique_ptr<Box>> owned;
     std::vector<Box*> boxes;
     for (int32_t y = 0; y < 14; y++)
         for (int32_t x = 0; x < 14; x++)
-            if (universeGetCell(universe, left + x, top + y)) {
+            if (worldGetCell(universe, left + x, top + y)) {
                 owned.push_back(std::make_unique<Box>(60, 0xE04030));
                 matTranslate(&owned.back()->model, (float)(x - 7) * 100, (float)(y - 7) * 100, 0);
                 boxes.push_back(owned.back().get());
@@ -349,6 +347,6 @@ TEST_F(ReferenceFrame, AUniverseOfLargeCellsShowsTheNearerFace)
     renderWorkersStop();
     frameCellsRelease();
     app.scene = nullptr;
-    app.universe = nullptr;
-    universeRelease(universe);
+    app.world = nullptr;
+    worldRelease(universe);
 }

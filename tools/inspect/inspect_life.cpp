@@ -1,43 +1,45 @@
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "inspect.h"
-#include "life/life.h"
+#include "life/world.h"
 
-static void printCell(void* context, int32_t x, int32_t y)
+static void printCell(void* context, int64_t x, int64_t y)
 {
     int64_t* printed = (int64_t*)context;
-    printf("%s[%d, %d]", *printed ? ", " : "", (int)x, (int)y);
+    printf("%s[%lld, %lld]", *printed ? ", " : "", (long long)x, (long long)y);
     (*printed)++;
 }
 
-// On a universe the rule is its canonical name and the cells come row by row.
-static int inspectUniverse(const UniverseRule* rule, long steps)
+// The rule as Rules.ini holds it: the board's four numbers as a JSON array,
+// a rule in the community's notation as a string.
+static void printRules(const char* text)
 {
-    Universe* universe = loadUniverseLife("Life.ini", rule);
-    if (!universe)
-        return inspectError(lifeLoadReason());
-    for (long i = 0; i < steps; i++) {
-        if (!universeStep(universe)) {
-            universeRelease(universe);
-            char reason[96];
-            snprintf(reason, sizeof reason, "generation %ld: out of memory or past the 32-bit coordinates", i + 1);
-            return inspectError(reason);
-        }
+    const char* c = text;
+    while (*c == '-' || *c == ' ' || isdigit((unsigned char)*c))
+        c++;
+    if (*c || !*text) {
+        printJsonString(text);
+        return;
     }
-    printf("{\"rules\": ");
-    printJsonString(rule->name);
-    printf(", \"alive\": [");
-    int64_t printed = 0;
-    universeForEachCell(universe, printCell, &printed);
-    printf("]}\n");
-    universeRelease(universe);
-    return 0;
+    printf("[");
+    const char* separator = "";
+    for (char* end = nullptr; *text; text = end) {
+        const long number = strtol(text, &end, 10);
+        if (end == text)
+            break;
+        printf("%s%ld", separator, number);
+        separator = ", ";
+    }
+    printf("]");
 }
 
 // life STEPS: reads Rules.ini and Life.ini of the current folder as the program
-// does and prints the rule and the live cells after STEPS generations.
+// does and prints the rule and the live cells after STEPS generations, in the
+// order the world writes its Life.ini.
 int inspectLife(int argc, char** argv)
 {
     if (argc != 1)
@@ -47,27 +49,23 @@ int inspectLife(int argc, char** argv)
     const long steps = strtol(argv[0], &end, 10);
     if (errno != 0 || end == argv[0] || *end != '\0' || steps < 0 || steps > 100000000)
         return inspectError("STEPS must be a whole number from 0 to 100000000");
-    LifeRule rule;
-    UniverseRule universeRule;
-    if (loadWorldRules(&rule, &universeRule))
-        return inspectUniverse(&universeRule, steps);
-    LifeGrid* grid = loadLife("Life.ini");
-    if (!grid)
+    WorldLoadNotes notes;
+    World* world = worldLoadFiles(&notes);
+    if (!world)
         return inspectError(lifeLoadReason());
-    for (long i = 0; i < steps; i++)
-        lifeStep(grid, &rule);
-    printf("{\"rules\": [%d, %d, %d, %d], \"alive\": [", (int)rule.surviveAbove, (int)rule.surviveBelow,
-           (int)rule.birthMin, (int)rule.birthMax);
-    const char* separator = "";
-    for (int x = 0; x < LIFE_SIZE; x++) {
-        for (int y = 0; y < LIFE_SIZE; y++) {
-            if (grid->cells[x * LIFE_SIZE + y] == LIFE_ALIVE) {
-                printf("%s[%d, %d]", separator, x, y);
-                separator = ", ";
-            }
-        }
+    if (!worldStep(world, steps)) {
+        char reason[WORLD_REASON + 64];
+        snprintf(reason, sizeof reason, "generation %lld: %s", (long long)worldGeneration(world) + 1,
+            world->failure);
+        worldRelease(world);
+        return inspectError(reason);
     }
+    printf("{\"rules\": ");
+    printRules(world->rulesText);
+    printf(", \"alive\": [");
+    int64_t printed = 0;
+    const int64_t listed = worldForEachCell(world, printCell, &printed);
     printf("]}\n");
-    lifeRelease(grid);
-    return 0;
+    worldRelease(world);
+    return listed < 0 ? inspectError("out of memory") : 0;
 }

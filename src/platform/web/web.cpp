@@ -14,11 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app.h"
 #include "platform/surfaces.h"
 
 struct Window {
     WindowProc proc;
+    int32_t width;
+    int32_t height;
     long interval; // the timer's interval id, 0 while none runs
 };
 
@@ -168,26 +169,44 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code, int32_t control)
 // another message or when the queue is full.
 extern "C" EMSCRIPTEN_KEEPALIVE int webPointer(int32_t message, int32_t x, int32_t y)
 {
-    if (message != MSG_LBUTTONDOWN && message != MSG_MOUSEMOVE && message != MSG_LBUTTONUP)
+    if (!web.window || (message != MSG_LBUTTONDOWN && message != MSG_MOUSEMOVE && message != MSG_LBUTTONUP))
         return 0;
-    x = x < -1 ? -1 : x > screenWidth ? screenWidth : x;
-    y = y < -1 ? -1 : y > screenHeight ? screenHeight : y;
+    x = x < -1 ? -1 : x > web.window->width ? web.window->width : x;
+    y = y < -1 ? -1 : y > web.window->height ? web.window->height : y;
     return post((uint32_t)message, 0, pointerParam(x, y));
+}
+
+// The program's figures, asked of its window procedure as the page shows them.
+static WindowFigures figures()
+{
+    WindowFigures shown = {};
+    if (web.window)
+        messageSend(web.window, MSG_FIGURES, 0, (intptr_t)&shown);
+    return shown;
 }
 
 // 1 once cells were drawn on the world loaded last: the page's link then
 // carries the cells themselves.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t webDrawn()
 {
-    return app.drawnSinceLoad;
+    return figures().drawn;
 }
 
-// Writes the world shown to Life.ini and Rules.ini in the working folder,
-// as Ctrl+S does but without a word on the picture; 1, or 0.
-extern "C" EMSCRIPTEN_KEEPALIVE int32_t webSaveWorld()
+// The rule of the world shown, as the page's Rule menu names it.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* webRule()
 {
-    char message[NOTICE_TEXT];
-    return app.grid || app.universe ? drawSaveFiles(message, sizeof message) : 0;
+    static WindowFigures shown;
+    shown = figures();
+    return shown.rule;
+}
+
+// Writes the world shown (start 0) or its generation 0 (start 1) to
+// /export/Life.ini and /export/Rules.ini, for the page's link and rule
+// choice; the working folder stays as the user left it. 1, or 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webExportWorld(int32_t start)
+{
+    static char folder[] = "/export";
+    return web.window ? (int32_t)messageSend(web.window, MSG_EXPORTWORLD, start ? 1 : 0, (intptr_t)folder) : 0;
 }
 
 // Motion of the locked pointer, or a drag on the picture without the lock (a
@@ -199,7 +218,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webLook(int32_t dx, int32_t dy)
         addMotion(dx, dy);
 }
 
-Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
+Window* windowCreate(const char*, int32_t width, int32_t height, WindowProc proc)
 {
     Window* window = (Window*)calloc(1, sizeof(Window));
     if (!window) {
@@ -207,6 +226,8 @@ Window* windowCreate(const char*, int32_t, int32_t, WindowProc proc)
         return nullptr;
     }
     window->proc = proc;
+    window->width = width;
+    window->height = height;
     web.window = window;
     messageLoop.quitPosted = 0;
     web.queueCount = 0;
@@ -260,15 +281,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t webFramesPresented()
 }
 
 // The generation the picture counts and the live cells of the world shown,
-// for the page's figures and population graph.
-extern "C" EMSCRIPTEN_KEEPALIVE int32_t webGeneration()
+// for the page's figures and population graph; a double holds either exactly
+// up to 2^53.
+extern "C" EMSCRIPTEN_KEEPALIVE double webGeneration()
 {
-    return app.generationCount;
+    return (double)figures().generation;
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
 {
-    return (double)worldPopulation();
+    return (double)figures().population;
 }
 
 int messageGet(Message* message)

@@ -1,0 +1,109 @@
+// The universe's tiles counted in squares of 2^level tiles a side, level 1 to
+// INDEX_LEVELS, so a far view can ask whether a part of the plane holds any
+// tile without a walk over the tiles. Kept as tiles are made and recycled:
+// one hash table entry per square that holds a tile, keyed by level and
+// position, with open addressing and linear probing like the tiles' own.
+#include "life/universe_local.h"
+#include "platform/platform.h"
+
+namespace {
+
+// A square at level 26 holds 2^26 tiles a side, the whole 32-bit plane.
+enum { INDEX_LEVELS = 26 };
+
+uint32_t entrySlot(int32_t level, int32_t qx, int32_t qy, uint32_t mask)
+{
+    uint64_t key = ((uint64_t)(uint32_t)qx << 32) | (uint32_t)qy;
+    key = (key ^ ((uint64_t)level << 59)) * 0x9e3779b97f4a7c15ull;
+    return (uint32_t)(key >> 32) & mask;
+}
+
+UniverseIndexEntry* entryFind(const Universe* u, int32_t level, int32_t qx, int32_t qy)
+{
+    if (!u->indexSlots)
+        return nullptr;
+    const uint32_t mask = u->indexSlots - 1;
+    for (uint32_t s = entrySlot(level, qx, qy, mask);; s = (s + 1) & mask) {
+        UniverseIndexEntry* e = &u->index[s];
+        if (!e->count || (e->level == level && e->qx == qx && e->qy == qy))
+            return e;
+    }
+}
+
+// Doubles the table; 0 when memory ran out (the old one is kept).
+int indexGrow(Universe* u)
+{
+    const uint32_t count = u->indexSlots ? u->indexSlots * 2 : 1024;
+    UniverseIndexEntry* grown = (UniverseIndexEntry*)heapCalloc(count, sizeof *grown);
+    if (!grown)
+        return 0;
+    UniverseIndexEntry* old = u->index;
+    const uint32_t oldSlots = u->indexSlots;
+    u->index = grown;
+    u->indexSlots = count;
+    for (uint32_t i = 0; i < oldSlots; i++)
+        if (old[i].count)
+            *entryFind(u, old[i].level, old[i].qx, old[i].qy) = old[i];
+    heapFree(old);
+    return 1;
+}
+
+} // namespace
+
+int universeIndexAdd(Universe* u, int32_t tx, int32_t ty)
+{
+    // Room for every level's square first: past this point nothing can fail.
+    while ((uint64_t)(u->indexUsed + INDEX_LEVELS) * 2 > u->indexSlots)
+        if (!indexGrow(u))
+            return 0;
+    for (int32_t level = 1; level <= INDEX_LEVELS; level++) {
+        UniverseIndexEntry* e = entryFind(u, level, tx >> level, ty >> level);
+        if (!e->count) {
+            *e = {level, tx >> level, ty >> level, 0};
+            u->indexUsed++;
+        }
+        e->count++;
+    }
+    return 1;
+}
+
+void universeIndexRemove(Universe* u, int32_t tx, int32_t ty)
+{
+    const uint32_t mask = u->indexSlots - 1;
+    for (int32_t level = 1; level <= INDEX_LEVELS; level++) {
+        UniverseIndexEntry* e = entryFind(u, level, tx >> level, ty >> level);
+        if (--e->count > 0)
+            continue;
+        u->indexUsed--;
+        // Backward-shift deletion, as the tiles' table does.
+        uint32_t hole = (uint32_t)(e - u->index);
+        for (uint32_t i = (hole + 1) & mask; u->index[i].count; i = (i + 1) & mask) {
+            const UniverseIndexEntry* moved = &u->index[i];
+            const uint32_t home = entrySlot(moved->level, moved->qx, moved->qy, mask);
+            if (((i - home) & mask) >= ((i - hole) & mask)) {
+                u->index[hole] = *moved;
+                hole = i;
+            }
+        }
+        u->index[hole] = {};
+    }
+}
+
+int universeMayHold(const Universe* u, int64_t x, int64_t y, int32_t shift)
+{
+    if (shift <= TILE_SHIFT) {
+        if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
+            return 0;
+        const UniverseTile* t = universeTileAt(u, (int32_t)x >> TILE_SHIFT, (int32_t)y >> TILE_SHIFT);
+        return t && t->live[u->generation & 1];
+    }
+    const int32_t level = shift - TILE_SHIFT;
+    const int64_t side = (int64_t)1 << (shift < 62 ? shift : 62);
+    // Squares that reach past the 32-bit plane may hold whatever it holds.
+    if (x + side - 1 < INT32_MIN || x > INT32_MAX || y + side - 1 < INT32_MIN || y > INT32_MAX)
+        return 0;
+    if (level > INDEX_LEVELS || x < INT32_MIN || y < INT32_MIN)
+        return u->tileCount > 0;
+    const UniverseIndexEntry* e = entryFind(u, level, (int32_t)(x >> shift), (int32_t)(y >> shift));
+    return e && e->count > 0;
+}

@@ -1,0 +1,41 @@
+// A world's snapshots: the engine's own record of what it kept, behind a small
+// one naming the engine, so that whoever keeps them need not know it.
+#include "life/world.h"
+#include "platform/platform.h"
+
+WorldSnapshot* worldSnapshotTake(const World* world, WorldSnapshot* reuse)
+{
+    if (reuse && reuse->engine != world->engine) {
+        worldSnapshotRelease(reuse);
+        reuse = nullptr;
+    }
+    WorldSnapshot* snapshot = reuse ? reuse : (WorldSnapshot*)heapAlloc(sizeof(WorldSnapshot));
+    if (!snapshot)
+        return nullptr;
+    // The engine lets go of what it cannot fill again.
+    void* kept = world->engine->snapshotTake(world, reuse ? reuse->kept : nullptr);
+    if (!kept) {
+        heapFree(snapshot);
+        return nullptr;
+    }
+    *snapshot = {world->engine, kept, nullptr};
+    return snapshot;
+}
+
+World* worldSnapshotRestore(const WorldSnapshot* snapshot)
+{
+    return snapshot->engine->snapshotRestore(snapshot->kept);
+}
+
+size_t worldSnapshotBytes(const WorldSnapshot* snapshot)
+{
+    return sizeof(WorldSnapshot) + snapshot->engine->snapshotBytes(snapshot->kept);
+}
+
+void worldSnapshotRelease(WorldSnapshot* snapshot)
+{
+    if (!snapshot)
+        return;
+    snapshot->engine->snapshotRelease(snapshot->kept);
+    heapFree(snapshot);
+}

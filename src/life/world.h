@@ -1,0 +1,187 @@
+// A world: the cells the program shows and steps, whatever engine holds them.
+// The app, the camera, drawing, history, recording, the page's figures and the
+// tools see only this header. Each engine (the 64 x 64 board, the universe)
+// fills one WorldEngine table with its operations and keeps its own record
+// behind the World it hands out; worldCreate is the one place that picks an
+// engine for a rule.
+//
+// Engines are told apart by their table, the way the system's video
+// interfaces are: the app holds a World and never asks which engine it is.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "life/life.h"
+
+enum {
+    WORLD_TILE_SHIFT = 6,
+    WORLD_TILE = 1 << WORLD_TILE_SHIFT, // cells a side of a tile: one uint64_t a row
+    WORLD_REASON = 256,
+    // Life.ini is read up to this many bytes (about 13 million cells of
+    // "x y 0" lines); a longer file is refused rather than read in part.
+    WORLD_LIFE_FILE_MAX = 256 << 20,
+};
+
+// Cells from (left, top) to (right, bottom), inclusive.
+struct WorldBox {
+    int64_t left, top, right, bottom;
+};
+
+struct World;
+struct WorldSnapshot;
+
+typedef void (*WorldCellVisit)(void* context, int64_t x, int64_t y);
+
+// An engine's operations; each takes a world it made. The free functions
+// below are the way to call them.
+struct WorldEngine {
+    void (*release)(World* world);
+    int (*step)(World* world, int64_t generations);
+    int64_t (*generation)(const World* world);
+    int64_t (*population)(const World* world);
+    int (*bounds)(const World* world, WorldBox* box);
+    int (*getCell)(const World* world, int64_t x, int64_t y);
+    int (*setCell)(World* world, int64_t x, int64_t y, int state);
+    int (*mayHold)(const World* world, int64_t x, int64_t y, int32_t shift);
+    int (*tileRows)(const World* world, int64_t tx, int64_t ty, uint64_t rows[WORLD_TILE]);
+    int64_t (*forEachCell)(const World* world, WorldCellVisit visit, void* context);
+    void* (*snapshotTake)(const World* world, void* reuse);
+    World* (*snapshotRestore)(const void* kept);
+    size_t (*snapshotBytes)(const void* kept);
+    void (*snapshotRelease)(void* kept);
+};
+
+// What every engine's world carries in front of its own record.
+struct World {
+    const WorldEngine* engine;
+    // The cells it can hold: the board's 64 x 64, a bounded grid's, or the
+    // 32-bit plane. A cell outside is dead and cannot be set.
+    WorldBox extent;
+    // 1: shown exactly as the 64 x 64 board always was: its cells placed
+    // around the board's middle cell, which never moves, the arrows a fixed
+    // step, every live cell with the full model however far. 0: the origin
+    // follows the camera, steps grow with the height, far cells are stand-ins.
+    int32_t fixedView;
+    char ruleName[LIFE_RULE_TEXT];  // the rule in the community's notation, "B3/S23"
+    char rulesText[LIFE_RULE_TEXT]; // what Rules.ini holds for it: "1 4 3 3", "B3/S23"
+    char failure[WORLD_REASON];     // why the last step was refused, as a phrase
+};
+
+// A world as it was at one generation, to go back to.
+struct WorldSnapshot {
+    const WorldEngine* engine;
+    void* kept;
+    WorldSnapshot* next; // free for the keeper's own lists
+};
+
+// ---- Making worlds (world_files.cpp) ---------------------------------------------
+// A new empty world at generation 0 under the rule a Rules.ini text names: the
+// community's notation (its first non-blank character 'B' or 'b', or "MAP")
+// runs on the universe; anything else is the board's four numbers. Null with
+// the reason in reason[0 .. size) when the notation does not parse or memory
+// runs out.
+World* worldCreate(const char* rulesText, char* reason, size_t size);
+// The same for a rule already read: null when memory runs out.
+World* worldCreateForRule(const UniverseRule* rule);
+// What start-up logs beside the world it loaded.
+struct WorldLoadNotes {
+    char rulesWarning[512]; // what Rules.ini was read without, "" when nothing
+    int32_t ruleNamed;      // 1: Rules.ini named the rule in the community's notation
+};
+// Start-up's world from Rules.ini and Life.ini (at most WORLD_LIFE_FILE_MAX
+// bytes) in the working folder. A Rules.ini that cannot be read or parsed
+// leaves Conway's rule on the board, with its warning in the notes. Null when
+// Life.ini cannot be read or memory runs out; lifeLoadReason says why, or what
+// Life.ini was read without.
+World* worldLoadFiles(WorldLoadNotes* notes);
+// Writes the world's Life.ini and Rules.ini into folder ("" for the working
+// folder), as start-up reads them, through temporary files renamed into place.
+// 1, or 0 with the reason and the old files as they were.
+int worldSave(const World* world, const char* folder, char* reason, size_t size);
+// The writer worldSave and the pattern converter share: Life.ini and, when
+// writeRules is not null, Rules.ini in folder, each filled by its writer (which
+// returns 0 on a failed write) in a temporary file first.
+typedef int (*LifeFileWriter)(FILE* file, const void* content);
+int lifeFilesWrite(const char* folder, LifeFileWriter writeLife, const void* life, LifeFileWriter writeRules,
+    const void* rules, char* reason, size_t size);
+
+// ---- The engines' makers (board_world.cpp, universe_world.cpp) --------------------
+World* boardWorldCreate(const LifeRule* rule);
+World* universeWorldCreate(const UniverseRule* rule);
+
+// ---- Using a world ---------------------------------------------------------------
+inline void worldRelease(World* world)
+{
+    if (world)
+        world->engine->release(world);
+}
+// Steps the world on by n generations: 1, or 0 with the reason in
+// world->failure and the world at the last generation it reached.
+inline int worldStep(World* world, int64_t generations)
+{
+    return world->engine->step(world, generations);
+}
+inline int64_t worldGeneration(const World* world)
+{
+    return world->engine->generation(world);
+}
+inline int64_t worldPopulation(const World* world)
+{
+    return world->engine->population(world);
+}
+// The box of the live cells; 0 when none lives.
+inline int worldBounds(const World* world, WorldBox* box)
+{
+    return world->engine->bounds(world, box);
+}
+// 1 alive, 0 dead (and everywhere outside the extent).
+inline int worldGetCell(const World* world, int64_t x, int64_t y)
+{
+    return world->engine->getCell(world, x, y);
+}
+// 1, or 0 when the cell lies outside the extent or memory ran out.
+inline int worldSetCell(World* world, int64_t x, int64_t y, int state)
+{
+    return world->engine->setCell(world, x, y, state);
+}
+// For far views: 0 when the square of 2^shift cells a side (shift at least
+// WORLD_TILE_SHIFT) whose first cell is (x, y), x and y multiples of its side,
+// holds no live cell; 1 when it may. Answered without visiting the cells.
+inline int worldMayHold(const World* world, int64_t x, int64_t y, int32_t shift)
+{
+    return world->engine->mayHold(world, x, y, shift);
+}
+// The tile of cells tx * 64 .. + 63, ty * 64 .. + 63 as bit rows: bit k of
+// rows[y] is the cell (tx * 64 + k, ty * 64 + y). 1, or 0 (rows untouched)
+// when it holds no live cell.
+inline int worldTileRows(const World* world, int64_t tx, int64_t ty, uint64_t rows[WORLD_TILE])
+{
+    return world->engine->tileRows(world, tx, ty, rows);
+}
+// Calls visit for every live cell, in the engine's own order (the one its
+// Life.ini is written in). Returns the count, or -1 when memory ran out
+// before the first visit.
+inline int64_t worldForEachCell(const World* world, WorldCellVisit visit, void* context)
+{
+    return world->engine->forEachCell(world, visit, context);
+}
+
+// The world as it stands, or null when memory runs out. reuse (may be null)
+// is a snapshot of the same engine no longer wanted: filled again when it has
+// room, else let go; either way the caller no longer holds it.
+WorldSnapshot* worldSnapshotTake(const World* world, WorldSnapshot* reuse);
+// A new world holding what the snapshot kept, stepping on from there as the
+// one taken would have; null when memory runs out.
+World* worldSnapshotRestore(const WorldSnapshot* snapshot);
+// The memory the snapshot holds.
+size_t worldSnapshotBytes(const WorldSnapshot* snapshot);
+void worldSnapshotRelease(WorldSnapshot* snapshot);
+
+// ---- Tiles in blocks (world_blocks.cpp) -------------------------------------------
+// The blocks of 2^shift x 2^shift cells of a tile (shift 0 to 6, clamped) that
+// hold a live cell: bit i of blocks[j] for the block of cells x = i << shift ..,
+// y = j << shift ... blocks has room for 64 rows; returns how many it filled,
+// 64 >> shift.
+int32_t worldTileBlocks(const uint64_t rows[WORLD_TILE], int32_t shift, uint64_t blocks[WORLD_TILE]);

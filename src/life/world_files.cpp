@@ -1,0 +1,200 @@
+// Worlds from Rules.ini and Life.ini and back: the one place that picks an
+// engine for a rule, start-up's reading of the two files, and the writer that
+// replaces them only once both are written whole.
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "life/world.h"
+#include "platform/platform.h"
+
+// The community's notation begins with 'B' (either case) or "MAP"; anything
+// else is read as the board's four numbers.
+static int namesNotation(const char* text, size_t size)
+{
+    size_t i = 0;
+    while (i < size && isspace((unsigned char)text[i]))
+        i++;
+    if (i < size && (text[i] == 'B' || text[i] == 'b'))
+        return 1;
+    return size - i >= 3 && memcmp(text + i, "MAP", 3) == 0;
+}
+
+World* worldCreateForRule(const UniverseRule* rule)
+{
+    return universeWorldCreate(rule);
+}
+
+static World* worldCreateBytes(const char* text, size_t length, char* reason, size_t size)
+{
+    World* world;
+    if (namesNotation(text, length)) {
+        UniverseRule rule;
+        if (!universeRuleParseBytes(text, length, &rule, reason, size))
+            return nullptr;
+        world = worldCreateForRule(&rule);
+    } else {
+        const LifeRule rule = readRulesBytes((const uint8_t*)text, length, "Rules.ini");
+        world = boardWorldCreate(&rule);
+    }
+    if (!world)
+        snprintf(reason, size, "out of memory");
+    return world;
+}
+
+World* worldCreate(const char* rulesText, char* reason, size_t size)
+{
+    return worldCreateBytes(rulesText, strlen(rulesText), reason, size);
+}
+
+// The rule Rules.ini names, or Conway's on the board with the warning.
+static World* rulesWorld(WorldLoadNotes* notes)
+{
+    uint8_t bytes[LIFE_RULES_READ];
+    size_t size = 0;
+    if (readRulesFile(bytes, sizeof bytes, &size)) {
+        char reason[WORLD_REASON];
+        notes->ruleNamed = namesNotation((const char*)bytes, size);
+        World* world = worldCreateBytes((const char*)bytes, size, reason, sizeof reason);
+        if (world || !notes->ruleNamed) {
+            snprintf(notes->rulesWarning, sizeof notes->rulesWarning, "%s", lifeLoadReason());
+            return world;
+        }
+        notes->ruleNamed = 0;
+        readFail("Rules.ini", "%s; the board runs Conway's rule, 1 4 3 3", reason);
+    }
+    snprintf(notes->rulesWarning, sizeof notes->rulesWarning, "%s", lifeLoadReason());
+    return boardWorldCreate(&conwayRule);
+}
+
+// Cells of the layer z = 0 inside the world's extent; the others are dropped,
+// as the board always dropped those off it.
+static int setLifeCell(void* context, int32_t x, int32_t y, int32_t z)
+{
+    World* world = (World*)context;
+    const WorldBox* e = &world->extent;
+    if (z != 0 || x < e->left || x > e->right || y < e->top || y > e->bottom)
+        return 1;
+    return worldSetCell(world, x, y, 1);
+}
+
+World* worldLoadFiles(WorldLoadNotes* notes)
+{
+    readReasonClear();
+    memset(notes, 0, sizeof *notes);
+    World* world = rulesWorld(notes);
+    readReasonClear();
+    if (!world) {
+        readFail("Life.ini", "out of memory");
+        return nullptr;
+    }
+    uint8_t* bytes;
+    size_t size;
+    // One byte past the limit tells a file at the limit from a longer one.
+    if (!readerLoadFile("Life.ini", (size_t)WORLD_LIFE_FILE_MAX + 1, &bytes, &size)) {
+        worldRelease(world);
+        return nullptr;
+    }
+    int ok = size <= (size_t)WORLD_LIFE_FILE_MAX;
+    if (!ok)
+        readFail("Life.ini", "larger than %d MiB; refused", (int)(WORLD_LIFE_FILE_MAX >> 20));
+    else if (!readLifeCells(bytes, size, "Life.ini", setLifeCell, world))
+        ok = readFail("Life.ini", "out of memory");
+    heapFree(bytes);
+    if (!ok) {
+        worldRelease(world);
+        return nullptr;
+    }
+    return world;
+}
+
+// ---- Writing ---------------------------------------------------------------------
+
+static void joinPath(const char* folder, const char* name, char* path, size_t size)
+{
+    snprintf(path, size, "%s%s%s", folder, folder[0] ? "/" : "", name);
+}
+
+// Creates path and fills it; on any failure the file is removed again.
+static int writeTemp(const char* path, LifeFileWriter write, const void* content, char* reason, size_t size)
+{
+    FILE* file = fileOpen(path, "w");
+    if (!file) {
+        snprintf(reason, size, "cannot create %s: %s", path, strerror(errno));
+        return 0;
+    }
+    int ok = write(file, content);
+    ok = !ferror(file) && ok;
+    if (fclose(file) != 0)
+        ok = 0;
+    if (!ok) {
+        const int cause = errno;
+        remove(path);
+        snprintf(reason, size, "cannot write %s: %s", path, strerror(cause));
+    }
+    return ok;
+}
+
+int lifeFilesWrite(const char* folder, LifeFileWriter writeLife, const void* life, LifeFileWriter writeRules,
+    const void* rules, char* reason, size_t size)
+{
+    char lifePath[4096], rulesPath[4096], lifeTemp[4096], rulesTemp[4096];
+    joinPath(folder, "Life.ini", lifePath, sizeof lifePath);
+    joinPath(folder, "Rules.ini", rulesPath, sizeof rulesPath);
+    joinPath(folder, "Life.ini.tmp", lifeTemp, sizeof lifeTemp);
+    joinPath(folder, "Rules.ini.tmp", rulesTemp, sizeof rulesTemp);
+    if (!writeTemp(lifeTemp, writeLife, life, reason, size))
+        return 0;
+    if (writeRules && !writeTemp(rulesTemp, writeRules, rules, reason, size)) {
+        remove(lifeTemp);
+        return 0;
+    }
+    if (writeRules && !fileReplace(rulesTemp, rulesPath)) {
+        const int cause = errno;
+        remove(rulesTemp);
+        remove(lifeTemp);
+        snprintf(reason, size, "cannot replace Rules.ini: %s", strerror(cause));
+        return 0;
+    }
+    if (!fileReplace(lifeTemp, lifePath)) {
+        const int cause = errno;
+        remove(lifeTemp);
+        snprintf(reason, size, "cannot replace Life.ini: %s%s", strerror(cause),
+            writeRules ? " (Rules.ini was already replaced)" : "");
+        return 0;
+    }
+    return 1;
+}
+
+struct CellLines {
+    FILE* file;
+    int failed;
+};
+
+static void writeCellLine(void* context, int64_t x, int64_t y)
+{
+    CellLines* lines = (CellLines*)context;
+    if (!lines->failed && fprintf(lines->file, "%lld %lld 0\n", (long long)x, (long long)y) < 0)
+        lines->failed = 1;
+}
+
+// The count, then one "x y 0" line a live cell.
+static int writeWorldLife(FILE* file, const void* content)
+{
+    const World* world = (const World*)content;
+    if (fprintf(file, "%lld\n", (long long)worldPopulation(world)) < 0)
+        return 0;
+    CellLines lines = {file, 0};
+    return worldForEachCell(world, writeCellLine, &lines) >= 0 && !lines.failed;
+}
+
+static int writeWorldRules(FILE* file, const void* content)
+{
+    return fprintf(file, "%s\n", ((const World*)content)->rulesText) >= 0;
+}
+
+int worldSave(const World* world, const char* folder, char* reason, size_t size)
+{
+    return lifeFilesWrite(folder, writeWorldLife, world, writeWorldRules, world, reason, size);
+}
