@@ -101,7 +101,8 @@ on('log', text => {
   const loaded = outcome.startsWith('loaded');
   if (loaded) {
     board = pending.source;
-    emit('loaded');
+    // The line ends with the world's rule, before the next frame names it.
+    emit('loaded', outcome.slice(outcome.lastIndexOf(', rule ') + 7));
   }
   say(`${pending.name}: ${outcome}`, !loaded);
   pending.done(loaded);

@@ -35,6 +35,7 @@ window.veltrixPage = Object.freeze({
   look: page.look,
   tick: page.tick,
   readFile: page.readFile,
+  exportWorld: page.exportWorld,
   framesShown: () => page.figuresShown().frames,
   restart: page.restart,
   loadPattern: drop.loadPattern,

@@ -59,7 +59,7 @@ export function offerDownload(name, bytes, type, save = true) {
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
 // of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program
-// took, framed), 'refused' (the path of a drop the program could not take),
+// took, framed; its rule), 'refused' (the path of a drop the program could not take),
 // 'frame' (a frame was shown; the rule it names).
 const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: [], frame: []};
 

@@ -19,25 +19,32 @@ const readFile = name => programFile('/export/' + name, 'utf8') || '';
 
 const namesUniverse = text => /^\s*(B|b|MAP)/.test(text);
 
-// The rule running now, without its grid, as the last frame named it.
-export function currentRule() {
-  return (figuresShown().rule || 'B3/S23').split(':')[0];
-}
-
+// The rule running now, without its grid: the last one loaded or, when the
+// frames have named one since, theirs.
+let loadedRule = null;
 let shownRule = null;
 
+export function currentRule() {
+  return (loadedRule || figuresShown().rule || 'B3/S23').split(':')[0];
+}
+
 function showRule() {
-  shownRule = figuresShown().rule;
   const rule = currentRule();
   const listed = [...menu.options].some(option => option.value && option.value === rule);
   menu.value = listed ? rule : '';
   other.textContent = listed ? 'Rule…' : `Rule ${rule}`;
 }
 on('ready', showRule);
-on('loaded', showRule);
+on('loaded', rule => {
+  loadedRule = rule;
+  showRule();
+});
 on('frame', rule => {
-  if (rule !== shownRule)
-    showRule();
+  if (rule === shownRule)
+    return;
+  shownRule = rule;
+  loadedRule = null;
+  showRule();
 });
 
 // The live cells of the exported Life.ini's layer 0 (on the board, those on

@@ -38,6 +38,9 @@ const cellsOf = (text, dx = 0, dy = 0) => {
 };
 
 const lifeIni = page => page.evaluate(() => window.veltrixPage.readFile('/veltrix/Life.ini', 'utf8'));
+// The world shown, as the program exports it for the page.
+const worldIni = page => page.evaluate(async () =>
+  (await window.veltrixPage.exportWorld()) ? window.veltrixPage.readFile('/export/Life.ini', 'utf8') : '');
 
 test('Draw, a click on the picture and Copy link carrying the drawn cell', async () => {
   const {page, errors} = await opened(server.url + '?view=board');
@@ -59,8 +62,10 @@ test('Draw, a click on the picture and Copy link carrying the drawn cell', async
   await page.waitForFunction(() => document.getElementById('link').value !== '');
   const link = await page.$eval('#link', e => e.value);
   assert.match(link, /\?pattern=[^&]+&view=board$/);
-  const drawn = cellsOf(await lifeIni(page));
+  const drawn = cellsOf(await worldIni(page));
   assert.deepStrictEqual(drawn, [...before, '32 19'].sort());
+  // Nothing was saved: the working folder keeps the bundled Life.ini.
+  assert.deepStrictEqual(cellsOf(await lifeIni(page)), before);
 
   await page.click('#draw');
   assert.strictEqual(await pressed(), 'false');
@@ -68,7 +73,7 @@ test('Draw, a click on the picture and Copy link carrying the drawn cell', async
   // The link opens on the drawn board: its cells, a 64 x 64 plane's, where the board had them (its
   // view left out: the cells are what is checked).
   const {page: shared, errors: sharedErrors} = await opened(link.replace(/&view=board$/, ''));
-  assert.deepStrictEqual(cellsOf(await lifeIni(shared), 32, 32), drawn);
+  assert.deepStrictEqual(cellsOf(await worldIni(shared), 32, 32), drawn);
   assert.deepStrictEqual([...errors, ...sharedErrors], []);
   await shared.close();
   await page.close();

@@ -219,7 +219,8 @@ test('a second pattern before the program took the first is turned away; after a
   await page.click('#again');
   await page.waitForFunction(() => window.veltrixPage.isReady(), {timeout: 20000});
   await h.tick(page);
-  // The world starts from the Life.ini and Rules.ini the drop wrote.
+  // Start again reads the working folder's Life.ini and Rules.ini, which the drop left as they were.
+  assert.strictEqual(await lifeIni(page), bundledLife);
   await assertAsReplay(page, 'tick', {files: {'Life.ini': await lifeIni(page), 'Rules.ini': await rulesIni(page)}});
   assert.deepStrictEqual(errors, []);
   await page.close();

@@ -35,6 +35,9 @@ async function opened(query = '') {
 }
 
 const readFile = (page, name) => page.evaluate(n => veltrixPage.readFile('/veltrix/' + n, 'utf8'), name);
+// Generation 0 of the world shown, as the program exports it for the page.
+const exported = (page, name) => page.evaluate(async n =>
+  (await veltrixPage.exportWorld(true)) ? veltrixPage.readFile('/export/' + n, 'utf8') : '', name);
 
 // Life.ini's cells as sorted "x y" strings.
 function cellsOf(text, dx = 0, dy = 0) {
@@ -134,12 +137,13 @@ test('the speed buttons post + and -, the program\'s pace keys; with Ctrl the ke
 test('a rule chosen runs the board shown from its first generation, its cells where they lie', async () => {
   const {page, errors} = await opened(`?file=patterns/${gunFile}`);
   await h.waitForLog(page, `Dropped /drop/${gunFile}: loaded, 36 live cells, rule B3/S23`);
-  const start = await readFile(page, 'Life.ini');
+  const start = await exported(page, 'Life.ini');
   await h.play(page, 'key ins 40\ntick');
   await page.select('#rule', 'B36/S23');
   await h.waitForLog(page, 'Dropped /drop/board.rle: loaded, 36 live cells, rule B36/S23');
-  assert.strictEqual((await readFile(page, 'Rules.ini')).trim(), 'B36/S23');
-  assert.deepStrictEqual(cellsOf(await readFile(page, 'Life.ini')), cellsOf(start));
+  assert.strictEqual((await exported(page, 'Rules.ini')).trim(), 'B36/S23');
+  assert.deepStrictEqual(cellsOf(await exported(page, 'Life.ini')), cellsOf(start));
+  assert.strictEqual((await readFile(page, 'Rules.ini')).trim(), '1 4 3 3');
   await h.play(page, 'key ins 40\ntick');
   // The same as the gun's file naming HighLife's rule, dropped under the page's name.
   const highLife = gun.replace('rule = B3/S23', 'rule = B36/S23');
@@ -153,9 +157,9 @@ test('a rule chosen runs the board shown from its first generation, its cells wh
   const bundled = await opened();
   await bundled.page.select('#rule', 'B2-a/S12');
   await h.waitForLog(bundled.page, 'Dropped /drop/board.rle: loaded, 164 live cells, rule B2-a/S12:P64,64');
-  assert.strictEqual((await readFile(bundled.page, 'Rules.ini')).trim(), 'B2-a/S12:P64,64');
+  assert.strictEqual((await exported(bundled.page, 'Rules.ini')).trim(), 'B2-a/S12:P64,64');
   const moved = cellsOf(fs.readFileSync(path.join(h.root, 'data/Life.ini'), 'utf8'), -32, -32);
-  assert.deepStrictEqual(cellsOf(await readFile(bundled.page, 'Life.ini')), moved);
+  assert.deepStrictEqual(cellsOf(await exported(bundled.page, 'Life.ini')), moved);
   await h.play(bundled.page, 'key ins 5\ntick');
   const ruleLink = await bundled.page.evaluate(() => window.veltrixPage.boardLink());
   assert.ok(ruleLink.endsWith('?rule=B2-a/S12'), ruleLink);
@@ -168,7 +172,7 @@ test('a rule chosen runs the board shown from its first generation, its cells wh
   // A rule the program refuses leaves the board; a link's rule text cannot reach past the rule.
   const odd = await opened('?rule=B3/S23%0A2o!');
   await odd.page.waitForFunction(() => /is not a rule/.test(document.getElementById('status').textContent));
-  assert.strictEqual((await readFile(odd.page, 'Rules.ini')).trim(), '1 4 3 3');
+  assert.strictEqual((await exported(odd.page, 'Rules.ini')).trim(), '1 4 3 3');
   assert.deepStrictEqual([...errors, ...bundled.errors, ...again.errors, ...odd.errors], []);
   for (const p of [page, bundled.page, again.page, odd.page])
     await p.close();
