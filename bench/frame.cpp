@@ -16,6 +16,8 @@
 //               far, a few near
 //   U5 running  U3 auto-iterating, a generation every frame: every
 //               repetition times the same 50 frames, generations 106 to 155
+//   U6 offscreen  U3 with ten copies of its cells a million cells and more
+//               off screen: the same frame, which must cost what U3's does
 //
 // Each scene is a replay script in bench/scenes (with its Life.ini and
 // Rules.ini), played through the program's own message loop; the same scripts
@@ -27,6 +29,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "headless_run.h"
 #include "image/image.h"
@@ -72,6 +76,26 @@ int32_t usedSpans()
     return n;
 }
 
+struct CellList {
+    std::vector<std::pair<int64_t, int64_t>> cells;
+};
+
+void listCell(void* context, int64_t x, int64_t y)
+{
+    ((CellList*)context)->cells.push_back({x, y});
+}
+
+// The world's cells again, `copies` times, each copy a million cells further
+// along a ray that leaves the camera's view at once.
+void addCopies(int copies)
+{
+    CellList list;
+    worldForEachCell(app.world, listCell, &list);
+    for (int k = 1; k <= copies; k++)
+        for (const auto& cell : list.cells)
+            worldSetCell(app.world, cell.first + 1000000ll * k, cell.second - 700000ll * k, 1);
+}
+
 void BM_Frame(benchmark::State& state, const BenchScene* scene)
 {
     HeadlessRun run(scene->life, scene->script, scene->rules);
@@ -79,6 +103,7 @@ void BM_Frame(benchmark::State& state, const BenchScene* scene)
         state.SkipWithError("start-up failed");
         return;
     }
+    addCopies(scene->copies);
     // Faces of the full models of the live cells and spans drawn, for the frame
     // after the board is restored (auto-iteration makes a step first).
     run.restoreBoard();

@@ -79,18 +79,20 @@ struct BenchScene {
     const char* rules;
     const char* script;
     bool running;
+    int copies; // copies of the world's cells set far off screen once the script is played
 };
 
 const BenchScene benchScenes[] = {
-    {"S1_start", nullptr, nullptr, "s1.txt", false},
-    {"S2_soup", "soup.ini", nullptr, "s2.txt", false},
-    {"S3_full", "full.ini", nullptr, "s3.txt", false},
-    {"S4_grazing", "full.ini", nullptr, "s4.txt", false},
-    {"U1_gun", "gun.ini", "conway_rules.ini", "u1.txt", false},
-    {"U2_acorn", "acorn.ini", "conway_rules.ini", "u2.txt", false},
-    {"U3_soup", soupLifeFile, "conway_rules.ini", "u3.txt", false},
-    {"U4_low", soupLifeFile, "conway_rules.ini", "u4.txt", false},
-    {"U5_running", soupLifeFile, "conway_rules.ini", "u5.txt", true},
+    {"S1_start", nullptr, nullptr, "s1.txt", false, 0},
+    {"S2_soup", "soup.ini", nullptr, "s2.txt", false, 0},
+    {"S3_full", "full.ini", nullptr, "s3.txt", false, 0},
+    {"S4_grazing", "full.ini", nullptr, "s4.txt", false, 0},
+    {"U1_gun", "gun.ini", "conway_rules.ini", "u1.txt", false, 0},
+    {"U2_acorn", "acorn.ini", "conway_rules.ini", "u2.txt", false, 0},
+    {"U3_soup", soupLifeFile, "conway_rules.ini", "u3.txt", false, 0},
+    {"U4_low", soupLifeFile, "conway_rules.ini", "u4.txt", false, 0},
+    {"U5_running", soupLifeFile, "conway_rules.ini", "u5.txt", true, 0},
+    {"U6_offscreen", soupLifeFile, "conway_rules.ini", "u3.txt", false, 10},
 };
 
 // The program running headless in a temporary copy of data/, stopped between

@@ -95,6 +95,39 @@ static inline void viewVertex(RenderBand* band, const MeshVertex* vertex, int32_
     *out = entry.view;
 }
 
+// A mesh of flat quads wholly inside the frustum, faces 2i and 2i + 1 the
+// halves of quad i, on one plane and of one texture: the eye and the light
+// are judged once a quad, and a quad whose halves light no pixel lights the
+// one its middle falls in.
+static void renderQuads(RenderBand* band, const MeshObject* mesh, const float* m, float ex, float ey, float ez,
+    Texture* texture)
+{
+    const float halfWidth = (float)(renderer.width / 2), halfHeight = (float)(renderer.height / 2);
+    for (int32_t f = 0; f + 1 < mesh->faceCount; f += 2) {
+        const Plane& plane = mesh->faces[f].plane;
+        if (plane.a * ex + plane.b * ey + plane.c * ez + plane.d > 0.1f)
+            continue;
+        const int32_t light = lightFromNormalZ(plane.a * m[2] + plane.b * m[6] + plane.c * m[10]);
+        ClipPolygon halves[2];
+        bool inFront = true;
+        for (int32_t h = 0; h < 2; h++) {
+            const Face* face = &mesh->faces[f + h];
+            halves[h].count = 3;
+            for (int i = 0; i < 3; i++) {
+                const int32_t k = (int32_t)(face->corners[i] - mesh->vertices);
+                inFront = screenVertex(band, face->corners[i], k, m, halfWidth, halfHeight, &halves[h].v[i]) && inFront;
+            }
+        }
+        if (!inFront)
+            continue;
+        int lit = 0;
+        rasterizePolygonLit(band, &halves[0], texture, light, &lit);
+        rasterizePolygonLit(band, &halves[1], texture, light, &lit);
+        if (!lit)
+            rasterizeQuadPixel(band, &halves[0], &halves[1], texture, light);
+    }
+}
+
 void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* worldToView, const MeshObject* mesh,
     const Material* materials, int32_t materialCount, int32_t quads)
 {
@@ -120,14 +153,14 @@ void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* 
     matInverse(&objectToView, &viewToObject);
     const float ex = viewToObject.m[12], ey = viewToObject.m[13], ez = viewToObject.m[14];
 
-    // A quad's first half, projected, while its second is drawn.
-    ClipPolygon firstHalf;
-    bool firstHalfDrawn = false;
+    // Flat quads wholly inside the frustum, each lighting a pixel however small.
+    if (quads && placement == MESH_INSIDE) {
+        renderQuads(band, mesh, m, ex, ey, ez, renderFaceTexture(&mesh->faces[0], materials, materialCount));
+        return;
+    }
     for (int32_t f = 0; f < mesh->faceCount; f++) {
         const Face* face = &mesh->faces[f];
         const Plane& plane = face->plane;
-        const bool secondHalf = quads && (f & 1) && firstHalfDrawn;
-        firstHalfDrawn = false;
         // The eye on the front side of the plane, beyond 0.1, sees the back.
         if (plane.a * ex + plane.b * ey + plane.c * ez + plane.d > 0.1f)
             continue;
@@ -159,17 +192,7 @@ void renderObject(RenderBand* band, const Matrix4* objectMatrix, const Matrix4* 
             for (int32_t i = 0; inFront && i < polygon.count; i++)
                 inFront = project(&polygon.v[i], halfWidth, halfHeight);
         }
-        if (!inFront)
-            continue;
-        Texture* texture = renderFaceTexture(face, materials, materialCount);
-        rasterizePolygon(band, &polygon, texture, light);
-        // Only an unclipped quad is judged whole: one across the frustum's
-        // sides reaches the screen's edge anyway.
-        if (quads && !(f & 1) && placement == MESH_INSIDE) {
-            firstHalf = polygon;
-            firstHalfDrawn = true;
-        } else if (secondHalf && placement == MESH_INSIDE) {
-            rasterizeQuadPixel(band, &firstHalf, &polygon, texture, light);
-        }
+        if (inFront)
+            rasterizePolygon(band, &polygon, renderFaceTexture(face, materials, materialCount), light);
     }
 }

@@ -172,11 +172,13 @@ int32_t levelFromRatio(float ratio);
 // collinear on the screen; 1 otherwise, also when none of its rows are the
 // band's.
 int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light);
-// A flat quad drawn as the two projected triangles first and second that lit
-// no pixel of the screen between them lights the pixel its middle falls in,
-// when that is one of the band's rows: a far stand-in smaller than a pixel
-// stays in the picture. The judgement takes the whole screen, so every band
-// makes the same one.
+// rasterizePolygon that also sets *lit when a span it stores covers a pixel.
+int rasterizePolygonLit(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light, int* lit);
+// A flat quad of one colour drawn as the two projected triangles first and
+// second, whose walks lit no pixel of the band, lights the pixel its middle
+// falls in when its halves light none anywhere: a far stand-in smaller than a
+// pixel stays in the picture. Only the band holding the middle's row judges,
+// with the whole screen's rows, so every number of bands draws the same.
 void rasterizeQuadPixel(const RenderBand* band, const ClipPolygon* first, const ClipPolygon* second,
     Texture* texture, int32_t light);
 

@@ -178,7 +178,8 @@ int32_t levelFromRatio(float r)
 
 // The span record every row of the polygon shares: its gradients, texture,
 // level and light. 0 when the first three vertices are collinear on the screen.
-static int spanSetup(const ClipPolygon* polygon, Texture* texture, int32_t light, SpanNode* span,
+// Forced inline, as the chains' halves are.
+__attribute__((always_inline)) static inline int spanSetup(const ClipPolygon* polygon, Texture* texture, int32_t light, SpanNode* span,
     PlaneGradients* gradient)
 {
     const int32_t level = levelFromRatio(texelAreaRatio(polygon, texture));
@@ -197,7 +198,11 @@ static int spanSetup(const ClipPolygon* polygon, Texture* texture, int32_t light
     return 1;
 }
 
-int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light)
+// The walk itself; with Lit set it also notes in *lit whether a span it
+// stored covers a pixel.
+template <bool Lit>
+static inline int rasterizeRows(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light,
+    int* lit)
 {
     EdgeChain startChain, endChain;
     float rowOf[sizeof polygon->v / sizeof polygon->v[0]];
@@ -234,6 +239,8 @@ int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture
             span.vOverZ = v;
             span.xStart = xs >> 16;
             span.xEnd = xe >> 16;
+            if (Lit)
+                *lit |= span.xEnd > span.xStart;
             insertSpanInRow(pool, &span, y);
         }
         w += dWdy;
@@ -259,6 +266,16 @@ int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture
             xs = (int32_t)((uint32_t)xs + (uint32_t)startChain.edges[s].dxPerRow);
         }
     }
+}
+
+int rasterizePolygon(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light)
+{
+    return rasterizeRows<false>(band, polygon, texture, light, nullptr);
+}
+
+int rasterizePolygonLit(const RenderBand* band, const ClipPolygon* polygon, Texture* texture, int32_t light, int* lit)
+{
+    return rasterizeRows<true>(band, polygon, texture, light, lit);
 }
 
 // Whether rasterizePolygon, given every row of the screen, would draw a
@@ -297,34 +314,51 @@ static bool lightsAPixel(const ClipPolygon* polygon)
     }
 }
 
+// Floor and ceiling by truncation, without a call to the C library.
+static inline int32_t floorToInt32(float value)
+{
+    const int32_t whole = truncateToInt32(value);
+    return (float)whole > value ? whole - 1 : whole;
+}
+
+static inline int32_t ceilToInt32(float value)
+{
+    const int32_t whole = truncateToInt32(value);
+    return (float)whole < value ? whole + 1 : whole;
+}
+
 void rasterizeQuadPixel(const RenderBand* band, const ClipPolygon* first, const ClipPolygon* second,
     Texture* texture, int32_t light)
 {
     float low[2] = {first->v[0].x, first->v[0].y}, high[2] = {low[0], low[1]};
     const ClipPolygon* halves[2] = {first, second};
     for (const ClipPolygon* p : halves)
-        for (int32_t i = 0; i < p->count; i++) {
-            low[0] = fminf(low[0], p->v[i].x);
-            high[0] = fmaxf(high[0], p->v[i].x);
-            low[1] = fminf(low[1], p->v[i].y);
-            high[1] = fmaxf(high[1], p->v[i].y);
-        }
-    // A quad three pixels or more across both ways is taken as lit without a
-    // walk: a flat square that size misses every pixel only seen almost edge on.
-    if (!(high[0] - low[0] < 3.0f || high[1] - low[1] < 3.0f) || lightsAPixel(first) || lightsAPixel(second))
-        return;
-    // The pixel of the middle: columns from floor(x), rows from ceil(y).
-    const int32_t column = truncateToInt32(floorf((low[0] + high[0]) * 0.5f));
-    const int32_t row = truncateToInt32(ceilf((low[1] + high[1]) * 0.5f));
+        for (int32_t i = 0; i < p->count; i++)
+            for (int32_t k = 0; k < 2; k++) {
+                const float c = k ? p->v[i].y : p->v[i].x;
+                low[k] = c < low[k] ? c : low[k];
+                high[k] = c > high[k] ? c : high[k];
+            }
+    // The pixel of the middle: columns from floor(x), rows from ceil(y). Only
+    // the band holding its row judges the quad.
+    const int32_t column = floorToInt32((low[0] + high[0]) * 0.5f);
+    const int32_t row = ceilToInt32((low[1] + high[1]) * 0.5f);
     if (row < band->first || row >= band->end || column < 0 || column >= renderer.width)
         return;
-    SpanNode span;
-    PlaneGradients gradient;
-    if (!spanSetup(first, texture, light, &span, &gradient))
+    // The halves' walks in this band lit nothing; when a row of theirs lies in
+    // another band, they are walked again over every row.
+    const int32_t top = ceilToInt32(low[1]), bottom = ceilToInt32(high[1]);
+    if ((top < band->first || bottom > band->end) && (lightsAPixel(first) || lightsAPixel(second)))
         return;
-    span.invZ = gradient.w0 + (float)row * gradient.dWdy;
-    span.uOverZ = gradient.u0 + (float)row * gradient.dUdy;
-    span.vOverZ = gradient.v0 + (float)row * gradient.dVdy;
+    // One pixel of a flat face of one colour: its depth is the corners' mean
+    // (no wider than the quad, a pixel or less), its texel any.
+    float invZ = 0.0f;
+    for (int32_t i = 0; i < 3; i++)
+        invZ += 1.0f / first->v[i].z;
+    SpanNode span = {};
+    span.invZ = invZ / 3.0f;
+    span.texture = texture;
+    span.light = light;
     span.xStart = column;
     span.xEnd = column + 1;
     insertSpanInRow(band->pool, &span, row);

@@ -5,12 +5,6 @@
 
 #include "platform/platform.h"
 
-// Bytes of the chunk left behind the read position (0 when past its end).
-long bytesLeft(SceneBytes* in, long chunkEnd)
-{
-    return in->pos >= chunkEnd ? 0 : chunkEnd - in->pos;
-}
-
 // Entries of `size` bytes that fit whole into the rest of the chunk, at most n.
 static int32_t entriesInChunk(SceneBytes* in, long chunkEnd, int32_t n, long size)
 {
@@ -54,14 +48,6 @@ int skipSmoothGroups(SceneBytes* in, long chunkEnd)
     for (int32_t i = 0; i < inChunk; i++)
         readU16(in);
     return 1;
-}
-
-void skipKeys(SceneBytes* in, long chunkEnd, int32_t n, size_t valueBytes)
-{
-    for (int32_t i = 0; i < n && bytesLeft(in, chunkEnd) > 0; i++) {
-        readKeyHeader(in);
-        skipBytes(in, valueBytes);
-    }
 }
 
 int skipColourTrack(SceneBytes* in, long chunkEnd)
@@ -190,26 +176,6 @@ int readMaterialName(SceneBytes* in, long)
 }
 
 // ---- Replaced arrays ---------------------------------------------------------
-
-// Puts arrays that a later chunk replaces on the scene's retired list, so that
-// whatever still points into them stays valid until sceneRelease. 1, or 0
-// when the list entry cannot be allocated (nothing is moved then).
-int retireArrays(void* const arrays[], int count)
-{
-    int any = 0;
-    for (int i = 0; i < count; i++)
-        any = any || arrays[i];
-    if (!any)
-        return 1;
-    RetiredArrays* r = (RetiredArrays*)heapCalloc(1, sizeof(RetiredArrays));
-    if (!r)
-        return 0;
-    for (int i = 0; i < count; i++)
-        r->arrays[i] = arrays[i];
-    r->next = sceneLoader.scene->retired;
-    sceneLoader.scene->retired = r;
-    return 1;
-}
 
 // Gives *slot a new zero-filled array of n records (null when n is 0) and
 // retires the one it held. 1, or 0 when out of memory; *slot is then

@@ -8,6 +8,9 @@
 
 // ---- Keyframer ---------------------------------------------------------------
 
+// The node tags only say what kind of node follows: their sub-chunks are
+// walked next, by the walk that met the tag, as every chunk's with children.
+
 int readSegment(SceneBytes* in, long)
 {
     sceneLoader.scene->firstFrame = (int32_t)readU32(in);
@@ -21,22 +24,22 @@ int readNodeId(SceneBytes* in, long)
     return 1;
 }
 
-int readObjectNodeTag(SceneBytes* in, long chunkEnd)
+int readObjectNodeTag(SceneBytes*, long)
 {
     sceneLoader.nodeKind = NODE_OBJECT_TAG;
-    return walkChunks(in, chunkEnd);
+    return 1;
 }
 
-int readCameraNodeTag(SceneBytes* in, long chunkEnd)
+int readCameraNodeTag(SceneBytes*, long)
 {
     sceneLoader.nodeKind = NODE_CAMERA;
-    return walkChunks(in, chunkEnd);
+    return 1;
 }
 
-int readTargetNodeTag(SceneBytes* in, long chunkEnd)
+int readTargetNodeTag(SceneBytes*, long)
 {
     sceneLoader.nodeKind = NODE_CAMERA_TARGET;
-    return walkChunks(in, chunkEnd);
+    return 1;
 }
 
 int readNodeHeader(SceneBytes* in, long)

@@ -100,7 +100,7 @@ struct SceneLoader {
 // Written and read by the walker and the handlers during one load.
 extern SceneLoader sceneLoader;
 
-// ---- Reading (chunk_reader.cpp) ---------------------------------------------
+// ---- Reading (chunk_bytes.cpp) ----------------------------------------------
 // A read that runs past the end of the file yields zero bytes for the missing
 // part, so damaged files load deterministically; the position moves past the
 // bytes there were. Non-finite floats read as 0.
@@ -117,14 +117,14 @@ int32_t readTrackHeader(SceneBytes* in);
 // Frame number of a key (low 16 bits, unsigned); skips the spline values.
 int32_t readKeyHeader(SceneBytes* in);
 
-// ---- The load's reason (chunk_reader.cpp) -------------------------------------
+// ---- The load's reason (chunk_bytes.cpp) --------------------------------------
 // Set where a load fails, read through sceneLoadReason. Both return 0, so a
 // failing step can `return sceneFail(...)`. sceneFail writes "<name>: <text>";
 // chunkFail also names the chunk whose handler runs.
 int sceneFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int chunkFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// ---- Shared by the handlers (chunk_handlers.cpp) ---------------------------
+// ---- Shared by the handlers (chunk_bytes.cpp) ----------------------------
 // Bytes of the chunk left behind the read position (0 when past its end).
 long bytesLeft(SceneBytes* in, long chunkEnd);
 // Skips up to n keys of valueBytes each, stopping at the chunk's end.
