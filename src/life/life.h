@@ -65,6 +65,24 @@ int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z);
 void lifeStep(LifeGrid* grid, const LifeRule* rule);
 
 // ---- Rules in the community's notation (rule_text.cpp) ---------------------------------
+// The characters of the community's texts, rules and pattern files alike, judged in ASCII:
+// ctype's answers move with the locale. Blank is a space, tab, form feed, CR or LF.
+inline char textLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+inline int textIsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+inline int textIsLetter(char c)
+{
+    return textLower(c) >= 'a' && textLower(c) <= 'z';
+}
+inline int textIsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n';
+}
 enum LifeTopology { LIFE_UNBOUNDED = 0, LIFE_PLANE, LIFE_TORUS, LIFE_KLEIN, LIFE_CROSS, LIFE_SPHERE };
 // The grid a rule's suffix names (":P30,20", ":T30+5,20", ":K30*,20", ":C30,20", ":S30").
 // A width or height of 0 is unbounded that way (":T0,20" a tube, ":P30,0"). LIFE_UNBOUNDED: no

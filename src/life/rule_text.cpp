@@ -140,28 +140,13 @@ void quote(Refusal* out, const char* text, size_t size)
     out->quoted[n] = '\0';
 }
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
-
-int isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-int isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // Reads a run of digits at *at, capped: a value above cap reads as cap + 1.
 // Returns 0 when no digit is there.
 int readNumber(const char** at, const char* end, int64_t cap, int64_t* value)
 {
     const char* p = *at;
     int64_t v = 0;
-    while (p < end && isDigit(*p)) {
+    while (p < end && textIsDigit(*p)) {
         v = v * 10 + (*p - '0');
         if (v > cap)
             v = cap + 1;
@@ -179,8 +164,8 @@ int readNumber(const char** at, const char* end, int64_t cap, int64_t* value)
 int readCounts(const char* p, const char* end, int maxCount, uint16_t sets[9], Refusal* out)
 {
     while (p < end) {
-        if (!isDigit(*p) || *p - '0' > maxCount) {
-            if (isDigit(*p))
+        if (!textIsDigit(*p) || *p - '0' > maxCount) {
+            if (textIsDigit(*p))
                 refuse(out, "counts %c neighbours, more than its neighbourhood has", *p);
             else
                 refuse(out, "is not a B/S rule: '%c' where a neighbour count belongs", *p);
@@ -190,10 +175,10 @@ int readCounts(const char* p, const char* end, int maxCount, uint16_t sets[9], R
         const int minus = p < end && *p == '-';
         p += minus;
         unsigned letters = 0;
-        for (; p < end && !isDigit(*p); p++) {
-            const char* found = strchr(countLetters[count], lower(*p));
+        for (; p < end && !textIsDigit(*p); p++) {
+            const char* found = strchr(countLetters[count], textLower(*p));
             if (maxCount != 8 || *p == '\0' || !found) {
-                if (maxCount != 8 && lower(*p) >= 'a' && lower(*p) <= 'z')
+                if (maxCount != 8 && textIsLetter(*p))
                     refuse(out, "has Hensel's letters, which only the eight-neighbour rules take");
                 else
                     refuse(out, "is not a B/S rule: '%c' is no configuration of %d neighbours", *p, count);
@@ -208,12 +193,12 @@ int readCounts(const char* p, const char* end, int maxCount, uint16_t sets[9], R
 
 int isBirth(char c)
 {
-    return lower(c) == 'b';
+    return textLower(c) == 'b';
 }
 
 int isSurvival(char c)
 {
-    return lower(c) == 's';
+    return textLower(c) == 's';
 }
 
 // "B3/S23", "S23/B3", "B3S23", "B3_S23", "23/3" (survival first), "B3/23", "B3".
@@ -270,7 +255,7 @@ int base64Value(char c)
         return c - 'A';
     if (c >= 'a' && c <= 'z')
         return c - 'a' + 26;
-    if (isDigit(c))
+    if (textIsDigit(c))
         return c - '0' + 52;
     return c == '+' ? 62 : c == '/' ? 63 : -1;
 }
@@ -321,17 +306,17 @@ int readMap(const char* p, const char* end, RuleForm* form, Refusal* out)
 int readRule(const char* p, const char* end, RuleForm* form, Refusal* out)
 {
     const size_t length = (size_t)(end - p);
-    if (length >= 3 && lower(p[0]) == 'm' && lower(p[1]) == 'a' && lower(p[2]) == 'p')
+    if (length >= 3 && textLower(p[0]) == 'm' && textLower(p[1]) == 'a' && textLower(p[2]) == 'p')
         return readMap(p + 3, end, form, out);
     int slashes = 0, digits = 0;
     const char* lastSlash = nullptr;
     for (const char* q = p; q < end; q++) {
         slashes += *q == '/';
-        digits += isDigit(*q);
+        digits += textIsDigit(*q);
         if (*q == '/')
             lastSlash = q;
     }
-    if (length >= 2 && lower(p[0]) == 'r' && isDigit(p[1])) {
+    if (length >= 2 && textLower(p[0]) == 'r' && textIsDigit(p[1])) {
         refuse(out, "is Larger than Life, on a wider neighbourhood; this program plays rules on the "
                     "eight nearest neighbours only");
         return 0;
@@ -343,9 +328,9 @@ int readRule(const char* p, const char* end, RuleForm* form, Refusal* out)
     if (slashes == 2) {
         states = lastSlash + 1;
         restEnd = lastSlash;
-        if (states < end && (lower(*states) == 'c' || lower(*states) == 'g'))
+        if (states < end && (textLower(*states) == 'c' || textLower(*states) == 'g'))
             states++;
-    } else if (length >= 2 && lower(p[0]) == 'g' && isDigit(p[1])) {
+    } else if (length >= 2 && textLower(p[0]) == 'g' && textIsDigit(p[1])) {
         states = p + 1;
     }
     if (states) {
@@ -369,8 +354,8 @@ int readRule(const char* p, const char* end, RuleForm* form, Refusal* out)
         return 0;
     }
     form->kind = MOORE;
-    if (restEnd > rest && (lower(restEnd[-1]) == 'v' || lower(restEnd[-1]) == 'h')) {
-        form->kind = lower(restEnd[-1]) == 'v' ? VON_NEUMANN : HEXAGONAL;
+    if (restEnd > rest && (textLower(restEnd[-1]) == 'v' || textLower(restEnd[-1]) == 'h')) {
+        form->kind = textLower(restEnd[-1]) == 'v' ? VON_NEUMANN : HEXAGONAL;
         restEnd--;
     }
     return readHalves(rest, restEnd, form, out);
@@ -417,7 +402,7 @@ int readSide(const char** at, const char* end, GridSide* side, Refusal* out)
 int readGrid(const char* p, const char* end, LifeGridShape* grid, Refusal* out)
 {
     const char* topologies = "ptkcs";
-    const char* found = p < end ? strchr(topologies, lower(*p)) : nullptr;
+    const char* found = p < end ? strchr(topologies, textLower(*p)) : nullptr;
     if (!found || *p == '\0') {
         refuse(out, "has a grid suffix that is not :P, :T, :K, :C or :S and a size");
         return 0;
@@ -647,11 +632,11 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
         reason[0] = '\0';
     if (!text)
         size = 0;
-    while (size && isBlank(text[0])) {
+    while (size && textIsBlank(text[0])) {
         text++;
         size--;
     }
-    while (size && isBlank(text[size - 1]))
+    while (size && textIsBlank(text[size - 1]))
         size--;
     quote(&out, text, size);
     if (!rule) {

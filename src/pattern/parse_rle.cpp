@@ -10,20 +10,9 @@
 
 #include "pattern/pattern_local.h"
 
-
-static int isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-static char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
-
 static int isKeyChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '_';
+    return textIsLetter(c) || textIsDigit(c) || c == '_';
 }
 
 static int keyIs(const char* key, size_t length, const char* name)
@@ -31,7 +20,7 @@ static int keyIs(const char* key, size_t length, const char* name)
     if (length != strlen(name))
         return 0;
     for (size_t k = 0; k < length; k++) {
-        if (lower(key[k]) != name[k])
+        if (textLower(key[k]) != name[k])
             return 0;
     }
     return 1;
@@ -53,10 +42,10 @@ static void noteField(Pattern* pattern, int32_t number, const char* key, size_t 
 static int readSide(const char* line, size_t length, size_t* i, const char* name, int32_t number,
                     int32_t* value, PatternError* error)
 {
-    if (*i >= length || !isDigit(line[*i]))
+    if (*i >= length || !textIsDigit(line[*i]))
         return patternFail(error, number, "header: %s needs a whole number", name);
     int64_t v = 0;
-    while (*i < length && isDigit(line[*i])) {
+    while (*i < length && textIsDigit(line[*i])) {
         // Stops growing once past the cap, so no digit string can overflow.
         if (v <= PATTERN_MAX_SIDE)
             v = v * 10 + (line[*i] - '0');
@@ -169,7 +158,7 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
     char what[16];
     for (size_t i = 0; i < length && !body->done; i++) {
         const char c = line[i];
-        if (isDigit(c)) {
+        if (textIsDigit(c)) {
             if (body->run == 0 && c == '0')
                 return patternFail(error, number, "column %d: a run count cannot start with 0", (int)i + 1);
             body->run = body->run * 10 + (c - '0');
@@ -178,7 +167,7 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
                                    (int)PATTERN_MAX_SIDE);
             continue;
         }
-        if (isBlank(c))
+        if (textIsBlank(c))
             continue;
         const int hadRun = body->run != 0;
         const int64_t n = hadRun ? body->run : 1;
@@ -225,7 +214,7 @@ static int readExtendedLine(const char* line, size_t length, int32_t number, Pat
 {
     static const char pos[] = "Pos=";
     for (size_t i = 6; i + sizeof pos - 1 <= length; i++) {
-        if (memcmp(line + i, pos, sizeof pos - 1) != 0 || !isBlank(line[i - 1]))
+        if (memcmp(line + i, pos, sizeof pos - 1) != 0 || !textIsBlank(line[i - 1]))
             continue;
         i += sizeof pos - 1;
         int32_t x = 0, y = 0;

@@ -62,6 +62,7 @@ TEST(RuleText, AcceptsTheCommunitysSpellingsUnderTheirCanonicalNames)
         {"B3/23", "B3/S23"},
         {"B3_S23", "B3/S23"},
         {"  B3/S32 \r\n", "B3/S23"},
+        {"\tB3/S23\f", "B3/S23"},
         {"B33/S223", "B3/S23"},
         {"B36/S23", "B36/S23"},
         {"B3678/S34678", "B3678/S34678"},
