@@ -114,6 +114,9 @@ struct UniverseRule {
 int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize);
 // The same on text[0 .. size), which need not end in a terminator; a zero byte is refused.
 int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, char* reason, size_t reasonSize);
+// How many states a Generations rule names ("345/3/6", "B3/S23/C4", "g4b2s345"), at most
+// 1000001 (for any more); 2 for any other text, which universeRuleParse takes or refuses.
+int universeRuleStates(const char* text);
 
 // ---- Universes (universe.cpp etc.) -----------------------------------------------------
 // A pattern as big as it grows, in 32-bit coordinates, under any UniverseRule. A bounded grid

@@ -71,53 +71,76 @@ void quote(RuleRefusal* out, const char* text, size_t size)
     out->quoted[n] = '\0';
 }
 
+int isMap(const char* p, const char* end)
+{
+    return end - p >= 3 && textLower(p[0]) == 'm' && textLower(p[1]) == 'a' && textLower(p[2]) == 'p';
+}
+
+// A Generations rule's count of states: after the second of two slashes
+// ("B2/S/3", "B2/S/C3", "/2/3", S/B/C), where it ends the text, or after
+// Catagolue's 'g' ("g3b2s"), where the B/S part follows it.
+struct StatesPart {
+    const char* at;     // the count's first digit, or where it belongs; null: no such part
+    const char* bsEnd;  // where the B/S part before it ends, or end
+    int slashed;        // 1: the slashed forms
+};
+
+StatesPart statesPart(const char* p, const char* end)
+{
+    int slashes = 0;
+    const char* lastSlash = nullptr;
+    for (const char* q = p; q < end; q++)
+        if (*q == '/') {
+            slashes++;
+            lastSlash = q;
+        }
+    StatesPart part = {nullptr, end, slashes == 2};
+    if (part.slashed) {
+        part.at = lastSlash + 1;
+        part.bsEnd = lastSlash;
+        if (part.at < end && (textLower(*part.at) == 'c' || textLower(*part.at) == 'g'))
+            part.at++;
+    } else if (end - p >= 2 && textLower(p[0]) == 'g' && textIsDigit(p[1])) {
+        part.at = p + 1;
+    }
+    return part;
+}
+
 // The rule part before any ':': MAP, the Generations and Larger than Life
 // forms told apart to be named in the refusal, then B/S.
 int readRule(const char* p, const char* end, RuleForm* form, RuleRefusal* out)
 {
-    const size_t length = (size_t)(end - p);
-    if (length >= 3 && textLower(p[0]) == 'm' && textLower(p[1]) == 'a' && textLower(p[2]) == 'p')
+    if (isMap(p, end))
         return ruleReadMap(p + 3, end, form, out);
-    int slashes = 0, digits = 0;
-    const char* lastSlash = nullptr;
-    for (const char* q = p; q < end; q++) {
-        slashes += *q == '/';
-        digits += textIsDigit(*q);
-        if (*q == '/')
-            lastSlash = q;
-    }
+    const size_t length = (size_t)(end - p);
     if (length >= 2 && textLower(p[0]) == 'r' && textIsDigit(p[1])) {
         ruleRefuse(out, "is Larger than Life, on a wider neighbourhood; this program plays rules on the "
                         "eight nearest neighbours only");
         return 0;
     }
-    // Generations: "B2/S/3", "B2/S/C3", "/2/3" (S/B/C), or Catagolue's "g3b2s".
-    const char* states = nullptr;
+    const StatesPart states = statesPart(p, end);
     const char* rest = p;
-    const char* restEnd = end;
-    if (slashes == 2) {
-        states = lastSlash + 1;
-        restEnd = lastSlash;
-        if (states < end && (textLower(*states) == 'c' || textLower(*states) == 'g'))
-            states++;
-    } else if (length >= 2 && textLower(p[0]) == 'g' && textIsDigit(p[1])) {
-        states = p + 1;
-    }
-    if (states) {
+    const char* restEnd = states.bsEnd;
+    if (states.at) {
         int64_t count = 0;
-        const char* q = states;
+        const char* q = states.at;
         if (ruleReadNumber(&q, end, 1000000, &count) && count > 2) {
             ruleRefuse(out, "has %s%d states; this program plays two-state rules only", count > 1000000 ? "over " : "",
                        (int)(count > 1000000 ? 1000000 : count));
             return 0;
         }
-        if (count != 2 || (slashes == 2 && q != end)) {
+        if (count != 2 || (states.slashed && q != end)) {
             ruleRefuse(out, "is not a rule this program knows; it plays two-state B/S rules only");
             return 0;
         }
         // Two states: Generations says no more than B/S does.
-        if (slashes != 2)
+        if (!states.slashed)
             rest = q;
+    }
+    int slashes = 0, digits = 0;
+    for (const char* q = p; q < end; q++) {
+        slashes += *q == '/';
+        digits += textIsDigit(*q);
     }
     if (!digits && slashes == 0 && length > 0 && !(length == 2 && textLower(p[0]) == 'b' && textLower(p[1]) == 's')) {
         ruleRefuse(out, "names a rule table or a rule this program does not know; it plays two-state B/S rules only");
@@ -131,6 +154,17 @@ int readRule(const char* p, const char* end, RuleForm* form, RuleRefusal* out)
     return ruleReadHalves(rest, restEnd, form, out);
 }
 
+// Blanks around the text do not count.
+void trimBlanks(const char** text, size_t* size)
+{
+    while (*size && textIsBlank((*text)[0])) {
+        (*text)++;
+        (*size)--;
+    }
+    while (*size && textIsBlank((*text)[*size - 1]))
+        (*size)--;
+}
+
 } // namespace
 
 int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, char* reason, size_t reasonSize)
@@ -140,12 +174,7 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
         reason[0] = '\0';
     if (!text)
         size = 0;
-    while (size && textIsBlank(text[0])) {
-        text++;
-        size--;
-    }
-    while (size && textIsBlank(text[size - 1]))
-        size--;
+    trimBlanks(&text, &size);
     quote(&out, text, size);
     if (!rule) {
         ruleRefuse(&out, "has nowhere to go");
@@ -186,4 +215,20 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
 int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize)
 {
     return universeRuleParseBytes(text, text ? strlen(text) : 0, rule, reason, reasonSize);
+}
+
+int universeRuleStates(const char* text)
+{
+    if (!text)
+        return 2;
+    size_t size = strlen(text);
+    trimBlanks(&text, &size);
+    const char* colon = (const char*)memchr(text, ':', size);
+    const char* end = colon ? colon : text + size;
+    const StatesPart states = isMap(text, end) ? StatesPart{} : statesPart(text, end);
+    int64_t count = 0;
+    const char* q = states.at;
+    if (states.at && ruleReadNumber(&q, end, 1000000, &count) && count > 2)
+        return (int)count;
+    return 2;
 }

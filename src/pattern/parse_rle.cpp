@@ -58,14 +58,12 @@ static int readSide(const char* line, size_t length, size_t* i, const char* name
     return 1;
 }
 
-// Generations rules ("345/3/6", "B3/S23/G4") carry a third part: their cells
-// have more than two states, and the body's letters would say so only later.
+// Generations rules ("345/3/6", "B3/S23/G4") name more than two states, which
+// the body's letters would say only later. The rule reader tells them from a
+// MAP string, whose base64 digits may be slashes.
 static int checkTwoStates(const Pattern* pattern, int32_t number, PatternError* error)
 {
-    int slashes = 0;
-    for (const char* c = pattern->rule; *c && *c != ':'; c++)
-        slashes += *c == '/';
-    if (slashes >= 2)
+    if (universeRuleStates(pattern->rule) > 2)
         return patternFail(error, number, "header: rule '%s' is a multi-state rule (a third part counts the "
                                           "states); the board shows two states", pattern->rule);
     return 1;

@@ -50,6 +50,8 @@ TEST(PatternParse, ReadsWellFormedPatterns)
 {
     const std::string mapRule =
         "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDogGiA6ICAAIAAaIDogIAAgACAAIAAAAAAAA:T30,20";
+    const std::string slashedMap =
+        "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDog/iA6ICAAIAAaIDogIAAgACAAIAA/AAAAA";
     const Good cases[] = {
         {PATTERN_RLE, "#N Glider\nx = 3, y = 3, rule = B3/S23\nbo$2bo$3o!\n", 3, 3, glider, "B3/S23"},
         {PATTERN_RLE, "#C crlf, runs over lines\r\nx=4,y=2\r\n2o2b\r\n$4o!\r\n", 4, 2,
@@ -58,6 +60,9 @@ TEST(PatternParse, ReadsWellFormedPatterns)
         {PATTERN_RLE, "x = 1, y = 1\no$!\n", 1, 1, {{0, 0}}, ""},
         {PATTERN_RLE, "x = 1, y = 1, rule = " + mapRule + "\no!", 1, 1, {{0, 0}}, mapRule},
         {PATTERN_RLE, "x = 3, y = 3, rule = B3/S23:T64,64\n2$2bo!", 3, 3, {{2, 2}}, "B3/S23:T64,64"},
+        // A MAP string's base64 digits may be slashes; a Generations rule of two states is B/S.
+        {PATTERN_RLE, "x = 1, y = 1, rule = " + slashedMap + "\no!", 1, 1, {{0, 0}}, slashedMap},
+        {PATTERN_RLE, "x = 1, y = 1, rule = B3/S23/2\no!", 1, 1, {{0, 0}}, "B3/S23/2"},
         {PATTERN_RLE, "X = 3, Y = 3, skip = 1, fps = 10, Rule = B3/S23\nbx$2by$3o5b$$!", 3, 3, glider, "B3/S23"},
         {PATTERN_RLE, "\xEF\xBB\xBF#N lone CR\rx = 3, y = 3\rbo$2bo$\r\n3o!\r\x1A\x1A", 3, 3, glider, ""},
         {PATTERN_CELLS, "!Name: Glider\n.O.\n..O\nOOO\n", 3, 3, glider, ""},
