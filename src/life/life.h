@@ -83,6 +83,24 @@ inline int textIsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n';
 }
+// The run of digits at text[*i] (text ends at length): 1 with *value and *i past the run, a
+// value above cap reading as cap + 1 (cap below 10^17, so no run overflows); 0 when no digit
+// is there, nothing changed.
+inline int textReadNumber(const char* text, size_t length, size_t* i, int64_t cap, int64_t* value)
+{
+    size_t k = *i;
+    int64_t v = 0;
+    for (; k < length && textIsDigit(text[k]); k++) {
+        v = v * 10 + (text[k] - '0');
+        if (v > cap)
+            v = cap + 1;
+    }
+    if (k == *i)
+        return 0;
+    *i = k;
+    *value = v;
+    return 1;
+}
 enum LifeTopology { LIFE_UNBOUNDED = 0, LIFE_PLANE, LIFE_TORUS, LIFE_KLEIN, LIFE_CROSS, LIFE_SPHERE };
 // The grid a rule's suffix names (":P30,20", ":T30+5,20", ":K30*,20", ":C30,20", ":S30").
 // A width or height of 0 is unbounded that way (":T0,20" a tube, ":P30,0"). LIFE_UNBOUNDED: no

@@ -28,8 +28,7 @@ struct RuleRefusal {
 };
 // Writes "rule \"<quoted>\" " and the formatted rest, cut to the buffer.
 void ruleRefuse(RuleRefusal* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-// Reads a run of digits at *at, capped: a value above cap reads as cap + 1.
-// Returns 0 when no digit is there.
+// textReadNumber on the text from *at to end, *at moved past the digits.
 int ruleReadNumber(const char** at, const char* end, int64_t cap, int64_t* value);
 // The canonical name as it is written, cut at the end of its room.
 struct RuleName {

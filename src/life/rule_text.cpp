@@ -25,18 +25,10 @@ void ruleRefuse(RuleRefusal* out, const char* format, ...)
 
 int ruleReadNumber(const char** at, const char* end, int64_t cap, int64_t* value)
 {
-    const char* p = *at;
-    int64_t v = 0;
-    while (p < end && textIsDigit(*p)) {
-        v = v * 10 + (*p - '0');
-        if (v > cap)
-            v = cap + 1;
-        p++;
-    }
-    if (p == *at)
+    size_t read = 0;
+    if (!textReadNumber(*at, (size_t)(end - *at), &read, cap, value))
         return 0;
-    *at = p;
-    *value = v;
+    *at += read;
     return 1;
 }
 

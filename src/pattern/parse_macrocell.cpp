@@ -88,16 +88,7 @@ static int readLeaf(const char* line, size_t length, int32_t number, McTree* tre
 static int readWhole(const char* line, size_t length, size_t* i, int64_t limit, int64_t* value)
 {
     *i = skipBlanks(line, length, *i);
-    if (*i >= length || !textIsDigit(line[*i]))
-        return 0;
-    int64_t v = 0;
-    while (*i < length && textIsDigit(line[*i])) {
-        if (v <= limit)
-            v = v * 10 + (line[*i] - '0');
-        (*i)++;
-    }
-    *value = v;
-    return v <= limit;
+    return textReadNumber(line, length, i, limit, value) && *value <= limit;
 }
 
 static int readInner(const char* line, size_t length, int32_t number, McTree* tree, PatternError* error)

@@ -42,15 +42,9 @@ static void noteField(Pattern* pattern, int32_t number, const char* key, size_t 
 static int readSide(const char* line, size_t length, size_t* i, const char* name, int32_t number,
                     int32_t* value, PatternError* error)
 {
-    if (*i >= length || !textIsDigit(line[*i]))
+    int64_t v;
+    if (!textReadNumber(line, length, i, PATTERN_MAX_SIDE, &v))
         return patternFail(error, number, "header: %s needs a whole number", name);
-    int64_t v = 0;
-    while (*i < length && textIsDigit(line[*i])) {
-        // Stops growing once past the cap, so no digit string can overflow.
-        if (v <= PATTERN_MAX_SIDE)
-            v = v * 10 + (line[*i] - '0');
-        (*i)++;
-    }
     if (v > PATTERN_MAX_SIDE)
         return patternFail(error, number, "header: %s is more than %d cells; patterns that large are refused",
                            name, (int)PATTERN_MAX_SIDE);

@@ -141,16 +141,8 @@ int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
         negative = line[*i] == '-';
         (*i)++;
     }
-    if (*i >= length || !textIsDigit(line[*i]))
-        return 0;
-    int64_t v = 0;
-    while (*i < length && textIsDigit(line[*i])) {
-        // Stops growing once past the cap, so no digit string can overflow.
-        if (v <= PATTERN_MAX_COORD)
-            v = v * 10 + (line[*i] - '0');
-        (*i)++;
-    }
-    if (v > PATTERN_MAX_COORD)
+    int64_t v;
+    if (!textReadNumber(line, length, i, PATTERN_MAX_COORD, &v) || v > PATTERN_MAX_COORD)
         return 0;
     *value = (int32_t)(negative ? -v : v);
     return 1;
