@@ -163,27 +163,17 @@ TEST(RuleText, RefusesOtherRulesNamingThemAndWhy)
 // What a reader of pattern files asks before the cells: whether the rule has more than two states.
 TEST(RuleText, CountsTheStatesOfGenerationsRules)
 {
-    const struct {
-        const char* text;
-        int states;
-    } cases[] = {
-        {"345/3/6", 6},
-        {"B2/S/C3", 3},
-        {"B3/S23/G4", 4},
-        {"g4b2s345", 4},
-        {" 12/34/5:T10,10 ", 5},
-        {"B2/S/99999999999", 1000001},
-        {"B3/S23/2", 2},
-        {"B3/S23", 2},
-        {"B3/S23:T10,10", 2},
-        {"WireWorld", 2},
-        {"B3/S23/", 2},
-        {"", 2},
-        // Base64 digits, not parts: a MAP string's slashes count no states.
-        {"MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDog/iA6ICAAIAAaIDogIAAgACAAIAA/AAAA3", 2},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(universeRuleStates(c.text), c.states) << c.text;
+    EXPECT_EQ(universeRuleStates("345/3/6"), 6);
+    EXPECT_EQ(universeRuleStates("B2/S/C3"), 3);
+    EXPECT_EQ(universeRuleStates("B3/S23/G4"), 4);
+    EXPECT_EQ(universeRuleStates("g4b2s345"), 4);
+    EXPECT_EQ(universeRuleStates(" 12/34/5:T10,10 "), 5);
+    EXPECT_EQ(universeRuleStates("B2/S/99999999999"), 1000001);
+    // Base64 digits, not parts: a MAP string's slashes count no states.
+    const char* slashedMap =
+        "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDog/iA6ICAAIAAaIDogIAAgACAAIAA/AAAA3";
+    for (const char* text : {"B3/S23/2", "B3/S23", "B3/S23:T10,10", "WireWorld", "B3/S23/", "", slashedMap})
+        EXPECT_EQ(universeRuleStates(text), 2) << text;
     EXPECT_EQ(universeRuleStates(nullptr), 2);
 }
 

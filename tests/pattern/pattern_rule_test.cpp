@@ -32,12 +32,12 @@ TEST(PatternRule, FitsContiguousRangesIntoFourNumbers)
         const char* birth;
         const char* name;
     } cases[] = {
+        {"B3/S0123", {-1, 4, 3, 3}, "0123", "3", "B3/S0123"},
         {"B3/S23", {1, 4, 3, 3}, "23", "3", "B3/S23"},
         {"b3s23", {1, 4, 3, 3}, "23", "3", "B3/S23"},
         {"S23/B3", {1, 4, 3, 3}, "23", "3", "B3/S23"},
         {"23/3", {1, 4, 3, 3}, "23", "3", "B3/S23"},
         {"B3/S12345", {0, 6, 3, 3}, "12345", "3", "B3/S12345"},
-        {"B3/S0123", {-1, 4, 3, 3}, "0123", "3", "B3/S0123"},
         {"B0/S8", {7, 9, 0, 0}, "8", "0", "B0/S8"},
         {"B345/S5", {4, 6, 3, 5}, "5", "345", "B345/S5"},
         {"B/S", {8, 9, 9, 9}, "", "", "B/S"},
@@ -82,40 +82,50 @@ TEST(PatternRule, RefusesWhatFourNumbersCannotHold)
 {
     const struct {
         std::string text;
+        int parsed;  // 1: parseRule takes it, ruleToFour refuses it
         const char* words;
     } cases[] = {
         // Counts the four numbers cannot hold.
-        {"B36/S23", "rule B36/S23 cannot be written to Rules.ini: birth on 3 and 6 neighbours is not one unbroken range"},
-        {"B3/S238", "survival on 2, 3 and 8 neighbours"},
-        {withLastChar(lifeMap, 'Q'), "rule B3/S238 cannot be written"},
+        {"B36/S23", 1, "rule B36/S23 cannot be written to Rules.ini: birth on 3 and 6 neighbours is not one"},
+        {"B3/S238", 1, "survival on 2, 3 and 8 neighbours"},
+        {withLastChar(lifeMap, 'Q'), 1, "rule B3/S238 cannot be written"},
         // Rules that look at where the neighbours stand.
-        {"B2n3/S23-q", "rule B2n3/S23-q: birth on 2 neighbours depends on which neighbours they are; the board counts "
-                       "its 8 neighbours alike"},
-        {"B3/S2-a3", "survival on 2 neighbours depends on which"},
-        {"B3/S23V", "birth on 3 neighbours depends on which"},
-        {"B2/S3H", "birth on 2 neighbours depends on which"},
-        {withLastChar(lifeMap, 'g'), "survival on 7 neighbours depends on which"},
+        {"B2n3/S23-q", 0, "rule B2n3/S23-q: birth on 2 neighbours depends on which neighbours they are"},
+        {"B3/S2-a3", 0, "survival on 2 neighbours depends on which"},
+        {"B3/S23V", 0, "birth on 3 neighbours depends on which"},
+        {"B2/S3H", 0, "birth on 2 neighbours depends on which"},
+        {withLastChar(lifeMap, 'g'), 0, "survival on 7 neighbours depends on which"},
         // Grids other than the board's.
-        {"B3/S23:T64,64", "':T64,64' is a grid that wraps at its edges; the board is a 64 x 64 plane that does not wrap"},
-        {"B3/S23:K64*,64", "wraps at its edges"},
-        {"B3/S23:P32,32", "':P32,32' is a plane of another size"},
-        {"B3/S23:P64,0", "another size"},
-        {"B3/S23:P0,0", "another size"},
-        // The reader's own refusals, passed on.
-        {"B3/S23:P64,64,1", "rule \"B3/S23:P64,64,1\" has ',' after its grid suffix"},
-        {"B3/S23:", "has a grid suffix that is not :P, :T, :K, :C or :S"},
-        {"B3/S23/G3", "has 3 states; this program plays two-state rules only"},
-        {"23/3/4", "has 4 states"},
-        {"B39/S23", "counts 9 neighbours, more than its neighbourhood has"},
-        {"Life", "names a rule table"},
-        {"23", "rule \"23\" is not a B/S rule"},
+        {"B3/S23:T64,64", 0, "':T64,64' is a grid that wraps at its edges"},
+        {"B3/S23:K64*,64", 0, "wraps at its edges"},
+        {"B3/S23:P32,32", 0, "':P32,32' is a plane of another size"},
+        {"B3/S23:P64,0", 0, "another size"},
+        {"B3/S23:P0,0", 0, "another size"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         RuleSets sets;
         LifeRule four;
         PatternError e = {0, ""};
-        EXPECT_FALSE(parseRule(c.text.c_str(), &sets, &e) && ruleToFour(&sets, &four, &e));
+        EXPECT_EQ(parseRule(c.text.c_str(), &sets, &e), c.parsed);
+        EXPECT_EQ(c.parsed && ruleToFour(&sets, &four, &e), 0);
         EXPECT_NE(std::string(e.message).find(c.words), std::string::npos) << e.message;
     }
+    // The reader's refusals are passed on word for word.
+    RuleSets sets;
+    PatternError e = {0, ""};
+    for (const char* text : {"B3/S23:P64,64,1", "B3/S23:", "B3/S23/G3", "B39/S23", "Life", "23"}) {
+        UniverseRule rule;
+        char reason[PATTERN_MESSAGE];
+        EXPECT_EQ(universeRuleParse(text, &rule, reason, sizeof reason), 0) << text;
+        EXPECT_EQ(parseRule(text, &sets, &e), 0) << text;
+        EXPECT_STREQ(e.message, reason);
+    }
+    // The board's own refusals whole, as the user reads them.
+    EXPECT_EQ(parseRule("B2n3/S23-q", &sets, &e), 0);
+    EXPECT_STREQ(e.message, "rule B2n3/S23-q: birth on 2 neighbours depends on which neighbours they are; the board "
+                            "counts its 8 neighbours alike");
+    EXPECT_EQ(parseRule("B3/S23:T64,64", &sets, &e), 0);
+    EXPECT_STREQ(e.message, "rule 'B3/S23:T64,64': ':T64,64' is a grid that wraps at its edges; the board is a 64 x "
+                            "64 plane that does not wrap");
 }
