@@ -132,6 +132,11 @@ struct UniverseRule {
 int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize);
 // The same on text[0 .. size), which need not end in a terminator; a zero byte is refused.
 int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, char* reason, size_t reasonSize);
+// How the table of a rule depends on the neighbour count: bit n of counts[0] (counts[1]) set
+// when every neighbourhood of a dead (live) cell with n live neighbours gives it life, of
+// mixed[0] (mixed[1]) when some do and some do not. 1 when no count is mixed: the rule is
+// outer-totalistic on the eight neighbours, counts[0] its birth and counts[1] its survival.
+int universeRuleCounts(const uint8_t next[512], uint16_t counts[2], uint16_t mixed[2]);
 // How many states a Generations rule names ("345/3/6", "B3/S23/C4", "g4b2s345"), at most
 // 1000001 (for any more); 2 for any other text, which universeRuleParse takes or refuses.
 int universeRuleStates(const char* text);

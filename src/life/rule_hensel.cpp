@@ -1,6 +1,6 @@
 // B/S rules: the two halves of digit sets with Hensel's letters read into a
 // form, the form's table on the eight, four ("V") or six ("H") neighbours,
-// and its canonical name.
+// its canonical name, and back from any table to the counts it looks at.
 #include <cstring>
 
 #include "life/rule_local.h"
@@ -240,6 +240,24 @@ void ruleHalvesTable(const RuleForm* form, uint8_t next[512])
         }
         next[i] = (uint8_t)(sets[count] >> configuration & 1);
     }
+}
+
+int universeRuleCounts(const uint8_t next[512], uint16_t counts[2], uint16_t mixed[2])
+{
+    unsigned some[2] = {0, 0}, all[2] = {0x1FF, 0x1FF};
+    for (unsigned i = 0; i < 512; i++) {
+        const int self = i & CENTRE ? 1 : 0;
+        const unsigned count = 1u << __builtin_popcount(i & NEIGHBOURS);
+        if (next[i] & 1)
+            some[self] |= count;
+        else
+            all[self] &= ~count;
+    }
+    for (int self = 0; self < 2; self++) {
+        counts[self] = (uint16_t)all[self];
+        mixed[self] = (uint16_t)(some[self] & ~all[self]);
+    }
+    return !mixed[0] && !mixed[1];
 }
 
 void ruleNameHalves(RuleName* name, const RuleForm* form)

@@ -7,28 +7,6 @@
 
 namespace {
 
-// Is next[] a function of the cell and its neighbour count alone? Fills the count masks.
-int tableTotalistic(const uint8_t next[512], uint16_t* birth, uint16_t* survive)
-{
-    int seen[2][9];
-    memset(seen, 0xff, sizeof seen);
-    for (int i = 0; i < 512; i++) {
-        int self = (i >> 4) & 1;
-        int count = __builtin_popcount(i & ~16);
-        if (seen[self][count] < 0)
-            seen[self][count] = next[i] & 1;
-        else if (seen[self][count] != (next[i] & 1))
-            return 0;
-    }
-    *birth = 0;
-    *survive = 0;
-    for (int n = 0; n <= 8; n++) {
-        *birth |= (uint16_t)(seen[0][n] << n);
-        *survive |= (uint16_t)(seen[1][n] << n);
-    }
-    return 1;
-}
-
 // The tile's rows with the row above and below (index y + 1), and the cells just
 // west and east of each (bit 0).
 struct TileFrame {
@@ -211,7 +189,10 @@ void stepTable(const TileFrame* f, const uint8_t* quads, uint64_t* out)
 int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512])
 {
     memset(kernel, 0, sizeof *kernel);
-    if (tableTotalistic(next, &kernel->birth, &kernel->survive)) {
+    uint16_t counts[2], mixed[2];
+    if (universeRuleCounts(next, counts, mixed)) {
+        kernel->birth = counts[0];
+        kernel->survive = counts[1];
         kernel->kind = (kernel->birth == (1 << 3) && kernel->survive == ((1 << 2) | (1 << 3))) ? KERNEL_CONWAY : KERNEL_TOTALISTIC;
         return 1;
     }

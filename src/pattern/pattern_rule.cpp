@@ -6,29 +6,6 @@
 
 #include "pattern/pattern_local.h"
 
-// The counts n at which every neighbourhood of n live neighbours around a
-// cell in state `centre` (0 or 16, the table's own bit) gives a live cell.
-// Returns 0 when at some count some do and some do not, with that count in
-// *mixed: the rule looks at where the neighbours stand.
-static int countsOf(const uint8_t next[512], unsigned centre, uint16_t* set, int* mixed)
-{
-    uint16_t some = 0, all = 0x1FF;
-    for (unsigned i = 0; i < 512; i++) {
-        if ((i & 16) != centre)
-            continue;
-        const unsigned count = 1u << __builtin_popcount(i & ~16u);
-        if (next[i])
-            some = (uint16_t)(some | count);
-        else
-            all = (uint16_t)(all & ~count);
-    }
-    *set = all;
-    if (some == all)
-        return 1;
-    *mixed = __builtin_ctz((unsigned)(some & ~all));
-    return 0;
-}
-
 // The board is a 64 x 64 plane that does not wrap: a grid suffix must name
 // that plane. The suffix is quoted as the file gives it.
 static int checkGrid(const char* text, const UniverseRule* rule, PatternError* error)
@@ -54,13 +31,15 @@ int parseRule(const char* text, RuleSets* sets, PatternError* error)
         return patternFail(error, 0, "%s", reason);
     if (!checkGrid(text, &rule, error))
         return 0;
-    int mixed = 0;
-    if (!countsOf(rule.next, 0, &sets->birth, &mixed))
-        return patternFail(error, 0, "rule %s: birth on %d neighbours depends on which neighbours they are; the "
-                                     "board counts its 8 neighbours alike", rule.name, mixed);
-    if (!countsOf(rule.next, 16, &sets->survive, &mixed))
-        return patternFail(error, 0, "rule %s: survival on %d neighbours depends on which neighbours they are; "
-                                     "the board counts its 8 neighbours alike", rule.name, mixed);
+    uint16_t counts[2], mixed[2];
+    if (!universeRuleCounts(rule.next, counts, mixed)) {
+        const int survival = !mixed[0];
+        return patternFail(error, 0, "rule %s: %s on %d neighbours depends on which neighbours they are; the board "
+                                     "counts its 8 neighbours alike", rule.name, survival ? "survival" : "birth",
+                           __builtin_ctz(mixed[survival]));
+    }
+    sets->birth = counts[0];
+    sets->survive = counts[1];
     return 1;
 }
 

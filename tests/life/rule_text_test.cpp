@@ -160,6 +160,31 @@ TEST(RuleText, RefusesOtherRulesNamingThemAndWhy)
     EXPECT_EQ(universeRuleParseBytes("B3/S23junk", 6, &rule, nullptr, 0), 1);
 }
 
+// Back from a table to the counts: what the board and the bit-sliced kernels need.
+TEST(RuleText, TablesGiveTheirCountsUnlessTheyLookAtWhereTheNeighboursStand)
+{
+    const struct {
+        const char* text;
+        uint16_t counts[2], mixed[2];  // birth, survival
+    } cases[] = {
+        {"B3/S23", {0x008, 0x00C}, {0, 0}},
+        {"B0/S8", {0x001, 0x100}, {0, 0}},
+        {"B/S012345678", {0, 0x1FF}, {0, 0}},
+        {"B2-a2a3/S", {0x00C, 0}, {0, 0}},
+        {"B2n3/S23-q", {0x008, 0x004}, {0x004, 0x008}},
+        // Three of the four orthogonal neighbours are among 3 to 7 of the eight.
+        {"B3/S23V", {0, 0}, {0x0F8, 0x0FC}},
+    };
+    for (const auto& c : cases) {
+        uint16_t counts[2], mixed[2];
+        EXPECT_EQ(universeRuleCounts(parsed(c.text).next, counts, mixed), !c.mixed[0] && !c.mixed[1]) << c.text;
+        for (int self = 0; self < 2; self++) {
+            EXPECT_EQ(counts[self], c.counts[self]) << c.text << " " << self;
+            EXPECT_EQ(mixed[self], c.mixed[self]) << c.text << " " << self;
+        }
+    }
+}
+
 // What a reader of pattern files asks before the cells: whether the rule has more than two states.
 TEST(RuleText, CountsTheStatesOfGenerationsRules)
 {
