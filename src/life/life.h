@@ -65,6 +65,42 @@ int32_t countNeighbours(const LifeGrid* grid, int32_t x, int32_t y, int32_t z);
 void lifeStep(LifeGrid* grid, const LifeRule* rule);
 
 // ---- Rules in the community's notation (rule_text.cpp) ---------------------------------
+// The characters of the community's texts, rules and pattern files alike, judged in ASCII:
+// ctype's answers move with the locale. Blank is a space, tab, form feed, CR or LF.
+inline char textLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+inline int textIsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+inline int textIsLetter(char c)
+{
+    return textLower(c) >= 'a' && textLower(c) <= 'z';
+}
+inline int textIsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n';
+}
+// The run of digits at text[*i] (text ends at length): 1 with *value and *i past the run, a
+// value above cap reading as cap + 1 (cap below 10^17, so no run overflows); 0 when no digit
+// is there, nothing changed.
+inline int textReadNumber(const char* text, size_t length, size_t* i, int64_t cap, int64_t* value)
+{
+    size_t k = *i;
+    int64_t v = 0;
+    for (; k < length && textIsDigit(text[k]); k++) {
+        v = v * 10 + (text[k] - '0');
+        if (v > cap)
+            v = cap + 1;
+    }
+    if (k == *i)
+        return 0;
+    *i = k;
+    *value = v;
+    return 1;
+}
 enum LifeTopology { LIFE_UNBOUNDED = 0, LIFE_PLANE, LIFE_TORUS, LIFE_KLEIN, LIFE_CROSS, LIFE_SPHERE };
 // The grid a rule's suffix names (":P30,20", ":T30+5,20", ":K30*,20", ":C30,20", ":S30").
 // A width or height of 0 is unbounded that way (":T0,20" a tube, ":P30,0"). LIFE_UNBOUNDED: no
@@ -96,6 +132,14 @@ struct UniverseRule {
 int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize);
 // The same on text[0 .. size), which need not end in a terminator; a zero byte is refused.
 int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, char* reason, size_t reasonSize);
+// How the table of a rule depends on the neighbour count: bit n of counts[0] (counts[1]) set
+// when every neighbourhood of a dead (live) cell with n live neighbours gives it life, of
+// mixed[0] (mixed[1]) when some do and some do not. 1 when no count is mixed: the rule is
+// outer-totalistic on the eight neighbours, counts[0] its birth and counts[1] its survival.
+int universeRuleCounts(const uint8_t next[512], uint16_t counts[2], uint16_t mixed[2]);
+// How many states a Generations rule names ("345/3/6", "B3/S23/C4", "g4b2s345"), at most
+// 1000001 (for any more); 2 for any other text, which universeRuleParse takes or refuses.
+int universeRuleStates(const char* text);
 
 // ---- Universes (universe.cpp etc.) -----------------------------------------------------
 // A pattern as big as it grows, in 32-bit coordinates, under any UniverseRule. A bounded grid

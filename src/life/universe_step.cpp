@@ -7,28 +7,6 @@
 
 namespace {
 
-// Is next[] a function of the cell and its neighbour count alone? Fills the count masks.
-int tableTotalistic(const uint8_t next[512], uint16_t* birth, uint16_t* survive)
-{
-    int seen[2][9];
-    memset(seen, 0xff, sizeof seen);
-    for (int i = 0; i < 512; i++) {
-        int self = (i >> 4) & 1;
-        int count = __builtin_popcount(i & ~16);
-        if (seen[self][count] < 0)
-            seen[self][count] = next[i] & 1;
-        else if (seen[self][count] != (next[i] & 1))
-            return 0;
-    }
-    *birth = 0;
-    *survive = 0;
-    for (int n = 0; n <= 8; n++) {
-        *birth |= (uint16_t)(seen[0][n] << n);
-        *survive |= (uint16_t)(seen[1][n] << n);
-    }
-    return 1;
-}
-
 // The tile's rows with the row above and below (index y + 1), and the cells just
 // west and east of each (bit 0).
 struct TileFrame {
@@ -80,39 +58,48 @@ void rowSums(const TileFrame* f, RowSums* s)
     }
 }
 
+// The eight neighbours' count of every cell of frame row y, bit-sliced: the
+// rows above and below (three cells each) and the two beside, added. The
+// count is ones + 2 twos + 4 (foursA + foursB + foursC); foursC is never set
+// with foursA or foursB, and foursA and foursB together make 8.
+struct NeighbourCount {
+    uint64_t ones, twos;
+    uint64_t foursA, foursB, foursC;
+};
+
+inline NeighbourCount neighbourCount(const RowSums* s, int y)
+{
+    uint64_t a0 = s->lo3[y - 1], a1 = s->hi3[y - 1];
+    uint64_t b0 = s->lo3[y + 1], b1 = s->hi3[y + 1];
+    uint64_t c0 = s->lo2[y], c1 = s->hi2[y];
+    uint64_t ab = a0 ^ b0;
+    NeighbourCount n;
+    n.ones = ab ^ c0;
+    uint64_t carry = (a0 & b0) | (ab & c0);
+    uint64_t x = a1 ^ b1, z = c1 ^ carry;
+    n.foursA = a1 & b1;
+    n.foursB = c1 & carry;
+    n.twos = x ^ z;
+    n.foursC = x & z;
+    return n;
+}
+
 void stepConway(const TileFrame* f, const RowSums* s, uint64_t* out)
 {
     for (int y = 1; y <= TILE_SIZE; y++) {
-        uint64_t a0 = s->lo3[y - 1], a1 = s->hi3[y - 1];
-        uint64_t b0 = s->lo3[y + 1], b1 = s->hi3[y + 1];
-        uint64_t c0 = s->lo2[y], c1 = s->hi2[y];
-        uint64_t ab = a0 ^ b0;
-        uint64_t t0 = ab ^ c0;
-        uint64_t carry = (a0 & b0) | (ab & c0);
-        uint64_t x = a1 ^ b1, z = c1 ^ carry;
-        uint64_t t1 = x ^ z;
-        uint64_t four = (a1 & b1) | (c1 & carry) | (x & z);
+        const NeighbourCount n = neighbourCount(s, y);
         // Alive next: count 3, or count 2 and alive now (count | self == 3).
-        out[y - 1] = (t0 | f->rows[y]) & t1 & ~four;
+        out[y - 1] = (n.ones | f->rows[y]) & n.twos & ~(n.foursA | n.foursB | n.foursC);
     }
 }
 
 void stepTotalistic(const TileFrame* f, const RowSums* s, uint16_t birth, uint16_t survive, uint64_t* out)
 {
     for (int y = 1; y <= TILE_SIZE; y++) {
-        uint64_t a0 = s->lo3[y - 1], a1 = s->hi3[y - 1];
-        uint64_t b0 = s->lo3[y + 1], b1 = s->hi3[y + 1];
-        uint64_t c0 = s->lo2[y], c1 = s->hi2[y];
-        uint64_t ab = a0 ^ b0;
-        uint64_t t0 = ab ^ c0;
-        uint64_t carry = (a0 & b0) | (ab & c0);
-        uint64_t x = a1 ^ b1, z = c1 ^ carry;
-        uint64_t y2 = a1 & b1, w = c1 & carry;
-        uint64_t t1 = x ^ z;
-        uint64_t xz = x & z;
-        // At most one of y2 and xz, and of w and xz, is set: only y2 & w carries to 8.
-        uint64_t t2 = y2 ^ w ^ xz;
-        uint64_t t3 = y2 & w;
+        const NeighbourCount c = neighbourCount(s, y);
+        const uint64_t t0 = c.ones, t1 = c.twos;
+        const uint64_t t2 = c.foursA ^ c.foursB ^ c.foursC;
+        const uint64_t t3 = c.foursA & c.foursB;
         uint64_t self = f->rows[y];
         uint64_t next = 0;
         for (int n = 0; n <= 8; n++) {
@@ -202,7 +189,10 @@ void stepTable(const TileFrame* f, const uint8_t* quads, uint64_t* out)
 int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512])
 {
     memset(kernel, 0, sizeof *kernel);
-    if (tableTotalistic(next, &kernel->birth, &kernel->survive)) {
+    uint16_t counts[2], mixed[2];
+    if (universeRuleCounts(next, counts, mixed)) {
+        kernel->birth = counts[0];
+        kernel->survive = counts[1];
         kernel->kind = (kernel->birth == (1 << 3) && kernel->survive == ((1 << 2) | (1 << 3))) ? KERNEL_CONWAY : KERNEL_TOTALISTIC;
         return 1;
     }

@@ -17,7 +17,7 @@ int parseCells(const char* text, size_t size, Pattern* pattern, PatternError* er
     while (nextLine(&reader, &line, &length)) {
         if (length > 0 && line[0] == '!')
             continue;
-        while (length > 0 && isBlank(line[length - 1]))
+        while (length > 0 && textIsBlank(line[length - 1]))
             length--;
         if (!patternReadRow(pattern, nullptr, line, length, 0, row, 'O', reader.number, error))
             return 0;

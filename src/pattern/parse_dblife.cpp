@@ -25,7 +25,7 @@ int parseDblife(const char* text, size_t size, Pattern* pattern, PatternError* e
         int64_t count = 0;  // 0 while none is pending
         for (size_t i = 0; i < length; i++) {
             const char c = line[i];
-            if (c >= '0' && c <= '9') {
+            if (textIsDigit(c)) {
                 count = count * 10 + (c - '0');
                 if (count > PATTERN_MAX_SIDE) {
                     patternRelease(pattern);
@@ -34,7 +34,7 @@ int parseDblife(const char* text, size_t size, Pattern* pattern, PatternError* e
                 }
                 continue;
             }
-            if (isBlank(c) && count == 0)
+            if (textIsBlank(c) && count == 0)
                 continue;
             const int64_t n = count ? count : 1;
             count = 0;

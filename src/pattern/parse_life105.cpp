@@ -44,7 +44,7 @@ int parseLife105(const char* text, size_t size, Pattern* pattern, PatternError* 
     int32_t blockX = 0, blockY = 0, row = 0;
     CellBox box = {0, 0, 0, 0};
     while (nextLine(&reader, &line, &length)) {
-        while (length > 0 && isBlank(line[length - 1]))
+        while (length > 0 && textIsBlank(line[length - 1]))
             length--;
         if (length == 0)
             continue;

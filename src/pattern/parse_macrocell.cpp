@@ -88,16 +88,7 @@ static int readLeaf(const char* line, size_t length, int32_t number, McTree* tre
 static int readWhole(const char* line, size_t length, size_t* i, int64_t limit, int64_t* value)
 {
     *i = skipBlanks(line, length, *i);
-    if (*i >= length || line[*i] < '0' || line[*i] > '9')
-        return 0;
-    int64_t v = 0;
-    while (*i < length && line[*i] >= '0' && line[*i] <= '9') {
-        if (v <= limit)
-            v = v * 10 + (line[*i] - '0');
-        (*i)++;
-    }
-    *value = v;
-    return v <= limit;
+    return textReadNumber(line, length, i, limit, value) && *value <= limit;
 }
 
 static int readInner(const char* line, size_t length, int32_t number, McTree* tree, PatternError* error)
@@ -190,7 +181,7 @@ static int readTree(const char* text, size_t size, McTree* tree, Pattern* patter
     size_t length;
     int haveHeader = 0;
     while (nextLine(&reader, &line, &length)) {
-        while (length > 0 && isBlank(line[length - 1]))
+        while (length > 0 && textIsBlank(line[length - 1]))
             length--;
         if (!haveHeader) {
             if (length < 4 || memcmp(line, "[M2]", 4) != 0)

@@ -10,20 +10,9 @@
 
 #include "pattern/pattern_local.h"
 
-
-static int isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-static char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
-
 static int isKeyChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '_';
+    return textIsLetter(c) || textIsDigit(c) || c == '_';
 }
 
 static int keyIs(const char* key, size_t length, const char* name)
@@ -31,7 +20,7 @@ static int keyIs(const char* key, size_t length, const char* name)
     if (length != strlen(name))
         return 0;
     for (size_t k = 0; k < length; k++) {
-        if (lower(key[k]) != name[k])
+        if (textLower(key[k]) != name[k])
             return 0;
     }
     return 1;
@@ -53,15 +42,9 @@ static void noteField(Pattern* pattern, int32_t number, const char* key, size_t 
 static int readSide(const char* line, size_t length, size_t* i, const char* name, int32_t number,
                     int32_t* value, PatternError* error)
 {
-    if (*i >= length || !isDigit(line[*i]))
+    int64_t v;
+    if (!textReadNumber(line, length, i, PATTERN_MAX_SIDE, &v))
         return patternFail(error, number, "header: %s needs a whole number", name);
-    int64_t v = 0;
-    while (*i < length && isDigit(line[*i])) {
-        // Stops growing once past the cap, so no digit string can overflow.
-        if (v <= PATTERN_MAX_SIDE)
-            v = v * 10 + (line[*i] - '0');
-        (*i)++;
-    }
     if (v > PATTERN_MAX_SIDE)
         return patternFail(error, number, "header: %s is more than %d cells; patterns that large are refused",
                            name, (int)PATTERN_MAX_SIDE);
@@ -69,14 +52,12 @@ static int readSide(const char* line, size_t length, size_t* i, const char* name
     return 1;
 }
 
-// Generations rules ("345/3/6", "B3/S23/G4") carry a third part: their cells
-// have more than two states, and the body's letters would say so only later.
+// Generations rules ("345/3/6", "B3/S23/G4") name more than two states, which
+// the body's letters would say only later. The rule reader tells them from a
+// MAP string, whose base64 digits may be slashes.
 static int checkTwoStates(const Pattern* pattern, int32_t number, PatternError* error)
 {
-    int slashes = 0;
-    for (const char* c = pattern->rule; *c && *c != ':'; c++)
-        slashes += *c == '/';
-    if (slashes >= 2)
+    if (universeRuleStates(pattern->rule) > 2)
         return patternFail(error, number, "header: rule '%s' is a multi-state rule (a third part counts the "
                                           "states); the board shows two states", pattern->rule);
     return 1;
@@ -169,7 +150,7 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
     char what[16];
     for (size_t i = 0; i < length && !body->done; i++) {
         const char c = line[i];
-        if (isDigit(c)) {
+        if (textIsDigit(c)) {
             if (body->run == 0 && c == '0')
                 return patternFail(error, number, "column %d: a run count cannot start with 0", (int)i + 1);
             body->run = body->run * 10 + (c - '0');
@@ -178,7 +159,7 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
                                    (int)PATTERN_MAX_SIDE);
             continue;
         }
-        if (isBlank(c))
+        if (textIsBlank(c))
             continue;
         const int hadRun = body->run != 0;
         const int64_t n = hadRun ? body->run : 1;
@@ -225,7 +206,7 @@ static int readExtendedLine(const char* line, size_t length, int32_t number, Pat
 {
     static const char pos[] = "Pos=";
     for (size_t i = 6; i + sizeof pos - 1 <= length; i++) {
-        if (memcmp(line + i, pos, sizeof pos - 1) != 0 || !isBlank(line[i - 1]))
+        if (memcmp(line + i, pos, sizeof pos - 1) != 0 || !textIsBlank(line[i - 1]))
             continue;
         i += sizeof pos - 1;
         int32_t x = 0, y = 0;

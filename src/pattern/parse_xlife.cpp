@@ -65,7 +65,7 @@ static void readWord(const char* line, size_t length, size_t* i, const char** wo
 {
     *i = skipBlanks(line, length, *i);
     *word = line + *i;
-    while (*i < length && !isBlank(line[*i]))
+    while (*i < length && !textIsBlank(line[*i]))
         (*i)++;
     *wordLength = (size_t)(line + *i - *word);
 }
@@ -228,7 +228,7 @@ static int pictureRow(XlifeRead* r, const XlifePlace* at, const char* line, size
         if (c == '*' || c == 'O' || c == 'o') {
             if (!addCell(r, at, x + (int64_t)i, y, number))
                 return 0;
-        } else if (c != '.' && !isBlank(c)) {
+        } else if (c != '.' && !textIsBlank(c)) {
             char what[16];
             describeChar(c, what, sizeof what);
             return patternFail(r->error, number, "column %zu: unexpected %s (picture rows are made of '.' and '*')",
@@ -253,7 +253,7 @@ static int readPart(XlifeRead* r, size_t start, size_t end, int32_t firstLine, c
         if (depth > 0 && ++r->linesRead > XLIFE_MAX_LINES)
             return patternFail(r->error, reader.number, "the includes read more than %d lines; refused",
                                (int)XLIFE_MAX_LINES);
-        while (length > 0 && isBlank(line[length - 1]))
+        while (length > 0 && textIsBlank(line[length - 1]))
             length--;
         if (length > 0 && line[0] == '#') {
             const int done = hashLine(r, &reader, line, length, at, depth, &mode, offset, &pictureBase);

@@ -122,8 +122,10 @@ struct RuleSets {
     uint16_t birth;
     uint16_t survive;
 };
-// Reads "B3/S23" (any case, '/' optional, either part first) or "23/3" (S/B).
-// A grid after ':' must be ":P64,64", a bounded plane the size of the board.
+// Reads a rule as universeRuleParse does and takes its counts: the board
+// plays outer-totalistic rules on the eight neighbours, however they are
+// spelled ("B3/S23", "b3s23", "23/3", a MAP string of such a rule). A grid
+// after ':' must name the 64 x 64 plane (":P64,64").
 int parseRule(const char* text, RuleSets* sets, PatternError* error);
 // Fits the sets into the four numbers: each set must be one contiguous range of
 // neighbour counts. An empty set becomes a range no count from 0 to 8 meets.

@@ -38,7 +38,7 @@ static int isXlifeLine(const char* line, size_t length)
         return 0;
     const char kind = line[1];
     if (kind == 'A' || kind == 'B' || kind == 'E' || kind == 'I' || kind == 'M' || kind == 'r')
-        return length == 2 || isBlank(line[2]);
+        return length == 2 || textIsBlank(line[2]);
     if (kind != 'R')
         return 0;
     size_t i = 2;
@@ -54,7 +54,7 @@ static int isStarRow(const char* line, size_t length)
 {
     int star = 0;
     for (size_t i = 0; i < length; i++) {
-        if (line[i] != '.' && line[i] != '*' && !isBlank(line[i]))
+        if (line[i] != '.' && line[i] != '*' && !textIsBlank(line[i]))
             return 0;
         star |= line[i] == '*';
     }
@@ -71,7 +71,7 @@ static PatternFormat cellsOrDblife(LineReader* reader)
         if (length > 0 && line[0] == '!')
             continue;
         for (size_t i = 0; i < length; i++) {
-            if (line[i] >= '0' && line[i] <= '9')
+            if (textIsDigit(line[i]))
                 return PATTERN_DBLIFE;
         }
     }

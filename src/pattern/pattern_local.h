@@ -20,8 +20,6 @@ void lineReaderInit(LineReader* reader, const char* text, size_t size);
 // Where every parser begins: an empty pattern of the format, and a reader at
 // the first line of the text.
 void patternParseStart(Pattern* pattern, PatternFormat format, LineReader* reader, const char* text, size_t size);
-// Blank within a line: space, tab or form feed.
-int isBlank(char c);
 // The first position from i on that is not blank (or length).
 size_t skipBlanks(const char* line, size_t length, size_t i);
 // Returns 1 with the next line in line/length, 0 at the end of the text.

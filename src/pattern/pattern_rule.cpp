@@ -1,111 +1,45 @@
-// Rules in B/S notation and their fit into Rules.ini's four numbers, which hold
-// one unbroken range of neighbour counts for survival and one for birth.
+// Rules for the 64 x 64 board: the rule as the universe's reader reads it,
+// its birth and survival counts, and their fit into Rules.ini's four numbers,
+// which hold one unbroken range of neighbour counts for survival and one for
+// birth.
 #include <cstring>
 
 #include "pattern/pattern_local.h"
 
-static char upper(char c)
+// The board is a 64 x 64 plane that does not wrap: a grid suffix must name
+// that plane. The suffix is quoted as the file gives it.
+static int checkGrid(const char* text, const UniverseRule* rule, PatternError* error)
 {
-    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
-}
-
-// Reads neighbour-count digits from text[*i] into *set until a character that
-// is no digit. Fails on a 9 or on a letter right after the digits.
-static int readCounts(const char* text, size_t length, size_t* i, uint16_t* set, PatternError* error)
-{
-    for (; *i < length; (*i)++) {
-        const char c = text[*i];
-        if (c >= '0' && c <= '8') {
-            *set = (uint16_t)(*set | (1u << (c - '0')));
-        } else if (c == '9') {
-            return patternFail(error, 0, "rule '%s': 9 neighbours is impossible, a cell has 8", text);
-        } else if (c == '/') {
-            return 1;
-        } else if (upper(c) == 'B' || upper(c) == 'S') {
-            return 1;
-        } else {
-            char what[16];
-            describeChar(c, what, sizeof what);
-            return patternFail(error, 0,
-                               "rule '%s': %s after the digits names a neighbourhood or a non-totalistic rule; "
-                               "the program only counts all 8 neighbours",
-                               text, what);
-        }
-    }
-    return 1;
-}
-
-// The grid after ':' names the board the rule was meant for: only a bounded
-// 64 x 64 plane ("P64,64") is this board.
-static int checkGrid(const char* text, const char* grid, PatternError* error)
-{
-    const char shape = upper(grid[0]);
-    if (shape == 'P' && strcmp(grid + 1, "64,64") == 0)
+    const char* colon = strchr(text, ':');
+    const LifeGridShape* grid = &rule->grid;
+    if (!colon || (grid->topology == LIFE_PLANE && grid->width == LIFE_SIZE && grid->height == LIFE_SIZE))
         return 1;
-    if (shape == 'P')
-        return patternFail(error, 0, "rule '%s': ':%s' is a bounded plane of another size; the board is a "
-                                     "64 x 64 plane (':P64,64')", text, grid);
-    if (shape == 'T' || shape == 'K' || shape == 'C' || shape == 'S')
-        return patternFail(error, 0, "rule '%s': ':%s' is a grid that wraps at its edges; the board is a "
-                                     "64 x 64 plane that does not wrap", text, grid);
-    return patternFail(error, 0, "rule '%s': unknown grid ':%s'; the board is a 64 x 64 plane that does "
-                                 "not wrap", text, grid);
+    if (grid->topology == LIFE_PLANE || grid->topology == LIFE_UNBOUNDED)
+        return patternFail(error, 0, "rule '%s': '%s' is a plane of another size; the board is a 64 x 64 plane "
+                                     "(':P64,64')", text, colon);
+    return patternFail(error, 0, "rule '%s': '%s' is a grid that wraps at its edges; the board is a 64 x 64 "
+                                 "plane that does not wrap", text, colon);
 }
 
 int parseRule(const char* text, RuleSets* sets, PatternError* error)
 {
     sets->birth = 0;
     sets->survive = 0;
-    size_t length = strlen(text);
-    const char* colon = (const char*)memchr(text, ':', length);
-    if (colon) {
-        if (!checkGrid(text, colon + 1, error))
-            return 0;
-        length = (size_t)(colon - text);
+    UniverseRule rule;
+    char reason[PATTERN_MESSAGE];
+    if (!universeRuleParse(text, &rule, reason, sizeof reason))
+        return patternFail(error, 0, "%s", reason);
+    if (!checkGrid(text, &rule, error))
+        return 0;
+    uint16_t counts[2], mixed[2];
+    if (!universeRuleCounts(rule.next, counts, mixed)) {
+        const int survival = !mixed[0];
+        return patternFail(error, 0, "rule %s: %s on %d neighbours depends on which neighbours they are; the board "
+                                     "counts its 8 neighbours alike", rule.name, survival ? "survival" : "birth",
+                           __builtin_ctz(mixed[survival]));
     }
-    size_t slashes = 0;
-    for (size_t k = 0; k < length; k++)
-        slashes += text[k] == '/';
-    if (length > 0 && ((text[0] >= '0' && text[0] <= '9') || text[0] == '/')) {
-        // "S/B": survival digits, '/', birth digits.
-        if (slashes != 1)
-            return patternFail(error, 0, "rule '%s': %s", text,
-                               slashes > 1 ? "a third part means a multi-state rule, which the board cannot show"
-                                           : "expected survival and birth digits separated by '/', e.g. 23/3");
-        size_t i = 0;
-        if (!readCounts(text, length, &i, &sets->survive, error))
-            return 0;
-        if (i >= length || text[i] != '/')
-            return patternFail(error, 0, "rule '%s': expected digits before '/'", text);
-        i++;
-        if (!readCounts(text, length, &i, &sets->birth, error))
-            return 0;
-        if (i < length)
-            return patternFail(error, 0, "rule '%s': unexpected text after the birth digits", text);
-        return 1;
-    }
-    // "B3/S23", "b3s23" or "S23/B3".
-    int haveB = 0, haveS = 0;
-    size_t i = 0;
-    while (i < length) {
-        const char part = upper(text[i]);
-        if ((part == 'B' && !haveB) || (part == 'S' && !haveS)) {
-            i++;
-            if (!readCounts(text, length, &i, part == 'B' ? &sets->birth : &sets->survive, error))
-                return 0;
-            haveB |= part == 'B';
-            haveS |= part == 'S';
-            if (i < length && text[i] == '/')
-                i++;
-            continue;
-        }
-        if (haveB && haveS)
-            return patternFail(error, 0, "rule '%s': a third part means a multi-state rule, which the board "
-                                         "cannot show", text);
-        return patternFail(error, 0, "rule '%s': expected B/S notation such as B3/S23 (or S/B such as 23/3)", text);
-    }
-    if (!haveB || !haveS)
-        return patternFail(error, 0, "rule '%s': both a B part and an S part are needed, e.g. B3/S23", text);
+    sets->birth = counts[0];
+    sets->survive = counts[1];
     return 1;
 }
 

@@ -21,14 +21,9 @@ void patternParseStart(Pattern* pattern, PatternFormat format, LineReader* reade
     lineReaderInit(reader, text, size);
 }
 
-int isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\f';
-}
-
 size_t skipBlanks(const char* line, size_t length, size_t i)
 {
-    while (i < length && isBlank(line[i]))
+    while (i < length && textIsBlank(line[i]))
         i++;
     return i;
 }
@@ -146,16 +141,8 @@ int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
         negative = line[*i] == '-';
         (*i)++;
     }
-    if (*i >= length || line[*i] < '0' || line[*i] > '9')
-        return 0;
-    int64_t v = 0;
-    while (*i < length && line[*i] >= '0' && line[*i] <= '9') {
-        // Stops growing once past the cap, so no digit string can overflow.
-        if (v <= PATTERN_MAX_COORD)
-            v = v * 10 + (line[*i] - '0');
-        (*i)++;
-    }
-    if (v > PATTERN_MAX_COORD)
+    int64_t v;
+    if (!textReadNumber(line, length, i, PATTERN_MAX_COORD, &v) || v > PATTERN_MAX_COORD)
         return 0;
     *value = (int32_t)(negative ? -v : v);
     return 1;
@@ -165,7 +152,7 @@ int patternReadRow(Pattern* pattern, CellBox* box, const char* line, size_t leng
     int32_t number, PatternError* error)
 {
     // Files written by hand use the live letter in either case ("ooo" as often as "OOO").
-    const char otherCase = alive >= 'A' && alive <= 'Z' ? (char)(alive - 'A' + 'a') : alive;
+    const char otherCase = textLower(alive);
     for (size_t i = 0; i < length; i++) {
         if (line[i] == alive || line[i] == otherCase) {
             const int added = box ? patternAddListed(pattern, box, x + (int64_t)i, y, number, error)
@@ -190,7 +177,7 @@ int readRuleText(const char* line, size_t length, size_t i, const char* what, in
 {
     i = skipBlanks(line, length, i);
     size_t end = length;
-    while (end > i && isBlank(line[end - 1]))
+    while (end > i && textIsBlank(line[end - 1]))
         end--;
     if (end == i)
         return patternFail(error, number, "%s names no rule", what);

@@ -39,6 +39,34 @@
 // 6e-7 of the height in pixels, 6e-7 height z to the plane value; the margin
 // takes 1e-5 (height + 1) times the largest z. A vertex at z below 0.1 drops
 // its face whatever its y.
+
+// M of the proof above for each view axis: over the box, the bound on the
+// sum of the magnitudes of a view coordinate's terms (P.x |m0| + P.y |m4| +
+// P.z |m8| + |m12| for x).
+static void boxReach(const MeshBounds* bounds, const float* m, double reach[3])
+{
+    double extent[3];
+    for (int i = 0; i < 3; i++)
+        extent[i] = fmax(fabs((double)bounds->low[i]), fabs((double)bounds->high[i]));
+    for (int j = 0; j < 3; j++)
+        reach[j] = extent[0] * fabs((double)m[j]) + extent[1] * fabs((double)m[4 + j]) +
+            extent[2] * fabs((double)m[8 + j]) + fabs((double)m[12 + j]);
+}
+
+// The margin a side plane's value over the box is judged with: `share` of
+// the sum of its terms' magnitudes, |a| Mx + |b| My + |c| Mz + |d|, and
+// `floor` for products that fall below the normal range. False when that sum
+// is not below 1e30: a NaN or infinite box, matrix or plane decides nothing.
+static bool planeMargin(const Plane& plane, const double reach[3], double share, double floor, double* margin)
+{
+    const double terms = fabs((double)plane.a) * reach[0] + fabs((double)plane.b) * reach[1] +
+        fabs((double)plane.c) * reach[2] + fabs((double)plane.d);
+    if (!(terms < 1e30))
+        return false;
+    *margin = share * terms + floor;
+    return true;
+}
+
 // Whether the plane focal y - (row - halfHeight) z is below -margin (side < 0)
 // or above margin (side > 0) at every corner.
 static bool cornersBeyondRow(const double corners[8][3], const double reach[3], double row, int side)
@@ -93,20 +121,18 @@ static FarFromBand farFromBand(const RenderBand* band, const MeshBounds* bounds,
 {
     if (band->allRows)
         return FAR_NOT;
-    double middle[3], halfExtent[3], extent[3];
+    double middle[3], halfExtent[3];
     for (int i = 0; i < 3; i++) {
         middle[i] = 0.5 * ((double)bounds->low[i] + (double)bounds->high[i]);
         halfExtent[i] = 0.5 * ((double)bounds->high[i] - (double)bounds->low[i]);
-        extent[i] = fmax(fabs((double)bounds->low[i]), fabs((double)bounds->high[i]));
     }
     double centre[3], spread[3], reach[3];
     for (int j = 0; j < 3; j++) {
         centre[j] = middle[0] * m[j] + middle[1] * m[4 + j] + middle[2] * m[8 + j] + m[12 + j];
         spread[j] = halfExtent[0] * fabs((double)m[j]) + halfExtent[1] * fabs((double)m[4 + j]) +
             halfExtent[2] * fabs((double)m[8 + j]);
-        reach[j] = extent[0] * fabs((double)m[j]) + extent[1] * fabs((double)m[4 + j]) +
-            extent[2] * fabs((double)m[8 + j]) + fabs((double)m[12 + j]);
     }
+    boxReach(bounds, m, reach);
     const double halfHeight = (double)(renderer.height / 2);
     const double f = (double)renderer.focal;
     // Every y above `above` and every y below `below`.
@@ -127,11 +153,9 @@ static FarFromBand farFromBand(const RenderBand* band, const MeshBounds* bounds,
         return FAR_NOT;
     for (int k = 0; k < 4; k++) {
         const Plane& plane = renderer.frustum[k];
-        const double terms = fabs((double)plane.a) * reach[0] + fabs((double)plane.b) * reach[1] +
-            fabs((double)plane.c) * reach[2] + fabs((double)plane.d);
-        if (!(terms < 1e30))
+        double margin;
+        if (!planeMargin(plane, reach, 1e-5, 1e-30, &margin))
             return FAR_NOT;
-        const double margin = 1e-5 * terms + 1e-30;
         const double value = plane.a * centre[0] + plane.b * centre[1] + plane.c * centre[2] + plane.d;
         const double width = fabs((double)plane.a) * spread[0] + fabs((double)plane.b) * spread[1] +
             fabs((double)plane.c) * spread[2];
@@ -145,13 +169,8 @@ static FarFromBand farFromBand(const RenderBand* band, const MeshBounds* bounds,
 
 static MeshInFrustum placeMesh(const RenderBand* band, const MeshBounds* bounds, const float* m, int32_t slack)
 {
-    double extent[3];
-    for (int i = 0; i < 3; i++)
-        extent[i] = fmax(fabs((double)bounds->low[i]), fabs((double)bounds->high[i]));
     double reach[3];
-    for (int j = 0; j < 3; j++)
-        reach[j] = extent[0] * fabs((double)m[j]) + extent[1] * fabs((double)m[4 + j]) +
-            extent[2] * fabs((double)m[8 + j]) + fabs((double)m[12 + j]);
+    boxReach(bounds, m, reach);
     double corners[8][3];
     for (int c = 0; c < 8; c++) {
         const double x = c & 1 ? bounds->high[0] : bounds->low[0];
@@ -163,12 +182,9 @@ static MeshInFrustum placeMesh(const RenderBand* band, const MeshBounds* bounds,
     bool inside = true;
     for (int k = 0; k < 4; k++) {
         const Plane& plane = renderer.frustum[k];
-        const double terms = fabs((double)plane.a) * reach[0] + fabs((double)plane.b) * reach[1] +
-            fabs((double)plane.c) * reach[2] + fabs((double)plane.d);
-        // A NaN or infinite box, matrix or plane decides nothing.
-        if (!(terms < 1e30))
+        double margin;
+        if (!planeMargin(plane, reach, 1e-6, 1e-37, &margin))
             return MESH_ACROSS;
-        const double margin = 1e-6 * terms + 1e-37;
         bool outside = true;
         for (int c = 0; c < 8; c++) {
             const double s = plane.a * corners[c][0] + plane.b * corners[c][1] + plane.c * corners[c][2] + plane.d;

@@ -62,6 +62,7 @@ TEST(RuleText, AcceptsTheCommunitysSpellingsUnderTheirCanonicalNames)
         {"B3/23", "B3/S23"},
         {"B3_S23", "B3/S23"},
         {"  B3/S32 \r\n", "B3/S23"},
+        {"\tB3/S23\f", "B3/S23"},
         {"B33/S223", "B3/S23"},
         {"B36/S23", "B36/S23"},
         {"B3678/S34678", "B3678/S34678"},
@@ -157,6 +158,48 @@ TEST(RuleText, RefusesOtherRulesNamingThemAndWhy)
     EXPECT_EQ(universeRuleParseBytes("MAPARYX", 3, &rule, nullptr, 0), 0);  // "MAP"
     EXPECT_EQ(universeRuleParseBytes("B3/S23\0", 7, &rule, nullptr, 0), 0);
     EXPECT_EQ(universeRuleParseBytes("B3/S23junk", 6, &rule, nullptr, 0), 1);
+}
+
+// Back from a table to the counts: what the board and the bit-sliced kernels need.
+TEST(RuleText, TablesGiveTheirCountsUnlessTheyLookAtWhereTheNeighboursStand)
+{
+    const struct {
+        const char* text;
+        uint16_t counts[2], mixed[2];  // birth, survival
+    } cases[] = {
+        {"B3/S23", {0x008, 0x00C}, {0, 0}},
+        {"B0/S8", {0x001, 0x100}, {0, 0}},
+        {"B/S012345678", {0, 0x1FF}, {0, 0}},
+        {"B2-a2a3/S", {0x00C, 0}, {0, 0}},
+        {"B2n3/S23-q", {0x008, 0x004}, {0x004, 0x008}},
+        // Three of the four orthogonal neighbours are among 3 to 7 of the eight.
+        {"B3/S23V", {0, 0}, {0x0F8, 0x0FC}},
+    };
+    for (const auto& c : cases) {
+        uint16_t counts[2], mixed[2];
+        EXPECT_EQ(universeRuleCounts(parsed(c.text).next, counts, mixed), !c.mixed[0] && !c.mixed[1]) << c.text;
+        for (int self = 0; self < 2; self++) {
+            EXPECT_EQ(counts[self], c.counts[self]) << c.text << " " << self;
+            EXPECT_EQ(mixed[self], c.mixed[self]) << c.text << " " << self;
+        }
+    }
+}
+
+// What a reader of pattern files asks before the cells: whether the rule has more than two states.
+TEST(RuleText, CountsTheStatesOfGenerationsRules)
+{
+    EXPECT_EQ(universeRuleStates("345/3/6"), 6);
+    EXPECT_EQ(universeRuleStates("B2/S/C3"), 3);
+    EXPECT_EQ(universeRuleStates("B3/S23/G4"), 4);
+    EXPECT_EQ(universeRuleStates("g4b2s345"), 4);
+    EXPECT_EQ(universeRuleStates(" 12/34/5:T10,10 "), 5);
+    EXPECT_EQ(universeRuleStates("B2/S/99999999999"), 1000001);
+    // Base64 digits, not parts: a MAP string's slashes count no states.
+    const char* slashedMap =
+        "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDog/iA6ICAAIAAaIDogIAAgACAAIAA/AAAA3";
+    for (const char* text : {"B3/S23/2", "B3/S23", "B3/S23:T10,10", "WireWorld", "B3/S23/", "", slashedMap})
+        EXPECT_EQ(universeRuleStates(text), 2) << text;
+    EXPECT_EQ(universeRuleStates(nullptr), 2);
 }
 
 TEST(RuleText, GridSuffixes)

@@ -266,6 +266,8 @@ TEST(PatternTool, RefusalsWriteNothing)
         {"glider.rle", gliderRle, "--board --at -3 0", "is 3 x 3: choose that cell with veltrix-pattern --at X Y"},
         {"empty.cells", "!nothing here\r\n", "", "no live cells"},
         {"seeds.rle", "x = 1, y = 1, rule = B2/S:T64,64\no!", "--board", "wraps at its edges"},
+        {"hensel.rle", "x = 3, y = 3, rule = B2n3/S23-q\nbo$2bo$3o!\n", "--board",
+         "birth on 2 neighbours depends on which neighbours they are"},
         {"glider.rle", gliderRle, "--at 1", "usage"},
         {"missing.rle", "", "", "cannot open"},
         {"bounded.rle", "x = 3, y = 3, rule = B3/S23:P4,4\nbo$2bo$3o!\n", "", "the cell (2, 1) lies outside"},
