@@ -19,7 +19,7 @@ struct RuleForm {
     uint8_t map[512];        // FORM_MAP: the table itself
 };
 
-// ---- The reader's tools (rule_text.cpp) -----------------------------------------------
+// ---- The reader's tools (rule_tools.cpp) ----------------------------------------------
 // Where a refusal goes: the caller's buffer (null or empty: nowhere).
 struct RuleRefusal {
     char* text;

@@ -1,16 +1,12 @@
 // The universe: 64 x 64 tiles of cells in a hash table keyed by tile position, created
-// where the pattern reaches and recycled when they die, and the generation step over them.
+// where the pattern reaches and recycled when they die, and what it holds.
 #include <cstdlib>
 #include <cstring>
 
 #include "life/universe_local.h"
 #include "platform/platform.h"
 
-enum {
-    BLOCK_TILES = 64,
-    TILE_MIN = INT32_MIN >> TILE_SHIFT,
-    TILE_MAX = INT32_MAX >> TILE_SHIFT,
-};
+enum { BLOCK_TILES = 64 };
 
 struct UniverseBlock {
     UniverseBlock* next;
@@ -18,9 +14,6 @@ struct UniverseBlock {
 };
 
 namespace {
-
-const int nearDx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-const int nearDy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 
 uint32_t slotOf(int32_t tx, int32_t ty, uint32_t mask)
 {
@@ -62,8 +55,9 @@ int listGrow(Universe* u)
     return 1;
 }
 
-// Unlinks the tile from its neighbours, the slot table and the list, onto the free list.
-void tileRecycle(Universe* u, UniverseTile* t)
+} // namespace
+
+void universeTileRecycle(Universe* u, UniverseTile* t)
 {
     for (int d = 0; d < 8; d++)
         if (t->near[d])
@@ -89,6 +83,8 @@ void tileRecycle(Universe* u, UniverseTile* t)
     t->nextFree = u->freeTiles;
     u->freeTiles = t;
 }
+
+namespace {
 
 int64_t rowsPopulation(const uint64_t* rows)
 {
@@ -152,7 +148,7 @@ UniverseTile* universeTileMake(Universe* u, int32_t tx, int32_t ty)
     t->listIndex = u->tileCount;
     u->tiles[u->tileCount++] = t;
     for (int d = 0; d < 8; d++) {
-        int64_t nx = (int64_t)tx + nearDx[d], ny = (int64_t)ty + nearDy[d];
+        int64_t nx = (int64_t)tx + tileNearDx[d], ny = (int64_t)ty + tileNearDy[d];
         if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX)
             continue;
         UniverseTile* n = universeTileAt(u, (int32_t)nx, (int32_t)ny);
@@ -161,20 +157,6 @@ UniverseTile* universeTileMake(Universe* u, int32_t tx, int32_t ty)
             n->near[(d + 4) & 7] = t;
     }
     return t;
-}
-
-void universeTileSummarise(UniverseTile* t, int b)
-{
-    const uint64_t* rows = t->rows[b];
-    uint64_t any = 0, west = 0, east = 0;
-    for (int y = 0; y < TILE_SIZE; y++) {
-        any |= rows[y];
-        west |= rows[y] & 1;
-        east |= rows[y] >> 63;
-    }
-    t->live[b] = any != 0;
-    t->edges[b] = (uint8_t)((rows[0] ? EDGE_N : 0) | (rows[TILE_SIZE - 1] ? EDGE_S : 0) | (west ? EDGE_W : 0) |
-                            (east ? EDGE_E : 0));
 }
 
 Universe* universeCreate(const UniverseRule* rule)
@@ -264,106 +246,6 @@ int universeGetCell(const Universe* u, int32_t x, int32_t y)
     if (!t)
         return 0;
     return (int)((t->rows[u->generation & 1][y & (TILE_SIZE - 1)] >> (x & (TILE_SIZE - 1))) & 1);
-}
-
-namespace {
-
-// Makes every tile the next step can write to: the neighbours that live edge cells
-// reach. A bounded grid needs none that lie wholly outside it.
-int stepExpand(Universe* u, int b)
-{
-    int32_t count = u->tileCount;
-    for (int32_t i = 0; i < count; i++) {
-        UniverseTile* t = u->tiles[i];
-        uint8_t e = t->edges[b];
-        if (!e)
-            continue;
-        for (int d = 0; d < 8; d++) {
-            if (t->near[d])
-                continue;
-            int dx = nearDx[d], dy = nearDy[d];
-            if ((dx < 0 && !(e & EDGE_W)) || (dx > 0 && !(e & EDGE_E)) || (dy < 0 && !(e & EDGE_N)) ||
-                (dy > 0 && !(e & EDGE_S)))
-                continue;
-            // A corner tile needs the corner cell itself.
-            if (dx && dy) {
-                uint64_t row = t->rows[b][dy < 0 ? 0 : TILE_SIZE - 1];
-                if (!((row >> (dx < 0 ? 0 : 63)) & 1))
-                    continue;
-            }
-            int64_t nx = (int64_t)t->tx + dx, ny = (int64_t)t->ty + dy;
-            if (u->bounded) {
-                int64_t left = nx * TILE_SIZE, top = ny * TILE_SIZE;
-                if (left > u->gridRight || left + TILE_SIZE - 1 < u->gridLeft || top > u->gridBottom ||
-                    top + TILE_SIZE - 1 < u->gridTop)
-                    continue;
-            }
-            if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX) {
-                u->stepFailure = "the pattern would grow past the 32-bit coordinates";
-                return 0;
-            }
-            if (!universeTileMake(u, (int32_t)nx, (int32_t)ny)) {
-                u->stepFailure = "memory ran out";
-                return 0;
-            }
-        }
-    }
-    return 1;
-}
-
-} // namespace
-
-const char* universeStepFailure(const Universe* u)
-{
-    return u->stepFailure ? u->stepFailure : "";
-}
-
-int universeStep(Universe* u)
-{
-    int b = (int)(u->generation & 1);
-    if (u->bounded && !universeGridFillRim(u)) {
-        universeGridClear(u);
-        u->stepFailure = "memory ran out";
-        return 0;
-    }
-    if (!stepExpand(u, b)) {
-        if (u->bounded)
-            universeGridClear(u);
-        return 0;
-    }
-    const UniverseKernel* kernel = &u->kernels[b];
-    for (int32_t i = 0; i < u->tileCount; i++) {
-        UniverseTile* t = u->tiles[i];
-        int settled = t->same[b];
-        for (int d = 0; d < 8 && settled; d++)
-            settled = !t->near[d] || t->near[d]->same[b];
-        if (!settled)
-            universeTileStep(t, b, kernel);
-    }
-    u->generation++;
-    b ^= 1;
-    if (u->bounded)
-        universeGridClear(u);
-    // A tile dead for three generations, with no live cell beside it, goes back to the
-    // free list: its absence then reads as the same dead cells.
-    for (int32_t i = u->tileCount - 1; i >= 0; i--) {
-        UniverseTile* t = u->tiles[i];
-        if (t->live[0] || t->live[1] || !t->same[b])
-            continue;
-        int facing = 0;
-        for (int d = 0; d < 8 && !facing; d++) {
-            const UniverseTile* n = t->near[d];
-            if (!n || !n->live[b])
-                continue;
-            int dx = nearDx[d], dy = nearDy[d];
-            uint8_t e = n->edges[b];
-            // The neighbour's side that faces this tile.
-            facing = (dx ? (e & (dx < 0 ? EDGE_E : EDGE_W)) : 1) && (dy ? (e & (dy < 0 ? EDGE_S : EDGE_N)) : 1);
-        }
-        if (!facing)
-            tileRecycle(u, t);
-    }
-    return 1;
 }
 
 int64_t universePopulation(const Universe* u)

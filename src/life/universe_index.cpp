@@ -89,21 +89,10 @@ void universeIndexRemove(Universe* u, int32_t tx, int32_t ty)
     }
 }
 
-int universeMayHold(const Universe* u, int64_t x, int64_t y, int32_t shift)
+int universeIndexHolds(const Universe* u, int32_t level, int32_t qx, int32_t qy)
 {
-    if (shift <= TILE_SHIFT) {
-        if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
-            return 0;
-        const UniverseTile* t = universeTileAt(u, (int32_t)x >> TILE_SHIFT, (int32_t)y >> TILE_SHIFT);
-        return t && t->live[u->generation & 1];
-    }
-    const int32_t level = shift - TILE_SHIFT;
-    const int64_t side = (int64_t)1 << (shift < 62 ? shift : 62);
-    // Squares that reach past the 32-bit plane may hold whatever it holds.
-    if (x + side - 1 < INT32_MIN || x > INT32_MAX || y + side - 1 < INT32_MIN || y > INT32_MAX)
-        return 0;
-    if (level > INDEX_LEVELS || x < INT32_MIN || y < INT32_MIN)
+    if (level > INDEX_LEVELS)
         return u->tileCount > 0;
-    const UniverseIndexEntry* e = entryFind(u, level, (int32_t)(x >> shift), (int32_t)(y >> shift));
+    const UniverseIndexEntry* e = entryFind(u, level, qx, qy);
     return e && e->count > 0;
 }

@@ -1,7 +1,7 @@
 // The universe's own records, shared by its files (universe.cpp: tiles and the API,
-// universe_step.cpp: the generation kernels, universe_grid.cpp: bounded grids,
-// universe_index.cpp: the tiles counted by squares, universe_world.cpp: the
-// universe as a world).
+// universe_step.cpp: a generation, universe_kernels.cpp: the generation kernels,
+// universe_grid.cpp: bounded grids, universe_index.cpp: the tiles counted by squares,
+// universe_world.cpp: the universe as a world).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,9 @@
 enum {
     TILE_SHIFT = 6,
     TILE_SIZE = 64,  // cells a side: one uint64_t row, bit k the cell at x = tile x * 64 + k
+    // The tiles the 32-bit plane holds: tx and ty from TILE_MIN to TILE_MAX.
+    TILE_MIN = INT32_MIN >> TILE_SHIFT,
+    TILE_MAX = INT32_MAX >> TILE_SHIFT,
     // Neighbour slots, clockwise from north.
     TILE_N = 0, TILE_NE, TILE_E, TILE_SE, TILE_S, TILE_SW, TILE_W, TILE_NW,
     // Edge bits: which sides of a buffer hold live cells.
@@ -18,6 +21,10 @@ enum {
     // How one parity's step is worked out.
     KERNEL_CONWAY = 0, KERNEL_TOTALISTIC, KERNEL_TABLE,
 };
+
+// Where each neighbour slot lies, in tiles (constants, one copy a file).
+constexpr int tileNearDx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int tileNearDy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 
 // Two generations of 64 x 64 cells: rows[g & 1] holds generation g.
 struct UniverseTile {
@@ -74,17 +81,20 @@ struct Universe {
 // universe.cpp
 UniverseTile* universeTileAt(const Universe* universe, int32_t tx, int32_t ty);
 UniverseTile* universeTileMake(Universe* universe, int32_t tx, int32_t ty);
-void universeTileSummarise(UniverseTile* tile, int buffer);
+// Unlinks the tile from its neighbours, the slot table and the list, onto the free list.
+void universeTileRecycle(Universe* universe, UniverseTile* tile);
 
 // universe_index.cpp: a tile made counts in the square of every level holding it (0 when
 // memory ran out, nothing counted); a tile recycled no longer does.
 int universeIndexAdd(Universe* universe, int32_t tx, int32_t ty);
 void universeIndexRemove(Universe* universe, int32_t tx, int32_t ty);
-// 0 when the square of 2^shift cells whose first cell is (x, y) holds no tile (shift above
-// TILE_SHIFT) or no live tile (shift TILE_SHIFT); 1 when it may hold a live cell.
-int universeMayHold(const Universe* universe, int64_t x, int64_t y, int32_t shift);
+// Whether the square of 2^level tiles a side whose tiles have tx >> level == qx and
+// ty >> level == qy holds a tile (above the top level: whether any tile is held).
+int universeIndexHolds(const Universe* universe, int32_t level, int32_t qx, int32_t qy);
 
-// universe_step.cpp: fills the kernel for a 512-entry table (0 when the quad table cannot be had).
+// universe_kernels.cpp: a buffer's live cells and edges noted after it was written.
+void universeTileSummarise(UniverseTile* tile, int buffer);
+// Fills the kernel for a 512-entry table (0 when the quad table cannot be had).
 int universeKernelInit(UniverseKernel* kernel, const uint8_t next[512]);
 void universeKernelRelease(UniverseKernel* kernel);
 // Writes the tile's next generation from buffer `from` into the other buffer, with

@@ -75,9 +75,24 @@ int universeWorldSetCell(World* world, int64_t x, int64_t y, int state)
     return inPlane(x, y) && universeSetCell(universeOf(world), (int32_t)x, (int32_t)y, state);
 }
 
+// A tile's square says whether the tile is live; a larger one whether the
+// index counts a tile in it, dead tiles a step from the live ones included.
 int universeWorldMayHold(const World* world, int64_t x, int64_t y, int32_t shift)
 {
-    return universeMayHold(universeOf(world), x, y, shift);
+    const Universe* u = universeOf(world);
+    if (shift <= TILE_SHIFT) {
+        if (!inPlane(x, y))
+            return 0;
+        const UniverseTile* t = universeTileAt(u, (int32_t)x >> TILE_SHIFT, (int32_t)y >> TILE_SHIFT);
+        return t && t->live[u->generation & 1];
+    }
+    const int64_t side = (int64_t)1 << (shift < 62 ? shift : 62);
+    // Squares that reach past the 32-bit plane may hold whatever it holds.
+    if (x + side - 1 < INT32_MIN || x > INT32_MAX || y + side - 1 < INT32_MIN || y > INT32_MAX)
+        return 0;
+    if (x < INT32_MIN || y < INT32_MIN)
+        return u->tileCount > 0;
+    return universeIndexHolds(u, shift - TILE_SHIFT, (int32_t)(x >> shift), (int32_t)(y >> shift));
 }
 
 int universeWorldTileRows(const World* world, int64_t tx, int64_t ty, uint64_t rows[WORLD_TILE])

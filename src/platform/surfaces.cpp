@@ -3,10 +3,33 @@
 // mark them all lost.
 #include "platform/surfaces.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 enum { MAX_SURFACES = 8 };
+
+// The reason the last window or video call failed, whichever backend made it.
+static char errorText[256];
+
+void backendSetError(const char* text)
+{
+    snprintf(errorText, sizeof errorText, "%s", text);
+}
+
+void backendSetErrorf(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vsnprintf(errorText, sizeof errorText, format, args);
+    va_end(args);
+}
+
+const char* platformError()
+{
+    return errorText;
+}
 
 // Written by surfaceMake and surfaceDrop, read by surfacesMarkLost.
 static Surface* liveSurfaces[MAX_SURFACES];
@@ -21,7 +44,7 @@ int videoWindowGiven(const Window* window)
     return 0;
 }
 
-Surface* surfaceMake(int32_t kind, Video* video, int32_t width, int32_t height)
+Surface* surfaceMake(const SurfaceBackend* backend, int32_t kind, Video* video, int32_t width, int32_t height)
 {
     if (width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE) {
         backendSetError("unsupported size");
@@ -40,10 +63,11 @@ Surface* surfaceMake(int32_t kind, Video* video, int32_t width, int32_t height)
         return nullptr;
     }
     surface->kind = kind;
+    surface->backend = backend;
     surface->video = video;
     surface->width = width;
     surface->height = height;
-    if (!backendSurfaceAttach(surface)) {
+    if (!backend->attach(surface)) {
         free(surface);
         return nullptr;
     }
@@ -58,16 +82,16 @@ void surfaceDrop(Surface* surface)
     for (Surface*& slot : liveSurfaces)
         if (slot == surface)
             slot = nullptr;
-    backendSurfaceDetach(surface);
+    surface->backend->detach(surface);
     free(surface);
 }
 
-Surface* surfaceChainMake(Video* video, int32_t width, int32_t height)
+Surface* surfaceChainMake(const SurfaceBackend* backend, Video* video, int32_t width, int32_t height)
 {
-    Surface* primary = surfaceMake(SURFACE_PRIMARY, video, width, height);
+    Surface* primary = surfaceMake(backend, SURFACE_PRIMARY, video, width, height);
     if (!primary)
         return nullptr;
-    primary->backBuffer = surfaceMake(SURFACE_BACK, video, width, height);
+    primary->backBuffer = surfaceMake(backend, SURFACE_BACK, video, width, height);
     if (!primary->backBuffer) {
         surfaceDrop(primary);
         return nullptr;

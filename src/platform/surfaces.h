@@ -9,6 +9,8 @@ enum { SURFACE_PRIMARY, SURFACE_BACK, SURFACE_STAGING };
 // The widest and tallest surface (and display mode) any backend makes.
 enum { SURFACE_MAX_SIDE = 8192 };
 
+struct SurfaceBackend;
+
 // A flipping chain's front (the primary, which owns its back buffer) or back
 // buffer, or a staging surface the frame is written into.
 struct Surface {
@@ -22,15 +24,24 @@ struct Surface {
     int32_t lost;    // the display changed since the last restore
     int32_t locked;
     Surface* backBuffer; // primary only
+    const SurfaceBackend* backend;
 };
 
-// What each backend supplies. backendSurfaceAttach gives a new surface its
-// pixels or native handle, or returns 0 with the reason recorded;
-// backendSurfaceDetach lets them go. backendSetError records the reason a
-// call failed, for platformError.
-int backendSurfaceAttach(Surface* surface);
-void backendSurfaceDetach(Surface* surface);
+// What each backend gives the steps below: attach gives a new surface its
+// pixels or native handle, or returns 0 with the reason recorded; detach lets
+// them go. Every surface keeps its backend's.
+struct SurfaceBackend {
+    int (*attach)(Surface* surface);
+    void (*detach)(Surface* surface);
+};
+
+// Records the reason a call failed, for platformError; "" clears it.
 void backendSetError(const char* text);
+#ifdef __MINGW32__
+void backendSetErrorf(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
+void backendSetErrorf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 // videoOpen's first step: 0 when it was given no window, with "no window"
 // recorded unless the reason the window failed already is.
@@ -39,11 +50,11 @@ int videoWindowGiven(const Window* window);
 // A new surface, attached and counted among the live ones, or null with the
 // reason recorded (a side outside 1..SURFACE_MAX_SIDE among them);
 // surfaceDrop detaches and frees one (null is ignored).
-Surface* surfaceMake(int32_t kind, Video* video, int32_t width, int32_t height);
+Surface* surfaceMake(const SurfaceBackend* backend, int32_t kind, Video* video, int32_t width, int32_t height);
 void surfaceDrop(Surface* surface);
 // A primary surface with its back buffer, both or neither; surfaceChainDrop
 // drops a primary with its back buffer, or any other surface alone.
-Surface* surfaceChainMake(Video* video, int32_t width, int32_t height);
+Surface* surfaceChainMake(const SurfaceBackend* backend, Video* video, int32_t width, int32_t height);
 void surfaceChainDrop(Surface* surface);
 // Every live surface is lost: the display changed under them.
 void surfacesMarkLost();

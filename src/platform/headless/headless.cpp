@@ -22,7 +22,6 @@ struct Video {
     int32_t height;
 };
 
-static const char* lastError = "";
 
 void headlessReset(const Script* script)
 {
@@ -32,7 +31,7 @@ void headlessReset(const Script* script)
     headless.script = script;
     headless.cursorVisible = 1;
     headlessFaultsReset();
-    lastError = "";
+    backendSetError("");
 }
 
 int32_t headlessThreads = 1;
@@ -49,16 +48,6 @@ int32_t platformTouchScreen()
     return headlessTouchScreen;
 }
 
-const char* platformError()
-{
-    return lastError;
-}
-
-void backendSetError(const char* text)
-{
-    lastError = text;
-}
-
 // ---- Window system -------------------------------------------------------------
 
 Window* windowCreate(const char*, int32_t width, int32_t height, WindowProc proc)
@@ -67,7 +56,7 @@ Window* windowCreate(const char*, int32_t width, int32_t height, WindowProc proc
         return nullptr;
     Window* window = (Window*)calloc(1, sizeof(Window));
     if (!window) {
-        lastError = "out of memory";
+        backendSetError("out of memory");
         return nullptr;
     }
     window->proc = proc;
@@ -186,28 +175,30 @@ void cursorSet(int32_t x, int32_t y)
 // ---- Video ----------------------------------------------------------------------
 
 // Surfaces are plain memory; staging rows may carry the padding a test asks for.
-int backendSurfaceAttach(Surface* surface)
+static int surfaceAttach(Surface* surface)
 {
     const int32_t padding = surface->kind == SURFACE_STAGING ? headlessFaults.padding : 0;
     return surfaceAttachMemory(surface, surface->width * 4 + padding);
 }
 
-void backendSurfaceDetach(Surface* surface)
+static void surfaceDetach(Surface* surface)
 {
     free(surface->pixels);
 }
 
+static const SurfaceBackend surfaceBackend = {surfaceAttach, surfaceDetach};
+
 Video* videoOpen(Window* window)
 {
     if (!window) {
-        lastError = "no window";
+        backendSetError("no window");
         return nullptr;
     }
     if (headlessFails("videoOpen"))
         return nullptr;
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video)
-        lastError = "out of memory";
+        backendSetError("out of memory");
     return video;
 }
 
@@ -216,7 +207,7 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
     if (headlessFails("videoSetMode"))
         return 0;
     if (width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE || bitCount != 32) {
-        lastError = "unsupported mode";
+        backendSetError("unsupported mode");
         return 0;
     }
     video->width = width;
@@ -228,7 +219,7 @@ Surface* surfaceCreatePrimary(Video* video)
 {
     if (headlessFails("surfaceCreatePrimary"))
         return nullptr;
-    return surfaceChainMake(video, video->width, video->height);
+    return surfaceChainMake(&surfaceBackend, video, video->width, video->height);
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
@@ -242,7 +233,7 @@ Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
     if (headlessFails("surfaceCreateStaging"))
         return nullptr;
-    return surfaceMake(SURFACE_STAGING, video, width, height);
+    return surfaceMake(&surfaceBackend, SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)

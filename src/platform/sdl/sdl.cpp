@@ -26,17 +26,11 @@ static struct {
     Window* window;
     RelativeCursor cursor; // relative motion since the cursor was last set
     char* droppedFile;               // SDL's copy of the last dropped path, freed at the next messageGet
-    char error[256];
 } sdl;
 
 static void setError(const char* what)
 {
-    snprintf(sdl.error, sizeof sdl.error, "%s: %s", what, SDL_GetError());
-}
-
-void backendSetError(const char* text)
-{
-    snprintf(sdl.error, sizeof sdl.error, "%s", text);
+    backendSetErrorf("%s: %s", what, SDL_GetError());
 }
 
 int32_t platformThreads()
@@ -48,11 +42,6 @@ int32_t platformThreads()
 int32_t platformTouchScreen()
 {
     return 0;
-}
-
-const char* platformError()
-{
-    return sdl.error;
 }
 
 // ---- Window system -------------------------------------------------------------
@@ -69,7 +58,7 @@ Window* windowCreate(const char* title, int32_t width, int32_t height, WindowPro
         // nothing; a program running there would show nothing to anyone.
         const char* driver = SDL_GetCurrentVideoDriver();
         if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) {
-            snprintf(sdl.error, sizeof sdl.error, "no display: SDL found only the '%s' video driver",
+            backendSetErrorf("no display: SDL found only the '%s' video driver",
                      driver ? driver : "(none)");
             return nullptr;
         }
@@ -82,7 +71,7 @@ Window* windowCreate(const char* title, int32_t width, int32_t height, WindowPro
     }
     Window* window = (Window*)calloc(1, sizeof(Window));
     if (!window) {
-        snprintf(sdl.error, sizeof sdl.error, "out of memory");
+        backendSetErrorf("out of memory");
         return nullptr;
     }
     // Full screen on the desktop's own mode; the picture is scaled to it (see
@@ -297,7 +286,7 @@ static SDL_Texture* stagingTexture(Video* video, int32_t width, int32_t height)
     return texture;
 }
 
-int backendSurfaceAttach(Surface* surface)
+static int surfaceAttach(Surface* surface)
 {
     if (surface->kind != SURFACE_STAGING)
         return 1;
@@ -305,11 +294,13 @@ int backendSurfaceAttach(Surface* surface)
     return surface->native != nullptr;
 }
 
-void backendSurfaceDetach(Surface* surface)
+static void surfaceDetach(Surface* surface)
 {
     if (surface->native)
         SDL_DestroyTexture(textureOf(surface));
 }
+
+static const SurfaceBackend surfaceBackend = {surfaceAttach, surfaceDetach};
 
 Video* videoOpen(Window* window)
 {
@@ -317,7 +308,7 @@ Video* videoOpen(Window* window)
         return nullptr;
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video) {
-        snprintf(sdl.error, sizeof sdl.error, "out of memory");
+        backendSetErrorf("out of memory");
         return nullptr;
     }
     video->renderer = SDL_CreateRenderer(window->sdl, -1, 0);
@@ -334,7 +325,7 @@ Video* videoOpen(Window* window)
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
     if (bitCount != 32) {
-        snprintf(sdl.error, sizeof sdl.error, "only 32 bits per pixel are supported");
+        backendSetErrorf("only 32 bits per pixel are supported");
         return 0;
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
@@ -350,7 +341,7 @@ Surface* surfaceCreatePrimary(Video* video)
     int width;
     int height;
     SDL_RenderGetLogicalSize(video->renderer, &width, &height);
-    return surfaceChainMake(video, width, height);
+    return surfaceChainMake(&surfaceBackend, video, width, height);
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
@@ -360,7 +351,7 @@ Surface* surfaceBackBuffer(Surface* primary)
 
 Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
-    return surfaceMake(SURFACE_STAGING, video, width, height);
+    return surfaceMake(&surfaceBackend, SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)

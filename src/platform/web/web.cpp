@@ -42,7 +42,6 @@ static struct {
     char droppedPath[4096];
     RelativeCursor cursor; // pointer-locked motion since the cursor was last set
     int32_t framesPresented;
-    char error[256];
 } web;
 
 // The threaded build runs only on a cross-origin isolated page, which says
@@ -63,16 +62,6 @@ int32_t platformThreads()
 int32_t platformTouchScreen()
 {
     return EM_ASM_INT({ return Module.veltrixTouch ? 1 : 0; });
-}
-
-const char* platformError()
-{
-    return web.error;
-}
-
-void backendSetError(const char* text)
-{
-    snprintf(web.error, sizeof web.error, "%s", text);
 }
 
 // Sleeps until an event handler calls the wake function. Only messageGet's
@@ -222,7 +211,7 @@ Window* windowCreate(const char*, int32_t width, int32_t height, WindowProc proc
 {
     Window* window = (Window*)calloc(1, sizeof(Window));
     if (!window) {
-        snprintf(web.error, sizeof web.error, "out of memory");
+        backendSetErrorf("out of memory");
         return nullptr;
     }
     window->proc = proc;
@@ -342,15 +331,17 @@ void cursorSet(int32_t x, int32_t y)
 
 // Staging surfaces and the back buffer are plain memory; the primary surface
 // holds the back buffer turned into the canvas's RGBA bytes.
-int backendSurfaceAttach(Surface* surface)
+static int surfaceAttach(Surface* surface)
 {
     return surfaceAttachMemory(surface, surface->width * 4);
 }
 
-void backendSurfaceDetach(Surface* surface)
+static void surfaceDetach(Surface* surface)
 {
     free(surface->pixels);
 }
+
+static const SurfaceBackend surfaceBackend = {surfaceAttach, surfaceDetach};
 
 Video* videoOpen(Window* window)
 {
@@ -358,7 +349,7 @@ Video* videoOpen(Window* window)
         return nullptr;
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video)
-        snprintf(web.error, sizeof web.error, "out of memory");
+        backendSetErrorf("out of memory");
     return video;
 }
 
@@ -367,7 +358,7 @@ Video* videoOpen(Window* window)
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
     if (bitCount != 32 || width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE) {
-        snprintf(web.error, sizeof web.error, "unsupported mode %d x %d x %d", width, height, bitCount);
+        backendSetErrorf("unsupported mode %d x %d x %d", width, height, bitCount);
         return 0;
     }
     video->width = width;
@@ -378,7 +369,7 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 
 Surface* surfaceCreatePrimary(Video* video)
 {
-    return surfaceChainMake(video, video->width, video->height);
+    return surfaceChainMake(&surfaceBackend, video, video->width, video->height);
 }
 
 Surface* surfaceBackBuffer(Surface* primary)
@@ -388,7 +379,7 @@ Surface* surfaceBackBuffer(Surface* primary)
 
 Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
-    return surfaceMake(SURFACE_STAGING, video, width, height);
+    return surfaceMake(&surfaceBackend, SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)

@@ -15,7 +15,7 @@ Win32State win32 = {0, nullptr, {}, nullptr, 1, {}, {}};
 
 void win32SetError(const char* what)
 {
-    snprintf(win32.error, sizeof win32.error, "%s failed (error %lu)", what, (unsigned long)GetLastError());
+    backendSetErrorf("%s failed (error %lu)", what, (unsigned long)GetLastError());
 }
 
 int32_t platformThreads()
@@ -29,11 +29,6 @@ int32_t platformThreads()
 int32_t platformTouchScreen()
 {
     return 0;
-}
-
-const char* platformError()
-{
-    return win32.error;
 }
 
 // ---- Window system -------------------------------------------------------------
@@ -144,7 +139,7 @@ Window* windowCreate(const char* title, int32_t width, int32_t height, WindowPro
     }
     Window* window = (Window*)calloc(1, sizeof(Window));
     if (!window) {
-        snprintf(win32.error, sizeof win32.error, "out of memory");
+        backendSetErrorf("out of memory");
         return nullptr;
     }
     window->proc = proc;

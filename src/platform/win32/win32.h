@@ -26,7 +26,6 @@ struct Win32State {
     Surface* primary;    // the front of the flipping chain, drawn again on WM_PAINT
     int32_t cursorShown; // ShowCursor keeps a count; this keeps it at one step
     char droppedFile[MAX_PATH * 4];
-    char error[256];
 };
 // The backend's one state: written and read by its window and video halves.
 extern Win32State win32;

@@ -29,20 +29,17 @@ static int makeBitmap(Surface* surface)
     return 1;
 }
 
-void backendSetError(const char* text)
-{
-    snprintf(win32.error, sizeof win32.error, "%s", text);
-}
-
-int backendSurfaceAttach(Surface* surface)
+static int surfaceAttach(Surface* surface)
 {
     return makeBitmap(surface);
 }
 
-void backendSurfaceDetach(Surface* surface)
+static void surfaceDetach(Surface* surface)
 {
     DeleteObject((HBITMAP)surface->native);
 }
+
+static const SurfaceBackend surfaceBackend = {surfaceAttach, surfaceDetach};
 
 // The largest whole scale that fits the client area, or when even 1 does
 // not fit the largest nearest-pixel scale keeping 4 : 3, centred. Returns 0
@@ -136,7 +133,7 @@ Video* videoOpen(Window* window)
         return nullptr;
     Video* video = (Video*)calloc(1, sizeof(Video));
     if (!video) {
-        snprintf(win32.error, sizeof win32.error, "out of memory");
+        backendSetErrorf("out of memory");
         return nullptr;
     }
     video->window = window;
@@ -147,7 +144,7 @@ Video* videoOpen(Window* window)
 int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 {
     if (bitCount != 32 || width < 1 || height < 1 || width > SURFACE_MAX_SIDE || height > SURFACE_MAX_SIDE) {
-        snprintf(win32.error, sizeof win32.error, "unsupported mode %dx%d at %d bits", (int)width, (int)height,
+        backendSetErrorf("unsupported mode %dx%d at %d bits", (int)width, (int)height,
                  (int)bitCount);
         return 0;
     }
@@ -158,7 +155,7 @@ int videoSetMode(Video* video, int32_t width, int32_t height, int32_t bitCount)
 
 Surface* surfaceCreatePrimary(Video* video)
 {
-    win32.primary = surfaceChainMake(video, video->width, video->height);
+    win32.primary = surfaceChainMake(&surfaceBackend, video, video->width, video->height);
     return win32.primary;
 }
 
@@ -169,7 +166,7 @@ Surface* surfaceBackBuffer(Surface* primary)
 
 Surface* surfaceCreateStaging(Video* video, int32_t width, int32_t height)
 {
-    return surfaceMake(SURFACE_STAGING, video, width, height);
+    return surfaceMake(&surfaceBackend, SURFACE_STAGING, video, width, height);
 }
 
 int32_t surfaceLock(Surface* surface, SurfaceLock* lock)
