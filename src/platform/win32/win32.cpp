@@ -11,7 +11,7 @@
 
 static const char* const className = "Veltrix_Engine";
 
-Win32State win32 = {0, nullptr, {}, nullptr, 1, {}, {}};
+Win32State win32 = {0, nullptr, {}, nullptr, 1, {}};
 
 void win32SetError(const char* what)
 {
