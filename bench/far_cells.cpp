@@ -77,7 +77,7 @@ void BM_Soup(benchmark::State& state, View view)
             state.SkipWithError("no screenshot");
     }
     RenderScene scene;
-    placeFrameCells(&app.cameraPose, &scene);
+    placeFrameCells(&app.worldToView, &scene);
     int64_t faces = 0;
     for (int32_t i = 1; i < scene.modelCount; i++)
         faces += scene.models[i].objects[0].faceCount;

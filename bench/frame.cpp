@@ -58,7 +58,7 @@ int32_t faceCount()
 void drawCellsIntoTable()
 {
     RenderScene cells;
-    placeFrameCells(&app.cameraPose, &cells);
+    placeFrameCells(&app.worldToView, &cells);
     const RenderModel* model = &cells.models[0];
     Matrix4 worldToView;
     matInverse(&app.cameraPose, &worldToView);

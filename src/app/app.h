@@ -8,9 +8,9 @@
 #include "life/world.h"
 #include "math/geometry.h"
 #include "platform/platform.h"
+#include "render/render.h"
 #include "scene/scene.h"
 
-struct RenderScene;
 struct GifRecording;
 
 // Built-in settings: there is no settings file.
@@ -29,6 +29,8 @@ struct AppState {
     Window* window;
     Matrix4 cameraMatrix; // the camera before its pitch: mouse yaw and the arrow keys change it
     Matrix4 cameraPose;   // cameraMatrix pitched, rebuilt every tick: where the frame is seen from
+    Matrix4 worldToView;  // cameraPose inverted, with it: what the frame's cells are seen through
+    RenderScreen screen;  // the renderer's screen geometry, for framing, far cells and picking
     float pitchAngle;     // radians, accumulated from vertical mouse motion
     int32_t screenCentreX;
     int32_t screenCentreY;
@@ -115,11 +117,7 @@ void frameTick();
 // free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
 int saveScreenshot(uint32_t* framebuffer);
 
-// The camera (camera.cpp). The model matrix of a cell dx, dy cells from the
-// origin: identity with the translation (dx * 100, dy * 100, 0), the product
-// taken in int64 and only then made a float.
-void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model);
-// F: looks at every live cell from above at a slant, keeping the camera's yaw;
+// The camera (camera.cpp). F: looks at every live cell from above at a slant, keeping the camera's yaw;
 // without a fixed view the origin moves to the cells' middle. Nothing lives:
 // nothing moves.
 void cameraFrame();
@@ -133,16 +131,20 @@ float cameraZoomStep(int away);
 float cameraMoveStep();
 // Once a tick, after the world's step: the mouse's motion (dx, dy pixels)
 // yaws the camera and pitches the view (and ends following), follow frames
-// again, the origin catches up with the camera, and cameraPose is built for
-// the frame.
+// again, the origin catches up with the camera, and cameraPose and
+// worldToView are built for the frame.
 void cameraTick(int32_t dx, int32_t dy);
 
-// The frame's cells (frame_cells.cpp): the world's live cells seen from
-// cameraPose, the near ones with scene's full model and, unless the view is
+// The frame's cells (frame_cells.cpp): the world's live cells seen through
+// worldToView, the near ones with scene's full model and, unless the view is
 // fixed, the far ones as stand-ins (stand_in.cpp); what the camera cannot see
 // is never visited. The models hold until the next call; what memory does not
 // allow is left out.
-void placeFrameCells(const Matrix4* cameraPose, RenderScene* scene);
+void placeFrameCells(const Matrix4* worldToView, RenderScene* scene);
+// The model matrix of a cell dx, dy cells from the origin: identity with the
+// translation (dx * 100, dy * 100, 0), the product taken in int64 and only
+// then made a float.
+void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model);
 // Frees what placeFrameCells grew.
 void frameCellsRelease();
 

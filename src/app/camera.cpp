@@ -10,7 +10,6 @@
 #include <cmath>
 
 #include "app/app.h"
-#include "render/render.h"
 
 // Past this many cells from the origin the camera's whole cells move into the
 // origin. Truncated toward zero, less than a cell is left, which the float
@@ -25,13 +24,6 @@ static const float farthest = 1.0e12f;             // units from the point looke
 static const float framePitch = 260.0f * mouseFactor;
 // Half a cell's room around its middle, every way: the model fits inside.
 static const double cellHalf = 50.0;
-
-void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model)
-{
-    matIdentity(model);
-    model->m[12] = (float)(dx * 100);
-    model->m[13] = (float)(dy * 100);
-}
 
 // The camera's pose with the given pitch: its rows are the view's right, down
 // and forward axes in the world, its translation the camera's place.
@@ -62,9 +54,9 @@ void cameraFrame()
     }
     // How much of the frustum the box may fill: the frustum's own tangents,
     // 636 / 640 and 476 / 640 on the 640 x 480 screen, less a tenth.
-    const RenderScreen screen = renderScreenOf(screenWidth, screenHeight);
-    const double frameTanX = 0.9 * ((double)screen.width - 2.0 * screen.inset) / (2.0 * screen.focal);
-    const double frameTanY = 0.9 * ((double)screen.height - 2.0 * screen.inset) / (2.0 * screen.focal);
+    const RenderScreen* screen = &app.screen;
+    const double frameTanX = 0.9 * ((double)screen->width - 2.0 * screen->inset) / (2.0 * screen->focal);
+    const double frameTanY = 0.9 * ((double)screen->height - 2.0 * screen->inset) / (2.0 * screen->focal);
     const double x0 = (double)(left - app.originX) * cellSpacing - cellHalf;
     const double x1 = (double)(right - app.originX) * cellSpacing + cellHalf;
     const double y0 = (double)(top - app.originY) * cellSpacing - cellHalf;
@@ -161,6 +153,7 @@ void cameraTick(int32_t dx, int32_t dy)
         rebaseAxis(&app.cameraMatrix.m[13], &app.originY);
     }
     app.cameraPose = poseAt(app.pitchAngle);
+    matInverse(&app.cameraPose, &app.worldToView);
     app.poseOriginX = app.originX;
     app.poseOriginY = app.originY;
 }

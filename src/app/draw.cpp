@@ -64,10 +64,9 @@ static int pickCell(int32_t px, int32_t py, int64_t* x, int64_t* y)
 {
     const float* pose = app.cameraPose.m;
     // The view ray through the pixel's middle, at depth 1.
-    const RenderScreen screen = renderScreenOf(screenWidth, screenHeight);
-    const double focal = screen.focal;
-    const double rx = ((double)px + 0.5 - screen.halfWidth) / focal;
-    const double ry = ((double)py + 0.5 - screen.halfHeight) / focal;
+    const double focal = app.screen.focal;
+    const double rx = ((double)px + 0.5 - app.screen.halfWidth) / focal;
+    const double ry = ((double)py + 0.5 - app.screen.halfHeight) / focal;
     const double dx = rx * pose[0] + ry * pose[4] + pose[8];
     const double dy = rx * pose[1] + ry * pose[5] + pose[9];
     const double dz = rx * pose[2] + ry * pose[6] + pose[10];

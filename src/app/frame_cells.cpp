@@ -48,6 +48,7 @@ struct TileLevels {
     int8_t chunks[CHUNKS];
     int32_t standIns;
     uint64_t full[TILE_CHUNKS]; // per row of chunks, the columns of cells with the full model
+    int32_t blocksAt[LEVELS];   // per stand-in level, where its blocks start in FrameCells::blocks; -1: not kept
 };
 
 // A square larger than a tile drawn as one stand-in face.
@@ -68,6 +69,8 @@ struct FrameCells {
     int32_t tileCount, tileRoom;
     FarSquare* squares;
     int32_t squareCount, squareRoom;
+    uint64_t* blocks; // the tiles' blocks at their stand-in levels, worked out once for counting and filling
+    int32_t blockCount, blockRoom;
     MeshVertex* vertices; // four a run
     Face* faces;          // two a run
     int32_t runRoom;
@@ -145,6 +148,7 @@ void frameCellsRelease()
     releaseRoom(fc->levels);
     releaseRoom(fc->rows);
     heapFree(fc->squares);
+    heapFree(fc->blocks);
     heapFree(fc->vertices);
     heapFree(fc->faces);
     heapFree(fc->meshes);
@@ -384,13 +388,25 @@ static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row,
         (float)((end << shift) * spacing - half), (float)(((row + 1) << shift) * spacing - half));
 }
 
+// The blocks of a tile at stand-in level `shift`: those kept when the tile
+// was judged, or worked out again into `room` when memory did not allow.
+static const uint64_t* tileBlocks(const uint64_t* tileRows, const TileLevels* levels, int32_t shift,
+    uint64_t room[WORLD_TILE])
+{
+    if (levels->blocksAt[shift] >= 0)
+        return &frameCells.blocks[levels->blocksAt[shift]];
+    worldTileBlocks(tileRows, shift, room);
+    return room;
+}
+
 // The runs of one tile's chunks at stand-in level `shift`; counted only when
 // fill is null. Returns the runs.
 static int64_t tileRuns(const uint64_t* tileRows, const TileLevels* levels, int32_t shift, MeshFill* fill,
     const StandIn* s)
 {
-    uint64_t blocks[WORLD_TILE];
-    const int32_t rows = worldTileBlocks(tileRows, shift, blocks);
+    uint64_t room[WORLD_TILE];
+    const uint64_t* blocks = tileBlocks(tileRows, levels, shift, room);
+    const int32_t rows = WORLD_TILE >> shift;
     int64_t runs = 0;
     const int32_t perChunk = shift < CHUNK_SHIFT ? CHUNK >> shift : 1;
     uint64_t columns = 0;
@@ -422,6 +438,7 @@ static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
 {
     FrameCells* fc = &frameCells;
     int64_t fullCells = 0;
+    fc->blockCount = 0;
     for (int32_t t = 0; t < fc->tileCount; t++) {
         const FrameTile* tile = &fc->tiles[t];
         const uint64_t* rows = fc->rows[tile->rows];
@@ -443,8 +460,18 @@ static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
         for (int32_t y = 0; y < WORLD_TILE; y++)
             fullCells += bitCount(rows[y] & levels->full[y >> CHUNK_SHIFT]);
         for (int32_t k = 0; k < LEVELS; k++) {
+            levels->blocksAt[k] = -1;
             if (!(levels->standIns >> k & 1))
                 continue;
+            const int32_t count = WORLD_TILE >> k;
+            if (makeRoomFor(&fc->blocks, &fc->blockRoom, (int64_t)fc->blockCount + count, fc->blockCount)) {
+                // Worked out in a whole tile's room, which the halving needs.
+                uint64_t blocks[WORLD_TILE];
+                worldTileBlocks(rows, k, blocks);
+                memcpy(&fc->blocks[fc->blockCount], blocks, (size_t)count * sizeof blocks[0]);
+                levels->blocksAt[k] = fc->blockCount;
+                fc->blockCount += count;
+            }
             const int64_t levelRuns = tileRuns(rows, levels, k, nullptr, walk->standIn);
             *runs += levelRuns;
             *meshes += (levelRuns + MESH_RUNS - 1) / MESH_RUNS;
@@ -548,22 +575,25 @@ static int32_t fillStandIns(const StandIn* s, RenderModel* models)
     return fill.meshes;
 }
 
-void placeFrameCells(const Matrix4* cameraPose, RenderScene* scene)
+void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model)
+{
+    *model = {{1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, (float)(dx * 100),
+        (float)(dy * 100), 0.0f, 1.0f}};
+}
+
+void placeFrameCells(const Matrix4* worldToView, RenderScene* scene)
 {
     FrameCells* fc = &frameCells;
     StandIn* s = &fc->standIn;
     if (!fc->placements)
         takeFirstRoom(fc);
-    scene->cameraPose = cameraPose;
+    scene->worldToView = worldToView;
     const int standIns = !app.world->fixedView && (s->scene == app.scene || standInMake(s, app.scene));
     // A fixed view is judged with the model's box all the same: it only leaves
     // out what the renderer would not draw.
     if (app.world->fixedView && s->scene != app.scene)
         standInMake(s, app.scene);
-    Matrix4 worldToView;
-    matInverse(cameraPose, &worldToView);
-    const RenderScreen screen = renderScreenOf(screenWidth, screenHeight);
-    const Walk walk = {app.world, s, standIns, &screen, worldToView.m};
+    const Walk walk = {app.world, s, standIns, &app.screen, worldToView->m};
 
     fc->tileCount = 0;
     fc->squareCount = 0;

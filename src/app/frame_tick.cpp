@@ -27,10 +27,9 @@ void frameTick()
     // After the step, so that following frames the generation drawn.
     cameraTick(cursorX - app.screenCentreX, cursorY - app.screenCentreY);
 
-    renderFrameBegin();
     RenderScene cells;
-    placeFrameCells(&app.cameraPose, &cells);
-    renderFrameDraw(&cells, app.framebuffer);
+    placeFrameCells(&app.worldToView, &cells);
+    renderFrame(&cells, app.framebuffer);
 
     // A request is served at most once per tick, however often it was made.
     // The chart describes the frame just drawn.

@@ -54,6 +54,7 @@ void startWindow()
     matRotateZ(&app.cameraMatrix, -3.1415925f);
     matTranslate(&app.cameraMatrix, 0.0f, -30.0f, -50.0f);
     app.pitchAngle = 0.0f;
+    app.screen = renderScreenOf(screenWidth, screenHeight);
     app.touchScreen = platformTouchScreen();
 }
 

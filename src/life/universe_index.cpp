@@ -1,8 +1,11 @@
-// The universe's tiles counted in squares of 2^level tiles a side, level 1 to
-// INDEX_LEVELS, so a far view can ask whether a part of the plane holds any
-// tile without a walk over the tiles. Kept as tiles are made and recycled:
-// one hash table entry per square that holds a tile, keyed by level and
-// position, with open addressing and linear probing like the tiles' own.
+// The squares of 2^level tiles a side, level 1 to INDEX_LEVELS, that hold a
+// tile, so a far view can ask whether a part of the plane holds any without a
+// walk over the tiles: a quadtree kept as tiles are made and recycled, one
+// hash table entry per square that holds a tile, keyed by level and position,
+// with open addressing and linear probing like the tiles' own. Each entry
+// counts its quarters that hold a tile, so a new tile beside old ones adds to
+// one count, and a recycled one takes away from one, without a climb to the
+// top.
 #include "life/universe_local.h"
 #include "platform/platform.h"
 
@@ -56,13 +59,18 @@ int universeIndexAdd(Universe* u, int32_t tx, int32_t ty)
     while ((uint64_t)(u->indexUsed + INDEX_LEVELS) * 2 > u->indexSlots)
         if (!indexGrow(u))
             return 0;
+    // The tile is a new quarter of its level-1 square; a square that was
+    // empty is a new quarter of the one above.
     for (int32_t level = 1; level <= INDEX_LEVELS; level++) {
         UniverseIndexEntry* e = entryFind(u, level, tx >> level, ty >> level);
-        if (!e->count) {
+        const int fresh = e->count == 0;
+        if (fresh) {
             *e = {level, tx >> level, ty >> level, 0};
             u->indexUsed++;
         }
         e->count++;
+        if (!fresh)
+            break;
     }
     return 1;
 }
@@ -73,7 +81,7 @@ void universeIndexRemove(Universe* u, int32_t tx, int32_t ty)
     for (int32_t level = 1; level <= INDEX_LEVELS; level++) {
         UniverseIndexEntry* e = entryFind(u, level, tx >> level, ty >> level);
         if (--e->count > 0)
-            continue;
+            break;
         u->indexUsed--;
         // Backward-shift deletion, as the tiles' table does.
         uint32_t hole = (uint32_t)(e - u->index);

@@ -49,7 +49,8 @@ struct UniverseKernel {
     uint8_t* quads;             // KERNEL_TABLE: 4 x 4 cells (16 bits) -> the middle 2 x 2 (4 bits)
 };
 
-// A square of 2^level x 2^level tiles holding count tiles; count 0 is a free slot.
+// A square of 2^level x 2^level tiles, count of whose four quarters hold a tile;
+// count 0 is a free slot.
 struct UniverseIndexEntry {
     int32_t level;
     int32_t qx, qy; // the square's tiles are tx >> level == qx, ty >> level == qy

@@ -4,17 +4,8 @@
 #include "scene/scene.h"
 #include "spans/spans.h"
 
-void renderFrameBegin()
-{
-    // The bands follow the last frame's spans, read before they go.
-    renderBandsBalance();
-    spanTableReset();
-    spanTableRepack();
-}
-
 struct FrameJob {
     const RenderScene* scene;
-    Matrix4 worldToView; // the camera pose inverted, once for every cell of the frame
     uint32_t* framebuffer;
 };
 
@@ -28,18 +19,19 @@ static void drawFrameBand(RenderBand* band, const void* context)
         const RenderModel* model = &scene->models[n];
         for (int32_t i = 0; i < model->placementCount; i++)
             for (int32_t k = 0; k < model->objectCount; k++)
-                renderObject(band, &model->placements[i], &job->worldToView, &model->objects[k], model->materials,
+                renderObject(band, &model->placements[i], scene->worldToView, &model->objects[k], model->materials,
                     model->materialCount, model->quads);
     }
     drawBand(band, job->framebuffer);
 }
 
-int32_t renderFrameDraw(const RenderScene* scene, uint32_t* framebuffer)
+int32_t renderFrame(const RenderScene* scene, uint32_t* framebuffer)
 {
-    FrameJob job;
-    job.scene = scene;
-    matInverse(scene->cameraPose, &job.worldToView);
-    job.framebuffer = framebuffer;
+    // The bands follow the last frame's spans, read before they go.
+    renderBandsBalance();
+    spanTableReset();
+    spanTableRepack();
+    const FrameJob job = {scene, framebuffer};
     renderWorkersRun(drawFrameBand, &job);
     return drawWarnings(framebuffer);
 }

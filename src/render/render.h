@@ -60,11 +60,11 @@ struct RenderScreen {
 // The geometry for a screen of width x height, the same before engineInit as after it.
 RenderScreen renderScreenOf(int32_t width, int32_t height);
 
-// What a frame shows: the models in their order, seen from the camera at
-// cameraPose (camera to world). The renderer reads it while the frame is drawn
-// and keeps nothing.
+// What a frame shows: the models in their order, seen through worldToView
+// (world to view, the inverse of the camera's pose). The renderer reads it
+// while the frame is drawn and keeps nothing.
 struct RenderScene {
-    const Matrix4* cameraPose;
+    const Matrix4* worldToView;
     const RenderModel* models;
     int32_t modelCount;
 };
@@ -83,17 +83,15 @@ void renderWorkersStop();
 int32_t renderWorkerCount();
 
 // ---- One frame -------------------------------------------------------------------
-// Sets up the next frame: splits the rows into one band per worker by what
-// the last frame's spans cost them, then empties the span table and lays its
-// chains out afresh when rows grew.
-void renderFrameBegin();
 // Draws the scene into framebuffer (the engine's width x height, cleared by
-// the caller): every worker puts the scene's faces into its own band of rows
-// of the span table and then draws that band, without waiting for the others;
-// then the warnings for a broken span order or an exhausted node pool.
-// Returns the number of spans in the table.
-int32_t renderFrameDraw(const RenderScene* scene, uint32_t* framebuffer);
+// the caller): the rows split into one band per worker by what the last
+// frame's spans cost them, the span table emptied (its chains laid out afresh
+// when rows grew), every worker putting the scene's faces into its own band
+// of rows and then drawing that band without waiting for the others; then the
+// warnings for a broken span order or an exhausted node pool. Returns the
+// number of spans in the table.
+int32_t renderFrame(const RenderScene* scene, uint32_t* framebuffer);
 // The view depth of the face drawn at pixel (x, y) of the last frame, read
-// from the span table, which holds that frame until the next
-// renderFrameBegin: 1 with *depth, or 0 where no face was drawn.
+// from the span table, which holds that frame until the next renderFrame: 1
+// with *depth, or 0 where no face was drawn.
 int renderDepthAt(int32_t x, int32_t y, float* depth);

@@ -44,6 +44,18 @@ static inline void edgeSlope(const ClipVertex* a, const ClipVertex* b, float top
     out->edgeX = truncateToInt32((a->x + slope * (top - a->y)) * 65536.0f);
 }
 
+// ceilf(y) for every y scan conversion meets, by truncation: the library's
+// takes twice the instructions without SSE4.1, and this runs three times a
+// triangle. Whole floats (2^23 and up, infinities) and NaN come back as they
+// are; -0.5 gives +0 where ceilf gives -0, which every use of a row treats alike.
+static inline float rowCeiling(float y)
+{
+    if (!(fabsf(y) < 8388608.0f))
+        return y;
+    const float whole = (float)(int32_t)y;
+    return whole < y ? whole + 1.0f : whole;
+}
+
 // The first half of building the chains, before the band is judged: which
 // edges cover rows, and how many each; rowOf receives every vertex's first
 // row. Returns 0 when the polygon covers no row. Both halves are forced
@@ -68,7 +80,7 @@ __attribute__((always_inline)) static inline int chainRows(const ClipPolygon* po
         }
     }
     for (int32_t i = 0; i < n; i++)
-        rowOf[i] = ceilf(polygon->v[i].y);
+        rowOf[i] = rowCeiling(polygon->v[i].y);
     if (truncateToInt32(rowOf[top]) >= truncateToInt32(rowOf[bottom]))
         return 0;
     for (int32_t i = top; i != bottom;) {

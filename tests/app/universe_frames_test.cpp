@@ -129,7 +129,7 @@ TEST_F(UniverseFrames, FarViewsKeepTheirBytesWithAnyWorkers)
             frameTick();
             EXPECT_EQ(frameHash(), view.hash);
             RenderScene scene;
-            placeFrameCells(&app.cameraPose, &scene);
+            placeFrameCells(&app.worldToView, &scene);
             EXPECT_GT(scene.modelCount, 100) << "stand-ins";
             EXPECT_EQ(scene.models[0].placementCount > 0, view.nearCells);
         }
@@ -188,7 +188,7 @@ TEST_F(UniverseFrames, AFarSquareShowsAsItsCellsTopFacesDo)
     lookFrom(0.0f, 0.0f, -60000.0f, 0.0f);
     frameTick();
     RenderScene scene;
-    placeFrameCells(&app.cameraPose, &scene);
+    placeFrameCells(&app.worldToView, &scene);
     EXPECT_EQ(scene.models[0].placementCount, 0);
     EXPECT_GT(scene.modelCount, 1);
     int inside = 0, covered = 0, strays = 0;

@@ -482,6 +482,16 @@ TEST(Universe, TilesSquaresAndBlocksHoldExactlyTheLiveCells)
     }
     EXPECT_EQ(worldMayHold(world, 1 << 20, 1 << 20, 12), 0);
     EXPECT_EQ(worldMayHold(world, -(1 << 20), 1 << 20, 20), 0);
+    // Cleared and stepped until its tiles are recycled, it holds nothing at any size.
+    for (const auto& cell : cells)
+        ASSERT_EQ(worldSetCell(world, cell.second, cell.first, 0), 1);
+    ASSERT_EQ(worldStep(world, 4), 1);
+    for (int32_t shift = 7; shift <= 34; shift++) {
+        const int64_t side = (int64_t)1 << shift;
+        for (const auto& cell : cells)
+            ASSERT_EQ(worldMayHold(world, (cell.second >> shift) * side, (cell.first >> shift) * side, shift), 0)
+                << shift;
+    }
     worldRelease(world);
 }
 

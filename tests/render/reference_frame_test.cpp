@@ -290,6 +290,7 @@ TEST_F(ReferenceFrame, AUniverseOfLargeCellsShowsTheNearerFace)
             }
     app.scene = &scene;
     app.world = universe;
+    app.screen = renderScreenOf(W, H);
     app.originX = left + 7;
     app.originY = top + 7;
     std::vector<std::unique_ptr<Box>> owned;
@@ -313,13 +314,14 @@ TEST_F(ReferenceFrame, AUniverseOfLargeCellsShowsTheNearerFace)
             matTranslate(&view, v.x, v.y, v.z);
             matRotateY(&view, v.yaw);
             matRotateX(&view, v.pitch);
+            Matrix4 worldToView;
+            matInverse(&view, &worldToView);
             RenderScene frameScene;
-            placeFrameCells(&view, &frameScene);
+            placeFrameCells(&worldToView, &frameScene);
             ASSERT_EQ(frameScene.modelCount, 1) << "no stand-ins";
             EXPECT_EQ(frameScene.models[0].placementCount, (int32_t)boxes.size());
             std::vector<uint32_t> frame(W * H, 0);
-            renderFrameBegin();
-            renderFrameDraw(&frameScene, frame.data());
+            renderFrame(&frameScene, frame.data());
             Reference ref = drawReference(boxes, view);
             int compared = 0, bad = 0, covered = 0;
             for (int k = 0; k < W * H; k++) {
