@@ -20,7 +20,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r "$root/data/." "$work"
 "$build/bin/bench-frame" --write-scene "$scene" "$work" >/dev/null
+# The scene's script and two frames more: the last one is a frame like any
+# other, nothing in it made for the first time.
 script=$(echo "$scene" | tr 'A-Z' 'a-z').txt
+{ cat "$root/bench/scenes/$script"; echo "tick 2"; } > "$work/road-script.txt"
 offset=$(nm "$build/bin/veltrix-replay" | awk '$3 == "_Z9frameTickv" { print $1 }')
-(cd "$work" && ROAD_FUNC=$offset ROAD_OUT=road.txt "$build/bin/veltrix-replay" "$root/bench/scenes/$script" >/dev/null)
+(cd "$work" && ROAD_FUNC=$offset ROAD_OUT=road.txt "$build/bin/veltrix-replay" road-script.txt >/dev/null)
 python3 "$root/bench/road/frame_road.py" "$build/bin/veltrix-replay" "$work/road.txt" "$root"

@@ -1,11 +1,30 @@
-// What the frame's cells (frame_cells.cpp) share with the making of the far
-// cells' stand-in (stand_in.cpp); nothing else includes it.
+// What the frame's cells share among their files: the walk over the world's
+// squares (frame_walk.cpp), the tiles' levels, runs and models (frame_cells.cpp)
+// and the far cells' stand-in (stand_in.cpp); nothing else includes it.
 #pragma once
 
 #include <cstdint>
 
 #include "app/app.h"
 #include "texture/texture.h"
+
+enum {
+    CHUNK_SHIFT = 4,
+    CHUNK = 1 << CHUNK_SHIFT,            // cells a side of the region a level is chosen for
+    TILE_SHIFT = WORLD_TILE_SHIFT,       // a tile has 2^6 cells a side
+    TILE_CHUNKS = WORLD_TILE / CHUNK,    // chunks a side of a tile
+    CHUNKS = TILE_CHUNKS * TILE_CHUNKS,  // chunks of a tile
+    LEVEL_HIDDEN = -2,                   // the camera sees nothing of the square
+    LEVEL_FULL = -1,                     // every live cell with the full model
+    // A tile's stand-in levels 0 .. TILE_SHIFT: blocks of 2^k cells, past
+    // CHUNK_SHIFT only where the whole tile has the level.
+    LEVELS = TILE_SHIFT + 1,
+    // A stand-in mesh keeps within the renderer's vertex cache: four vertices a run.
+    MESH_RUNS = 1024,
+};
+
+// A cell drawn narrower than this many pixels gets a stand-in.
+constexpr double fullCellPixels = 2.0;
 
 // What a far cell looks like, made once from the cell model: a flat face over
 // the cell's square at the height of the model's top faces, facing and lit as
@@ -24,6 +43,84 @@ struct StandIn {
     Material material;
 };
 
+// A tile in view: where it is, the level of its whole square, its rows.
+struct FrameTile {
+    int64_t tx, ty;
+    int32_t whole;
+    int32_t rows; // index into FrameCells::rows
+};
+
+// What the frame makes of one tile: each chunk's level, row by row, and
+// which stand-in levels any chunk has (bit k for level k).
+struct TileLevels {
+    int8_t chunks[CHUNKS];
+    int32_t standIns;
+    uint64_t full[TILE_CHUNKS]; // per row of chunks, the columns of cells with the full model
+    int32_t blocksAt[LEVELS];   // per stand-in level, where its blocks start in FrameCells::blocks; -1: not kept
+};
+
+// A square larger than a tile drawn as one stand-in face.
+struct FarSquare {
+    int64_t x, y;
+    int32_t shift;
+};
+
+// What a frame is built in, grown as it needs and kept between frames so
+// that a frame seldom allocates.
+struct FrameCells {
+    StandIn standIn;
+    Matrix4* placements; // the cells with the full model
+    int32_t placementRoom;
+    FrameTile* tiles;
+    TileLevels* levels;          // one a tile, in the tiles' order
+    uint64_t (*rows)[WORLD_TILE]; // the tiles' rows
+    int32_t tileCount, tileRoom;
+    FarSquare* squares;
+    int32_t squareCount, squareRoom;
+    uint64_t* blocks; // the tiles' blocks at their stand-in levels, worked out once for counting and filling
+    int32_t blockCount, blockRoom;
+    MeshVertex* vertices; // four a run
+    Face* faces;          // two a run
+    int32_t runRoom;
+    MeshObject* meshes;
+    Matrix4* meshPlacements;
+    RenderModel* models; // the cells' model first, then one a mesh
+    int32_t meshRoom;
+    RenderModel cellsOnly; // when there is no room for models
+};
+// The frame's record, defined in frame_cells.cpp.
+extern FrameCells frameCells;
+
+struct Walk {
+    const World* world;
+    const StandIn* standIn;
+    int standIns; // far squares may be stand-ins
+    const RenderScreen* screen;
+    const float* worldToView;
+};
+
+// ---- The walk (frame_walk.cpp) ---------------------------------------------------
+// The room a frame starts with when it has none: the 64 x 64 board's, never
+// let go, so that the board's frames ask the heap for nothing.
+void frameTakeFirstRoom(FrameCells* fc);
+// Makes room for `need` entries of `size` bytes, at least doubling, keeping
+// the first `keep` entries. 1, or 0 with the array as it was when memory runs
+// out. 2 GiB an array at most, which any size_t holds.
+int frameMakeRoom(void** array, int32_t* room, int64_t need, size_t size, int32_t keep);
+template <typename T> inline int makeRoomFor(T** array, int32_t* room, int64_t need, int32_t keep = 0)
+{
+    void* p = *array;
+    const int ok = frameMakeRoom(&p, room, need, sizeof(T), keep);
+    *array = (T*)p;
+    return ok;
+}
+// The level of a square of 2^shift cells a side whose first cell is (x, y).
+int32_t squareLevel(const StandIn* s, const RenderScreen* screen, const float* m, int64_t x, int64_t y, int32_t shift);
+// Fills frameCells's tiles (in drawing order: tile rows top to bottom, left
+// to right) and far squares with what the camera sees of the world.
+void walkWorld(const Walk* walk);
+
+// ---- The stand-in (stand_in.cpp) ---------------------------------------------------
 // Makes the stand-in for the scene's cell model; 0 when the model has no face
 // to take it from (then far cells get the full model too). boxed is set
 // either way.

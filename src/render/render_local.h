@@ -102,6 +102,11 @@ void renderWorkersRun(void (*job)(RenderBand* band, const void* context), const 
 // Splits the rows into one band per worker by what the last frame's spans
 // cost them; call between frames, before the table is reset.
 void renderBandsBalance();
+// Every worker puts the scene's faces into its own band of rows of the span
+// table and then draws that band, without waiting for the others.
+void renderBandsDraw(const RenderScene* scene, uint32_t* framebuffer);
+// The spans the bands drew and the disorders they found, summed over them.
+void renderBandsCounted(int32_t* spans, int32_t* disorder);
 
 // ---- Culling (cull.cpp) ---------------------------------------------------------
 // Where a mesh lies against the frustum and the band, for the draw of it that
@@ -146,12 +151,12 @@ void drawSpan(const SamplerState* state, const SpanGradients* gradients, int32_t
 // Draws the band's rows of the span table into framebuffer and counts their
 // spans and disorders into the band.
 void drawBand(RenderBand* band, uint32_t* framebuffer);
-// After every band is drawn: the warnings for a broken span order (any band
-// found one) or an exhausted node pool, drawn over the whole frame. Returns
-// the bands' spans summed.
-int32_t drawWarnings(uint32_t* framebuffer);
+// After every band is drawn: the warnings for a broken span order (disorder,
+// the disorders the bands found) or an exhausted node pool, drawn over the
+// whole frame.
+void drawWarnings(uint32_t* framebuffer, int32_t disorder);
 // Draws every row of the table with the workers, then the warnings, as the
-// frame does. Returns the number of spans in the table.
+// frame does (workers.cpp). Returns the number of spans in the table.
 int32_t drawSpanTable(uint32_t* framebuffer);
 
 // ---- Scan conversion (scan_convert.cpp) -----------------------------------------

@@ -41,30 +41,12 @@ void drawBand(RenderBand* band, uint32_t* framebuffer)
     band->disorder = disorder;
 }
 
-int32_t drawWarnings(uint32_t* framebuffer)
+void drawWarnings(uint32_t* framebuffer, int32_t disorder)
 {
-    int32_t disorder = 0;
-    int32_t spans = 0;
-    for (int32_t i = 0; i < renderWorkerCount(); i++) {
-        spans += renderBand(i)->spans;
-        disorder += renderBand(i)->disorder;
-    }
     if (disorder > 0)
         drawText("Veltrix narusen - prekreslovani !", 50, 20, framebuffer);
     if (spanPoolFailed() == -1)
         drawText("Nedostatek pameti RAM !", 50, 50, framebuffer);
-    return spans;
-}
-
-static void drawBandJob(RenderBand* band, const void* framebuffer)
-{
-    drawBand(band, (uint32_t*)framebuffer);
-}
-
-int32_t drawSpanTable(uint32_t* framebuffer)
-{
-    renderWorkersRun(drawBandJob, framebuffer);
-    return drawWarnings(framebuffer);
 }
 
 // Draws one span, clipped to the row, with the sampler set up for its level.

@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "render/render_local.h"
+#include "scene/scene.h"
 #include "spans/spans.h"
 
 // One record per worker. Worker 0 is the thread that runs the jobs; its band
@@ -298,4 +299,55 @@ void renderWorkersRun(void (*job)(RenderBand* band, const void* context), const 
     while (!helpersDone(0))
         signalWait(signal);
     signalUnlock(signal);
+}
+
+struct FrameJob {
+    const RenderScene* scene;
+    uint32_t* framebuffer;
+};
+
+// A band's rows are its worker's alone, so it draws them as soon as its own
+// faces are in, without waiting for the others.
+static void drawFrameBand(RenderBand* band, const void* context)
+{
+    const FrameJob* job = (const FrameJob*)context;
+    const RenderScene* scene = job->scene;
+    for (int32_t n = 0; n < scene->modelCount; n++) {
+        const RenderModel* model = &scene->models[n];
+        for (int32_t i = 0; i < model->placementCount; i++)
+            for (int32_t k = 0; k < model->objectCount; k++)
+                renderObject(band, &model->placements[i], scene->worldToView, &model->objects[k], model->materials,
+                    model->materialCount, model->quads);
+    }
+    drawBand(band, job->framebuffer);
+}
+
+void renderBandsDraw(const RenderScene* scene, uint32_t* framebuffer)
+{
+    const FrameJob job = {scene, framebuffer};
+    renderWorkersRun(drawFrameBand, &job);
+}
+
+void renderBandsCounted(int32_t* spans, int32_t* disorder)
+{
+    *spans = 0;
+    *disorder = 0;
+    for (int32_t i = 0; i < workerCount; i++) {
+        *spans += bands[i].spans;
+        *disorder += bands[i].disorder;
+    }
+}
+
+static void drawBandJob(RenderBand* band, const void* framebuffer)
+{
+    drawBand(band, (uint32_t*)framebuffer);
+}
+
+int32_t drawSpanTable(uint32_t* framebuffer)
+{
+    renderWorkersRun(drawBandJob, framebuffer);
+    int32_t spans, disorder;
+    renderBandsCounted(&spans, &disorder);
+    drawWarnings(framebuffer, disorder);
+    return spans;
 }

@@ -1,0 +1,215 @@
+// The walk over the world's squares for one frame: from squares as wide as
+// the world's extent down to its tiles, passing over whole every square the
+// world says holds nothing or the camera cannot see; a square under two
+// pixels is one far square, a tile reached is kept with its rows. Here too the
+// room the frame's arrays grow in.
+#include <cstdlib>
+#include <cstring>
+
+#include "app/frame_local.h"
+
+// The room a frame starts with, never let go: enough for the 64 x 64 board,
+// so that its frames ask the heap for nothing.
+static Matrix4 firstPlacements[LIFE_CELLS];
+static FrameTile firstTiles[1];
+static TileLevels firstLevels[1];
+static uint64_t firstRows[1][WORLD_TILE];
+
+void frameTakeFirstRoom(FrameCells* fc)
+{
+    fc->placements = firstPlacements;
+    fc->placementRoom = LIFE_CELLS;
+    fc->tiles = firstTiles;
+    fc->levels = firstLevels;
+    fc->rows = firstRows;
+    fc->tileRoom = 1;
+}
+
+static int firstRoom(const void* array)
+{
+    return array == firstPlacements || array == firstTiles || array == firstLevels || array == firstRows;
+}
+
+static void releaseRoom(void* array)
+{
+    if (!firstRoom(array))
+        heapFree(array);
+}
+
+// ---- Room -----------------------------------------------------------------------
+
+int frameMakeRoom(void** array, int32_t* room, int64_t need, size_t size, int32_t keep)
+{
+    if (need <= *room)
+        return 1;
+    const int64_t most = INT32_MAX / (int64_t)size;
+    int64_t next = (int64_t)*room * 2 > need ? (int64_t)*room * 2 : need;
+    next = next < most ? next : most;
+    void* grown = next >= need ? heapAlloc((size_t)next * size) : nullptr;
+    if (!grown)
+        return 0;
+    if (keep > 0)
+        memcpy(grown, *array, (size_t)keep * size);
+    releaseRoom(*array);
+    *array = grown;
+    *room = (int32_t)next;
+    return 1;
+}
+
+void frameCellsRelease()
+{
+    FrameCells* fc = &frameCells;
+    releaseRoom(fc->placements);
+    releaseRoom(fc->tiles);
+    releaseRoom(fc->levels);
+    releaseRoom(fc->rows);
+    heapFree(fc->squares);
+    heapFree(fc->blocks);
+    heapFree(fc->vertices);
+    heapFree(fc->faces);
+    heapFree(fc->meshes);
+    heapFree(fc->meshPlacements);
+    heapFree(fc->models);
+    memset(fc, 0, sizeof *fc);
+}
+
+// ---- Levels ---------------------------------------------------------------------
+
+// The level of the square of 2^shift cells a side whose first cell is (x, y):
+// LEVEL_HIDDEN when its box lies wholly behind the depth limit or outside one
+// side of the view (judged against the screen's own edges, wider than the
+// renderer's frustum, with a margin for the renderer's float rounding, so
+// nothing it would draw is left out); LEVEL_FULL when a cell at its nearest
+// corner's depth spans fullCellPixels or more, or the model has no finite box;
+// otherwise the stand-in level k, the largest up to shift whose block of 2^k
+// cells stays below fullCellPixels there.
+int32_t squareLevel(const StandIn* s, const RenderScreen* screen, const float* m, int64_t x, int64_t y,
+    int32_t shift)
+{
+    if (!s->boxed)
+        return LEVEL_FULL;
+    const double left = (double)(x - app.originX) * cellSpacing, top = (double)(y - app.originY) * cellSpacing;
+    const double span = (double)(((int64_t)1 << shift) - 1) * cellSpacing;
+    // The model's box and the stand-in's square together.
+    const double half = cellSpacing / 2.0;
+    const double lowX = s->low[0] < -half ? s->low[0] : -half, highX = s->high[0] > half ? s->high[0] : half;
+    const double lowY = s->low[1] < -half ? s->low[1] : -half, highY = s->high[1] > half ? s->high[1] : half;
+    const double xs[2] = {left + lowX, left + span + highX};
+    const double ys[2] = {top + lowY, top + span + highY};
+    const double zs[2] = {s->low[2], s->high[2]};
+    const double xAbs = xs[0] < 0 ? -xs[0] : xs[0], xAbs1 = xs[1] < 0 ? -xs[1] : xs[1];
+    const double yAbs = ys[0] < 0 ? -ys[0] : ys[0], yAbs1 = ys[1] < 0 ? -ys[1] : ys[1];
+    double margin = (xAbs > xAbs1 ? xAbs : xAbs1) + (yAbs > yAbs1 ? yAbs : yAbs1) + 1000.0;
+    for (int j = 12; j < 15; j++)
+        margin += m[j] < 0 ? -m[j] : m[j];
+    margin *= 1e-5;
+    // The screen's edges: x = (halfWidth / focal) z and y = (halfHeight / focal) z.
+    const double slopeX = (double)screen->halfWidth / screen->focal;
+    const double slopeY = (double)screen->halfHeight / screen->focal;
+    double nearest = 1e300, farthest = -1e300;
+    int outside[4] = {1, 1, 1, 1};
+    for (int c = 0; c < 8; c++) {
+        const double px = xs[c & 1], py = ys[c >> 1 & 1], pz = zs[c >> 2];
+        const double vx = px * m[0] + py * m[4] + pz * m[8] + m[12];
+        const double vy = px * m[1] + py * m[5] + pz * m[9] + m[13];
+        const double vz = px * m[2] + py * m[6] + pz * m[10] + m[14];
+        nearest = vz < nearest ? vz : nearest;
+        farthest = vz > farthest ? vz : farthest;
+        outside[0] = outside[0] && vx - slopeX * vz > margin;
+        outside[1] = outside[1] && -vx - slopeX * vz > margin;
+        outside[2] = outside[2] && vy - slopeY * vz > margin;
+        outside[3] = outside[3] && -vy - slopeY * vz > margin;
+    }
+    if (!(farthest > 0.1 - margin) || outside[0] || outside[1] || outside[2] || outside[3])
+        return LEVEL_HIDDEN;
+    if (!(nearest > 0.1))
+        return LEVEL_FULL;
+    const double pixels = (double)screen->focal * cellSpacing / nearest;
+    if (!(pixels < fullCellPixels))
+        return LEVEL_FULL;
+    int32_t k = 0;
+    while (k < shift && pixels * (double)((int64_t)2 << k) < fullCellPixels)
+        k++;
+    return k;
+}
+
+// ---- The walk over the squares ------------------------------------------------------
+
+static void addTile(const Walk* walk, int64_t tx, int64_t ty, int32_t whole)
+{
+    FrameCells* fc = &frameCells;
+    const int32_t count = fc->tileCount;
+    if (count == fc->tileRoom) {
+        int32_t tileRoom = count, levelRoom = count, rowRoom = count;
+        makeRoomFor(&fc->tiles, &tileRoom, count + 1, count) && makeRoomFor(&fc->levels, &levelRoom, count + 1) &&
+            makeRoomFor(&fc->rows, &rowRoom, count + 1, count);
+        const int32_t least = tileRoom < levelRoom ? tileRoom : levelRoom;
+        fc->tileRoom = least < rowRoom ? least : rowRoom;
+        if (count == fc->tileRoom)
+            return;
+    }
+    fc->tiles[count] = {tx, ty, whole, count};
+    if (worldTileRows(walk->world, tx, ty, fc->rows[count]))
+        fc->tileCount++;
+}
+
+static void addSquare(int64_t x, int64_t y, int32_t shift)
+{
+    FrameCells* fc = &frameCells;
+    if (fc->squareCount == fc->squareRoom && !makeRoomFor(&fc->squares, &fc->squareRoom, fc->squareCount + 1,
+            fc->squareCount))
+        return;
+    fc->squares[fc->squareCount++] = {x, y, shift};
+}
+
+// The square of 2^shift cells at (x, y), and what it holds that the camera sees.
+static void walkSquare(const Walk* walk, int64_t x, int64_t y, int32_t shift)
+{
+    if (!worldMayHold(walk->world, x, y, shift))
+        return;
+    const int32_t level = squareLevel(walk->standIn, walk->screen, walk->worldToView, x, y, shift);
+    if (level == LEVEL_HIDDEN)
+        return;
+    if (shift == TILE_SHIFT) {
+        addTile(walk, x >> TILE_SHIFT, y >> TILE_SHIFT, level);
+        return;
+    }
+    if (walk->standIns && level == shift) {
+        addSquare(x, y, shift);
+        return;
+    }
+    const int64_t half = (int64_t)1 << (shift - 1);
+    for (int32_t q = 0; q < 4; q++)
+        walkSquare(walk, x + (q & 1 ? half : 0), y + (q & 2 ? half : 0), shift - 1);
+}
+
+// The squares, aligned to their side, that cover the world's extent: a side
+// at least the extent's, so two a way at most.
+static int tileOrder(const void* a, const void* b)
+{
+    const FrameTile* p = (const FrameTile*)a;
+    const FrameTile* q = (const FrameTile*)b;
+    if (p->ty != q->ty)
+        return p->ty < q->ty ? -1 : 1;
+    return p->tx < q->tx ? -1 : p->tx > q->tx;
+}
+
+void walkWorld(const Walk* walk)
+{
+    FrameCells* fc = &frameCells;
+    fc->tileCount = 0;
+    fc->squareCount = 0;
+    const WorldBox* e = &walk->world->extent;
+    const int64_t width = e->right - e->left + 1, height = e->bottom - e->top + 1;
+    int32_t shift = TILE_SHIFT;
+    while (((int64_t)1 << shift) < width || ((int64_t)1 << shift) < height)
+        shift++;
+    const int64_t side = (int64_t)1 << shift;
+    // Floor division: the first square's corner at or before the extent's.
+    const int64_t x0 = (e->left >> shift) * side, y0 = (e->top >> shift) * side;
+    for (int64_t y = y0; y <= e->bottom; y += side)
+        for (int64_t x = x0; x <= e->right; x += side)
+            walkSquare(walk, x, y, shift);
+    if (fc->tileCount > 1)
+        qsort(fc->tiles, (size_t)fc->tileCount, sizeof *fc->tiles, tileOrder);
+}
