@@ -1,0 +1,297 @@
+// The world shown: going back (R, Backspace) on the board and on universes,
+// a universe stepping anywhere, and the camera framing it (F, T, zoom).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "display/display.h"
+#include "image/image.h"
+#include "platform/headless/faults.h"
+#include "platform/headless/headless.h"
+#include "render/render.h"
+#include "app_run.h"
+#include "engine_log.h"
+#include "support/support.h"
+
+namespace {
+
+// R puts generation 0 back and stops; Backspace after N generations shows
+// generation N - 1, however they were computed.
+TEST_F(App, RAndBackspaceShowEarlierGenerationsFrames)
+{
+    copyBundledData();
+    run("key f12\ntick\nkey + 2\nkey del\ntick 5\nkey r\nkey - 2\nkey f12\ntick\n");
+    EXPECT_EQ(worldGeneration(app.world), 0);
+    EXPECT_EQ(app.autoIterate, 0);
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
+
+    run("key ins 9\nkey f12\ntick\n");
+    run("key del\ntick 8\nkey del\nkey ins 2\nkey back\nkey f12\ntick\n");
+    EXPECT_EQ(worldGeneration(app.world), 9);
+    EXPECT_TRUE(readFile("Screenshot 2.bmp") == readFile("Screenshot 3.bmp"));
+}
+
+std::vector<std::pair<int64_t, int64_t>> worldCells(const World* world)
+{
+    std::vector<std::pair<int64_t, int64_t>> cells;
+    worldForEachCell(
+        world,
+        [](void* context, int64_t x, int64_t y) {
+            ((std::vector<std::pair<int64_t, int64_t>>*)context)->push_back({x, y});
+        },
+        &cells);
+    return cells;
+}
+
+// The board keeps HISTORY_SLOTS generations: past them Backspace stops, and
+// says so; generation 0 stays for R.
+TEST_F(App, BackspaceGoesBackAsFarAsTheBoardKeeps)
+{
+    run("key ins 8200\nkey back 8200\n");
+    EXPECT_EQ(worldGeneration(app.world), 8200 - HISTORY_SLOTS);
+    EXPECT_STREQ(app.notice, "No earlier generation kept");
+    const auto later = worldCells(app.world);
+    run("key ins 8\n");
+    EXPECT_EQ(worldCells(app.world), later);
+    run("key ins 8200\nkey r\nkey back\n");
+    EXPECT_EQ(worldGeneration(app.world), 0);
+    EXPECT_STREQ(app.notice, "This is generation 0");
+}
+
+
+// A universe goes back to the very state it had: under B0 the odd generations
+// hold the complement, so stepping on after Backspace or R must take the
+// kernel of the generation's parity.
+TEST_F(App, AUniverseGoesBackToTheStateItHad)
+{
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    for (const char* rules : {"B3/S23\n", "B03/S23\n", "B03/S238\n", "B3/S23:T8,8\n"}) {
+        SCOPED_TRACE(rules);
+        writeFile("Rules.ini", rules);
+        run("key ins 4\n");
+        ASSERT_FALSE(app.world->fixedView);
+        const auto fourth = worldCells(app.world);
+        run("key ins 3\n");
+        const auto third = worldCells(app.world);
+        run("key ins 5\nkey back 2\n");
+        EXPECT_EQ(worldGeneration(app.world), 3);
+        EXPECT_EQ(worldCells(app.world), third);
+        run("key ins 5\nkey back 2\nkey ins\n");
+        EXPECT_EQ(worldCells(app.world), fourth);
+        run("key ins 3\nkey r\nkey ins 4\n");
+        EXPECT_EQ(worldCells(app.world), fourth);
+    }
+}
+
+// A generation that memory cannot keep cuts the way back there; generation
+// 0 stays. A universe keeps HISTORY_SLOTS generations at most, like the board.
+TEST_F(App, AUniversesWayBackEndsWhereMemoryOrItsSlotsRanOut)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    run("");
+    const auto start = worldCells(app.world);
+    run("key ins 3\n");
+    heapHook.failAt = heapHook.calls + 1;
+    handleKey(KEY_INSERT);
+    heapHook.failAt = 0;
+    handleKey(KEY_INSERT);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(worldGeneration(app.world), 4);
+    handleKey(KEY_BACK);
+    EXPECT_EQ(worldGeneration(app.world), 4);
+    EXPECT_STREQ(app.notice, "No earlier generation kept");
+    handleKey(KEY_R);
+    EXPECT_EQ(worldGeneration(app.world), 0);
+    EXPECT_EQ(worldCells(app.world), start);
+
+    run("key ins 8\n");
+    const auto eighth = worldCells(app.world);
+    run("key ins 8200\nkey back 8200\n");
+    EXPECT_EQ(worldGeneration(app.world), 8200 - HISTORY_SLOTS);
+    EXPECT_EQ(worldCells(app.world), eighth);
+}
+
+// The same glider far off the board, under a rule in the community's notation:
+// a universe, which Ins and Del step as they step the board.
+TEST_F(App, AUniverseStepsWhereverItsCellsAre)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n");
+    run("key ins 2\nkey del\ntick 2\nkey 0x41\n");
+    ASSERT_FALSE(app.world->fixedView);
+    EXPECT_EQ(worldGeneration(app.world), 4);
+    EXPECT_EQ(worldPopulation(app.world), 5);
+    const int alive[][2] = {{1002, -499}, {1003, -498}, {1001, -497}, {1002, -497}, {1003, -497}};
+    for (const auto& cell : alive)
+        EXPECT_EQ(worldGetCell(app.world, cell[0], cell[1]), 1) << cell[0] << "," << cell[1];
+}
+
+// A blinker turned onto the last column cannot turn back: auto-iteration
+// stops and says why, and the refused step leaves nothing to go back over:
+// Backspace then shows generation 0.
+TEST_F(App, AUniverseThatCannotStepStopsAndSaysWhy)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "3\n2147483646 0 0\n2147483646 1 0\n2147483646 2 0\n");
+    run("key del\ntick 2\n");
+    EXPECT_EQ(worldGeneration(app.world), 1);
+    EXPECT_EQ(app.autoIterate, 0);
+    EXPECT_STREQ(app.notice, "Stopped at generation 1: the pattern would grow past\nthe 32-bit coordinates");
+    run("key del\ntick 2\nkey back\n");
+    EXPECT_EQ(worldGeneration(app.world), 0);
+    EXPECT_EQ(worldGetCell(app.world, 2147483646, 0), 1);
+}
+
+// Its cells are placed as the board's: the test's glider, whose box has its
+// middle at (32, 32), starts framed on a universe as F frames it on the board.
+TEST_F(App, AUniverseDrawsTheBoardsFrameForTheSameCells)
+{
+    run("key f\ntick\nkey f12\ntick\n");
+    writeFile("Rules.ini", "B3/S23\n");
+    run("tick\nkey f12\ntick\n");
+    ASSERT_FALSE(app.world->fixedView);
+    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
+}
+
+// Where the world point lands in the view: x and y over depth, and the depth.
+static void viewOf(const Matrix4& pose, float x, float y, float* across, float* down, float* depth)
+{
+    Matrix4 view;
+    matInverse(&pose, &view);
+    const float* v = view.m;
+    const float vx = x * v[0] + y * v[4] + v[12];
+    const float vy = x * v[1] + y * v[5] + v[13];
+    *depth = x * v[2] + y * v[6] + v[14];
+    *across = vx / *depth;
+    *down = vy / *depth;
+}
+
+// F frames every live cell, and tightly: the box's widest side fills more
+// than half the view that way. Checked for a wide, a tall and a far box.
+TEST_F(App, FFramesEveryLiveCell)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    const char* worlds[] = {
+        "4\n-200 0 0\n200 0 0\n0 10 0\n5 -10 0\n",
+        "3\n0 -300 0\n0 300 0\n1 0 0\n",
+        "2\n-2000000000 1500000000 0\n-1999999990 1500000003 0\n",
+    };
+    for (const char* world : worlds) {
+        SCOPED_TRACE(world);
+        writeFile("Life.ini", world);
+        run("mouse 90 30\ntick\nkey right 50\nkey f\ntick\nkey 0x41\n");
+        ASSERT_FALSE(app.world->fixedView);
+        WorldBox box;
+        ASSERT_TRUE(worldBounds(app.world, &box));
+        const int64_t l = box.left, t = box.top, r = box.right, b = box.bottom;
+        float widest = 0.0f;
+        for (int corner = 0; corner < 4; corner++) {
+            const int64_t x = (corner & 1) ? r : l;
+            const int64_t y = (corner & 2) ? b : t;
+            float across, down, depth;
+            viewOf(app.cameraPose, (float)((x - app.originX) * 100), (float)((y - app.originY) * 100), &across, &down,
+                   &depth);
+            EXPECT_GT(depth, 0.0f);
+            EXPECT_LE(std::fabs(across), 0.95f);
+            EXPECT_LE(std::fabs(down), 0.95f * 0.75f);
+            widest = std::max(widest, std::max(std::fabs(across), std::fabs(down) / 0.75f));
+        }
+        EXPECT_GT(widest, 0.5f);
+        appRelease();
+    }
+}
+
+// A glider ten million cells out, under the same camera moves (arrows far
+// enough for the origin to move, zoom, look, follow), draws every frame bit
+// for bit as the glider at the middle.
+TEST_F(App, APatternFarOutDrawsAsAtTheMiddle)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    const char* script = "tick\nkey f12\ntick\nkey pgup 3\nmouse 25 -40\ntick\nkey f12\ntick\nkey t\nkey del\n"
+                         "tick 12\nkey f12\ntick\nkey pgdn 2\nkey left 400\nkey up 3\ntick\nkey f12\ntick\nkey 0x41\n";
+    int64_t origins[2][2];
+    for (int far = 0; far < 2; far++) {
+        const int32_t dx = far ? 10000000 : 0, dy = far ? -10000000 : 0;
+        char world[256];
+        snprintf(world, sizeof world, "5\n%d %d 0\n%d %d 0\n%d %d 0\n%d %d 0\n%d %d 0\n", 1 + dx, dy, 2 + dx,
+                 1 + dy, dx, 2 + dy, 1 + dx, 2 + dy, 2 + dx, 2 + dy);
+        writeFile("Life.ini", world);
+        run(script);
+        origins[far][0] = app.originX;
+        origins[far][1] = app.originY;
+        appRelease();
+    }
+    EXPECT_EQ(origins[1][0] - origins[0][0], 10000000);
+    EXPECT_EQ(origins[1][1] - origins[0][1], -10000000);
+    // The arrows took the camera far enough for the origin to move.
+    EXPECT_GT(origins[0][0], 100);
+    for (int shot = 0; shot < 4; shot++) {
+        char middle[32], far[32];
+        snprintf(middle, sizeof middle, "Screenshot%2x.bmp", shot);
+        snprintf(far, sizeof far, "Screenshot%2x.bmp", shot + 4);
+        const std::string frame = readFile(middle);
+        EXPECT_EQ(frame, readFile(far)) << shot;
+        // Cells were drawn (until the arrows took them out of sight): some
+        // pixel away from the text is lit.
+        if (shot < 3) {
+            EXPECT_NE(frame.substr(54 + 3 * 640 * 60, 3 * 640 * 380).find_first_not_of('\0'), std::string::npos) << shot;
+        }
+    }
+}
+
+// PgUp backs away from the point looked at, PgDn comes closer, one press each
+// way coming back; T keeps a travelling glider framed until a look or a
+// move; the arrows' step grows with the height on a universe only.
+TEST_F(App, ZoomFollowAndTheArrowsStep)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    run("key 0x41\n");
+    const Matrix4 framed = app.cameraMatrix;
+    const float height = framed.m[14];
+    float across, down, depth;
+    viewOf(app.cameraPose, 50.0f, 50.0f, &across, &down, &depth);
+    handleKey(KEY_PAGEUP);
+    EXPECT_NEAR(app.cameraMatrix.m[14], height * 1.25f, -height * 1e-5f);
+    handleKey(KEY_PAGEDOWN);
+    for (int i = 12; i < 15; i++)
+        EXPECT_NEAR(app.cameraMatrix.m[i], framed.m[i], -height * 1e-5f) << i;
+    EXPECT_EQ(cameraMoveStep(), std::max(30.0f, -app.cameraMatrix.m[14] * 0.1f));
+    handleKey(KEY_PAGEUP);
+    handleKey(KEY_PAGEUP);
+    EXPECT_GT(cameraMoveStep(), 30.0f);
+
+    const struct {
+        const char* script;
+        int follows;
+    } cases[] = {
+        {"key t\nkey del\ntick 120\nkey 0x41\n", 1},
+        {"key t\nkey del\ntick 60\nmouse 1 0\ntick 60\nkey 0x41\n", 0},
+        {"key t\nkey del\ntick 60\nkey left\ntick 60\nkey 0x41\n", 0},
+        {"key t\nkey del\ntick 60\nkey t\ntick 60\nkey 0x41\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        run(c.script);
+        EXPECT_EQ(app.follow, c.follows);
+        WorldBox box;
+        ASSERT_TRUE(worldBounds(app.world, &box));
+        viewOf(app.cameraPose, (float)((box.right - app.originX) * 100), (float)((box.bottom - app.originY) * 100),
+               &across, &down,
+               &depth);
+        EXPECT_EQ(std::fabs(across) < 1.0f && std::fabs(down) < 0.75f, c.follows == 1);
+        appRelease();
+    }
+
+    writeFile("Rules.ini", "1 4 3 3\n");
+    run("key down 400\nkey 0x41\n");
+    EXPECT_TRUE(app.world->fixedView);
+    EXPECT_EQ(cameraMoveStep(), 30.0f);
+}
+
+} // namespace
