@@ -14,6 +14,7 @@
 // threads (how many threads a cross-origin isolated page draws with, instead
 // of one per processor) and serviceWorker (see install.js).
 
+import {offerDownload} from './downloads.js';
 import {offerPicture, touchScreen} from './touch.js';
 
 const folder = '/veltrix';
@@ -23,7 +24,6 @@ const pen = canvas.getContext('2d');
 const status = document.getElementById('status');
 const again = document.getElementById('again');
 const logPanel = document.getElementById('log');
-const downloads = document.getElementById('downloads');
 
 // The program's keys, as the browser names them, with their virtual-key
 // codes; src/platform/web/web.cpp takes these codes, and no others.
@@ -38,21 +38,6 @@ const isLetterChord = event => /^[fFtTpPrReE+=-]$/.test(event.key) && (event.ctr
 export function say(text, isError) {
   status.textContent = text;
   status.classList.toggle('error', !!isError);
-}
-
-// Offers bytes (or a Blob) as a file in the downloads list, and saves it
-// unless SAVE is false.
-export function offerDownload(name, bytes, type, save = true) {
-  const url = URL.createObjectURL(new Blob([bytes], {type}));
-  const link = document.createElement('a');
-  link.href = url;
-  link.download = name;
-  link.textContent = name;
-  const item = document.createElement('li');
-  item.appendChild(link);
-  downloads.prepend(item);
-  if (save)
-    link.click();
 }
 
 // What the other modules listen to: 'ready' (start-up has reached

@@ -2,7 +2,8 @@
 // browser's own encoder (MediaRecorder, WebM) takes the canvas as it is
 // shown; the finished file joins the downloads, named as the screenshots are
 // ("Recording 0.webm", "Recording 1.webm", ...). The program never sees F9.
-import {keyGuard, offerDownload, say} from './page.js';
+import {offerDownload} from './downloads.js';
+import {keyGuard, say} from './page.js';
 
 const canvas = document.getElementById('canvas');
 const button = document.getElementById('record');
