@@ -44,8 +44,9 @@ export function say(text, isError) {
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
 // of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program
-// took, framed), 'refused' (the path of a drop the program could not take).
-const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: []};
+// took, framed), 'refused' (the path of a drop the program could not take),
+// 'shown' (a frame of the program's went on the canvas).
+const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: [], shown: []};
 
 export function on(event, listener) {
   listeners[event].push(listener);
@@ -179,6 +180,7 @@ function show() {
   pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
   shown = {frames, generation, population, drawn};
   worker.postMessage({type: 'buffer', buffer}, [buffer]);
+  emit('shown');
 }
 
 function frameArrived(frame) {
