@@ -126,14 +126,11 @@ for (const [name, content, outcome] of [['gun.rle', gun, 'restarts the board'],
 test('F12 and Home are served as downloads equal to the desktop files', async () => {
   const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-downloads-'));
   try {
-    const {page} = await startedPage({downloads});
+    const {page, downloaded} = await startedPage({downloads});
     const script = 'key down 20\nkey ins 3\ntick\nkey f12\nkey home\ntick';
     await h.play(page, script);
-    const shot = path.join(downloads, 'Screenshot 0.bmp');
-    const graph = path.join(downloads, 'Graph.txt');
-    await page.waitForFunction(() => document.querySelectorAll('#downloads a').length === 2);
-    for (let i = 0; i < 200 && !(fs.existsSync(shot) && fs.existsSync(graph)); i++)
-      await new Promise(resolve => setTimeout(resolve, 25));
+    const shot = await downloaded('Screenshot 0.bmp');
+    const graph = await downloaded('Graph.txt');
     const reference = h.replayRun(script, {lastTickShot: false});
     assert.ok(reference.screenshot.equals(fs.readFileSync(shot)), 'the screenshot differs from the replay runner\'s');
     assert.ok(reference.graph.equals(fs.readFileSync(graph)), 'Graph.txt differs from the replay runner\'s');
