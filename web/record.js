@@ -174,8 +174,9 @@ function lengthBytes(length) {
   return bytes;
 }
 
+// BODY: byte arrays and elements, in arrays nested as deep as they come.
 function element(id, ...body) {
-  const parts = [].concat(...body);
+  const parts = body.flat(Infinity);
   const length = parts.reduce((sum, part) => sum + part.byteLength, 0);
   return [unsigned(id), lengthBytes(length), ...parts];
 }
@@ -199,8 +200,9 @@ function webmFile({id, width, height, blocks}, duration) {
       clusters.push(cluster);
     }
     const offset = block.time - cluster.time;
-    const header = Uint8Array.of(0x81, offset >> 8, offset & 0xFF, block.key ? 0x80 : 0);
-    cluster.children.push(element(0xA3, header, block.data));
+    // Track 1, the time from the cluster's, the key frame flag.
+    const head = Uint8Array.of(0x81, offset >> 8, offset & 0xFF, block.key ? 0x80 : 0);
+    cluster.children.push(element(0xA3, head, block.data));
   }
   const header = element(0x1A45DFA3, element(0x4286, unsigned(1)), element(0x42F7, unsigned(1)),
     element(0x42F2, unsigned(4)), element(0x42F3, unsigned(8)), element(0x4282, text('webm')),
@@ -212,8 +214,8 @@ function webmFile({id, width, height, blocks}, duration) {
   const track = element(0xAE, element(0xD7, unsigned(1)), element(0x73C5, unsigned(1)), element(0x83, unsigned(1)),
     element(0x86, text(id)), video);
   const segment = element(0x18538067, info, element(0x1654AE6B, track),
-    ...clusters.map(c => element(0x1F43B675, ...c.children)));
-  return new Blob([...header, ...segment], {type: 'video/webm'});
+    clusters.map(c => element(0x1F43B675, c.children)));
+  return new Blob(header.concat(segment), {type: 'video/webm'});
 }
 
 function toggle() {

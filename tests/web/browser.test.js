@@ -321,12 +321,14 @@ test('F9 and the Record button each give a WebM download holding every frame sho
 
 // The page's encoder stood in for, so that it falls behind or breaks on
 // cue: encodeQueueSize is what it holds, and it hands the frames back only
-// when flushed; 'failing' breaks at the sixth frame. Each frame comes back
-// as one byte.
+// when flushed; 'failing' flushes after every frame and breaks at the sixth. Each frame comes back
+// as one byte, every tenth as a key frame too; window.timesTaken keeps the
+// frames' times in milliseconds.
 function standInEncoder(kind) {
+  window.timesTaken = [];
   window.VideoEncoder = class {
     constructor({output, error}) {
-      Object.assign(this, {output, error, state: 'unconfigured', held: [], taken: 0});
+      Object.assign(this, {output, error, state: 'unconfigured', held: []});
     }
     configure() {
       this.state = 'configured';
@@ -335,12 +337,14 @@ function standInEncoder(kind) {
       return this.held.length;
     }
     encode(frame, {keyFrame}) {
-      if (kind === 'failing' && ++this.taken === 6) {
+      if (kind === 'failing' && timesTaken.length === 5) {
         this.state = 'closed';
         queueMicrotask(() => this.error(new DOMException('the stand-in broke', 'EncodingError')));
         return;
       }
-      this.held.push({type: keyFrame ? 'key' : 'delta', timestamp: frame.timestamp, byteLength: 1,
+      const key = keyFrame || timesTaken.length % 10 === 0;
+      timesTaken.push(frame.timestamp / 1000);
+      this.held.push({type: key ? 'key' : 'delta', timestamp: frame.timestamp, byteLength: 1,
         copyTo: data => data.set([0x42])});
       if (kind === 'failing')
         this.flush();
@@ -348,6 +352,8 @@ function standInEncoder(kind) {
     async flush() {
       if (this.state !== 'configured')
         throw new DOMException('closed', 'InvalidStateError');
+      // As an encoder's, the answer comes in a later task.
+      await new Promise(resolve => setTimeout(resolve));
       for (const chunk of this.held.splice(0))
         this.output(chunk);
     }
@@ -371,11 +377,15 @@ test('an encoder that falls behind or fails: the recording keeps what it was giv
       // A broken encoder has ended the recording by itself.
       if (kind === 'behind')
         await page.keyboard.press('F9');
+      await page.waitForFunction(() => !/^Recording:/.test(document.getElementById('status').textContent));
+      assert.match(await page.$eval('#status', e => e.textContent), message);
       const webm = readWebm(fs.readFileSync(await downloaded('Recording 0.webm')));
+      // Blocks of several clusters, at the times the frames were given.
+      assert.deepStrictEqual(webm.blocks.map(b => b.time), await page.evaluate(() => timesTaken), kind);
       assert.strictEqual(webm.blocks.length, frames, kind);
+      assert.ok(webm.blocks.every((b, i) => b.key || i % 10), `${kind}: every tenth a key frame`);
       assert.ok(webm.blocks.every((b, i) => b.data.equals(Buffer.from([0x42])) && (!i || b.time > webm.blocks[i - 1].time)),
         kind);
-      assert.match(await page.$eval('#status', e => e.textContent), message);
       assert.strictEqual(await page.$eval('#record', e => e.getAttribute('aria-pressed')), 'false', kind);
       assert.deepStrictEqual(errors, []);
       await page.close();
