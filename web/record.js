@@ -218,11 +218,13 @@ function webmFile({id, width, height, blocks}, duration) {
   return new Blob(header.concat(segment), {type: 'video/webm'});
 }
 
+// A press before the browser has said what it can encode waits for that
+// answer, in the order pressed.
 function toggle() {
-  if (recording)
+  if (codec === undefined)
+    codecKnown.then(toggle);
+  else if (recording)
     stop();
-  else if (codec === undefined)
-    codecKnown.then(() => recording || start());
   else
     start();
 }
