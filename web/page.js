@@ -14,6 +14,7 @@
 // threads (how many threads a cross-origin isolated page draws with, instead
 // of one per processor) and serviceWorker (see install.js).
 
+import {offerDownload} from './downloads.js';
 import {offerPicture, touchScreen} from './touch.js';
 
 const folder = '/veltrix';
@@ -23,7 +24,6 @@ const pen = canvas.getContext('2d');
 const status = document.getElementById('status');
 const again = document.getElementById('again');
 const logPanel = document.getElementById('log');
-const downloads = document.getElementById('downloads');
 
 // The program's keys, as the browser names them, with their virtual-key
 // codes; src/platform/web/web.cpp takes these codes, and no others.
@@ -40,28 +40,13 @@ export function say(text, isError) {
   status.classList.toggle('error', !!isError);
 }
 
-// Offers bytes (or a Blob) as a file in the downloads list, and saves it
-// unless SAVE is false.
-export function offerDownload(name, bytes, type, save = true) {
-  const url = URL.createObjectURL(new Blob([bytes], {type}));
-  const link = document.createElement('a');
-  link.href = url;
-  link.download = name;
-  link.textContent = name;
-  const item = document.createElement('li');
-  item.appendChild(link);
-  downloads.prepend(item);
-  if (save)
-    link.click();
-}
-
 // What the other modules listen to: 'ready' (start-up has reached
 // "Rendering !"), 'key' (a key message went to the program; the key's
 // name), 'look' (motion that turns the camera went to it), 'log' (the text
 // of Engine.log), 'ended' (the exit code), 'loaded' (a pattern the program
 // took, framed; its rule), 'refused' (the path of a drop the program could not take),
-// 'frame' (a frame was shown; the rule it names).
-const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: [], frame: []};
+// 'shown' (a frame of the program's went on the canvas; the rule it names).
+const listeners = {ready: [], key: [], look: [], log: [], ended: [], loaded: [], refused: [], shown: []};
 
 export function on(event, listener) {
   listeners[event].push(listener);
@@ -195,7 +180,7 @@ function show() {
   pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
   shown = {frames, generation, population, drawn, rule};
   worker.postMessage({type: 'buffer', buffer}, [buffer]);
-  emit('frame', rule);
+  emit('shown', rule);
 }
 
 function frameArrived(frame) {

@@ -39,7 +39,7 @@ on('loaded', rule => {
   loadedRule = rule;
   showRule();
 });
-on('frame', rule => {
+on('shown', rule => {
   if (rule === shownRule)
     return;
   shownRule = rule;

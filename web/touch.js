@@ -2,7 +2,7 @@
 // a tablet). The program names the buttons in its picture instead of keys
 // (the page tells it at start-up), and a screenshot becomes a PNG offered to the
 // system's share sheet, where the user can save it, or else downloaded.
-import {offerDownload} from './page.js';
+import {offerDownload} from './downloads.js';
 
 export const touchScreen = window.matchMedia('(pointer: coarse) and (hover: none)').matches;
 

@@ -65,10 +65,13 @@ test('timer messages coalesce, and without manual ticks the page\'s own timer dr
     for (let i = 0; i < 5; i++)
       ticks.push(veltrixPage.tick());
     await Promise.all(ticks);
-    await new Promise(resolve => setTimeout(resolve, 200));
-    return veltrixPage.framesShown() - before;
+    const coalesced = veltrixPage.framesShown() - before;
+    // The program takes its messages in order: a frame still to come for
+    // the five would be drawn before the next timer message's.
+    await veltrixPage.tick();
+    return [coalesced, veltrixPage.framesShown() - before];
   });
-  assert.strictEqual(drawn, 1, 'five timer messages posted before the program ran should draw one frame');
+  assert.deepStrictEqual(drawn, [1, 2], 'five timer messages posted before the program ran should draw one frame');
   await page.close();
 
   const timed = await startedPage({manualTicks: false});
@@ -127,14 +130,11 @@ for (const [name, content, outcome] of [['gun.rle', gun, 'restarts the board'],
 test('F12 and Home are served as downloads equal to the desktop files', async () => {
   const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-downloads-'));
   try {
-    const {page} = await startedPage({downloads});
+    const {page, downloaded} = await startedPage({downloads});
     const script = 'key down 20\nkey ins 3\ntick\nkey f12\nkey home\ntick';
     await h.play(page, script);
-    const shot = path.join(downloads, 'Screenshot 0.bmp');
-    const graph = path.join(downloads, 'Graph.txt');
-    await page.waitForFunction(() => document.querySelectorAll('#downloads a').length === 2);
-    for (let i = 0; i < 200 && !(fs.existsSync(shot) && fs.existsSync(graph)); i++)
-      await new Promise(resolve => setTimeout(resolve, 25));
+    const shot = await downloaded('Screenshot 0.bmp');
+    const graph = await downloaded('Graph.txt');
     const reference = h.replayRun(script, {lastTickShot: false});
     assert.ok(reference.screenshot.equals(fs.readFileSync(shot)), 'the screenshot differs from the replay runner\'s');
     assert.ok(reference.graph.equals(fs.readFileSync(graph)), 'Graph.txt differs from the replay runner\'s');
@@ -146,43 +146,258 @@ test('F12 and Home are served as downloads equal to the desktop files', async ()
   }
 });
 
-// F9 records the canvas with the browser's encoder; F9 again offers the
-// video as a WebM file beside the screenshots, and the button does the same.
-test('F9 and the Record button each give a WebM download of the run', async () => {
+// A WebM file as {docType, codec, width, height, duration, blocks: [{time,
+// key, data}]} (times in the file's unit), read element by element: each
+// must have a known length and end within its parent.
+function readWebm(bytes) {
+  const masters = new Set([0x1A45DFA3, 0x18538067, 0x1549A966, 0x1654AE6B, 0xAE, 0xE0, 0x1F43B675]);
+  const file = {blocks: []};
+  let clusterTime = 0;
+  const hex = value => value.toString(16).toUpperCase();
+  // A variable-length number: its length is one more than its first byte's
+  // leading zero bits; an ID keeps that marker bit, a length does not.
+  const vint = (at, isId) => {
+    let length = 1;
+    while (length <= 8 && !(bytes[at] & (0x100 >> length)))
+      length++;
+    assert.ok(length <= (isId ? 4 : 8), `no variable-length number at byte ${at}`);
+    let value = isId ? bytes[at] : bytes[at] & ((0x100 >> length) - 1);
+    for (let i = 1; i < length; i++)
+      value = value * 256 + bytes[at + i];
+    return {value, length};
+  };
+  const unsigned = body => body.reduce((value, byte) => value * 256 + byte, 0);
+  const leaf = (id, body) => {
+    if (id === 0x4282)
+      file.docType = body.toString();
+    else if (id === 0x86)
+      file.codec = body.toString();
+    else if (id === 0xB0)
+      file.width = unsigned(body);
+    else if (id === 0xBA)
+      file.height = unsigned(body);
+    else if (id === 0x2AD7B1)
+      file.timeScale = unsigned(body);
+    else if (id === 0x4489)
+      file.duration = body.length === 4 ? body.readFloatBE(0) : body.readDoubleBE(0);
+    else if (id === 0xE7)
+      clusterTime = unsigned(body);
+    else if (id === 0xA3) {
+      assert.strictEqual(body[0], 0x81, 'a block of track 1');
+      file.blocks.push({time: clusterTime + body.readInt16BE(1), key: !!(body[3] & 0x80), data: body.subarray(4)});
+    }
+  };
+  const walk = (start, end) => {
+    for (let at = start; at < end;) {
+      const id = vint(at, true);
+      const size = vint(at + id.length, false);
+      const body = at + id.length + size.length;
+      assert.notStrictEqual(size.value, 2 ** (7 * size.length) - 1, `element ${hex(id.value)} of unknown length`);
+      assert.ok(body + size.value <= end, `element ${hex(id.value)} at byte ${at} runs past its parent`);
+      if (masters.has(id.value))
+        walk(body, body + size.value);
+      else
+        leaf(id.value, bytes.subarray(body, body + size.value));
+      at = body + size.value;
+    }
+  };
+  walk(0, bytes.length);
+  return file;
+}
+
+// Decodes BLOCKS of a recording in the page and measures its first and last
+// frames against the pictures kept as NAME's first and last: the mean
+// difference of a colour channel, 0 to 255.
+async function decodedAgainstShown(page, name, codec, blocks) {
+  return page.evaluate(async (name, codec, blocks) => {
+    let first = null;
+    let last = null;
+    let decoded = 0;
+    let failure = '';
+    const decoder = new VideoDecoder({
+      output: frame => {
+        const picture = new OffscreenCanvas(frame.displayWidth, frame.displayHeight).getContext('2d');
+        picture.drawImage(frame, 0, 0);
+        frame.close();
+        last = picture.getImageData(0, 0, picture.canvas.width, picture.canvas.height).data;
+        first = first || last;
+        decoded++;
+      },
+      error: error => {
+        failure = error.message;
+      },
+    });
+    decoder.configure({codec: codec === 'V_VP9' ? 'vp09.00.10.08' : 'vp8'});
+    for (const {time, key, data} of blocks) {
+      decoder.decode(new EncodedVideoChunk({type: key ? 'key' : 'delta', timestamp: time * 1000,
+        data: Uint8Array.from(atob(data), c => c.charCodeAt(0))}));
+    }
+    await decoder.flush();
+    const difference = (a, b) => {
+      let sum = 0;
+      for (let i = 0; i < a.length; i += 4)
+        sum += Math.abs(a[i] - b[i]) + Math.abs(a[i + 1] - b[i + 1]) + Math.abs(a[i + 2] - b[i + 2]);
+      return sum / (a.length * 0.75);
+    };
+    const kept = window.keptPictures;
+    return {decoded, failure, firstToFirst: difference(first, kept[name].first), firstToLast:
+      difference(first, kept[name].last), lastToLast: difference(last, kept[name].last),
+    lastToFirst: difference(last, kept[name].first)};
+  }, name, codec, blocks.map(({time, key, data}) => ({time, key, data: Buffer.from(data).toString('base64')})));
+}
+
+// The recorder takes the frames shown from when the button is pressed.
+const recordingStarted = page =>
+  page.waitForFunction(() => document.getElementById('record').getAttribute('aria-pressed') === 'true');
+
+// F9 records every frame the page shows with the browser's encoder; F9
+// again offers the video as a WebM file beside the screenshots, and the
+// button does the same. A recording without a frame is no file.
+test('F9 and the Record button each give a WebM download holding every frame shown', async () => {
   const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-downloads-'));
   try {
-    const {page, errors} = await startedPage({downloads});
-    await h.play(page, 'key down 20\nkey del\nkey f9');
-    assert.strictEqual(await page.$eval('#record', e => e.getAttribute('aria-pressed')), 'true');
-    for (let i = 0; i < 25; i++) {
-      await h.tick(page);
-      await new Promise(resolve => setTimeout(resolve, 20));
+    const {page, errors, downloaded} = await startedPage({downloads});
+    const pressed = () => page.$eval('#record', e => e.getAttribute('aria-pressed'));
+    const said = () => page.$eval('#status', e => e.textContent);
+    await h.play(page, 'key down 20\nkey del\ntick\nkey f9\nkey f9');
+    await page.waitForFunction(() => /^Nothing was recorded/.test(document.getElementById('status').textContent));
+    assert.strictEqual(await page.$$eval('#downloads a', links => links.length), 0);
+
+    const keep = (name, which) => page.evaluate((name, which) => {
+      const canvas = document.getElementById('canvas');
+      const kept = window.keptPictures = window.keptPictures || {};
+      kept[name] = kept[name] || {};
+      kept[name][which] = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    }, name, which);
+    // The camera turns on every tick: no two frames are alike.
+    const record = async (name, startOrStop, ticks) => {
+      await startOrStop();
+      await recordingStarted(page);
+      for (let i = 0; i < ticks; i++) {
+        await h.play(page, 'key left\ntick');
+        if (!i)
+          await keep(name, 'first');
+      }
+      await keep(name, 'last');
+      await startOrStop();
+      assert.strictEqual(await pressed(), 'false', name);
+    };
+    await record('Recording 0.webm', () => page.keyboard.press('F9'), 25);
+    await record('Recording 1.webm', () => page.click('#record'), 10);
+
+    for (const [name, ticks] of [['Recording 0.webm', 25], ['Recording 1.webm', 10]]) {
+      const video = fs.readFileSync(await downloaded(name));
+      assert.ok(video.subarray(0, 4).equals(Buffer.from([0x1a, 0x45, 0xdf, 0xa3])), `${name}: an EBML header`);
+      const webm = readWebm(video);
+      assert.deepStrictEqual([webm.docType, webm.width, webm.height, webm.timeScale], ['webm', 640, 480, 1e6], name);
+      assert.match(webm.codec, /^V_VP[89]$/, name);
+      assert.strictEqual(webm.blocks.length, ticks, `${name}: a frame for every tick`);
+      assert.ok(webm.blocks[0].key, `${name} starts on a key frame`);
+      assert.ok(webm.blocks.every((b, i) => !i || b.time > webm.blocks[i - 1].time), `${name}: times in order`);
+      assert.ok(webm.duration > webm.blocks[ticks - 1].time, `${name}: ${webm.duration} ms long`);
+      // Lossy, but each end nearer the picture shown there than the other end is.
+      const measured = await decodedAgainstShown(page, name, webm.codec, webm.blocks);
+      const text = `${name}: ${JSON.stringify(measured)}`;
+      assert.deepStrictEqual([measured.decoded, measured.failure], [ticks, ''], text);
+      assert.ok(measured.firstToFirst < 2 && measured.lastToLast < 2, text);
+      assert.ok(measured.firstToFirst < measured.firstToLast && measured.lastToLast < measured.lastToFirst, text);
+      // The browser's own player takes the file, as long as it says it is.
+      const played = await page.evaluate(async name => {
+        const video = document.createElement('video');
+        const loaded = new Promise((resolve, reject) => {
+          video.onloadedmetadata = resolve;
+          video.onerror = () => reject(new Error(video.error.message));
+        });
+        video.src = [...document.querySelectorAll('#downloads a')].find(link => link.download === name).href;
+        await loaded;
+        return [video.videoWidth, video.videoHeight, video.duration];
+      }, name);
+      assert.deepStrictEqual(played, [640, 480, webm.duration / 1000], name);
     }
-    await h.play(page, 'key f9');
-    await page.click('#record');
-    for (let i = 0; i < 10; i++) {
-      await h.tick(page);
-      await new Promise(resolve => setTimeout(resolve, 20));
-    }
-    await page.click('#record');
-    await page.waitForFunction(() => document.querySelectorAll('#downloads a').length === 2, {timeout: 20000});
-    assert.strictEqual(await page.$eval('#record', e => e.getAttribute('aria-pressed')), 'false');
-    for (const name of ['Recording 0.webm', 'Recording 1.webm']) {
-      const file = path.join(downloads, name);
-      for (let i = 0; i < 200 && !fs.existsSync(file); i++)
-        await new Promise(resolve => setTimeout(resolve, 25));
-      const video = fs.readFileSync(file);
-      // An EBML header, a WebM document, and more than the header.
-      assert.ok(video.subarray(0, 4).equals(Buffer.from([0x1a, 0x45, 0xdf, 0xa3])), name);
-      assert.ok(video.includes('webm'), name);
-      assert.ok(video.length > 1000, `${name} is ${video.length} bytes`);
-    }
+    assert.strictEqual(await said(), 'Saved Recording 1.webm.');
     // The program never saw F9: no frame was drawn for it and nothing was said.
     assert.doesNotMatch(await h.engineLog(page), /[Rr]ecord/);
     assert.deepStrictEqual(errors, []);
     await page.close();
   } finally {
     fs.rmSync(downloads, {recursive: true, force: true});
+  }
+});
+
+// The page's encoder stood in for, so that it falls behind or breaks on
+// cue: encodeQueueSize is what it holds, and it hands the frames back only
+// when flushed; 'failing' flushes after every frame and breaks at the sixth. Each frame comes back
+// as one byte, every tenth as a key frame too; window.timesTaken keeps the
+// frames' times in milliseconds.
+function standInEncoder(kind) {
+  window.timesTaken = [];
+  window.VideoEncoder = class {
+    constructor({output, error}) {
+      Object.assign(this, {output, error, state: 'unconfigured', held: []});
+    }
+    configure() {
+      this.state = 'configured';
+    }
+    get encodeQueueSize() {
+      return this.held.length;
+    }
+    encode(frame, {keyFrame}) {
+      if (kind === 'failing' && timesTaken.length === 5) {
+        this.state = 'closed';
+        queueMicrotask(() => this.error(new DOMException('the stand-in broke', 'EncodingError')));
+        return;
+      }
+      const key = keyFrame || timesTaken.length % 10 === 0;
+      timesTaken.push(frame.timestamp / 1000);
+      this.held.push({type: key ? 'key' : 'delta', timestamp: frame.timestamp, byteLength: 1,
+        copyTo: data => data.set([0x42])});
+      if (kind === 'failing')
+        this.flush();
+    }
+    async flush() {
+      if (this.state !== 'configured')
+        throw new DOMException('closed', 'InvalidStateError');
+      // As an encoder's, the answer comes in a later task.
+      await new Promise(resolve => setTimeout(resolve));
+      for (const chunk of this.held.splice(0))
+        this.output(chunk);
+    }
+    close() {
+      this.state = 'closed';
+    }
+  };
+}
+
+// The page holds at most 50 frames waiting for the encoder.
+test('an encoder that falls behind or fails: the recording keeps what it was given and says what it lost', async () => {
+  for (const [kind, ticks, frames, message] of [
+    ['behind', 60, 50, /^Saved Recording 0\.webm; 10 frames were left out/],
+    ['failing', 8, 5, /^Recording 0\.webm stopped early: the encoder failed \(the stand-in broke\)/]]) {
+    const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-downloads-'));
+    try {
+      const {page, errors, downloaded} = await startedPage({downloads});
+      await page.evaluate(standInEncoder, kind);
+      await h.play(page, 'key del\ntick\nkey f9');
+      await recordingStarted(page);
+      await h.play(page, `tick ${ticks}`);
+      // A broken encoder has ended the recording by itself.
+      if (kind === 'behind')
+        await page.keyboard.press('F9');
+      await page.waitForFunction(() => !/^Recording:/.test(document.getElementById('status').textContent));
+      assert.match(await page.$eval('#status', e => e.textContent), message);
+      const webm = readWebm(fs.readFileSync(await downloaded('Recording 0.webm')));
+      // Blocks of several clusters, at the times the frames were given.
+      assert.deepStrictEqual(webm.blocks.map(b => b.time), await page.evaluate(() => timesTaken), kind);
+      assert.strictEqual(webm.blocks.length, frames, kind);
+      assert.ok(webm.blocks.every((b, i) => b.key || i % 10), `${kind}: every tenth a key frame`);
+      assert.ok(webm.blocks.every((b, i) => b.data.equals(Buffer.from([0x42])) && (!i || b.time > webm.blocks[i - 1].time)),
+        kind);
+      assert.strictEqual(await page.$eval('#record', e => e.getAttribute('aria-pressed')), 'false', kind);
+      assert.deepStrictEqual(errors, []);
+      await page.close();
+    } finally {
+      fs.rmSync(downloads, {recursive: true, force: true});
+    }
   }
 });
 

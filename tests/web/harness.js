@@ -68,21 +68,59 @@ async function launch() {
   };
 }
 
+// How long a download may take at most: only a download that never ends
+// meets it.
+const downloadSeconds = 60;
+
+// Saves the page's downloads into the folder DOWNLOADS; returns
+// downloaded(NAME), which resolves to the path of the file the page offered
+// as NAME once the browser has written the whole of it (a file can be seen
+// in the folder before that).
+async function keepDownloads(page, downloads) {
+  const client = await page.createCDPSession();
+  const names = new Map(); // the browser's id of a download -> the name the page gave it
+  const ends = new Map(); // name -> {ended, end}
+  const endOf = name => {
+    if (!ends.has(name)) {
+      let end;
+      const ended = new Promise(resolve => {
+        end = resolve;
+      });
+      ends.set(name, {ended, end});
+    }
+    return ends.get(name);
+  };
+  client.on('Browser.downloadWillBegin', ({guid, suggestedFilename}) => names.set(guid, suggestedFilename));
+  client.on('Browser.downloadProgress', ({guid, state, filePath}) => {
+    if (state === 'completed' || state === 'canceled')
+      endOf(names.get(guid)).end(state === 'completed' ? filePath : null);
+  });
+  await client.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads, eventsEnabled: true});
+  return async name => {
+    let timer;
+    const late = new Promise((resolve, reject) => {
+      timer = setTimeout(() => reject(new Error(`${name}: not downloaded within ${downloadSeconds} s`)),
+        downloadSeconds * 1000);
+    });
+    const file = await Promise.race([endOf(name).ended, late]).finally(() => clearTimeout(timer));
+    assert.ok(file, `the download of ${name} was canceled`);
+    return file;
+  };
+}
+
 // Opens the page with window.veltrixOptions set before its scripts run.
 // beforeStart, given as source text, runs in the program's worker with FS
 // before each start; keyRepeat is the buttons' [delay, interval] (by default
 // a click never repeats); the service worker stays out unless serviceWorker
-// is true.
+// is true. With a folder DOWNLOADS, the result's downloaded(NAME) waits for
+// a download (see keepDownloads).
 async function openPage(browser, url, {manualTicks = true, beforeStart = '', downloads,
   viewport = {width: 1000, height: 900}, keyRepeat = [1e9, 1e9], threads = 0, serviceWorker = false} = {}) {
   const page = await browser.newPage();
   await page.setViewport(viewport);
   const errors = [];
   page.on('pageerror', error => errors.push(error.message));
-  if (downloads) {
-    const client = await page.createCDPSession();
-    await client.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
-  }
+  const downloaded = downloads ? await keepDownloads(page, downloads) : null;
   await page.evaluateOnNewDocument(`window.veltrixOptions = {
     manualTicks: ${manualTicks},
     beforeStart: FS => { ${beforeStart} },
@@ -91,7 +129,7 @@ async function openPage(browser, url, {manualTicks = true, beforeStart = '', dow
     serviceWorker: ${serviceWorker},
   };`);
   await page.goto(url);
-  return {page, errors};
+  return {page, errors, downloaded};
 }
 
 function engineLog(page) {

@@ -163,31 +163,34 @@ test('the page\'s animation keeps its rate while the program draws, with threads
     await h.waitForLog(page, 'Rendering !');
     await h.play(page, 'key down 110\ntick');
     const rates = await page.evaluate(async () => {
-      const animation = () => new Promise(resolve => {
-        const start = performance.now();
+      // The page's animation frames a second, over two seconds at least and
+      // until DONE says enough.
+      const animation = done => new Promise(resolve => {
+        let start = 0;
         let frames = 0;
         const step = now => {
+          start = start || now;
           frames++;
-          if (now - start < 2000)
+          if (now - start < 2000 || !done())
             requestAnimationFrame(step);
           else
             resolve(frames * 1000 / (now - start));
         };
         requestAnimationFrame(step);
       });
-      const idle = await animation();
+      const idle = await animation(() => true);
       const first = veltrixPage.framesShown();
       let drawing = true;
       const ticking = (async () => {
         while (drawing)
           await veltrixPage.tick();
       })();
-      const busy = await animation();
+      // However slowly the machine draws, the rate is judged over ten frames of the program's.
+      const busy = await animation(() => veltrixPage.framesShown() - first >= 10);
       drawing = false;
       await ticking;
       return {idle, busy, drawn: veltrixPage.framesShown() - first};
     });
-    assert.ok(rates.drawn >= 10, `the program drew too little to judge: ${JSON.stringify(rates)}`);
     assert.ok(rates.busy >= 0.75 * rates.idle, `threads ${threads}: ${JSON.stringify(rates)}`);
     // Nothing blocks the page's thread, so the toolchain has no warning for
     // the status line, which shows the page's own words only.
