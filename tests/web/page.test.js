@@ -1,8 +1,6 @@
-// The page people share, in Debian's Chromium: a pattern in the link, the
-// picker, "Copy link", the buttons, the move pad and dragging, the view
-// presets and the help overlay. Whatever the page does goes in as the keys,
-// mouse motion and drops of a replay script, so each case ends on the frame
-// veltrix-replay draws for that script. The page runs with manual ticks.
+// The page people share, in Debian's Chromium: links, the picker, "Copy link", the buttons, the move pad,
+// dragging, the views and the help. All of it goes in as a replay script's keys, motion and drops, so each
+// case ends on the frame veltrix-replay draws for that script. The page runs with manual ticks.
 'use strict';
 
 const {test, before, after} = require('node:test');
