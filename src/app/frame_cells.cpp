@@ -166,7 +166,7 @@ static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
             const int64_t x = tileX + (c % TILE_CHUNKS) * CHUNK, y = tileY + (c / TILE_CHUNKS) * CHUNK;
             int32_t level = tile->whole;
             if (level < CHUNK_SHIFT)
-                level = squareLevel(walk->standIn, walk->screen, walk->worldToView, x, y, CHUNK_SHIFT);
+                level = squareLevel(walk, x, y, CHUNK_SHIFT);
             level = level >= 0 && !walk->standIns ? LEVEL_FULL : level;
             levels->chunks[c] = (int8_t)level;
             levels->standIns |= level >= 0 ? 1 << level : 0;
@@ -309,7 +309,8 @@ void placeFrameCells(const Matrix4* worldToView, RenderScene* scene)
     // out what the renderer would not draw.
     if (app.world->fixedView && s->scene != app.scene)
         standInMake(s, app.scene);
-    const Walk walk = {app.world, s, standIns, &app.screen, worldToView->m};
+    Walk walk = {app.world, s, standIns, &app.screen, worldToView->m, 0, 0, 0, 0, {0, 0}, 0, 0};
+    walkPrepare(&walk);
 
     walkWorld(&walk);
     int64_t runs = 0, meshes = 0;

@@ -97,7 +97,15 @@ struct Walk {
     int standIns; // far squares may be stand-ins
     const RenderScreen* screen;
     const float* worldToView;
+    // Worked out once a frame for squareLevel: the model's box and a cell's
+    // square together, across and down; the box's depths; the screen's edges
+    // as x = slopeX z and y = slopeY z.
+    double lowX, highX, lowY, highY;
+    double zs[2];
+    double slopeX, slopeY;
 };
+// The rest of a walk's record, from its stand-in, screen and view.
+void walkPrepare(Walk* walk);
 
 // ---- The walk (frame_walk.cpp) ---------------------------------------------------
 // The room a frame starts with when it has none: the 64 x 64 board's, never
@@ -115,7 +123,7 @@ template <typename T> inline int makeRoomFor(T** array, int32_t* room, int64_t n
     return ok;
 }
 // The level of a square of 2^shift cells a side whose first cell is (x, y).
-int32_t squareLevel(const StandIn* s, const RenderScreen* screen, const float* m, int64_t x, int64_t y, int32_t shift);
+int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift);
 // Fills frameCells's tiles (in drawing order: tile rows top to bottom, left
 // to right) and far squares with what the camera sees of the world.
 void walkWorld(const Walk* walk);

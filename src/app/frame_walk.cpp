@@ -75,6 +75,20 @@ void frameCellsRelease()
 
 // ---- Levels ---------------------------------------------------------------------
 
+void walkPrepare(Walk* walk)
+{
+    const StandIn* s = walk->standIn;
+    const double half = cellSpacing / 2.0;
+    walk->lowX = s->low[0] < -half ? s->low[0] : -half;
+    walk->highX = s->high[0] > half ? s->high[0] : half;
+    walk->lowY = s->low[1] < -half ? s->low[1] : -half;
+    walk->highY = s->high[1] > half ? s->high[1] : half;
+    walk->zs[0] = s->low[2];
+    walk->zs[1] = s->high[2];
+    walk->slopeX = (double)walk->screen->halfWidth / walk->screen->focal;
+    walk->slopeY = (double)walk->screen->halfHeight / walk->screen->focal;
+}
+
 // The level of the square of 2^shift cells a side whose first cell is (x, y):
 // LEVEL_HIDDEN when its box lies wholly behind the depth limit or outside one
 // side of the view (judged against the screen's own edges, wider than the
@@ -83,36 +97,40 @@ void frameCellsRelease()
 // corner's depth spans fullCellPixels or more, or the model has no finite box;
 // otherwise the stand-in level k, the largest up to shift whose block of 2^k
 // cells stays below fullCellPixels there.
-int32_t squareLevel(const StandIn* s, const RenderScreen* screen, const float* m, int64_t x, int64_t y,
-    int32_t shift)
+int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift)
 {
-    if (!s->boxed)
+    if (!walk->standIn->boxed)
         return LEVEL_FULL;
+    const float* m = walk->worldToView;
     const double left = (double)(x - app.originX) * cellSpacing, top = (double)(y - app.originY) * cellSpacing;
     const double span = (double)(((int64_t)1 << shift) - 1) * cellSpacing;
-    // The model's box and the stand-in's square together.
-    const double half = cellSpacing / 2.0;
-    const double lowX = s->low[0] < -half ? s->low[0] : -half, highX = s->high[0] > half ? s->high[0] : half;
-    const double lowY = s->low[1] < -half ? s->low[1] : -half, highY = s->high[1] > half ? s->high[1] : half;
+    const double lowX = walk->lowX, highX = walk->highX, lowY = walk->lowY, highY = walk->highY;
+    const double* zs = walk->zs;
     const double xs[2] = {left + lowX, left + span + highX};
     const double ys[2] = {top + lowY, top + span + highY};
-    const double zs[2] = {s->low[2], s->high[2]};
     const double xAbs = xs[0] < 0 ? -xs[0] : xs[0], xAbs1 = xs[1] < 0 ? -xs[1] : xs[1];
     const double yAbs = ys[0] < 0 ? -ys[0] : ys[0], yAbs1 = ys[1] < 0 ? -ys[1] : ys[1];
     double margin = (xAbs > xAbs1 ? xAbs : xAbs1) + (yAbs > yAbs1 ? yAbs : yAbs1) + 1000.0;
     for (int j = 12; j < 15; j++)
         margin += m[j] < 0 ? -m[j] : m[j];
     margin *= 1e-5;
-    // The screen's edges: x = (halfWidth / focal) z and y = (halfHeight / focal) z.
-    const double slopeX = (double)screen->halfWidth / screen->focal;
-    const double slopeY = (double)screen->halfHeight / screen->focal;
+    const double slopeX = walk->slopeX, slopeY = walk->slopeY;
+    // Each corner's view coordinates, the products worked out once a side:
+    // summed in the same order, they are the same doubles.
+    double byX[2][3], byY[2][3], byZ[2][3];
+    for (int i = 0; i < 2; i++)
+        for (int j = 0; j < 3; j++) {
+            byX[i][j] = xs[i] * m[j];
+            byY[i][j] = ys[i] * m[4 + j];
+            byZ[i][j] = zs[i] * m[8 + j];
+        }
     double nearest = 1e300, farthest = -1e300;
     int outside[4] = {1, 1, 1, 1};
     for (int c = 0; c < 8; c++) {
-        const double px = xs[c & 1], py = ys[c >> 1 & 1], pz = zs[c >> 2];
-        const double vx = px * m[0] + py * m[4] + pz * m[8] + m[12];
-        const double vy = px * m[1] + py * m[5] + pz * m[9] + m[13];
-        const double vz = px * m[2] + py * m[6] + pz * m[10] + m[14];
+        const int i = c & 1, j = c >> 1 & 1, k = c >> 2;
+        const double vx = byX[i][0] + byY[j][0] + byZ[k][0] + m[12];
+        const double vy = byX[i][1] + byY[j][1] + byZ[k][1] + m[13];
+        const double vz = byX[i][2] + byY[j][2] + byZ[k][2] + m[14];
         nearest = vz < nearest ? vz : nearest;
         farthest = vz > farthest ? vz : farthest;
         outside[0] = outside[0] && vx - slopeX * vz > margin;
@@ -124,7 +142,7 @@ int32_t squareLevel(const StandIn* s, const RenderScreen* screen, const float* m
         return LEVEL_HIDDEN;
     if (!(nearest > 0.1))
         return LEVEL_FULL;
-    const double pixels = (double)screen->focal * cellSpacing / nearest;
+    const double pixels = (double)walk->screen->focal * cellSpacing / nearest;
     if (!(pixels < fullCellPixels))
         return LEVEL_FULL;
     int32_t k = 0;
@@ -167,7 +185,7 @@ static void walkSquare(const Walk* walk, int64_t x, int64_t y, int32_t shift)
 {
     if (!worldMayHold(walk->world, x, y, shift))
         return;
-    const int32_t level = squareLevel(walk->standIn, walk->screen, walk->worldToView, x, y, shift);
+    const int32_t level = squareLevel(walk, x, y, shift);
     if (level == LEVEL_HIDDEN)
         return;
     if (shift == TILE_SHIFT) {

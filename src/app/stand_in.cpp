@@ -31,51 +31,51 @@ static const uint32_t* texelShades(const Texture* texture, float u, float v)
     return texture->shades + (size_t)level->texels[(size_t)y * level->width + x] * SHADES;
 }
 
-// Averages every shade over the top faces, each sampled at the centres of the
-// 256 equal triangles that cutting its sides in 16 makes, and weighted by its
-// area; 0 when there is no top face with area.
-static int averageTopShades(const Scene* scene, float topC, uint32_t shades[SHADES])
+// The shades of the top faces, each sampled at the centres of the 256 equal
+// triangles that cutting its sides in 16 makes and weighted by its area, added
+// up face by face and then averaged.
+enum { CUTS = 16 };
+struct ShadeSums {
+    double sum[SHADES][3];
+    double weight;
+};
+
+static void addFaceShades(const Face* face, const Scene* scene, ShadeSums* sums)
 {
-    double sum[SHADES][3] = {};
-    double weight = 0.0;
-    enum { CUTS = 16 };
-    for (int32_t o = 0; o < scene->objectCount; o++) {
-        const MeshObject* mesh = &scene->objects[o];
-        for (int32_t f = 0; f < mesh->faceCount; f++) {
-            const Face* face = &mesh->faces[f];
-            if (!(face->plane.c >= topC))
-                continue;
-            const MeshVertex* const* p = face->corners;
-            const double ax = p[1]->x - p[0]->x, ay = p[1]->y - p[0]->y;
-            const double bx = p[2]->x - p[0]->x, by = p[2]->y - p[0]->y;
-            const double area = ax * by - ay * bx;
-            const double w = (area < 0 ? -area : area) / (CUTS * CUTS);
-            if (!(w > 0.0) || !(w < 1e30))
-                continue;
-            const Texture* texture = renderFaceTexture(face, scene->materials, scene->materialCount);
-            // Upright triangles (i, j) with i + j < CUTS, centres a third in;
-            // the upside-down ones between them, two thirds in.
-            for (int32_t upsideDown = 0; upsideDown < 2; upsideDown++)
-                for (int32_t i = 0; i < CUTS; i++)
-                    for (int32_t j = 0; i + j < CUTS - upsideDown; j++) {
-                        const float third = upsideDown ? 2.0f / 3.0f : 1.0f / 3.0f;
-                        const float s = ((float)i + third) / CUTS, t = ((float)j + third) / CUTS, r = 1.0f - s - t;
-                        const float u = r * p[0]->u + s * p[1]->u + t * p[2]->u;
-                        const float v = r * p[0]->v + s * p[1]->v + t * p[2]->v;
-                        const uint32_t* shade = texelShades(texture, u, v);
-                        for (int32_t k = 0; k < SHADES; k++)
-                            for (int32_t c = 0; c < 3; c++)
-                                sum[k][c] += w * (double)(shade[k] >> (16 - 8 * c) & 0xFF);
-                    }
-            weight += w * CUTS * CUTS;
-        }
-    }
-    if (!(weight > 0.0))
+    const MeshVertex* const* p = face->corners;
+    const double ax = p[1]->x - p[0]->x, ay = p[1]->y - p[0]->y;
+    const double bx = p[2]->x - p[0]->x, by = p[2]->y - p[0]->y;
+    const double area = ax * by - ay * bx;
+    const double w = (area < 0 ? -area : area) / (CUTS * CUTS);
+    if (!(w > 0.0) || !(w < 1e30))
+        return;
+    const Texture* texture = renderFaceTexture(face, scene->materials, scene->materialCount);
+    // Upright triangles (i, j) with i + j < CUTS, centres a third in; the
+    // upside-down ones between them, two thirds in.
+    for (int32_t upsideDown = 0; upsideDown < 2; upsideDown++)
+        for (int32_t i = 0; i < CUTS; i++)
+            for (int32_t j = 0; i + j < CUTS - upsideDown; j++) {
+                const float third = upsideDown ? 2.0f / 3.0f : 1.0f / 3.0f;
+                const float s = ((float)i + third) / CUTS, t = ((float)j + third) / CUTS, r = 1.0f - s - t;
+                const float u = r * p[0]->u + s * p[1]->u + t * p[2]->u;
+                const float v = r * p[0]->v + s * p[1]->v + t * p[2]->v;
+                const uint32_t* shade = texelShades(texture, u, v);
+                for (int32_t k = 0; k < SHADES; k++)
+                    for (int32_t c = 0; c < 3; c++)
+                        sums->sum[k][c] += w * (double)(shade[k] >> (16 - 8 * c) & 0xFF);
+            }
+    sums->weight += w * CUTS * CUTS;
+}
+
+// 0 when no top face had area.
+static int averageShades(const ShadeSums* sums, uint32_t shades[SHADES])
+{
+    if (!(sums->weight > 0.0))
         return 0;
     for (int32_t k = 0; k < SHADES; k++) {
         shades[k] = 0;
         for (int32_t c = 0; c < 3; c++) {
-            const int32_t channel = (int32_t)(sum[k][c] / weight + 0.5);
+            const int32_t channel = (int32_t)(sums->sum[k][c] / sums->weight + 0.5);
             shades[k] |= (uint32_t)(channel > 255 ? 255 : channel) << (16 - 8 * c);
         }
     }
@@ -119,6 +119,7 @@ int standInMake(StandIn* s, const Scene* scene)
             return 0;
     topC -= 0.001f;
     s->top = s->high[2];
+    ShadeSums sums = {};
     for (int32_t o = 0; o < scene->objectCount; o++) {
         const MeshObject* mesh = &scene->objects[o];
         for (int32_t f = 0; f < mesh->faceCount; f++) {
@@ -128,9 +129,10 @@ int standInMake(StandIn* s, const Scene* scene)
             s->plane = face->plane;
             for (int i = 0; i < 3; i++)
                 s->top = face->corners[i]->z < s->top ? face->corners[i]->z : s->top;
+            addFaceShades(face, scene, &sums);
         }
     }
-    if (!averageTopShades(scene, topC, s->shades))
+    if (!averageShades(&sums, s->shades))
         return 0;
     s->level = {4, 4, s->texels, 3, 12, 15, 14};
     s->texture = {4, 4, 1, 1, s->shades, &s->level};

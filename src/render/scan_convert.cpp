@@ -115,6 +115,32 @@ __attribute__((always_inline)) static inline void chainSlopes(const ClipPolygon*
     }
 }
 
+// One row down both chains: the end chain's x and the start chain's x step on
+// (wrapping like the 32-bit registers they model), or move to the next edge.
+// 0 when either chain has run out: edges that cover no row are never stored,
+// so the chains can differ in length only through rounding, and the polygon
+// ends with either. Forced inline: it is every row's step.
+__attribute__((always_inline)) static inline int chainsStep(EdgeChain* startChain, EdgeChain* endChain, int32_t* s,
+    int32_t* e, int32_t* xs, int32_t* xe)
+{
+    if (--endChain->edges[*e].rows == 0) {
+        if (*e == 0)
+            return 0;
+        *e -= 1;
+        *xe = endChain->edges[*e].edgeX;
+    } else {
+        *xe = (int32_t)((uint32_t)*xe + (uint32_t)endChain->edges[*e].dxPerRow);
+    }
+    if (--startChain->edges[*s].rows == 0) {
+        if (++*s == startChain->count)
+            return 0;
+        *xs = startChain->edges[*s].edgeX;
+    } else {
+        *xs = (int32_t)((uint32_t)*xs + (uint32_t)startChain->edges[*s].dxPerRow);
+    }
+    return 1;
+}
+
 // Whether the walk of the chains visits none of the band's rows. It starts
 // at the start chain's first row and takes one row of each chain per step
 // until either runs out, so it visits as many rows as the shorter chain
@@ -259,24 +285,8 @@ static inline int rasterizeRows(const RenderBand* band, const ClipPolygon* polyg
         u += dUdy;
         v += dVdy;
         y += 1;
-        // x steps wrap like the 32-bit registers they model.
-        if (--endChain.edges[e].rows == 0) {
-            if (e == 0)
-                return 1;
-            e -= 1;
-            xe = endChain.edges[e].edgeX;
-        } else {
-            xe = (int32_t)((uint32_t)xe + (uint32_t)endChain.edges[e].dxPerRow);
-        }
-        // Edges that cover no row are never stored, so the chains can differ
-        // in length only through rounding; the polygon ends with either.
-        if (--startChain.edges[s].rows == 0) {
-            if (++s == startChain.count)
-                return 1;
-            xs = startChain.edges[s].edgeX;
-        } else {
-            xs = (int32_t)((uint32_t)xs + (uint32_t)startChain.edges[s].dxPerRow);
-        }
+        if (!chainsStep(&startChain, &endChain, &s, &e, &xs, &xe))
+            return 1;
     }
 }
 
@@ -308,21 +318,8 @@ static bool lightsAPixel(const ClipPolygon* polygon)
         if ((xe >> 16) > 0 && (xe >> 16) > (xs >> 16) && y >= 0 && y < renderer.height)
             return true;
         y += 1;
-        if (--endChain.edges[e].rows == 0) {
-            if (e == 0)
-                return false;
-            e -= 1;
-            xe = endChain.edges[e].edgeX;
-        } else {
-            xe = (int32_t)((uint32_t)xe + (uint32_t)endChain.edges[e].dxPerRow);
-        }
-        if (--startChain.edges[s].rows == 0) {
-            if (++s == startChain.count)
-                return false;
-            xs = startChain.edges[s].edgeX;
-        } else {
-            xs = (int32_t)((uint32_t)xs + (uint32_t)startChain.edges[s].dxPerRow);
-        }
+        if (!chainsStep(&startChain, &endChain, &s, &e, &xs, &xe))
+            return false;
     }
 }
 
