@@ -117,9 +117,10 @@ void frameTick();
 // free name "Screenshot%2x.bmp". Returns 1, or 0 when the file was not written.
 int saveScreenshot(uint32_t* framebuffer);
 
-// The camera (camera.cpp). F: looks at every live cell from above at a slant, keeping the camera's yaw;
-// without a fixed view the origin moves to the cells' middle. Nothing lives:
-// nothing moves.
+// The camera (camera.cpp). F: looks at every live cell from above at a
+// slant. A fixed view keeps the camera's yaw; any other turns it so that x
+// grows to the right and y down the screen, as the community draws patterns,
+// and moves the origin to the cells' middle. Nothing lives: nothing moves.
 void cameraFrame();
 // A world newly shown: a fixed view's origin goes back to its world's middle
 // cell; with frame set, any other world is framed.

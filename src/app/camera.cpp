@@ -51,6 +51,10 @@ void cameraFrame()
         // pattern wherever it lies.
         app.originX = left + (right - left) / 2;
         app.originY = top + (bottom - top) / 2;
+        // Turned as the community draws patterns: x to the right, y down the
+        // screen, the slant looking up the pattern.
+        for (int i = 0; i < 12; i++)
+            app.cameraMatrix.m[i] = i % 5 == 0 ? 1.0f : 0.0f;
     }
     // How much of the frustum the box may fill: the frustum's own tangents,
     // 636 / 640 and 476 / 640 on the 640 x 480 screen, less a tenth.

@@ -148,15 +148,33 @@ TEST_F(App, AUniverseThatCannotStepStopsAndSaysWhy)
     EXPECT_EQ(worldGetCell(app.world, 2147483646, 0), 1);
 }
 
-// Its cells are placed as the board's: the test's glider, whose box has its
-// middle at (32, 32), starts framed on a universe as F frames it on the board.
-TEST_F(App, AUniverseDrawsTheBoardsFrameForTheSameCells)
+// Its cells are placed as the board's: the test's glider on a universe, seen
+// from the camera the board is seen from, gets the board's placements, in
+// the board's order.
+TEST_F(App, AUniversePlacesTheBoardsCellsAsTheBoardDoes)
 {
     run("key f\ntick\nkey f12\ntick\n");
-    writeFile("Rules.ini", "B3/S23\n");
-    run("tick\nkey f12\ntick\n");
-    ASSERT_FALSE(app.world->fixedView);
-    EXPECT_EQ(readFile("Screenshot 0.bmp"), readFile("Screenshot 1.bmp"));
+    ASSERT_TRUE(app.world->fixedView);
+    std::vector<Matrix4> board, universe;
+    for (std::vector<Matrix4>* placed : {&board, &universe}) {
+        RenderScene scene;
+        placeFrameCells(&app.worldToView, &scene);
+        ASSERT_GE(scene.modelCount, 1);
+        placed->assign(scene.models[0].placements, scene.models[0].placements + scene.models[0].placementCount);
+        if (placed == &universe)
+            break;
+        char reason[128];
+        World* world = worldCreate("B3/S23", reason, sizeof reason);
+        ASSERT_NE(world, nullptr) << reason;
+        const int cells[][2] = {{32, 31}, {33, 32}, {31, 33}, {32, 33}, {33, 33}};
+        for (const auto& cell : cells)
+            ASSERT_EQ(worldSetCell(world, cell[0], cell[1], 1), 1);
+        worldRelease(app.world);
+        app.world = world;
+    }
+    ASSERT_EQ(board.size(), 5u);
+    ASSERT_EQ(universe.size(), board.size());
+    EXPECT_EQ(memcmp(universe.data(), board.data(), board.size() * sizeof board[0]), 0);
 }
 
 // Where the world point lands in the view: x and y over depth, and the depth.
@@ -229,8 +247,9 @@ TEST_F(App, APatternFarOutDrawsAsAtTheMiddle)
     }
     EXPECT_EQ(origins[1][0] - origins[0][0], 10000000);
     EXPECT_EQ(origins[1][1] - origins[0][1], -10000000);
-    // The arrows took the camera far enough for the origin to move.
-    EXPECT_GT(origins[0][0], 100);
+    // The arrows took the camera far enough for the origin to move (left on
+    // the screen is -x on a universe).
+    EXPECT_LT(origins[0][0], -100);
     for (int shot = 0; shot < 4; shot++) {
         char middle[32], far[32];
         snprintf(middle, sizeof middle, "Screenshot%2x.bmp", shot);
@@ -292,6 +311,36 @@ TEST_F(App, ZoomFollowAndTheArrowsStep)
     run("key down 400\nkey 0x41\n");
     EXPECT_TRUE(app.world->fixedView);
     EXPECT_EQ(cameraMoveStep(), 30.0f);
+}
+
+// Framed on a universe, a pattern faces the way the community draws it: x to
+// the right, y down the screen. A glider heading to +x, +y moves right and
+// down in the picture; the board keeps its own turn.
+TEST_F(App, AFramedUniverseShowsXRightAndYDown)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1 0 0\n2 1 0\n0 2 0\n1 2 0\n2 2 0\n");
+    run("key f\ntick\nkey pgup 4\ntick\nkey f12\ntick\nkey ins 8\ntick\nkey f12\ntick\n");
+    double middle[2][2] = {};
+    for (int shot = 0; shot < 2; shot++) {
+        Image* image = readBmp(shot ? "Screenshot 1.bmp" : "Screenshot 0.bmp");
+        ASSERT_NE(image, nullptr);
+        int64_t lit = 0;
+        // The picture between the overlay's lines.
+        for (int32_t y = 40; y < screenHeight - 40; y++)
+            for (int32_t x = 0; x < screenWidth; x++)
+                if (image->pixels[y * screenWidth + x] != 0) {
+                    middle[shot][0] += x;
+                    middle[shot][1] += y;
+                    lit++;
+                }
+        imageRelease(image);
+        ASSERT_GT(lit, 0);
+        middle[shot][0] /= (double)lit;
+        middle[shot][1] /= (double)lit;
+    }
+    EXPECT_GT(middle[1][0] - middle[0][0], 20.0) << "right";
+    EXPECT_GT(middle[1][1] - middle[0][1], 10.0) << "down";
 }
 
 } // namespace
