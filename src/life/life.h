@@ -137,6 +137,12 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
 // mixed[0] (mixed[1]) when some do and some do not. 1 when no count is mixed: the rule is
 // outer-totalistic on the eight neighbours, counts[0] its birth and counts[1] its survival.
 int universeRuleCounts(const uint8_t next[512], uint16_t counts[2], uint16_t mixed[2]);
+// The rule the complement of a pattern runs under when the pattern runs under rule: next'(i) =
+// 1 - next(511 - i), on the same grid, named as the community writes it (B/S digits when it is
+// outer-totalistic, else MAP). A B0 rule without S8 holds the complement at odd generations;
+// under this rule that complement runs on from generation 0 as the original would. 1, or 0 when
+// the name cannot be made.
+int universeRuleComplement(const UniverseRule* rule, UniverseRule* complement);
 // How many states a Generations rule names ("345/3/6", "B3/S23/C4", "g4b2s345"), at most
 // 1000001 (for any more); 2 for any other text, which universeRuleParse takes or refuses.
 int universeRuleStates(const char* text);

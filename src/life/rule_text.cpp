@@ -167,6 +167,30 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
     return 1;
 }
 
+int universeRuleComplement(const UniverseRule* rule, UniverseRule* complement)
+{
+    uint8_t next[512];
+    for (int i = 0; i < 512; i++)
+        next[i] = (uint8_t)(1 - (rule->next[511 - i] & 1));
+    // Written out and read back, so the name is the reader's own.
+    char text[LIFE_RULE_TEXT * 2];
+    RuleName name = {text, text + sizeof text - 1};
+    text[0] = '\0';
+    uint16_t counts[2], mixed[2];
+    if (universeRuleCounts(next, counts, mixed)) {
+        for (int half = 0; half < 2; half++) {
+            ruleNamePut(&name, half ? "/S" : "B");
+            for (int n = 0; n <= 8; n++)
+                if (counts[half] >> n & 1)
+                    ruleNamePutNumber(&name, n, 0);
+        }
+    } else {
+        ruleNameMap(&name, next);
+    }
+    ruleNameGrid(&name, &rule->grid);
+    return universeRuleParse(text, complement, nullptr, 0);
+}
+
 int universeRuleParse(const char* text, UniverseRule* rule, char* reason, size_t reasonSize)
 {
     return universeRuleParseBytes(text, text ? strlen(text) : 0, rule, reason, reasonSize);

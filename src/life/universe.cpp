@@ -167,7 +167,7 @@ Universe* universeCreate(const UniverseRule* rule)
     u->rule = *rule;
     // B0 as the community's programs run it: an empty neighbourhood must stay empty, so
     // without S8 the odd generations hold the complement, and with S8 the complement rule runs.
-    uint8_t tables[2][512];
+    uint8_t (*tables)[512] = u->tables;
     const uint8_t* next = rule->next;
     for (int i = 0; i < 512; i++) {
         int a = next[i] & 1, b = a;

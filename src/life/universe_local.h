@@ -59,6 +59,9 @@ struct UniverseIndexEntry {
 
 struct Universe {
     UniverseRule rule;
+    // What a cell holds next at an even (odd) generation, by its neighbourhood
+    // as UniverseRule::next reads it: the rule itself, or its B0 emulation.
+    uint8_t tables[2][512];
     UniverseKernel kernels[2];
     int64_t generation;
     // Open addressing with linear probing on (tx, ty); capacity a power of two.

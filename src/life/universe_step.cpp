@@ -5,6 +5,34 @@
 
 namespace {
 
+// The cell (x, y) as buffer b holds it; beyond the 32-bit plane nothing lives.
+int heldAt(const Universe* u, int64_t x, int64_t y, int b)
+{
+    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
+        return 0;
+    const UniverseTile* t = universeTileAt(u, (int32_t)x >> TILE_SHIFT, (int32_t)y >> TILE_SHIFT);
+    return t && (t->rows[b][y & (TILE_SIZE - 1)] >> (x & (TILE_SIZE - 1)) & 1);
+}
+
+// Whether the step would give life to a cell of the tile dx, dy from t, one
+// beyond the 32-bit plane: only its cells next to t can have live neighbours.
+int growsBeyond(const Universe* u, const UniverseTile* t, int dx, int dy, int b)
+{
+    const int64_t left = ((int64_t)t->tx + dx) * TILE_SIZE, top = ((int64_t)t->ty + dy) * TILE_SIZE;
+    const int x0 = dx < 0 ? TILE_SIZE - 1 : 0, x1 = dx > 0 ? 0 : TILE_SIZE - 1;
+    const int y0 = dy < 0 ? TILE_SIZE - 1 : 0, y1 = dy > 0 ? 0 : TILE_SIZE - 1;
+    for (int y = y0; y <= y1; y++)
+        for (int x = x0; x <= x1; x++) {
+            int neighbourhood = 0;
+            for (int j = -1; j <= 1; j++)
+                for (int i = -1; i <= 1; i++)
+                    neighbourhood |= heldAt(u, left + x + i, top + y + j, b) << ((j + 1) * 3 + (i + 1));
+            if (u->tables[b][neighbourhood] & 1)
+                return 1;
+        }
+    return 0;
+}
+
 // Makes every tile the next step can write to: the neighbours that live edge cells
 // reach. A bounded grid needs none that lie wholly outside it.
 int stepExpand(Universe* u, int b)
@@ -35,7 +63,10 @@ int stepExpand(Universe* u, int b)
                     top + TILE_SIZE - 1 < u->gridTop)
                     continue;
             }
+            // Past the plane's edge a tile is needed only for a cell born there.
             if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX) {
+                if (!growsBeyond(u, t, dx, dy, b))
+                    continue;
                 u->stepFailure = "the pattern would grow past the 32-bit coordinates";
                 return 0;
             }

@@ -13,7 +13,18 @@ namespace {
 struct UniverseWorld {
     World world; // first, so a World* is the universe's
     Universe* universe;
+    // Under B0 without S8 the odd generations hold the complement of the
+    // cells: saved, they run on under the complement rule, named here.
+    char oddRulesText[LIFE_RULE_TEXT];
 };
+
+// What Rules.ini is to hold for the generation held now.
+void noteRulesText(UniverseWorld* w)
+{
+    const UniverseRule* rule = &w->universe->rule;
+    const int odd = w->oddRulesText[0] && (w->universe->generation & 1);
+    memcpy(w->world.rulesText, odd ? w->oddRulesText : rule->name, sizeof w->world.rulesText);
+}
 
 Universe* universeOf(World* world)
 {
@@ -38,12 +49,14 @@ void universeWorldRelease(World* world)
 
 int universeWorldStep(World* world, int64_t generations)
 {
-    for (int64_t i = 0; i < generations; i++)
+    int ok = 1;
+    for (int64_t i = 0; ok && i < generations; i++)
         if (!universeStep(universeOf(world))) {
             snprintf(world->failure, sizeof world->failure, "%s", universeStepFailure(universeOf(world)));
-            return 0;
+            ok = 0;
         }
-    return 1;
+    noteRulesText((UniverseWorld*)world);
+    return ok;
 }
 
 int64_t universeWorldGeneration(const World* world)
@@ -169,7 +182,11 @@ World* universeWorldWrap(Universe* universe)
     world->engine = &universeEngine;
     world->extent = {universe->gridLeft, universe->gridTop, universe->gridRight, universe->gridBottom};
     memcpy(world->ruleName, universe->rule.name, sizeof world->ruleName);
-    memcpy(world->rulesText, universe->rule.name, sizeof world->rulesText);
+    const uint8_t* next = universe->rule.next;
+    UniverseRule complement;
+    if ((next[0] & 1) && !(next[511] & 1) && universeRuleComplement(&universe->rule, &complement))
+        memcpy(w->oddRulesText, complement.name, sizeof w->oddRulesText);
+    noteRulesText(w);
     return world;
 }
 

@@ -88,15 +88,42 @@ TEST(Universe, RefusesGrowthPastTheCoordinates)
     ASSERT_NE(u, nullptr);
     // A blinker on the last column: its next phase would reach x = 2^31.
     for (int y = 0; y < 3; y++)
-        ASSERT_EQ(universeSetCell(u, INT32_MAX - 1, y, 1), 1);
-    ASSERT_EQ(universeSetCell(u, INT32_MAX, 1, 1), 1);
-    ASSERT_EQ(universeSetCell(u, INT32_MAX - 2, 1, 1), 1);
+        ASSERT_EQ(universeSetCell(u, INT32_MAX, y, 1), 1);
     Cells before = cellsOf(u);
     EXPECT_STREQ(universeStepFailure(u), "");
     EXPECT_EQ(universeStep(u), 0);
     EXPECT_STREQ(universeStepFailure(u), "the pattern would grow past the 32-bit coordinates");
     EXPECT_EQ(universeGeneration(u), 0);
     EXPECT_EQ(cellsOf(u), before);
+    universeRelease(u);
+}
+
+// Live cells on the plane's last rows and columns step on as long as nothing
+// would be born beyond them: blocks in two far corners, a blinker turning on
+// the last column, a pair of cells dying on it.
+TEST(Universe, StepsAtThePlanesEdgeWhileNothingGrowsPastIt)
+{
+    UniverseRule rule = ruleOf("3", "23");
+    Universe* u = universeCreate(&rule);
+    ASSERT_NE(u, nullptr);
+    for (const int64_t corner : {(int64_t)INT32_MIN, (int64_t)INT32_MAX - 1})
+        for (int y = 0; y < 2; y++)
+            for (int x = 0; x < 2; x++)
+                ASSERT_EQ(universeSetCell(u, (int32_t)(corner + x), (int32_t)(corner + y), 1), 1);
+    for (int y = 0; y < 3; y++)
+        ASSERT_EQ(universeSetCell(u, INT32_MAX - 1, 10 + y, 1), 1);
+    ASSERT_EQ(universeSetCell(u, INT32_MAX, 30, 1), 1);
+    ASSERT_EQ(universeSetCell(u, INT32_MAX - 1, 30, 1), 1);
+    const Cells start = cellsOf(u);
+    Cells model = start;
+    uint8_t table[512];
+    for (int i = 0; i < 512; i++)
+        table[i] = rule.next[i];
+    for (int g = 1; g <= 6; g++) {
+        ASSERT_EQ(universeStep(u), 1) << universeStepFailure(u);
+        model = referenceStep(model, table, LifeGridShape{});
+        EXPECT_EQ(cellsOf(u), model) << "generation " << g;
+    }
     universeRelease(u);
 }
 
