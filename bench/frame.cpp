@@ -1,5 +1,5 @@
 // Frame speed: the real start-up on a copy of the bundled data, headless, then
-// the frame tick timed on nine scenes, and the parts that make up a frame.
+// the frame tick timed on ten scenes, and the parts that make up a frame.
 //
 //   S1 start    the bundled Life.ini and the initial camera
 //   S2 soup     a 50 % soup over the whole board, auto-iteration on, the camera

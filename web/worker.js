@@ -15,7 +15,7 @@ const send = (message, transfer) => self.postMessage(message, transfer || []);
 
 // Every file closed after writing, or renamed into place, goes to the page,
 // which keeps the last bytes of each: Engine.log, screenshots, Graph.txt,
-// the .ini files a pattern replaces.
+// the .ini files Ctrl+S saves and the world exported to /export.
 function watchWrites() {
   const FS = Module.FS;
   const close = FS.close;
