@@ -1,13 +1,12 @@
 // Bringing a pattern: a file dropped on the page, a classic from the picker
 // and a pattern in the link all take one road. The file is written into the
 // program's in-memory folder /drop under its own name, and the program is
-// handed its path: between two frames
-// the program converts it and starts the board again on it, or leaves the
-// board running and shows the converter's message on the canvas and in
-// Engine.log. The page reads the outcome from Engine.log and keeps where the
+// handed its path: it reads the file into a new world (a big one beside the
+// frames, with the threaded build) and shows it, or leaves the world shown
+// running and puts the reason on the canvas and in Engine.log. The page reads the outcome from Engine.log and keeps where the
 // board it shows came from, for the link. A gzip-compressed file is
 // decompressed here, as the browser build of the program has no zlib.
-import {dropFile, emit, isReady, on, readFile, say} from './page.js';
+import {dropFile, emit, figuresShown, isReady, on, readFile, say} from './page.js';
 
 let pending = null; // {path, name, source, from, done}: handed over, outcome not yet logged
 let board = null; // where the board shown came from; null: the bundled pattern
@@ -107,6 +106,13 @@ on('log', text => {
   say(`${pending.name}: ${outcome}`, !loaded);
   pending.done(loaded);
   pending = null;
+});
+
+// A big file is read beside the frames, which say how far it has come.
+on('shown', () => {
+  const {loading} = figuresShown();
+  if (pending && loading)
+    say(`Loading ${pending.name}: ${loading} (Esc stops it)`);
 });
 
 // Its queue full or the run ended, the program never saw the file.

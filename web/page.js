@@ -85,7 +85,7 @@ let worker = null;
 // The last bytes of every file the program wrote and of every drop, by path.
 const files = new Map();
 // The figures of the frame last shown.
-let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: ''};
+let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: '', loading: ''};
 let ticking = null; // the timer message posted: resolves once its frame is shown
 let ticked = null;
 
@@ -171,14 +171,14 @@ let arrived = null; // the last frame come and not yet drawn
 function show() {
   if (!arrived)
     return;
-  const {buffer, width, height, frames, generation, population, drawn, rule} = arrived;
+  const {buffer, width, height, frames, generation, population, drawn, rule, loading} = arrived;
   arrived = null;
   if (canvas.width !== width || canvas.height !== height) {
     canvas.width = width;
     canvas.height = height;
   }
   pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
-  shown = {frames, generation, population, drawn, rule};
+  shown = {frames, generation, population, drawn, rule, loading};
   worker.postMessage({type: 'buffer', buffer}, [buffer]);
   emit('shown', rule);
 }

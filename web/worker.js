@@ -112,7 +112,7 @@ function load(message) {
       new Uint8Array(buffer).set(Module.HEAPU8.subarray(pixels, pixels + size));
       send({type: 'frame', buffer, width, height, frames: Module._webFramesPresented(),
         generation: Module._webGeneration(), population: Module._webPopulation(), drawn: Module._webDrawn(),
-        rule: Module.UTF8ToString(Module._webRule())},
+        rule: Module.UTF8ToString(Module._webRule()), loading: Module.UTF8ToString(Module._webLoading())},
         [buffer]);
       answerTicks();
     },

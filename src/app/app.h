@@ -217,15 +217,39 @@ void drawSave();
 // Drop-to-load (drop.cpp), the one entry for every backend's drop message and
 // the page's patterns and links: reads the pattern file at path into a new
 // world as veltrix-pattern reads it with no options (the universe its rule
-// names, the cells where the file puts them), and shows it from generation 0
-// with the camera kept (the drop message then frames it). No file is written.
-// Logs one line and puts the outcome on screen for NOTICE_TICKS frames;
-// message (may be null) gets the same text. Returns 1, or 0 with the world
-// and every file as they were.
+// names, the cells where the file puts them), and shows it from generation 0,
+// framed as F frames it. No file is written. Logs one line and puts the
+// outcome on screen for NOTICE_TICKS frames; message (may be null) gets the
+// same text. Where the platform reads files beside the frames, the file is
+// read on a thread of its own and the world shown meanwhile goes on: 2, the
+// outcome to come at a later tick. Otherwise 1, or 0 with the world and every
+// file as they were; 0 too while an earlier drop still loads.
 int dropPattern(const char* path, char* message, size_t size);
-// A new world in place of the one shown: generation 0, nothing to go back to
-// or undo, and the camera's origin where the world wants it.
-void showWorld(World* world);
+// Once a tick, before the step: a load that has ended is shown as
+// dropPattern would have shown it; one still running has its progress on
+// screen.
+void dropTick();
+// Esc while a file loads: the load stops, its outcome "cancelled". Returns 1,
+// or 0 when nothing was loading (Esc then closes the window).
+int dropCancel();
+
+// Loading beside the frames (load.cpp), one file at a time. loadStart: 1 with
+// the thread reading path, or 0 when no thread may or can be had (the caller
+// reads the file itself) or a load runs already. loadPath: the file being
+// read, or null when none. loadTake: 1 once the thread is done, with the world
+// read (now the caller's) or null with the reason; the load is then over.
+// loadStage: where it stands ("reading the file", "45 % of 1000 cells placed").
+// loadCancel: stops it, its thread to end at its next step with nobody
+// waiting. loadWait: sleeps until every thread started, a stopped one's too,
+// is done (tests, which must not leave a thread behind).
+struct PatternReport;
+struct PatternError;
+int loadStart(const char* path);
+const char* loadPath();
+int loadTake(World** world, PatternReport* report, PatternError* error);
+void loadStage(char* text, size_t size);
+void loadCancel();
+void loadWait();
 
 // F9's recording (record.cpp), of the frames as shown, to the first free
 // name "Recording%2x.gif"; builds without giflib say so on screen instead.

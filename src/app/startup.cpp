@@ -177,7 +177,9 @@ int appRun()
 void appStop()
 {
     // The display went with the window (MSG_DESTROY). The scene, its textures
-    // and the world live as long as the process. Quitting ends a recording whole.
+    // and the world live as long as the process. Quitting ends a recording
+    // whole and stops a file being read.
+    loadCancel();
     recordStop();
     heapFree(app.framebuffer);
     app.framebuffer = nullptr;
@@ -196,6 +198,7 @@ int appMain()
 
 void appRelease()
 {
+    loadCancel();
     recordStop();
     heapFree(app.framebuffer);
     app.framebuffer = nullptr;

@@ -33,8 +33,7 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         frameTick();
         return 0;
     case MSG_DROPFILES:
-        if (dropPattern((const char*)wParam, nullptr, 0))
-            cameraFrame();
+        dropPattern((const char*)wParam, nullptr, 0);
         return 0;
     case MSG_FIGURES: {
         if (!app.world)
@@ -44,6 +43,11 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         figures->population = worldPopulation(app.world);
         figures->drawn = app.drawnSinceLoad;
         snprintf(figures->rule, sizeof figures->rule, "%s", app.world->ruleName);
+        if (loadPath()) {
+            char stage[96];
+            loadStage(stage, sizeof stage);
+            snprintf(figures->loading, sizeof figures->loading, "%s", stage);
+        }
         return 1;
     }
     case MSG_EXPORTWORLD: {
@@ -81,6 +85,8 @@ void handleKey(uint32_t key)
     const float step = cameraMoveStep();
     switch (key) {
     case KEY_ESCAPE:
+        if (dropCancel())
+            break;
         cursorShow(1);
         messageSend(app.window, MSG_CLOSE, 0, 0);
         break;

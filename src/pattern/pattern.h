@@ -8,6 +8,7 @@
 // without files. Every count read from the text is bounded before it is used.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -205,9 +206,20 @@ struct PatternReport {
 // writeBoardFiles or writeUniverseFiles. Returns 1 with report filled, or 0 with error and no file
 // touched.
 int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error);
+// How far a load has come, read from another thread while it runs, and its
+// stop: once `cancel` is set the load ends at its next step, refused with
+// "cancelled".
+enum PatternStage { PATTERN_READING, PATTERN_PARSING, PATTERN_PLACING };
+struct PatternProgress {
+    std::atomic<int32_t> stage;
+    std::atomic<int64_t> done;   // placing: the cells placed so far
+    std::atomic<int64_t> total;  // placing: the cells to place
+    std::atomic<int32_t> cancel;
+};
+
 // Reads the pattern file at path as patternConvertFile does with no options,
 // into a new world at generation 0 instead of files: the universe the file's
 // rule names (Conway's when it names none), the cells where the file puts
 // them. Returns the world with report filled, or null with error; no file is
-// written.
-World* patternLoadWorld(const char* path, PatternReport* report, PatternError* error);
+// written. progress may be null.
+World* patternLoadWorld(const char* path, PatternReport* report, PatternError* error, PatternProgress* progress);

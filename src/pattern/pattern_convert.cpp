@@ -131,8 +131,27 @@ static int convertToUniverse(const Pattern* pattern, const PatternOptions* optio
                               report->ruleSource == RULE_KEPT ? nullptr : report->ruleName, error);
 }
 
+// Cells between two looks at the progress: often enough for a stop to be
+// felt at once, seldom enough to cost nothing.
+enum { PLACE_STRIDE = 1 << 16 };
+
+static int cancelled(PatternProgress* progress)
+{
+    return progress && progress->cancel.load(std::memory_order_relaxed);
+}
+
+static void enterStage(PatternProgress* progress, PatternStage stage, int64_t total)
+{
+    if (!progress)
+        return;
+    progress->done.store(0, std::memory_order_relaxed);
+    progress->total.store(total, std::memory_order_relaxed);
+    progress->stage.store(stage, std::memory_order_relaxed);
+}
+
 // Reads, unpacks and parses the file, with what the report says of it.
-static int readPattern(const char* path, Pattern* pattern, PatternReport* report, PatternError* error)
+static int readPattern(const char* path, Pattern* pattern, PatternReport* report, PatternError* error,
+                       PatternProgress* progress)
 {
     memset(report, 0, sizeof *report);
     error->line = 0;
@@ -141,6 +160,7 @@ static int readPattern(const char* path, Pattern* pattern, PatternReport* report
     char* text = readWhole(path, &size, error);
     if (!text || !patternGunzip(&text, &size, error))
         return 0;
+    enterStage(progress, PATTERN_PARSING, 0);
     const int parsed = parsePattern(detectFormat(text, size, path), text, size, pattern, error);
     heapFree(text);
     if (!parsed)
@@ -156,7 +176,7 @@ static int readPattern(const char* path, Pattern* pattern, PatternReport* report
 int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error)
 {
     Pattern pattern;
-    if (!readPattern(path, &pattern, report, error))
+    if (!readPattern(path, &pattern, report, error, nullptr))
         return 0;
     const int ok = options->board ? convertToBoard(&pattern, options, report, error)
                                   : convertToUniverse(&pattern, options, report, error);
@@ -164,19 +184,32 @@ int patternConvertFile(const char* path, const PatternOptions* options, PatternR
     return ok;
 }
 
-World* patternLoadWorld(const char* path, PatternReport* report, PatternError* error)
+World* patternLoadWorld(const char* path, PatternReport* report, PatternError* error, PatternProgress* progress)
 {
+    enterStage(progress, PATTERN_READING, 0);
     Pattern pattern;
-    if (!readPattern(path, &pattern, report, error))
+    if (!readPattern(path, &pattern, report, error, progress))
         return nullptr;
     const PatternOptions options = {0, 0, 0, 0, 0};
     UniverseRule rule;
     World* world = nullptr;
-    if (placeOnUniverse(&pattern, &options, report, &rule, error)) {
+    enterStage(progress, PATTERN_PLACING, pattern.count);
+    if (cancelled(progress))
+        patternFail(error, 0, "cancelled");
+    else if (placeOnUniverse(&pattern, &options, report, &rule, error)) {
         world = worldCreateForRule(&rule);
         if (!world)
             patternFail(error, 0, "out of memory");
         for (int32_t k = 0; world && k < pattern.count; k++) {
+            if (k % PLACE_STRIDE == 0 && progress) {
+                progress->done.store(k, std::memory_order_relaxed);
+                if (cancelled(progress)) {
+                    worldRelease(world);
+                    world = nullptr;
+                    patternFail(error, 0, "cancelled");
+                    break;
+                }
+            }
             if (!worldSetCell(world, report->left + pattern.cells[k].x, report->top + pattern.cells[k].y, 1)) {
                 worldRelease(world);
                 world = nullptr;

@@ -128,6 +128,7 @@ struct WindowFigures {
     int64_t population;
     int32_t drawn;  // 1 once cells were drawn or undone on the world loaded last
     char rule[128]; // the rule in the community's notation, "B3/S23"
+    char loading[128]; // where a dropped file being read stands; "" when none is
 };
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.
@@ -220,6 +221,9 @@ const char* platformError();
 // How many threads the program should draw its frames with: the machine's
 // hardware threads, at most 8, where the backend can run threads at all.
 int32_t platformThreads();
+// 1 when a file the user hands the program may be read on a thread of its
+// own while frames go on; 0 when it is read between two frames.
+int32_t platformLoadsBeside();
 // 1 when the program is worked by touch rather than keys (the page on a
 // phone, whose buttons stand for the keys), else 0.
 int32_t platformTouchScreen();

@@ -24,12 +24,6 @@ namespace {
 // (32, 31), (33, 32), (31, 33), (32, 33), (33, 33).
 const char* droppedGlider = "!Name: Glider\r!\r.O.\r\n..O\r\nOOO\r\n";
 
-std::string lastLine(const std::string& text)
-{
-    const std::vector<std::string> all = lines(text);
-    return all.empty() ? "" : all.back();
-}
-
 TEST_F(App, DropStartsAUniverseOnThePatternAndFramesIt)
 {
     run("key ins 3\nkey left\nmouse 30 -10\ntick\n");
@@ -47,7 +41,7 @@ TEST_F(App, DropStartsAUniverseOnThePatternAndFramesIt)
     ASSERT_FALSE(app.world->fixedView);
     EXPECT_EQ(worldPopulation(app.world), 5);
     EXPECT_EQ(worldGetCell(app.world, 1, 0), 1);
-    EXPECT_EQ(lastLine(readFile("Engine.log")), "Dropped glider.cells: loaded, 5 live cells, rule B3/S23");
+    EXPECT_EQ(lastLogLine(), "Dropped glider.cells: loaded, 5 live cells, rule B3/S23");
     // The working folder's files are the user's until Ctrl+S.
     EXPECT_EQ(readFile("Life.ini"), lifeIni);
     EXPECT_EQ(readFile("Rules.ini"), "8 9 2 2\n");
@@ -82,7 +76,7 @@ TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
         EXPECT_EQ(readFile("Life.ini"), lifeIni);
         EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
         EXPECT_EQ(worldGeneration(app.world), 2);
-        EXPECT_EQ(lastLine(readFile("Engine.log")),
+        EXPECT_EQ(lastLogLine(),
                   "Dropped generations.rle: refused, line 1: header: rule 'B2/S/3' is a multi-state rule (a third "
                   "part counts the states); the board shows two states");
         // Only the rows of the notice's four lines, from row 30, may differ.

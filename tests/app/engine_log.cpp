@@ -1,5 +1,7 @@
 #include "engine_log.h"
 
+#include "support/support.h"
+
 const std::vector<std::string> completeLog = {
     "__________Veltrix - Log__________",
     "Loading world ..",
@@ -28,4 +30,10 @@ std::vector<std::string> lines(const std::string& text)
         start = end + 1;
     }
     return out;
+}
+
+std::string lastLogLine()
+{
+    const std::vector<std::string> all = lines(readFile("Engine.log"));
+    return all.empty() ? "" : all.back();
 }

@@ -93,6 +93,20 @@ test('with several threads, Esc and Start again give the start frame once more',
   await page.close();
 });
 
+// With threads and the program's own timer, a dropped file is read beside
+// the frames and shown once read.
+test('an isolated page reads a dropped file on a thread of its own and shows it', async () => {
+  const {page, errors} = await h.openPage(chromium.browser, isolated.url, {threads: 2, manualTicks: false});
+  await h.waitForLog(page, 'Rendering !');
+  const rows = Array.from({length: 200}, () => 'o'.repeat(200)).join('$');
+  await h.drop(page, 'square.rle', Buffer.from(`x = 200, y = 200\n${rows}!\n`));
+  await page.waitForFunction(() => /^square\.rle: loaded/.test(document.getElementById('status').textContent),
+    {timeout: 20000});
+  assert.match(await h.engineLog(page), /Dropped \/drop\/square\.rle: loaded, 40000 live cells, rule B3\/S23\n/);
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
+
 // Every step of a user's must come back within this long: a page whose main
 // thread waits on a helper that never starts answers nothing again.
 const stepSeconds = 20;

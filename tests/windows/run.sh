@@ -17,7 +17,7 @@ cmake --build "$out" -j"$(nproc)" --target veltrix veltrix-replay veltrix-window
 export WINEPREFIX=$out/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-wineserver -p 60 2>/dev/null || true # fails when a server of this prefix is up already
+wineserver -p 2>/dev/null || true # up until the end; fails when a server of this prefix is up already
 timeout 300 wineboot -i >/dev/null 2>&1
 
 echo "== Unit tests under Wine"

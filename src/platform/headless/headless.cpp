@@ -41,6 +41,13 @@ int32_t platformThreads()
     return headlessThreads;
 }
 
+int32_t headlessLoadsBeside = 0;
+
+int32_t platformLoadsBeside()
+{
+    return headlessLoadsBeside;
+}
+
 int32_t headlessTouchScreen = 0;
 
 int32_t platformTouchScreen()

@@ -91,6 +91,9 @@ extern HeadlessState headless;
 // The threads the program draws with (platformThreads); 1 unless a test or
 // the replay runner (--threads) says otherwise. headlessReset keeps it.
 extern int32_t headlessThreads;
+// platformLoadsBeside's answer: 0, so that a script's drop is shown by the
+// tick after it, unless a test says otherwise. headlessReset keeps it.
+extern int32_t headlessLoadsBeside;
 // platformTouchScreen's answer; 0 unless the replay runner (--touch) says
 // otherwise. headlessReset keeps it.
 extern int32_t headlessTouchScreen;

@@ -39,6 +39,11 @@ int32_t platformThreads()
     return cores < 1 ? 1 : cores > 8 ? 8 : cores;
 }
 
+int32_t platformLoadsBeside()
+{
+    return 1;
+}
+
 int32_t platformTouchScreen()
 {
     return 0;

@@ -58,6 +58,18 @@ int32_t platformThreads()
 #endif
 }
 
+// Without threads a file is read between two frames, and so it is where
+// the page posts every tick itself (Module.manualTicks): a run is then the
+// same whatever the machine's speed.
+int32_t platformLoadsBeside()
+{
+#ifdef __EMSCRIPTEN_PTHREADS__
+    return EM_ASM_INT({ return Module.manualTicks ? 0 : 1; });
+#else
+    return 0;
+#endif
+}
+
 // The page says so (Module.veltrixTouch) before the program starts.
 int32_t platformTouchScreen()
 {
@@ -97,8 +109,8 @@ static int post(uint32_t message, uintptr_t wParam, intptr_t lParam)
 
 // The page has written a dropped file into the in-memory file system: the
 // program gets its path in a drop message between frames, as on the desktop.
-// A pattern that loads is framed as F frames it, in the same message, so the
-// frame after it shows its cells. Returns 0 (the page says
+// A pattern that loads is framed as F frames it, so the frame that first
+// shows it shows its cells. Returns 0 (the page says
 // so) while an earlier drop still waits, or when the path is too long or the
 // queue full.
 extern "C" EMSCRIPTEN_KEEPALIVE int webDropFile(const char* path)
@@ -275,6 +287,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t webFramesPresented()
 extern "C" EMSCRIPTEN_KEEPALIVE double webGeneration()
 {
     return (double)figures().generation;
+}
+
+// Where a dropped file being read stands, "" when none is.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* webLoading()
+{
+    static WindowFigures shown;
+    shown = figures();
+    return shown.loading;
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
