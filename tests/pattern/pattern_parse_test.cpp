@@ -120,7 +120,7 @@ TEST(PatternParse, ReadsWellFormedPatterns)
 }
 
 // Where the file puts the box's top-left cell: a picture without a position
-// at (0, 0), a macrocell square centred on (0, 0).
+// at (0, 0), a macrocell square centred on (0, 0) as bgolly writes it.
 TEST(PatternParse, KeepsWhereTheFilePutsTheBox)
 {
     const struct {
@@ -134,10 +134,13 @@ TEST(PatternParse, KeepsWhereTheFilePutsTheBox)
         {PATTERN_LIFE105, "#Life 1.05\n#P -1 -1\n.*\n..*\n***\n", -1, -1},
         {PATTERN_LIFE106, "#Life 1.06\n0 -1\n1 0\n-1 1\n0 1\n1 1\n", -1, -1},
         {PATTERN_XLIFE, "#B L\n#P 0 0\n*.\n**\n#E\n#I :L 10 0 1 1\n#R 5 5\n0 0\n", 5, 0},
-        // Leaf cells from (1, 2) in a level-3 square whose corner is (-4, -4).
-        {PATTERN_MACROCELL, "[M2]\n$$..*$...*$.***$$$$\n", -3, -2},
-        // Cells at (0, 16) and (8, 24) of a level-5 square whose corner is (-16, -16).
-        {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 1\n5 0 0 2 0\n", -16, 0},
+        // Leaf cells from (1, 2) in a level-3 square whose corner is (-4, -3):
+        // a root's rows run from 1 - half to half, as bgolly writes them.
+        {PATTERN_MACROCELL, "[M2]\n$$..*$...*$.***$$$$\n", -3, -1},
+        // Cells at (0, 16) and (8, 24) of a level-5 square whose corner is (-16, -15).
+        {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 1\n5 0 0 2 0\n", -16, 1},
+        // bgolly's own output for the Life 1.06 cell (0, 0): row 7 of the ne leaf.
+        {PATTERN_MACROCELL, "[M2] (golly 3.3)\n#R B3/S23\n$$$$$$$*$\n4 0 1 0 0\n", 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
