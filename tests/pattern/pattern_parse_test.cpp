@@ -107,6 +107,9 @@ TEST(PatternParse, ReadsWellFormedPatterns)
         {PATTERN_CELLS, "!lower case\n.o\nO.o\n", 3, 2, {{1, 0}, {0, 1}, {2, 1}}, ""},
         {PATTERN_DBLIFE, "!dblife\n2.O\n\n3O\n!comment\n", 3, 3, {{2, 0}, {0, 2}, {1, 2}, {2, 2}}, ""},
         {PATTERN_DBLIFE, "!\n12.O2.O\n.o\n", 16, 2, {{12, 0}, {15, 0}, {1, 1}}, ""},
+        // A position line, as dblife writes it below the comments, is a row without cells.
+        {PATTERN_DBLIFE, "!\"Glider\"\n!\n1k1h@!\n.O\n2.O\n3O\n", 3, 4, {{1, 1}, {2, 2}, {0, 3}, {1, 3}, {2, 3}}, ""},
+        {PATTERN_DBLIFE, "!\n6k@\r\nO\n", 1, 2, {{0, 1}}, ""},
         {PATTERN_MACROCELL, "[M2] (test)\n#R B3/S23\n#G 0\n$$..*$...*$.***$$$$\n", 3, 3, glider, "B3/S23"},
         // Leaf 1 is one cell; node 2 puts it at the north-west and south-east
         // corners of a 16-wide square, node 3 node 2 at the south-west of a 32-wide one.
@@ -225,6 +228,7 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
         {PATTERN_DBLIFE, "!c\n.X\n", 2, "column 2: unexpected 'X'"},
         {PATTERN_DBLIFE, "!c\n2147483648O\n", 2, "count larger than 2147483647"},
         {PATTERN_DBLIFE, "!c\n2147483647.O\n", 2, "wider than 2147483647"},
+        {PATTERN_DBLIFE, "!c\n6k@x\n", 2, "column 2: unexpected 'k'"},
         {PATTERN_MACROCELL, "#R B3/S23\n*\n", 1, "expected the first line '[M2]"},
         {PATTERN_MACROCELL, "[M2]\n1 0 0 0 1\n", 2, "multi-state macrocell"},
         {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 2\n", 3, "refers to node 2, which is not defined before it"},
@@ -277,6 +281,10 @@ TEST(PatternParse, CellLimitRefusesBeforeListingEveryCell)
     } cases[] = {
         {PATTERN_RLE, "x = 5, y = 1\n5o!", 2, "more than 4 live cells"},
         {PATTERN_DBLIFE, "!\n5O\n", 2, "more than 4 live cells"},
+        {PATTERN_DBLIFE, "!\n2O\n3O\n", 3, "more than 4 live cells"},
+        {PATTERN_RLE, "x = 1, y = 1\n2o$2o$o!", 2, "more than 4 live cells"},
+        // A block's cells are counted once, however often it is included.
+        {PATTERN_XLIFE, "#B a\n#P\n***\n#E\n#I :a\n#I :a 0 1\n", 6, "more than 4 live cells"},
         {PATTERN_LIFE106, "#Life 1.06\n0 0\n1 1\n2 2\n3 3\n4 4\n", 6, "more than 4 live cells"},
         {PATTERN_MACROCELL, tree, 0, "holds 1073741824 live cells, more than the 4 this program lists"},
     };
@@ -433,4 +441,40 @@ TEST(PatternPlace, DropsCellsOffTheBoardWithoutWrapping)
     EXPECT_EQ(placed.boxHigh.y, 1);
     EXPECT_EQ(placed.shownDrops[0].x, 62);
     EXPECT_EQ(placed.shownDrops[0].y, -1);
+}
+
+// A file without a position on a grid bounded either way: the header's box
+// centred where it fits every bounded side, else from the grid's corner; the
+// others where the file puts them.
+TEST(PatternPlace, UniverseOriginCentresRleBoxesOnBoundedGrids)
+{
+    const struct {
+        int centred, width, height, gridWidth, gridHeight;
+        int64_t left, top;
+    } cases[] = {
+        {1, 3, 3, 0, 0, 7, -2},      // the unbounded plane: the file's own corner
+        {1, 3, 3, 8, 8, -1, -1},     // :P8,8
+        {1, 4, 5, 8, 8, -2, -2},
+        {1, 30, 3, 0, 10, -15, -1},  // a tube: the unbounded side centred too
+        {1, 11, 3, 11, 10, -5, -1},  // exactly as wide as the grid
+        {1, 11, 3, 10, 10, -5, -5},  // wider: the grid's corner
+        {1, 3, 30, 0, 10, 0, -5},    // taller than a tube: 0 along the unbounded side
+        {0, 3, 3, 8, 8, 7, -2},      // a stated position
+    };
+    for (const auto& c : cases) {
+        Pattern p = {};
+        p.left = 7;
+        p.top = -2;
+        p.centredOnGrid = c.centred;
+        p.headerWidth = c.width;
+        p.headerHeight = c.height;
+        LifeGridShape grid = {};
+        grid.topology = c.gridWidth || c.gridHeight ? LIFE_TORUS : LIFE_UNBOUNDED;
+        grid.width = c.gridWidth;
+        grid.height = c.gridHeight;
+        int64_t left, top;
+        universeOrigin(&p, &grid, &left, &top);
+        EXPECT_EQ(left, c.left) << c.width << " x " << c.height << " on " << c.gridWidth << "," << c.gridHeight;
+        EXPECT_EQ(top, c.top) << c.width << " x " << c.height << " on " << c.gridWidth << "," << c.gridHeight;
+    }
 }

@@ -245,7 +245,7 @@ TEST(PatternTool, HelpNamesFormatsRulesAndLimits)
     ASSERT_EQ(convert("--help", &out), 0) << out;
     for (const char* words : {"run-length", "plaintext", "Life 1.05", "Life 1.06", "XLife", "dblife", "macrocell",
                               "gzip", "B3/S23", ":P64,64", "--at X Y", "from -2147483647 to 2147483647",
-                              "--keep-rules", "64 MiB"})
+                              "--keep-rules", "64 MiB", "134217728 live"})
         EXPECT_NE(out.find(words), std::string::npos) << words;
 }
 
