@@ -55,8 +55,7 @@ struct XlifeRead {
     CellBox box;
     Pattern* pattern;
     PatternError* error;
-    int listing;    // 0 on the counting pass, which adds to cells
-    int64_t cells;
+    int listing;    // 0 on the counting pass, which adds to pattern->count
 };
 
 enum XlifeMode { MODE_START, MODE_ABSOLUTE, MODE_RELATIVE, MODE_PICTURE };
@@ -89,19 +88,10 @@ static int readNumbers(const char* line, size_t length, size_t i, int32_t* value
     return skipBlanks(line, length, i) == length;
 }
 
-// Counts more cells on the counting pass, refusing past the budget.
-static int countCells(XlifeRead* r, int64_t more, int32_t number)
-{
-    r->cells += more;
-    if (r->cells > patternLimits.maxCells)
-        return patternFail(r->error, number, "more than %d live cells; refused", (int)patternLimits.maxCells);
-    return 1;
-}
-
 static int addCell(XlifeRead* r, const XlifePlace* at, int64_t x, int64_t y, int32_t number)
 {
     if (!r->listing)
-        return countCells(r, 1, number);
+        return patternAddRun(r->pattern, 0, 0, 0, 1, number, r->error);
     return patternAddListed(r->pattern, &r->box, at->hotX + at->xx * x + at->xy * y,
                             at->hotY + at->yx * x + at->yy * y, number, r->error);
 }
@@ -187,12 +177,12 @@ static int includeBlock(XlifeRead* r, const char* line, size_t length, int32_t n
         return patternFail(r->error, number, "no block '#B %.*s' in the file", (int)nameLength - 1, name + 1);
     // Turns and moves do not change a count: each block is read once on the counting pass.
     if (!r->listing && block->counted)
-        return countCells(r, block->cells, number);
+        return patternAddRun(r->pattern, 0, 0, 0, block->cells, number, r->error);
     if (!r->listing) {
-        const int64_t before = r->cells;
+        const int64_t before = r->pattern->count;
         if (!readPart(r, block->start, block->end, block->firstLine, at, depth + 1))
             return 0;
-        block->cells = r->cells - before;
+        block->cells = r->pattern->count - before;
         block->counted = 1;
         return 1;
     }
@@ -321,13 +311,15 @@ int parseXlife(const char* text, size_t size, Pattern* pattern, PatternError* er
 {
     memset(pattern, 0, sizeof *pattern);
     pattern->format = PATTERN_XLIFE;
-    XlifeRead r = {text, size, nullptr, 0, 0, {0, 0, 0, 0}, pattern, error, 0, 0};
+    XlifeRead r = {text, size, nullptr, 0, 0, {0, 0, 0, 0}, pattern, error, 0};
     const XlifePlace whole = {0, 0, 1, 0, 0, 1};
     int ok = indexBlocks(&r) && readPart(&r, 0, size, 1, &whole, 0);
     if (ok) {
+        const int64_t cells = pattern->count;
+        pattern->count = 0;
         r.listing = 1;
         r.linesRead = 0;
-        ok = patternReserve(pattern, r.cells, 0, error) && readPart(&r, 0, size, 1, &whole, 0);
+        ok = patternReserve(pattern, cells, 0, error) && readPart(&r, 0, size, 1, &whole, 0);
     }
     heapFree(r.blocks);
     if (!ok) {
