@@ -107,9 +107,27 @@ typedef int (*LifeFileWriter)(FILE* file, const void* content);
 int lifeFilesWrite(const char* folder, LifeFileWriter writeLife, const void* life, LifeFileWriter writeRules,
     const void* rules, char* reason, size_t size);
 
-// ---- The engines' makers (board_world.cpp, universe_world.cpp) --------------------
+// ---- The engines' makers (board_world.cpp, universe_world.cpp, hashlife_world.cpp) --
 World* boardWorldCreate(const LifeRule* rule);
 World* universeWorldCreate(const UniverseRule* rule);
+// Hashlife: the plane as a quadtree of canonical squares, each square's future
+// kept on it, so that a step of 2^k generations costs what the pattern's
+// variety costs rather than its size or its age. Cells from -2^61 to 2^61 - 1
+// each way; a step whose cells would pass 2^60 from the origin is refused.
+// Rules that keep empty space empty on the unbounded plane only: a rule with
+// B0 or a bounded grid runs on the universe and is refused here, as memory
+// running out is, null with the reason in reason[0 .. size).
+World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size);
+// What hashlife's nodes may take, per store (a world with its snapshots and
+// the worlds restored from them): past it a step collects the nodes no world
+// or snapshot holds, then takes its generations in smaller steps, and stops
+// with the reason when even one generation does not fit. Read at every step
+// and every cell set, so the app may change it at any time; 1 GiB, 256 MiB on
+// the page.
+struct HashlifeLimits {
+    size_t budgetBytes;
+};
+extern HashlifeLimits hashlifeLimits;
 
 // ---- Using a world ---------------------------------------------------------------
 inline void worldRelease(World* world)
