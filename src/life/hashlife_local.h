@@ -120,6 +120,11 @@ int hashTileRows(const HashNode* root, int64_t tx, int64_t ty, uint64_t rows[WOR
 // -1 when the walk's lists cannot be had (nothing visited).
 int64_t hashForEachCell(const HashNode* root, WorldCellVisit visit, void* context);
 
+// ---- hashlife_build.cpp -----------------------------------------------------
+// The root holding count cells given as int32 pairs xy[2i], xy[2i + 1] at
+// (left + x, top + y); null with store->failure.
+HashNode* hashBuild(HashStore* store, const int32_t* xy, int64_t count, int64_t left, int64_t top);
+
 // ---- hashlife_gc.cpp --------------------------------------------------------
 // Frees every node no holder reaches, keeping the futures of those it does.
 void hashCollect(HashStore* store);

@@ -104,7 +104,8 @@ HashNode* future(HashStore* s, HashNode* n, int shift)
                 HashNode** c = &g[4 * i + j];
                 HashNode* piece;
                 if (full) {
-                    HashNode* square = hashJoin(s, c[0], c[1], c[4], c[5]);
+                    // The corners are the node's own quarters.
+                    HashNode* square = (i | j) & 1 ? hashJoin(s, c[0], c[1], c[4], c[5]) : n->quad[i + j / 2];
                     piece = square ? future(s, square, second) : nullptr;
                 } else {
                     piece = middleOfFour(s, c[0], c[1], c[4], c[5]);

@@ -42,16 +42,15 @@ const HashNode* rootOf(const World* world)
     return ((const HashWorld*)world)->root.node;
 }
 
-void noteFailure(HashWorld* w)
+// Why the store's last allocation failed, as a phrase.
+void describeFailure(const HashStore* s, char* out, size_t size)
 {
-    const HashStore* s = w->store;
     if (s->failure == HASH_FAIL_REACH)
-        snprintf(w->world.failure, sizeof w->world.failure, "the pattern would grow past 2^60 cells from the origin");
+        snprintf(out, size, "the pattern would grow past 2^60 cells from the origin");
     else if (s->failure == HASH_FAIL_BUDGET)
-        snprintf(w->world.failure, sizeof w->world.failure, "the pattern needs more than the memory budget of %zu MiB",
-                 s->budget >> 20);
+        snprintf(out, size, "the pattern needs more than the memory budget of %zu MiB", s->budget >> 20);
     else
-        snprintf(w->world.failure, sizeof w->world.failure, "memory ran out");
+        snprintf(out, size, "memory ran out");
 }
 
 // 2^shift generations on: 1, or 0 with the reason and the world at the last
@@ -78,7 +77,7 @@ int stepPower(HashWorld* w, int shift)
     if (!next) {
         if (s->failure != HASH_FAIL_REACH && shift > 0)
             return stepPower(w, shift - 1) && stepPower(w, shift - 1);
-        noteFailure(w);
+        describeFailure(s, w->world.failure, sizeof w->world.failure);
         return 0;
     }
     w->root.node = next;
@@ -267,7 +266,18 @@ World* hashWorldMake(HashStore* store, HashNode* root, int64_t generation)
 
 } // namespace
 
+size_t hashlifeWorldBytes(const World* world)
+{
+    return world->engine == &hashEngine ? ((const HashWorld*)world)->store->bytes : 0;
+}
+
 World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size)
+{
+    return hashlifeWorldFromCells(rule, nullptr, 0, 0, 0, reason, size);
+}
+
+World* hashlifeWorldFromCells(const UniverseRule* rule, const int32_t* xy, int64_t count, int64_t left, int64_t top,
+    char* reason, size_t size)
 {
     if (rule->next[0] & 1) {
         snprintf(reason, size, "%s has B0: hashlife runs only rules that keep empty space empty", rule->name);
@@ -278,10 +288,19 @@ World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size)
         return nullptr;
     }
     HashStore* store = hashStoreCreate(rule);
-    World* world = store && hashRuleInit(store) ? hashWorldMake(store, store->empty[HASH_ROOT_MIN], 0) : nullptr;
-    if (!world) {
+    if (!store || !hashRuleInit(store)) {
         hashStoreRelease(store);
         snprintf(reason, size, "out of memory");
+        return nullptr;
+    }
+    HashNode* root = count > 0 ? hashBuild(store, xy, count, left, top) : store->empty[HASH_ROOT_MIN];
+    World* world = root ? hashWorldMake(store, root, 0) : nullptr;
+    if (!world) {
+        if (store->failure == HASH_FAIL_REACH)
+            snprintf(reason, size, "a cell lies past 2^61 cells from the origin");
+        else
+            describeFailure(store, reason, size);
+        hashStoreRelease(store);
     }
     return world;
 }

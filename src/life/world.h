@@ -118,6 +118,13 @@ World* universeWorldCreate(const UniverseRule* rule);
 // B0 or a bounded grid runs on the universe and is refused here, as memory
 // running out is, null with the reason in reason[0 .. size).
 World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size);
+// The same holding count cells at once, each the pair xy[2i], xy[2i + 1] as
+// (left + x, top + y): a pattern's list of cells as the readers give it. The
+// tree is built whole, so a pattern of millions of cells costs what its
+// distinct squares cost rather than a path of nodes per cell. Null with the
+// reason as above, or when a cell lies outside the plane hashlife holds.
+World* hashlifeWorldFromCells(const UniverseRule* rule, const int32_t* xy, int64_t count, int64_t left, int64_t top,
+    char* reason, size_t size);
 // What hashlife's nodes may take, per store (a world with its snapshots and
 // the worlds restored from them): past it a step collects the nodes no world
 // or snapshot holds, then takes its generations in smaller steps, and stops
@@ -128,6 +135,9 @@ struct HashlifeLimits {
     size_t budgetBytes;
 };
 extern HashlifeLimits hashlifeLimits;
+// The bytes a hashlife world's store holds (nodes, free ones included, and
+// its table), which the budget bounds; 0 for another engine's world.
+size_t hashlifeWorldBytes(const World* world);
 
 // ---- Using a world ---------------------------------------------------------------
 inline void worldRelease(World* world)
