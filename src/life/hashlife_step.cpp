@@ -132,14 +132,21 @@ HashNode* future(HashStore* s, HashNode* n, int shift)
     return r;
 }
 
-// Whether every live cell lies in the root's middle half: each quarter's
-// quarter that touches the centre holds them all.
-int fitsMiddle(const HashNode* root)
+// Whether every live cell of a node lies in its middle, depth levels of
+// quarters in: at each level only the quarter that touches the centre holds
+// any. Depth 1: the middle half (the square of half the side); 2: the middle
+// quarter.
+int fitsMiddle(const HashNode* node, int depth)
 {
-    for (int i = 0; i < 4; i++)
-        for (int k = 0; k < 4; k++)
-            if (k != 3 - i && root->quad[i]->quad[k]->population)
-                return 0;
+    for (int i = 0; i < 4; i++) {
+        const HashNode* inner = node->quad[i];
+        for (int d = 0; d < depth; d++) {
+            for (int k = 0; k < 4; k++)
+                if (k != 3 - i && inner->quad[k]->population)
+                    return 0;
+            inner = inner->quad[3 - i];
+        }
+    }
     return 1;
 }
 
@@ -177,12 +184,12 @@ HashNode* hashExpand(HashStore* s, HashNode* root)
 }
 
 // The root grows until its level passes shift + 2 and its cells lie in its
-// middle half: in 2^shift generations they move at most 2^shift cells, which
-// keeps them inside the middle half its future is.
+// middle quarter: in 2^shift generations, at most 2^(level - 3), they move at
+// most that many cells, which keeps them inside the middle half its future is.
 HashNode* hashStepRoot(HashStore* s, HashNode* root, int32_t shift)
 {
     s->failure = HASH_FAIL_NONE;
-    while (root->level < shift + 3 || !fitsMiddle(root)) {
+    while (root->level < shift + 3 || !fitsMiddle(root, 2)) {
         if (root->level == HASH_LEVEL_MAX) {
             s->failure = HASH_FAIL_REACH;
             return nullptr;
@@ -195,7 +202,7 @@ HashNode* hashStepRoot(HashStore* s, HashNode* root, int32_t shift)
     while (r && r->level < HASH_ROOT_MIN)
         r = hashExpand(s, r);
     // A smaller root only saves work; one that cannot be had is no failure.
-    while (r && r->level > HASH_ROOT_MIN && fitsMiddle(r)) {
+    while (r && r->level > HASH_ROOT_MIN && fitsMiddle(r, 1)) {
         HashNode* middle = middleOfFour(s, r->quad[0], r->quad[1], r->quad[2], r->quad[3]);
         if (!middle)
             break;

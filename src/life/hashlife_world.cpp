@@ -14,7 +14,7 @@
 namespace {
 
 // A root of level 62 holds the cells -2^61 .. 2^61 - 1 each way; a step needs
-// its cells in the middle half, within 2^60 of the origin.
+// its cells in the middle quarter, within 2^59 of the origin.
 const int64_t reachCells = (int64_t)1 << (HASH_LEVEL_MAX - 1);
 // The largest step one root can take: 2^59 generations at level 62.
 enum { SHIFT_MAX = HASH_LEVEL_MAX - 3 };
@@ -46,7 +46,7 @@ const HashNode* rootOf(const World* world)
 void describeFailure(const HashStore* s, char* out, size_t size)
 {
     if (s->failure == HASH_FAIL_REACH)
-        snprintf(out, size, "the pattern would grow past 2^60 cells from the origin");
+        snprintf(out, size, "the pattern has reached 2^59 cells from the origin, where hashlife's steps stop");
     else if (s->failure == HASH_FAIL_BUDGET)
         snprintf(out, size, "the pattern needs more than the memory budget of %zu MiB", s->budget >> 20);
     else
@@ -180,11 +180,16 @@ int hashWorldSetCell(World* world, int64_t x, int64_t y, int state)
     return 1;
 }
 
-// The square of 2^shift cells from (x, y), cut at the edge of int64.
+// The last cell of a side of 2^shift from first, cut at the end of int64.
+int64_t sideEnd(int64_t first, int32_t shift)
+{
+    const __int128 last = (__int128)first + ((__int128)1 << (shift < 0 ? 0 : shift > 64 ? 64 : shift)) - 1;
+    return last > INT64_MAX ? INT64_MAX : (int64_t)last;
+}
+
 int hashWorldMayHold(const World* world, int64_t x, int64_t y, int32_t shift)
 {
-    const int64_t span = shift >= 63 ? INT64_MAX : ((int64_t)1 << (shift < 0 ? 0 : shift)) - 1;
-    const WorldBox box = {x, y, x > INT64_MAX - span ? INT64_MAX : x + span, y > INT64_MAX - span ? INT64_MAX : y + span};
+    const WorldBox box = {x, y, sideEnd(x, shift), sideEnd(y, shift)};
     return hashHolds(rootOf(world), &box);
 }
 

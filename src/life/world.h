@@ -113,7 +113,8 @@ World* universeWorldCreate(const UniverseRule* rule);
 // Hashlife: the plane as a quadtree of canonical squares, each square's future
 // kept on it, so that a step of 2^k generations costs what the pattern's
 // variety costs rather than its size or its age. Cells from -2^61 to 2^61 - 1
-// each way; a step whose cells would pass 2^60 from the origin is refused.
+// each way; a step needs every cell within 2^59 of the origin, and is refused
+// once one lies farther.
 // Rules that keep empty space empty on the unbounded plane only: a rule with
 // B0 or a bounded grid runs on the universe and is refused here, as memory
 // running out is, null with the reason in reason[0 .. size).
