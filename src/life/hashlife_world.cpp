@@ -303,8 +303,10 @@ World* hashlifeWorldFromCells(const UniverseRule* rule, const int32_t* xy, int64
     if (!world) {
         if (store->failure == HASH_FAIL_REACH)
             snprintf(reason, size, "a cell lies past 2^61 cells from the origin");
-        else
+        else if (store->failure == HASH_FAIL_BUDGET)
             describeFailure(store, reason, size);
+        else
+            snprintf(reason, size, "out of memory");
         hashStoreRelease(store);
     }
     return world;
