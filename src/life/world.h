@@ -1,9 +1,9 @@
 // A world: the cells the program shows and steps, whatever engine holds them.
 // The app, the camera, drawing, history, recording, the page's figures and the
-// tools see only this header. Each engine (the 64 x 64 board, the universe)
-// fills one WorldEngine table with its operations and keeps its own record
-// behind the World it hands out; worldCreate is the one place that picks an
-// engine for a rule.
+// tools see only this header. Each engine (the 64 x 64 board, the universe,
+// hashlife) fills one WorldEngine table with its operations and keeps its own
+// record behind the World it hands out; worldCreate is the one place that
+// picks an engine for a rule.
 //
 // Engines are told apart by their table, the way the system's video
 // interfaces are: the app holds a World and never asks which engine it is.
@@ -56,8 +56,9 @@ struct WorldEngine {
 // What every engine's world carries in front of its own record.
 struct World {
     const WorldEngine* engine;
-    // The cells it can hold: the board's 64 x 64, a bounded grid's, or the
-    // 32-bit plane. A cell outside is dead and cannot be set.
+    // The cells it can hold: the board's 64 x 64, a bounded grid's, the
+    // 32-bit plane, or hashlife's 2^61 each way from the origin. A cell
+    // outside is dead and cannot be set.
     WorldBox extent;
     // 1: shown exactly as the 64 x 64 board always was: its cells placed
     // around the board's middle cell, which never moves, the arrows a fixed
