@@ -14,7 +14,6 @@
 #include "hashlife_support.h"
 #include "life/world.h"
 #include "pattern/pattern.h"
-#include "platform/platform.h"
 #include "support/support.h"
 
 namespace {
@@ -32,40 +31,26 @@ struct HashlifeBgolly : ::testing::Test {
     }
 };
 
-// A pattern file read as the program reads one; false when it cannot be.
-bool readPattern(const std::string& path, Pattern* pattern)
+// A pattern file loaded as the program loads one: onto the universe, where
+// the file puts its cells; null when it cannot be.
+World* loaded(const std::string& path)
 {
-    uint8_t* bytes;
-    size_t size;
-    if (!readerLoadFile(path.c_str(), PATTERN_MAX_FILE, &bytes, &size))
-        return false;
-    char* text = (char*)bytes;
+    PatternReport report;
     PatternError error{};
-    if (!patternGunzip(&text, &size, &error))
-        return false;
-    const int ok = parsePattern(detectFormat(text, size, path.c_str()), text, size, pattern, &error);
-    heapFree(text);
-    EXPECT_EQ(ok, 1) << path << ": " << error.message;
-    return ok == 1;
-}
-
-Cells patternCells(const Pattern& p)
-{
-    Cells cells;
-    for (int32_t i = 0; i < p.count; i++)
-        cells.insert({p.top + p.cells[i].y, p.left + p.cells[i].x});
-    return cells;
+    World* world = patternLoadWorld(path.c_str(), &report, &error);
+    EXPECT_NE(world, nullptr) << path << ": " << error.message;
+    return world;
 }
 
 // bgolly's hashlife run on a file; its macrocell output places the cells
 // where they are.
-bool bgollyRun(const std::string& path, int64_t generations, Pattern* out)
+World* bgollyRun(const std::string& path, int64_t generations)
 {
     std::string printed;
     const std::string command =
         "/usr/bin/bgolly -a HashLife -q -q -m " + std::to_string(generations) + " -o out.mc '" + path + "' 2>&1";
     EXPECT_EQ(runCommand(command, &printed), 0) << command << "\n" << printed;
-    return readPattern("out.mc", out);
+    return loaded("out.mc");
 }
 
 Cells moved(const Cells& cells, int64_t dx, int64_t dy)
@@ -83,10 +68,10 @@ Cells moved(const Cells& cells, int64_t dx, int64_t dy)
 void compareWithBgolly(const std::string& path, const UniverseRule& rule, const Cells& start,
     std::initializer_list<int64_t> generations, bool absolute)
 {
-    Pattern first{};
-    ASSERT_TRUE(bgollyRun(path, 0, &first));
-    const Cells placed = patternCells(first);
-    patternRelease(&first);
+    World* first = bgollyRun(path, 0);
+    ASSERT_NE(first, nullptr);
+    const Cells placed = cellsOf(first);
+    worldRelease(first);
     ASSERT_EQ(placed.size(), start.size());
     const int64_t dx = placed.begin()->second - start.begin()->second, dy = placed.begin()->first - start.begin()->first;
     ASSERT_TRUE(moved(start, dx, dy) == placed) << path;
@@ -100,20 +85,21 @@ void compareWithBgolly(const std::string& path, const UniverseRule& rule, const 
         SCOPED_TRACE(path + " at generation " + std::to_string(generation));
         ASSERT_EQ(worldStep(world, generation - worldGeneration(world)), 1) << world->failure;
         ASSERT_EQ(worldGeneration(world), generation);
-        Pattern theirs{};
-        ASSERT_TRUE(bgollyRun(path, generation, &theirs));
-        EXPECT_EQ(worldPopulation(world), theirs.count);
-        WorldBox box;
+        World* theirs = bgollyRun(path, generation);
+        ASSERT_NE(theirs, nullptr);
+        EXPECT_EQ(worldPopulation(world), worldPopulation(theirs));
+        WorldBox box, expected;
         ASSERT_EQ(worldBounds(world, &box), 1);
-        EXPECT_EQ(box.left + dx, theirs.left);
-        EXPECT_EQ(box.top + dy, theirs.top);
-        EXPECT_EQ(box.right + dx, theirs.left + theirs.width - 1);
-        EXPECT_EQ(box.bottom + dy, theirs.top + theirs.height - 1);
-        if (theirs.count <= 300000) {
-            const Cells ours = moved(cellsOf(world), dx, dy), expected = patternCells(theirs);
-            EXPECT_TRUE(ours == expected) << universe_model::difference(ours, expected);
+        ASSERT_EQ(worldBounds(theirs, &expected), 1);
+        EXPECT_EQ(box.left + dx, expected.left);
+        EXPECT_EQ(box.top + dy, expected.top);
+        EXPECT_EQ(box.right + dx, expected.right);
+        EXPECT_EQ(box.bottom + dy, expected.bottom);
+        if (worldPopulation(theirs) <= 300000) {
+            const Cells ours = moved(cellsOf(world), dx, dy), cells = cellsOf(theirs);
+            EXPECT_TRUE(ours == cells) << universe_model::difference(ours, cells);
         }
-        patternRelease(&theirs);
+        worldRelease(theirs);
     }
     worldRelease(world);
 }
@@ -138,32 +124,13 @@ TEST_F(HashlifeBgolly, RealFilesAtAPowerOfTwoAndAnOddGeneration)
     };
     for (const Case& c : cases) {
         const std::string path = std::string(patternFolder) + c.file;
-        Pattern start{};
-        if (!readPattern(path, &start))
+        World* start = loaded(path);
+        if (!start)
             continue;
-        const UniverseRule rule = parsedRule(start.rule[0] ? start.rule : "B3/S23");
-        compareWithBgolly(path, rule, patternCells(start), {c.power, c.odd}, true);
-        patternRelease(&start);
+        const UniverseRule rule = parsedRule(start->ruleName);
+        compareWithBgolly(path, rule, cellsOf(start), {c.power, c.odd}, true);
+        worldRelease(start);
     }
-}
-
-std::string rleOf(const Cells& cells, const std::string& rule)
-{
-    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
-    for (const Cell& c : cells) {
-        left = std::min(left, c.second);
-        right = std::max(right, c.second);
-        top = std::min(top, c.first);
-        bottom = std::max(bottom, c.first);
-    }
-    std::string text = "#CXRLE Pos=" + std::to_string(left) + "," + std::to_string(top) + "\n";
-    text += "x = " + std::to_string(right - left + 1) + ", y = " + std::to_string(bottom - top + 1) + ", rule = " + rule + "\n";
-    for (int64_t y = top; y <= bottom; y++) {
-        for (int64_t x = left; x <= right; x++)
-            text += cells.count({y, x}) ? 'o' : 'b';
-        text += y < bottom ? "$\n" : "!\n";
-    }
-    return text;
 }
 
 // A rule with few births (so soups neither die at once nor fill the plane)
@@ -203,7 +170,7 @@ TEST_F(HashlifeBgolly, SoupsUnderEveryKindOfRule)
             // Across the origin, and far out past the 32-bit plane.
             const int64_t x0 = round ? ((int64_t)1 << 40) + 5 : -30, y0 = round ? -((int64_t)1 << 36) - 3 : -25;
             const Cells start = universe_model::soup(random, x0, y0, 60, 50, 40);
-            writeFile("soup.rle", rleOf(start, text));
+            writeFile("soup.rle", universe_model::rleOf(start, text));
             compareWithBgolly(dir.path() + "/soup.rle", rule, start, {256, 1025}, false);
         }
     }
