@@ -95,7 +95,9 @@ void hashWorldRelease(World* world)
 int hashWorldStep(World* world, int64_t generations)
 {
     HashWorld* w = worldOf(world);
-    if (generations > 0 && w->generation > INT64_MAX - generations) {
+    if (generations <= 0)
+        return 1;
+    if (w->generation > INT64_MAX - generations) {
         snprintf(world->failure, sizeof world->failure, "the generation would pass 2^63 - 1");
         return 0;
     }

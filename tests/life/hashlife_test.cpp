@@ -248,8 +248,12 @@ TEST(Hashlife, RefusesWhatWouldPassItsReach)
     const int64_t reached = worldGeneration(world);
     EXPECT_EQ(reached, 3 * ((int64_t)1 << 59));
     EXPECT_TRUE(cellsOf(world) == glider(start + reached / 4, start + reached / 4));
-    // The generation itself would pass int64: refused, nothing changed.
+    // The generation itself would pass int64: refused, nothing changed; no
+    // generations, or fewer, are no step.
     ASSERT_EQ(worldStep(world, INT64_MAX), 0);
+    EXPECT_EQ(worldGeneration(world), reached);
+    EXPECT_EQ(worldStep(world, 0), 1);
+    EXPECT_EQ(worldStep(world, -5), 1);
     EXPECT_EQ(worldGeneration(world), reached);
     EXPECT_EQ(worldSetCell(world, reach - 1, reach - 1, 1), 1);
     EXPECT_EQ(worldGetCell(world, reach - 1, reach - 1), 1);
