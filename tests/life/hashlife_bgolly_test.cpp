@@ -121,6 +121,8 @@ TEST_F(HashlifeBgolly, RealFilesAtAPowerOfTwoAndAnOddGeneration)
         {"unlimited-novelty.mc", 1 << 15, 40001},
         {"ruler.mc", 1 << 17, 131073},
         {"jagged.mc", 1 << 12, 4097},
+        // Past a million cells: compared by population and box.
+        {"catacryst.mc", 1 << 20, (1 << 20) + 3},
     };
     for (const Case& c : cases) {
         const std::string path = std::string(patternFolder) + c.file;
