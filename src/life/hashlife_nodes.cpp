@@ -158,9 +158,14 @@ HashNode* hashLeaf(HashStore* s, uint64_t bits)
 HashNode* hashJoin(HashStore* s, HashNode* nw, HashNode* ne, HashNode* sw, HashNode* se)
 {
     HashNode** slot = &s->slots[hashQuads(nw, ne, sw, se) & (s->slotCount - 1)];
-    for (HashNode* n = *slot; n; n = n->next)
-        if (n->quad[0] == nw && n->quad[1] == ne && n->quad[2] == sw && n->quad[3] == se)
+    for (HashNode **link = slot, *n = *slot; n; link = &n->next, n = n->next)
+        if (n->quad[0] == nw && n->quad[1] == ne && n->quad[2] == sw && n->quad[3] == se) {
+            // Found again: to the front, where the next search meets it first.
+            *link = n->next;
+            n->next = *slot;
+            *slot = n;
             return n;
+        }
     HashNode* n = nodeTake(s);
     if (!n)
         return nullptr;
