@@ -39,9 +39,9 @@ static void announce(const char* path, World* world, const PatternReport* report
     char logged[NOTICE_TEXT + 64];
     if (world) {
         showWorld(world);
-        snprintf(shown, sizeof shown, "%s: %d live cells, rule %s", baseName(path), (int)report->count,
+        snprintf(shown, sizeof shown, "%s: %lld live cells, rule %s", baseName(path), (long long)report->count,
                  report->ruleName);
-        snprintf(logged, sizeof logged, "Dropped %s: loaded, %d live cells, rule %s", path, (int)report->count,
+        snprintf(logged, sizeof logged, "Dropped %s: loaded, %lld live cells, rule %s", path, (long long)report->count,
                  report->ruleName);
     } else {
         char reason[PATTERN_MESSAGE + 24];

@@ -57,6 +57,21 @@ int boardStep(World* world, int64_t generations)
     return 1;
 }
 
+// A generation of the board costs about as much as 20 units of work (its
+// 4096 cells a byte each).
+int64_t boardAdvance(World* world, int64_t generations, int64_t work)
+{
+    int64_t made = 0;
+    while (made < generations) {
+        boardStep(world, 1);
+        made++;
+        work -= 20;
+        if (work <= 0)
+            break;
+    }
+    return made;
+}
+
 int64_t boardGeneration(const World* world)
 {
     return boardOf(world)->generation;
@@ -181,7 +196,8 @@ void boardSnapshotRelease(void* kept)
 
 const WorldEngine boardEngine = {boardRelease, boardStep, boardGeneration, boardPopulation, boardBounds,
     boardGetCell, boardSetCell, boardMayHold, boardTileRows, boardForEachCell, boardSnapshotTake,
-    boardSnapshotRestore, boardSnapshotBytes, boardSnapshotRelease};
+    boardSnapshotRestore, boardSnapshotBytes, boardSnapshotRelease, "board", nullptr, worldQueryTopSquares,
+    worldQueryQuarters, worldQuerySquareRows, boardAdvance, nullptr};
 
 // The neighbour counts 0 to 8 the rule's range takes, as digits.
 void rangeDigits(int32_t above, int32_t below, char* out)

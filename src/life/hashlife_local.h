@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "life/life.h"
 #include "life/world.h"
@@ -33,6 +34,7 @@ enum {
     HASH_FAIL_BUDGET,  // the table would pass the memory budget
     HASH_FAIL_MEMORY,  // the heap refused
     HASH_FAIL_REACH,   // the root would grow past HASH_LEVEL_MAX
+    HASH_FAIL_WORK,    // the step's work ran out: what it made is kept, to be met again
 };
 
 // A square of 2^level cells a side. Quarters nw, ne, sw, se; a leaf keeps its
@@ -57,6 +59,9 @@ struct HashRoot {
     HashNode* node;
     HashRoot* prev;
     HashRoot* next;
+    // 1 for a world, whose next step asks for the futures kept on its nodes;
+    // 0 for a snapshot, which holds its squares only.
+    int32_t stepping;
 };
 
 struct HashBlock;
@@ -82,6 +87,10 @@ struct HashStore {
     HashNode* empty[HASH_LEVEL_MAX + 1]; // the empty square of each level from 3
     HashRoot* roots;
     int64_t collections;
+    // Futures worked out in the step under way, and how many it may work out
+    // before it stops with HASH_FAIL_WORK; 0: no limit.
+    int64_t work;
+    int64_t workLimit;
 };
 
 // ---- hashlife_nodes.cpp -----------------------------------------------------
@@ -89,8 +98,12 @@ struct HashStore {
 // be filled (hashRuleInit); null when memory runs out.
 HashStore* hashStoreCreate(const UniverseRule* rule);
 void hashStoreRelease(HashStore* store);
+// A store for a rule hashlife runs, its table filled: null with the reason
+// for a rule with B0 or a bounded grid, or when memory runs out.
+HashStore* hashStoreFor(const UniverseRule* rule, char* reason, size_t size);
 // Holders joining and leaving; the last to leave releases the store.
-void hashRootAdd(HashStore* store, HashRoot* root, HashNode* node);
+// stepping: 1 for a world, 0 for a snapshot (HashRoot::stepping).
+void hashRootAdd(HashStore* store, HashRoot* root, HashNode* node, int32_t stepping);
 void hashRootDrop(HashStore* store, HashRoot* root);
 // The canonical leaf with these cells, or null (store->failure says why).
 HashNode* hashLeaf(HashStore* store, uint64_t bits);
@@ -109,7 +122,10 @@ HashNode* hashStepRoot(HashStore* store, HashNode* root, int32_t shift);
 HashNode* hashExpand(HashStore* store, HashNode* root);
 
 // ---- hashlife_view.cpp: a root centred on the origin, read ----------------
+// Coordinates here are the tree's (HASH_ROW below).
 int hashCellAt(const HashNode* root, int64_t x, int64_t y);
+// A node of a tile's level as bit rows, rows[] zeroed first.
+void hashNodeRows(const HashNode* tile, uint64_t rows[WORLD_TILE]);
 // The box of the live cells; 0 when none lives.
 int hashBounds(const HashNode* root, WorldBox* box);
 // Whether a live cell lies in the box, inclusive.
@@ -125,6 +141,35 @@ int64_t hashForEachCell(const HashNode* root, WorldCellVisit visit, void* contex
 // (left + x, top + y); null with store->failure.
 HashNode* hashBuild(HashStore* store, const int32_t* xy, int64_t count, int64_t left, int64_t top);
 
+// ---- hashlife_world.cpp: the engine behind World ----------------------------
+// A tree row r is the plane's row r + HASH_ROW: the root's square, centred on
+// the origin in the tree, runs from 1 - half to half down the plane, as
+// macrocell files place theirs, so a file's nodes are the tree's as they are.
+enum { HASH_ROW = 1 };
+struct HashWorld {
+    World world; // first, so a World* is the engine's
+    HashStore* store;
+    HashRoot root;
+    int64_t generation;
+};
+// A world holding root in store; null when memory runs out (the store as it was).
+World* hashWorldMake(HashStore* store, HashNode* root, int64_t generation);
+// Why the store's last allocation failed, as a phrase.
+void hashDescribeFailure(const HashStore* store, char* out, size_t size);
+
+// ---- hashlife_file.cpp: macrocell files ---------------------------------------
+// The tree's nodes made canonical in the order they come, each from nodes
+// made before it: the root, centred as the file's was and of level
+// HASH_ROOT_MIN or more, or null with store->failure.
+HashNode* hashBuildTree(HashStore* store, const WorldTree* tree);
+// The world's Life.ini: its tree as a macrocell file, rule and generation
+// with it; 0 when a write fails or memory runs out.
+int hashWriteLife(const World* world, FILE* file);
+
 // ---- hashlife_gc.cpp --------------------------------------------------------
-// Frees every node no holder reaches, keeping the futures of those it does.
+// Frees every node no holder reaches, keeping the futures of those a world
+// reaches.
 void hashCollect(HashStore* store);
+// The distinct nodes of the tree under node, each counted once however often
+// it recurs. Runs between steps only, as collection does (it borrows the marks).
+int64_t hashTreeNodes(HashNode* node);

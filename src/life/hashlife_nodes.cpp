@@ -223,9 +223,10 @@ void hashStoreRelease(HashStore* s)
     heapFree(s);
 }
 
-void hashRootAdd(HashStore* s, HashRoot* root, HashNode* node)
+void hashRootAdd(HashStore* s, HashRoot* root, HashNode* node, int32_t stepping)
 {
     root->node = node;
+    root->stepping = stepping;
     root->prev = nullptr;
     root->next = s->roots;
     if (s->roots)

@@ -5,6 +5,8 @@
 // the first stage only takes the nine squares' middles and all the time
 // passes in the second. Four leaves, 16 x 16 cells, are stepped cell by cell
 // through a 4 x 4 -> 2 x 2 table of the rule.
+#include <cstdio>
+
 #include "life/hashlife_local.h"
 #include "platform/platform.h"
 
@@ -85,6 +87,12 @@ HashNode* future(HashStore* s, HashNode* n, int shift)
         return s->empty[level - 1];
     if (n->resultShift == shift)
         return n->result;
+    // What the squares below worked out stays on them: the same step asked
+    // again meets it there.
+    if (s->workLimit && ++s->work > s->workLimit) {
+        s->failure = HASH_FAIL_WORK;
+        return nullptr;
+    }
     HashNode* r;
     if (level == HASH_LEAF_LEVEL + 1) {
         r = leavesFuture(s, n, shift);
@@ -209,4 +217,23 @@ HashNode* hashStepRoot(HashStore* s, HashNode* root, int32_t shift)
         r = middle;
     }
     return r;
+}
+
+HashStore* hashStoreFor(const UniverseRule* rule, char* reason, size_t size)
+{
+    if (rule->next[0] & 1) {
+        snprintf(reason, size, "%s has B0: hashlife runs only rules that keep empty space empty", rule->name);
+        return nullptr;
+    }
+    if (rule->grid.topology != LIFE_UNBOUNDED) {
+        snprintf(reason, size, "%s is a bounded grid: hashlife runs only the unbounded plane", rule->name);
+        return nullptr;
+    }
+    HashStore* store = hashStoreCreate(rule);
+    if (!store || !hashRuleInit(store)) {
+        hashStoreRelease(store);
+        snprintf(reason, size, "out of memory");
+        return nullptr;
+    }
+    return store;
 }

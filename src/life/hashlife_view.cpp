@@ -200,6 +200,12 @@ int hashHolds(const HashNode* root, const WorldBox* box)
     return holdsIn(root, corner, corner, box);
 }
 
+void hashNodeRows(const HashNode* tile, uint64_t rows[WORLD_TILE])
+{
+    memset(rows, 0, WORLD_TILE * sizeof(uint64_t));
+    fillRows(tile, 0, 0, rows);
+}
+
 int hashTileRows(const HashNode* root, int64_t tx, int64_t ty, uint64_t rows[WORLD_TILE])
 {
     const int64_t reach = sideOf(root->level - 1) / WORLD_TILE;
@@ -209,8 +215,7 @@ int hashTileRows(const HashNode* root, int64_t tx, int64_t ty, uint64_t rows[WOR
     const HashNode* tile = nodeAt(root, tx * WORLD_TILE, ty * WORLD_TILE, WORLD_TILE_SHIFT, &left, &top);
     if (!tile)
         return 0;
-    memset(rows, 0, WORLD_TILE * sizeof(uint64_t));
-    fillRows(tile, 0, 0, rows);
+    hashNodeRows(tile, rows);
     return 1;
 }
 

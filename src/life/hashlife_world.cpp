@@ -3,7 +3,9 @@
 // the worlds restored from them. A step of n generations is a step of 2^k for
 // each binary digit k of n; one that runs into the memory budget collects the
 // nodes no holder reaches and tries again, then takes its 2^k in two halves,
-// down to single generations.
+// down to single generations. A step given a share of work stops when the
+// share is spent and keeps what it worked out on the nodes, so the same step
+// asked again at the next tick goes on from there.
 #include <cstdio>
 #include <cstring>
 
@@ -13,23 +15,22 @@
 
 namespace {
 
-// A root of level 62 holds the cells -2^61 .. 2^61 - 1 each way; a step needs
-// its cells in the middle quarter, within 2^59 of the origin.
+// A root of level 62 holds the tree's cells -2^61 .. 2^61 - 1 each way; a
+// step needs its cells in the middle quarter, within 2^59 of the origin.
 const int64_t reachCells = (int64_t)1 << (HASH_LEVEL_MAX - 1);
 // The largest step one root can take: 2^59 generations at level 62.
 enum { SHIFT_MAX = HASH_LEVEL_MAX - 3 };
+// Futures worked out in about a unit of worldAdvance's work (a microsecond
+// on the desktop), measured on the metapixel galaxy and soups.
+const int64_t futuresPerWork = 2;
 
-struct HashWorld {
-    World world; // first, so a World* is the engine's
-    HashStore* store;
-    HashRoot root;
-    int64_t generation;
-};
+enum { STEP_FAILED, STEP_DONE, STEP_PENDING };
 
 struct HashSnapshot {
     HashStore* store;
     HashRoot root;
     int64_t generation;
+    size_t bytes; // its tree's nodes, counted when taken
 };
 
 HashWorld* worldOf(World* world)
@@ -42,47 +43,43 @@ const HashNode* rootOf(const World* world)
     return ((const HashWorld*)world)->root.node;
 }
 
-// Why the store's last allocation failed, as a phrase.
-void describeFailure(const HashStore* s, char* out, size_t size)
-{
-    if (s->failure == HASH_FAIL_REACH)
-        snprintf(out, size, "the pattern has reached 2^59 cells from the origin, where hashlife's steps stop");
-    else if (s->failure == HASH_FAIL_BUDGET)
-        snprintf(out, size, "the pattern needs more than the memory budget of %zu MiB", s->budget >> 20);
-    else
-        snprintf(out, size, "memory ran out");
-}
-
-// 2^shift generations on: 1, or 0 with the reason and the world at the last
-// generation it reached.
+// 2^shift generations on: STEP_DONE; STEP_PENDING when the work limit ran out
+// first (the world as it was); or STEP_FAILED with the reason and the world
+// at the last generation it reached.
 int stepPower(HashWorld* w, int shift)
 {
     if (!w->root.node->population) {
         w->generation += (int64_t)1 << shift;
-        return 1;
+        return STEP_DONE;
     }
     if (shift > SHIFT_MAX) {
         for (int i = 0; i < 1 << (shift - SHIFT_MAX); i++)
-            if (!stepPower(w, SHIFT_MAX))
-                return 0;
-        return 1;
+            if (stepPower(w, SHIFT_MAX) != STEP_DONE)
+                return STEP_FAILED;
+        return STEP_DONE;
     }
     HashStore* s = w->store;
     s->budget = hashlifeLimits.budgetBytes;
     HashNode* next = hashStepRoot(s, w->root.node, shift);
+    if (!next && s->failure == HASH_FAIL_WORK)
+        return STEP_PENDING;
     if (!next && s->failure != HASH_FAIL_REACH) {
+        // Collecting forgets the work of steps under way: from here the step
+        // runs to its end, so that it cannot start over at every tick.
+        s->workLimit = 0;
         hashCollect(s);
         next = hashStepRoot(s, w->root.node, shift);
     }
     if (!next) {
         if (s->failure != HASH_FAIL_REACH && shift > 0)
-            return stepPower(w, shift - 1) && stepPower(w, shift - 1);
-        describeFailure(s, w->world.failure, sizeof w->world.failure);
-        return 0;
+            return stepPower(w, shift - 1) == STEP_DONE && stepPower(w, shift - 1) == STEP_DONE ? STEP_DONE
+                                                                                                : STEP_FAILED;
+        hashDescribeFailure(s, w->world.failure, sizeof w->world.failure);
+        return STEP_FAILED;
     }
     w->root.node = next;
     w->generation += (int64_t)1 << shift;
-    return 1;
+    return STEP_DONE;
 }
 
 void hashWorldRelease(World* world)
@@ -92,19 +89,58 @@ void hashWorldRelease(World* world)
     heapFree(w);
 }
 
+int reachable(HashWorld* w, int64_t generations)
+{
+    if (w->generation > INT64_MAX - generations) {
+        snprintf(w->world.failure, sizeof w->world.failure, "the generation would pass 2^63 - 1");
+        return 0;
+    }
+    return 1;
+}
+
 int hashWorldStep(World* world, int64_t generations)
 {
     HashWorld* w = worldOf(world);
     if (generations <= 0)
         return 1;
-    if (w->generation > INT64_MAX - generations) {
-        snprintf(world->failure, sizeof world->failure, "the generation would pass 2^63 - 1");
+    if (!reachable(w, generations))
         return 0;
-    }
+    w->store->workLimit = 0;
     for (int shift = 0; shift < 63; shift++)
-        if (((generations >> shift) & 1) && !stepPower(w, shift))
+        if (((generations >> shift) & 1) && stepPower(w, shift) != STEP_DONE)
             return 0;
     return 1;
+}
+
+// The largest power of two first: a step of 2^k asked again at the next tick
+// is the same step, whatever the generation.
+int64_t hashWorldAdvance(World* world, int64_t generations, int64_t work)
+{
+    HashWorld* w = worldOf(world);
+    if (generations <= 0)
+        return 0;
+    if (!reachable(w, generations))
+        return -1;
+    HashStore* s = w->store;
+    s->work = 0;
+    s->workLimit = work > 0 ? work * futuresPerWork : 1;
+    int64_t made = 0;
+    while (made < generations) {
+        int shift = 63 - __builtin_clzll((uint64_t)(generations - made));
+        shift = shift < SHIFT_MAX ? shift : SHIFT_MAX;
+        const int outcome = stepPower(w, shift);
+        if (outcome == STEP_FAILED) {
+            s->workLimit = 0;
+            return -1;
+        }
+        if (outcome == STEP_PENDING)
+            break;
+        made += (int64_t)1 << shift;
+        if (s->workLimit && s->work >= s->workLimit)
+            break;
+    }
+    s->workLimit = 0;
+    return made;
 }
 
 int64_t hashWorldGeneration(const World* world)
@@ -119,12 +155,17 @@ int64_t hashWorldPopulation(const World* world)
 
 int hashWorldBounds(const World* world, WorldBox* box)
 {
-    return hashBounds(rootOf(world), box);
+    if (!hashBounds(rootOf(world), box))
+        return 0;
+    box->top += HASH_ROW;
+    box->bottom += HASH_ROW;
+    return 1;
 }
 
 int hashWorldGetCell(const World* world, int64_t x, int64_t y)
 {
-    return hashCellAt(rootOf(world), x, y);
+    const WorldBox* e = &world->extent;
+    return y >= e->top && y <= e->bottom && hashCellAt(rootOf(world), x, y - HASH_ROW);
 }
 
 // The node with the cell (x, y) set to state, its path rebuilt; null when
@@ -171,10 +212,10 @@ int hashWorldSetCell(World* world, int64_t x, int64_t y, int state)
     HashWorld* w = worldOf(world);
     HashStore* s = w->store;
     s->budget = hashlifeLimits.budgetBytes;
-    HashNode* root = rootWithCell(s, w->root.node, x, y, state != 0);
+    HashNode* root = rootWithCell(s, w->root.node, x, y - HASH_ROW, state != 0);
     if (!root) {
         hashCollect(s);
-        root = rootWithCell(s, w->root.node, x, y, state != 0);
+        root = rootWithCell(s, w->root.node, x, y - HASH_ROW, state != 0);
     }
     if (!root)
         return 0;
@@ -191,19 +232,93 @@ int64_t sideEnd(int64_t first, int32_t shift)
 
 int hashWorldMayHold(const World* world, int64_t x, int64_t y, int32_t shift)
 {
-    const WorldBox box = {x, y, sideEnd(x, shift), sideEnd(y, shift)};
+    // The first row moved into the tree cannot pass INT64_MIN: the plane's
+    // rows below the extent's top hold nothing.
+    const int64_t top = y < world->extent.top ? world->extent.top : y;
+    const int64_t bottom = sideEnd(y, shift);
+    if (bottom < top)
+        return 0;
+    const WorldBox box = {x, top - HASH_ROW, sideEnd(x, shift), bottom - HASH_ROW};
     return hashHolds(rootOf(world), &box);
 }
 
+// The plane's tile rows ty * 64 .. + 63 are the tree's from ty * 64 - 1: the
+// last row of one tree tile and the first 63 of the next.
 int hashWorldTileRows(const World* world, int64_t tx, int64_t ty, uint64_t rows[WORLD_TILE])
 {
-    return hashTileRows(rootOf(world), tx, ty, rows);
+    uint64_t upper[WORLD_TILE], lower[WORLD_TILE];
+    const int hasUpper = hashTileRows(rootOf(world), tx, ty - 1, upper) && upper[WORLD_TILE - 1];
+    const int hasLower = hashTileRows(rootOf(world), tx, ty, lower);
+    uint64_t any = 0;
+    if (hasLower)
+        for (int r = 0; r < WORLD_TILE - 1; r++)
+            any |= lower[r];
+    if (!hasUpper && !any)
+        return 0;
+    rows[0] = hasUpper ? upper[WORLD_TILE - 1] : 0;
+    for (int r = 1; r < WORLD_TILE; r++)
+        rows[r] = hasLower ? lower[r - 1] : 0;
+    return 1;
+}
+
+struct RowShift {
+    WorldCellVisit visit;
+    void* context;
+};
+
+void visitShifted(void* context, int64_t x, int64_t y)
+{
+    const RowShift* shift = (const RowShift*)context;
+    shift->visit(shift->context, x, y + HASH_ROW);
 }
 
 int64_t hashWorldForEachCell(const World* world, WorldCellVisit visit, void* context)
 {
-    return hashForEachCell(rootOf(world), visit, context);
+    RowShift shift = {visit, context};
+    return hashForEachCell(rootOf(world), visitShifted, &shift);
 }
+
+// ---- Squares: the tree's own nodes ------------------------------------------------
+
+// The live quarters of a node whose square starts at (x, y) on the plane.
+int32_t nodeQuarters(const HashNode* n, int64_t x, int64_t y, WorldSquare quarters[4])
+{
+    const int32_t shift = n->level - 1;
+    const int64_t half = (int64_t)1 << shift;
+    int32_t count = 0;
+    for (int32_t q = 0; q < 4; q++) {
+        const HashNode* c = n->quad[q];
+        if (c->population)
+            quarters[count++] = {x + (q & 1 ? half : 0), y + (q & 2 ? half : 0), shift, c->population, c};
+    }
+    return count;
+}
+
+int32_t hashWorldTopSquares(const World* world, WorldSquare squares[4])
+{
+    const HashNode* root = rootOf(world);
+    const int64_t corner = -((int64_t)1 << (root->level - 1));
+    return nodeQuarters(root, corner, corner + HASH_ROW, squares);
+}
+
+int32_t hashWorldQuarters(const World*, const WorldSquare* square, WorldSquare quarters[4])
+{
+    const HashNode* n = (const HashNode*)square->node;
+    if (n->level <= WORLD_TILE_SHIFT)
+        return 0;
+    return nodeQuarters(n, square->x, square->y, quarters);
+}
+
+int hashWorldSquareRows(const World*, const WorldSquare* tile, uint64_t rows[WORLD_TILE])
+{
+    const HashNode* n = (const HashNode*)tile->node;
+    if (n->level != WORLD_TILE_SHIFT || !n->population)
+        return 0;
+    hashNodeRows(n, rows);
+    return 1;
+}
+
+// ---- Snapshots ------------------------------------------------------------------
 
 void hashWorldSnapshotRelease(void* kept)
 {
@@ -213,7 +328,9 @@ void hashWorldSnapshotRelease(void* kept)
 }
 
 // A snapshot holds the root, sharing every node with the world: taking one
-// copies nothing.
+// copies nothing. It counts its tree's nodes as though it held them alone,
+// which is what collection keeps for it at most (a snapshot keeps no
+// futures), so what history counts of it is never less than it holds.
 void* hashWorldSnapshotTake(const World* world, void* reuse)
 {
     const HashWorld* w = (const HashWorld*)world;
@@ -227,14 +344,13 @@ void* hashWorldSnapshotTake(const World* world, void* reuse)
         if (!k)
             return nullptr;
         k->store = w->store;
-        hashRootAdd(w->store, &k->root, w->root.node);
+        hashRootAdd(w->store, &k->root, w->root.node, 0);
     }
     k->root.node = w->root.node;
     k->generation = w->generation;
+    k->bytes = (size_t)hashTreeNodes(w->root.node) * sizeof(HashNode);
     return k;
 }
-
-World* hashWorldMake(HashStore* store, HashNode* root, int64_t generation);
 
 // The restored world shares the snapshot's store and nodes.
 World* hashWorldSnapshotRestore(const void* kept)
@@ -243,18 +359,28 @@ World* hashWorldSnapshotRestore(const void* kept)
     return hashWorldMake(k->store, k->root.node, k->generation);
 }
 
-// What a snapshot holds of its own: the nodes are the store's, counted in its
-// budget.
-size_t hashWorldSnapshotBytes(const void*)
+size_t hashWorldSnapshotBytes(const void* kept)
 {
-    return sizeof(HashSnapshot);
+    return sizeof(HashSnapshot) + ((const HashSnapshot*)kept)->bytes;
 }
 
 const WorldEngine hashEngine = {hashWorldRelease, hashWorldStep, hashWorldGeneration, hashWorldPopulation,
     hashWorldBounds, hashWorldGetCell, hashWorldSetCell, hashWorldMayHold, hashWorldTileRows, hashWorldForEachCell,
-    hashWorldSnapshotTake, hashWorldSnapshotRestore, hashWorldSnapshotBytes, hashWorldSnapshotRelease};
+    hashWorldSnapshotTake, hashWorldSnapshotRestore, hashWorldSnapshotBytes, hashWorldSnapshotRelease, "hashlife",
+    "Hashlife", hashWorldTopSquares, hashWorldQuarters, hashWorldSquareRows, hashWorldAdvance, hashWriteLife};
 
-// A world holding root in store; null when memory runs out (the store as it was).
+} // namespace
+
+void hashDescribeFailure(const HashStore* s, char* out, size_t size)
+{
+    if (s->failure == HASH_FAIL_REACH)
+        snprintf(out, size, "the pattern has reached 2^59 cells from the origin, where hashlife's steps stop");
+    else if (s->failure == HASH_FAIL_BUDGET)
+        snprintf(out, size, "the pattern needs more than the memory budget of %zu MiB", s->budget >> 20);
+    else
+        snprintf(out, size, "memory ran out");
+}
+
 World* hashWorldMake(HashStore* store, HashNode* root, int64_t generation)
 {
     HashWorld* w = (HashWorld*)heapCalloc(1, sizeof(HashWorld));
@@ -262,20 +388,24 @@ World* hashWorldMake(HashStore* store, HashNode* root, int64_t generation)
         return nullptr;
     w->store = store;
     w->generation = generation;
-    hashRootAdd(store, &w->root, root);
+    hashRootAdd(store, &w->root, root, 1);
     World* world = &w->world;
     world->engine = &hashEngine;
-    world->extent = {-reachCells, -reachCells, reachCells - 1, reachCells - 1};
+    world->extent = {-reachCells, -reachCells + HASH_ROW, reachCells - 1, reachCells - 1 + HASH_ROW};
     memcpy(world->ruleName, store->rule.name, sizeof world->ruleName);
     memcpy(world->rulesText, store->rule.name, sizeof world->rulesText);
     return world;
 }
 
-} // namespace
-
 size_t hashlifeWorldBytes(const World* world)
 {
     return world->engine == &hashEngine ? ((const HashWorld*)world)->store->bytes : 0;
+}
+
+void hashlifeWorldSetGeneration(World* world, int64_t generation)
+{
+    if (world->engine == &hashEngine)
+        worldOf(world)->generation = generation;
 }
 
 World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size)
@@ -286,27 +416,34 @@ World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size)
 World* hashlifeWorldFromCells(const UniverseRule* rule, const int32_t* xy, int64_t count, int64_t left, int64_t top,
     char* reason, size_t size)
 {
-    if (rule->next[0] & 1) {
-        snprintf(reason, size, "%s has B0: hashlife runs only rules that keep empty space empty", rule->name);
+    HashStore* store = hashStoreFor(rule, reason, size);
+    if (!store)
         return nullptr;
-    }
-    if (rule->grid.topology != LIFE_UNBOUNDED) {
-        snprintf(reason, size, "%s is a bounded grid: hashlife runs only the unbounded plane", rule->name);
-        return nullptr;
-    }
-    HashStore* store = hashStoreCreate(rule);
-    if (!store || !hashRuleInit(store)) {
-        hashStoreRelease(store);
-        snprintf(reason, size, "out of memory");
-        return nullptr;
-    }
-    HashNode* root = count > 0 ? hashBuild(store, xy, count, left, top) : store->empty[HASH_ROOT_MIN];
+    HashNode* root =
+        count > 0 ? hashBuild(store, xy, count, left, top - HASH_ROW) : store->empty[HASH_ROOT_MIN];
     World* world = root ? hashWorldMake(store, root, 0) : nullptr;
     if (!world) {
         if (store->failure == HASH_FAIL_REACH)
             snprintf(reason, size, "a cell lies past 2^61 cells from the origin");
         else if (store->failure == HASH_FAIL_BUDGET)
-            describeFailure(store, reason, size);
+            hashDescribeFailure(store, reason, size);
+        else
+            snprintf(reason, size, "out of memory");
+        hashStoreRelease(store);
+    }
+    return world;
+}
+
+World* hashlifeWorldFromTree(const UniverseRule* rule, const WorldTree* tree, char* reason, size_t size)
+{
+    HashStore* store = hashStoreFor(rule, reason, size);
+    if (!store)
+        return nullptr;
+    HashNode* root = hashBuildTree(store, tree);
+    World* world = root ? hashWorldMake(store, root, tree->generation) : nullptr;
+    if (!world) {
+        if (store->failure == HASH_FAIL_BUDGET)
+            hashDescribeFailure(store, reason, size);
         else
             snprintf(reason, size, "out of memory");
         hashStoreRelease(store);

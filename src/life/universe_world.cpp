@@ -59,6 +59,28 @@ int universeWorldStep(World* world, int64_t generations)
     return ok;
 }
 
+// Tiles stepped in about a unit of worldAdvance's work (a microsecond on the
+// desktop), measured on soups.
+const int64_t tilesPerWork = 4;
+
+// At least one generation, then more while the work lasts: a generation
+// costs about its tiles.
+int64_t universeWorldAdvance(World* world, int64_t generations, int64_t work)
+{
+    Universe* u = universeOf(world);
+    int64_t made = 0;
+    int64_t tiles = work * tilesPerWork;
+    while (made < generations) {
+        tiles -= u->tileCount + 1;
+        if (!universeWorldStep(world, 1))
+            return -1;
+        made++;
+        if (tiles <= 0)
+            break;
+    }
+    return made;
+}
+
 int64_t universeWorldGeneration(const World* world)
 {
     return universeGeneration(universeOf(world));
@@ -168,7 +190,8 @@ void universeWorldSnapshotRelease(void* kept)
 const WorldEngine universeEngine = {universeWorldRelease, universeWorldStep, universeWorldGeneration,
     universeWorldPopulation, universeWorldBounds, universeWorldGetCell, universeWorldSetCell, universeWorldMayHold,
     universeWorldTileRows, universeWorldForEachCell, universeWorldSnapshotTake, universeWorldSnapshotRestore,
-    universeWorldSnapshotBytes, universeWorldSnapshotRelease};
+    universeWorldSnapshotBytes, universeWorldSnapshotRelease, "universe", nullptr, worldQueryTopSquares,
+    worldQueryQuarters, worldQuerySquareRows, universeWorldAdvance, nullptr};
 
 // A world around a universe it then owns; null when memory runs out (the
 // universe still the caller's).
@@ -194,7 +217,14 @@ World* universeWorldWrap(Universe* universe)
 
 World* universeWorldCreate(const UniverseRule* rule)
 {
+    return universeWorldAt(rule, 0);
+}
+
+World* universeWorldAt(const UniverseRule* rule, int64_t generation)
+{
     Universe* universe = universeCreate(rule);
+    if (universe)
+        universe->generation = generation;
     World* world = universe ? universeWorldWrap(universe) : nullptr;
     if (!world)
         universeRelease(universe);

@@ -34,6 +34,17 @@ struct WorldSnapshot;
 
 typedef void (*WorldCellVisit)(void* context, int64_t x, int64_t y);
 
+// A square of the plane for far views: 2^shift cells a side whose first cell
+// is (x, y). An engine holding a tree hands out its own squares, each with its
+// population and its node, so that going down costs a step a square; the
+// others answer through mayHold and tileRows.
+struct WorldSquare {
+    int64_t x, y;
+    int32_t shift;
+    int64_t population; // its live cells; -1 when the engine knows only that it may hold some
+    const void* node;   // the engine's own
+};
+
 // An engine's operations; each takes a world it made. The free functions
 // below are the way to call them.
 struct WorldEngine {
@@ -51,6 +62,16 @@ struct WorldEngine {
     World* (*snapshotRestore)(const void* kept);
     size_t (*snapshotBytes)(const void* kept);
     void (*snapshotRelease)(void* kept);
+    const char* name;  // "board", "universe", "hashlife"
+    // What the overlay calls it: null for the engines a world starts on
+    // unless its pattern asks for another.
+    const char* shownName;
+    int32_t (*topSquares)(const World* world, WorldSquare squares[4]);
+    int32_t (*quarters)(const World* world, const WorldSquare* square, WorldSquare quarters[4]);
+    int (*squareRows)(const World* world, const WorldSquare* tile, uint64_t rows[WORLD_TILE]);
+    int64_t (*advance)(World* world, int64_t generations, int64_t work);
+    // Life.ini as the engine writes it; null: one "x y 0" line a cell.
+    int (*writeLife)(const World* world, FILE* file);
 };
 
 // What every engine's world carries in front of its own record.
@@ -92,7 +113,9 @@ struct WorldLoadNotes {
     int32_t ruleNamed;      // 1: Rules.ini named the rule in the community's notation
 };
 // Start-up's world from Rules.ini and Life.ini (at most WORLD_LIFE_FILE_MAX
-// bytes) in the working folder. A Rules.ini that cannot be read or parsed
+// bytes) in the working folder: "x y 0" lines, or a macrocell file (what
+// Ctrl+S writes of a hashlife world), whose tree opens on hashlife at the
+// generation it gives when hashlife runs Rules.ini's rule. A Rules.ini that cannot be read or parsed
 // leaves Conway's rule on the board, with its warning in the notes. Null when
 // Life.ini cannot be read or memory runs out; lifeLoadReason says why, or what
 // Life.ini was read without.
@@ -108,9 +131,59 @@ typedef int (*LifeFileWriter)(FILE* file, const void* content);
 int lifeFilesWrite(const char* folder, LifeFileWriter writeLife, const void* life, LifeFileWriter writeRules,
     const void* rules, char* reason, size_t size);
 
+// The world on the other engine of the plane, holding the same cells at the
+// same generation: a universe's on hashlife, hashlife's on a universe. Null
+// with the reason when the world has no other (the board), the other cannot
+// run its rule or hold its cells, or memory runs out; the world is untouched.
+World* worldSwitchEngine(const World* world, char* reason, size_t size);
+// Patterns of more live cells than WORLD_HASHLIFE_CELLS open on hashlife:
+// past it a universe's step takes longer than a frame on the desktop
+// (docs/benchmarks.md). A universe is given at most WORLD_SWITCH_CELLS, what
+// the pattern readers list at most.
+enum { WORLD_HASHLIFE_CELLS = 1 << 21, WORLD_SWITCH_CELLS = 1 << 27 };
+// 1 when hashlife runs the rule: no B0, the unbounded plane.
+int worldHashlifeRuns(const UniverseRule* rule);
+// 1 when a pattern of count cells under the rule opens on hashlife.
+int worldPrefersHashlife(const UniverseRule* rule, int64_t count);
+
+// ---- Quadtrees read whole (world_tree.cpp) ---------------------------------------
+// A square of 2^level cells a side as a macrocell file gives it.
+struct WorldTreeNode {
+    int32_t level;       // 3 for a leaf of 8 x 8 cells
+    int32_t child[4];    // nw, ne, sw, se: earlier nodes, 0 for an empty square; unused in a leaf
+    uint64_t bits;       // a leaf's cells, bit y * 8 + x
+    uint64_t population; // saturates at 2^62
+    WorldBox box;        // of its live cells, from its own top-left cell; when population > 0
+};
+// A macrocell file read: nodes[0] the empty square, the last node the whole
+// pattern, a square centred on (0, 0) as the community's programs write it:
+// its columns run from -half to half - 1 and its rows from 1 - half to half.
+struct WorldTree {
+    WorldTreeNode* nodes; // heap
+    int32_t count;
+    int64_t generation;   // "#G", 0 without one
+    const char* rule;     // the text after "#R" in the text read, blanks not cut; null without one
+    size_t ruleLength;
+    int32_t ruleLine;
+};
+// Reads a macrocell text: 1 with the tree, or 0 with the reason and its line
+// (0 when none applies) and nothing held.
+int worldTreeRead(const char* text, size_t size, WorldTree* tree, int32_t* line, char* reason, size_t reasonSize);
+void worldTreeRelease(WorldTree* tree);
+// Whether a text is a macrocell file, by its first line.
+int worldTreeIsMacrocell(const char* text, size_t size);
+// Every live cell of the tree where the file puts it, a square at a time.
+void worldTreeForEachCell(const WorldTree* tree, WorldCellVisit visit, void* context);
+// The tree's cells set in a world of another engine, listed one by one (at
+// most WORLD_SWITCH_CELLS); those outside its extent are left out, as
+// Life.ini's are. 1, or 0 with the reason.
+int worldTreeSetCells(const WorldTree* tree, World* world, char* reason, size_t size);
+
 // ---- The engines' makers (board_world.cpp, universe_world.cpp, hashlife_world.cpp) --
 World* boardWorldCreate(const LifeRule* rule);
 World* universeWorldCreate(const UniverseRule* rule);
+// An empty universe at the generation given (0 or more); null when memory runs out.
+World* universeWorldAt(const UniverseRule* rule, int64_t generation);
 // Hashlife: the plane as a quadtree of canonical squares, each square's future
 // kept on it, so that a step of 2^k generations costs what the pattern's
 // variety costs rather than its size or its age. Cells from -2^61 to 2^61 - 1
@@ -127,6 +200,11 @@ World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size);
 // reason as above, or when a cell lies outside the plane hashlife holds.
 World* hashlifeWorldFromCells(const UniverseRule* rule, const int32_t* xy, int64_t count, int64_t left, int64_t top,
     char* reason, size_t size);
+// The same from the tree's nodes, at the tree's generation: every square once,
+// never a cell. Null with the reason as above.
+World* hashlifeWorldFromTree(const UniverseRule* rule, const WorldTree* tree, char* reason, size_t size);
+// Hashlife's world at a generation (0 or more) instead of 0.
+void hashlifeWorldSetGeneration(World* world, int64_t generation);
 // What hashlife's nodes may take, per store (a world with its snapshots and
 // the worlds restored from them): past it a step collects the nodes no world
 // or snapshot holds, then takes its generations in smaller steps, and stops
@@ -152,6 +230,26 @@ inline void worldRelease(World* world)
 inline int worldStep(World* world, int64_t generations)
 {
     return world->engine->step(world, generations);
+}
+// The work a frame tick gives to stepping: about 8 ms on the desktop.
+enum { WORLD_TICK_WORK = 8000 };
+// Steps the world on by at most n generations, doing about `work` of work
+// (units of WORLD_TICK_WORK): the generations made, 0 when the work ran out
+// first (hashlife keeps what it worked out, so the same call goes further
+// next time), or -1 with the reason in world->failure and the world at the
+// last generation it reached. A universe makes at least one generation.
+inline int64_t worldAdvance(World* world, int64_t generations, int64_t work)
+{
+    return world->engine->advance(world, generations, work);
+}
+inline const char* worldEngineName(const World* world)
+{
+    return world->engine->name;
+}
+// The engine's name for the overlay, or null when it goes without saying.
+inline const char* worldShownEngine(const World* world)
+{
+    return world->engine->shownName;
 }
 inline int64_t worldGeneration(const World* world)
 {
@@ -197,6 +295,24 @@ inline int64_t worldForEachCell(const World* world, WorldCellVisit visit, void* 
 {
     return world->engine->forEachCell(world, visit, context);
 }
+// The squares (at most four, each of a tile or more) that cover every live
+// cell, those that may hold one; the count.
+inline int32_t worldTopSquares(const World* world, WorldSquare squares[4])
+{
+    return world->engine->topSquares(world, squares);
+}
+// The quarters of a square of more than a tile that may hold a live cell,
+// nw, ne, sw, se in that order; the count.
+inline int32_t worldQuarters(const World* world, const WorldSquare* square, WorldSquare quarters[4])
+{
+    return world->engine->quarters(world, square, quarters);
+}
+// A square of a tile as bit rows (bit k of rows[y] the cell (x + k, y + y)):
+// 1, or 0 (rows untouched) when it holds no live cell.
+inline int worldSquareRows(const World* world, const WorldSquare* tile, uint64_t rows[WORLD_TILE])
+{
+    return world->engine->squareRows(world, tile, rows);
+}
 
 // The world as it stands, or null when memory runs out. reuse (may be null)
 // is a snapshot of the same engine no longer wanted: filled again when it has
@@ -208,6 +324,13 @@ World* worldSnapshotRestore(const WorldSnapshot* snapshot);
 // The memory the snapshot holds.
 size_t worldSnapshotBytes(const WorldSnapshot* snapshot);
 void worldSnapshotRelease(WorldSnapshot* snapshot);
+
+// ---- Far views by query (world_squares.cpp) -------------------------------------
+// The square calls of an engine without a tree, from its extent, mayHold and
+// tileRows; population -1 throughout.
+int32_t worldQueryTopSquares(const World* world, WorldSquare squares[4]);
+int32_t worldQueryQuarters(const World* world, const WorldSquare* square, WorldSquare quarters[4]);
+int worldQuerySquareRows(const World* world, const WorldSquare* tile, uint64_t rows[WORLD_TILE]);
 
 // ---- Tiles in blocks (world_blocks.cpp) -------------------------------------------
 // The blocks of 2^shift x 2^shift cells of a tile (shift 0 to 6, clamped) that

@@ -26,6 +26,96 @@ World* worldCreateForRule(const UniverseRule* rule)
     return universeWorldCreate(rule);
 }
 
+int worldHashlifeRuns(const UniverseRule* rule)
+{
+    return !(rule->next[0] & 1) && rule->grid.topology == LIFE_UNBOUNDED;
+}
+
+int worldPrefersHashlife(const UniverseRule* rule, int64_t count)
+{
+    return count > WORLD_HASHLIFE_CELLS && worldHashlifeRuns(rule);
+}
+
+// ---- Switching engines ------------------------------------------------------------
+
+struct CellCopy {
+    World* world;  // to set them in, or null
+    int32_t* xy;   // or to list them in
+    int64_t count;
+    int failed;
+};
+
+static void copyCell(void* context, int64_t x, int64_t y)
+{
+    CellCopy* copy = (CellCopy*)context;
+    if (copy->failed)
+        return;
+    if (copy->world) {
+        copy->failed = !worldSetCell(copy->world, x, y, 1);
+        return;
+    }
+    copy->xy[2 * copy->count] = (int32_t)x;
+    copy->xy[2 * copy->count + 1] = (int32_t)y;
+    copy->count++;
+}
+
+// A universe's cells, which lie in 32 bits, built into hashlife whole.
+static World* toHashlife(const World* world, const UniverseRule* rule, char* reason, size_t size)
+{
+    const int64_t count = worldPopulation(world);
+    const int fits = (uint64_t)count < SIZE_MAX / (2 * sizeof(int32_t));
+    CellCopy copy = {nullptr, fits ? (int32_t*)heapAlloc((size_t)(count > 0 ? count : 1) * 2 * sizeof(int32_t)) : nullptr, 0, 0};
+    if (!copy.xy) {
+        snprintf(reason, size, "out of memory");
+        return nullptr;
+    }
+    World* out = nullptr;
+    if (worldForEachCell(world, copyCell, &copy) < 0 || copy.count != count)
+        snprintf(reason, size, "out of memory");
+    else
+        out = hashlifeWorldFromCells(rule, copy.xy, count, 0, 0, reason, size);
+    heapFree(copy.xy);
+    if (out)
+        hashlifeWorldSetGeneration(out, worldGeneration(world));
+    return out;
+}
+
+static World* toUniverse(const World* world, const UniverseRule* rule, char* reason, size_t size)
+{
+    WorldBox box;
+    const int any = worldBounds(world, &box);
+    if (any && (box.left < INT32_MIN || box.top < INT32_MIN || box.right > INT32_MAX || box.bottom > INT32_MAX)) {
+        snprintf(reason, size, "the cells reach past the universe's 32-bit coordinates");
+        return nullptr;
+    }
+    if (worldPopulation(world) > WORLD_SWITCH_CELLS) {
+        snprintf(reason, size, "%lld live cells are more than the %d a universe is given",
+            (long long)worldPopulation(world), (int)WORLD_SWITCH_CELLS);
+        return nullptr;
+    }
+    CellCopy copy = {universeWorldAt(rule, worldGeneration(world)), nullptr, 0, 0};
+    if (copy.world && (worldForEachCell(world, copyCell, &copy) < 0 || copy.failed)) {
+        worldRelease(copy.world);
+        copy.world = nullptr;
+    }
+    if (!copy.world)
+        snprintf(reason, size, "out of memory");
+    return copy.world;
+}
+
+World* worldSwitchEngine(const World* world, char* reason, size_t size)
+{
+    if (world->fixedView) {
+        snprintf(reason, size, "the 64 x 64 board has no other engine");
+        return nullptr;
+    }
+    UniverseRule rule;
+    if (!universeRuleParse(world->ruleName, &rule, reason, size))
+        return nullptr;
+    return strcmp(worldEngineName(world), "hashlife") == 0 ? toUniverse(world, &rule, reason, size)
+                                                           : toHashlife(world, &rule, reason, size);
+}
+
 static World* worldCreateBytes(const char* text, size_t length, char* reason, size_t size)
 {
     World* world;
@@ -79,6 +169,43 @@ static int setLifeCell(void* context, int32_t x, int32_t y, int32_t z)
     return worldSetCell(world, x, y, 1);
 }
 
+// A macrocell Life.ini (what Ctrl+S writes of a hashlife world): its tree on
+// hashlife under the rule Rules.ini named, at the generation it gives; listed
+// into the world made for the rule when hashlife cannot run it (the board, B0,
+// a bounded grid). 1 with *world replaced or filled, or 0 with the reason.
+static int loadTree(World** world, const char* text, size_t size)
+{
+    WorldTree tree;
+    int32_t line;
+    char reason[WORLD_REASON];
+    if (!worldTreeRead(text, size, &tree, &line, reason, sizeof reason))
+        return line > 0 ? readFail("Life.ini", "line %d: %s", (int)line, reason) : readFail("Life.ini", "%s", reason);
+    UniverseRule rule;
+    const int named = !(*world)->fixedView && universeRuleParse((*world)->ruleName, &rule, reason, sizeof reason);
+    World* made = nullptr;
+    int ok = 1;
+    if (named && worldHashlifeRuns(&rule)) {
+        made = hashlifeWorldFromTree(&rule, &tree, reason, sizeof reason);
+        ok = made != nullptr;
+    } else {
+        if (named)
+            made = universeWorldAt(&rule, tree.generation);
+        ok = (!named || made) && worldTreeSetCells(&tree, made ? made : *world, reason, sizeof reason);
+        if (named && !made)
+            snprintf(reason, sizeof reason, "out of memory");
+    }
+    worldTreeRelease(&tree);
+    if (!ok) {
+        worldRelease(made);
+        return readFail("Life.ini", "%s", reason);
+    }
+    if (made) {
+        worldRelease(*world);
+        *world = made;
+    }
+    return 1;
+}
+
 World* worldLoadFiles(WorldLoadNotes* notes)
 {
     readReasonClear();
@@ -99,6 +226,8 @@ World* worldLoadFiles(WorldLoadNotes* notes)
     int ok = size <= (size_t)WORLD_LIFE_FILE_MAX;
     if (!ok)
         readFail("Life.ini", "larger than %d MiB; refused", (int)(WORLD_LIFE_FILE_MAX >> 20));
+    else if (worldTreeIsMacrocell((const char*)bytes, size))
+        ok = loadTree(&world, (const char*)bytes, size);
     else if (!readLifeCells(bytes, size, "Life.ini", setLifeCell, world))
         ok = readFail("Life.ini", "out of memory");
     heapFree(bytes);
@@ -179,10 +308,12 @@ static void writeCellLine(void* context, int64_t x, int64_t y)
         lines->failed = 1;
 }
 
-// The count, then one "x y 0" line a live cell.
+// The count, then one "x y 0" line a live cell; or what the engine writes.
 static int writeWorldLife(FILE* file, const void* content)
 {
     const World* world = (const World*)content;
+    if (world->engine->writeLife)
+        return world->engine->writeLife(world, file);
     if (fprintf(file, "%lld\n", (long long)worldPopulation(world)) < 0)
         return 0;
     CellLines lines = {file, 0};

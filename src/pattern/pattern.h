@@ -78,6 +78,9 @@ struct Pattern {
     int32_t capacity;
     char rule[PATTERN_RULE_TEXT];  // the rule as the file gives it, "" when none
     char note[PATTERN_MESSAGE];    // what was read leniently, "" when nothing
+    // A macrocell file read as a tree (parseMacrocellTree): its squares, no
+    // cells listed; width and height then stop at PATTERN_MAX_SIDE.
+    WorldTree tree;
 };
 
 // Frees the cells of a pattern a parser filled.
@@ -114,6 +117,10 @@ int parseLife106(const char* text, size_t size, Pattern* pattern, PatternError* 
 int parseXlife(const char* text, size_t size, Pattern* pattern, PatternError* error);
 int parseDblife(const char* text, size_t size, Pattern* pattern, PatternError* error);
 int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError* error);
+// A macrocell file as its tree, for an engine that holds it whole: no cell
+// listed, so neither the cell budget nor the side limit applies. Trims and
+// checks the text as parsePattern does; a tree without live cells is refused.
+int parseMacrocellTree(const char* text, size_t size, Pattern* pattern, PatternError* error);
 // patternTrim and checkText, then the parser of the given format. A pattern
 // without live cells is refused, whatever its format.
 int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* pattern, PatternError* error);
@@ -205,7 +212,7 @@ struct PatternReport {
     PatternFormat format;
     int32_t width;
     int32_t height;
-    int32_t count;
+    int64_t count;
     int32_t left;        // on a universe: the written box's top-left cell
     int32_t top;
     Placement placement; // on the board

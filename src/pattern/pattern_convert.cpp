@@ -153,9 +153,10 @@ static void enterStage(PatternProgress* progress, PatternStage stage, int64_t to
     progress->stage.store(stage, std::memory_order_relaxed);
 }
 
-// Reads, unpacks and parses the file, with what the report says of it.
+// Reads, unpacks and parses the file, with what the report says of it; a
+// macrocell file as its tree when asked for one.
 static int readPattern(const char* path, Pattern* pattern, PatternReport* report, PatternError* error,
-                       PatternProgress* progress)
+                       PatternProgress* progress, int asTree)
 {
     memset(report, 0, sizeof *report);
     error->line = 0;
@@ -165,14 +166,17 @@ static int readPattern(const char* path, Pattern* pattern, PatternReport* report
     if (!text || !patternGunzip(&text, &size, error))
         return 0;
     enterStage(progress, PATTERN_PARSING, 0);
-    const int parsed = parsePattern(detectFormat(text, size, path), text, size, pattern, error);
+    const PatternFormat format = detectFormat(text, size, path);
+    const int parsed = asTree && format == PATTERN_MACROCELL ? parseMacrocellTree(text, size, pattern, error)
+                                                             : parsePattern(format, text, size, pattern, error);
     heapFree(text);
     if (!parsed)
         return 0;
     report->format = pattern->format;
     report->width = pattern->width;
     report->height = pattern->height;
-    report->count = pattern->count;
+    report->count = pattern->tree.count ? (int64_t)pattern->tree.nodes[pattern->tree.count - 1].population
+                                        : pattern->count;
     memcpy(report->note, pattern->note, sizeof report->note);
     return 1;
 }
@@ -180,7 +184,7 @@ static int readPattern(const char* path, Pattern* pattern, PatternReport* report
 int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error)
 {
     Pattern pattern;
-    if (!readPattern(path, &pattern, report, error, nullptr))
+    if (!readPattern(path, &pattern, report, error, nullptr, 0))
         return 0;
     const int ok = options->board ? convertToBoard(&pattern, options, report, error)
                                   : convertToUniverse(&pattern, options, report, error);
@@ -188,39 +192,97 @@ int patternConvertFile(const char* path, const PatternOptions* options, PatternR
     return ok;
 }
 
+// A macrocell file's tree on hashlife, never listed: the rule the file names
+// (Conway's when none). Null with error when the rule does not parse, or when
+// hashlife cannot run it (*listInstead then set: the file is read again as
+// cells) or cannot hold the tree.
+static World* treeWorld(const Pattern* pattern, PatternReport* report, PatternError* error, int* listInstead)
+{
+    UniverseRule rule;
+    char reason[PATTERN_MESSAGE];
+    if (!universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", &rule, reason, sizeof reason)) {
+        patternFail(error, 0, "%s", reason);
+        return nullptr;
+    }
+    if (!worldHashlifeRuns(&rule)) {
+        *listInstead = 1;
+        return nullptr;
+    }
+    report->ruleSource = pattern->rule[0] ? RULE_FROM_FILE : RULE_BY_CONVENTION;
+    memcpy(report->ruleName, rule.name, sizeof report->ruleName);
+    const int64_t far = (int64_t)INT32_MAX;
+    report->left = (int32_t)(pattern->left < -far ? -far : pattern->left > far ? far : pattern->left);
+    report->top = (int32_t)(pattern->top < -far ? -far : pattern->top > far ? far : pattern->top);
+    World* world = hashlifeWorldFromTree(&rule, &pattern->tree, reason, sizeof reason);
+    if (!world)
+        patternFail(error, 0, "%s", reason);
+    else
+        report->count = worldPopulation(world);
+    return world;
+}
+
+// Cells listed into a universe one by one, or built whole into hashlife past
+// WORLD_HASHLIFE_CELLS; null with error.
+static World* listedWorld(const Pattern* pattern, PatternReport* report, PatternError* error,
+                          PatternProgress* progress)
+{
+    const PatternOptions options = {0, 0, 0, 0, 0};
+    UniverseRule rule;
+    if (!placeOnUniverse(pattern, &options, report, &rule, error))
+        return nullptr;
+    if (worldPrefersHashlife(&rule, pattern->count)) {
+        char reason[PATTERN_MESSAGE];
+        World* world = hashlifeWorldFromCells(&rule, &pattern->cells[0].x, pattern->count, report->left,
+                                              report->top, reason, sizeof reason);
+        if (!world)
+            patternFail(error, 0, "%s", reason);
+        return world;
+    }
+    World* world = worldCreateForRule(&rule);
+    if (!world)
+        patternFail(error, 0, "out of memory");
+    for (int32_t k = 0; world && k < pattern->count; k++) {
+        if (k % PLACE_STRIDE == 0 && progress) {
+            progress->done.store(k, std::memory_order_relaxed);
+            if (cancelled(progress)) {
+                worldRelease(world);
+                patternFail(error, 0, "cancelled");
+                return nullptr;
+            }
+        }
+        if (!worldSetCell(world, report->left + pattern->cells[k].x, report->top + pattern->cells[k].y, 1)) {
+            worldRelease(world);
+            world = nullptr;
+            patternFail(error, 0, "out of memory");
+        }
+    }
+    return world;
+}
+
 World* patternLoadWorld(const char* path, PatternReport* report, PatternError* error, PatternProgress* progress)
 {
     enterStage(progress, PATTERN_READING, 0);
     Pattern pattern;
-    if (!readPattern(path, &pattern, report, error, progress))
+    if (!readPattern(path, &pattern, report, error, progress, 1))
         return nullptr;
-    const PatternOptions options = {0, 0, 0, 0, 0};
-    UniverseRule rule;
     World* world = nullptr;
-    enterStage(progress, PATTERN_PLACING, pattern.count);
-    if (cancelled(progress))
-        patternFail(error, 0, "cancelled");
-    else if (placeOnUniverse(&pattern, &options, report, &rule, error)) {
-        world = worldCreateForRule(&rule);
-        if (!world)
-            patternFail(error, 0, "out of memory");
-        for (int32_t k = 0; world && k < pattern.count; k++) {
-            if (k % PLACE_STRIDE == 0 && progress) {
-                progress->done.store(k, std::memory_order_relaxed);
-                if (cancelled(progress)) {
-                    worldRelease(world);
-                    world = nullptr;
-                    patternFail(error, 0, "cancelled");
-                    break;
-                }
-            }
-            if (!worldSetCell(world, report->left + pattern.cells[k].x, report->top + pattern.cells[k].y, 1)) {
-                worldRelease(world);
-                world = nullptr;
-                patternFail(error, 0, "out of memory");
-            }
+    int listInstead = 0;
+    if (pattern.tree.count) {
+        enterStage(progress, PATTERN_PLACING, 0);
+        world = cancelled(progress) ? nullptr : treeWorld(&pattern, report, error, &listInstead);
+        if (listInstead) {
+            patternRelease(&pattern);
+            if (!readPattern(path, &pattern, report, error, progress, 0))
+                return nullptr;
         }
     }
+    if (!pattern.tree.count) {
+        enterStage(progress, PATTERN_PLACING, pattern.count);
+        if (!cancelled(progress))
+            world = listedWorld(&pattern, report, error, progress);
+    }
+    if (!world && cancelled(progress))
+        patternFail(error, 0, "cancelled");
     patternRelease(&pattern);
     return world;
 }

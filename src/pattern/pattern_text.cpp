@@ -152,6 +152,7 @@ void patternRelease(Pattern* pattern)
     pattern->cells = nullptr;
     pattern->count = 0;
     pattern->capacity = 0;
+    worldTreeRelease(&pattern->tree);
 }
 
 int readCoordinate(const char* line, size_t length, size_t* i, int32_t* value)
