@@ -37,31 +37,70 @@ static void printRules(const char* text)
     printf("]");
 }
 
-// life STEPS: reads Rules.ini and Life.ini of the current folder as the program
-// does and prints the rule and the live cells after STEPS generations, in the
-// order the world writes its Life.ini.
+// life STEPS [--population] [--hashlife]: reads Rules.ini and Life.ini of the
+// current folder as the program does and prints the rule and the live cells
+// after STEPS generations, in the order the world writes its Life.ini; with
+// --population the generation, the live-cell count and their box instead of
+// the cells, for patterns too large to list; with --hashlife on hashlife
+// whatever engine the files open on. STEPS is any whole number below 2^63 on
+// hashlife, at most 100000000 on the others, which step a generation at a time.
 int inspectLife(int argc, char** argv)
 {
-    if (argc != 1)
-        return inspectError("usage: life STEPS");
+    const char* usage = "usage: life STEPS [--population] [--hashlife]";
+    const char* stepsText = nullptr;
+    int population = 0, hashlife = 0;
+    for (int i = 0; i < argc; i++) {
+        if (strcmp(argv[i], "--population") == 0)
+            population = 1;
+        else if (strcmp(argv[i], "--hashlife") == 0)
+            hashlife = 1;
+        else if (!stepsText)
+            stepsText = argv[i];
+        else
+            return inspectError(usage);
+    }
+    if (!stepsText)
+        return inspectError(usage);
     char* end = nullptr;
     errno = 0;
-    const long steps = strtol(argv[0], &end, 10);
-    if (errno != 0 || end == argv[0] || *end != '\0' || steps < 0 || steps > 100000000)
-        return inspectError("STEPS must be a whole number from 0 to 100000000");
+    const long long steps = strtoll(stepsText, &end, 10);
+    if (errno != 0 || end == stepsText || *end != '\0' || steps < 0)
+        return inspectError("STEPS must be a whole number from 0 to 2^63 - 1");
     WorldLoadNotes notes;
     World* world = worldLoadFiles(&notes);
     if (!world)
         return inspectError(lifeLoadReason());
+    char reason[WORLD_REASON + 64];
+    if (hashlife && strcmp(worldEngineName(world), "hashlife") != 0) {
+        World* switched = worldSwitchEngine(world, reason, sizeof reason);
+        worldRelease(world);
+        if (!switched)
+            return inspectError(reason);
+        world = switched;
+    }
+    if (steps > 100000000 && strcmp(worldEngineName(world), "hashlife") != 0) {
+        worldRelease(world);
+        return inspectError("STEPS past 100000000 need hashlife (--hashlife)");
+    }
     if (!worldStep(world, steps)) {
-        char reason[WORLD_REASON + 64];
-        snprintf(reason, sizeof reason, "generation %lld: %s", (long long)worldGeneration(world) + 1,
-            world->failure);
+        snprintf(reason, sizeof reason, "generation %lld: %s", (long long)worldGeneration(world) + 1, world->failure);
         worldRelease(world);
         return inspectError(reason);
     }
     printf("{\"rules\": ");
     printRules(world->rulesText);
+    if (population) {
+        printf(", \"generation\": %lld, \"population\": %lld, \"box\": ", (long long)worldGeneration(world),
+            (long long)worldPopulation(world));
+        WorldBox box;
+        if (worldBounds(world, &box))
+            printf("{\"left\": %lld, \"top\": %lld, \"right\": %lld, \"bottom\": %lld}}\n", (long long)box.left,
+                (long long)box.top, (long long)box.right, (long long)box.bottom);
+        else
+            printf("null}\n");
+        worldRelease(world);
+        return 0;
+    }
     printf(", \"alive\": [");
     int64_t printed = 0;
     const int64_t listed = worldForEachCell(world, printCell, &printed);

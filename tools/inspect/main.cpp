@@ -13,7 +13,7 @@ struct Command {
 
 const Command commands[] = {
     {"bmp", inspectBmp, "bmp FILE [--pixels OUT]"},
-    {"life", inspectLife, "life STEPS"},
+    {"life", inspectLife, "life STEPS [--population] [--hashlife]"},
     {"scene", inspectScene, "scene FILE"},
     {"tga", inspectTga, "tga FILE [--indices OUT] [--palette OUT]"},
     {"texture", inspectTexture, "texture FILE"},
