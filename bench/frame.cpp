@@ -1,5 +1,5 @@
 // Frame speed: the real start-up on a copy of the bundled data, headless, then
-// the frame tick timed on ten scenes, and the parts that make up a frame.
+// the frame tick timed on eleven scenes, and the parts that make up a frame.
 //
 //   S1 start    the bundled Life.ini and the initial camera
 //   S2 soup     a 50 % soup over the whole board, auto-iteration on, the camera
@@ -18,6 +18,9 @@
 //               repetition times the same 50 frames, generations 106 to 155
 //   U6 offscreen  U3 with ten copies of its cells a million cells and more
 //               off screen: the same frame, which must cost what U3's does
+//   G1 galaxy   the metapixel galaxy of golly's HashLife folder, 7.4 million
+//               cells on hashlife, framed whole: a frame costs the tree's
+//               nodes in view, not the population
 //
 // Each scene is a replay script in bench/scenes (with its Life.ini and
 // Rules.ini), played through the program's own message loop; the same scripts

@@ -110,6 +110,22 @@ tick 3
 key f12
 tick" conway_rules.ini
 
+# The metapixel galaxy of golly's HashLife folder (a macrocell file read in
+# place, 7.4 million cells on hashlife) framed whole, and brought in so that
+# near squares are cells and far ones stand-ins weighted by how full they are.
+# Machines without Debian's golly package skip it.
+galaxy=/usr/share/golly/Patterns/HashLife/metapixel-galaxy.mc.gz
+if [ -r "$galaxy" ]; then
+    zcat "$galaxy" > "$made/galaxy.mc"
+    render g1 "$made/galaxy.mc" "$(scene g1.txt)
+key f12
+tick
+key pgdn 6
+tick
+key f12
+tick" conway_rules.ini
+fi
+
 if [ -n "$reference" ]; then
     status=0
     for frame in "$reference"/*.bmp; do

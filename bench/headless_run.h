@@ -24,6 +24,10 @@ const std::string sourceDir = VELTRIX_SOURCE_DIR;
 // The life file of scenes U3-U5, made here rather than kept in bench/scenes:
 // a 1024 x 1024 soup at 50 % around (0, 0), the same from one run to the next.
 const char* const soupLifeFile = "soup1024.ini";
+// The life file of the G scenes: the metapixel galaxy of Debian's golly
+// package, a macrocell file, unpacked; scenes without it are skipped.
+const char* const galaxyLifeFile = "metapixel-galaxy.mc";
+const char* const galaxyPath = "/usr/share/golly/Patterns/HashLife/metapixel-galaxy.mc.gz";
 
 // 1, or 0 when the file could not be written.
 int writeSoup(const std::string& path)
@@ -52,6 +56,10 @@ int writeSceneFile(const char* name, const std::string& path)
 {
     if (strcmp(name, soupLifeFile) == 0)
         return writeSoup(path);
+    if (strcmp(name, galaxyLifeFile) == 0) {
+        const std::string unpack = std::string("zcat '") + galaxyPath + "' > '" + path + "' 2>/dev/null";
+        return system(unpack.c_str()) == 0;
+    }
     const std::string copy = "cp '" + sourceDir + "/bench/scenes/" + name + "' '" + path + "'";
     return system(copy.c_str()) == 0;
 }
@@ -93,6 +101,7 @@ const BenchScene benchScenes[] = {
     {"U4_low", soupLifeFile, "conway_rules.ini", "u4.txt", false, 0},
     {"U5_running", soupLifeFile, "conway_rules.ini", "u5.txt", true, 0},
     {"U6_offscreen", soupLifeFile, "conway_rules.ini", "u3.txt", false, 10},
+    {"G1_galaxy", galaxyLifeFile, "conway_rules.ini", "g1.txt", false, 0},
 };
 
 // The program running headless in a temporary copy of data/, stopped between

@@ -62,7 +62,8 @@ struct MeshFill {
 
 // A flat face from (x0, y0) to (x1, y1) in the coordinates of its mesh, at the
 // stand-in's height, as two triangles sharing the diagonal from the first corner.
-static inline void addQuad(MeshFill* fill, const StandIn* s, float x0, float y0, float x1, float y1)
+static inline void addQuad(MeshFill* fill, const StandIn* s, float x0, float y0, float x1, float y1,
+    int32_t weight = 0)
 {
     FrameCells* fc = fill->fc;
     if (fill->open < 0 || fill->open == MESH_RUNS) {
@@ -81,8 +82,8 @@ static inline void addQuad(MeshFill* fill, const StandIn* s, float x0, float y0,
     Face* f = &mesh->faces[mesh->faceCount];
     const Plane plane = {s->plane.a, s->plane.b, s->plane.c,
         -(s->plane.a * x0 + s->plane.b * y0 + s->plane.c * s->top)};
-    f[0] = {0, {&v[0], &v[2], &v[1]}, plane};
-    f[1] = {0, {&v[0], &v[3], &v[2]}, plane};
+    f[0] = {weight, {&v[0], &v[2], &v[1]}, plane};
+    f[1] = {weight, {&v[0], &v[3], &v[2]}, plane};
     mesh->vertexCount += 4;
     mesh->faceCount += 2;
     MeshBounds* b = &mesh->bounds;
@@ -161,7 +162,7 @@ static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
         TileLevels* levels = &fc->levels[t];
         levels->standIns = 0;
         // A tile so far that each chunk would be one block is judged whole.
-        const int64_t tileX = tile->tx * WORLD_TILE, tileY = tile->ty * WORLD_TILE;
+        const int64_t tileX = tile->x, tileY = tile->y;
         for (int32_t c = 0; c < CHUNKS; c++) {
             const int64_t x = tileX + (c % TILE_CHUNKS) * CHUNK, y = tileY + (c / TILE_CHUNKS) * CHUNK;
             int32_t level = tile->whole;
@@ -193,8 +194,14 @@ static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
             *meshes += (levelRuns + MESH_RUNS - 1) / MESH_RUNS;
         }
     }
+    // The far squares go into meshes a weight at a time: the renderer draws
+    // a mesh of quads with its first face's material.
+    int64_t ofWeight[WEIGHTS] = {};
+    for (int32_t i = 0; i < fc->squareCount; i++)
+        ofWeight[fc->squares[i].weight]++;
     *runs += fc->squareCount;
-    *meshes += (fc->squareCount + MESH_RUNS - 1) / MESH_RUNS;
+    for (int32_t w = 0; w < WEIGHTS; w++)
+        *meshes += (ofWeight[w] + MESH_RUNS - 1) / MESH_RUNS;
     return fullCells;
 }
 
@@ -239,7 +246,7 @@ static int32_t placeFullCells()
     int32_t placed = 0;
     for (int32_t first = 0; first < fc->tileCount;) {
         int32_t end = first;
-        while (end < fc->tileCount && fc->tiles[end].ty == fc->tiles[first].ty)
+        while (end < fc->tileCount && fc->tiles[end].y == fc->tiles[first].y)
             end++;
         for (int32_t y = 0; y < WORLD_TILE; y++)
             for (int32_t t = first; t < end; t++) {
@@ -247,8 +254,8 @@ static int32_t placeFullCells()
                 const uint64_t columns = fc->levels[t].full[y >> CHUNK_SHIFT];
                 for (uint64_t row = fc->rows[tile->rows][y] & columns; row && placed < fc->placementRoom;
                      row &= row - 1)
-                    cellMatrixAt(tile->tx * WORLD_TILE + __builtin_ctzll(row) - app.originX,
-                        tile->ty * WORLD_TILE + y - app.originY, &fc->placements[placed++]);
+                    cellMatrixAt(tile->x + __builtin_ctzll(row) - app.originX, tile->y + y - app.originY,
+                        &fc->placements[placed++]);
             }
         first = end;
     }
@@ -256,7 +263,8 @@ static int32_t placeFullCells()
 }
 
 // The stand-ins, a tile and a level at a time, each mesh placed at its tile's
-// first cell; then the far squares, their meshes placed at the origin.
+// first cell; then the far squares a weight at a time, their meshes placed at
+// the origin.
 static int32_t fillStandIns(const StandIn* s, RenderModel* models)
 {
     FrameCells* fc = &frameCells;
@@ -270,24 +278,27 @@ static int32_t fillStandIns(const StandIn* s, RenderModel* models)
             fill.open = -1;
             tileRuns(fc->rows[tile->rows], &fc->levels[t], k, &fill, s);
             for (int32_t i = before; i < fill.meshes; i++)
-                cellMatrixAt(tile->tx * WORLD_TILE - app.originX, tile->ty * WORLD_TILE - app.originY,
-                    &fc->meshPlacements[i]);
+                cellMatrixAt(tile->x - app.originX, tile->y - app.originY, &fc->meshPlacements[i]);
         }
     }
     const int32_t before = fill.meshes;
-    fill.open = -1;
     const double half = cellSpacing / 2.0;
-    for (int32_t i = 0; i < fc->squareCount; i++) {
-        const FarSquare* q = &fc->squares[i];
-        const double side = (double)((int64_t)1 << q->shift) * cellSpacing;
-        const double x = (double)(q->x - app.originX) * cellSpacing - half;
-        const double y = (double)(q->y - app.originY) * cellSpacing - half;
-        addQuad(&fill, s, (float)x, (float)y, (float)(x + side), (float)(y + side));
+    for (int32_t w = 0; w < WEIGHTS; w++) {
+        fill.open = -1;
+        for (int32_t i = 0; i < fc->squareCount; i++) {
+            const FarSquare* q = &fc->squares[i];
+            if (q->weight != w)
+                continue;
+            const double side = (double)((int64_t)1 << q->shift) * cellSpacing;
+            const double x = (double)(q->x - app.originX) * cellSpacing - half;
+            const double y = (double)(q->y - app.originY) * cellSpacing - half;
+            addQuad(&fill, s, (float)x, (float)y, (float)(x + side), (float)(y + side), w);
+        }
     }
     for (int32_t i = before; i < fill.meshes; i++)
         cellMatrixAt(0, 0, &fc->meshPlacements[i]);
     for (int32_t i = 0; i < fill.meshes; i++)
-        models[1 + i] = {&fc->meshPlacements[i], 1, &fc->meshes[i], 1, &s->material, 1, 1};
+        models[1 + i] = {&fc->meshPlacements[i], 1, &fc->meshes[i], 1, s->materials, WEIGHTS, 1};
     return fill.meshes;
 }
 

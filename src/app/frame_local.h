@@ -14,6 +14,7 @@ enum {
     TILE_SHIFT = WORLD_TILE_SHIFT,       // a tile has 2^6 cells a side
     TILE_CHUNKS = WORLD_TILE / CHUNK,    // chunks a side of a tile
     CHUNKS = TILE_CHUNKS * TILE_CHUNKS,  // chunks of a tile
+    LEVEL_UNKNOWN = -3,                  // not judged yet
     LEVEL_HIDDEN = -2,                   // the camera sees nothing of the square
     LEVEL_FULL = -1,                     // every live cell with the full model
     // A tile's stand-in levels 0 .. TILE_SHIFT: blocks of 2^k cells, past
@@ -26,6 +27,15 @@ enum {
 // A cell drawn narrower than this many pixels gets a stand-in.
 constexpr double fullCellPixels = 2.0;
 
+// A far square's stand-in is shaded by how full the square is: weight w
+// (0 .. WEIGHTS - 1) gives its colour (WEIGHTS - w) / WEIGHTS of the full
+// one, w = 0 the full colour every stand-in had before squares knew their
+// population. A square a fraction f full is given sqrt(f) of the colour,
+// what the screen shows of a pixel a fraction f covered in linear light (its
+// values being about the square root of the light), but never less than
+// WEIGHT_LEAST / WEIGHTS, so that a lone cell far off still shows.
+enum { WEIGHTS = 16, WEIGHT_LEAST = 4 };
+
 // What a far cell looks like, made once from the cell model: a flat face over
 // the cell's square at the height of the model's top faces, facing and lit as
 // they are, in the average colour their texture shows at each shade.
@@ -36,16 +46,18 @@ struct StandIn {
     int32_t boxed;      // 1 when the box is finite: squares are judged by it only then
     float top;          // z of the top faces: the faces most nearly facing -z, which the camera looks down on
     Plane plane;        // the top faces' plane: a, b and c; d is each face's own
-    uint32_t shades[TEXTURE_SHADES];
-    uint8_t texels[16];
-    TextureLevel level;
-    Texture texture;
-    Material material;
+    // One texture a weight, each a 4 x 4 level of its weight's palette
+    // entry; the materials in weight order.
+    uint32_t shades[WEIGHTS * TEXTURE_SHADES];
+    uint8_t texels[WEIGHTS][16];
+    TextureLevel levels[WEIGHTS];
+    Texture textures[WEIGHTS];
+    Material materials[WEIGHTS];
 };
 
-// A tile in view: where it is, the level of its whole square, its rows.
+// A tile in view: its first cell, the level of its whole square, its rows.
 struct FrameTile {
-    int64_t tx, ty;
+    int64_t x, y;
     int32_t whole;
     int32_t rows; // index into FrameCells::rows
 };
@@ -59,10 +71,11 @@ struct TileLevels {
     int32_t blocksAt[LEVELS];   // per stand-in level, where its blocks start in FrameCells::blocks; -1: not kept
 };
 
-// A square larger than a tile drawn as one stand-in face.
+// A square of a tile or more drawn as one stand-in face, of a weight.
 struct FarSquare {
     int64_t x, y;
     int32_t shift;
+    int32_t weight;
 };
 
 // What a frame is built in, grown as it needs and kept between frames so
@@ -122,11 +135,16 @@ template <typename T> inline int makeRoomFor(T** array, int32_t* room, int64_t n
     *array = (T*)p;
     return ok;
 }
-// The level of a square of 2^shift cells a side whose first cell is (x, y).
-int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift);
+// The level of a square of 2^shift cells a side whose first cell is (x, y);
+// within (may be null) is set to 1 when the square lies wholly in view, in
+// front of the depth limit and inside every side, else 0.
+int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift, int* within = nullptr);
 // Fills frameCells's tiles (in drawing order: tile rows top to bottom, left
 // to right) and far squares with what the camera sees of the world.
 void walkWorld(const Walk* walk);
+// The weight of a square of 2^shift cells a side holding population cells
+// (-1: not known, drawn full).
+int32_t squareWeight(int64_t population, int32_t shift);
 
 // ---- The stand-in (stand_in.cpp) ---------------------------------------------------
 // Makes the stand-in for the scene's cell model; 0 when the model has no face

@@ -1,8 +1,9 @@
-// The walk over the world's squares for one frame: from squares as wide as
-// the world's extent down to its tiles, passing over whole every square the
-// world says holds nothing or the camera cannot see; a square under two
-// pixels is one far square, a tile reached is kept with its rows. Here too the
-// room the frame's arrays grow in.
+// The walk over the world's squares for one frame: from the world's top
+// squares down to its tiles, passing over whole every square the world says
+// holds nothing or the camera cannot see; a square under two pixels is one
+// far square, a tile reached is kept with its rows. An engine holding a tree
+// hands out its own nodes as squares, so going down costs a step a square.
+// Here too the room the frame's arrays grow in.
 #include <cstdlib>
 #include <cstring>
 
@@ -97,8 +98,10 @@ void walkPrepare(Walk* walk)
 // corner's depth spans fullCellPixels or more, or the model has no finite box;
 // otherwise the stand-in level k, the largest up to shift whose block of 2^k
 // cells stays below fullCellPixels there.
-int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift)
+int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift, int* within)
 {
+    if (within)
+        *within = 0;
     if (!walk->standIn->boxed)
         return LEVEL_FULL;
     const float* m = walk->worldToView;
@@ -126,6 +129,7 @@ int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift)
         }
     double nearest = 1e300, farthest = -1e300;
     int outside[4] = {1, 1, 1, 1};
+    int inside = 1;
     for (int c = 0; c < 8; c++) {
         const int i = c & 1, j = c >> 1 & 1, k = c >> 2;
         const double vx = byX[i][0] + byY[j][0] + byZ[k][0] + m[12];
@@ -137,11 +141,15 @@ int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift)
         outside[1] = outside[1] && -vx - slopeX * vz > margin;
         outside[2] = outside[2] && vy - slopeY * vz > margin;
         outside[3] = outside[3] && -vy - slopeY * vz > margin;
+        inside = inside && vx - slopeX * vz < -margin && -vx - slopeX * vz < -margin && vy - slopeY * vz < -margin &&
+            -vy - slopeY * vz < -margin;
     }
     if (!(farthest > 0.1 - margin) || outside[0] || outside[1] || outside[2] || outside[3])
         return LEVEL_HIDDEN;
     if (!(nearest > 0.1))
         return LEVEL_FULL;
+    if (within)
+        *within = inside;
     const double pixels = (double)walk->screen->focal * cellSpacing / nearest;
     if (!(pixels < fullCellPixels))
         return LEVEL_FULL;
@@ -153,7 +161,7 @@ int32_t squareLevel(const Walk* walk, int64_t x, int64_t y, int32_t shift)
 
 // ---- The walk over the squares ------------------------------------------------------
 
-static void addTile(const Walk* walk, int64_t tx, int64_t ty, int32_t whole)
+static void addTile(const Walk* walk, const WorldSquare* square, int32_t whole)
 {
     FrameCells* fc = &frameCells;
     const int32_t count = fc->tileCount;
@@ -166,50 +174,75 @@ static void addTile(const Walk* walk, int64_t tx, int64_t ty, int32_t whole)
         if (count == fc->tileRoom)
             return;
     }
-    fc->tiles[count] = {tx, ty, whole, count};
-    if (worldTileRows(walk->world, tx, ty, fc->rows[count]))
+    fc->tiles[count] = {square->x, square->y, whole, count};
+    if (worldSquareRows(walk->world, square, fc->rows[count]))
         fc->tileCount++;
 }
 
-static void addSquare(int64_t x, int64_t y, int32_t shift)
+int32_t squareWeight(int64_t population, int32_t shift)
+{
+    if (population < 0)
+        return 0;
+    // Past 2^40 a side even 2^63 cells fill less than the least weight.
+    if (shift > 40)
+        return WEIGHTS - WEIGHT_LEAST;
+    // The largest k with population / 4^shift >= (k / WEIGHTS)^2, in whole
+    // numbers: population * WEIGHTS^2 >= k^2 * 4^shift.
+    const __int128 scaled = (__int128)population * (WEIGHTS * WEIGHTS);
+    int32_t k = WEIGHTS;
+    while (k > WEIGHT_LEAST && scaled < ((__int128)(k * k) << (2 * shift)))
+        k--;
+    return WEIGHTS - k;
+}
+
+static void addSquare(const WorldSquare* square)
 {
     FrameCells* fc = &frameCells;
     if (fc->squareCount == fc->squareRoom && !makeRoomFor(&fc->squares, &fc->squareRoom, fc->squareCount + 1,
             fc->squareCount))
         return;
-    fc->squares[fc->squareCount++] = {x, y, shift};
+    fc->squares[fc->squareCount++] = {square->x, square->y, square->shift,
+        squareWeight(square->population, square->shift)};
 }
 
-// The square of 2^shift cells at (x, y), and what it holds that the camera sees.
-static void walkSquare(const Walk* walk, int64_t x, int64_t y, int32_t shift)
+// The square, one the world says may hold a live cell, and what it holds
+// that the camera sees. A square under two pixels is one far square: one of
+// more than a tile always, a tile only when the world knows its population
+// (its weight), else its rows are read like a nearer tile's. known is the
+// square's level when its parent's told it, else LEVEL_UNKNOWN.
+static void walkSquare(const Walk* walk, const WorldSquare* square, int32_t known)
 {
-    if (!worldMayHold(walk->world, x, y, shift))
-        return;
-    const int32_t level = squareLevel(walk, x, y, shift);
+    const int32_t shift = square->shift;
+    int within = 0;
+    const int32_t level = known != LEVEL_UNKNOWN ? known : squareLevel(walk, square->x, square->y, shift, &within);
     if (level == LEVEL_HIDDEN)
         return;
+    if (walk->standIns && level == shift && (shift > TILE_SHIFT || square->population >= 0)) {
+        addSquare(square);
+        return;
+    }
     if (shift == TILE_SHIFT) {
-        addTile(walk, x >> TILE_SHIFT, y >> TILE_SHIFT, level);
+        addTile(walk, square, level);
         return;
     }
-    if (walk->standIns && level == shift) {
-        addSquare(x, y, shift);
-        return;
-    }
-    const int64_t half = (int64_t)1 << (shift - 1);
-    for (int32_t q = 0; q < 4; q++)
-        walkSquare(walk, x + (q & 1 ? half : 0), y + (q & 2 ? half : 0), shift - 1);
+    // A quarter lies nearer the camera than its square's nearest corner no
+    // more than it lies outside a side the square is wholly within: blocks
+    // of a quarter's size that stay under two pixels there stay so in each
+    // quarter, whose level is then its own size.
+    const int32_t quarterLevel = within && level == shift - 1 ? level : LEVEL_UNKNOWN;
+    WorldSquare quarters[4];
+    const int32_t count = worldQuarters(walk->world, square, quarters);
+    for (int32_t q = 0; q < count; q++)
+        walkSquare(walk, &quarters[q], quarterLevel);
 }
 
-// The squares, aligned to their side, that cover the world's extent: a side
-// at least the extent's, so two a way at most.
 static int tileOrder(const void* a, const void* b)
 {
     const FrameTile* p = (const FrameTile*)a;
     const FrameTile* q = (const FrameTile*)b;
-    if (p->ty != q->ty)
-        return p->ty < q->ty ? -1 : 1;
-    return p->tx < q->tx ? -1 : p->tx > q->tx;
+    if (p->y != q->y)
+        return p->y < q->y ? -1 : 1;
+    return p->x < q->x ? -1 : p->x > q->x;
 }
 
 void walkWorld(const Walk* walk)
@@ -217,17 +250,10 @@ void walkWorld(const Walk* walk)
     FrameCells* fc = &frameCells;
     fc->tileCount = 0;
     fc->squareCount = 0;
-    const WorldBox* e = &walk->world->extent;
-    const int64_t width = e->right - e->left + 1, height = e->bottom - e->top + 1;
-    int32_t shift = TILE_SHIFT;
-    while (((int64_t)1 << shift) < width || ((int64_t)1 << shift) < height)
-        shift++;
-    const int64_t side = (int64_t)1 << shift;
-    // Floor division: the first square's corner at or before the extent's.
-    const int64_t x0 = (e->left >> shift) * side, y0 = (e->top >> shift) * side;
-    for (int64_t y = y0; y <= e->bottom; y += side)
-        for (int64_t x = x0; x <= e->right; x += side)
-            walkSquare(walk, x, y, shift);
+    WorldSquare top[4];
+    const int32_t count = worldTopSquares(walk->world, top);
+    for (int32_t i = 0; i < count; i++)
+        walkSquare(walk, &top[i], LEVEL_UNKNOWN);
     if (fc->tileCount > 1)
         qsort(fc->tiles, (size_t)fc->tileCount, sizeof *fc->tiles, tileOrder);
 }

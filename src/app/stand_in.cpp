@@ -134,9 +134,23 @@ int standInMake(StandIn* s, const Scene* scene)
     }
     if (!averageShades(&sums, s->shades))
         return 0;
-    s->level = {4, 4, s->texels, 3, 12, 15, 14};
-    s->texture = {4, 4, 1, 1, s->shades, &s->level};
-    s->material = {nullptr, &s->texture};
+    // Weight w's shades are the full ones times (WEIGHTS - w) / WEIGHTS,
+    // rounded to the nearest.
+    for (int32_t w = 1; w < WEIGHTS; w++)
+        for (int32_t k = 0; k < SHADES; k++) {
+            uint32_t shade = 0;
+            for (int32_t c = 0; c < 3; c++) {
+                const uint32_t channel = s->shades[k] >> (8 * c) & 0xFF;
+                shade |= (channel * (uint32_t)(WEIGHTS - w) + WEIGHTS / 2) / WEIGHTS << (8 * c);
+            }
+            s->shades[w * SHADES + k] = shade;
+        }
+    for (int32_t w = 0; w < WEIGHTS; w++) {
+        memset(s->texels[w], w, sizeof s->texels[w]);
+        s->levels[w] = {4, 4, s->texels[w], 3, 12, 15, 14};
+        s->textures[w] = {4, 4, 1, 1, s->shades, &s->levels[w]};
+        s->materials[w] = {nullptr, &s->textures[w]};
+    }
     s->scene = scene;
     return 1;
 }

@@ -238,4 +238,80 @@ TEST_F(UniverseFrames, FarApartBlocksFramedTogetherBothShow)
     }
 }
 
+// A hashlife world hands the frame its own nodes; seen near, where every cell
+// has the full model, it draws the bytes a universe of the same cells draws.
+TEST_F(UniverseFrames, ATreeSeenNearDrawsAsTheUniverseDoes)
+{
+    World* cells = soup();
+    ASSERT_NE(cells, nullptr);
+    char reason[256];
+    World* tree = worldSwitchEngine(cells, reason, sizeof reason);
+    ASSERT_NE(tree, nullptr) << reason;
+    ASSERT_STREQ(worldEngineName(tree), "hashlife");
+    const struct {
+        float x, y, z, pitch;
+    } views[] = {{-2000.0f, 1500.0f, -3000.0f, 0.0f}, {0.0f, -56000.0f, -1500.0f, 1.35f}};
+    for (const auto& view : views) {
+        uint64_t hashes[2];
+        for (int k = 0; k < 2; k++) {
+            show(k ? tree : cells);
+            app.originX = 0;
+            app.originY = 0;
+            lookFrom(view.x, view.y, view.z, view.pitch);
+            frameTick();
+            frameTick();
+            hashes[k] = frameHash();
+            app.world = nullptr;
+        }
+        RenderScene scene;
+        show(tree);
+        placeFrameCells(&app.worldToView, &scene);
+        app.world = nullptr;
+        // The low view has far stand-ins, which the tree shades by how full
+        // each square is: only the near view is the universe's to the byte.
+        if (view.pitch == 0.0f) {
+            EXPECT_EQ(scene.modelCount, 1) << "no stand-ins";
+            EXPECT_EQ(hashes[1], hashes[0]);
+        }
+        EXPECT_GT(scene.models[0].placementCount, 100);
+    }
+    worldRelease(cells);
+    show(tree);
+}
+
+// From far, a tree's square a sixteenth full shows darker than a full one
+// beside it, yet still shows: far regions read as sparse as they are.
+TEST_F(UniverseFrames, AFarSquareOfATreeIsShadedByHowFullItIs)
+{
+    World* world = universeOfSquare(-1536, -512, 1024);
+    ASSERT_NE(world, nullptr);
+    for (int32_t y = 0; y < 1024; y += 4)
+        for (int32_t x = 0; x < 1024; x += 4)
+            ASSERT_EQ(worldSetCell(world, 512 + x, y - 512, 1), 1);
+    char reason[256];
+    World* tree = worldSwitchEngine(world, reason, sizeof reason);
+    worldRelease(world);
+    ASSERT_NE(tree, nullptr) << reason;
+    show(tree);
+    app.originX = 0;
+    app.originY = 0;
+    // A tile about a pixel wide: squares of a tile and more are one face each.
+    lookFrom(0.0f, 0.0f, -2500000.0f, 0.0f);
+    frameTick();
+    RenderScene scene;
+    placeFrameCells(&app.worldToView, &scene);
+    ASSERT_EQ(scene.models[0].placementCount, 0) << "every cell far";
+    // Each square's light summed over its half of the screen; the camera
+    // turned as at start-up puts x < 0 on the right.
+    double full = 0, sparse = 0;
+    for (int y = 40; y < 440; y++)
+        for (int x = 0; x < screenWidth; x++)
+            for (int c = 0; c < 3; c++)
+                (x >= screenWidth / 2 ? full : sparse) += channel(app.framebuffer[y * screenWidth + x], c);
+    EXPECT_GT(full, 0.0);
+    // A sixteenth full is given a quarter of the colour over the same area.
+    EXPECT_LT(sparse, full * 0.4);
+    EXPECT_GT(sparse, full * 0.1);
+}
+
 } // namespace

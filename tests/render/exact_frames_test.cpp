@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include <unistd.h>
+
 #include "support/support.h"
 
 class ExactFrames : public ::testing::TestWithParam<int> {};
@@ -22,7 +24,13 @@ TEST_P(ExactFrames, EveryComparisonFrameIsUnchangedBitForBit)
                   &out),
         0)
         << out;
-    const std::string hashes = source + "/tests/render/exact_frames.txt";
+    // The galaxy's frames need Debian's golly package, which frames.sh
+    // skips without; every other frame is checked all the same.
+    std::string hashes = source + "/tests/render/exact_frames.txt";
+    if (access("/usr/share/golly/Patterns/HashLife/metapixel-galaxy.mc.gz", R_OK) != 0) {
+        ASSERT_EQ(runCommand("grep -v ' g1-' '" + hashes + "' > hashes.txt", &out), 0) << out;
+        hashes = dir.path() + "/hashes.txt";
+    }
     ASSERT_EQ(runCommand("cd frames && sha256sum --quiet -c '" + hashes + "' 2>&1", &out), 0) << out;
     // Nothing rendered that the list does not name.
     std::string counts;
