@@ -1,5 +1,5 @@
 // Frame speed: the real start-up on a copy of the bundled data, headless, then
-// the frame tick timed on eleven scenes, and the parts that make up a frame.
+// the frame tick timed on twelve scenes, and the parts that make up a frame.
 //
 //   S1 start    the bundled Life.ini and the initial camera
 //   S2 soup     a 50 % soup over the whole board, auto-iteration on, the camera
@@ -21,6 +21,8 @@
 //   G1 galaxy   the metapixel galaxy of golly's HashLife folder, 7.4 million
 //               cells on hashlife, framed whole: a frame costs the tree's
 //               nodes in view, not the population
+//   G2 galaxy running  G1 at 2^10 generations a step: every repetition
+//               times the same 50 ticks from generation 0
 //
 // Each scene is a replay script in bench/scenes (with its Life.ini and
 // Rules.ini), played through the program's own message loop; the same scripts

@@ -102,6 +102,7 @@ const BenchScene benchScenes[] = {
     {"U5_running", soupLifeFile, "conway_rules.ini", "u5.txt", true, 0},
     {"U6_offscreen", soupLifeFile, "conway_rules.ini", "u3.txt", false, 10},
     {"G1_galaxy", galaxyLifeFile, "conway_rules.ini", "g1.txt", false, 0},
+    {"G2_galaxy_running", galaxyLifeFile, "conway_rules.ini", "g2.txt", true, 0},
 };
 
 // The program running headless in a temporary copy of data/, stopped between

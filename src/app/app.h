@@ -19,9 +19,13 @@ constexpr int32_t screenHeight = 480;
 // A dropped file's outcome stays on screen for this many frames (three seconds
 // of 20 ms ticks), wrapped to lines of NOTICE_COLUMNS characters.
 enum { NOTICE_TEXT = 512, NOTICE_TICKS = 150, NOTICE_COLUMNS = 56 };
-// The fastest pace, 2^SPEED_FASTEST generations a tick, and the slowest, one
-// generation every SLOWEST_TICKS ticks (a second).
-enum { SPEED_FASTEST = 6, SLOWEST_TICKS = 50 };
+// The fastest pace made a generation at a time, 2^SPEED_FASTEST generations
+// a tick, and the slowest, one generation every SLOWEST_TICKS ticks (a
+// second). Past SPEED_FASTEST, up to SPEED_FARTHEST, a tick shows one step of
+// 2^speed generations, made over as many ticks as its work takes.
+enum { SPEED_FASTEST = 6, SPEED_FARTHEST = 40, SLOWEST_TICKS = 50 };
+// G's question: digits of a generation up to 2^63 - 1.
+enum { ASK_DIGITS = 19 };
 
 // The application state, one instance, set up by start-up and changed only by
 // the window procedure.
@@ -39,9 +43,14 @@ struct AppState {
     uint32_t* framebuffer; // screenWidth x screenHeight pixels 0x00RRGGBB
     int32_t autoIterate;
     // Auto-iteration's pace, + and -: 2^speed generations a tick when positive
-    // (up to SPEED_FASTEST), one every min(2^-speed, SLOWEST_TICKS) ticks when
+    // (up to SPEED_FARTHEST), one every min(2^-speed, SLOWEST_TICKS) ticks when
     // negative; 0, one a tick, is where the program starts.
     int32_t speed;
+    int64_t stepLeft;      // past SPEED_FASTEST: generations of the step under way not yet made
+    int32_t asking;        // G: the overlay asks for a generation, typed into askText
+    char askText[ASK_DIGITS + 1];
+    int32_t going;         // 1 while the generation G asked for is being reached, over ticks
+    int64_t goingTo;
     int32_t ticksWaited;   // ticks since the last generation at a negative speed
     int32_t showPopulation; // P: the live-cell count in the overlay
     int32_t screenshotRequested; // set by F12, served by the next tick
@@ -158,6 +167,20 @@ void autoIterateTick();
 // One generation, kept for Backspace first. A world that cannot step stays as
 // it was, with auto-iteration off and the reason on screen.
 void stepWorld();
+
+// Going far (going.cpp). H: the world onto the other engine of the plane
+// (the tile engine or hashlife), its cells and generation as they were; a
+// notice says why when it cannot.
+void switchEngine();
+// G opens the question; while it is open, digits, Backspace, Enter (go) and
+// Esc (close) are its own: 1 when the key was taken.
+int askKey(uint32_t key);
+// Once a tick, before auto-iteration: a generation asked for is gone towards
+// with a tick's share of work; one behind the world is gone to from
+// generation 0 (R's).
+void goingTick();
+// A new world loaded: no question open, no generation or step under way.
+void goingReset();
 
 // The overlay (overlay.cpp): the generation at the top left, the hints at the
 // bottom, the status lines at the top right (the pace when it is not one

@@ -25,6 +25,7 @@ static void showWorld(World* world)
     worldRelease(app.world);
     app.world = world;
     historyReset();
+    goingReset();
     drawForget();
     app.drawnSinceLoad = 0;
     cameraShowWorld(1);

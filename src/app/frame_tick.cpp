@@ -24,7 +24,9 @@ void frameTick()
     memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
     if (app.loading)
         dropTick();
-    if (app.autoIterate)
+    if (app.going)
+        goingTick();
+    else if (app.autoIterate)
         autoIterateTick();
     // After the step, so that following frames the generation drawn.
     cameraTick(cursorX - app.screenCentreX, cursorY - app.screenCentreY);

@@ -60,7 +60,9 @@ static void drawStatus(uint32_t* framebuffer)
     int32_t y = 10;
     if (app.speed != 0) {
         const int32_t wait = 1 << (app.speed < 0 ? -app.speed : 0);
-        if (app.speed > 0)
+        if (app.speed > SPEED_FASTEST)
+            snprintf(text, sizeof text, "2^%d generations a step", app.speed);
+        else if (app.speed > 0)
             snprintf(text, sizeof text, "%d generations a tick", 1 << app.speed);
         else
             snprintf(text, sizeof text, "1 generation every %d ticks", wait < SLOWEST_TICKS ? wait : SLOWEST_TICKS);
@@ -72,8 +74,26 @@ static void drawStatus(uint32_t* framebuffer)
         drawLineRight(text, y, framebuffer);
         y += LINE_ADVANCE;
     }
-    if (app.drawing)
+    if (app.drawing) {
         drawLineRight("Drawing", y, framebuffer);
+        y += LINE_ADVANCE;
+    }
+    // The engine goes without saying unless the world left the tile engines.
+    if (worldShownEngine(app.world))
+        drawLineRight(worldShownEngine(app.world), y, framebuffer);
+}
+
+// G's question above the hints, and where going there stands.
+static void drawGoing(uint32_t* framebuffer)
+{
+    char text[80];
+    if (app.asking)
+        snprintf(text, sizeof text, "Go to generation: %s_", app.askText);
+    else if (app.going)
+        snprintf(text, sizeof text, "Going to generation %lld", (long long)app.goingTo);
+    else
+        return;
+    drawTextAdd(text, 10, screenHeight - 50, framebuffer);
 }
 
 void drawOverlay(uint32_t* framebuffer)
@@ -86,6 +106,7 @@ void drawOverlay(uint32_t* framebuffer)
                                 : "Press Ins to iterate\nPress Del to auto-iterate",
         10, screenHeight - 30, framebuffer);
     drawStatus(framebuffer);
+    drawGoing(framebuffer);
     // Opaque so it reads over the cells; it counts frames, not time, like
     // everything in the tick.
     if (app.noticeTicks > 0) {

@@ -90,6 +90,7 @@ int startLife()
 {
     logLine("Init life (from file 'Life.ini') ...");
     historyReset();
+    goingReset();
     WorldLoadNotes notes;
     app.world = worldLoadFiles(&notes);
     if (!app.world) {

@@ -82,6 +82,8 @@ static float pitchCosine()
 // PgDn. Auto-repeat repeats. A move ends following.
 void handleKey(uint32_t key)
 {
+    if (askKey(key))
+        return;
     const float step = cameraMoveStep();
     switch (key) {
     case KEY_ESCAPE:
@@ -144,10 +146,17 @@ void handleKey(uint32_t key)
         app.showPopulation = app.showPopulation == 0 ? 1 : 0;
         break;
     case KEY_R:
+        app.going = 0;
+        app.stepLeft = 0;
         historyRestart();
         break;
     case KEY_BACK:
+        app.going = 0;
+        app.stepLeft = 0;
         historyBack();
+        break;
+    case KEY_H:
+        switchEngine();
         break;
     case KEY_PLUS:
     case KEY_ADD:

@@ -136,9 +136,10 @@ int lifeFilesWrite(const char* folder, LifeFileWriter writeLife, const void* lif
 // with the reason when the world has no other (the board), the other cannot
 // run its rule or hold its cells, or memory runs out; the world is untouched.
 World* worldSwitchEngine(const World* world, char* reason, size_t size);
-// Patterns of more live cells than WORLD_HASHLIFE_CELLS open on hashlife:
-// past it a universe's step takes longer than a frame on the desktop
-// (docs/benchmarks.md). A universe is given at most WORLD_SWITCH_CELLS, what
+// Patterns of more live cells than WORLD_HASHLIFE_CELLS (dropped, picked, or
+// start-up's Life.ini) open on hashlife: past it a universe's generation of
+// an engineered pattern takes more than a tick's share of work, where
+// hashlife makes many (docs/benchmarks.md; random soups are the exception). A universe is given at most WORLD_SWITCH_CELLS, what
 // the pattern readers list at most.
 enum { WORLD_HASHLIFE_CELLS = 1 << 21, WORLD_SWITCH_CELLS = 1 << 27 };
 // 1 when hashlife runs the rule: no B0, the unbounded plane.

@@ -206,6 +206,23 @@ static int loadTree(World** world, const char* text, size_t size)
     return 1;
 }
 
+// Cell lines past WORLD_HASHLIFE_CELLS go onto hashlife, as a dropped
+// pattern's do; where hashlife cannot take them they stay where they are.
+static World* preferredEngine(World* world)
+{
+    UniverseRule rule;
+    char reason[WORLD_REASON];
+    if (world->fixedView || strcmp(worldEngineName(world), "universe") != 0 ||
+        !universeRuleParse(world->ruleName, &rule, reason, sizeof reason) ||
+        !worldPrefersHashlife(&rule, worldPopulation(world)))
+        return world;
+    World* tree = worldSwitchEngine(world, reason, sizeof reason);
+    if (!tree)
+        return world;
+    worldRelease(world);
+    return tree;
+}
+
 World* worldLoadFiles(WorldLoadNotes* notes)
 {
     readReasonClear();
@@ -235,7 +252,7 @@ World* worldLoadFiles(WorldLoadNotes* notes)
         worldRelease(world);
         return nullptr;
     }
-    return world;
+    return preferredEngine(world);
 }
 
 // ---- Writing ---------------------------------------------------------------------

@@ -134,6 +134,7 @@ struct WindowFigures {
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.
 enum {
     KEY_BACK = 0x08,
+    KEY_RETURN = 0x0D,
     KEY_ESCAPE = 0x1B,
     KEY_PAGEUP = 0x21,
     KEY_PAGEDOWN = 0x22,
@@ -145,13 +146,17 @@ enum {
     KEY_DOWN = 0x28,
     KEY_INSERT = 0x2D,
     KEY_DELETE = 0x2E,
+    KEY_0 = 0x30,        // the digits 0 to 9 are KEY_0 + d
     KEY_E = 0x45,
     KEY_F = 0x46,
+    KEY_G = 0x47,
+    KEY_H = 0x48,
     KEY_P = 0x50,
     KEY_R = 0x52,
     KEY_S = 0x53,
     KEY_T = 0x54,
     KEY_Z = 0x5A,
+    KEY_NUMPAD0 = 0x60,  // the keypad's digits are KEY_NUMPAD0 + d
     KEY_ADD = 0x6B,      // the keypad's +
     KEY_SUBTRACT = 0x6D, // the keypad's -
     KEY_F9 = 0x78,

@@ -33,11 +33,12 @@ World* soup()
 // The whole soup from above, drawn with one worker or several.
 const uint64_t wholeSoupHash = 206843928546007926ull;
 
-uint64_t frameHash()
+// From firstRow down: the overlay's status lines above it name the engine.
+uint64_t frameHash(int32_t firstRow = 0)
 {
     uint64_t hash = 14695981039346656037ull;
     const uint8_t* bytes = (const uint8_t*)app.framebuffer;
-    for (size_t i = 0; i < (size_t)screenWidth * screenHeight * 4; i++)
+    for (size_t i = (size_t)firstRow * screenWidth * 4; i < (size_t)screenWidth * screenHeight * 4; i++)
         hash = (hash ^ bytes[i]) * 1099511628211ull;
     return hash;
 }
@@ -260,7 +261,7 @@ TEST_F(UniverseFrames, ATreeSeenNearDrawsAsTheUniverseDoes)
             lookFrom(view.x, view.y, view.z, view.pitch);
             frameTick();
             frameTick();
-            hashes[k] = frameHash();
+            hashes[k] = frameHash(30);
             app.world = nullptr;
         }
         RenderScene scene;

@@ -5,6 +5,7 @@
 // from start-up's reading as it was, running on alike.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -182,6 +183,44 @@ TEST(HashlifeTree, AMacrocellLifeIniUnderABoardOrB0RuleIsListed)
     EXPECT_EQ(worldLoadFiles(&notes), nullptr);
     EXPECT_NE(std::string(lifeLoadReason()).find("line 2: node 1 refers to node 1"), std::string::npos)
         << lifeLoadReason();
+}
+
+// Past WORLD_HASHLIFE_CELLS live cells, start-up's Life.ini of cell lines
+// opens on hashlife, the cells where they were; under the threshold, or under
+// a rule hashlife cannot run, on the universe.
+TEST(HashlifeTree, PatternsPastTheThresholdOpenOnHashlife)
+{
+    TempDir dir;
+    // A square of side 1449 holds 2,099,601 cells, 2,449 past the threshold;
+    // two columns fewer leave it 449 under.
+    const struct {
+        int32_t width;
+        const char* rules;
+    } cases[] = {{1449, "B3/S23"}, {1447, "B3/S23"}, {1449, "B3/S23:T2000,2000"}, {1449, "B03/S23"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " " + c.rules);
+        const int64_t count = (int64_t)c.width * 1449;
+        std::string text = std::to_string(count) + "\n";
+        text.reserve((size_t)count * 12);
+        for (int32_t y = 0; y < 1449; y++)
+            for (int32_t x = 0; x < c.width; x++)
+                text += std::to_string(x - 700) + " " + std::to_string(y - 700) + " 0\n";
+        writeFile("Life.ini", text);
+        writeFile("Rules.ini", std::string(c.rules) + "\n");
+        WorldLoadNotes notes;
+        World* read = worldLoadFiles(&notes);
+        ASSERT_NE(read, nullptr) << lifeLoadReason();
+        const bool tree = c.width == 1449 && strcmp(c.rules, "B3/S23") == 0;
+        EXPECT_STREQ(worldEngineName(read), tree ? "hashlife" : "universe");
+        EXPECT_EQ(worldPopulation(read), count);
+        WorldBox box;
+        ASSERT_EQ(worldBounds(read, &box), 1);
+        EXPECT_EQ(box.left, -700);
+        EXPECT_EQ(box.top, -700);
+        EXPECT_EQ(box.right, c.width - 701);
+        EXPECT_EQ(box.bottom, 748);
+        worldRelease(read);
+    }
 }
 
 } // namespace

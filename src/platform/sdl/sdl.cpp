@@ -141,7 +141,16 @@ int timerStart(Window* window, uint32_t milliseconds)
 
 static int32_t virtualKey(SDL_Keycode key)
 {
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return KEY_0 + (int32_t)(key - SDLK_0);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return KEY_NUMPAD0 + 1 + (int32_t)(key - SDLK_KP_1);
     switch (key) {
+    case SDLK_KP_0: return KEY_NUMPAD0;
+    case SDLK_RETURN: return KEY_RETURN;
+    case SDLK_KP_ENTER: return KEY_RETURN;
+    case SDLK_g: return KEY_G;
+    case SDLK_h: return KEY_H;
     case SDLK_ESCAPE: return KEY_ESCAPE;
     case SDLK_END: return KEY_END;
     case SDLK_HOME: return KEY_HOME;
