@@ -65,16 +65,24 @@ Cells moved(const Cells& cells, int64_t dx, int64_t dy)
 // bgolly's cells at generation 0 say where its output puts ours: a macrocell
 // file read back lands where the file put it (absolute), an RLE soup's
 // position comes back one row up, or at the origin when it is far out.
-void compareWithBgolly(const std::string& path, const UniverseRule& rule, const Cells& start,
-    std::initializer_list<int64_t> generations, bool absolute)
+// Where bgolly's output puts the cells of start, read from path.
+void bgollyPlacement(const std::string& path, const Cells& start, int64_t* dx, int64_t* dy)
 {
     World* first = bgollyRun(path, 0);
     ASSERT_NE(first, nullptr);
     const Cells placed = cellsOf(first);
     worldRelease(first);
     ASSERT_EQ(placed.size(), start.size());
-    const int64_t dx = placed.begin()->second - start.begin()->second, dy = placed.begin()->first - start.begin()->first;
-    ASSERT_TRUE(moved(start, dx, dy) == placed) << path;
+    *dx = placed.begin()->second - start.begin()->second;
+    *dy = placed.begin()->first - start.begin()->first;
+    ASSERT_TRUE(moved(start, *dx, *dy) == placed) << path;
+}
+
+void compareWithBgolly(const std::string& path, const UniverseRule& rule, const Cells& start,
+    std::initializer_list<int64_t> generations, bool absolute)
+{
+    int64_t dx = 0, dy = 0;
+    ASSERT_NO_FATAL_FAILURE(bgollyPlacement(path, start, &dx, &dy));
     if (absolute) {
         ASSERT_TRUE(dx == 0 && dy == 0) << path << " read back moved by " << dx << "," << dy;
     }
@@ -121,6 +129,10 @@ TEST_F(HashlifeBgolly, RealFilesAtAPowerOfTwoAndAnOddGeneration)
         {"unlimited-novelty.mc", 1 << 15, 40001},
         {"ruler.mc", 1 << 17, 131073},
         {"jagged.mc", 1 << 12, 4097},
+        // Compressed files: a propagator 15 million cells across, a
+        // self-constructing spaceship.
+        {"linear-propagator-p237228340.mc.gz", 1 << 16, 65537},
+        {"demonoid-c512-hashlife-friendly.mc.gz", 1 << 12, 4097},
         // Past a million cells: compared by population and box.
         {"catacryst.mc", 1 << 20, (1 << 20) + 3},
     };
@@ -176,6 +188,66 @@ TEST_F(HashlifeBgolly, SoupsUnderEveryKindOfRule)
             compareWithBgolly(dir.path() + "/soup.rle", rule, start, {256, 1025}, false);
         }
     }
+}
+
+// Switching engines mid-run changes nothing: a soup stepped on the universe
+// to an odd generation, moved onto hashlife for 2^9 more and back for an odd
+// number more, holds bgolly's cells at the sum; so does a real file opened
+// on hashlife, moved onto the universe and back.
+TEST_F(HashlifeBgolly, SwitchingEnginesMidRunChangesNothing)
+{
+    std::mt19937 random(77);
+    const std::string rules[] = {"B3/S23", "B36/S23", "B2n3/S23-q", randomMap(random)};
+    const int64_t legs[] = {37, 512, 77};
+    for (const std::string& text : rules) {
+        SCOPED_TRACE(text);
+        const UniverseRule rule = parsedRule(text);
+        const Cells start = universe_model::soup(random, -30, -25, 60, 50, 40);
+        writeFile("soup.rle", universe_model::rleOf(start, text));
+        int64_t dx = 0, dy = 0;
+        ASSERT_NO_FATAL_FAILURE(bgollyPlacement(dir.path() + "/soup.rle", start, &dx, &dy));
+        World* world = worldCreateForRule(&rule);
+        ASSERT_NE(world, nullptr);
+        fill(world, start);
+        char reason[WORLD_REASON];
+        for (int64_t leg : legs) {
+            ASSERT_EQ(worldStep(world, leg), 1) << world->failure;
+            World* other = worldSwitchEngine(world, reason, sizeof reason);
+            ASSERT_NE(other, nullptr) << reason;
+            EXPECT_STRNE(worldEngineName(other), worldEngineName(world));
+            EXPECT_EQ(worldGeneration(other), worldGeneration(world));
+            worldRelease(world);
+            world = other;
+        }
+        EXPECT_EQ(worldGeneration(world), 626);
+        World* theirs = bgollyRun(dir.path() + "/soup.rle", 626);
+        ASSERT_NE(theirs, nullptr);
+        const Cells ours = moved(cellsOf(world), dx, dy), cells = cellsOf(theirs);
+        EXPECT_TRUE(ours == cells) << universe_model::difference(ours, cells);
+        worldRelease(theirs);
+        worldRelease(world);
+    }
+
+    const std::string path = std::string(patternFolder) + "wedge-grow.mc";
+    World* world = loaded(path);
+    if (!world)
+        return;
+    ASSERT_STREQ(worldEngineName(world), "hashlife");
+    char reason[WORLD_REASON];
+    for (int64_t leg : {1001, 2048, 999}) {
+        ASSERT_EQ(worldStep(world, leg), 1) << world->failure;
+        World* other = worldSwitchEngine(world, reason, sizeof reason);
+        ASSERT_NE(other, nullptr) << reason;
+        worldRelease(world);
+        world = other;
+    }
+    ASSERT_STREQ(worldEngineName(world), "universe");
+    World* theirs = bgollyRun(path, 4048);
+    ASSERT_NE(theirs, nullptr);
+    const Cells ours = cellsOf(world), cells = cellsOf(theirs);
+    EXPECT_TRUE(ours == cells) << universe_model::difference(ours, cells);
+    worldRelease(theirs);
+    worldRelease(world);
 }
 
 } // namespace
