@@ -179,6 +179,10 @@ int askKey(uint32_t key);
 // with a tick's share of work; one behind the world is gone to from
 // generation 0 (R's).
 void goingTick();
+// Esc while a generation asked for is being gone to: the world stays where
+// it got to. Returns 1, or 0 when nothing was under way (Esc then closes the
+// window).
+int goingStop();
 // A new world loaded: no question open, no generation or step under way.
 void goingReset();
 

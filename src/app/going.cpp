@@ -117,6 +117,17 @@ int askKey(uint32_t key)
     }
 }
 
+int goingStop()
+{
+    if (!app.going)
+        return 0;
+    app.going = 0;
+    char text[NOTICE_TEXT];
+    snprintf(text, sizeof text, "Stopped at generation %lld", (long long)worldGeneration(app.world));
+    showNotice(text);
+    return 1;
+}
+
 void goingTick()
 {
     if (!app.going)

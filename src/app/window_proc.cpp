@@ -87,7 +87,7 @@ void handleKey(uint32_t key)
     const float step = cameraMoveStep();
     switch (key) {
     case KEY_ESCAPE:
-        if (dropCancel())
+        if (dropCancel() || goingStop())
             break;
         cursorShow(1);
         messageSend(app.window, MSG_CLOSE, 0, 0);

@@ -98,6 +98,15 @@ TEST_F(Going, GGoesToTheGenerationTyped)
     run("key g\nkey 4\nkey esc\nkey ins\ntick 5\n");
     EXPECT_EQ(app.asking, 0);
     EXPECT_EQ(worldGeneration(app.world), 1);
+    // Esc on the way stops there, and only the second closes the window.
+    run("key g\nkey 9 18\nkey enter\ntick\nkey esc\n");
+    const int64_t stopped = worldGeneration(app.world);
+    EXPECT_EQ(app.going, 0);
+    EXPECT_GT(stopped, 0);
+    EXPECT_LT(stopped, 999999999999999999ll);
+    EXPECT_EQ(std::string(app.notice).rfind("Stopped at generation ", 0), 0u) << app.notice;
+    run("key g\nkey 9 18\nkey enter\ntick\nkey esc\nkey ins\n");
+    EXPECT_EQ(worldGeneration(app.world), stopped + 1);
     // Nineteen nines pass 2^63 - 1 and a twentieth digit is not taken.
     run("key g\nkey 9 20\n");
     EXPECT_EQ(strlen(app.askText), (size_t)ASK_DIGITS);
