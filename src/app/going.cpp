@@ -22,7 +22,7 @@ void switchEngine()
     // A step under way was the other engine's: the next one starts afresh.
     app.stepLeft = 0;
     char text[NOTICE_TEXT];
-    snprintf(text, sizeof text, "Now on %s", worldEngineName(other));
+    snprintf(text, sizeof text, "Now on %s", worldShownEngine(other) ? worldShownEngine(other) : "the tile engine");
     showNotice(text);
 }
 
@@ -34,8 +34,8 @@ void goingReset()
     app.stepLeft = 0;
 }
 
-// The digits typed, or -1 when none; at most ASK_DIGITS of them, so that
-// one past 2^63 - 1 is refused before it is read.
+// The digits typed, or -1 when none or past 2^63 - 1; ASK_DIGITS of them
+// at most, which 64 bits without sign always hold.
 static int64_t askedGeneration()
 {
     if (!app.askText[0])

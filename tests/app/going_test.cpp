@@ -49,6 +49,7 @@ TEST_F(Going, HSwitchesEnginesWithTheCellsAndTheGeneration)
     run("key ins 8\nkey h\n");
     ASSERT_STREQ(worldEngineName(app.world), "hashlife");
     EXPECT_STREQ(worldShownEngine(app.world), "Hashlife") << "the overlay names it";
+    EXPECT_STREQ(app.notice, "Now on Hashlife");
     EXPECT_EQ(worldGeneration(app.world), 8);
     EXPECT_EQ(worldCells(app.world), gliderAt(8));
     // Stepped on there and switched back in the middle of a glider's cycle,
@@ -56,6 +57,7 @@ TEST_F(Going, HSwitchesEnginesWithTheCellsAndTheGeneration)
     run("key ins 8\nkey h\nkey ins 5\nkey h\nkey ins 3\n");
     EXPECT_STREQ(worldEngineName(app.world), "universe");
     EXPECT_EQ(worldShownEngine(app.world), nullptr);
+    EXPECT_STREQ(app.notice, "Now on the tile engine");
     EXPECT_EQ(worldGeneration(app.world), 16);
     EXPECT_EQ(worldCells(app.world), gliderAt(16));
     // Backspace and R bring back what was kept, on whichever engine kept it.
