@@ -100,7 +100,8 @@ int readLeaf(TreeRead* r, const char* line, size_t length)
         if ((c != '.' && c != '*') || x >= 8 || y >= 8) {
             char what[16];
             describeChar(c, what, sizeof what);
-            return fail(r, "column %zu: %s does not fit an 8 x 8 leaf of '.', '*' and '$'", i + 1, what);
+            return fail(r, "column %llu: %s does not fit an 8 x 8 leaf of '.', '*' and '$'",
+                (unsigned long long)(i + 1), what);
         }
         if (c == '*') {
             boxAdd(&node->box, x, y, node->population == 0);
