@@ -1,5 +1,6 @@
 // One pattern reader on arbitrary bytes, then the rule conversion and the
-// placement of whatever it read: the body of each reader's fuzz target.
+// placement of whatever it read, on the board and on a torus: the body of
+// each reader's fuzz target.
 #pragma once
 
 #include "pattern/pattern.h"
@@ -22,6 +23,9 @@ inline int fuzzPatternReader(PatternFormat format, const uint8_t* data, size_t s
     centreOrigin(&pattern, &left, &top);
     static Placement placement;
     placePattern(&pattern, left, top, &placement);
+    const LifeGridShape torus = {LIFE_TORUS, 64, 64, 0, 0, 0, 0};
+    int64_t x, y;
+    universeOrigin(&pattern, &torus, &x, &y);
     patternRelease(&pattern);
     return 0;
 }

@@ -130,6 +130,11 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
     if (!text)
         size = 0;
     trimBlanks(&text, &size);
+    // The one name bgolly takes for a rule: "Life", Conway's, exactly so spelled.
+    if (size == 4 && memcmp(text, "Life", 4) == 0) {
+        text = "B3/S23";
+        size = 6;
+    }
     quote(&out, text, size);
     if (!rule) {
         ruleRefuse(&out, "has nowhere to go");

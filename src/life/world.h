@@ -1,9 +1,9 @@
 // A world: the cells the program shows and steps, whatever engine holds them.
 // The app, the camera, drawing, history, recording, the page's figures and the
-// tools see only this header. Each engine (the 64 x 64 board, the universe)
-// fills one WorldEngine table with its operations and keeps its own record
-// behind the World it hands out; worldCreate is the one place that picks an
-// engine for a rule.
+// tools see only this header. Each engine (the 64 x 64 board, the universe,
+// hashlife) fills one WorldEngine table with its operations and keeps its own
+// record behind the World it hands out; worldCreate is the one place that
+// picks an engine for a rule.
 //
 // Engines are told apart by their table, the way the system's video
 // interfaces are: the app holds a World and never asks which engine it is.
@@ -56,8 +56,9 @@ struct WorldEngine {
 // What every engine's world carries in front of its own record.
 struct World {
     const WorldEngine* engine;
-    // The cells it can hold: the board's 64 x 64, a bounded grid's, or the
-    // 32-bit plane. A cell outside is dead and cannot be set.
+    // The cells it can hold: the board's 64 x 64, a bounded grid's, the
+    // 32-bit plane, or hashlife's 2^61 each way from the origin. A cell
+    // outside is dead and cannot be set.
     WorldBox extent;
     // 1: shown exactly as the 64 x 64 board always was: its cells placed
     // around the board's middle cell, which never moves, the arrows a fixed
@@ -107,9 +108,38 @@ typedef int (*LifeFileWriter)(FILE* file, const void* content);
 int lifeFilesWrite(const char* folder, LifeFileWriter writeLife, const void* life, LifeFileWriter writeRules,
     const void* rules, char* reason, size_t size);
 
-// ---- The engines' makers (board_world.cpp, universe_world.cpp) --------------------
+// ---- The engines' makers (board_world.cpp, universe_world.cpp, hashlife_world.cpp) --
 World* boardWorldCreate(const LifeRule* rule);
 World* universeWorldCreate(const UniverseRule* rule);
+// Hashlife: the plane as a quadtree of canonical squares, each square's future
+// kept on it, so that a step of 2^k generations costs what the pattern's
+// variety costs rather than its size or its age. Cells from -2^61 to 2^61 - 1
+// each way; a step needs every cell within 2^59 of the origin, and is refused
+// once one lies farther.
+// Rules that keep empty space empty on the unbounded plane only: a rule with
+// B0 or a bounded grid runs on the universe and is refused here, as memory
+// running out is, null with the reason in reason[0 .. size).
+World* hashlifeWorldCreate(const UniverseRule* rule, char* reason, size_t size);
+// The same holding count cells at once, each the pair xy[2i], xy[2i + 1] as
+// (left + x, top + y): a pattern's list of cells as the readers give it. The
+// tree is built whole, so a pattern of millions of cells costs what its
+// distinct squares cost rather than a path of nodes per cell. Null with the
+// reason as above, or when a cell lies outside the plane hashlife holds.
+World* hashlifeWorldFromCells(const UniverseRule* rule, const int32_t* xy, int64_t count, int64_t left, int64_t top,
+    char* reason, size_t size);
+// What hashlife's nodes may take, per store (a world with its snapshots and
+// the worlds restored from them): past it a step collects the nodes no world
+// or snapshot holds, then takes its generations in smaller steps, and stops
+// with the reason when even one generation does not fit. Read at every step
+// and every cell set, so the app may change it at any time; 1 GiB, 256 MiB on
+// the page.
+struct HashlifeLimits {
+    size_t budgetBytes;
+};
+extern HashlifeLimits hashlifeLimits;
+// The bytes a hashlife world's store holds (nodes, free ones included, and
+// its table), which the budget bounds; 0 for another engine's world.
+size_t hashlifeWorldBytes(const World* world);
 
 // ---- Using a world ---------------------------------------------------------------
 inline void worldRelease(World* world)

@@ -231,10 +231,13 @@ int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError
         else
             ok = patternReserve(pattern, (int64_t)root->population, 0, error);
         if (ok) {
-            // The root square is centred on (0, 0): its corner is half a side up and left.
+            // The root square is centred on (0, 0) as the community's programs
+            // write it: its columns run from -half to half - 1 and its rows from
+            // 1 - half to half, so the cell bgolly lists at (0, 0) is the ne
+            // quarter's bottom-left one.
             const int64_t half = (int64_t)1 << (root->level - 1);
             pattern->left = root->box.minX - half;
-            pattern->top = root->box.minY - half;
+            pattern->top = root->box.minY - half + 1;
             pattern->width = (int32_t)width;
             pattern->height = (int32_t)height;
             listCells(&tree, tree.count - 1, pattern);

@@ -2,10 +2,13 @@
 // "x = W, y = H, rule = R", then runs of 'b' (dead), 'o' (alive) and '$' (end
 // of row), each with an optional count, closed by '!'. Text after '!' is free.
 // As the community's readers do, 'x' and 'y' are live cells too, header keys
-// are read in any case, unknown header fields are noted and skipped, and dead
-// cells past the header's box are padding. The letters of multi-state files
-// ('.', 'A' to 'X', the prefixes 'p' to 'w') refuse the file, naming its rule.
-// A '#CXRLE' line may give the position of the box's top-left cell ("Pos=x,y").
+// are read in any case, unknown header fields are noted and skipped, and rows
+// may run past the header's box, which then grows to hold their live cells.
+// The letters of multi-state files ('.', 'A' to 'X', the prefixes 'p' to 'w')
+// refuse the file, naming its rule. A '#CXRLE' line may give the position of
+// the box's top-left cell ("Pos=x,y"); without it the header's box is centred
+// on a bounded grid (universeOrigin). The text is read twice, counting the
+// live cells before listing them (patternAddRun).
 #include <cstring>
 
 #include "pattern/pattern_local.h"
@@ -78,11 +81,11 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
             return patternFail(error, number, "header: expected 'x = .., y = ..' with an optional 'rule = ..'");
         i = skipBlanks(line, length, i + 1);
         if (keyIs(key, keyLength, "x") && !haveX) {
-            if (!readSide(line, length, &i, "x", number, &pattern->width, error))
+            if (!readSide(line, length, &i, "x", number, &pattern->headerWidth, error))
                 return 0;
             haveX = 1;
         } else if (keyIs(key, keyLength, "y") && !haveY) {
-            if (!readSide(line, length, &i, "y", number, &pattern->height, error))
+            if (!readSide(line, length, &i, "y", number, &pattern->headerHeight, error))
                 return 0;
             haveY = 1;
         } else if (keyIs(key, keyLength, "rule") && !pattern->rule[0]) {
@@ -108,6 +111,8 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
     }
     if (!haveX || !haveY)
         return patternFail(error, number, "header: both x and y are needed");
+    pattern->width = pattern->headerWidth;
+    pattern->height = pattern->headerHeight;
     return checkTwoStates(pattern, number, error);
 }
 
@@ -121,6 +126,7 @@ struct RleBody {
     int64_t y;
     int64_t run;  // 0 while no count is pending
     int done;
+    int listing;  // 0 on the counting pass, 1 on the listing one
 };
 
 // A letter of a multi-state file: '.' dead, 'A'..'X' states 1 to 24, and
@@ -168,21 +174,18 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
             // Padding past the box is harmless; the cap keeps x small.
             body->x = body->x + n > rleReach ? rleReach : body->x + n;
         } else if (c == 'o' || c == 'x' || c == 'y') {
-            if (body->x + n > pattern->width)
-                return patternFail(error, number,
-                                   "column %d: row %lld runs to %lld cells, but the header says x = %d", (int)i + 1,
-                                   (long long)body->y + 1, (long long)(body->x + n), (int)pattern->width);
-            if (body->y >= pattern->height)
-                return patternFail(error, number, "column %d: live cell on row %lld, but the header says y = %d",
-                                   (int)i + 1, (long long)body->y + 1, (int)pattern->height);
-            // Inside the box, so x + k and y fit int32.
-            if (!patternReserve(pattern, n, number, error))
+            if (body->x + n > PATTERN_MAX_SIDE || body->y >= PATTERN_MAX_SIDE)
+                return patternFail(error, number, "column %d: live cells on row %lld run to %lld cells; a box of "
+                                                  "more than %d cells a side is refused", (int)i + 1,
+                                   (long long)body->y + 1, (long long)(body->x + n), (int)PATTERN_MAX_SIDE);
+            // Within PATTERN_MAX_SIDE, so x + k and y fit int32.
+            if (!patternAddRun(pattern, body->listing, body->x, body->y, n, number, error))
                 return 0;
-            for (int64_t k = 0; k < n; k++)
-                patternAddCell(pattern, (int32_t)(body->x + k), (int32_t)body->y, number, error);
             body->x += n;
+            pattern->width = body->x > pattern->width ? (int32_t)body->x : pattern->width;
+            pattern->height = body->y >= pattern->height ? (int32_t)body->y + 1 : pattern->height;
         } else if (c == '$') {
-            // Empty rows past the box are padding too; live cells there are refused above.
+            // Empty rows past the box are padding; the cap keeps y small.
             body->y = body->y + n > rleReach ? rleReach : body->y + n;
             body->x = 0;
         } else if (c == '!') {
@@ -217,16 +220,22 @@ static int readExtendedLine(const char* line, size_t length, int32_t number, Pat
                                (int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD);
         pattern->left = x;
         pattern->top = y;
+        pattern->centredOnGrid = 0;
         return 1;
     }
     return 1;
 }
 
-int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* error)
+// One pass over the text: listed < 0 counts the live cells into
+// pattern->count, else room for listed cells is reserved and they are listed.
+static int readRle(const char* text, size_t size, int64_t listed, Pattern* pattern, PatternError* error)
 {
     LineReader reader;
     patternParseStart(pattern, PATTERN_RLE, &reader, text, size);
-    RleBody body = {0, 0, 0, 0};
+    pattern->centredOnGrid = 1;
+    if (listed >= 0 && !patternReserve(pattern, listed, 0, error))
+        return 0;
+    RleBody body = {0, 0, 0, 0, listed >= 0};
     int haveHeader = 0;
     int failed = 0;
     int32_t runLine = 0;
@@ -263,4 +272,11 @@ int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* erro
         return 0;
     }
     return 1;
+}
+
+int parseRle(const char* text, size_t size, Pattern* pattern, PatternError* error)
+{
+    if (!readRle(text, size, -1, pattern, error))
+        return 0;
+    return readRle(text, size, pattern->count, pattern, error);
 }

@@ -14,7 +14,9 @@
 // so its first row is one below the '#P' line's y. Only blocks of the same
 // file are included; includes nest at most XLIFE_MAX_DEPTH deep and read at
 // most XLIFE_MAX_LINES lines in all, so a file that includes its blocks over
-// and over cannot run for ever. Cells are moved so their box starts at (0, 0).
+// and over cannot run for ever. A first pass counts the cells, each block's
+// once, so a few lines of includes cannot name more than the cell budget
+// before room for them is taken. Cells are moved so their box starts at (0, 0).
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +42,8 @@ struct XlifeBlock {
     size_t nameLength;
     size_t start, end;
     int32_t firstLine;
+    int counted;    // 1 once cells holds the block's count, includes and all
+    int64_t cells;
 };
 
 struct XlifeRead {
@@ -51,6 +55,7 @@ struct XlifeRead {
     CellBox box;
     Pattern* pattern;
     PatternError* error;
+    int listing;    // 0 on the counting pass, which adds to pattern->count
 };
 
 enum XlifeMode { MODE_START, MODE_ABSOLUTE, MODE_RELATIVE, MODE_PICTURE };
@@ -85,6 +90,8 @@ static int readNumbers(const char* line, size_t length, size_t i, int32_t* value
 
 static int addCell(XlifeRead* r, const XlifePlace* at, int64_t x, int64_t y, int32_t number)
 {
+    if (!r->listing)
+        return patternAddRun(r->pattern, 0, 0, 0, 1, number, r->error);
     return patternAddListed(r->pattern, &r->box, at->hotX + at->xx * x + at->xy * y,
                             at->hotY + at->yx * x + at->yy * y, number, r->error);
 }
@@ -117,6 +124,8 @@ static int indexBlocks(XlifeRead* r)
             return patternFail(r->error, reader.number, "'#B' needs a block name");
         block->start = reader.pos;
         block->firstLine = reader.number + 1;
+        block->counted = 0;
+        block->cells = 0;
         const int32_t opened = reader.number;
         int closed = 0;
         size_t lineStart = reader.pos;
@@ -159,13 +168,24 @@ static int includeBlock(XlifeRead* r, const char* line, size_t length, int32_t n
     if (depth >= XLIFE_MAX_DEPTH)
         return patternFail(r->error, number, "includes nest more than %d deep (does a block include itself?)",
                            (int)XLIFE_MAX_DEPTH);
-    const XlifeBlock* block = nullptr;
+    XlifeBlock* block = nullptr;
     for (int32_t k = 0; k < r->blockCount && !block; k++) {
         if (r->blocks[k].nameLength == nameLength - 1 && memcmp(r->blocks[k].name, name + 1, nameLength - 1) == 0)
             block = &r->blocks[k];
     }
     if (!block)
         return patternFail(r->error, number, "no block '#B %.*s' in the file", (int)nameLength - 1, name + 1);
+    // Turns and moves do not change a count: each block is read once on the counting pass.
+    if (!r->listing && block->counted)
+        return patternAddRun(r->pattern, 0, 0, 0, block->cells, number, r->error);
+    if (!r->listing) {
+        const int64_t before = r->pattern->count;
+        if (!readPart(r, block->start, block->end, block->firstLine, at, depth + 1))
+            return 0;
+        block->cells = r->pattern->count - before;
+        block->counted = 1;
+        return 1;
+    }
     // The block's matrix is the includer's times a quarter turn clockwise
     // (y runs down), `rotation` times, times the flip of y.
     const int32_t turns = ((values[2] % 4) + 4) % 4;
@@ -291,9 +311,16 @@ int parseXlife(const char* text, size_t size, Pattern* pattern, PatternError* er
 {
     memset(pattern, 0, sizeof *pattern);
     pattern->format = PATTERN_XLIFE;
-    XlifeRead r = {text, size, nullptr, 0, 0, {0, 0, 0, 0}, pattern, error};
+    XlifeRead r = {text, size, nullptr, 0, 0, {0, 0, 0, 0}, pattern, error, 0};
     const XlifePlace whole = {0, 0, 1, 0, 0, 1};
-    const int ok = indexBlocks(&r) && readPart(&r, 0, size, 1, &whole, 0);
+    int ok = indexBlocks(&r) && readPart(&r, 0, size, 1, &whole, 0);
+    if (ok) {
+        const int64_t cells = pattern->count;
+        pattern->count = 0;
+        r.listing = 1;
+        r.linesRead = 0;
+        ok = patternReserve(pattern, cells, 0, error) && readPart(&r, 0, size, 1, &whole, 0);
+    }
     heapFree(r.blocks);
     if (!ok) {
         patternRelease(pattern);

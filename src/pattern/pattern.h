@@ -22,6 +22,10 @@ enum {
     PATTERN_RULE_TEXT = LIFE_RULE_TEXT, // rule text as given, terminator included
     PATTERN_MESSAGE = 256,
     PATTERN_SHOWN_DROPS = 8,      // dropped cells named in the summary
+    // Live cells a file may name: 2^27 cells take 1 GiB as a list of 8-byte
+    // cells, within the memory of the machines people run this on, and hold
+    // the largest real patterns at hand (a 128-million-cell metapixel gun).
+    PATTERN_CELL_BUDGET = 1 << 27,
 };
 
 enum PatternFormat {
@@ -35,11 +39,12 @@ enum PatternFormat {
     PATTERN_MACROCELL,
 };
 
-// How many live cells a pattern may hold: the record's count is 32-bit, and
-// memory runs out long before on most machines (a failed allocation refuses the
-// file). A macrocell file of a few lines can describe billions of cells, so
-// its tree is held to a bound of its own (2 GiB of cells), checked before any
-// cell is listed. The fuzz targets lower both to stay within their memory budget.
+// How many live cells a pattern may hold, known before they are listed: the
+// run-length readers count their runs first, a macrocell tree its population,
+// XLife its includes, and the other formats spend a byte of file a cell.
+// maxCells bounds every reader's list; maxTreeCells a macrocell tree's
+// population, which an engine holding the tree whole may lift. Both start at
+// PATTERN_CELL_BUDGET; the fuzz targets lower them to stay within their memory.
 struct PatternLimits {
     int32_t maxCells;
     int32_t maxTreeCells;
@@ -57,12 +62,17 @@ struct PatternCell {
 // (left, top) is where the file puts that corner: the coordinate lists' own,
 // a macrocell square centred on (0, 0), an RLE's '#CXRLE Pos=x,y'; (0, 0) for
 // a picture with no position. A macrocell corner may lie beyond int32.
+// An RLE without a position is placed by the grid it runs on (universeOrigin):
+// centredOnGrid is 1 then, and headerWidth x headerHeight the header's box.
 struct Pattern {
     PatternFormat format;
     int32_t width;
     int32_t height;
     int64_t left;
     int64_t top;
+    int32_t centredOnGrid;
+    int32_t headerWidth;
+    int32_t headerHeight;
     PatternCell* cells;  // heap; count used, capacity allocated
     int32_t count;
     int32_t capacity;
@@ -156,6 +166,10 @@ void centreOrigin(const Pattern* pattern, int32_t* left, int32_t* top);
 // Puts the pattern's box top-left at (left, top); cells off the board are
 // counted as dropped, never wrapped.
 void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* placement);
+// Where the box's top-left cell lies on a universe whose rule names grid: where
+// the file puts it, except that an RLE without a position (centredOnGrid) on a
+// grid bounded either way has its header's box centred, as bgolly places it.
+void universeOrigin(const Pattern* pattern, const LifeGridShape* grid, int64_t* left, int64_t* top);
 
 // ---- Output (pattern_write.cpp) -----------------------------------------------
 // Life.ini text: the count, then one "x y 0" line per live cell, x major.

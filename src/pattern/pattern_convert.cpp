@@ -88,15 +88,22 @@ static int findOutside(const Pattern* pattern, int64_t left, int64_t top, const 
     return 0;
 }
 
-// Where the cells go on a universe (where the file puts them, or the box's
-// corner at --at) and the rule they run under, every cell kept: 1, or 0 when
-// the box leaves the 32-bit coordinates, the rule does not parse or a cell
-// lies outside its grid.
+// Where the cells go on a universe (where the file puts them, centred on a
+// bounded grid as universeOrigin says, or the box's corner at --at) and the
+// rule they run under, every cell kept: 1, or 0 when the rule does not parse,
+// the box leaves the 32-bit coordinates or a cell lies outside its grid.
 static int placeOnUniverse(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
                            UniverseRule* rule, PatternError* error)
 {
-    const int64_t left = options->haveAt ? options->left : pattern->left;
-    const int64_t top = options->haveAt ? options->top : pattern->top;
+    const int kept = !pattern->rule[0] && options->keepRules;
+    char reason[PATTERN_MESSAGE];
+    if (!kept && !universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", rule, reason, sizeof reason))
+        return patternFail(error, 0, "%s", reason);
+    // With Rules.ini kept its grid is not the file's to know: the file's own position holds.
+    const LifeGridShape unbounded = {};
+    int64_t left = options->left, top = options->top;
+    if (!options->haveAt)
+        universeOrigin(pattern, kept ? &unbounded : &rule->grid, &left, &top);
     if (left < INT32_MIN || top < INT32_MIN || left + pattern->width - 1 > INT32_MAX ||
         top + pattern->height - 1 > INT32_MAX)
         return patternFail(error, 0, "the pattern's box, %d x %d cells from (%lld, %lld), reaches past the "
@@ -104,14 +111,11 @@ static int placeOnUniverse(const Pattern* pattern, const PatternOptions* options
                            (long long)left, (long long)top, (int)INT32_MIN, (int)INT32_MAX);
     report->left = (int32_t)left;
     report->top = (int32_t)top;
-    if (!pattern->rule[0] && options->keepRules) {
+    if (kept) {
         report->ruleSource = RULE_KEPT;
         return 1;
     }
     report->ruleSource = pattern->rule[0] ? RULE_FROM_FILE : RULE_BY_CONVENTION;
-    char reason[PATTERN_MESSAGE];
-    if (!universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", rule, reason, sizeof reason))
-        return patternFail(error, 0, "%s", reason);
     memcpy(report->ruleName, rule->name, sizeof report->ruleName);
     int64_t x, y;
     if (findOutside(pattern, left, top, &rule->grid, &x, &y))

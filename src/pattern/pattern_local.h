@@ -35,6 +35,13 @@ int checkText(const char* text, size_t size, PatternError* error);
 int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, PatternError* error);
 // Makes room for `more` cells past the count in one step, with the same failures.
 int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* error);
+// Readers whose few bytes can name billions of cells (RLE and dblife runs,
+// XLife includes) read their text twice: a first pass (listing 0) only adds
+// the run's n cells to pattern->count, refusing past patternLimits.maxCells
+// before anything is allocated; the second (listing 1), after the count is
+// reserved, lists the cells (x, y) to (x + n - 1, y). The caller keeps x + n
+// and y within int32.
+int patternAddRun(Pattern* pattern, int listing, int64_t x, int64_t y, int64_t n, int32_t line, PatternError* error);
 // Describes a character for a message: 'x' when printable, else 0xNN.
 void describeChar(char c, char* out, size_t size);
 // The rule text of a header or a '#R' line: line[i] to the end of the line,

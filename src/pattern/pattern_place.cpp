@@ -1,5 +1,6 @@
-// Puts a parsed pattern on the 64 x 64 board. The board does not wrap, so
-// cells past an edge are counted and dropped.
+// Puts a parsed pattern on the 64 x 64 board, where the board does not wrap,
+// so cells past an edge are counted and dropped; and finds where a pattern's
+// box lies on a universe.
 #include <cstring>
 
 #include "pattern/pattern_local.h"
@@ -38,4 +39,24 @@ void placePattern(const Pattern* pattern, int32_t left, int32_t top, Placement* 
     // Written cells lie on the board, so the corners fit int32.
     placement->boxLow = PatternCell{(int32_t)box.minX, (int32_t)box.minY};
     placement->boxHigh = PatternCell{(int32_t)box.maxX, (int32_t)box.maxY};
+}
+
+void universeOrigin(const Pattern* pattern, const LifeGridShape* grid, int64_t* left, int64_t* top)
+{
+    *left = pattern->left;
+    *top = pattern->top;
+    if (!pattern->centredOnGrid || (grid->width == 0 && grid->height == 0))
+        return;
+    // bgolly centres the header's box, halves rounded down, where it fits
+    // every bounded side; a box too large starts at the grid's top-left
+    // corner instead, at 0 along a side without edges.
+    const int fits = (grid->width == 0 || pattern->headerWidth <= grid->width) &&
+                     (grid->height == 0 || pattern->headerHeight <= grid->height);
+    if (fits) {
+        *left = -(int64_t)(pattern->headerWidth / 2);
+        *top = -(int64_t)(pattern->headerHeight / 2);
+        return;
+    }
+    *left = -(int64_t)(grid->width / 2);
+    *top = -(int64_t)(grid->height / 2);
 }

@@ -93,7 +93,12 @@ int checkText(const char* text, size_t size, PatternError* error)
     return 1;
 }
 
-PatternLimits patternLimits = {INT32_MAX, 1 << 28};
+PatternLimits patternLimits = {PATTERN_CELL_BUDGET, PATTERN_CELL_BUDGET};
+
+static int refuseCells(int32_t line, PatternError* error)
+{
+    return patternFail(error, line, "more than %d live cells; refused", (int)patternLimits.maxCells);
+}
 
 int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* error)
 {
@@ -101,7 +106,7 @@ int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* e
     if (needed <= pattern->capacity)
         return 1;
     if (needed > patternLimits.maxCells)
-        return patternFail(error, line, "more than %d live cells; refused", (int)patternLimits.maxCells);
+        return refuseCells(line, error);
     // Doubles from 64, capped at the limit.
     int64_t capacity = pattern->capacity ? (int64_t)pattern->capacity * 2 : 64;
     capacity = capacity < needed ? needed : capacity;
@@ -122,6 +127,22 @@ int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, Pattern
     pattern->cells[pattern->count].x = x;
     pattern->cells[pattern->count].y = y;
     pattern->count++;
+    return 1;
+}
+
+int patternAddRun(Pattern* pattern, int listing, int64_t x, int64_t y, int64_t n, int32_t line, PatternError* error)
+{
+    if (!listing) {
+        // Counted, not stored: the count stays within maxCells, so within int32.
+        if (pattern->count + n > patternLimits.maxCells)
+            return refuseCells(line, error);
+        pattern->count += (int32_t)n;
+        return 1;
+    }
+    if (!patternReserve(pattern, n, line, error))
+        return 0;
+    for (int64_t k = 0; k < n; k++)
+        patternAddCell(pattern, (int32_t)(x + k), (int32_t)y, line, error);
     return 1;
 }
 

@@ -109,6 +109,10 @@ TEST_F(App, DropEntryReturnsTheOutcomeToAnyCaller)
     EXPECT_EQ(dropPattern("g.lif", message, sizeof message), 1);
     EXPECT_STREQ(message, "g.lif: 5 live cells, rule B3/S23");
     EXPECT_EQ(app.noticeTicks, NOTICE_TICKS);
+    // A few bytes that would be billions of cells are refused before any is made.
+    writeFile("huge.dbl", "!dblife\n200000000O\n");
+    EXPECT_EQ(dropPattern("huge.dbl", message, sizeof message), 0);
+    EXPECT_STREQ(message, "huge.dbl not loaded: line 2: more than 134217728 live cells; refused");
 }
 
 } // namespace

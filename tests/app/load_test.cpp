@@ -12,7 +12,6 @@
 
 #include "app/app.h"
 #include "app_run.h"
-#include "display/display.h"
 #include "engine_log.h"
 
 namespace {
@@ -35,13 +34,7 @@ protected:
     {
         loadWait();
         headlessLoadsBeside = 0;
-        appStop();
-        displayRelease();
-        if (app.window)
-            windowDestroy(app.window);
-        app.window = nullptr;
-        appRelease();
-        headlessReset(nullptr);
+        releaseRun(&script);
     }
     // Blocks until the reader has the pipe open, then hands it the text whole.
     static void feed(const std::string& text)

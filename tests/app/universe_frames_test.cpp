@@ -7,7 +7,7 @@
 #include <random>
 
 #include "app/app.h"
-#include "display/display.h"
+#include "app_run.h"
 #include "platform/headless/headless.h"
 #include "render/render.h"
 #include "support/support.h"
@@ -88,13 +88,7 @@ protected:
     }
     void TearDown() override
     {
-        appStop();
-        displayRelease();
-        if (app.window)
-            windowDestroy(app.window);
-        app.window = nullptr;
-        appRelease();
-        headlessReset(nullptr);
+        releaseRun(&script);
     }
     TempDir dir;
     Script script = {};

@@ -33,25 +33,6 @@ struct Bgolly : ::testing::Test {
     }
 };
 
-std::string rleOf(const Cells& cells, const std::string& rule)
-{
-    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
-    for (auto& c : cells) {
-        left = std::min(left, c.second);
-        right = std::max(right, c.second);
-        top = std::min(top, c.first);
-        bottom = std::max(bottom, c.first);
-    }
-    std::string text = "#CXRLE Pos=" + std::to_string(left) + "," + std::to_string(top) + "\n";
-    text += "x = " + std::to_string(right - left + 1) + ", y = " + std::to_string(bottom - top + 1) + ", rule = " + rule + "\n";
-    for (int64_t y = top; y <= bottom; y++) {
-        for (int64_t x = left; x <= right; x++)
-            text += cells.count({y, x}) ? 'o' : 'b';
-        text += y < bottom ? "$\n" : "!\n";
-    }
-    return text;
-}
-
 // bgolly's output has no position: cells relative to their box's top-left.
 Cells rleCells(const std::string& text)
 {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -174,6 +175,26 @@ inline std::string difference(const Cells& ours, const Cells& expected)
     for (auto& c : expected)
         if (!ours.count(c) && shown++ < 16)
             text += " missing (" + std::to_string(c.second) + "," + std::to_string(c.first) + ")";
+    return text;
+}
+
+// The cells as an RLE file whose '#CXRLE Pos' line places them.
+inline std::string rleOf(const Cells& cells, const std::string& rule)
+{
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (auto& c : cells) {
+        left = std::min(left, c.second);
+        right = std::max(right, c.second);
+        top = std::min(top, c.first);
+        bottom = std::max(bottom, c.first);
+    }
+    std::string text = "#CXRLE Pos=" + std::to_string(left) + "," + std::to_string(top) + "\n";
+    text += "x = " + std::to_string(right - left + 1) + ", y = " + std::to_string(bottom - top + 1) + ", rule = " + rule + "\n";
+    for (int64_t y = top; y <= bottom; y++) {
+        for (int64_t x = left; x <= right; x++)
+            text += cells.count({y, x}) ? 'o' : 'b';
+        text += y < bottom ? "$\n" : "!\n";
+    }
     return text;
 }
 

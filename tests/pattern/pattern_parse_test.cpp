@@ -60,6 +60,14 @@ TEST(PatternParse, ReadsWellFormedPatterns)
         {PATTERN_RLE, "x = 1, y = 1\no$!\n", 1, 1, {{0, 0}}, ""},
         {PATTERN_RLE, "x = 1, y = 1, rule = " + mapRule + "\no!", 1, 1, {{0, 0}}, mapRule},
         {PATTERN_RLE, "x = 3, y = 3, rule = B3/S23:T64,64\n2$2bo!", 3, 3, {{2, 2}}, "B3/S23:T64,64"},
+        // Rows past the header's box, as bgolly reads them: the box grows to hold their cells.
+        {PATTERN_RLE, "x = 3, y = 3\nbo$2bo$4o!", 4, 3, {{1, 0}, {2, 1}, {0, 2}, {1, 2}, {2, 2}, {3, 2}}, ""},
+        {PATTERN_RLE, "x = 3, y = 2\nbo$2bo$\n3o!", 3, 3, glider, ""},
+        {PATTERN_RLE, "x = 1, y = 1\n4096$4096$o!", 1, 8193, {{0, 8192}}, ""},
+        {PATTERN_RLE, "x = 3, y = 3\n5bo!", 6, 3, {{5, 0}}, ""},
+        {PATTERN_RLE, "x = 0, y = 0, rule = Life\n3o!", 3, 1, {{0, 0}, {1, 0}, {2, 0}}, "Life"},
+        // Rows indented by blanks and tabs.
+        {PATTERN_RLE, "#N indented\nx = 3, y = 3\n bo$\n\t2bo$\n  3o!\n", 3, 3, glider, ""},
         // A MAP string's base64 digits may be slashes; a Generations rule of two states is B/S.
         {PATTERN_RLE, "x = 1, y = 1, rule = " + slashedMap + "\no!", 1, 1, {{0, 0}}, slashedMap},
         {PATTERN_RLE, "x = 1, y = 1, rule = B3/S23/2\no!", 1, 1, {{0, 0}}, "B3/S23/2"},
@@ -99,6 +107,9 @@ TEST(PatternParse, ReadsWellFormedPatterns)
         {PATTERN_CELLS, "!lower case\n.o\nO.o\n", 3, 2, {{1, 0}, {0, 1}, {2, 1}}, ""},
         {PATTERN_DBLIFE, "!dblife\n2.O\n\n3O\n!comment\n", 3, 3, {{2, 0}, {0, 2}, {1, 2}, {2, 2}}, ""},
         {PATTERN_DBLIFE, "!\n12.O2.O\n.o\n", 16, 2, {{12, 0}, {15, 0}, {1, 1}}, ""},
+        // A position line, as dblife writes it below the comments, is a row without cells.
+        {PATTERN_DBLIFE, "!\"Glider\"\n!\n1k1h@!\n.O\n2.O\n3O\n", 3, 4, {{1, 1}, {2, 2}, {0, 3}, {1, 3}, {2, 3}}, ""},
+        {PATTERN_DBLIFE, "!\n6k@\r\nO\n", 1, 2, {{0, 1}}, ""},
         {PATTERN_MACROCELL, "[M2] (test)\n#R B3/S23\n#G 0\n$$..*$...*$.***$$$$\n", 3, 3, glider, "B3/S23"},
         // Leaf 1 is one cell; node 2 puts it at the north-west and south-east
         // corners of a 16-wide square, node 3 node 2 at the south-west of a 32-wide one.
@@ -120,7 +131,7 @@ TEST(PatternParse, ReadsWellFormedPatterns)
 }
 
 // Where the file puts the box's top-left cell: a picture without a position
-// at (0, 0), a macrocell square centred on (0, 0).
+// at (0, 0), a macrocell square centred on (0, 0) as bgolly writes it.
 TEST(PatternParse, KeepsWhereTheFilePutsTheBox)
 {
     const struct {
@@ -134,10 +145,13 @@ TEST(PatternParse, KeepsWhereTheFilePutsTheBox)
         {PATTERN_LIFE105, "#Life 1.05\n#P -1 -1\n.*\n..*\n***\n", -1, -1},
         {PATTERN_LIFE106, "#Life 1.06\n0 -1\n1 0\n-1 1\n0 1\n1 1\n", -1, -1},
         {PATTERN_XLIFE, "#B L\n#P 0 0\n*.\n**\n#E\n#I :L 10 0 1 1\n#R 5 5\n0 0\n", 5, 0},
-        // Leaf cells from (1, 2) in a level-3 square whose corner is (-4, -4).
-        {PATTERN_MACROCELL, "[M2]\n$$..*$...*$.***$$$$\n", -3, -2},
-        // Cells at (0, 16) and (8, 24) of a level-5 square whose corner is (-16, -16).
-        {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 1\n5 0 0 2 0\n", -16, 0},
+        // Leaf cells from (1, 2) in a level-3 square whose corner is (-4, -3):
+        // a root's rows run from 1 - half to half, as bgolly writes them.
+        {PATTERN_MACROCELL, "[M2]\n$$..*$...*$.***$$$$\n", -3, -1},
+        // Cells at (0, 16) and (8, 24) of a level-5 square whose corner is (-16, -15).
+        {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 1\n5 0 0 2 0\n", -16, 1},
+        // bgolly's own output for the Life 1.06 cell (0, 0): row 7 of the ne leaf.
+        {PATTERN_MACROCELL, "[M2] (golly 3.3)\n#R B3/S23\n$$$$$$$*$\n4 0 1 0 0\n", 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -157,9 +171,6 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
     for (int level = 4; level <= 33; level++)
         wideTree += std::to_string(level) + " " + std::to_string(level - 3) + " 0 0 " + std::to_string(level - 3) + "\n";
     const Bad cases[] = {
-        {PATTERN_RLE, "x = 3, y = 3\nbo$2bo$4o!", 2, "header says x = 3"},
-        {PATTERN_RLE, "x = 3, y = 2\nbo$2bo$\n3o!", 3, "header says y = 2"},
-        {PATTERN_RLE, "x = 1, y = 1\n4096$4096$o!", 2, "header says y = 1"},
         {PATTERN_RLE, "x = 3, y = 3\n\n0bo!", 3, "cannot start with 0"},
         {PATTERN_RLE, "x = 3, y = 3\n2147483648o!", 2, "larger than 2147483647"},
         {PATTERN_RLE, "x = 2, y = 1\n.A!", 2, "'.' is a cell state of a multi-state file, but the file names no rule"},
@@ -169,12 +180,13 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
         {PATTERN_RLE, "x = 3, y = 3\nbo$2bo$3o3\n", 2, "run count with no"},
         {PATTERN_RLE, "x = 3, y = 3\n3!", 2, "before '!'"},
         {PATTERN_RLE, "x = 2147483648, y = 3\n!", 1, "more than 2147483647"},
+        {PATTERN_RLE, "x = 3, y = 3\n2147483647bo!", 2, "run to 2147483648 cells; a box of more than 2147483647"},
+        {PATTERN_RLE, "x = 3, y = 3\n2147483647$o!", 2, "live cells on row 2147483648"},
         {PATTERN_RLE, "x = 99999999999999999999, y = 3\n!", 1, "more than 2147483647"},
         {PATTERN_RLE, "x = 3\nbo!", 1, "both x and y"},
         {PATTERN_RLE, "#CXRLE Pos=4\nx = 3, y = 3\nbo!", 1, "'#CXRLE Pos=' needs two whole numbers"},
         {PATTERN_RLE, "#C\nbo$2bo$3o!", 2, "header"},
         {PATTERN_RLE, "x = 3, Y = 3, X = 4\nbo!", 1, "repeated field 'X'"},
-        {PATTERN_RLE, "x = 3, y = 3\n5bo!", 2, "row 1 runs to 6 cells"},
         {PATTERN_RLE, "x = 3, y = 3\rbo$\r2bz!", 3, "'z'"},
         {PATTERN_RLE, "x = 3, y = 3\r\nbo$\r\x01!", 3, "not a text pattern"},
         {PATTERN_RLE, "x = 1, y = 1\no\x1A!\n", 2, "byte 0x1A"},
@@ -216,6 +228,7 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
         {PATTERN_DBLIFE, "!c\n.X\n", 2, "column 2: unexpected 'X'"},
         {PATTERN_DBLIFE, "!c\n2147483648O\n", 2, "count larger than 2147483647"},
         {PATTERN_DBLIFE, "!c\n2147483647.O\n", 2, "wider than 2147483647"},
+        {PATTERN_DBLIFE, "!c\n6k@x\n", 2, "column 2: unexpected 'k'"},
         {PATTERN_MACROCELL, "#R B3/S23\n*\n", 1, "expected the first line '[M2]"},
         {PATTERN_MACROCELL, "[M2]\n1 0 0 0 1\n", 2, "multi-state macrocell"},
         {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 2\n", 3, "refers to node 2, which is not defined before it"},
@@ -247,8 +260,9 @@ TEST(PatternParse, RunningOutOfMemoryIsAnErrorNotACrash)
     heapHook.failAt = 1;
     EXPECT_EQ(parse(PATTERN_RLE, text, &p, &e), 0);
     heapHookReset();
-    EXPECT_EQ(e.line, 2);
-    EXPECT_NE(std::string(e.message).find("not enough memory"), std::string::npos);
+    // Room for the counted cells is taken before the body is read again.
+    EXPECT_EQ(e.line, 0);
+    EXPECT_NE(std::string(e.message).find("not enough memory"), std::string::npos) << e.message;
 }
 
 TEST(PatternParse, CellLimitRefusesBeforeListingEveryCell)
@@ -267,6 +281,10 @@ TEST(PatternParse, CellLimitRefusesBeforeListingEveryCell)
     } cases[] = {
         {PATTERN_RLE, "x = 5, y = 1\n5o!", 2, "more than 4 live cells"},
         {PATTERN_DBLIFE, "!\n5O\n", 2, "more than 4 live cells"},
+        {PATTERN_DBLIFE, "!\n2O\n3O\n", 3, "more than 4 live cells"},
+        {PATTERN_RLE, "x = 1, y = 1\n2o$2o$o!", 2, "more than 4 live cells"},
+        // A block's cells are counted once, however often it is included.
+        {PATTERN_XLIFE, "#B a\n#P\n***\n#E\n#I :a\n#I :a 0 1\n", 6, "more than 4 live cells"},
         {PATTERN_LIFE106, "#Life 1.06\n0 0\n1 1\n2 2\n3 3\n4 4\n", 6, "more than 4 live cells"},
         {PATTERN_MACROCELL, tree, 0, "holds 1073741824 live cells, more than the 4 this program lists"},
     };
@@ -285,7 +303,7 @@ TEST(PatternParse, CellLimitRefusesBeforeListingEveryCell)
     Pattern p;
     PatternError e;
     EXPECT_EQ(parse(PATTERN_MACROCELL, tree, &p, &e), 0);
-    EXPECT_NE(std::string(e.message).find("more than the 268435456 this program lists"), std::string::npos)
+    EXPECT_NE(std::string(e.message).find("more than the 134217728 this program lists"), std::string::npos)
         << e.message;
 }
 
@@ -423,4 +441,40 @@ TEST(PatternPlace, DropsCellsOffTheBoardWithoutWrapping)
     EXPECT_EQ(placed.boxHigh.y, 1);
     EXPECT_EQ(placed.shownDrops[0].x, 62);
     EXPECT_EQ(placed.shownDrops[0].y, -1);
+}
+
+// A file without a position on a grid bounded either way: the header's box
+// centred where it fits every bounded side, else from the grid's corner; the
+// others where the file puts them.
+TEST(PatternPlace, UniverseOriginCentresRleBoxesOnBoundedGrids)
+{
+    const struct {
+        int centred, width, height, gridWidth, gridHeight;
+        int64_t left, top;
+    } cases[] = {
+        {1, 3, 3, 0, 0, 7, -2},      // the unbounded plane: the file's own corner
+        {1, 3, 3, 8, 8, -1, -1},     // :P8,8
+        {1, 4, 5, 8, 8, -2, -2},
+        {1, 30, 3, 0, 10, -15, -1},  // a tube: the unbounded side centred too
+        {1, 11, 3, 11, 10, -5, -1},  // exactly as wide as the grid
+        {1, 11, 3, 10, 10, -5, -5},  // wider: the grid's corner
+        {1, 3, 30, 0, 10, 0, -5},    // taller than a tube: 0 along the unbounded side
+        {0, 3, 3, 8, 8, 7, -2},      // a stated position
+    };
+    for (const auto& c : cases) {
+        Pattern p = {};
+        p.left = 7;
+        p.top = -2;
+        p.centredOnGrid = c.centred;
+        p.headerWidth = c.width;
+        p.headerHeight = c.height;
+        LifeGridShape grid = {};
+        grid.topology = c.gridWidth || c.gridHeight ? LIFE_TORUS : LIFE_UNBOUNDED;
+        grid.width = c.gridWidth;
+        grid.height = c.gridHeight;
+        int64_t left, top;
+        universeOrigin(&p, &grid, &left, &top);
+        EXPECT_EQ(left, c.left) << c.width << " x " << c.height << " on " << c.gridWidth << "," << c.gridHeight;
+        EXPECT_EQ(top, c.top) << c.width << " x " << c.height << " on " << c.gridWidth << "," << c.gridHeight;
+    }
 }

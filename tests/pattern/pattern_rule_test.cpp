@@ -114,7 +114,7 @@ TEST(PatternRule, RefusesWhatFourNumbersCannotHold)
     // The reader's refusals are passed on word for word.
     RuleSets sets;
     PatternError e = {0, ""};
-    for (const char* text : {"B3/S23:P64,64,1", "B3/S23:", "B3/S23/G3", "B39/S23", "Life", "23"}) {
+    for (const char* text : {"B3/S23:P64,64,1", "B3/S23:", "B3/S23/G3", "B39/S23", "life", "Life:T64,64", "23"}) {
         UniverseRule rule;
         char reason[PATTERN_MESSAGE];
         EXPECT_EQ(universeRuleParse(text, &rule, reason, sizeof reason), 0) << text;

@@ -245,7 +245,7 @@ TEST(PatternTool, HelpNamesFormatsRulesAndLimits)
     ASSERT_EQ(convert("--help", &out), 0) << out;
     for (const char* words : {"run-length", "plaintext", "Life 1.05", "Life 1.06", "XLife", "dblife", "macrocell",
                               "gzip", "B3/S23", ":P64,64", "--at X Y", "from -2147483647 to 2147483647",
-                              "--keep-rules", "64 MiB"})
+                              "--keep-rules", "64 MiB", "134217728 live"})
         EXPECT_NE(out.find(words), std::string::npos) << words;
 }
 
@@ -258,7 +258,7 @@ TEST(PatternTool, RefusalsWriteNothing)
         const char* words;
     } cases[] = {
         {"highlife.rle", "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n", "--board", "birth on 3 and 6 neighbours"},
-        {"wide.rle", "#C\nx = 3, y = 3\nbo$2bo$4o!\n", "", "line 3: column 9"},
+        {"wide.rle", "#C\nx = 3, y = 3\nbo$2bo$2147483646b2o!\n", "", "line 3: column 20: live cells on row 3"},
         {"cut.rle", "x = 3, y = 3\nbo$2bo$3o", "", "line 2: the pattern ends without '!'"},
         {"huge.rle", "x = 3000000000, y = 1\n!", "", "line 1: header: x is more than 2147483647"},
         {"junk.rle", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "", "line 1: byte 0x7F"},
@@ -270,7 +270,8 @@ TEST(PatternTool, RefusalsWriteNothing)
          "birth on 2 neighbours depends on which neighbours they are"},
         {"glider.rle", gliderRle, "--at 1", "usage"},
         {"missing.rle", "", "", "cannot open"},
-        {"bounded.rle", "x = 3, y = 3, rule = B3/S23:P4,4\nbo$2bo$3o!\n", "", "the cell (2, 1) lies outside"},
+        {"bounded.rle", "#CXRLE Pos=1,1\nx = 3, y = 3, rule = B3/S23:P4,4\nbo$2bo$3o!\n", "",
+         "the cell (2, 1) lies outside"},
         {"states.lif", "#Life 1.05\n#R 345/2/4\n.*\n", "", "345/2/4"},
     };
     for (const auto& c : cases) {

@@ -30,11 +30,13 @@ static void printHelp()
            "Any of them may be gzip-compressed%s.\n"
            "Lines may end in LF, CRLF or CR; a byte-order mark and a final Ctrl-Z are skipped.\n"
            "\n"
-           "Universe (the default): every cell is kept where the file puts it: a coordinate list's\n"
-           "own coordinates, a macrocell square centred on (0, 0), an RLE's '#CXRLE Pos=x,y', else the\n"
-           "box's top-left cell at (0, 0); --at X Y puts that cell at (X, Y) instead. Rules.ini gets the\n"
-           "rule's name: any two-state rule (B/S digits, Hensel's letters, V and H neighbourhoods, MAP),\n"
-           "its grid suffix kept (':T100,100'); a cell outside a bounded grid refuses the file.\n"
+           "Universe (the default): every cell is kept where the file puts it, as bgolly places it: a\n"
+           "coordinate list's own coordinates, a macrocell square centred on (0, 0), an RLE's\n"
+           "'#CXRLE Pos=x,y', else the box's top-left cell at (0, 0) - but an RLE without a position\n"
+           "on a bounded grid has its header's box centred on (0, 0); --at X Y puts that cell at (X, Y)\n"
+           "instead. Rules.ini gets the rule's name: any two-state rule (B/S digits, Hensel's letters,\n"
+           "V and H neighbourhoods, MAP, \"Life\"), its grid suffix kept (':T100,100'); a cell outside a\n"
+           "bounded grid refuses the file.\n"
            "\n"
            "--board: the 64 x 64 board. Rules: totalistic B/S rules on the 8 neighbours (B3/S23, 23/3)\n"
            "whose birth counts and whose survival counts each form one unbroken range (B3/S23,\n"
@@ -45,11 +47,11 @@ static void printHelp()
            "A file naming no rule means Conway's B3/S23, written to Rules.ini unless --keep-rules is\n"
            "given.\n"
            "\n"
-           "Limits: a box of at most %d x %d cells, coordinates from %d to %d, as many live\n"
-           "cells as memory holds, files of %d MiB (after decompression too).\n",
+           "Limits: a box of at most %d x %d cells, coordinates from %d to %d, %d live\n"
+           "cells, files of %d MiB (after decompression too).\n",
            patternGzipBuilt() ? "" : " (not in this build: decompress them first)",
            -(int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE, (int)PATTERN_MAX_SIDE,
-           -(int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD, (int)(PATTERN_MAX_FILE >> 20));
+           -(int)PATTERN_MAX_COORD, (int)PATTERN_MAX_COORD, (int)patternLimits.maxCells, (int)(PATTERN_MAX_FILE >> 20));
 }
 
 static int fail(const char* path, const PatternError* error)
