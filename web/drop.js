@@ -1,16 +1,18 @@
 // Bringing a pattern: a file dropped on the page or opened with the system's
 // file picker (Open…), a classic from the picker and a pattern in the link
-// all take one road. The file is written into the
-// program's in-memory folder /drop under its own name, and the program is
-// handed its path: it reads the file into a new world (a big one beside the
-// frames, with the threaded build) and shows it, or leaves the world shown
-// running and puts the reason on the canvas and in Engine.log. The page reads the outcome from Engine.log and keeps where the
-// board it shows came from, for the link. A gzip-compressed file is
-// decompressed here, as the browser build of the program has no zlib. A load
-// that outlasts a frame says so and can be stopped (Stop, Esc): the threaded
-// build reads beside the frames and stops; the other reads the file in one
-// go, which nothing stops.
-import {cancelLoad, dropFile, emit, figuresShown, isReady, keyGuard, on, readFile, say} from './page.js';
+// all take one road. The file is written into the program's in-memory
+// folder /drop under its own name, and the program is handed its path: it
+// reads the file into a new world (a big one beside the frames, with the
+// threaded build) and shows it, or leaves the world shown running and puts
+// the reason on the canvas and in Engine.log. The page reads the outcome
+// from Engine.log and keeps where the board it shows came from, for the
+// link. A gzip-compressed file is decompressed here, as the browser build
+// of the program has no zlib. A load that outlasts a frame says so and can
+// be stopped (Stop, Esc): the threaded build reads beside the frames, says
+// how far it has come and stops; the other reads the file in one go, so the
+// page ends it and starts it again.
+import {afterReady, cancelLoad, dropFile, emit, figuresShown, isReady, keyGuard, loadsBeside, on, readFile, say, startOver}
+  from './page.js';
 
 const stop = document.getElementById('stop');
 let pending = null; // {path, name, label, source, from, done}: handed over, outcome not yet logged
@@ -84,7 +86,7 @@ export function loadPattern(name, bytes, source, label = name) {
   lastOutcome = new Promise(resolve => {
     load.done = resolve;
   });
-  say(`${label}: loading…`);
+  say(`${label}: loading… (Stop or Esc ends it)`);
   // Stop shows for a load that outlasts a frame.
   requestAnimationFrame(() => requestAnimationFrame(() => {
     stop.hidden = pending !== load;
@@ -145,11 +147,31 @@ on('refused', path => {
   settle(false);
 });
 
-stop.addEventListener('click', cancelLoad);
+// Stop, or Esc. A program reading in one go hears nothing till it is done:
+// it is ended and started again instead, on the working folder's board.
+function stopLoad() {
+  if (!pending)
+    return;
+  if (loadsBeside()) {
+    cancelLoad();
+    return;
+  }
+  const {label} = pending;
+  settle(false);
+  startOver();
+  afterReady(() => say(`${label}: loading stopped; Veltrix started again on its board.`));
+}
+
+// A new start reads the working folder's board.
+on('ended', () => {
+  board = null;
+});
+
+stop.addEventListener('click', stopLoad);
 keyGuard(event => {
   if (event.key !== 'Escape' || !pending)
     return false;
-  cancelLoad();
+  stopLoad();
   return true;
 });
 

@@ -288,11 +288,37 @@ export function viewStart() {
     worker.postMessage({type: 'view-start'});
 }
 
+// Whether the program reads a dropped file beside its frames, and so hears
+// a Stop while it reads (the threaded build on its own timer, as
+// platformLoadsBeside answers); the other reads it in one go.
+export const loadsBeside = () => threads > 1 && !options.manualTicks;
+
 // Stops a dropped file being read, as Esc does in the program; never ends
 // the program, even when the file was read meanwhile.
 export function cancelLoad() {
   if (running)
     worker.postMessage({type: 'cancel'});
+}
+
+// Ends the program's worker outright, whatever it is doing (a file read in
+// one go leaves it deaf to messages until done), and loads the program
+// anew: the new start reads the working folder's Life.ini and Rules.ini as
+// last written, as Start again does.
+export function startOver() {
+  worker.terminate();
+  worker = null;
+  running = false;
+  readySeen = false;
+  arrived = null;
+  if (ticking) {
+    ticking = null;
+    ticked();
+  }
+  for (const resolve of exports.splice(0))
+    resolve(false);
+  emit('ended', null);
+  say('Starting Veltrix again…');
+  loadProgram();
 }
 
 // Has the program write the world shown (or, with START set, its generation
@@ -410,10 +436,17 @@ function heard({data}) {
 
 // Loads the program into its worker; called once every module of the page
 // has run, so that what they hold or queue for the first start is in place.
+// A worker loaded anew gets the Life.ini and Rules.ini the last one wrote
+// (Ctrl+S), so its start is the one Start again would make.
 export function loadProgram() {
   worker = new Worker('worker.js');
   worker.onmessage = heard;
   worker.onerror = event => say('Veltrix could not be loaded: ' + event.message, true);
+  const kept = {};
+  for (const name of ['Life.ini', 'Rules.ini']) {
+    if (files.has(`${folder}/${name}`))
+      kept[name] = files.get(`${folder}/${name}`);
+  }
   worker.postMessage({type: 'load', script: threads > 1 ? 'veltrix-threads.js' : 'veltrix.js', threads, touch: touchScreen,
-    manualTicks: !!options.manualTicks, beforeStart: options.beforeStart ? String(options.beforeStart) : null});
+    manualTicks: !!options.manualTicks, beforeStart: options.beforeStart ? String(options.beforeStart) : null, kept});
 }

@@ -96,6 +96,8 @@ function load(message) {
     printErr: text => send({type: 'print', text, error: true}),
     onAbort: what => send({type: 'abort', what: String(what)}),
     onRuntimeInitialized: () => {
+      for (const [name, bytes] of Object.entries(message.kept || {}))
+        Module.FS.writeFile('/veltrix/' + name, bytes);
       watchWrites();
       send({type: 'loaded'});
     },

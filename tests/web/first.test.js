@@ -264,3 +264,37 @@ test('a load shows that it runs, and Stop ends it', async () => {
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
+
+// The page without threads reads a dropped file in one go, deaf to messages
+// till done: here the read never ends. Esc ends that program and starts it
+// again on its working folder, the Life.ini Ctrl+S saved before included.
+test('a load read in one go is stopped by starting the program again', async () => {
+  const {page, errors} = await started(server.url, {beforeStart:
+    "const take = Module._webDropFile; Module._webDropFile = p => { if (/stuck/.test(Module.UTF8ToString(p))) " +
+    'for (;;); return take(p); };'});
+  const bundled = await page.evaluate(() => veltrixPage.readFile('/veltrix/Life.ini', 'utf8'));
+  await h.play(page, 'key e\ntick');
+  await page.mouse.click(...(await page.evaluate(() => {
+    const box = document.getElementById('canvas').getBoundingClientRect();
+    return [box.left + box.width / 2, box.top + box.height / 2];
+  })));
+  await h.play(page, 'key e\ntick');
+  await page.keyboard.down('Control');
+  await page.keyboard.press('s');
+  await page.keyboard.up('Control');
+  await page.waitForFunction(() => /Saved/.test(document.getElementById('log').textContent));
+  const saved = await page.evaluate(() => veltrixPage.readFile('/veltrix/Life.ini', 'utf8'));
+  assert.notStrictEqual(saved, bundled, 'the click drew nothing');
+  await h.drop(page, 'stuck.rle', Buffer.from('x = 1, y = 1\no!\n'));
+  await page.waitForSelector('#stop:not([hidden])');
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => /^stuck\.rle: loading stopped/.test(document.getElementById('status').textContent),
+    {timeout: 20000});
+  assert.ok(await page.$eval('#stop', e => e.hidden));
+  await h.tick(page);
+  assert.ok(await page.evaluate(() => veltrixPage.isReady()));
+  assert.strictEqual(await page.evaluate(() => veltrixPage.readFile('/veltrix/Life.ini', 'utf8')), saved);
+  assert.strictEqual(await page.evaluate(() => veltrixPage.figures().population), saved.trim().split('\n').length - 1);
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});
