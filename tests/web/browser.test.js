@@ -50,7 +50,7 @@ test('with sharp pixels the canvas is scaled by whole pixels where the window ha
     await page.waitForFunction(size => {
       const style = document.getElementById('canvas').style;
       return `${style.width} ${style.height}` === size;
-    }, {timeout: 5000}, expected);
+    }, {timeout: 20000}, expected);
   }
   await page.click('#smooth');
   assert.deepStrictEqual(errors, []);

@@ -444,9 +444,9 @@ test('the help overlay opens with "?" and closes with Esc or a click, and the pr
 // a folder to keep the screenshots in (the README's come from there).
 test('the page at 390 x 844 and 1280 x 960: every control on screen, no horizontal scrolling', async () => {
   for (const [name, viewport] of [['phone', phone], ['desktop', {width: 1280, height: 960}]]) {
-    const {page, errors} = await opened('?file=patterns/r-pentomino.rle&view=board', {viewport});
+    const {page, errors} = await opened('?file=patterns/r-pentomino.rle', {viewport});
     await waitForLogText(page, 'Dropped');
-    await h.play(page, 'key ins 300\ntick');
+    await h.play(page, `${'key ins 10\ntick\n'.repeat(30)}key f\ntick`);
     const layout = await page.evaluate(() => {
       const rect = e => e.getBoundingClientRect().toJSON();
       return {

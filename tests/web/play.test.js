@@ -127,7 +127,7 @@ test('the speed buttons post + and -, the program\'s pace keys; with Ctrl the ke
   // Two generations a tick.
   await page.click('#run');
   await h.play(page, 'tick 10');
-  await page.waitForFunction(() => document.getElementById('generation').textContent === '20', {timeout: 5000});
+  await page.waitForFunction(() => document.getElementById('generation').textContent === '20', {timeout: 20000});
   await h.assertFrameAsReplay(page, h.opened + 'key + 2\nkey -\nkey del\ntick 9\ntick');
   await page.evaluate(() => window.keys.splice(0));
   await page.keyboard.press('+');

@@ -119,9 +119,9 @@ function within(what, promise) {
   return Promise.race([promise, late]).finally(() => clearTimeout(timer));
 }
 
-// A view chosen once the camera has moved, or after another preset, starts
-// the program again in the same process: its helper threads must be there
-// for it without the page's thread going back to the browser first.
+// A view chosen once the camera has moved, or after another preset, has the
+// program put the camera back and plays its script: every step answers, and
+// the frames are the desktop's for the script alone.
 for (const threads of [2, 3]) {
   test(`with ${threads} threads, views chosen after the pad, a drag or another view answer, with the desktop's frames`,
     async () => {
