@@ -168,8 +168,9 @@ on('ended', () => {
 });
 
 stop.addEventListener('click', stopLoad);
+// Esc only once Stop shows: a load ending within a frame stops nothing.
 keyGuard(event => {
-  if (event.key !== 'Escape' || !pending)
+  if (event.key !== 'Escape' || !pending || stop.hidden)
     return false;
   stopLoad();
   return true;

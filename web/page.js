@@ -219,9 +219,11 @@ window.addEventListener('keydown', event => {
   }
 }, true);
 
-// The program's keys reach it wherever the focus is, but in text fields and
-// menus, whose keys are their own (a menu's arrows choose, a field's letters
-// type); a button keeps Enter, Space and Tab, none of them the program's.
+// The program's keys reach it wherever the focus is, but in text fields,
+// whose keys are all their own, and menus, which keep those they use (the
+// arrows, Home, End and the page keys choose, letters and signs find an
+// entry): after choosing a pattern, Ins and Del still step and run. A
+// button keeps Enter, Space and Tab, none of them the program's.
 // They do not reach the browser either (F12 would open its tools, the
 // arrows would scroll). Ctrl+Z and Ctrl+S are the program's too (undo a
 // drawn stroke, save the world), not the browser's. Esc never reaches it:
@@ -229,11 +231,13 @@ window.addEventListener('keydown', event => {
 // full screen, closes the help or stops a load (their own listeners).
 const controlKeys = {z: 0x5A, Z: 0x5A, s: 0x53, S: 0x53};
 
-export const keepsItsKeys = element =>
-  !!element && (/^(INPUT|SELECT|TEXTAREA)$/.test(element.tagName) || element.isContentEditable);
+const menuKeys = /^(Arrow.*|Home|End|Page(Up|Down)|.)$/;
+
+const keepsItsKeys = ({target, key}) => !!target && (/^(INPUT|TEXTAREA)$/.test(target.tagName) ||
+  target.isContentEditable || (target.tagName === 'SELECT' && menuKeys.test(key)));
 
 window.addEventListener('keydown', event => {
-  if (!running || !readySeen || event.defaultPrevented || event.key === 'Escape' || keepsItsKeys(event.target))
+  if (!running || !readySeen || event.defaultPrevented || event.key === 'Escape' || keepsItsKeys(event))
     return;
   if (event.ctrlKey && !event.altKey && !event.metaKey && controlKeys[event.key]) {
     event.preventDefault();

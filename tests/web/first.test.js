@@ -98,9 +98,9 @@ test('keys reach the program wherever the focus is but in fields and menus; the 
     }, place);
     await page.keyboard.press('Insert');
   }
-  assert.deepStrictEqual(await page.evaluate(() => keysPosted), ['Insert', 'Insert', 'Insert', 'Insert']);
+  assert.deepStrictEqual(await page.evaluate(() => keysPosted), ['Insert', 'Insert', 'Insert', 'Insert', 'Insert']);
   await h.tick(page);
-  assert.strictEqual(await generation(page), 4);
+  assert.strictEqual(await generation(page), 5);
   const ring = await page.evaluate(() => {
     const canvas = document.getElementById('canvas');
     canvas.focus();
@@ -112,22 +112,28 @@ test('keys reach the program wherever the focus is but in fields and menus; the 
   await page.close();
 });
 
-// With a menu focused the arrows are the menu's and Esc ends nothing.
-test('a focused menu keeps the arrows and Esc from the program', async () => {
+// With a menu focused the keys it uses are its own (the arrows choose) and
+// Esc ends nothing; Ins and Del, which it has no use for, step and run.
+test('a focused menu keeps its keys and Esc from the program, but not Ins and Del', async () => {
   const {page, errors} = await started();
   await page.evaluate(() => {
     window.keysPosted = [];
     veltrixPage.on('key', key => keysPosted.push(key));
   });
-  await page.focus('#pattern');
-  const chosen = () => page.$eval('#pattern', e => e.selectedIndex);
+  await page.focus('#view');
+  const chosen = () => page.$eval('#view', e => e.selectedIndex);
   const first = await chosen();
   await page.keyboard.press('ArrowDown');
   await page.keyboard.press('Escape');
+  await page.waitForFunction(() => veltrixPage.currentView() === 'follow');
+  assert.deepStrictEqual(await page.evaluate(() => keysPosted.splice(0)), ['t'], 'the view\'s key alone');
+  await page.keyboard.press('Insert');
+  await page.keyboard.press('Delete');
   await h.tick(page);
   assert.notStrictEqual(await chosen(), first, 'the arrow moved the menu');
-  assert.deepStrictEqual(await page.evaluate(() => keysPosted), []);
+  assert.deepStrictEqual(await page.evaluate(() => keysPosted), ['Insert', 'Delete']);
   assert.ok(await page.evaluate(() => veltrixPage.isRunning()), 'Esc on the menu ended the program');
+  assert.deepStrictEqual(await pressed(page, '#run'), ['Pause', 'true']);
   assert.deepStrictEqual(errors, []);
   await page.close();
 });
