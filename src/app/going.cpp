@@ -62,8 +62,15 @@ static void go()
         return;
     if (target < now) {
         // R's generation 0 and on from there: what is kept of the way back
-        // goes with it.
+        // goes with it. R frames generation 0; here the camera stays.
+        const Matrix4 camera = app.cameraMatrix;
+        const float pitch = app.pitchAngle;
+        const int64_t originX = app.originX, originY = app.originY;
         historyRestart();
+        app.cameraMatrix = camera;
+        app.pitchAngle = pitch;
+        app.originX = originX;
+        app.originY = originY;
         if (worldGeneration(app.world) > target) {
             char text[NOTICE_TEXT];
             snprintf(text, sizeof text, "Cannot go back past generation %lld", (long long)worldGeneration(app.world));
