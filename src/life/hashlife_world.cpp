@@ -266,6 +266,7 @@ World* hashWorldMake(HashStore* store, HashNode* root, int64_t generation)
     World* world = &w->world;
     world->engine = &hashEngine;
     world->extent = {-reachCells, -reachCells, reachCells - 1, reachCells - 1};
+    world->states = 2;
     memcpy(world->ruleName, store->rule.name, sizeof world->ruleName);
     memcpy(world->rulesText, store->rule.name, sizeof world->rulesText);
     return world;

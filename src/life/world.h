@@ -33,6 +33,7 @@ struct World;
 struct WorldSnapshot;
 
 typedef void (*WorldCellVisit)(void* context, int64_t x, int64_t y);
+typedef void (*WorldStateVisit)(void* context, int64_t x, int64_t y, int state);
 
 // An engine's operations; each takes a world it made. The free functions
 // below are the way to call them.
@@ -65,6 +66,11 @@ struct World {
     // step, every live cell with the full model however far. 0: the origin
     // follows the camera, steps grow with the height, far cells are stand-ins.
     int32_t fixedView;
+    // The states a cell may take, 0 to states - 1: 2 for the two-state rules,
+    // up to 256 for the rules of more (Generations, Larger than Life, tables).
+    // Every state but 0 counts as live: in the population, the bounds, the
+    // tiles' rows and the cells visited.
+    int32_t states;
     char ruleName[LIFE_RULE_TEXT];  // the rule in the community's notation, "B3/S23"
     char rulesText[LIFE_RULE_TEXT]; // what Rules.ini holds for it: "1 4 3 3", "B3/S23"
     char failure[WORLD_REASON];     // why the last step was refused, as a phrase
@@ -166,14 +172,18 @@ inline int worldBounds(const World* world, WorldBox* box)
 {
     return world->engine->bounds(world, box);
 }
-// 1 alive, 0 dead (and everywhere outside the extent).
+// The cell's state: 1 alive, 0 dead under a two-state rule; 0 everywhere
+// outside the extent.
 inline int worldGetCell(const World* world, int64_t x, int64_t y)
 {
     return world->engine->getCell(world, x, y);
 }
-// 1, or 0 when the cell lies outside the extent or memory ran out.
+// Gives the cell a state from 0 to world->states - 1: 1, or 0 when the cell
+// lies outside the extent, the state is not the rule's or memory ran out.
 inline int worldSetCell(World* world, int64_t x, int64_t y, int state)
 {
+    if (state < 0 || state >= world->states)
+        return 0;
     return world->engine->setCell(world, x, y, state);
 }
 // For far views: 0 when the square of 2^shift cells a side (shift at least
@@ -197,6 +207,9 @@ inline int64_t worldForEachCell(const World* world, WorldCellVisit visit, void* 
 {
     return world->engine->forEachCell(world, visit, context);
 }
+// The same with each cell's state (world.cpp): every cell of a two-state
+// world in state 1.
+int64_t worldForEachState(const World* world, WorldStateVisit visit, void* context);
 
 // The world as it stands, or null when memory runs out. reuse (may be null)
 // is a snapshot of the same engine no longer wanted: filled again when it has
