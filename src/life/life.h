@@ -116,6 +116,10 @@ struct LifeGridShape {
     int32_t shiftY;    // shift along the vertical edges (":T30,20-2"), -height < shiftY < height
 };
 enum { LIFE_RULE_TEXT = 128, LIFE_GRID_MAX = 1 << 30 };
+// The grid cell (grid-relative: 0 .. width - 1 across) whose state the rim cell (i, j), one
+// cell outside the grid, takes before a step: 1 with it, 0 on a plane, whose rim stays dead
+// (rule_grid.cpp).
+int lifeGridRimSource(const LifeGridShape* grid, int64_t i, int64_t j, int64_t* si, int64_t* sj);
 // A two-state rule and the grid it runs on. next[i] is the next state (0 or 1) of a cell whose
 // neighbourhood is i: bit (dy + 1) * 3 + (dx + 1) of i is set when the cell at (x + dx, y + dy) is
 // alive, dx, dy in {-1, 0, 1}, y growing downward (bit 4 is the cell itself).
