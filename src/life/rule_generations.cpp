@@ -104,8 +104,10 @@ int ruleReadGenerations(const char* text, size_t size, StatesRule* rule, RuleRef
     size_t n = bsLength;
     if (parts.letter)
         bs[n++] = parts.letter;
-    memcpy(bs + n, colon, suffixLength);
-    n += suffixLength;
+    if (colon) {
+        memcpy(bs + n, colon, suffixLength);
+        n += suffixLength;
+    }
     UniverseRule two;
     char reason[256];
     if (!universeRuleParseBytes(bs, n, &two, reason, sizeof reason)) {

@@ -83,7 +83,7 @@ MemoSlot* findMemo(Compiler* c, int32_t level, const uint32_t* list, uint32_t le
     for (; c->slots[i].node != TREE_NO_NODE; i = (i + 1) & (c->slotCount - 1)) {
         const MemoSlot* s = &c->slots[i];
         if (s->hash == hash && s->level == level && s->length == length &&
-            memcmp(c->arena + s->start, list, (size_t)length * sizeof(uint32_t)) == 0)
+            (!length || memcmp(c->arena + s->start, list, (size_t)length * sizeof(uint32_t)) == 0))
             break;
     }
     return &c->slots[i];
@@ -108,7 +108,8 @@ int remember(Compiler* c, MemoSlot* slot, int32_t level, const uint32_t* list, u
         c->arena = arena;
         c->arenaRoom = room;
     }
-    memcpy(c->arena + c->arenaUsed, list, (size_t)length * sizeof(uint32_t));
+    if (length)
+        memcpy(c->arena + c->arenaUsed, list, (size_t)length * sizeof(uint32_t));
     *slot = MemoSlot{(uint32_t)c->arenaUsed, length, hash, node, level};
     c->arenaUsed += length;
     c->slotUsed++;

@@ -1,6 +1,7 @@
 // A world's snapshots: the engine's own record of what it kept, behind a small
 // one naming the engine, so that whoever keeps them need not know it; and its
-// cells with their states.
+// cells with their states, from whichever engine holds them.
+#include "life/states.h"
 #include "life/world.h"
 #include "platform/platform.h"
 
@@ -54,6 +55,8 @@ static void visitLive(void* context, int64_t x, int64_t y)
 
 int64_t worldForEachState(const World* world, WorldStateVisit visit, void* context)
 {
+    if (statesWorldRule(world))
+        return statesWorldForEachState(world, visit, context);
     StateVisit v = {visit, context};
     return worldForEachCell(world, visitLive, &v);
 }

@@ -22,6 +22,15 @@ StatesRule parsed(const std::string& text, const char* folder = "")
     return rule;
 }
 
+// The states of the rule as read from folder, the rule let go.
+int statesOf(const std::string& text, const char* folder)
+{
+    StatesRule rule = parsed(text, folder);
+    const int states = rule.states;
+    statesRuleRelease(&rule);
+    return states;
+}
+
 std::string refusal(const std::string& text, const char* folder = "")
 {
     StatesRuleSource source = {folder, nullptr, 0};
@@ -248,17 +257,17 @@ TEST(StatesRule, NamedRulesAreLookedForInOrder)
     writeFile("shared/Where.rule", table("Where", 5));
     writeFile("shared/LifeHistory.rule", table("LifeHistory", 3));
     writeFile("shared/Old.table", "n_states:6\nneighborhood:vonNeumann\nsymmetries:rotate4\n");
-    EXPECT_EQ(parsed("Where", "beside").states, 5);
-    EXPECT_EQ(parsed("LifeHistory", "beside").states, 7); // shipped, before the shared folder
-    EXPECT_EQ(parsed("WireWorld", "beside").states, 4);
-    EXPECT_EQ(parsed("Old", "beside").states, 6);
+    EXPECT_EQ(statesOf("Where", "beside"), 5);
+    EXPECT_EQ(statesOf("LifeHistory", "beside"), 7); // shipped, before the shared folder
+    EXPECT_EQ(statesOf("WireWorld", "beside"), 4);
+    EXPECT_EQ(statesOf("Old", "beside"), 6);
     writeFile("user/Where.rule", table("Where", 4));
-    EXPECT_EQ(parsed("Where", "beside").states, 4);
+    EXPECT_EQ(statesOf("Where", "beside"), 4);
     // A file with colours alone lets the search go on.
     writeFile("beside/Where.rule", "@RULE Where\n@COLORS\n1 0 0 255\n");
-    EXPECT_EQ(parsed("Where", "beside").states, 4);
+    EXPECT_EQ(statesOf("Where", "beside"), 4);
     writeFile("beside/Where.rule", table("Where", 3));
-    EXPECT_EQ(parsed("Where", "beside").states, 3);
+    EXPECT_EQ(statesOf("Where", "beside"), 3);
     const std::string carried = table("Where", 9);
     StatesRuleSource source = {"beside", carried.data(), carried.size()};
     StatesRule rule = {};
