@@ -63,6 +63,7 @@ struct AppState {
     char recordingName[32];
     int32_t drawing; // E: the pointer shows and draws cells; the mouse does not look
     int32_t drawnSinceLoad; // 1 once a cell was drawn or undone on the world loaded last
+    int32_t loading; // 1 while a dropped file is read beside the frames: each tick looks how it stands
 };
 extern AppState app;
 
@@ -225,9 +226,9 @@ void drawSave();
 // outcome to come at a later tick. Otherwise 1, or 0 with the world and every
 // file as they were; 0 too while an earlier drop still loads.
 int dropPattern(const char* path, char* message, size_t size);
-// Once a tick, before the step: a load that has ended is shown as
-// dropPattern would have shown it; one still running has its progress on
-// screen.
+// Once a tick while app.loading, before the step: a load that has ended is
+// shown as dropPattern would have shown it; one still running has its
+// progress on screen.
 void dropTick();
 // Esc while a file loads: the load stops, its outcome "cancelled". Returns 1,
 // or 0 when nothing was loading (Esc then closes the window).

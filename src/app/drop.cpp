@@ -72,6 +72,7 @@ int dropPattern(const char* path, char* message, size_t size)
         return 0;
     }
     if (loadStart(path)) {
+        app.loading = 1;
         dropTick();
         if (message && size > 0)
             snprintf(message, size, "%s", app.notice);
@@ -96,6 +97,7 @@ void dropTick()
     World* world = nullptr;
     PatternError error = {0, ""};
     if (report && loadTake(&world, report, &error)) {
+        app.loading = 0;
         announce(path, world, report, &error, nullptr, 0);
     } else {
         char stage[96];
@@ -115,6 +117,7 @@ int dropCancel()
     char path[4096];
     snprintf(path, sizeof path, "%s", loadPath());
     loadCancel();
+    app.loading = 0;
     announce(path, nullptr, nullptr, &error, nullptr, 0);
     return 1;
 }

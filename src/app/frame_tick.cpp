@@ -22,7 +22,8 @@ void frameTick()
     }
 
     memset(app.framebuffer, 0, (size_t)screenWidth * screenHeight * 4);
-    dropTick();
+    if (app.loading)
+        dropTick();
     if (app.autoIterate)
         autoIterateTick();
     // After the step, so that following frames the generation drawn.

@@ -4,6 +4,7 @@
 // the cells, which the files carry with the rule it runs under.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <set>
 #include <string>
@@ -88,6 +89,18 @@ TEST(World, TwoStateEnginesHaveTwoStates)
         EXPECT_EQ(stated, cells);
         worldRelease(world);
     }
+}
+
+// A Life.ini past the limit is refused whole rather than read in part.
+TEST(World, ALifeIniPastItsLimitIsRefused)
+{
+    TempDir dir;
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "1\n0 0 0\n");
+    std::filesystem::resize_file("Life.ini", (uintmax_t)WORLD_LIFE_FILE_MAX + 1);
+    WorldLoadNotes notes;
+    EXPECT_EQ(worldLoadFiles(&notes), nullptr);
+    EXPECT_STREQ(lifeLoadReason(), "Life.ini: larger than 256 MiB; refused");
 }
 
 } // namespace
