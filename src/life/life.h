@@ -51,6 +51,10 @@ int readRulesFile(uint8_t* bytes, size_t room, size_t* size);
 // it returns 0 (then so does this); 1 otherwise.
 int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
                   int (*cell)(void* context, int32_t x, int32_t y, int32_t z), void* context);
+// The same for a world of more than two states, whose lines are "x y z s",
+// s the cell's state.
+int readLifeStates(const uint8_t* bytes, size_t size, const char* name,
+                   int (*cell)(void* context, int32_t x, int32_t y, int32_t z, int32_t state), void* context);
 LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name);
 // readLifeBytes on the file at path, or null when it cannot be read.
 LifeGrid* loadLife(const char* path);

@@ -86,7 +86,9 @@ struct WorldSnapshot {
 // ---- Making worlds (world_files.cpp) ---------------------------------------------
 // A new empty world at generation 0 under the rule a Rules.ini text names: the
 // community's notation (its first non-blank character 'B' or 'b', or "MAP")
-// runs on the universe; anything else is the board's four numbers. Null with
+// runs on the universe; a rule of more states (Generations, Larger than Life,
+// a rule file's name, looked for as states.h says) on the multi-state engine;
+// anything else is the board's four numbers. Null with
 // the reason in reason[0 .. size) when the notation does not parse or memory
 // runs out.
 World* worldCreate(const char* rulesText, char* reason, size_t size);
@@ -95,7 +97,7 @@ World* worldCreateForRule(const UniverseRule* rule);
 // What start-up logs beside the world it loaded.
 struct WorldLoadNotes {
     char rulesWarning[512]; // what Rules.ini was read without, "" when nothing
-    int32_t ruleNamed;      // 1: Rules.ini named the rule in the community's notation
+    int32_t ruleNamed;      // 1: Rules.ini named the rule in the community's notation or a rule of more states
 };
 // Start-up's world from Rules.ini and Life.ini (at most WORLD_LIFE_FILE_MAX
 // bytes) in the working folder. A Rules.ini that cannot be read or parsed
@@ -104,7 +106,9 @@ struct WorldLoadNotes {
 // Life.ini was read without.
 World* worldLoadFiles(WorldLoadNotes* notes);
 // Writes the world's Life.ini and Rules.ini into folder ("" for the working
-// folder), as start-up reads them, through temporary files renamed into place.
+// folder), as start-up reads them, through temporary files renamed into place:
+// "x y 0" a live cell, "x y 0 s" with its state in a world of more than two
+// states, whose rule's .rule file is written too when start-up would not find it.
 // 1, or 0 with the reason and the old files as they were.
 int worldSave(const World* world, const char* folder, char* reason, size_t size);
 // The writer worldSave and the pattern converter share: Life.ini and, when

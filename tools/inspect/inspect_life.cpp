@@ -14,6 +14,13 @@ static void printCell(void* context, int64_t x, int64_t y)
     (*printed)++;
 }
 
+static void printState(void* context, int64_t x, int64_t y, int state)
+{
+    int64_t* printed = (int64_t*)context;
+    printf("%s[%lld, %lld, %d]", *printed ? ", " : "", (long long)x, (long long)y, state);
+    (*printed)++;
+}
+
 // The rule as Rules.ini holds it: the board's four numbers as a JSON array,
 // a rule in the community's notation as a string.
 static void printRules(const char* text)
@@ -39,7 +46,8 @@ static void printRules(const char* text)
 
 // life STEPS: reads Rules.ini and Life.ini of the current folder as the program
 // does and prints the rule and the live cells after STEPS generations, in the
-// order the world writes its Life.ini.
+// order the world writes its Life.ini: "alive" as [x, y] pairs under a
+// two-state rule, "cells" as [x, y, state] under a rule of more.
 int inspectLife(int argc, char** argv)
 {
     if (argc != 1)
@@ -62,9 +70,11 @@ int inspectLife(int argc, char** argv)
     }
     printf("{\"rules\": ");
     printRules(world->rulesText);
-    printf(", \"alive\": [");
+    const int many = world->states > 2;
+    printf(many ? ", \"cells\": [" : ", \"alive\": [");
     int64_t printed = 0;
-    const int64_t listed = worldForEachCell(world, printCell, &printed);
+    const int64_t listed = many ? worldForEachState(world, printState, &printed)
+                                : worldForEachCell(world, printCell, &printed);
     printf("]}\n");
     worldRelease(world);
     return listed < 0 ? inspectError("out of memory") : 0;
