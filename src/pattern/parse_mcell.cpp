@@ -1,7 +1,7 @@
 // MCell's files: "#MCell" first, "#GAME" naming the family, "#RULE" its rule
 // (Generations' S/B/C, Larger than Life as bgolly writes it, or for a rule
 // table its own numbers beside "#GOLLY" naming the table), "#BOARD WxH" and
-// "#WRAP 1" for a torus of the board's size, and the cells in "#L" lines:
+// "#WRAP 1" for a torus of the board's size (a bounded plane without it), and the cells in "#L" lines:
 // runs of '.' (state 0), 'A' to 'X' (1 to 24, after a prefix 'a' to 'j' 24 more
 // for each step from 'a'), '$' ending a row, each with an optional count. Rows
 // run on from one "#L" line to the next. The box is centred on (0, 0). The
@@ -85,8 +85,9 @@ int ruleOf(const McellHeader* h, int32_t number, Pattern* pattern, PatternError*
     if (!rule[0])
         return patternFail(error, number, "the file names no rule for its family '%s'", h->game);
     char suffix[48] = "";
-    if (h->wrap && h->boardWidth > 0 && h->boardHeight > 0)
-        snprintf(suffix, sizeof suffix, ":T%lld,%lld", (long long)h->boardWidth, (long long)h->boardHeight);
+    if (h->boardWidth > 0 && h->boardHeight > 0)
+        snprintf(suffix, sizeof suffix, ":%c%lld,%lld", h->wrap ? 'T' : 'P', (long long)h->boardWidth,
+                 (long long)h->boardHeight);
     if (strlen(rule) + strlen(suffix) >= sizeof pattern->rule)
         return patternFail(error, number, "the rule with its board is longer than %d characters",
                            (int)sizeof pattern->rule - 1);

@@ -74,8 +74,11 @@ TEST(PatternStates, McellFilesAndTheirRules)
     EXPECT_EQ(p.top, -1);
     patternRelease(&p);
     ASSERT_EQ(parsed(PATTERN_MCELL, "#MCell 4.20\n#GAME Rules table\n#GOLLY WireWorld\n#RULE 1,0,0\n#RULE 0,3\n"
-                                     "#WRAP 0\n#L CCA$\n", &p), 1);
-    EXPECT_STREQ(p.rule, "WireWorld");
+                                     "#BOARD 400x200\n#WRAP 0\n#L CCA$\n", &p), 1);
+    EXPECT_STREQ(p.rule, "WireWorld:P400,200");
+    patternRelease(&p);
+    ASSERT_EQ(parsed(PATTERN_MCELL, "#MCell 4.20\n#GAME Generations\n#RULE /2/3\n#L A\n", &p), 1);
+    EXPECT_STREQ(p.rule, "/2/3");
     patternRelease(&p);
     EXPECT_EQ(detectFormat("#MCell 2.0\n", 11, nullptr), PATTERN_MCELL);
     EXPECT_EQ(detectFormat("#D\n", 3, "x.mcl"), PATTERN_MCELL);
