@@ -99,7 +99,7 @@ static int readInner(const char* line, size_t length, int32_t number, McTree* tr
         return patternFail(error, number, "expected a node 'level nw ne sw se' or a leaf of '.', '*' and '$'");
     if (level < MC_LEAF_LEVEL)
         return patternFail(error, number, "a node of level %lld holds cell states: this is a multi-state "
-                                          "macrocell file, and the board shows two states", (long long)level);
+                                          "macrocell file, which this program does not read yet", (long long)level);
     if (level == MC_LEAF_LEVEL)
         return patternFail(error, number, "a node of level 3 must be an 8 x 8 leaf of '.', '*' and '$'");
     if (level > MC_MAX_LEVEL)
