@@ -142,7 +142,7 @@ int ruleReadLarger(const char* text, size_t size, StatesRule* rule, RuleRefusal*
         ruleRefuse(out, "shifts the edges of a Larger than Life torus");
         return 0;
     }
-    // Golly's Larger than Life grows a side shorter than twice the range, an
+    // bgolly's Larger than Life grows a side shorter than twice the range, an
     // unbounded one included, to that.
     if (grid.topology != LIFE_UNBOUNDED || colon) {
         if (grid.topology == LIFE_UNBOUNDED)

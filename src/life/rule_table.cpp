@@ -55,10 +55,10 @@ const Symmetry symmetries[] = {
     {"permute", 15, 1, 0, 1},
 };
 
-enum { NAME_MAX = 64, VARIABLES_MAX = 4096, TOKENS_MAX = 10 };
+enum { VARIABLE_NAME_MAX = 64, VARIABLES_MAX = 4096, TOKENS_MAX = 10 };
 
 struct Variable {
-    char name[NAME_MAX];
+    char name[VARIABLE_NAME_MAX];
     TableSet set;
 };
 
@@ -131,7 +131,7 @@ int readVariable(Reader* r, const char* line, size_t length)
     while (i < length && isNameChar(line[i]))
         i++;
     const size_t nameLength = i - start;
-    if (nameLength == 0 || nameLength >= NAME_MAX || textIsDigit(line[start]))
+    if (nameLength == 0 || nameLength >= VARIABLE_NAME_MAX || textIsDigit(line[start]))
         return fail(r, "defines a variable without a name of letters, digits and '_'");
     while (i < length && textIsBlank(line[i]))
         i++;
