@@ -5,7 +5,7 @@
 // the message of its key or the motion of the mouse, so the frames are the
 // ones those keys and that motion give. A click on the picture without a drag
 // still locks the pointer for mouse look.
-import {isReady, isRunning, look, on, options, postKey} from './page.js';
+import {figuresShown, isReady, isRunning, look, on, options, postKey} from './page.js';
 
 const canvas = document.getElementById('canvas');
 const runButton = document.getElementById('run');
@@ -16,8 +16,9 @@ const filteringButton = document.getElementById('filtering');
 // other times (the browser tests keep a click from ever repeating).
 const [repeatDelay, repeatInterval] = options.keyRepeat || [500, 33];
 
-// The program's two switches as far as the page has seen the keys that
-// turn them; each start sets them back to the program's own start values.
+// The program's two switches: as each frame shows them, whatever turned them
+// (a key, a button, R, a load), and in between as the keys posted since
+// turn them.
 export const flags = {autoIterate: 0, filtering: 1};
 
 function showFlags() {
@@ -36,6 +37,19 @@ on('key', name => {
     flags.autoIterate ^= 1;
   else if (name === 'End')
     flags.filtering ^= 1;
+  showFlags();
+});
+on('shown', () => {
+  const {switches} = figuresShown();
+  if (switches < 0)
+    return;
+  flags.autoIterate = switches & 1;
+  flags.filtering = (switches >> 1) & 1;
+  showFlags();
+});
+// Nothing runs once the program has ended.
+on('ended', () => {
+  flags.autoIterate = 0;
   showFlags();
 });
 

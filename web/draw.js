@@ -3,7 +3,7 @@
 // program's left button at that frame pixel, its motion a drag that paints.
 // These listeners sit on the window in the capture phase, so while drawing
 // the picture's looking, pinching and pointer lock never see the press.
-import {on, pointer} from './page.js';
+import {figuresShown, on, pointer} from './page.js';
 
 const canvas = document.getElementById('canvas');
 const button = document.getElementById('draw');
@@ -29,6 +29,15 @@ on('key', name => {
     press = null;
     show();
   }
+});
+// The program's own word, once it has taken the keys posted.
+on('shown', () => {
+  const {switches} = figuresShown();
+  if (switches < 0 || !!(switches & 4) === drawing)
+    return;
+  drawing = !drawing;
+  press = null;
+  show();
 });
 
 // The pointer in frame pixels (the canvas may be shown at another size),

@@ -95,7 +95,8 @@ if ('pattern' in asked) {
   const encoded = percentDecode(asked.pattern);
   if (encoded) {
     holdStart(unpacked(encoded).then(({bytes, error}) => {
-      linkPattern = error ? {error: `The link's pattern is ${error}`} : {name, bytes, source: {pattern: bytes}};
+      linkPattern = error ? {error: `The link's pattern is ${error}`}
+        : {name, bytes, source: {pattern: bytes}, label: 'The link\'s pattern'};
     }));
   } else {
     linkPattern = {error: 'The link\'s pattern is not percent-encoded text (a "%" without two hexadecimal digits).'};
@@ -110,8 +111,8 @@ if ('pattern' in asked) {
   holdStart(fetched);
 }
 
-// A pattern is framed as it loads; a preset the link names is then played
-// from there, as it is from a universe's start camera.
+// A pattern is framed as it loads, which makes that its start camera; a
+// preset the link names is then played from there, once it has loaded.
 afterReady(async () => {
   const text = name => new TextDecoder().decode(percentDecode(asked[name]) || new Uint8Array());
   const view = 'view' in asked ? text('view') : null;
@@ -119,12 +120,13 @@ afterReady(async () => {
   if (linkPattern && linkPattern.error)
     say(linkPattern.error, true);
   else if (linkPattern)
-    taken = loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source);
+    taken = loadPattern(linkPattern.name, linkPattern.bytes, linkPattern.source, linkPattern.label);
+  const loaded = taken && (!linkPattern || (await dropOutcome()));
   // The rule runs the pattern's cells from their generation 0.
-  if ('rule' in asked && taken && (!linkPattern || (await dropOutcome())))
+  if ('rule' in asked && loaded)
     await applyRule(text('rule'));
   if (view !== null) {
-    if (!(await showView(view, true)))
+    if (!(await showView(view)))
       say(`The link asks for the view "${view}", which the page does not have.`, true);
   }
   if (asked.run === '1')
@@ -132,9 +134,8 @@ afterReady(async () => {
 });
 
 // The link of the board shown: its pattern (none for the bundled one), the
-// rule chosen for it, the view preset while the camera stays on it (a
-// pattern's link or a rule's opens framed, the bundled board's on the start
-// view: those go without saying), and auto-iteration when on. Cells drawn
+// rule chosen for it, the view preset while the camera stays on it (every
+// link opens framed: Fit goes without saying), and auto-iteration when on. Cells drawn
 // on the board make it a pattern of its own: the program exports the world
 // shown, and the link carries its cells and rule.
 export async function boardLink() {
@@ -150,7 +151,7 @@ export async function boardLink() {
   if (board && board.rule && !drawn)
     parts.push('rule=' + percentEncode(new TextEncoder().encode(board.rule)));
   const view = currentView();
-  if (view && view !== (board || drawn ? 'fit' : 'start'))
+  if (view && view !== 'fit')
     parts.push('view=' + view);
   if (flags.autoIterate)
     parts.push('run=1');

@@ -85,7 +85,9 @@ let worker = null;
 // The last bytes of every file the program wrote and of every drop, by path.
 const files = new Map();
 // The figures of the frame last shown.
-let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: '', loading: ''};
+// switches: the program's as bits (1 auto-iteration, 2 filtering, 4 drawing,
+// 8 following), -1 while keys it has not taken yet may change them.
+let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: '', loading: '', switches: -1};
 let ticking = null; // the timer message posted: resolves once its frame is shown
 let ticked = null;
 
@@ -139,7 +141,7 @@ function start(release) {
     settle = resolve;
   });
   again.hidden = true;
-  say('Running. Drag the picture to look around.');
+  say('Starting Veltrix…');
   canvas.focus();
   worker.postMessage({type: 'start', release});
 }
@@ -154,12 +156,14 @@ function ended(exitCode) {
     done();
     return;
   }
-  // After a drop the log goes on past "Rendering !".
+  // After a drop the log goes on past "Rendering !". Start again stands
+  // in the picture's place: nothing else on the page works now.
   if (readySeen)
-    say('Veltrix has ended (exit code ' + exitCode + ').');
+    say('Veltrix has ended (exit code ' + exitCode + '): Start again starts it anew.');
   else
     say('Veltrix stopped during start-up: Engine.log shows how far it came.', true);
   again.hidden = false;
+  again.focus();
 }
 
 // The program's frames go on the canvas at the page's own pace: of those
@@ -171,14 +175,14 @@ let arrived = null; // the last frame come and not yet drawn
 function show() {
   if (!arrived)
     return;
-  const {buffer, width, height, frames, generation, population, drawn, rule, loading} = arrived;
+  const {buffer, width, height, frames, generation, population, drawn, rule, loading, switches} = arrived;
   arrived = null;
   if (canvas.width !== width || canvas.height !== height) {
     canvas.width = width;
     canvas.height = height;
   }
   pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
-  shown = {frames, generation, population, drawn, rule, loading};
+  shown = {frames, generation, population, drawn, rule, loading, switches};
   worker.postMessage({type: 'buffer', buffer}, [buffer]);
   emit('shown', rule);
 }
@@ -215,15 +219,25 @@ window.addEventListener('keydown', event => {
   }
 }, true);
 
-// The program's keys reach it from the picture only: with a menu or a
-// button focused, the arrows and Esc are theirs. They do not reach the
-// browser either (F12 would open its tools, the arrows would scroll).
-// Ctrl+Z and Ctrl+S are the program's too (undo a drawn stroke, save the
-// world), not the browser's.
+// The program's keys reach it wherever the focus is, but in text fields,
+// whose keys are all their own, and menus, which keep those they use (the
+// arrows, Home, End and the page keys choose, letters and signs find an
+// entry): after choosing a pattern, Ins and Del still step and run. A
+// button keeps Enter, Space and Tab, none of them the program's.
+// They do not reach the browser either (F12 would open its tools, the
+// arrows would scroll). Ctrl+Z and Ctrl+S are the program's too (undo a
+// drawn stroke, save the world), not the browser's. Esc never reaches it:
+// the program would end and leave a dead picture; on the page Esc leaves
+// full screen, closes the help or stops a load (their own listeners).
 const controlKeys = {z: 0x5A, Z: 0x5A, s: 0x53, S: 0x53};
 
-canvas.addEventListener('keydown', event => {
-  if (!running || !readySeen)
+const menuKeys = /^(Arrow.*|Home|End|Page(Up|Down)|.)$/;
+
+const keepsItsKeys = ({target, key}) => !!target && (/^(INPUT|TEXTAREA)$/.test(target.tagName) ||
+  target.isContentEditable || (target.tagName === 'SELECT' && menuKeys.test(key)));
+
+window.addEventListener('keydown', event => {
+  if (!running || !readySeen || event.defaultPrevented || event.key === 'Escape' || keepsItsKeys(event))
     return;
   if (event.ctrlKey && !event.altKey && !event.metaKey && controlKeys[event.key]) {
     event.preventDefault();
@@ -268,6 +282,47 @@ export function look(dx, dy) {
 export function pointer(message, x, y) {
   if (running && readySeen)
     worker.postMessage({type: 'pointer', message, x, y});
+}
+
+// The camera back where the world shown was first seen from (at start-up
+// or as it loaded), in turn with the keys and motion posted before; the
+// world runs on.
+export function viewStart() {
+  if (running && readySeen)
+    worker.postMessage({type: 'view-start'});
+}
+
+// Whether the program reads a dropped file beside its frames, and so hears
+// a Stop while it reads (the threaded build on its own timer, as
+// platformLoadsBeside answers); the other reads it in one go.
+export const loadsBeside = () => threads > 1 && !options.manualTicks;
+
+// Stops a dropped file being read, as Esc does in the program; never ends
+// the program, even when the file was read meanwhile.
+export function cancelLoad() {
+  if (running)
+    worker.postMessage({type: 'cancel'});
+}
+
+// Ends the program's worker outright, whatever it is doing (a file read in
+// one go leaves it deaf to messages until done), and loads the program
+// anew: the new start reads the working folder's Life.ini and Rules.ini as
+// last written, as Start again does.
+export function startOver() {
+  worker.terminate();
+  worker = null;
+  running = false;
+  readySeen = false;
+  arrived = null;
+  if (ticking) {
+    ticking = null;
+    ticked();
+  }
+  for (const resolve of exports.splice(0))
+    resolve(false);
+  emit('ended', null);
+  say('Starting Veltrix again…');
+  loadProgram();
 }
 
 // Has the program write the world shown (or, with START set, its generation
@@ -385,10 +440,17 @@ function heard({data}) {
 
 // Loads the program into its worker; called once every module of the page
 // has run, so that what they hold or queue for the first start is in place.
+// A worker loaded anew gets the Life.ini and Rules.ini the last one wrote
+// (Ctrl+S), so its start is the one Start again would make.
 export function loadProgram() {
   worker = new Worker('worker.js');
   worker.onmessage = heard;
   worker.onerror = event => say('Veltrix could not be loaded: ' + event.message, true);
+  const kept = {};
+  for (const name of ['Life.ini', 'Rules.ini']) {
+    if (files.has(`${folder}/${name}`))
+      kept[name] = files.get(`${folder}/${name}`);
+  }
   worker.postMessage({type: 'load', script: threads > 1 ? 'veltrix-threads.js' : 'veltrix.js', threads, touch: touchScreen,
-    manualTicks: !!options.manualTicks, beforeStart: options.beforeStart ? String(options.beforeStart) : null});
+    manualTicks: !!options.manualTicks, beforeStart: options.beforeStart ? String(options.beforeStart) : null, kept});
 }

@@ -196,7 +196,7 @@ function webmFile({id, width, height, blocks}, duration) {
   let cluster = null;
   for (const block of blocks) {
     if (!cluster || block.key || block.time - cluster.time > 32767) {
-      cluster = {time: block.time, children: [element(0xE7, unsigned(block.time))]};
+      cluster = {time: block.time, key: block.key, children: [element(0xE7, unsigned(block.time))]};
       clusters.push(cluster);
     }
     const offset = block.time - cluster.time;
@@ -213,8 +213,29 @@ function webmFile({id, width, height, blocks}, duration) {
   const video = element(0xE0, element(0xB0, unsigned(width)), element(0xBA, unsigned(height)));
   const track = element(0xAE, element(0xD7, unsigned(1)), element(0x73C5, unsigned(1)), element(0x83, unsigned(1)),
     element(0x86, text(id)), video);
-  const segment = element(0x18538067, info, element(0x1654AE6B, track),
-    clusters.map(c => element(0x1F43B675, c.children)));
+  const tracks = element(0x1654AE6B, track);
+  const clusterElements = clusters.map(c => element(0x1F43B675, c.children));
+  // A player finds the length and where to seek without reading the whole
+  // file: a seek head first names where the info, the tracks and the cues
+  // lie, the cues where each cluster starting on a key frame does. Positions
+  // count from the segment's body; the seek head's are 8 bytes, so its size
+  // is known before them.
+  const size = parts => parts.reduce((sum, part) => sum + part.byteLength, 0);
+  const seek = (id, position) => element(0x4DBB, element(0x53AB, unsigned(id)), element(0x53AC, number(position, 8)));
+  const seekHead = at => element(0x114D9B74, seek(0x1549A966, at.info), seek(0x1654AE6B, at.tracks),
+    seek(0x1C53BB6B, at.cues));
+  const at = {info: size(seekHead({info: 0, tracks: 0, cues: 0}))};
+  at.tracks = at.info + size(info);
+  let position = at.tracks + size(tracks);
+  const cuePoints = [];
+  clusters.forEach((cluster, i) => {
+    if (cluster.key)
+      cuePoints.push(element(0xBB, element(0xB3, unsigned(cluster.time)),
+        element(0xB7, element(0xF7, unsigned(1)), element(0xF1, unsigned(position)))));
+    position += size(clusterElements[i]);
+  });
+  at.cues = position;
+  const segment = element(0x18538067, seekHead(at), info, tracks, clusterElements, element(0x1C53BB6B, cuePoints));
   return new Blob(header.concat(segment), {type: 'video/webm'});
 }
 

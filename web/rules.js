@@ -117,7 +117,7 @@ export async function applyRule(rule) {
     return false;
   }
   const source = {...(boardSource() || {}), rule};
-  if (!loadPattern('board.rle', new TextEncoder().encode(text), source))
+  if (!loadPattern('board.rle', new TextEncoder().encode(text), source, `The board under ${rule}`))
     return false;
   return dropOutcome();
 }

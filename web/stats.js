@@ -2,8 +2,9 @@
 // the frame last shown, and a graph of the live cells over the run, read from
 // the program whenever it has shown a new frame. A generation lower than the
 // last one seen (a pattern loaded, the start put back, a step back) cuts the
-// graph back to it.
-import {figuresShown, isReady} from './page.js';
+// graph back to it. They change with the picture, in the same task, so
+// both are painted together.
+import {figuresShown, on} from './page.js';
 
 const generationText = document.getElementById('generation');
 const populationText = document.getElementById('population');
@@ -45,11 +46,15 @@ function draw() {
     return;
   const first = points[0][0];
   const span = points[points.length - 1][0] - first || 1;
-  const most = points.reduce((most, point) => Math.max(most, point[1]), 1);
+  // From the fewest live cells to the most: a change of a few cells in
+  // thousands still shows.
+  const most = points.reduce((most, point) => Math.max(most, point[1]), 0);
+  const fewest = points.reduce((fewest, point) => Math.min(fewest, point[1]), most);
+  const range = most - fewest || 1;
   pen.beginPath();
   for (const [generation, population] of points) {
     const x = ((generation - first) / span) * (graph.width - 1);
-    const y = graph.height - 1 - (population / most) * (graph.height - 2);
+    const y = graph.height - 1 - ((population - fewest) / range) * (graph.height - 2);
     pen.lineTo(x + 0.5, y + 0.5);
   }
   pen.strokeStyle = '#8ac';
@@ -62,10 +67,7 @@ export function figures() {
   return {generation, population, points: points.map(p => [...p])};
 }
 
-function update() {
-  requestAnimationFrame(update);
-  if (!isReady())
-    return;
+on('shown', () => {
   const frames = figuresShown().frames;
   if (frames === framesSeen)
     return;
@@ -75,5 +77,4 @@ function update() {
   populationText.textContent = population.toLocaleString('en');
   add(generation, population);
   draw();
-}
-requestAnimationFrame(update);
+});

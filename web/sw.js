@@ -51,7 +51,11 @@ async function answer(request) {
       await cache.put(request, response.clone());
     return isolated(response);
   } catch (error) {
-    const kept = await cache.match(request, {ignoreSearch: request.mode === 'navigate'});
+    // A navigation is the page whatever its address: the folder's own
+    // ("/"), index.html, either with a link's query.
+    const navigation = request.mode === 'navigate';
+    const kept = await cache.match(request, {ignoreSearch: navigation}) ||
+      (navigation ? await cache.match('index.html') : null);
     if (!kept)
       throw error;
     return isolated(kept);

@@ -1,12 +1,14 @@
 // Views: camera presets, each a replay script (the lines of veltrix-replay:
 // tick, key NAME [N], mouse DX DY) played from the start camera, so that a
-// preset's frames are the desktop's for that script. The program has no
-// message that puts the camera back, so choosing a view once the camera has
-// moved starts the program again on the board shown (the last pattern
-// loaded, from its first generation), with Del and End pressed again as
-// they were, and then plays the script.
-import {flags} from './controls.js';
-import {isReady, look, on, postKey, restart, say, tick} from './page.js';
+// preset's frames are the desktop's for that script. The program puts the
+// camera back where the world shown was first seen from (viewStart) and the
+// script is played from there: only the camera moves, the run goes on.
+//
+// Every start opens on life: the page presses F, so the first picture is the
+// world framed, and says what to do first; the start camera stays one
+// preset away.
+import {isReady, look, on, postKey, say, tick, viewStart} from './page.js';
+import {touchScreen} from './touch.js';
 
 const menu = document.getElementById('view');
 
@@ -36,9 +38,14 @@ function showCurrent() {
   menu.value = current || '';
 }
 
+const hint = touchScreen
+  ? 'Tap Run to set it going, drag the picture to look around, or pick one of the Patterns.'
+  : 'Press Run (Del) to set it going, drag the picture to look around, or pick one of the Patterns.';
+
 on('ready', () => {
   current = 'start';
-  showCurrent();
+  postKey('f');
+  say(hint);
 });
 // The program's F frames, T turns following on or off, and every move ends
 // following.
@@ -100,32 +107,18 @@ async function play(script) {
 }
 
 // Shows view NAME; resolves to 0 when there is no such view, else to 1
-// once its script has been played. FROM_HERE plays it from the camera as it
-// is (a link's pattern just framed) rather than from the start camera.
-export async function showView(name, fromHere = false) {
+// once its script has been played.
+export async function showView(name) {
   const view = Object.prototype.hasOwnProperty.call(views, name) ? views[name] : null;
   if (!view)
     return 0;
   if (current === name && name !== 'fit')
     return 1;
-  if (fromHere || current === 'start' || view.live) {
-    await play(view.script);
-    current = name;
-    showCurrent();
-    return 1;
-  }
-  const {autoIterate, filtering} = flags;
-  await new Promise(resolve => restart(async () => {
-    await play(view.script);
-    current = name;
-    showCurrent();
-    if (autoIterate)
-      postKey('Delete');
-    if (!filtering)
-      postKey('End');
-    say(`${view.label}: the board started again from its pattern.`);
-    resolve();
-  }));
+  if (!view.live)
+    viewStart();
+  await play(view.script);
+  current = name;
+  showCurrent();
   return 1;
 }
 

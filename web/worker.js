@@ -96,6 +96,8 @@ function load(message) {
     printErr: text => send({type: 'print', text, error: true}),
     onAbort: what => send({type: 'abort', what: String(what)}),
     onRuntimeInitialized: () => {
+      for (const [name, bytes] of Object.entries(message.kept || {}))
+        Module.FS.writeFile('/veltrix/' + name, bytes);
       watchWrites();
       send({type: 'loaded'});
     },
@@ -112,7 +114,8 @@ function load(message) {
       new Uint8Array(buffer).set(Module.HEAPU8.subarray(pixels, pixels + size));
       send({type: 'frame', buffer, width, height, frames: Module._webFramesPresented(),
         generation: Module._webGeneration(), population: Module._webPopulation(), drawn: Module._webDrawn(),
-        rule: Module.UTF8ToString(Module._webRule()), loading: Module.UTF8ToString(Module._webLoading())},
+        rule: Module.UTF8ToString(Module._webRule()), loading: Module.UTF8ToString(Module._webLoading()),
+        switches: Module._webKeysWaiting() ? -1 : Module._webSwitches()},
         [buffer]);
       answerTicks();
     },
@@ -145,6 +148,14 @@ self.onmessage = ({data}) => {
     case 'look':
       if (running)
         Module._webLook(data.dx, data.dy);
+      break;
+    case 'view-start':
+      if (running)
+        Module._webViewStart();
+      break;
+    case 'cancel':
+      if (running)
+        Module._webCancelLoad();
       break;
     case 'timer':
       ticks.push(Module._webFramesPresented());

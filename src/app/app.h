@@ -58,6 +58,12 @@ struct AppState {
     int64_t poseOriginX;
     int64_t poseOriginY;
     int32_t follow; // T: every tick frames the live cells again, until a look or a move
+    // Where the world shown was first seen from (cameraShowWorld), for the
+    // page's presets to go back to.
+    Matrix4 startCamera;
+    float startPitch;
+    int64_t startOriginX;
+    int64_t startOriginY;
     GifRecording* recording; // F9: every frame shown goes to it until F9 again; null when not recording
     int32_t touchScreen; // platformTouchScreen at start-up: the overlay names buttons, not keys
     char recordingName[32];
@@ -124,8 +130,12 @@ int saveScreenshot(uint32_t* framebuffer);
 // and moves the origin to the cells' middle. Nothing lives: nothing moves.
 void cameraFrame();
 // A world newly shown: a fixed view's origin goes back to its world's middle
-// cell; with frame set, any other world is framed.
+// cell; with frame set, any other world is framed. The camera then is the
+// world's start camera.
 void cameraShowWorld(int frame);
+// The camera back at the world's start camera, following off, and the
+// mouse's motion not yet looked with dropped (MSG_VIEWSTART).
+void cameraBackToStart();
 // PgUp (away 1) / PgDn (away 0): the move along the view's forward axis, a
 // share of the distance to the point looked at (negative: backwards).
 float cameraZoomStep(int away);
@@ -183,7 +193,7 @@ void historyDiscardNewest();
 // Backspace: the generation before the one shown, when it was kept; else a notice.
 void historyBack();
 // R: generation 0 of the world loaded last, auto-iteration off; what came
-// between is forgotten.
+// between is forgotten. Unless the view is fixed, generation 0 is framed.
 void historyRestart();
 // A world newly loaded: nothing before it, its generation 0 kept at its first step.
 void historyReset();

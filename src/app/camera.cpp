@@ -119,6 +119,22 @@ void cameraShowWorld(int frame)
     } else if (frame) {
         cameraFrame();
     }
+    app.startCamera = app.cameraMatrix;
+    app.startPitch = app.pitchAngle;
+    app.startOriginX = app.originX;
+    app.startOriginY = app.originY;
+}
+
+void cameraBackToStart()
+{
+    app.cameraMatrix = app.startCamera;
+    app.pitchAngle = app.startPitch;
+    app.originX = app.startOriginX;
+    app.originY = app.startOriginY;
+    app.follow = 0;
+    // While drawing the pointer is the user's, as in frameTick.
+    if (!app.drawing)
+        cursorSet(app.screenCentreX, app.screenCentreY);
 }
 
 float cameraMoveStep()

@@ -7,9 +7,12 @@
 // that pixel: the span table still holds that frame, so the depth of the face
 // there puts the pixel back into the world, and the cell whose square holds
 // that point is the one (a model keeps within its cell's square, and a far
-// stand-in covers its blocks' squares). Where no face was drawn the pointer's
-// ray meets the plane z = 0 the cells are centred on. The frame pays nothing
-// for this: the table is read only when the button is.
+// stand-in covers its blocks' squares). But where the pointer's ray meets
+// the plane of the model's top before any face, the square it meets there is
+// the one: a cell's top shows there, or would, and a face further on is a
+// side of a cell behind, hanging over that square at a slant (as the plane
+// through the cells' middles lies a square or more further on). The frame
+// pays nothing for this: the table is read only when the button is.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +59,27 @@ void drawForget()
     drawing.pressed = 0;
 }
 
+// The z of the model's top: the nearest to a camera looking down +z.
+static double modelTop()
+{
+    static const Scene* measured;
+    static double top;
+    if (measured == app.scene)
+        return top;
+    float low = 0.0f;
+    int32_t any = 0;
+    for (int32_t o = 0; app.scene && o < app.scene->objectCount; o++) {
+        const MeshObject* mesh = &app.scene->objects[o];
+        for (int32_t v = 0; v < mesh->vertexCount; v++) {
+            low = !any || mesh->vertices[v].z < low ? mesh->vertices[v].z : low;
+            any = 1;
+        }
+    }
+    measured = app.scene;
+    top = std::isfinite(low) ? low : 0.0;
+    return top;
+}
+
 // The cell under frame pixel (px, py) as the last frame showed it: 1 with
 // (*x, *y), or 0 when the pointer meets no cell (the sky, or outside the
 // world's extent; a grid's edges are not wrapped, a click beside it meets
@@ -70,14 +94,12 @@ static int pickCell(int32_t px, int32_t py, int64_t* x, int64_t* y)
     const double dx = rx * pose[0] + ry * pose[4] + pose[8];
     const double dy = rx * pose[1] + ry * pose[5] + pose[9];
     const double dz = rx * pose[2] + ry * pose[6] + pose[10];
+    // Where the ray meets the tops' plane first, that square is the one
+    // aimed at: a face further on is a side hanging over it.
+    double depth = dz != 0.0 ? (modelTop() - pose[14]) / dz : -1.0;
     float faceDepth;
-    double depth;
-    if (renderDepthAt(px, py, &faceDepth))
+    if (renderDepthAt(px, py, &faceDepth) && !(depth > 0.0 && depth <= faceDepth))
         depth = faceDepth;
-    else if (dz != 0.0)
-        depth = -pose[14] / dz;
-    else
-        return 0;
     if (!(depth > 0.0 && depth < 1e15))
         return 0;
     // Rounded to the nearest whole cell: a square reaches half a cell each way.

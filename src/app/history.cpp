@@ -183,6 +183,9 @@ void historyRestart()
         return;
     forgetEarlier();
     app.autoIterate = 0;
+    // The grown pattern's framing would show generation 0 as a speck.
+    if (!app.world->fixedView)
+        cameraFrame();
 }
 
 int historySaveStart(const char* folder, char* reason, size_t size)

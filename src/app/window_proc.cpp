@@ -48,8 +48,19 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
             loadStage(stage, sizeof stage);
             snprintf(figures->loading, sizeof figures->loading, "%s", stage);
         }
+        figures->autoIterate = app.autoIterate;
+        figures->filtering = filteringOn();
+        figures->drawing = app.drawing;
+        figures->follow = app.follow;
         return 1;
     }
+    case MSG_DROPCANCEL:
+        dropCancel();
+        return 0;
+    case MSG_VIEWSTART:
+        if (app.world)
+            cameraBackToStart();
+        return 0;
     case MSG_EXPORTWORLD: {
         if (!app.world)
             return 0;

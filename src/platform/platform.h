@@ -120,6 +120,15 @@ enum {
     // its generation 0 (wParam 1) as Life.ini and Rules.ini into the folder
     // lParam points to, zero-terminated. Result 1, or 0 when not written.
     MSG_EXPORTWORLD = 0x0401,
+    // Posted by a backend with camera presets (the page): the camera goes
+    // back to where the world shown was first seen from, at start-up or as it
+    // loaded, and the pointer's motion not yet looked with is dropped; the
+    // world and its generation stay as they are.
+    MSG_VIEWSTART = 0x0402,
+    // Posted by a backend whose page has a Stop for loads: a dropped file
+    // being read stops as Esc stops it; with none being read nothing happens
+    // (where Esc would close the window).
+    MSG_DROPCANCEL = 0x0403,
 };
 
 // What MSG_FIGURES reports of the program.
@@ -129,6 +138,12 @@ struct WindowFigures {
     int32_t drawn;  // 1 once cells were drawn or undone on the world loaded last
     char rule[128]; // the rule in the community's notation, "B3/S23"
     char loading[128]; // where a dropped file being read stands; "" when none is
+    // The switches the page's buttons show, 1 while on: Del's
+    // auto-iteration, End's filtering, E's drawing and T's following.
+    int32_t autoIterate;
+    int32_t filtering;
+    int32_t drawing;
+    int32_t follow;
 };
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.

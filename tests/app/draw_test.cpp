@@ -146,4 +146,32 @@ TEST_F(Draw, AUniverseDrawsAnyCellAndABoundedGridOnlyItsOwn)
     }
 }
 
+// Seen low across the board, a click where an empty square's cell would
+// show its top takes that square: not a cell further on (the plane through
+// the cells' middles lies there), nor the cell behind whose side hangs over
+// the square.
+TEST_F(Draw, AClickBesideACellTakesTheSquareBeside)
+{
+    const std::string lowView = "mouse 0 -420\ntick\nkey down 20\ntick\n";
+    const int32_t glider[5][2] = {{32, 31}, {33, 32}, {31, 33}, {32, 33}, {33, 33}};
+    for (int32_t dx = -1; dx <= 1; dx++) {
+        for (int32_t dy = -1; dy <= 1; dy++) {
+            if (!dx && !dy)
+                continue;
+            run(lowView);
+            const std::string beside = pixelOf(32 + dx, 31 + dy, -22.0);
+            run(lowView + "key e\ntick\nclick " + beside + "\n");
+            for (const auto& cell : glider) {
+                const bool clicked = cell[0] == 32 + dx && cell[1] == 31 + dy;
+                EXPECT_EQ(alive(cell[0], cell[1]), !clicked) << dx << " " << dy << ": " << cell[0] << " " << cell[1];
+            }
+            int32_t population = 0;
+            for (int32_t x = 0; x < LIFE_SIZE; x++)
+                for (int32_t y = 0; y < LIFE_SIZE; y++)
+                    population += alive(x, y);
+            EXPECT_EQ(population, alive(32 + dx, 31 + dy) ? 6 : 4) << dx << " " << dy;
+        }
+    }
+}
+
 } // namespace

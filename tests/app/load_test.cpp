@@ -94,6 +94,23 @@ TEST_F(Load, EscStopsALoadAndKeepsTheWindow)
     EXPECT_STREQ(app.notice, "slow.rle not loaded: cancelled");
 }
 
+// The page's Stop stops a load as Esc does, and with none running, where Esc
+// would close the window, changes nothing.
+TEST_F(Load, TheStopMessageStopsALoadAndNeverCloses)
+{
+    EXPECT_EQ(dropPattern("slow.rle", nullptr, 0), 2);
+    messageSend(app.window, MSG_DROPCANCEL, 0, 0);
+    EXPECT_EQ(loadPath(), nullptr);
+    EXPECT_EQ(lastLogLine(), "Dropped slow.rle: refused, cancelled");
+    feed("x = 1, y = 1\no!\n");
+    loadWait();
+    messageSend(app.window, MSG_DROPCANCEL, 0, 0);
+    ASSERT_NE(app.window, nullptr);
+    frameTick();
+    EXPECT_EQ(worldPopulation(app.world), 5);
+    EXPECT_EQ(lastLogLine(), "Dropped slow.rle: refused, cancelled");
+}
+
 TEST_F(Load, ARefusedFileIsToldAtTheTickAfter)
 {
     EXPECT_EQ(messageSend(app.window, MSG_DROPFILES, (uintptr_t)"slow.rle", 0), 0);

@@ -346,3 +346,39 @@ TEST_F(App, AFramedUniverseShowsXRightAndYDown)
 }
 
 } // namespace
+
+// R frames generation 0 of a universe: the camera left framing the grown
+// pattern would show it as a speck. The board's camera stays where it was.
+TEST_F(App, RFramesAUniversesGenerationZero)
+{
+    writeFile("Rules.ini", "B3/S23\n");
+    writeFile("Life.ini", "5\n1 0 0\n2 0 0\n0 1 0\n1 1 0\n1 2 0\n"); // the R-pentomino
+    run("key f12\ntick\nkey ins 300\nkey f\ntick\nkey r\nkey f12\ntick\n");
+    ASSERT_FALSE(app.world->fixedView);
+    EXPECT_TRUE(readFile("Screenshot 0.bmp") == readFile("Screenshot 1.bmp"));
+}
+
+// The page's presets go back to the start camera (MSG_VIEWSTART) without
+// touching the world: the camera is the one the world was first shown with,
+// on the board and on a universe framed as it loaded, following off.
+TEST_F(App, ViewStartPutsTheCameraBackAndKeepsTheGeneration)
+{
+    for (const char* rules : {"1 4 3 3\n", "B3/S23\n"}) {
+        SCOPED_TRACE(rules);
+        writeFile("Rules.ini", rules);
+        run("key ins 7\n");
+        const Matrix4 start = app.cameraMatrix;
+        const float pitch = app.pitchAngle;
+        const int64_t originX = app.originX, originY = app.originY;
+        appRelease();
+        run("key ins 7\nmouse 40 -30\ntick\nkey up 3\nkey pgup 2\nkey f\nkey t\ntick 2\n");
+        windowProc(app.window, MSG_VIEWSTART, 0, 0);
+        EXPECT_EQ(memcmp(&app.cameraMatrix, &start, sizeof start), 0);
+        EXPECT_EQ(app.pitchAngle, pitch);
+        EXPECT_EQ(app.originX, originX);
+        EXPECT_EQ(app.originY, originY);
+        EXPECT_EQ(app.follow, 0);
+        EXPECT_EQ(worldGeneration(app.world), 7);
+        appRelease();
+    }
+}

@@ -54,14 +54,17 @@ test('served without the isolation headers, the page is isolated with threads on
       await page.evaluate(() => window.veltrixPage.whenSettled());
       assert.deepStrictEqual(await page.evaluate(() => [window.crossOriginIsolated, veltrixPage.threads()]), [true, 2]);
       await h.play(page, 'key ins 3\ntick');
-      await h.assertFrameAsReplay(page, 'key ins 3\ntick');
+      await h.assertFrameAsReplay(page, h.opened + 'key ins 3\ntick');
       // The threaded runtime's warnings, made while it drew, are not the page's to show.
-      assert.match(await page.$eval('#status', e => e.textContent), /^Running/);
+      assert.match(await page.$eval('#status', e => e.textContent), /^Press Run/);
     };
     await page.reload();
     await isolatedRun();
     await own.close();
     await page.reload();
+    await isolatedRun();
+    // The folder's own address is the page too, though never visited.
+    await page.goto(own.url.replace(/index\.html$/, ''));
     await isolatedRun();
     assert.ok(await page.evaluate(async () => (await fetch('icons/veltrix-32.png')).ok), 'the favicon offline');
     await page.select('#pattern', 'patterns/glider.rle');
@@ -70,7 +73,7 @@ test('served without the isolation headers, the page is isolated with threads on
     await page.close();
   });
 
-test('on big screens the picture fills the room, smoothly or in whole sharp pixels, as last chosen', async () => {
+test('on big screens the picture fills the room, smoothly or in whole sharp pixels, as last chosen, and stays put while running', async () => {
   const picture = page => page.evaluate(() => {
     const canvas = document.getElementById('canvas');
     const rect = canvas.getBoundingClientRect();
@@ -82,20 +85,25 @@ test('on big screens the picture fills the room, smoothly or in whole sharp pixe
       rendering: getComputedStyle(canvas).imageRendering,
     };
   });
-  for (const viewport of [{width: 1280, height: 800}, {width: 1920, height: 970}]) {
+  for (const [viewport, sharpWidth] of [[{width: 1280, height: 800}, 640], [{width: 1910, height: 1080}, 1280]]) {
     const {page, errors} = await started(server.url, {viewport});
     const smooth = await picture(page);
     assert.ok(Math.abs(smooth.width - smooth.room) < 1 && smooth.width > 800, JSON.stringify(smooth));
     assert.strictEqual(smooth.rendering, 'auto');
     await page.click('#smooth');
     const sharp = await picture(page);
-    assert.deepStrictEqual([sharp.width, sharp.height, sharp.rendering], [640, 480, 'pixelated']);
+    assert.deepStrictEqual([sharp.width, sharp.height, sharp.rendering], [sharpWidth, sharpWidth * 3 / 4, 'pixelated']);
     await page.close();
 
     const again = await started(server.url, {viewport});
     assert.deepStrictEqual(await picture(again.page), sharp, 'the choice is remembered');
     await again.page.click('#smooth');
     assert.deepStrictEqual(await picture(again.page), smooth);
+    // Run turning to Pause and the figures growing leave the strip's lines, and so the picture, where they were.
+    await again.page.click('#run');
+    await h.play(again.page, 'key + 6\ntick 200');
+    assert.deepStrictEqual(await picture(again.page), smooth, 'running');
+    assert.strictEqual(await again.page.$eval('#generation', e => e.textContent), '12800');
     assert.deepStrictEqual([...errors, ...again.errors], []);
     await again.page.close();
   }
@@ -153,19 +161,21 @@ test('text reads at 4.5:1, on differs from off in its fill, names and messages f
       assert.deepStrictEqual((await page.evaluate(contrasts)).low, [], 'the help');
       await page.keyboard.press('Escape');
 
-      const picker = await page.evaluate(() => {
-        const select = document.getElementById('pattern');
-        const probe = document.createElement('span');
-        probe.style.font = getComputedStyle(select).font;
-        probe.textContent = 'Gosper glider gun';
-        document.body.appendChild(probe);
-        const text = probe.getBoundingClientRect().width;
-        probe.remove();
-        const style = getComputedStyle(select);
-        // Chromium's drop-down arrow takes about 20 px of the box.
-        return {text, room: select.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight) - 20};
-      });
-      assert.ok(picker.text <= picker.room, JSON.stringify(picker));
+      for (const [id, name] of [['pattern', 'Gosper glider gun'], ['rule', 'Day & Night B3678/S34678']]) {
+        const picker = await page.evaluate((id, name) => {
+          const select = document.getElementById(id);
+          const probe = document.createElement('span');
+          probe.style.font = getComputedStyle(select).font;
+          probe.textContent = name;
+          document.body.appendChild(probe);
+          const text = probe.getBoundingClientRect().width;
+          probe.remove();
+          const style = getComputedStyle(select);
+          // Chromium's drop-down arrow takes about 20 px of the box.
+          return {text, room: select.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight) - 20};
+        }, id, name);
+        assert.ok(picker.text <= picker.room, `${name} at ${viewport.width} px: ${JSON.stringify(picker)}`);
+      }
 
       await page.evaluate(() => veltrixPage.say('See https://example.org/docs/porting/pthreads.html#' +
         'blocking-on-the-main-browser-thread-' + 'x'.repeat(40), true));
@@ -214,7 +224,7 @@ test('on a touch screen the picture names the buttons, a screenshot is a PNG and
   const {page, errors} = await started(server.url, {viewport: phone, downloads});
   assert.ok(await page.evaluate(() => !document.getElementById('log-panel').open));
   await h.play(page, 'key ins\ntick');
-  const reference = h.readBmp(h.replayRun('key ins\ntick').screenshot);
+  const reference = h.readBmp(h.replayRun(h.opened + 'key ins\ntick').screenshot);
   const frame = await h.canvasFrame(page);
   const rows = new Set();
   for (let i = 0; i < frame.length; i++) {
@@ -223,7 +233,7 @@ test('on a touch screen the picture names the buttons, a screenshot is a PNG and
   }
   // The two lines of key hints start 30 rows above the bottom; nothing else changes.
   assert.ok(rows.size > 0 && Math.min(...rows) >= 450, `rows ${Math.min(...rows)} to ${Math.max(...rows)} differ`);
-  await h.assertFrameAsReplay(page, 'key ins\ntick');
+  await h.assertFrameAsReplay(page, h.opened + 'key ins\ntick');
 
   await page.tap('#screenshot');
   await h.tick(page);

@@ -78,3 +78,22 @@ test('Draw, a click on the picture and Copy link carrying the drawn cell', async
   await shared.close();
   await page.close();
 });
+
+// Seen low across the board, a click where an empty square's cell would show
+// its top draws that square, not the cell behind it whose side hangs there.
+test('drawing at a slant: a click beside a cell draws the square beside it', async () => {
+  const glider = '5\n32 31 0\n33 32 0\n31 33 0\n32 33 0\n33 33 0\n';
+  const result = await h.openPage(chromium.browser, server.url + '?view=low',
+    {beforeStart: `FS.writeFile('Life.ini', ${JSON.stringify(glider)});`});
+  const {page, errors} = result;
+  await h.waitForLog(page, 'Rendering !');
+  await page.evaluate(() => window.veltrixPage.whenSettled());
+  await h.play(page, 'key up 40\ntick\nkey e\ntick');
+  // Frame pixel (320, 296): the middle of cell (32, 30)'s top, were it alive.
+  const box = await (await page.$('#canvas')).boundingBox();
+  await page.mouse.click(box.x + 320.5 * box.width / 640, box.y + 296.5 * box.height / 480);
+  await h.tick(page);
+  assert.deepStrictEqual(cellsOf(await worldIni(page)), [...cellsOf(glider), '32 30'].sort());
+  assert.deepStrictEqual(errors, []);
+  await page.close();
+});

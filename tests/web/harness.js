@@ -148,7 +148,7 @@ async function tick(page) {
 
 const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
   down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12', pgup: 'PageUp', pgdn: 'PageDown', f: 'f', t: 't',
-  '+': '+', '-': '-', 'kp+': 'NumpadAdd', 'kp-': 'NumpadSubtract', p: 'p', r: 'r', back: 'Backspace', f9: 'F9'};
+  '+': '+', '-': '-', 'kp+': 'NumpadAdd', 'kp-': 'NumpadSubtract', p: 'p', r: 'r', e: 'e', back: 'Backspace', f9: 'F9'};
 
 // Plays a replay script's steps in the page: keys as real key presses, mouse
 // offsets as motion of the pointer locked by a click, ticks one by one.
@@ -261,6 +261,10 @@ function replayRun(script, {removeFiles = [], lastTickShot = true, files = {}, t
   return result;
 }
 
+// Every start of the page presses F once start-up is done (the page opens on
+// the world framed): a replay of what the page did starts with it.
+const opened = 'key f\n';
+
 // The first differing pixel as text, or '' when the frames are equal.
 function firstDifference(a, b, width) {
   if (a.length !== b.length)
@@ -295,5 +299,5 @@ async function assertFrameAsReplay(page, script, {files = {}} = {}) {
   return reference;
 }
 
-module.exports = {assertFrameAsReplay, root, pageDir, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
+module.exports = {assertFrameAsReplay, opened, root, pageDir, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
   replayRun, firstDifference};

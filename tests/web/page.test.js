@@ -43,10 +43,12 @@ async function waitForLogText(page, text) {
 }
 
 // The page's canvas (and, with log, its Engine.log) against veltrix-replay's
-// for SCRIPT, whose last line is a single tick. The page drops its files
-// into /drop, the replay runner beside the data.
-async function assertAsReplay(page, script, {files = {}, log = false} = {}) {
-  const reference = await h.assertFrameAsReplay(page, script, {files});
+// for SCRIPT, whose last line is a single tick, after the F the page pressed
+// as it opened (unless OPENED is false: a preset's start camera is the one
+// before it). The page drops its files into /drop, the replay runner beside
+// the data.
+async function assertAsReplay(page, script, {files = {}, log = false, opened = true} = {}) {
+  const reference = await h.assertFrameAsReplay(page, (opened ? h.opened : '') + script, {files});
   if (log)
     assert.strictEqual(await h.engineLog(page), reference.log.replace(/^Dropped /gm, 'Dropped /drop/'));
 }
@@ -63,7 +65,7 @@ test('a ?pattern= link and a ?file= link start on their board, as the same drop 
   await h.play(linked.page, 'tick\ntick');
   // A link without a view frames the pattern as it loads: the drop, then F.
   await assertAsReplay(linked.page, 'drop link\nkey f\ntick\ntick', {files: {link: gun}, log: true});
-  assert.match((await status(linked.page)).text, /^link: loaded, 36 live cells/);
+  assert.match((await status(linked.page)).text, /^The link's pattern: loaded, 36 live cells/);
 
   // With the auto-iteration and a view asked for: the drop, the view's script, Del.
   const filed = await opened(`?file=patterns/${gunFile}&view=low&run=1`);
@@ -134,7 +136,7 @@ test('a dropped gzip file loads as on the desktop; broken compressed data is ref
 test('a link the page cannot use leaves the bundled board and says why', async () => {
   const refused = Buffer.from('x = 3, y = 3\nbo$2bo$3q!\n');
   for (const [query, message, script, files] of [
-    ['?pattern=' + encodeURIComponent(refused.toString()), /^link: refused, line 2: /, 'drop link\ntick',
+    ['?pattern=' + encodeURIComponent(refused.toString()), /^The link's pattern: refused, line 2: /, 'drop link\ntick',
       {link: refused}],
     ['?pattern=x%3D1%0A%zz!', /not percent-encoded/, 'tick', {}],
     ['?file=../data/Life.ini', /not a file beside the page/, 'tick', {}],
@@ -200,8 +202,8 @@ test('"Copy link" gives the link of the board shown, and that link shows it agai
 
 // The page hands the program a file by calling its export directly: a second
 // file before the program took the first is turned away, and after a drop
-// Esc still ends the program and Start again starts it.
-test('a second pattern before the program took the first is turned away; after a drop Esc and Start again work', async () => {
+// a new start reads the working folder.
+test('a second pattern before the program took the first is turned away; after a drop a new start works', async () => {
   const {page, errors} = await opened();
   const taken = await page.evaluate(bytes => {
     const first = window.veltrixPage.loadPattern('a.rle', Uint8Array.from(bytes), {pattern: bytes});
@@ -211,11 +213,9 @@ test('a second pattern before the program took the first is turned away; after a
   assert.deepStrictEqual(taken.slice(0, 2), [1, 0]);
   assert.match(taken[2], /busy/);
   await waitForLogText(page, 'Dropped /drop/a.rle: loaded');
-  await page.keyboard.press('Escape');
-  await page.waitForFunction(() => !document.getElementById('again').hidden, {timeout: 20000});
-  assert.match((await status(page)).text, /ended \(exit code 0\)/);
-  await page.click('#again');
+  await page.evaluate(() => veltrixPage.restart());
   await page.waitForFunction(() => window.veltrixPage.isReady(), {timeout: 20000});
+  await page.evaluate(() => veltrixPage.whenSettled());
   await h.tick(page);
   // Start again reads the working folder's Life.ini and Rules.ini, which the drop left as they were.
   assert.strictEqual(await lifeIni(page), bundledLife);
@@ -255,7 +255,9 @@ test('every button and the move pad post the keys they stand for: the frames and
   await h.tick(page);
   const script = 'key ins 3\ntick\nkey del\ntick 2\nkey del\nkey end\ntick\nkey down 5\nkey up 2\nkey left 3\n' +
     'key right\ntick\nkey f12\ntick';
-  const reference = h.replayRun(script, {lastTickShot: false});
+  const reference = h.replayRun(h.opened + script, {lastTickShot: false});
+  // The file comes after the frame: the program writes it once the frame is shown.
+  await page.waitForFunction(() => veltrixPage.readFile('/veltrix/Screenshot 0.bmp'));
   const shot = await page.evaluate(() => Array.from(veltrixPage.readFile('/veltrix/Screenshot 0.bmp')));
   assert.ok(reference.screenshot.equals(Buffer.from(shot)), 'the screenshot differs from the replay runner\'s');
   const expected = h.readBmp(reference.screenshot);
@@ -324,7 +326,7 @@ test('dragging on the picture with the mouse or one finger looks as the same mou
   await touched.page.close();
 });
 
-test('each view preset is its replay script from the start camera; once moved, the board starts again for it', async () => {
+test('each view preset is its replay script from the start camera; once moved, the run goes on', async () => {
   const {page, errors} = await opened();
   const scripts = await views(page);
   assert.deepStrictEqual(Object.keys(scripts), ['start', 'board', 'low', 'fit', 'follow']);
@@ -334,13 +336,13 @@ test('each view preset is its replay script from the start camera; once moved, t
     await fresh.page.select('#view', name);
     await fresh.page.waitForFunction(view => window.veltrixPage.currentView() === view, {}, name);
     await h.tick(fresh.page);
-    await assertAsReplay(fresh.page, `${script}\ntick`);
+    await assertAsReplay(fresh.page, `${script}\ntick`, {opened: name === 'fit' || name === 'follow'});
     assert.deepStrictEqual(fresh.errors, []);
     await fresh.page.close();
   }
 
-  // Moved and auto-iterating: the program starts again, the view's script,
-  // then Del as it was.
+  // Moved and auto-iterating: the camera back at the start, the view's
+  // script, the run going on.
   const moved = await opened();
   await moved.page.click('#run');
   await h.play(moved.page, 'key ins 2\nkey left\ntick 3');
@@ -348,7 +350,7 @@ test('each view preset is its replay script from the start camera; once moved, t
   await moved.page.select('#view', 'board');
   await moved.page.waitForFunction(() => window.veltrixPage.currentView() === 'board', {timeout: 20000});
   await h.tick(moved.page);
-  await assertAsReplay(moved.page, `${scripts.board}\nkey del\ntick`, {log: true});
+  await assertAsReplay(moved.page, `key del\nkey ins 2\ntick 3\n${scripts.board}\ntick`, {log: true, opened: false});
   assert.strictEqual(await moved.page.$eval('#run', e => e.textContent), 'Pause');
   assert.deepStrictEqual([...errors, ...moved.errors], []);
   await moved.page.close();
@@ -437,35 +439,14 @@ test('the help overlay opens with "?" and closes with Esc or a click, and the pr
   await page.close();
 });
 
-// The program's keys come from the picture: with a menu focused the arrows
-// are the menu's and Esc ends nothing.
-test('a focused menu keeps the arrows and Esc from the program', async () => {
-  const {page, errors} = await opened();
-  await page.evaluate(() => {
-    window.keysPosted = [];
-    veltrixPage.on('key', key => keysPosted.push(key));
-  });
-  await page.focus('#pattern');
-  const chosen = () => page.$eval('#pattern', e => e.selectedIndex);
-  const first = await chosen();
-  await page.keyboard.press('ArrowDown');
-  await page.keyboard.press('Escape');
-  await h.tick(page);
-  assert.notStrictEqual(await chosen(), first, 'the arrow moved the menu');
-  assert.deepStrictEqual(await page.evaluate(() => keysPosted), []);
-  assert.ok(await page.evaluate(() => veltrixPage.isRunning()), 'Esc on the menu ended the program');
-  assert.deepStrictEqual(errors, []);
-  await page.close();
-});
-
 // Every control in the viewport, nothing wider than it; on the phone the
 // picture across the top and the controls under it. VELTRIX_WEB_SHOTS names
 // a folder to keep the screenshots in (the README's come from there).
 test('the page at 390 x 844 and 1280 x 960: every control on screen, no horizontal scrolling', async () => {
   for (const [name, viewport] of [['phone', phone], ['desktop', {width: 1280, height: 960}]]) {
-    const {page, errors} = await opened('?file=patterns/r-pentomino.rle&view=board', {viewport});
+    const {page, errors} = await opened('?file=patterns/r-pentomino.rle', {viewport});
     await waitForLogText(page, 'Dropped');
-    await h.play(page, 'key ins 300\ntick');
+    await h.play(page, `${'key ins 10\ntick\n'.repeat(30)}key f\ntick`);
     const layout = await page.evaluate(() => {
       const rect = e => e.getBoundingClientRect().toJSON();
       return {

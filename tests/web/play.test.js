@@ -74,8 +74,8 @@ test('beside the picture: the generation, the live cells and their graph, cut ba
     generation: document.getElementById('generation').textContent,
     population: document.getElementById('population').textContent,
   }));
-  const until = generation => page.waitForFunction(g => document.getElementById('generation').textContent === g,
-    {timeout: 5000}, String(generation));
+  // The figures change with the picture: as soon as a tick's frame is shown.
+  const until = async generation => assert.strictEqual((await shown()).generation, String(generation));
   for (const step of [1, 2, 3, 4]) {
     await h.play(page, `key ins ${step * 10}\ntick`);
     await until(step * 10 * (step + 1) / 2);
@@ -85,9 +85,16 @@ test('beside the picture: the generation, the live cells and their graph, cut ba
   assert.ok(points.length >= 2 && points.length <= 5, JSON.stringify(points));
   assert.deepStrictEqual(points[points.length - 1], [100, bundledPopulation(100)]);
   assert.ok(points.every((p, i) => !i || p[0] > points[i - 1][0]), 'generations in order');
-  const inked = await page.$eval('#graph', e => e.getContext('2d').getImageData(0, 0, e.width, e.height).data
-    .some((v, i) => i % 4 === 3 && v));
-  assert.ok(inked, 'the graph is drawn');
+  // From the fewest live cells at the foot to the most at the top.
+  const rows = await page.$eval('#graph', e => {
+    const inked = new Set();
+    e.getContext('2d').getImageData(0, 0, e.width, e.height).data.forEach((v, i) => {
+      if (i % 4 === 3 && v)
+        inked.add(Math.floor(i / 4 / e.width));
+    });
+    return [Math.min(...inked), Math.max(...inked), e.height];
+  });
+  assert.ok(rows[0] <= 2 && rows[1] >= rows[2] - 3, `the graph's rows: ${rows}`);
 
   await h.play(page, 'key back\ntick');
   await until(99);
@@ -120,8 +127,8 @@ test('the speed buttons post + and -, the program\'s pace keys; with Ctrl the ke
   // Two generations a tick.
   await page.click('#run');
   await h.play(page, 'tick 10');
-  await page.waitForFunction(() => document.getElementById('generation').textContent === '20', {timeout: 5000});
-  await h.assertFrameAsReplay(page, 'key + 2\nkey -\nkey del\ntick 9\ntick');
+  await page.waitForFunction(() => document.getElementById('generation').textContent === '20', {timeout: 20000});
+  await h.assertFrameAsReplay(page, h.opened + 'key + 2\nkey -\nkey del\ntick 9\ntick');
   await page.evaluate(() => window.keys.splice(0));
   await page.keyboard.press('+');
   await page.keyboard.press('-');
@@ -141,6 +148,8 @@ test('a rule chosen runs the board shown from its first generation, its cells wh
   await h.play(page, 'key ins 40\ntick');
   await page.select('#rule', 'B36/S23');
   await h.waitForLog(page, 'Dropped /drop/board.rle: loaded, 36 live cells, rule B36/S23');
+  // The page names what it loaded, not the file it handed over.
+  assert.match(await page.$eval('#status', e => e.textContent), /^The board under B36\/S23: loaded, 36 live cells/);
   assert.strictEqual((await exported(page, 'Rules.ini')).trim(), 'B36/S23');
   assert.deepStrictEqual(cellsOf(await exported(page, 'Life.ini')), cellsOf(start));
   assert.strictEqual((await readFile(page, 'Rules.ini')).trim(), '1 4 3 3');

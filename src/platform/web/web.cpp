@@ -302,6 +302,39 @@ extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
     return (double)figures().population;
 }
 
+// The switches the page's buttons show, one bit each: 1 auto-iteration (Del),
+// 2 filtering (End), 4 drawing (E), 8 following (T).
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webSwitches()
+{
+    const WindowFigures shown = figures();
+    return (shown.autoIterate ? 1 : 0) | (shown.filtering ? 2 : 0) | (shown.drawing ? 4 : 0) | (shown.follow ? 8 : 0);
+}
+
+// A camera preset of the page's: the camera goes back to the world's start
+// camera, in turn with the keys and ticks posted before. 0 when the queue is
+// full or no program runs.
+extern "C" EMSCRIPTEN_KEEPALIVE int webViewStart()
+{
+    return post(MSG_VIEWSTART, 0, 0);
+}
+
+// The page's Stop: a dropped file being read stops; never ends the program,
+// as an Esc that came after the load would. 0 when the queue is full.
+extern "C" EMSCRIPTEN_KEEPALIVE int webCancelLoad()
+{
+    return post(MSG_DROPCANCEL, 0, 0);
+}
+
+// Key messages posted and not yet taken: a frame presented meanwhile shows
+// the switches as they were before them.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webKeysWaiting()
+{
+    int32_t count = 0;
+    for (int32_t i = 0; i < web.queueCount; i++)
+        count += web.queue[(web.queueHead + i) % QUEUE_SIZE].message == MSG_KEYDOWN;
+    return count;
+}
+
 int messageGet(Message* message)
 {
     for (;;) {
