@@ -13,6 +13,10 @@ inline int fuzzPatternReader(PatternFormat format, const uint8_t* data, size_t s
     PatternError error;
     if (!parsePattern(format, (const char*)data, size, &pattern, &error))
         return 0;
+    // Every cell's state is one the file names, at most the highest.
+    for (int32_t k = 0; pattern.states && k < pattern.count; k++)
+        if (pattern.states[k] < 1 || pattern.states[k] > pattern.maxState)
+            __builtin_trap();
     if (pattern.rule[0]) {
         RuleSets sets;
         LifeRule rule;

@@ -219,6 +219,7 @@ World* boardWorldCreate(const LifeRule* rule)
     world->engine = &boardEngine;
     world->extent = {0, 0, LIFE_SIZE - 1, LIFE_SIZE - 1};
     world->fixedView = 1;
+    world->states = 2;
     memset(board->grid.cells, LIFE_DEAD, sizeof board->grid.cells);
     board->rule = *rule;
     snprintf(world->rulesText, sizeof world->rulesText, "%d %d %d %d", (int)rule->surviveAbove,

@@ -392,6 +392,7 @@ World* hashWorldMake(HashStore* store, HashNode* root, int64_t generation)
     World* world = &w->world;
     world->engine = &hashEngine;
     world->extent = {-reachCells, -reachCells + HASH_ROW, reachCells - 1, reachCells - 1 + HASH_ROW};
+    world->states = 2;
     memcpy(world->ruleName, store->rule.name, sizeof world->ruleName);
     memcpy(world->rulesText, store->rule.name, sizeof world->rulesText);
     return world;

@@ -116,8 +116,11 @@ static int numberMayFollow(TextCursor* in)
     return isdigit(c) || c == '+' || c == '-';
 }
 
-int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
-                  int (*cell)(void* context, int32_t x, int32_t y, int32_t z), void* context)
+typedef int (*LifeStateCell)(void* context, int32_t x, int32_t y, int32_t z, int32_t state);
+
+// Lines of three numbers, or of four when withState is set.
+static int readLines(const uint8_t* bytes, size_t size, const char* name, int withState, LifeStateCell cell,
+                     void* context)
 {
     TextCursor in = {bytes, size, 0};
     int count = 0;
@@ -126,10 +129,11 @@ int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
         readFail(name, "does not begin with a cell count; the board starts empty");
     }
     for (int i = 0; i < count; i++) {
-        int x, y, z;
-        if (scanNumber(&in, &x) && scanNumber(&in, &y) && scanNumber(&in, &z)) {
+        int x, y, z, state = 1;
+        if (scanNumber(&in, &x) && scanNumber(&in, &y) && scanNumber(&in, &z) &&
+            (!withState || scanNumber(&in, &state))) {
             skipSpace(&in);
-            if (!cell(context, x, y, z))
+            if (!cell(context, x, y, z, state))
                 return 0;
         } else if (!numberMayFollow(&in)) {
             // The remaining triples of a huge count would add nothing.
@@ -137,6 +141,29 @@ int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
         }
     }
     return 1;
+}
+
+struct TripleCell {
+    int (*cell)(void* context, int32_t x, int32_t y, int32_t z);
+    void* context;
+};
+
+static int tripleCell(void* context, int32_t x, int32_t y, int32_t z, int32_t)
+{
+    const TripleCell* t = (const TripleCell*)context;
+    return t->cell(t->context, x, y, z);
+}
+
+int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
+                  int (*cell)(void* context, int32_t x, int32_t y, int32_t z), void* context)
+{
+    TripleCell t = {cell, context};
+    return readLines(bytes, size, name, 0, tripleCell, &t);
+}
+
+int readLifeStates(const uint8_t* bytes, size_t size, const char* name, LifeStateCell cell, void* context)
+{
+    return readLines(bytes, size, name, 1, cell, context);
 }
 
 static int setBoardCell(void* context, int32_t x, int32_t y, int32_t z)

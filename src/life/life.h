@@ -51,6 +51,10 @@ int readRulesFile(uint8_t* bytes, size_t room, size_t* size);
 // it returns 0 (then so does this); 1 otherwise.
 int readLifeCells(const uint8_t* bytes, size_t size, const char* name,
                   int (*cell)(void* context, int32_t x, int32_t y, int32_t z), void* context);
+// The same for a world of more than two states, whose lines are "x y z s",
+// s the cell's state.
+int readLifeStates(const uint8_t* bytes, size_t size, const char* name,
+                   int (*cell)(void* context, int32_t x, int32_t y, int32_t z, int32_t state), void* context);
 LifeGrid* readLifeBytes(const uint8_t* bytes, size_t size, const char* name);
 // readLifeBytes on the file at path, or null when it cannot be read.
 LifeGrid* loadLife(const char* path);
@@ -116,6 +120,10 @@ struct LifeGridShape {
     int32_t shiftY;    // shift along the vertical edges (":T30,20-2"), -height < shiftY < height
 };
 enum { LIFE_RULE_TEXT = 128, LIFE_GRID_MAX = 1 << 30 };
+// The grid cell (grid-relative: 0 .. width - 1 across) whose state the rim cell (i, j), one
+// cell outside the grid, takes before a step: 1 with it, 0 on a plane, whose rim stays dead
+// (rule_grid.cpp).
+int lifeGridRimSource(const LifeGridShape* grid, int64_t i, int64_t j, int64_t* si, int64_t* sj);
 // A two-state rule and the grid it runs on. next[i] is the next state (0 or 1) of a cell whose
 // neighbourhood is i: bit (dy + 1) * 3 + (dx + 1) of i is set when the cell at (x + dx, y + dy) is
 // alive, dx, dy in {-1, 0, 1}, y growing downward (bit 4 is the cell itself).

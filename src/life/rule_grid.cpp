@@ -1,6 +1,7 @@
 // Bounded grids: the suffix after a rule's ':' (":P30,20", ":T30+5,20",
 // ":K30*,20", ":C30,20", ":S30") read into a grid shape and written back in
-// canonical form.
+// canonical form, and the edge cell each cell of the rim outside a grid is
+// joined to.
 #include <cstring>
 
 #include "life/rule_local.h"
@@ -168,4 +169,47 @@ void ruleNameGrid(RuleName* name, const LifeGridShape* grid)
         ruleNamePut(name, "*");
     if (grid->shiftY)
         ruleNamePutNumber(name, grid->shiftY, 1);
+}
+
+static int64_t floorMod(int64_t a, int64_t n)
+{
+    int64_t r = a % n;
+    return r < 0 ? r + n : r;
+}
+
+// Across the top and bottom edges first, then the sides: the corners then come out as the
+// topology joins them. A twisted edge's shift is one cell whatever its amount, and runs
+// against the help page's drawing: bgolly does so.
+int lifeGridRimSource(const LifeGridShape* g, int64_t i, int64_t j, int64_t* si, int64_t* sj)
+{
+    int64_t w = g->width, h = g->height;
+    if (g->topology == LIFE_PLANE)
+        return 0;
+    if (g->topology == LIFE_SPHERE) {
+        // The top edge is joined to the left one, the right edge to the bottom one.
+        if (j < 0 && i < 0) { *si = 0; *sj = 0; }
+        else if (j < 0 && i >= w) { *si = w - 1; *sj = 0; }
+        else if (j >= h && i < 0) { *si = 0; *sj = h - 1; }
+        else if (j >= h && i >= w) { *si = w - 1; *sj = h - 1; }
+        else if (j < 0) { *si = 0; *sj = i; }
+        else if (i < 0) { *si = j; *sj = 0; }
+        else if (i >= w) { *si = j; *sj = h - 1; }
+        else { *si = w - 1; *sj = i; }
+        return 1;
+    }
+    int twistX = g->topology == LIFE_CROSS || (g->topology == LIFE_KLEIN && g->twistX);
+    int twistY = g->topology == LIFE_CROSS || (g->topology == LIFE_KLEIN && g->twistY);
+    if (h && (j < 0 || j >= h)) {
+        int below = j >= h;
+        j += below ? -h : h;
+        i = twistX ? w - 1 - i - (g->shiftX != 0) : i + (below ? g->shiftX : -g->shiftX);
+    }
+    if (w && (i < 0 || i >= w)) {
+        int right = i >= w;
+        i += right ? -w : w;
+        j = twistY ? h - 1 - j - (g->shiftY != 0) : j + (right ? g->shiftY : -g->shiftY);
+    }
+    *si = w ? floorMod(i, w) : i;
+    *sj = h ? floorMod(j, h) : j;
+    return 1;
 }

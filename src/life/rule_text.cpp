@@ -11,21 +11,6 @@
 
 namespace {
 
-void quote(RuleRefusal* out, const char* text, size_t size)
-{
-    const size_t keep = sizeof out->quoted - 4;
-    size_t n = 0;
-    for (; n < size && n < keep; n++) {
-        const unsigned char c = (unsigned char)text[n];
-        out->quoted[n] = c >= 0x20 && c < 0x7F && c != '"' ? (char)c : '?';
-    }
-    if (n < size) {
-        memcpy(out->quoted + n, "...", 3);
-        n += 3;
-    }
-    out->quoted[n] = '\0';
-}
-
 int isMap(const char* p, const char* end)
 {
     return end - p >= 3 && textLower(p[0]) == 'm' && textLower(p[1]) == 'a' && textLower(p[2]) == 'p';
@@ -135,7 +120,7 @@ int universeRuleParseBytes(const char* text, size_t size, UniverseRule* rule, ch
         text = "B3/S23";
         size = 6;
     }
-    quote(&out, text, size);
+    ruleQuote(&out, text, size);
     if (!rule) {
         ruleRefuse(&out, "has nowhere to go");
         return 0;

@@ -7,6 +7,21 @@
 
 #include "life/rule_local.h"
 
+void ruleQuote(RuleRefusal* out, const char* text, size_t size)
+{
+    const size_t keep = sizeof out->quoted - 4;
+    size_t n = 0;
+    for (; n < size && n < keep; n++) {
+        const unsigned char c = (unsigned char)text[n];
+        out->quoted[n] = c >= 0x20 && c < 0x7F && c != '"' ? (char)c : '?';
+    }
+    if (n < size) {
+        memcpy(out->quoted + n, "...", 3);
+        n += 3;
+    }
+    out->quoted[n] = '\0';
+}
+
 void ruleRefuse(RuleRefusal* out, const char* format, ...)
 {
     if (!out->text || out->size == 0)
@@ -41,4 +56,28 @@ void ruleNamePutNumber(RuleName* name, int32_t value, int sign)
     char digits[16];
     snprintf(digits, sizeof digits, sign ? "%+d" : "%d", (int)value);
     ruleNamePut(name, digits);
+}
+
+int ruleNextLine(RuleLines* lines, const char** line, size_t* length)
+{
+    if (lines->at >= lines->size)
+        return 0;
+    const char* start = lines->text + lines->at;
+    const size_t left = lines->size - lines->at;
+    size_t n = 0;
+    while (n < left && start[n] != '\n' && start[n] != '\r')
+        n++;
+    size_t used = n;
+    if (n < left)
+        used += start[n] == '\r' && n + 1 < left && start[n + 1] == '\n' ? 2 : 1;
+    lines->at += used;
+    lines->number++;
+    size_t a = 0;
+    while (a < n && textIsBlank(start[a]))
+        a++;
+    while (n > a && textIsBlank(start[n - 1]))
+        n--;
+    *line = start + a;
+    *length = n - a;
+    return 1;
 }

@@ -6,50 +6,6 @@
 
 namespace {
 
-int64_t floorMod(int64_t a, int64_t n)
-{
-    int64_t r = a % n;
-    return r < 0 ? r + n : r;
-}
-
-// The grid cell (grid-relative, 0 .. w - 1) whose state the rim cell (i, j) takes; 0 on a
-// plane, whose rim stays dead. Across the top and bottom edges first, then the sides: the
-// corners then come out as the topology joins them. A twisted edge's shift is one cell
-// whatever its amount, and runs against the help page's drawing: bgolly does so.
-int rimSource(const LifeGridShape* g, int64_t i, int64_t j, int64_t* si, int64_t* sj)
-{
-    int64_t w = g->width, h = g->height;
-    if (g->topology == LIFE_PLANE)
-        return 0;
-    if (g->topology == LIFE_SPHERE) {
-        // The top edge is joined to the left one, the right edge to the bottom one.
-        if (j < 0 && i < 0) { *si = 0; *sj = 0; }
-        else if (j < 0 && i >= w) { *si = w - 1; *sj = 0; }
-        else if (j >= h && i < 0) { *si = 0; *sj = h - 1; }
-        else if (j >= h && i >= w) { *si = w - 1; *sj = h - 1; }
-        else if (j < 0) { *si = 0; *sj = i; }
-        else if (i < 0) { *si = j; *sj = 0; }
-        else if (i >= w) { *si = j; *sj = h - 1; }
-        else { *si = w - 1; *sj = i; }
-        return 1;
-    }
-    int twistX = g->topology == LIFE_CROSS || (g->topology == LIFE_KLEIN && g->twistX);
-    int twistY = g->topology == LIFE_CROSS || (g->topology == LIFE_KLEIN && g->twistY);
-    if (h && (j < 0 || j >= h)) {
-        int below = j >= h;
-        j += below ? -h : h;
-        i = twistX ? w - 1 - i - (g->shiftX != 0) : i + (below ? g->shiftX : -g->shiftX);
-    }
-    if (w && (i < 0 || i >= w)) {
-        int right = i >= w;
-        i += right ? -w : w;
-        j = twistY ? h - 1 - j - (g->shiftY != 0) : j + (right ? g->shiftY : -g->shiftY);
-    }
-    *si = w ? floorMod(i, w) : i;
-    *sj = h ? floorMod(j, h) : j;
-    return 1;
-}
-
 // Sets a cell outside the grid (universeSetCell refuses those).
 int rimSet(Universe* u, int32_t x, int32_t y)
 {
@@ -67,7 +23,7 @@ int rimSet(Universe* u, int32_t x, int32_t y)
 int rimCell(Universe* u, int64_t x, int64_t y)
 {
     int64_t si, sj;
-    if (!rimSource(&u->rule.grid, x - u->gridLeft, y - u->gridTop, &si, &sj))
+    if (!lifeGridRimSource(&u->rule.grid, x - u->gridLeft, y - u->gridTop, &si, &sj))
         return 1;
     // An unbounded side is never crossed, so its coordinate stays in range.
     if (!universeGetCell(u, (int32_t)(si + u->gridLeft), (int32_t)(sj + u->gridTop)))

@@ -204,6 +204,7 @@ World* universeWorldWrap(Universe* universe)
     World* world = &w->world;
     world->engine = &universeEngine;
     world->extent = {universe->gridLeft, universe->gridTop, universe->gridRight, universe->gridBottom};
+    world->states = 2;
     memcpy(world->ruleName, universe->rule.name, sizeof world->ruleName);
     const uint8_t* next = universe->rule.next;
     UniverseRule complement;

@@ -1,5 +1,7 @@
 // A world's snapshots: the engine's own record of what it kept, behind a small
-// one naming the engine, so that whoever keeps them need not know it.
+// one naming the engine, so that whoever keeps them need not know it; and its
+// cells with their states, from whichever engine holds them.
+#include "life/states.h"
 #include "life/world.h"
 #include "platform/platform.h"
 
@@ -38,4 +40,23 @@ void worldSnapshotRelease(WorldSnapshot* snapshot)
         return;
     snapshot->engine->snapshotRelease(snapshot->kept);
     heapFree(snapshot);
+}
+
+struct StateVisit {
+    WorldStateVisit visit;
+    void* context;
+};
+
+static void visitLive(void* context, int64_t x, int64_t y)
+{
+    const StateVisit* v = (const StateVisit*)context;
+    v->visit(v->context, x, y, 1);
+}
+
+int64_t worldForEachState(const World* world, WorldStateVisit visit, void* context)
+{
+    if (statesWorldRule(world))
+        return statesWorldForEachState(world, visit, context);
+    StateVisit v = {visit, context};
+    return worldForEachCell(world, visitLive, &v);
 }

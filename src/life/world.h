@@ -33,6 +33,7 @@ struct World;
 struct WorldSnapshot;
 
 typedef void (*WorldCellVisit)(void* context, int64_t x, int64_t y);
+typedef void (*WorldStateVisit)(void* context, int64_t x, int64_t y, int state);
 
 // A square of the plane for far views: 2^shift cells a side whose first cell
 // is (x, y). An engine holding a tree hands out its own squares, each with its
@@ -86,6 +87,11 @@ struct World {
     // step, every live cell with the full model however far. 0: the origin
     // follows the camera, steps grow with the height, far cells are stand-ins.
     int32_t fixedView;
+    // The states a cell may take, 0 to states - 1: 2 for the two-state rules,
+    // up to 256 for the rules of more (Generations, Larger than Life, tables).
+    // Every state but 0 counts as live: in the population, the bounds, the
+    // tiles' rows and the cells visited.
+    int32_t states;
     char ruleName[LIFE_RULE_TEXT];  // the rule in the community's notation, "B3/S23"
     char rulesText[LIFE_RULE_TEXT]; // what Rules.ini holds for it: "1 4 3 3", "B3/S23"
     char failure[WORLD_REASON];     // why the last step was refused, as a phrase
@@ -101,7 +107,9 @@ struct WorldSnapshot {
 // ---- Making worlds (world_files.cpp) ---------------------------------------------
 // A new empty world at generation 0 under the rule a Rules.ini text names: the
 // community's notation (its first non-blank character 'B' or 'b', or "MAP")
-// runs on the universe; anything else is the board's four numbers. Null with
+// runs on the universe; a rule of more states (Generations, Larger than Life,
+// a rule file's name, looked for as states.h says) on the multi-state engine;
+// anything else is the board's four numbers. Null with
 // the reason in reason[0 .. size) when the notation does not parse or memory
 // runs out.
 World* worldCreate(const char* rulesText, char* reason, size_t size);
@@ -110,7 +118,7 @@ World* worldCreateForRule(const UniverseRule* rule);
 // What start-up logs beside the world it loaded.
 struct WorldLoadNotes {
     char rulesWarning[512]; // what Rules.ini was read without, "" when nothing
-    int32_t ruleNamed;      // 1: Rules.ini named the rule in the community's notation
+    int32_t ruleNamed;      // 1: Rules.ini named the rule in the community's notation or a rule of more states
 };
 // Start-up's world from Rules.ini and Life.ini (at most WORLD_LIFE_FILE_MAX
 // bytes) in the working folder: "x y 0" lines, or a macrocell file (what
@@ -121,7 +129,9 @@ struct WorldLoadNotes {
 // Life.ini was read without.
 World* worldLoadFiles(WorldLoadNotes* notes);
 // Writes the world's Life.ini and Rules.ini into folder ("" for the working
-// folder), as start-up reads them, through temporary files renamed into place.
+// folder), as start-up reads them, through temporary files renamed into place:
+// "x y 0" a live cell, "x y 0 s" with its state in a world of more than two
+// states, whose rule's .rule file is written too when start-up would not find it.
 // 1, or 0 with the reason and the old files as they were.
 int worldSave(const World* world, const char* folder, char* reason, size_t size);
 // The writer worldSave and the pattern converter share: Life.ini and, when
@@ -265,14 +275,18 @@ inline int worldBounds(const World* world, WorldBox* box)
 {
     return world->engine->bounds(world, box);
 }
-// 1 alive, 0 dead (and everywhere outside the extent).
+// The cell's state: 1 alive, 0 dead under a two-state rule; 0 everywhere
+// outside the extent.
 inline int worldGetCell(const World* world, int64_t x, int64_t y)
 {
     return world->engine->getCell(world, x, y);
 }
-// 1, or 0 when the cell lies outside the extent or memory ran out.
+// Gives the cell a state from 0 to world->states - 1: 1, or 0 when the cell
+// lies outside the extent, the state is not the rule's or memory ran out.
 inline int worldSetCell(World* world, int64_t x, int64_t y, int state)
 {
+    if (state < 0 || state >= world->states)
+        return 0;
     return world->engine->setCell(world, x, y, state);
 }
 // For far views: 0 when the square of 2^shift cells a side (shift at least
@@ -314,6 +328,9 @@ inline int worldSquareRows(const World* world, const WorldSquare* tile, uint64_t
 {
     return world->engine->squareRows(world, tile, rows);
 }
+// The same with each cell's state (world.cpp): every cell of a two-state
+// world in state 1.
+int64_t worldForEachState(const World* world, WorldStateVisit visit, void* context);
 
 // The world as it stands, or null when memory runs out. reuse (may be null)
 // is a snapshot of the same engine no longer wanted: filled again when it has

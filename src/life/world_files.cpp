@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "life/states.h"
 #include "life/world.h"
 #include "platform/platform.h"
 
-// The community's notation begins with 'B' (either case) or "MAP"; anything
-// else is read as the board's four numbers.
+// The community's notation begins with 'B' (either case) or "MAP"; a rule of
+// more states is a Generations or Larger than Life form or the name of a rule
+// file; anything else is read as the board's four numbers.
 static int namesNotation(const char* text, size_t size)
 {
     size_t i = 0;
@@ -109,6 +111,10 @@ World* worldSwitchEngine(const World* world, char* reason, size_t size)
         snprintf(reason, size, "the 64 x 64 board has no other engine");
         return nullptr;
     }
+    if (strcmp(worldEngineName(world), "states") == 0) {
+        snprintf(reason, size, "a rule of more than two states has no other engine");
+        return nullptr;
+    }
     UniverseRule rule;
     if (!universeRuleParse(world->ruleName, &rule, reason, size))
         return nullptr;
@@ -116,17 +122,43 @@ World* worldSwitchEngine(const World* world, char* reason, size_t size)
                                                            : toHashlife(world, &rule, reason, size);
 }
 
+// A rule of more than two states, or of a rule file, as Rules.ini names it:
+// null with the reason when it is not one.
+static World* statesWorldNamed(const char* text, size_t length, char* reason, size_t size)
+{
+    char rule[LIFE_RULE_TEXT];
+    while (length && isspace((unsigned char)text[length - 1]))
+        length--;
+    if (length >= sizeof rule) {
+        snprintf(reason, size, "the rule is longer than %d characters", (int)sizeof rule - 1);
+        return nullptr;
+    }
+    memcpy(rule, text, length);
+    rule[length] = '\0';
+    const StatesRuleSource source = {"", nullptr, 0};
+    StatesRule read;
+    if (!statesRuleParse(rule, &source, &read, reason, size))
+        return nullptr;
+    World* world = statesWorldCreate(&read, reason, size);
+    statesRuleRelease(&read);
+    return world;
+}
+
 static World* worldCreateBytes(const char* text, size_t length, char* reason, size_t size)
 {
     World* world;
-    if (namesNotation(text, length)) {
-        UniverseRule rule;
-        if (!universeRuleParseBytes(text, length, &rule, reason, size))
-            return nullptr;
+    const StatesRuleSource here = {"", nullptr, 0};
+    const int notation = namesNotation(text, length);
+    UniverseRule rule;
+    if (notation && universeRuleParseBytes(text, length, &rule, reason, size)) {
         world = worldCreateForRule(&rule);
+    } else if (statesRuleNamed(text, length, &here)) {
+        return statesWorldNamed(text, length, reason, size);
+    } else if (notation) {
+        return nullptr;
     } else {
-        const LifeRule rule = readRulesBytes((const uint8_t*)text, length, "Rules.ini");
-        world = boardWorldCreate(&rule);
+        const LifeRule board = readRulesBytes((const uint8_t*)text, length, "Rules.ini");
+        world = boardWorldCreate(&board);
     }
     if (!world)
         snprintf(reason, size, "out of memory");
@@ -145,7 +177,8 @@ static World* rulesWorld(WorldLoadNotes* notes)
     size_t size = 0;
     if (readRulesFile(bytes, sizeof bytes, &size)) {
         char reason[WORLD_REASON];
-        notes->ruleNamed = namesNotation((const char*)bytes, size);
+        const StatesRuleSource here = {"", nullptr, 0};
+        notes->ruleNamed = namesNotation((const char*)bytes, size) || statesRuleNamed((const char*)bytes, size, &here);
         World* world = worldCreateBytes((const char*)bytes, size, reason, sizeof reason);
         if (world || !notes->ruleNamed) {
             snprintf(notes->rulesWarning, sizeof notes->rulesWarning, "%s", lifeLoadReason());
@@ -160,13 +193,20 @@ static World* rulesWorld(WorldLoadNotes* notes)
 
 // Cells of the layer z = 0 inside the world's extent; the others are dropped,
 // as the board always dropped those off it.
-static int setLifeCell(void* context, int32_t x, int32_t y, int32_t z)
+// States a world does not have are dropped too.
+static int setLifeState(void* context, int32_t x, int32_t y, int32_t z, int32_t state)
 {
     World* world = (World*)context;
     const WorldBox* e = &world->extent;
-    if (z != 0 || x < e->left || x > e->right || y < e->top || y > e->bottom)
+    if (z != 0 || x < e->left || x > e->right || y < e->top || y > e->bottom || state < 1 ||
+        state >= world->states)
         return 1;
-    return worldSetCell(world, x, y, 1);
+    return worldSetCell(world, x, y, state);
+}
+
+static int setLifeCell(void* context, int32_t x, int32_t y, int32_t z)
+{
+    return setLifeState(context, x, y, z, 1);
 }
 
 // A macrocell Life.ini (what Ctrl+S writes of a hashlife world): its tree on
@@ -245,7 +285,8 @@ World* worldLoadFiles(WorldLoadNotes* notes)
         readFail("Life.ini", "larger than %d MiB; refused", (int)(WORLD_LIFE_FILE_MAX >> 20));
     else if (worldTreeIsMacrocell((const char*)bytes, size))
         ok = loadTree(&world, (const char*)bytes, size);
-    else if (!readLifeCells(bytes, size, "Life.ini", setLifeCell, world))
+    else if (!(world->states > 2 ? readLifeStates(bytes, size, "Life.ini", setLifeState, world)
+                                 : readLifeCells(bytes, size, "Life.ini", setLifeCell, world)))
         ok = readFail("Life.ini", "out of memory");
     heapFree(bytes);
     if (!ok) {
@@ -325,7 +366,15 @@ static void writeCellLine(void* context, int64_t x, int64_t y)
         lines->failed = 1;
 }
 
-// The count, then one "x y 0" line a live cell; or what the engine writes.
+static void writeStateLine(void* context, int64_t x, int64_t y, int state)
+{
+    CellLines* lines = (CellLines*)context;
+    if (!lines->failed && fprintf(lines->file, "%lld %lld 0 %d\n", (long long)x, (long long)y, state) < 0)
+        lines->failed = 1;
+}
+
+// The count, then one "x y 0" line a live cell; "x y 0 s" with its state in
+// a world of more than two states; or what the engine writes.
 static int writeWorldLife(FILE* file, const void* content)
 {
     const World* world = (const World*)content;
@@ -334,7 +383,9 @@ static int writeWorldLife(FILE* file, const void* content)
     if (fprintf(file, "%lld\n", (long long)worldPopulation(world)) < 0)
         return 0;
     CellLines lines = {file, 0};
-    return worldForEachCell(world, writeCellLine, &lines) >= 0 && !lines.failed;
+    const int64_t visited = world->states > 2 ? worldForEachState(world, writeStateLine, &lines)
+                                              : worldForEachCell(world, writeCellLine, &lines);
+    return visited >= 0 && !lines.failed;
 }
 
 static int writeWorldRules(FILE* file, const void* content)
@@ -344,5 +395,8 @@ static int writeWorldRules(FILE* file, const void* content)
 
 int worldSave(const World* world, const char* folder, char* reason, size_t size)
 {
+    const StatesRule* rule = statesWorldRule(world);
+    if (rule && !statesRuleKeep(rule, folder, reason, size))
+        return 0;
     return lifeFilesWrite(folder, writeWorldLife, world, writeWorldRules, world, reason, size);
 }

@@ -129,8 +129,8 @@ int readInner(TreeRead* r, const char* line, size_t length)
     if (!readWhole(line, length, &i, INT32_MAX, &level))
         return fail(r, "expected a node 'level nw ne sw se' or a leaf of '.', '*' and '$'");
     if (level < LEAF_LEVEL)
-        return fail(r, "a node of level %lld holds cell states: this is a multi-state macrocell file, and the "
-                       "board shows two states", (long long)level);
+        return fail(r, "a node of level %lld holds cell states: this is a multi-state macrocell file, which "
+                       "this program does not read yet", (long long)level);
     if (level == LEAF_LEVEL)
         return fail(r, "a node of level 3 must be an 8 x 8 leaf of '.', '*' and '$'");
     if (level > MAX_LEVEL)

@@ -4,8 +4,8 @@
 // As the community's readers do, 'x' and 'y' are live cells too, header keys
 // are read in any case, unknown header fields are noted and skipped, and rows
 // may run past the header's box, which then grows to hold their live cells.
-// The letters of multi-state files ('.', 'A' to 'X', the prefixes 'p' to 'w')
-// refuse the file, naming its rule. A '#CXRLE' line may give the position of
+// Multi-state files write '.' for state 0, 'A' to 'X' for states 1 to 24 and
+// a prefix 'p' to 'y' before such a letter for 25 to 255. A '#CXRLE' line may give the position of
 // the box's top-left cell ("Pos=x,y"); without it the header's box is centred
 // on a bounded grid (universeOrigin). The text is read twice, counting the
 // live cells before listing them (patternAddRun).
@@ -52,17 +52,6 @@ static int readSide(const char* line, size_t length, size_t* i, const char* name
         return patternFail(error, number, "header: %s is more than %d cells; patterns that large are refused",
                            name, (int)PATTERN_MAX_SIDE);
     *value = (int32_t)v;
-    return 1;
-}
-
-// Generations rules ("345/3/6", "B3/S23/G4") name more than two states, which
-// the body's letters would say only later. The rule reader tells them from a
-// MAP string, whose base64 digits may be slashes.
-static int checkTwoStates(const Pattern* pattern, int32_t number, PatternError* error)
-{
-    if (universeRuleStates(pattern->rule) > 2)
-        return patternFail(error, number, "header: rule '%s' is a multi-state rule (a third part counts the "
-                                          "states); the board shows two states", pattern->rule);
     return 1;
 }
 
@@ -113,7 +102,7 @@ static int parseHeader(const char* line, size_t length, int32_t number, Pattern*
         return patternFail(error, number, "header: both x and y are needed");
     pattern->width = pattern->headerWidth;
     pattern->height = pattern->headerHeight;
-    return checkTwoStates(pattern, number, error);
+    return 1;
 }
 
 // Where padding stops being counted: past any box, close enough that adding
@@ -128,27 +117,6 @@ struct RleBody {
     int done;
     int listing;  // 0 on the counting pass, 1 on the listing one
 };
-
-// A letter of a multi-state file: '.' dead, 'A'..'X' states 1 to 24, and
-// 'p'..'y' in front of a capital for the states past 24 ('x' and 'y' stay
-// live cells, as two-state files use them).
-static int isStateLetter(char c)
-{
-    return c == '.' || (c >= 'A' && c <= 'X') || (c >= 'p' && c <= 'y' && c != 'x' && c != 'y');
-}
-
-static int refuseState(char c, size_t column, int32_t number, const Pattern* pattern, PatternError* error)
-{
-    char what[16];
-    describeChar(c, what, sizeof what);
-    if (pattern->rule[0])
-        return patternFail(error, number, "column %d: %s is a cell state of a multi-state file (rule '%s'); the "
-                                          "board shows two states, 'b' dead and 'o' alive",
-                           (int)column, what, pattern->rule);
-    return patternFail(error, number, "column %d: %s is a cell state of a multi-state file, but the file names "
-                                      "no rule, which means Conway's Life: two states, 'b' dead and 'o' alive",
-                       (int)column, what);
-}
 
 static int bodyLine(const char* line, size_t length, int32_t number, RleBody* body, Pattern* pattern,
                     PatternError* error)
@@ -169,17 +137,25 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
             continue;
         const int hadRun = body->run != 0;
         const int64_t n = hadRun ? body->run : 1;
+        // A state past 24: a prefix from 'p' to 'y' before its letter.
+        const char prefix = c >= 'p' && c <= 'y' && i + 1 < length && line[i + 1] >= 'A' && line[i + 1] <= 'X' ? c : 0;
+        int state = c == 'o' || c == 'x' || c == 'y' ? 1 : 0;
+        if (prefix || (c >= 'A' && c <= 'X')) {
+            if (!patternStateLetter(prefix, 'p', prefix ? line[++i] : c, &state))
+                return patternFail(error, number, "column %d: '%c%c' names a state past 255", (int)i, prefix,
+                                   line[i]);
+        }
         body->run = 0;
-        if (c == 'b') {
+        if (c == 'b' || c == '.') {
             // Padding past the box is harmless; the cap keeps x small.
             body->x = body->x + n > rleReach ? rleReach : body->x + n;
-        } else if (c == 'o' || c == 'x' || c == 'y') {
+        } else if (state) {
             if (body->x + n > PATTERN_MAX_SIDE || body->y >= PATTERN_MAX_SIDE)
                 return patternFail(error, number, "column %d: live cells on row %lld run to %lld cells; a box of "
                                                   "more than %d cells a side is refused", (int)i + 1,
                                    (long long)body->y + 1, (long long)(body->x + n), (int)PATTERN_MAX_SIDE);
             // Within PATTERN_MAX_SIDE, so x + k and y fit int32.
-            if (!patternAddRun(pattern, body->listing, body->x, body->y, n, number, error))
+            if (!patternAddStateRun(pattern, body->listing, body->x, body->y, n, state, number, error))
                 return 0;
             body->x += n;
             pattern->width = body->x > pattern->width ? (int32_t)body->x : pattern->width;
@@ -192,12 +168,11 @@ static int bodyLine(const char* line, size_t length, int32_t number, RleBody* bo
             if (hadRun)
                 return patternFail(error, number, "column %d: a run count before '!'", (int)i + 1);
             body->done = 1;
-        } else if (isStateLetter(c)) {
-            return refuseState(c, i + 1, number, pattern, error);
         } else {
             describeChar(c, what, sizeof what);
             return patternFail(error, number,
-                               "column %d: unexpected %s (runs are made of 'b', 'o', '$' and '!')", (int)i + 1, what);
+                               "column %d: unexpected %s (runs are made of 'b', 'o', '$' and '!', or of '.' and "
+                               "the states 'A' to 'X', 'pA' to 'yO')", (int)i + 1, what);
         }
     }
     return 1;

@@ -1,6 +1,7 @@
 // Patterns as the Life community writes them: reads a pattern in one of their
 // formats (run-length encoded, plaintext, Life 1.05, Life 1.06, XLife, dblife,
-// macrocell, any of them gzip-compressed), places it on the 64 x 64 board and
+// macrocell, MCell, any of them gzip-compressed; RLE and MCell with cells of
+// more than two states), places it on the 64 x 64 board and
 // writes the program's Life.ini and Rules.ini. Shared by veltrix-pattern and
 // the program's drop-to-load; it calls nothing of either.
 //
@@ -37,6 +38,7 @@ enum PatternFormat {
     PATTERN_XLIFE,
     PATTERN_DBLIFE,
     PATTERN_MACROCELL,
+    PATTERN_MCELL,
 };
 
 // How many live cells a pattern may hold, known before they are listed: the
@@ -76,6 +78,15 @@ struct Pattern {
     PatternCell* cells;  // heap; count used, capacity allocated
     int32_t count;
     int32_t capacity;
+    // The cells' states, states[k] of cells[k], 1 to 255: heap, capacity
+    // allocated, made by the first cell of a state past 1 (null while every
+    // cell is in state 1). maxState is the highest state listed.
+    uint8_t* states;
+    int32_t maxState;
+    // A rule the file carries after its cells ("@RULE Name" and its table or
+    // tree): heap, null when none.
+    char* carried;
+    size_t carriedSize;
     char rule[PATTERN_RULE_TEXT];  // the rule as the file gives it, "" when none
     char note[PATTERN_MESSAGE];    // what was read leniently, "" when nothing
     // A macrocell file read as a tree (parseMacrocellTree): its squares, no
@@ -121,6 +132,7 @@ int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError
 // listed, so neither the cell budget nor the side limit applies. Trims and
 // checks the text as parsePattern does; a tree without live cells is refused.
 int parseMacrocellTree(const char* text, size_t size, Pattern* pattern, PatternError* error);
+int parseMcell(const char* text, size_t size, Pattern* pattern, PatternError* error);
 // patternTrim and checkText, then the parser of the given format. A pattern
 // without live cells is refused, whatever its format.
 int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* pattern, PatternError* error);

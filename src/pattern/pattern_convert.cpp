@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "life/states.h"
 #include "pattern/pattern.h"
 #include "platform/platform.h"
 
@@ -38,6 +39,9 @@ static char* readWhole(const char* path, size_t* size, PatternError* error)
 static int chooseRule(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
                       PatternError* error)
 {
+    if (pattern->maxState > 1)
+        return patternFail(error, 0, "the file's cells take states up to %d; the board shows two states",
+                           (int)pattern->maxState);
     if (!pattern->rule[0] && options->keepRules) {
         report->ruleSource = RULE_KEPT;
         return 1;
@@ -88,51 +92,112 @@ static int findOutside(const Pattern* pattern, int64_t left, int64_t top, const 
     return 0;
 }
 
+// The rule a universe runs: two-state (the universe's), or of more states
+// (the multi-state engine's), each with the grid it names.
+struct UniverseRules {
+    int32_t many; // 1: states holds the rule, else two
+    UniverseRule two;
+    StatesRule states; // held when many
+};
+
+// The folder of path, "" for the working folder.
+static void folderOf(const char* path, char* folder, size_t size)
+{
+    const char* slash = strrchr(path, '/');
+    const char* back = strrchr(path, '\\');
+    if (back && (!slash || back > slash))
+        slash = back;
+    const size_t length = slash ? (size_t)(slash - path) : 0;
+    snprintf(folder, size, "%.*s", (int)(length < size ? length : size - 1), path);
+}
+
+// Reads the file's rule (Conway's when it names none): the universe's two
+// states first, then the rules of more states, looked for beside the file
+// too; every cell's state must be one the rule has.
+static int readUniverseRule(const Pattern* pattern, const char* path, UniverseRules* rules, PatternError* error)
+{
+    const char* text = pattern->rule[0] ? pattern->rule : "B3/S23";
+    char reason[PATTERN_MESSAGE];
+    rules->many = 0;
+    if (universeRuleParse(text, &rules->two, reason, sizeof reason)) {
+        if (pattern->maxState > 1)
+            return patternFail(error, 0, "the file's cells take states up to %d, but its rule %s has two (0 and 1)",
+                               (int)pattern->maxState, rules->two.name);
+        return 1;
+    }
+    char folder[4096];
+    folderOf(path, folder, sizeof folder);
+    const StatesRuleSource source = {folder, pattern->carried, pattern->carriedSize};
+    char manyReason[PATTERN_MESSAGE];
+    if (!statesRuleParse(text, &source, &rules->states, manyReason, sizeof manyReason)) {
+        // B/S digits with a fault get the two-state reader's reason; a name, the search's.
+        const int digits = strchr(text, '/') || text[0] == 'B' || text[0] == 'b' || strncmp(text, "MAP", 3) == 0;
+        const int named = statesRuleNamed(text, strlen(text), &source) || pattern->maxState > 1 || !digits;
+        return patternFail(error, 0, "%s", named ? manyReason : reason);
+    }
+    if (pattern->maxState >= rules->states.states) {
+        const int states = rules->states.states;
+        statesRuleRelease(&rules->states);
+        return patternFail(error, 0, "the file's cells take states up to %d, but its rule %s has %d (0 to %d)",
+                           (int)pattern->maxState, text, states, states - 1);
+    }
+    rules->many = 1;
+    return 1;
+}
+
+static void releaseRules(UniverseRules* rules)
+{
+    if (rules->many)
+        statesRuleRelease(&rules->states);
+    rules->many = 0;
+}
+
 // Where the cells go on a universe (where the file puts them, centred on a
 // bounded grid as universeOrigin says, or the box's corner at --at) and the
-// rule they run under, every cell kept: 1, or 0 when the rule does not parse,
-// the box leaves the 32-bit coordinates or a cell lies outside its grid.
-static int placeOnUniverse(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
-                           UniverseRule* rule, PatternError* error)
+// rule they run under, every cell kept: 1 (rules held), or 0 when the rule
+// does not parse, the box leaves the 32-bit coordinates or a cell lies
+// outside its grid.
+static int placeOnUniverse(const Pattern* pattern, const char* path, const PatternOptions* options,
+                           PatternReport* report, UniverseRules* rules, PatternError* error)
 {
     const int kept = !pattern->rule[0] && options->keepRules;
-    char reason[PATTERN_MESSAGE];
-    if (!kept && !universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", rule, reason, sizeof reason))
-        return patternFail(error, 0, "%s", reason);
+    rules->many = 0;
+    if (kept && pattern->maxState > 1)
+        return patternFail(error, 0, "the file's cells take states up to %d, but it names no rule for them",
+                           (int)pattern->maxState);
+    if (!kept && !readUniverseRule(pattern, path, rules, error))
+        return 0;
+    const LifeGridShape* grid = rules->many ? &rules->states.grid : &rules->two.grid;
+    const char* name = rules->many ? rules->states.name : rules->two.name;
     // With Rules.ini kept its grid is not the file's to know: the file's own position holds.
     const LifeGridShape unbounded = {};
     int64_t left = options->left, top = options->top;
     if (!options->haveAt)
-        universeOrigin(pattern, kept ? &unbounded : &rule->grid, &left, &top);
+        universeOrigin(pattern, kept ? &unbounded : grid, &left, &top);
     if (left < INT32_MIN || top < INT32_MIN || left + pattern->width - 1 > INT32_MAX ||
-        top + pattern->height - 1 > INT32_MAX)
+        top + pattern->height - 1 > INT32_MAX) {
+        releaseRules(rules);
         return patternFail(error, 0, "the pattern's box, %d x %d cells from (%lld, %lld), reaches past the "
                                      "universe's coordinates, %d to %d", (int)pattern->width, (int)pattern->height,
                            (long long)left, (long long)top, (int)INT32_MIN, (int)INT32_MAX);
+    }
     report->left = (int32_t)left;
     report->top = (int32_t)top;
+    int ok = 1;
     if (kept) {
         report->ruleSource = RULE_KEPT;
         return 1;
     }
     report->ruleSource = pattern->rule[0] ? RULE_FROM_FILE : RULE_BY_CONVENTION;
-    memcpy(report->ruleName, rule->name, sizeof report->ruleName);
+    snprintf(report->ruleName, sizeof report->ruleName, "%s", name);
     int64_t x, y;
-    if (findOutside(pattern, left, top, &rule->grid, &x, &y))
-        return patternFail(error, 0, "the cell (%lld, %lld) lies outside the grid of rule %s (%d x %d, centred "
-                                     "on (0, 0)); refused", (long long)x, (long long)y, rule->name,
-                           (int)rule->grid.width, (int)rule->grid.height);
-    return 1;
-}
-
-static int convertToUniverse(const Pattern* pattern, const PatternOptions* options, PatternReport* report,
-                             PatternError* error)
-{
-    UniverseRule rule;
-    if (!placeOnUniverse(pattern, options, report, &rule, error))
-        return 0;
-    return writeUniverseFiles(pattern, report->left, report->top,
-                              report->ruleSource == RULE_KEPT ? nullptr : report->ruleName, error);
+    if (ok && findOutside(pattern, left, top, grid, &x, &y))
+        ok = patternFail(error, 0, "the cell (%lld, %lld) lies outside the grid of rule %s (%d x %d, centred "
+                                   "on (0, 0)); refused", (long long)x, (long long)y, name, (int)grid->width,
+                         (int)grid->height);
+    if (!ok)
+        releaseRules(rules);
+    return ok;
 }
 
 // Cells between two looks at the progress: often enough for a stop to be
@@ -181,13 +246,65 @@ static int readPattern(const char* path, Pattern* pattern, PatternReport* report
     return 1;
 }
 
+// A new world under the rules with the pattern's cells placed as the report
+// says; null with error when memory runs out or the load is stopped.
+static World* placeWorld(const Pattern* pattern, const UniverseRules* rules, const PatternReport* report,
+                         PatternError* error, PatternProgress* progress)
+{
+    char reason[PATTERN_MESSAGE] = "out of memory";
+    World* world = rules->many ? statesWorldCreate(&rules->states, reason, sizeof reason)
+                               : worldCreateForRule(&rules->two);
+    if (!world) {
+        patternFail(error, 0, "%s", reason);
+        return nullptr;
+    }
+    for (int32_t k = 0; k < pattern->count; k++) {
+        if (k % PLACE_STRIDE == 0 && progress) {
+            progress->done.store(k, std::memory_order_relaxed);
+            if (cancelled(progress)) {
+                worldRelease(world);
+                patternFail(error, 0, "cancelled");
+                return nullptr;
+            }
+        }
+        const int state = pattern->states ? pattern->states[k] : 1;
+        if (!worldSetCell(world, report->left + pattern->cells[k].x, report->top + pattern->cells[k].y, state)) {
+            worldRelease(world);
+            patternFail(error, 0, "out of memory");
+            return nullptr;
+        }
+    }
+    return world;
+}
+
+static int convertToUniverse(const Pattern* pattern, const char* path, const PatternOptions* options,
+                             PatternReport* report, PatternError* error)
+{
+    UniverseRules rules;
+    if (!placeOnUniverse(pattern, path, options, report, &rules, error))
+        return 0;
+    if (!rules.many)
+        return writeUniverseFiles(pattern, report->left, report->top,
+                                  report->ruleSource == RULE_KEPT ? nullptr : report->ruleName, error);
+    // Cells of more states are written as a world of them saves itself, its rule's file beside them
+    // when start-up would not find it.
+    World* world = placeWorld(pattern, &rules, report, error, nullptr);
+    char reason[PATTERN_MESSAGE];
+    int ok = world != nullptr;
+    if (ok && !worldSave(world, "", reason, sizeof reason))
+        ok = patternFail(error, 0, "%s", reason);
+    worldRelease(world);
+    releaseRules(&rules);
+    return ok;
+}
+
 int patternConvertFile(const char* path, const PatternOptions* options, PatternReport* report, PatternError* error)
 {
     Pattern pattern;
     if (!readPattern(path, &pattern, report, error, nullptr, 0))
         return 0;
     const int ok = options->board ? convertToBoard(&pattern, options, report, error)
-                                  : convertToUniverse(&pattern, options, report, error);
+                                  : convertToUniverse(&pattern, path, options, report, error);
     patternRelease(&pattern);
     return ok;
 }
@@ -221,41 +338,26 @@ static World* treeWorld(const Pattern* pattern, PatternReport* report, PatternEr
     return world;
 }
 
-// Cells listed into a universe one by one, or built whole into hashlife past
-// WORLD_HASHLIFE_CELLS; null with error.
-static World* listedWorld(const Pattern* pattern, PatternReport* report, PatternError* error,
+// Cells listed into a world of the rule one by one, or built whole into
+// hashlife past WORLD_HASHLIFE_CELLS; null with error.
+static World* listedWorld(const Pattern* pattern, const char* path, PatternReport* report, PatternError* error,
                           PatternProgress* progress)
 {
     const PatternOptions options = {0, 0, 0, 0, 0};
-    UniverseRule rule;
-    if (!placeOnUniverse(pattern, &options, report, &rule, error))
+    UniverseRules rules;
+    if (!placeOnUniverse(pattern, path, &options, report, &rules, error))
         return nullptr;
-    if (worldPrefersHashlife(&rule, pattern->count)) {
+    World* world = nullptr;
+    if (!rules.many && worldPrefersHashlife(&rules.two, pattern->count)) {
         char reason[PATTERN_MESSAGE];
-        World* world = hashlifeWorldFromCells(&rule, &pattern->cells[0].x, pattern->count, report->left,
-                                              report->top, reason, sizeof reason);
+        world = hashlifeWorldFromCells(&rules.two, &pattern->cells[0].x, pattern->count, report->left,
+                                       report->top, reason, sizeof reason);
         if (!world)
             patternFail(error, 0, "%s", reason);
-        return world;
+    } else {
+        world = placeWorld(pattern, &rules, report, error, progress);
     }
-    World* world = worldCreateForRule(&rule);
-    if (!world)
-        patternFail(error, 0, "out of memory");
-    for (int32_t k = 0; world && k < pattern->count; k++) {
-        if (k % PLACE_STRIDE == 0 && progress) {
-            progress->done.store(k, std::memory_order_relaxed);
-            if (cancelled(progress)) {
-                worldRelease(world);
-                patternFail(error, 0, "cancelled");
-                return nullptr;
-            }
-        }
-        if (!worldSetCell(world, report->left + pattern->cells[k].x, report->top + pattern->cells[k].y, 1)) {
-            worldRelease(world);
-            world = nullptr;
-            patternFail(error, 0, "out of memory");
-        }
-    }
+    releaseRules(&rules);
     return world;
 }
 
@@ -279,7 +381,7 @@ World* patternLoadWorld(const char* path, PatternReport* report, PatternError* e
     if (!pattern.tree.count) {
         enterStage(progress, PATTERN_PLACING, pattern.count);
         if (!cancelled(progress))
-            world = listedWorld(&pattern, report, error, progress);
+            world = listedWorld(&pattern, path, report, error, progress);
     }
     if (!world && cancelled(progress))
         patternFail(error, 0, "cancelled");

@@ -97,6 +97,8 @@ static PatternFormat byContent(const char* text, size_t size)
             return PATTERN_LIFE105;
         if (!sawHash && startsWith(line, length, "[M2]"))
             return PATTERN_MACROCELL;
+        if (!sawHash && startsWith(line, length, "#MCell"))
+            return PATTERN_MCELL;
         if (!sawHash && line[0] == '!')
             return cellsOrDblife(&reader);
         // Comment lines of a run-length file come before its header.
@@ -142,6 +144,8 @@ static PatternFormat byExtension(const char* path)
         return PATTERN_XLIFE;
     if (strcasecmp(dot, ".mc") == 0)
         return PATTERN_MACROCELL;
+    if (strcasecmp(dot, ".mcl") == 0)
+        return PATTERN_MCELL;
     return PATTERN_UNKNOWN;
 }
 
@@ -169,6 +173,8 @@ const char* formatName(PatternFormat format)
         return "dblife";
     case PATTERN_MACROCELL:
         return "macrocell";
+    case PATTERN_MCELL:
+        return "MCell";
     case PATTERN_UNKNOWN:
         break;
     }
@@ -204,16 +210,23 @@ int parsePattern(PatternFormat format, const char* text, size_t size, Pattern* p
     case PATTERN_MACROCELL:
         parsed = parseMacrocell(text, size, pattern, error);
         break;
+    case PATTERN_MCELL:
+        parsed = parseMcell(text, size, pattern, error);
+        break;
     case PATTERN_UNKNOWN:
         return patternFail(error, 0,
                            "cannot tell the format: expected a run-length header 'x = ..', '.'/'O' rows, "
-                           "'#Life 1.05', '#Life 1.06', XLife '#P'/'#R'/'#B' sections, '[M2]' (or the "
-                           "extension .rle, .cells, .lif, .l or .mc)");
+                           "'#Life 1.05', '#Life 1.06', XLife '#P'/'#R'/'#B' sections, '[M2]', '#MCell' (or the "
+                           "extension .rle, .cells, .lif, .l, .mc or .mcl)");
     }
     // Written out, an empty pattern would only wipe the board the user had.
     if (parsed && pattern->count == 0) {
         patternRelease(pattern);
         return patternFail(error, 0, "the pattern has no live cells; an empty board is not written");
+    }
+    if (parsed && (format == PATTERN_RLE || format == PATTERN_MCELL) && !patternTakeCarried(pattern, text, size)) {
+        patternRelease(pattern);
+        return patternFail(error, 0, "not enough memory for the rule the file carries");
     }
     return parsed;
 }

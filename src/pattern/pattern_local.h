@@ -42,6 +42,16 @@ int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* e
 // reserved, lists the cells (x, y) to (x + n - 1, y). The caller keeps x + n
 // and y within int32.
 int patternAddRun(Pattern* pattern, int listing, int64_t x, int64_t y, int64_t n, int32_t line, PatternError* error);
+// The same for a run of cells in state (1 to 255).
+int patternAddStateRun(Pattern* pattern, int listing, int64_t x, int64_t y, int64_t n, int state, int32_t line,
+    PatternError* error);
+// The cell state a letter of the multi-state run-length formats names: '.' 0,
+// 'A' to 'X' 1 to 24, a prefix from 'p' (RLE) or 'a' (MCell) to the letter
+// adding 24 for each step from the first: 1 with *state, or 0.
+int patternStateLetter(char prefix, char first, char letter, int* state);
+// The rule a file carries after its cells: from a line "@RULE" to the end,
+// copied into pattern->carried. 0 when memory ran out.
+int patternTakeCarried(Pattern* pattern, const char* text, size_t size);
 // Describes a character for a message: 'x' when printable, else 0xNN.
 void describeChar(char c, char* out, size_t size);
 // The rule text of a header or a '#R' line: line[i] to the end of the line,

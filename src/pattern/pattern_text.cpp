@@ -116,6 +116,12 @@ int patternReserve(Pattern* pattern, int64_t more, int32_t line, PatternError* e
     if (!cells)
         return patternFail(error, line, "not enough memory for %lld live cells", (long long)capacity);
     pattern->cells = cells;
+    if (pattern->states) {
+        uint8_t* states = (uint8_t*)heapRealloc(pattern->states, (size_t)capacity);
+        if (!states)
+            return patternFail(error, line, "not enough memory for %lld live cells", (long long)capacity);
+        pattern->states = states;
+    }
     pattern->capacity = (int32_t)capacity;
     return 1;
 }
@@ -126,7 +132,11 @@ int patternAddCell(Pattern* pattern, int32_t x, int32_t y, int32_t line, Pattern
         return 0;
     pattern->cells[pattern->count].x = x;
     pattern->cells[pattern->count].y = y;
+    if (pattern->states)
+        pattern->states[pattern->count] = 1;
     pattern->count++;
+    if (pattern->maxState < 1)
+        pattern->maxState = 1;
     return 1;
 }
 
@@ -146,9 +156,62 @@ int patternAddRun(Pattern* pattern, int listing, int64_t x, int64_t y, int64_t n
     return 1;
 }
 
+int patternAddStateRun(Pattern* pattern, int listing, int64_t x, int64_t y, int64_t n, int state, int32_t line,
+    PatternError* error)
+{
+    const int32_t first = pattern->count;
+    if (!patternAddRun(pattern, listing, x, y, n, line, error))
+        return 0;
+    if (state > pattern->maxState)
+        pattern->maxState = state;
+    if (!listing || state == 1)
+        return 1;
+    if (!pattern->states) {
+        // Every cell listed so far was in state 1.
+        pattern->states = (uint8_t*)heapAlloc((size_t)pattern->capacity);
+        if (!pattern->states)
+            return patternFail(error, line, "not enough memory for %d cell states", (int)pattern->capacity);
+        memset(pattern->states, 1, (size_t)pattern->capacity);
+    }
+    memset(pattern->states + first, state, (size_t)(pattern->count - first));
+    return 1;
+}
+
+int patternTakeCarried(Pattern* pattern, const char* text, size_t size)
+{
+    for (size_t at = 0; at + 5 <= size; at++) {
+        if ((at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') || memcmp(text + at, "@RULE", 5) != 0)
+            continue;
+        pattern->carried = (char*)heapAlloc(size - at);
+        if (!pattern->carried)
+            return 0;
+        memcpy(pattern->carried, text + at, size - at);
+        pattern->carriedSize = size - at;
+        return 1;
+    }
+    return 1;
+}
+
+int patternStateLetter(char prefix, char first, char letter, int* state)
+{
+    if (letter < 'A' || letter > 'X')
+        return 0;
+    const int base = prefix ? (prefix - first + 1) * 24 : 0;
+    if (base + (letter - 'A' + 1) > 255)
+        return 0;
+    *state = base + (letter - 'A' + 1);
+    return 1;
+}
+
 void patternRelease(Pattern* pattern)
 {
     heapFree(pattern->cells);
+    heapFree(pattern->states);
+    heapFree(pattern->carried);
+    pattern->states = nullptr;
+    pattern->carried = nullptr;
+    pattern->carriedSize = 0;
+    pattern->maxState = 0;
     pattern->cells = nullptr;
     pattern->count = 0;
     pattern->capacity = 0;

@@ -62,23 +62,35 @@ TEST_F(App, DropOnAUniverseLoadsThePatternsWorld)
     EXPECT_EQ(readFile("Rules.ini"), "B36/S23\n");
 }
 
+// A file of more states runs on the multi-state engine, every live state counted.
+TEST_F(App, DropOfMoreStatesLoadsTheirWorld)
+{
+    writeFile("brain.rle", "x = 3, y = 2, rule = B2/S/C3\nABA$.B!\n");
+    run("tick\ndrop brain.rle\ntick\nkey ins\nkey ins\n");
+    EXPECT_STREQ(app.world->ruleName, "B2/S/C3");
+    EXPECT_EQ(app.world->states, 3);
+    EXPECT_EQ(lastLogLine(), "Dropped brain.rle: loaded, 4 live cells, rule B2/S/C3");
+    EXPECT_EQ(worldGeneration(app.world), 2);
+}
+
 TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
 {
-    const std::string badRle = "x = 3, y = 3, rule = B2/S/3\nbo$2bo$3o!\n";
+    const std::string badRle = "x = 3, y = 3, rule = Nowhere\nbo$2bo$3o!\n";
     // The notice is up for NOTICE_TICKS frames and gone in the one after.
     for (int ticks : {(int)NOTICE_TICKS, NOTICE_TICKS + 1}) {
         SCOPED_TRACE(ticks);
         const std::string frames = "key ins 2\ntick " + std::to_string(ticks) + "\n";
         run(frames.c_str());
         const std::vector<uint32_t> plain(headless.frame, headless.frame + screenWidth * screenHeight);
-        writeFile("generations.rle", badRle);
-        run(("key ins 2\ndrop generations.rle\ntick " + std::to_string(ticks) + "\n").c_str());
+        writeFile("nowhere.rle", badRle);
+        run(("key ins 2\ndrop nowhere.rle\ntick " + std::to_string(ticks) + "\n").c_str());
         EXPECT_EQ(readFile("Life.ini"), lifeIni);
         EXPECT_EQ(readFile("Rules.ini"), "1 4 3 3\n");
         EXPECT_EQ(worldGeneration(app.world), 2);
         EXPECT_EQ(lastLogLine(),
-                  "Dropped generations.rle: refused, line 1: header: rule 'B2/S/3' is a multi-state rule (a third "
-                  "part counts the states); the board shows two states");
+                  "Dropped nowhere.rle: refused, rule \"Nowhere\" names a rule table or tree, and no "
+                  "Nowhere.rule was found beside the file, in Rules/, among the rules this program ships or in "
+                  "/usr/share/golly/Rules");
         // Only the rows of the notice's four lines, from row 30, may differ.
         int changed = 0;
         for (int y = 0; y < screenHeight; y++) {
@@ -90,9 +102,10 @@ TEST_F(App, RefusedDropChangesNothingAndShowsWhyForAFewSeconds)
         }
         EXPECT_EQ(changed > 0, ticks == NOTICE_TICKS);
     }
-    EXPECT_STREQ(app.notice, "generations.rle not loaded: line 1: header: rule\n"
-                             "'B2/S/3' is a multi-state rule (a third part counts the\n"
-                             "states); the board shows two states");
+    EXPECT_STREQ(app.notice, "nowhere.rle not loaded: rule \"Nowhere\" names a rule\n"
+                             "table or tree, and no Nowhere.rule was found beside the\n"
+                             "file, in Rules/, among the rules this program ships or\n"
+                             "in /usr/share/golly/Rules");
 }
 
 TEST_F(App, DropEntryReturnsTheOutcomeToAnyCaller)

@@ -208,7 +208,8 @@ TEST(Replay, RunsTheProgramHeadlessAndExitsWithItsCode)
 
 // A rule in the community's notation runs a universe: the program starts on it
 // and veltrix-inspect follows a glider wherever it is, wrapping on a torus. A
-// rule that does not parse leaves the board, whose glider is off it.
+// rule that does not parse leaves the board, whose glider is off it. A rule of
+// more states gives each cell its state.
 TEST(Replay, AUniverseRunsWhereverItsCellsAre)
 {
     TempDir dir;
@@ -228,6 +229,9 @@ TEST(Replay, AUniverseRunsWhereverItsCellsAre)
          "{\"rules\": \"B3/S23:T8,8\", \"alive\": [[-4, -4], [2, -4], [3, -4], [3, 2], [-4, 3]]}\n"},
         {"B9/S23\n", "5\n1001 -500 0\n1002 -499 0\n1000 -498 0\n1001 -498 0\n1002 -498 0\n",
          "    Warning: Rules.ini: ", "{\"rules\": [1, 4, 3, 3], \"alive\": []}\n"},
+        // A rule of more states: each cell with its state, an electron running along a wire.
+        {"WireWorld\n", "5\n0 0 0 1\n1 0 0 3\n2 0 0 3\n3 0 0 3\n4 0 0 3\n", "    Rule WireWorld",
+         "{\"rules\": \"WireWorld\", \"cells\": [[0, 0, 3], [1, 0, 3], [2, 0, 3], [3, 0, 2], [4, 0, 1]]}\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rules);

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "life/world.h"
 #include "support/support.h"
@@ -56,6 +57,37 @@ TEST(World, SavedAndReadBackItRunsOnAsItWould)
             worldRelease(read);
             worldRelease(world);
         }
+    }
+}
+
+// Every two-state engine says so, visits its live cells in state 1, in
+// forEachCell's order, and takes no state past 1.
+TEST(World, TwoStateEnginesHaveTwoStates)
+{
+    for (const char* rules : {"1 4 3 3", "B3/S23", "B36/S23:T40,30"}) {
+        SCOPED_TRACE(rules);
+        char reason[WORLD_REASON];
+        World* world = worldCreate(rules, reason, sizeof reason);
+        ASSERT_NE(world, nullptr) << reason;
+        EXPECT_EQ(world->states, 2);
+        for (int64_t x : {3, 9, 4})
+            ASSERT_EQ(worldSetCell(world, x, 7 + x % 2, 1), 1);
+        EXPECT_EQ(worldSetCell(world, 5, 5, 2), 0);
+        EXPECT_EQ(worldSetCell(world, 5, 5, -1), 0);
+        EXPECT_EQ(worldGetCell(world, 5, 5), 0);
+        std::vector<std::pair<int64_t, int64_t>> cells, stated;
+        worldForEachCell(
+            world, [](void* c, int64_t x, int64_t y) { ((decltype(cells)*)c)->push_back({x, y}); }, &cells);
+        const int64_t visited = worldForEachState(
+            world,
+            [](void* c, int64_t x, int64_t y, int state) {
+                EXPECT_EQ(state, 1);
+                ((decltype(stated)*)c)->push_back({x, y});
+            },
+            &stated);
+        EXPECT_EQ(visited, 3);
+        EXPECT_EQ(stated, cells);
+        worldRelease(world);
     }
 }
 

@@ -173,9 +173,8 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
     const Bad cases[] = {
         {PATTERN_RLE, "x = 3, y = 3\n\n0bo!", 3, "cannot start with 0"},
         {PATTERN_RLE, "x = 3, y = 3\n2147483648o!", 2, "larger than 2147483647"},
-        {PATTERN_RLE, "x = 2, y = 1\n.A!", 2, "'.' is a cell state of a multi-state file, but the file names no rule"},
-        {PATTERN_RLE, "x = 2, y = 1, rule = B3/S23\nbA!", 2, "'A' is a cell state of a multi-state file (rule 'B3/S23')"},
-        {PATTERN_RLE, "x = 2, y = 1, rule = 345/3/6\n.A!", 1, "rule '345/3/6' is a multi-state rule"},
+        {PATTERN_RLE, "x = 2, y = 1\n.yP!", 2, "'yP' names a state past 255"},
+        {PATTERN_RLE, "x = 2, y = 1\n.AY!", 2, "unexpected 'Y'"},
         {PATTERN_RLE, "x = 3, y = 3\nbo$2bo$\n3o\n", 3, "without '!'"},
         {PATTERN_RLE, "x = 3, y = 3\nbo$2bo$3o3\n", 2, "run count with no"},
         {PATTERN_RLE, "x = 3, y = 3\n3!", 2, "before '!'"},

@@ -272,7 +272,7 @@ TEST(PatternTool, RefusalsWriteNothing)
         {"missing.rle", "", "", "cannot open"},
         {"bounded.rle", "#CXRLE Pos=1,1\nx = 3, y = 3, rule = B3/S23:P4,4\nbo$2bo$3o!\n", "",
          "the cell (2, 1) lies outside"},
-        {"states.lif", "#Life 1.05\n#R 345/2/4\n.*\n", "", "345/2/4"},
+        {"states.lif", "#Life 1.05\n#R Nowhere\n.*\n", "", "no Nowhere.rule was found"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -14,6 +14,13 @@ static void printCell(void* context, int64_t x, int64_t y)
     (*printed)++;
 }
 
+static void printState(void* context, int64_t x, int64_t y, int state)
+{
+    int64_t* printed = (int64_t*)context;
+    printf("%s[%lld, %lld, %d]", *printed ? ", " : "", (long long)x, (long long)y, state);
+    (*printed)++;
+}
+
 // The rule as Rules.ini holds it: the board's four numbers as a JSON array,
 // a rule in the community's notation as a string.
 static void printRules(const char* text)
@@ -39,11 +46,13 @@ static void printRules(const char* text)
 
 // life STEPS [--population] [--hashlife]: reads Rules.ini and Life.ini of the
 // current folder as the program does and prints the rule and the live cells
-// after STEPS generations, in the order the world writes its Life.ini; with
-// --population the generation, the live-cell count and their box instead of
-// the cells, for patterns too large to list; with --hashlife on hashlife
-// whatever engine the files open on. STEPS is any whole number below 2^63 on
-// hashlife, at most 100000000 on the others, which step a generation at a time.
+// after STEPS generations, in the order the world writes its Life.ini: "alive"
+// as [x, y] pairs under a two-state rule, "cells" as [x, y, state] under a
+// rule of more; with --population the generation, the live-cell count and
+// their box instead of the cells, for patterns too large to list; with
+// --hashlife on hashlife whatever engine the files open on. STEPS is any whole
+// number below 2^63 on hashlife, at most 100000000 on the others, which step a
+// generation at a time.
 int inspectLife(int argc, char** argv)
 {
     const char* usage = "usage: life STEPS [--population] [--hashlife]";
@@ -101,9 +110,11 @@ int inspectLife(int argc, char** argv)
         worldRelease(world);
         return 0;
     }
-    printf(", \"alive\": [");
+    const int many = world->states > 2;
+    printf(many ? ", \"cells\": [" : ", \"alive\": [");
     int64_t printed = 0;
-    const int64_t listed = worldForEachCell(world, printCell, &printed);
+    const int64_t listed = many ? worldForEachState(world, printState, &printed)
+                                : worldForEachCell(world, printCell, &printed);
     printf("]}\n");
     worldRelease(world);
     return listed < 0 ? inspectError("out of memory") : 0;
