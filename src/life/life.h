@@ -87,6 +87,9 @@ inline int textIsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n';
 }
+// The line at text[*at] (LF, CRLF and a lone CR each end one), *at moved past its end:
+// 1, or 0 at the end of the text. The line is as it stands, blanks and all (rule_tools.cpp).
+int textNextLine(const char* text, size_t size, size_t* at, const char** line, size_t* length);
 // The run of digits at text[*i] (text ends at length): 1 with *value and *i past the run, a
 // value above cap reading as cap + 1 (cap below 10^17, so no run overflows); 0 when no digit
 // is there, nothing changed.

@@ -58,19 +58,31 @@ void ruleNamePutNumber(RuleName* name, int32_t value, int sign)
     ruleNamePut(name, digits);
 }
 
-int ruleNextLine(RuleLines* lines, const char** line, size_t* length)
+int textNextLine(const char* text, size_t size, size_t* at, const char** line, size_t* length)
 {
-    if (lines->at >= lines->size)
+    if (*at >= size)
         return 0;
-    const char* start = lines->text + lines->at;
-    const size_t left = lines->size - lines->at;
+    const char* start = text + *at;
+    const size_t left = size - *at;
     size_t n = 0;
     while (n < left && start[n] != '\n' && start[n] != '\r')
         n++;
+    // LF, CRLF and a lone CR each end one line; files mix them.
     size_t used = n;
     if (n < left)
         used += start[n] == '\r' && n + 1 < left && start[n + 1] == '\n' ? 2 : 1;
-    lines->at += used;
+    *at += used;
+    *line = start;
+    *length = n;
+    return 1;
+}
+
+int ruleNextLine(RuleLines* lines, const char** line, size_t* length)
+{
+    const char* start;
+    size_t n;
+    if (!textNextLine(lines->text, lines->size, &lines->at, &start, &n))
+        return 0;
     lines->number++;
     size_t a = 0;
     while (a < n && textIsBlank(start[a]))

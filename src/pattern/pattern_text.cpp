@@ -30,21 +30,9 @@ size_t skipBlanks(const char* line, size_t length, size_t i)
 
 int nextLine(LineReader* reader, const char** line, size_t* length)
 {
-    if (reader->pos >= reader->size)
+    if (!textNextLine(reader->text, reader->size, &reader->pos, line, length))
         return 0;
-    const char* start = reader->text + reader->pos;
-    const size_t left = reader->size - reader->pos;
-    size_t n = 0;
-    while (n < left && start[n] != '\n' && start[n] != '\r')
-        n++;
-    // LF, CRLF and a lone CR each end one line; files mix them.
-    size_t used = n;
-    if (n < left)
-        used += start[n] == '\r' && n + 1 < left && start[n + 1] == '\n' ? 2 : 1;
-    reader->pos += used;
     reader->number++;
-    *line = start;
-    *length = n;
     return 1;
 }
 
