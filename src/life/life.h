@@ -127,6 +127,12 @@ enum { LIFE_RULE_TEXT = 128, LIFE_GRID_MAX = 1 << 30 };
 // cell outside the grid, takes before a step: 1 with it, 0 on a plane, whose rim stays dead
 // (rule_grid.cpp).
 int lifeGridRimSource(const LifeGridShape* grid, int64_t i, int64_t j, int64_t* si, int64_t* sj);
+// Calls visit for every rim cell a step of the bounded grid needs filled: inside holds the
+// grid's cells' left, top, right and bottom (inclusive), live the live cells' box in the same
+// order, which bounds the rim along an unbounded side. 1, or 0 as soon as visit returns 0
+// (rule_grid.cpp).
+int lifeGridRimWalk(const LifeGridShape* grid, const int32_t inside[4], const int32_t live[4],
+                    int (*visit)(void* context, int64_t x, int64_t y), void* context);
 // A two-state rule and the grid it runs on. next[i] is the next state (0 or 1) of a cell whose
 // neighbourhood is i: bit (dy + 1) * 3 + (dx + 1) of i is set when the cell at (x + dx, y + dy) is
 // alive, dx, dy in {-1, 0, 1}, y growing downward (bit 4 is the cell itself).

@@ -213,3 +213,22 @@ int lifeGridRimSource(const LifeGridShape* g, int64_t i, int64_t j, int64_t* si,
     *sj = h ? floorMod(j, h) : j;
     return 1;
 }
+
+int lifeGridRimWalk(const LifeGridShape* g, const int32_t inside[4], const int32_t live[4],
+                    int (*visit)(void* context, int64_t x, int64_t y), void* context)
+{
+    if (g->topology == LIFE_PLANE)
+        return 1;
+    // Along an unbounded side only the live rows or columns have anything to copy.
+    const int64_t x0 = g->width ? (int64_t)inside[0] - 1 : live[0], x1 = g->width ? (int64_t)inside[2] + 1 : live[2];
+    const int64_t y0 = g->height ? (int64_t)inside[1] : live[1], y1 = g->height ? (int64_t)inside[3] : live[3];
+    if (g->height)
+        for (int64_t x = x0; x <= x1; x++)
+            if (!visit(context, x, (int64_t)inside[1] - 1) || !visit(context, x, (int64_t)inside[3] + 1))
+                return 0;
+    if (g->width)
+        for (int64_t y = y0; y <= y1; y++)
+            if (!visit(context, (int64_t)inside[0] - 1, y) || !visit(context, (int64_t)inside[2] + 1, y))
+                return 0;
+    return 1;
+}

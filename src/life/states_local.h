@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "life/states.h"
+#include "life/tile_table.h"
 
 enum {
     STATES_TILE_SHIFT = 6,
@@ -18,10 +19,8 @@ enum {
     STATES_TILE_MAX = INT32_MAX >> STATES_TILE_SHIFT,
 };
 
-// The eight neighbours, clockwise from north, and where each lies in tiles.
+// The eight neighbours, clockwise from north (where each lies: tileNearDx, tileNearDy).
 enum { NEAR_N, NEAR_NE, NEAR_E, NEAR_SE, NEAR_S, NEAR_SW, NEAR_W, NEAR_NW };
-constexpr int statesNearDx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-constexpr int statesNearDy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 
 // 64 x 64 cells of two generations: cells[g & 1] holds generation g, a byte a
 // cell, cell (x, y) of the tile at y * 64 + x.

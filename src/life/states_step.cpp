@@ -30,7 +30,7 @@ int expand(StatesUniverse* u, int b)
         for (int d = 0; d < 8; d++) {
             if (!(t->edges[b] >> d & 1) || t->near[d])
                 continue;
-            const int64_t nx = (int64_t)t->tx + statesNearDx[d], ny = (int64_t)t->ty + statesNearDy[d];
+            const int64_t nx = (int64_t)t->tx + tileNearDx[d], ny = (int64_t)t->ty + tileNearDy[d];
             if (u->bounded && !tileMeetsGrid(u, nx, ny))
                 continue;
             if (nx < STATES_TILE_MIN || nx > STATES_TILE_MAX || ny < STATES_TILE_MIN || ny > STATES_TILE_MAX) {
@@ -66,24 +66,18 @@ int rimCell(StatesUniverse* u, int64_t x, int64_t y)
     return 1;
 }
 
+int rimVisit(void* context, int64_t x, int64_t y)
+{
+    return rimCell((StatesUniverse*)context, x, y);
+}
+
 int fillRim(StatesUniverse* u)
 {
-    const LifeGridShape* g = &u->rule.grid;
-    int32_t left, top, right, bottom;
-    if (g->topology == LIFE_PLANE || !statesBounds(u, &left, &top, &right, &bottom))
+    int32_t live[4];
+    if (!statesBounds(u, &live[0], &live[1], &live[2], &live[3]))
         return 1;
-    // Along an unbounded side only the live rows or columns have anything to copy.
-    const int64_t x0 = g->width ? (int64_t)u->gridLeft - 1 : left, x1 = g->width ? (int64_t)u->gridRight + 1 : right;
-    const int64_t y0 = g->height ? (int64_t)u->gridTop : top, y1 = g->height ? (int64_t)u->gridBottom : bottom;
-    if (g->height)
-        for (int64_t x = x0; x <= x1; x++)
-            if (!rimCell(u, x, (int64_t)u->gridTop - 1) || !rimCell(u, x, (int64_t)u->gridBottom + 1))
-                return 0;
-    if (g->width)
-        for (int64_t y = y0; y <= y1; y++)
-            if (!rimCell(u, (int64_t)u->gridLeft - 1, y) || !rimCell(u, (int64_t)u->gridRight + 1, y))
-                return 0;
-    return 1;
+    const int32_t inside[4] = {u->gridLeft, u->gridTop, u->gridRight, u->gridBottom};
+    return lifeGridRimWalk(&u->rule.grid, inside, live, rimVisit, u);
 }
 
 // The tile and the ring of cells around it, from buffer b of it and its neighbours.

@@ -8,50 +8,6 @@
 #include "life/states_local.h"
 #include "platform/platform.h"
 
-namespace {
-
-uint32_t slotOf(int32_t tx, int32_t ty, uint32_t mask)
-{
-    uint64_t key = ((uint64_t)(uint32_t)tx << 32) | (uint32_t)ty;
-    key *= 0x9e3779b97f4a7c15ull;
-    return (uint32_t)(key >> 32) & mask;
-}
-
-// Doubles the slot table; 0 when memory ran out (the old table is kept).
-int slotsGrow(StatesUniverse* u)
-{
-    const uint32_t count = u->slotCount ? u->slotCount * 2 : 256;
-    StatesTile** slots = (StatesTile**)heapCalloc(count, sizeof *slots);
-    if (!slots)
-        return 0;
-    for (uint32_t i = 0; i < u->slotCount; i++) {
-        StatesTile* t = u->slots[i];
-        if (!t)
-            continue;
-        uint32_t s = slotOf(t->tx, t->ty, count - 1);
-        while (slots[s])
-            s = (s + 1) & (count - 1);
-        slots[s] = t;
-    }
-    heapFree(u->slots);
-    u->slots = slots;
-    u->slotCount = count;
-    return 1;
-}
-
-int listGrow(StatesUniverse* u)
-{
-    const int32_t capacity = u->tileCapacity ? u->tileCapacity * 2 : 256;
-    StatesTile** tiles = (StatesTile**)heapRealloc(u->tiles, (size_t)capacity * sizeof *tiles);
-    if (!tiles)
-        return 0;
-    u->tiles = tiles;
-    u->tileCapacity = capacity;
-    return 1;
-}
-
-} // namespace
-
 StatesUniverse* statesUniverseCreate(const StatesRule* rule)
 {
     StatesUniverse* u = (StatesUniverse*)heapCalloc(1, sizeof(StatesUniverse));
@@ -95,14 +51,7 @@ void statesUniverseRelease(StatesUniverse* u)
 
 StatesTile* statesTileAt(const StatesUniverse* u, int32_t tx, int32_t ty)
 {
-    if (!u->slotCount)
-        return nullptr;
-    const uint32_t mask = u->slotCount - 1;
-    for (uint32_t s = slotOf(tx, ty, mask);; s = (s + 1) & mask) {
-        StatesTile* t = u->slots[s];
-        if (!t || (t->tx == tx && t->ty == ty))
-            return t;
-    }
+    return tileFind(u, tx, ty);
 }
 
 StatesTile* statesTileMake(StatesUniverse* u, int32_t tx, int32_t ty)
@@ -110,10 +59,7 @@ StatesTile* statesTileMake(StatesUniverse* u, int32_t tx, int32_t ty)
     StatesTile* t = statesTileAt(u, tx, ty);
     if (t)
         return t;
-    // Load kept at most one half, so probes stay short.
-    if ((uint64_t)(u->tileCount + 1) * 2 > u->slotCount && !slotsGrow(u))
-        return nullptr;
-    if (u->tileCount == u->tileCapacity && !listGrow(u))
+    if (!tileMakeRoom(u))
         return nullptr;
     t = u->freeTiles;
     if (t)
@@ -127,47 +73,13 @@ StatesTile* statesTileMake(StatesUniverse* u, int32_t tx, int32_t ty)
     t->outside = u->bounded && (left < u->gridLeft || left + STATES_TILE - 1 > u->gridRight || top < u->gridTop ||
                                 top + STATES_TILE - 1 > u->gridBottom);
     t->touched = 1;
-    const uint32_t mask = u->slotCount - 1;
-    uint32_t s = slotOf(tx, ty, mask);
-    while (u->slots[s])
-        s = (s + 1) & mask;
-    u->slots[s] = t;
-    t->listIndex = u->tileCount;
-    u->tiles[u->tileCount++] = t;
-    for (int d = 0; d < 8; d++) {
-        const int64_t nx = (int64_t)tx + statesNearDx[d], ny = (int64_t)ty + statesNearDy[d];
-        if (nx < STATES_TILE_MIN || nx > STATES_TILE_MAX || ny < STATES_TILE_MIN || ny > STATES_TILE_MAX)
-            continue;
-        StatesTile* n = statesTileAt(u, (int32_t)nx, (int32_t)ny);
-        t->near[d] = n;
-        if (n)
-            n->near[(d + 4) & 7] = t;
-    }
+    tileInsert(u, t, STATES_TILE_MIN, STATES_TILE_MAX);
     return t;
 }
 
 void statesTileRecycle(StatesUniverse* u, StatesTile* t)
 {
-    for (int d = 0; d < 8; d++)
-        if (t->near[d])
-            t->near[d]->near[(d + 4) & 7] = nullptr;
-    const uint32_t mask = u->slotCount - 1;
-    uint32_t s = slotOf(t->tx, t->ty, mask);
-    while (u->slots[s] != t)
-        s = (s + 1) & mask;
-    // Backward-shift deletion keeps every probe chain unbroken without tombstones.
-    uint32_t hole = s;
-    for (uint32_t i = (s + 1) & mask; u->slots[i]; i = (i + 1) & mask) {
-        const uint32_t home = slotOf(u->slots[i]->tx, u->slots[i]->ty, mask);
-        if (((i - home) & mask) >= ((i - hole) & mask)) {
-            u->slots[hole] = u->slots[i];
-            hole = i;
-        }
-    }
-    u->slots[hole] = nullptr;
-    StatesTile* last = u->tiles[--u->tileCount];
-    u->tiles[t->listIndex] = last;
-    last->listIndex = t->listIndex;
+    tileRemove(u, t);
     t->nextFree = u->freeTiles;
     u->freeTiles = t;
 }

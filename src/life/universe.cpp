@@ -13,73 +13,10 @@ struct UniverseBlock {
     UniverseTile tiles[BLOCK_TILES];
 };
 
-namespace {
-
-uint32_t slotOf(int32_t tx, int32_t ty, uint32_t mask)
-{
-    uint64_t key = ((uint64_t)(uint32_t)tx << 32) | (uint32_t)ty;
-    key *= 0x9e3779b97f4a7c15ull;
-    return (uint32_t)(key >> 32) & mask;
-}
-
-// Doubles the slot table; 0 when memory ran out (the old table is kept).
-int slotsGrow(Universe* u)
-{
-    uint32_t count = u->slotCount ? u->slotCount * 2 : 256;
-    UniverseTile** slots = (UniverseTile**)heapCalloc(count, sizeof *slots);
-    if (!slots)
-        return 0;
-    for (uint32_t i = 0; i < u->slotCount; i++) {
-        UniverseTile* t = u->slots[i];
-        if (!t)
-            continue;
-        uint32_t s = slotOf(t->tx, t->ty, count - 1);
-        while (slots[s])
-            s = (s + 1) & (count - 1);
-        slots[s] = t;
-    }
-    heapFree(u->slots);
-    u->slots = slots;
-    u->slotCount = count;
-    return 1;
-}
-
-int listGrow(Universe* u)
-{
-    int32_t capacity = u->tileCapacity ? u->tileCapacity * 2 : 256;
-    UniverseTile** tiles = (UniverseTile**)heapRealloc(u->tiles, (size_t)capacity * sizeof *tiles);
-    if (!tiles)
-        return 0;
-    u->tiles = tiles;
-    u->tileCapacity = capacity;
-    return 1;
-}
-
-} // namespace
-
 void universeTileRecycle(Universe* u, UniverseTile* t)
 {
-    for (int d = 0; d < 8; d++)
-        if (t->near[d])
-            t->near[d]->near[(d + 4) & 7] = nullptr;
-    uint32_t mask = u->slotCount - 1;
-    uint32_t s = slotOf(t->tx, t->ty, mask);
-    while (u->slots[s] != t)
-        s = (s + 1) & mask;
-    // Backward-shift deletion keeps every probe chain unbroken without tombstones.
-    uint32_t hole = s;
-    for (uint32_t i = (s + 1) & mask; u->slots[i]; i = (i + 1) & mask) {
-        uint32_t home = slotOf(u->slots[i]->tx, u->slots[i]->ty, mask);
-        if (((i - home) & mask) >= ((i - hole) & mask)) {
-            u->slots[hole] = u->slots[i];
-            hole = i;
-        }
-    }
-    u->slots[hole] = nullptr;
+    tileRemove(u, t);
     universeIndexRemove(u, t->tx, t->ty);
-    UniverseTile* last = u->tiles[--u->tileCount];
-    u->tiles[t->listIndex] = last;
-    last->listIndex = t->listIndex;
     t->nextFree = u->freeTiles;
     u->freeTiles = t;
 }
@@ -98,14 +35,7 @@ int64_t rowsPopulation(const uint64_t* rows)
 
 UniverseTile* universeTileAt(const Universe* u, int32_t tx, int32_t ty)
 {
-    if (!u->slotCount)
-        return nullptr;
-    uint32_t mask = u->slotCount - 1;
-    for (uint32_t s = slotOf(tx, ty, mask);; s = (s + 1) & mask) {
-        UniverseTile* t = u->slots[s];
-        if (!t || (t->tx == tx && t->ty == ty))
-            return t;
-    }
+    return tileFind(u, tx, ty);
 }
 
 // A dead tile at (tx, ty), linked to its neighbours; the existing one if there is one.
@@ -117,10 +47,7 @@ UniverseTile* universeTileMake(Universe* u, int32_t tx, int32_t ty)
     UniverseTile* t = universeTileAt(u, tx, ty);
     if (t)
         return t;
-    // Load kept at most one half, so probes stay short.
-    if ((uint64_t)(u->tileCount + 1) * 2 > u->slotCount && !slotsGrow(u))
-        return nullptr;
-    if (u->tileCount == u->tileCapacity && !listGrow(u))
+    if (!tileMakeRoom(u))
         return nullptr;
     if (!u->freeTiles) {
         UniverseBlock* block = (UniverseBlock*)heapAlloc(sizeof(UniverseBlock));
@@ -140,22 +67,7 @@ UniverseTile* universeTileMake(Universe* u, int32_t tx, int32_t ty)
     memset(t, 0, sizeof *t);
     t->tx = tx;
     t->ty = ty;
-    uint32_t mask = u->slotCount - 1;
-    uint32_t s = slotOf(tx, ty, mask);
-    while (u->slots[s])
-        s = (s + 1) & mask;
-    u->slots[s] = t;
-    t->listIndex = u->tileCount;
-    u->tiles[u->tileCount++] = t;
-    for (int d = 0; d < 8; d++) {
-        int64_t nx = (int64_t)tx + tileNearDx[d], ny = (int64_t)ty + tileNearDy[d];
-        if (nx < TILE_MIN || nx > TILE_MAX || ny < TILE_MIN || ny > TILE_MAX)
-            continue;
-        UniverseTile* n = universeTileAt(u, (int32_t)nx, (int32_t)ny);
-        t->near[d] = n;
-        if (n)
-            n->near[(d + 4) & 7] = t;
-    }
+    tileInsert(u, t, TILE_MIN, TILE_MAX);
     return t;
 }
 

@@ -33,28 +33,20 @@ int rimCell(Universe* u, int64_t x, int64_t y)
     return rimSet(u, (int32_t)x, (int32_t)y);
 }
 
+int rimVisit(void* context, int64_t x, int64_t y)
+{
+    return rimCell((Universe*)context, x, y);
+}
+
 } // namespace
 
 int universeGridFillRim(Universe* u)
 {
-    const LifeGridShape* g = &u->rule.grid;
-    if (g->topology == LIFE_PLANE)
+    int32_t live[4];
+    if (!universeBounds(u, &live[0], &live[1], &live[2], &live[3]))
         return 1;
-    int32_t left, top, right, bottom;
-    if (!universeBounds(u, &left, &top, &right, &bottom))
-        return 1;
-    // Along an unbounded side only the live rows or columns have anything to copy.
-    int64_t x0 = g->width ? (int64_t)u->gridLeft - 1 : left, x1 = g->width ? (int64_t)u->gridRight + 1 : right;
-    int64_t y0 = g->height ? (int64_t)u->gridTop : top, y1 = g->height ? (int64_t)u->gridBottom : bottom;
-    if (g->height)
-        for (int64_t x = x0; x <= x1; x++)
-            if (!rimCell(u, x, (int64_t)u->gridTop - 1) || !rimCell(u, x, (int64_t)u->gridBottom + 1))
-                return 0;
-    if (g->width)
-        for (int64_t y = y0; y <= y1; y++)
-            if (!rimCell(u, (int64_t)u->gridLeft - 1, y) || !rimCell(u, (int64_t)u->gridRight + 1, y))
-                return 0;
-    return 1;
+    const int32_t inside[4] = {u->gridLeft, u->gridTop, u->gridRight, u->gridBottom};
+    return lifeGridRimWalk(&u->rule.grid, inside, live, rimVisit, u);
 }
 
 void universeGridClear(Universe* u)

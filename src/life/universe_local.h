@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "life/life.h"
+#include "life/tile_table.h"
 
 enum {
     TILE_SHIFT = 6,
@@ -21,10 +22,6 @@ enum {
     // How one parity's step is worked out.
     KERNEL_CONWAY = 0, KERNEL_TOTALISTIC, KERNEL_TABLE,
 };
-
-// Where each neighbour slot lies, in tiles (constants, one copy a file).
-constexpr int tileNearDx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-constexpr int tileNearDy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 
 // Two generations of 64 x 64 cells: rows[g & 1] holds generation g.
 struct UniverseTile {
