@@ -133,6 +133,9 @@ int lifeGridRimSource(const LifeGridShape* grid, int64_t i, int64_t j, int64_t* 
 // (rule_grid.cpp).
 int lifeGridRimWalk(const LifeGridShape* grid, const int32_t inside[4], const int32_t live[4],
                     int (*visit)(void* context, int64_t x, int64_t y), void* context);
+// The cells inside the grid, inclusive, centred on (0, 0) (the 32-bit plane along an unbounded
+// side): 1 for a bounded grid, 0 for the unbounded plane (rule_grid.cpp).
+int lifeGridInside(const LifeGridShape* grid, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
 // A two-state rule and the grid it runs on. next[i] is the next state (0 or 1) of a cell whose
 // neighbourhood is i: bit (dy + 1) * 3 + (dx + 1) of i is set when the cell at (x + dx, y + dy) is
 // alive, dx, dy in {-1, 0, 1}, y growing downward (bit 4 is the cell itself).

@@ -232,3 +232,20 @@ int lifeGridRimWalk(const LifeGridShape* g, const int32_t inside[4], const int32
                 return 0;
     return 1;
 }
+
+int lifeGridInside(const LifeGridShape* g, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom)
+{
+    *left = *top = INT32_MIN;
+    *right = *bottom = INT32_MAX;
+    if (g->topology == LIFE_UNBOUNDED)
+        return 0;
+    if (g->width > 0) {
+        *left = -(g->width / 2);
+        *right = *left + (g->width - 1);
+    }
+    if (g->height > 0) {
+        *top = -(g->height / 2);
+        *bottom = *top + (g->height - 1);
+    }
+    return 1;
+}

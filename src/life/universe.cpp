@@ -96,20 +96,7 @@ Universe* universeCreate(const UniverseRule* rule)
         universeRelease(u);
         return nullptr;
     }
-    const LifeGridShape* g = &rule->grid;
-    u->gridLeft = u->gridTop = INT32_MIN;
-    u->gridRight = u->gridBottom = INT32_MAX;
-    if (g->topology != LIFE_UNBOUNDED) {
-        u->bounded = 1;
-        if (g->width > 0) {
-            u->gridLeft = -(g->width / 2);
-            u->gridRight = u->gridLeft + (g->width - 1);
-        }
-        if (g->height > 0) {
-            u->gridTop = -(g->height / 2);
-            u->gridBottom = u->gridTop + (g->height - 1);
-        }
-    }
+    u->bounded = lifeGridInside(&rule->grid, &u->gridLeft, &u->gridTop, &u->gridRight, &u->gridBottom);
     return u;
 }
 
