@@ -71,7 +71,16 @@ void frameCellsRelease()
     heapFree(fc->meshes);
     heapFree(fc->meshPlacements);
     heapFree(fc->models);
+    heapFree(fc->cellStates);
+    heapFree(fc->blockStates);
     memset(fc, 0, sizeof *fc);
+    stateLooksRelease();
+}
+
+void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model)
+{
+    *model = {{1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, (float)(dx * 100),
+        (float)(dy * 100), 0.0f, 1.0f}};
 }
 
 // ---- Levels ---------------------------------------------------------------------
@@ -174,9 +183,14 @@ static void addTile(const Walk* walk, const WorldSquare* square, int32_t whole)
         if (count == fc->tileRoom)
             return;
     }
-    fc->tiles[count] = {square->x, square->y, whole, count};
-    if (worldSquareRows(walk->world, square, fc->rows[count]))
-        fc->tileCount++;
+    fc->tiles[count] = {square->x, square->y, whole, count, 0};
+    if (!worldSquareRows(walk->world, square, fc->rows[count]))
+        return;
+    fc->tileCount++;
+    // A tile whose states cannot be kept is drawn all in state 1's look.
+    if (walk->looks && makeRoomFor(&fc->cellStates, &fc->cellStateRoom, count + 1, count))
+        fc->tiles[count].hasStates = statesWorldTileStates(walk->world, square->x >> WORLD_TILE_SHIFT,
+            square->y >> WORLD_TILE_SHIFT, fc->cellStates[count]);
 }
 
 int32_t squareWeight(int64_t population, int32_t shift)
