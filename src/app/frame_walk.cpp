@@ -187,8 +187,10 @@ static void addTile(const Walk* walk, const WorldSquare* square, int32_t whole)
     if (!worldSquareRows(walk->world, square, fc->rows[count]))
         return;
     fc->tileCount++;
-    // A tile whose states cannot be kept is drawn all in state 1's look.
-    if (walk->looks && makeRoomFor(&fc->cellStates, &fc->cellStateRoom, count + 1, count))
+    // A tile whose states cannot be kept is drawn all in state 1's look; the
+    // room may lag behind the tiles when it could not grow for an earlier one.
+    if (walk->looks && makeRoomFor(&fc->cellStates, &fc->cellStateRoom, count + 1,
+                           count < fc->cellStateRoom ? count : fc->cellStateRoom))
         fc->tiles[count].hasStates = statesWorldTileStates(walk->world, square->x >> WORLD_TILE_SHIFT,
             square->y >> WORLD_TILE_SHIFT, fc->cellStates[count]);
 }

@@ -30,19 +30,47 @@ uint32_t luminance(uint32_t colour)
     return (77 * channelOf(colour, 0) + 150 * channelOf(colour, 1) + 29 * channelOf(colour, 2)) >> 8;
 }
 
-// A shade of the model seen in the look: its own colour scaled by the
-// look's brightness, or the look's colour at the shade's luminance, the
-// model's mean luminance (meanLight) giving the colour itself.
-uint32_t tintShade(uint32_t shade, const StateLook* look, uint32_t meanLight)
+// A colour of the model seen in the look: its own scaled by the look's
+// brightness, or the look's colour at the colour's luminance, the model's
+// mean luminance (meanLight) giving the look's colour itself. A colour
+// brighter than a channel can show is scaled down whole, keeping its hue.
+uint32_t tintColour(uint32_t shade, const StateLook* look, uint32_t meanLight)
+{
+    const uint64_t light = luminance(shade);
+    uint64_t v[3], most = 0;
+    for (int c = 0; c < 3; c++) {
+        v[c] = look->own ? (uint64_t)channelOf(shade, c) * (uint64_t)look->bright / 256
+                         : light * channelOf(look->colour, c) * (uint64_t)look->bright / (256 * meanLight);
+        most = v[c] > most ? v[c] : most;
+    }
+    uint32_t out = 0;
+    for (int c = 0; c < 3; c++)
+        out |= (uint32_t)(most > 255 ? v[c] * 255 / most : v[c]) << (16 - 8 * c);
+    return out;
+}
+
+// A palette entry's full colour from its shades: entry 63 is 63/64 of it.
+uint32_t fullColour(const uint32_t* shades)
 {
     uint32_t out = 0;
-    const uint64_t light = luminance(shade);
     for (int c = 0; c < 3; c++) {
-        uint64_t v = look->own ? (uint64_t)channelOf(shade, c) * (uint64_t)look->bright / 256
-                               : light * channelOf(look->colour, c) * (uint64_t)look->bright / (256 * meanLight);
-        out |= (uint32_t)(v > 255 ? 255 : v) << (16 - 8 * c);
+        const uint32_t v = (channelOf(shades[SHADES - 1], c) * SHADES + SHADES / 2) / (SHADES - 1);
+        out |= (v > 255 ? 255 : v) << (16 - 8 * c);
     }
     return out;
+}
+
+// A palette entry's shades as the texture reader makes them: entry j the
+// colour times j / 64, rounded down, so that the four the bilinear sampler
+// adds (weights summing to 64) never carry from one channel into the next.
+void fillShades(uint32_t* shades, uint32_t colour)
+{
+    for (uint32_t j = 0; j < SHADES; j++) {
+        uint32_t shade = 0;
+        for (int c = 0; c < 3; c++)
+            shade |= channelOf(colour, c) * j / SHADES << (16 - 8 * c);
+        shades[j] = shade;
+    }
 }
 
 // A hue around the wheel at full brightness and most of full saturation.
@@ -174,7 +202,7 @@ uint32_t meanLight(const Texture* t)
     const size_t count = (size_t)level->width * (size_t)level->height;
     uint64_t sum = 0;
     for (size_t k = 0; k < count; k++)
-        sum += luminance(t->shades[(size_t)level->texels[k] * SHADES + SHADES - 1]);
+        sum += luminance(fullColour(t->shades + (size_t)level->texels[k] * SHADES));
     const uint64_t mean = count ? sum / count : 0;
     return mean > 0 ? (uint32_t)mean : 1;
 }
@@ -212,8 +240,9 @@ int buildTinted(StateLooks* l, int32_t state)
             break;
         }
         const uint32_t mean = meanLight(base);
-        for (int32_t k = 0; k < entries * SHADES; k++)
-            shades[k] = tintShade(base->shades[k], &l->looks[state], mean);
+        for (int32_t i = 0; i < entries; i++)
+            fillShades(shades + (size_t)i * SHADES,
+                tintColour(fullColour(base->shades + (size_t)i * SHADES), &l->looks[state], mean));
         t->textures[m] = *base;
         t->textures[m].shades = shades;
         t->materials[m] = {own->name, &t->textures[m]};
@@ -232,13 +261,12 @@ int buildTinted(StateLooks* l, int32_t state)
 // weights' materials first so far squares keep theirs.
 void buildStandIns(StateLooks* l, const StandIn* s)
 {
-    const uint32_t mean = luminance(s->shades[SHADES - 1]) ? luminance(s->shades[SHADES - 1]) : 1;
+    const uint32_t top = fullColour(s->shades), mean = luminance(top) ? luminance(top) : 1;
     memcpy(l->standInMaterials, s->materials, sizeof s->materials);
     memset(l->standInTexels, 0, sizeof l->standInTexels);
     for (int32_t state = 0; state < STATES_MAX; state++) {
         uint32_t* shades = l->standInShades[state];
-        for (int32_t k = 0; k < SHADES; k++)
-            shades[k] = state < l->states ? tintShade(s->shades[k], &l->looks[state], mean) : s->shades[k];
+        fillShades(shades, state < l->states ? tintColour(top, &l->looks[state], mean) : top);
         l->standInLevels[state] = {4, 4, l->standInTexels, 3, 12, 15, 14};
         l->standInTextures[state] = {4, 4, 1, 1, shades, &l->standInLevels[state]};
         l->standInMaterials[WEIGHTS + state] = {nullptr, &l->standInTextures[state]};
