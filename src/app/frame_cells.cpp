@@ -199,7 +199,7 @@ static int64_t judgeTiles(const Walk* walk, const uint8_t marks[STATES_MAX], int
                 levels->blocksAt[k] = fc->blockCount;
                 fc->blockCount += count;
             }
-            if (walk->looks && statesJudgeLevel(fc, t, k, marks)) {
+            if (walk->looks && statesJudgeLevel(fc, t, k)) {
                 for (int32_t state = 1; state < STATES_MAX; state++) {
                     if (!(levels->present[k][state >> 6] >> (state & 63) & 1))
                         continue;

@@ -216,13 +216,14 @@ const Material* stateLooksMaterials(int32_t state);
 void stateLooksRelease();
 
 // ---- The cells in their states (frame_states.cpp) ----------------------------------
-// Which states are drawn as flat marks this frame: none unless the stand-in's
-// flat faces were made.
+// Which states are drawn as flat marks this frame (none unless the stand-in's
+// flat faces were made), and from them which state a block of several shows.
 void stateMarks(uint8_t marks[STATES_MAX]);
-// The state each block of tile t shows at stand-in level shift, kept in
-// blockStates with the states present: 1, or 0 when the tile's states are
-// not known or memory ran out (its blocks drawn alike).
-int statesJudgeLevel(FrameCells* fc, int32_t t, int32_t shift, const uint8_t marks[STATES_MAX]);
+// The state each block of tile t shows at stand-in level shift, as
+// stateMarks ordered them, kept in blockStates with the states present: 1,
+// or 0 when the tile's states are not known or memory ran out (its blocks
+// drawn alike).
+int statesJudgeLevel(FrameCells* fc, int32_t t, int32_t shift);
 // The blocks of row `row` at level shift that show the state, bit i for block i.
 uint64_t statesRowMask(const FrameCells* fc, const TileLevels* levels, int32_t shift, int32_t row, int32_t state);
 // Adds the tile's cells with the full model to ofState, by state.

@@ -6,19 +6,27 @@
 
 #include "app/frame_local.h"
 
-// A state's claim on a block: 0 for none, a mark's below any model's.
-static inline int32_t claimOf(int32_t state, const uint8_t marks[STATES_MAX])
-{
-    return state == 0 ? 0 : (marks[state] ? 1 : 257) + (255 - state);
-}
+// Each state's claim on a block this frame, 0 for none, a mark's below any
+// model's, the lower state first; and the state of each claim.
+static uint8_t claimOf[STATES_MAX];
+static uint8_t stateOfClaim[STATES_MAX];
 
 void stateMarks(uint8_t marks[STATES_MAX])
 {
     for (int32_t s = 0; s < STATES_MAX; s++)
         marks[s] = s < stateLooks.states && stateLooks.looks[s].mark && stateLooks.standIn != nullptr;
+    int32_t claim = STATES_MAX - 1;
+    for (int32_t pass = 0; pass < 2; pass++)
+        for (int32_t s = 1; s < STATES_MAX; s++)
+            if (marks[s] == pass) {
+                claimOf[s] = (uint8_t)claim;
+                stateOfClaim[claim--] = (uint8_t)s;
+            }
+    claimOf[0] = 0;
+    stateOfClaim[0] = 0;
 }
 
-int statesJudgeLevel(FrameCells* fc, int32_t t, int32_t shift, const uint8_t marks[STATES_MAX])
+int statesJudgeLevel(FrameCells* fc, int32_t t, int32_t shift)
 {
     TileLevels* levels = &fc->levels[t];
     const FrameTile* tile = &fc->tiles[t];
@@ -29,24 +37,28 @@ int statesJudgeLevel(FrameCells* fc, int32_t t, int32_t shift, const uint8_t mar
         !makeRoomFor(&fc->blockStates, &fc->blockStateRoom, (int64_t)fc->blockStateCount + side * side,
             fc->blockStateCount))
         return 0;
+    // The claims of the cells, then of blocks twice their side, each the
+    // largest of the four it covers, halving in place.
+    uint8_t claims[WORLD_TILE * WORLD_TILE];
     const uint8_t* cells = fc->cellStates[tile->rows];
+    for (int32_t i = 0; i < WORLD_TILE * WORLD_TILE; i++)
+        claims[i] = claimOf[cells[i]];
+    for (int32_t from = WORLD_TILE; from > side; from /= 2) {
+        const int32_t to = from / 2;
+        for (int32_t j = 0; j < to; j++)
+            for (int32_t i = 0; i < to; i++) {
+                const uint8_t* p = &claims[2 * j * from + 2 * i];
+                const uint8_t a = p[0] > p[1] ? p[0] : p[1], b = p[from] > p[from + 1] ? p[from] : p[from + 1];
+                claims[j * to + i] = a > b ? a : b;
+            }
+    }
     uint8_t* out = &fc->blockStates[fc->blockStateCount];
-    const int32_t block = 1 << shift;
-    for (int32_t j = 0; j < side; j++)
-        for (int32_t i = 0; i < side; i++) {
-            int32_t best = 0, claim = 0;
-            for (int32_t y = j * block; y < (j + 1) * block; y++)
-                for (int32_t x = i * block; x < (i + 1) * block; x++) {
-                    const int32_t state = cells[y * WORLD_TILE + x], c = claimOf(state, marks);
-                    if (c > claim) {
-                        claim = c;
-                        best = state;
-                    }
-                }
-            out[j * side + i] = (uint8_t)best;
-            if (best)
-                levels->present[shift][best >> 6] |= 1ull << (best & 63);
-        }
+    for (int32_t i = 0; i < side * side; i++) {
+        const int32_t state = stateOfClaim[claims[i]];
+        out[i] = (uint8_t)state;
+        levels->present[shift][state >> 6] |= 1ull << (state & 63);
+    }
+    levels->present[shift][0] &= ~1ull;
     levels->statesAt[shift] = fc->blockStateCount;
     fc->blockStateCount += side * side;
     return 1;
