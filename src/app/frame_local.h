@@ -187,6 +187,7 @@ struct TintedMaterials {
 };
 // The looks of the world shown, made again when its rule or the model changes.
 struct StateLooks {
+    const World* world; // the world they were last made for
     int32_t states;
     char ruleName[LIFE_RULE_TEXT];
     const StatesTree* tree;

@@ -278,6 +278,7 @@ void buildStandIns(StateLooks* l, const StandIn* s)
 void stateLooksMakeTheme(StateLooks* l, const StatesRule* rule, int32_t states, const char* ruleName)
 {
     l->states = states < 2 ? 2 : states > STATES_MAX ? STATES_MAX : states;
+    memset(l->looks, 0, sizeof l->looks);
     l->looks[0] = {0, 1, 0, 256};
     defaultTheme(l, rule);
     // The community's annotated Life: its dead states are the trail and the
@@ -295,13 +296,25 @@ int stateLooksPrepare(const World* world, const Scene* scene, const StandIn* sta
     if (world->states <= 2)
         return 0;
     const StatesRule* rule = statesWorldRule(world);
-    const int sameRule = l->states == world->states && strcmp(l->ruleName, world->ruleName) == 0 &&
+    // A world of another rule, or another world: another file of the same
+    // rule's name may give other colours. The tinted copies stay while the
+    // looks and the model do.
+    const int same = l->world == world && l->states == world->states && strcmp(l->ruleName, world->ruleName) == 0 &&
         l->tree == (rule ? rule->tree : nullptr);
-    if (!sameRule || l->scene != scene) {
-        releaseTinted(l);
+    if (!same) {
+        static StateLook before[STATES_MAX];
+        memcpy(before, l->looks, sizeof before);
         stateLooksMakeTheme(l, rule, world->states, world->ruleName);
+        if (memcmp(before, l->looks, sizeof before) != 0) {
+            releaseTinted(l);
+            l->standIn = nullptr;
+        }
         memcpy(l->ruleName, world->ruleName, sizeof l->ruleName);
         l->tree = rule ? rule->tree : nullptr;
+        l->world = world;
+    }
+    if (l->scene != scene) {
+        releaseTinted(l);
         l->scene = scene;
         l->standIn = nullptr;
     }

@@ -210,6 +210,15 @@ int32_t litColour(double mean[3])
     return lit;
 }
 
+// A copy of the world, which the frame may own.
+World* worldSnapshotRestoreOf(const World* world)
+{
+    WorldSnapshot* kept = worldSnapshotTake(world, nullptr);
+    World* copy = kept ? worldSnapshotRestore(kept) : nullptr;
+    worldSnapshotRelease(kept);
+    return copy;
+}
+
 class StateFrames : public ::testing::Test {
 protected:
     void SetUp() override
@@ -297,6 +306,38 @@ TEST_F(StateFrames, LifeHistorysTrailIsAFlatMarkNotACell)
     // The whole cell's square, farther down than the model's top is: larger on screen.
     EXPECT_GT(markPixels, cellPixels * 3 / 2);
     EXPECT_GT(mean[2], mean[0] + 40.0);
+}
+
+// Two rule files of one name, beside two patterns: each world shows in its
+// own file's colours, whichever was shown before it.
+TEST_F(StateFrames, EachWorldShowsItsOwnRuleFilesColours)
+{
+    const char* table = "@RULE Dyed\n@TABLE\nn_states:3\nneighborhood:Moore\nsymmetries:permute\n";
+    ASSERT_EQ(system("mkdir -p red green"), 0);
+    writeFile("red/Dyed.rule", std::string(table) + "@COLORS\n1 250 20 20\n");
+    writeFile("green/Dyed.rule", std::string(table) + "@COLORS\n1 20 250 20\n");
+    World* worlds[2];
+    const char* folders[2] = {"red", "green"};
+    for (int i = 0; i < 2; i++) {
+        StatesRule rule;
+        char reason[256];
+        const StatesRuleSource source = {folders[i], nullptr, 0};
+        ASSERT_EQ(statesRuleParse("Dyed", &source, &rule, reason, sizeof reason), 1) << reason;
+        worlds[i] = statesWorldCreate(&rule, reason, sizeof reason);
+        statesRuleRelease(&rule);
+        ASSERT_NE(worlds[i], nullptr) << reason;
+        ASSERT_EQ(worldSetCell(worlds[i], 128, 128, 1), 1);
+    }
+    for (int round = 0; round < 2; round++)
+        for (int i = 0; i < 2; i++) {
+            SCOPED_TRACE(folders[i]);
+            frameOf(worldSnapshotRestoreOf(worlds[i]), -300.0f);
+            double mean[3];
+            ASSERT_GT(litColour(mean), 100);
+            EXPECT_GT(mean[i], mean[1 - i] + 60.0);
+        }
+    worldRelease(worlds[0]);
+    worldRelease(worlds[1]);
 }
 
 // Short of memory, a frame of many states draws what fits and goes on; with
