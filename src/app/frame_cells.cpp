@@ -220,14 +220,14 @@ static int64_t judgeTiles(const Walk* walk, const uint8_t marks[STATES_MAX], int
             *runs += fc->ofState[state];
             *meshes += (fc->ofState[state] + MESH_RUNS - 1) / MESH_RUNS;
         }
-    // The far squares go into meshes a weight at a time: the renderer draws
-    // a mesh of quads with its first face's material.
-    int64_t ofWeight[WEIGHTS] = {};
+    // The far squares go into meshes a material at a time: the renderer
+    // draws a mesh of quads with its first face's material.
+    memset(fc->ofMaterial, 0, sizeof fc->ofMaterial);
     for (int32_t i = 0; i < fc->squareCount; i++)
-        ofWeight[fc->squares[i].weight]++;
+        fc->ofMaterial[fc->squares[i].material]++;
     *runs += fc->squareCount;
-    for (int32_t w = 0; w < WEIGHTS; w++)
-        *meshes += (ofWeight[w] + MESH_RUNS - 1) / MESH_RUNS;
+    for (int32_t m = 0; m < WEIGHTS + STATES_MAX; m++)
+        *meshes += (fc->ofMaterial[m] + MESH_RUNS - 1) / MESH_RUNS;
     return fullCells;
 }
 
@@ -357,12 +357,12 @@ static int32_t fillStandIns(const StandIn* s, RenderModel* models, int32_t first
     const int32_t before = fill.meshes;
     if (marks)
         fillMarks(&fill, s, marks);
-    for (int32_t w = 0; w < WEIGHTS; w++) {
+    for (int32_t m = 0; m < WEIGHTS + STATES_MAX; m++) {
         fill.open = -1;
-        for (int32_t i = 0; i < fc->squareCount; i++) {
+        for (int32_t i = 0; i < fc->squareCount && fc->ofMaterial[m]; i++) {
             const FarSquare* q = &fc->squares[i];
-            if (q->weight == w)
-                addCellQuad(&fill, s, q->x, q->y, q->shift, w);
+            if (q->material == m)
+                addCellQuad(&fill, s, q->x, q->y, q->shift, m);
         }
     }
     for (int32_t i = before; i < fill.meshes; i++)

@@ -78,11 +78,12 @@ struct TileLevels {
     uint64_t present[LEVELS][STATES_MAX / 64];
 };
 
-// A square of a tile or more drawn as one stand-in face, of a weight.
+// A square of a tile or more drawn as one stand-in face, of a weight, or in a
+// world of more states of the state a tile of it shows most.
 struct FarSquare {
     int64_t x, y;
     int32_t shift;
-    int32_t weight;
+    int32_t material; // the weight, or WEIGHTS + the state
 };
 
 // What a frame is built in, grown as it needs and kept between frames so
@@ -116,6 +117,7 @@ struct FrameCells {
     uint8_t* blockStates;
     int32_t blockStateCount, blockStateRoom;
     int64_t ofState[STATES_MAX];
+    int64_t ofMaterial[WEIGHTS + STATES_MAX]; // the far squares of each material
 };
 // The frame's record, defined in frame_cells.cpp.
 extern FrameCells frameCells;

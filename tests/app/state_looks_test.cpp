@@ -308,6 +308,32 @@ TEST_F(StateFrames, LifeHistorysTrailIsAFlatMarkNotACell)
     EXPECT_GT(mean[2], mean[0] + 40.0);
 }
 
+// Seen so far that squares of many tiles are each one face, a world of more
+// states still shows its states: each square the state most of a tile of it holds.
+TEST_F(StateFrames, FarSquaresShowTheStateTheirTilesHoldMost)
+{
+    World* world = squareOf("WireWorld", 0, 0, 1024, 3);
+    ASSERT_NE(world, nullptr);
+    for (int32_t y = 0; y < 1024; y += 4)
+        for (int32_t x = 0; x < 1024; x += 2)
+            ASSERT_EQ(worldSetCell(world, x, y, 1), 1);
+    frameOf(world, -4000000.0f, 512, 512);
+    RenderScene scene;
+    placeFrameCells(&app.worldToView, &scene);
+    int32_t squares = 0;
+    for (int32_t m = 0; m < scene.modelCount; m++) {
+        ASSERT_TRUE(scene.models[m].quads) << "no cell has the full model";
+        const MeshObject* mesh = scene.models[m].objects;
+        EXPECT_EQ(mesh->faces[0].material, WEIGHTS + 3);
+        squares += mesh->faceCount / 2;
+    }
+    EXPECT_GT(squares, 0);
+    double mean[3];
+    ASSERT_GT(litColour(mean), 20);
+    EXPECT_GT(mean[0], mean[1] + 20.0);
+    EXPECT_GT(mean[1], mean[2] + 20.0);
+}
+
 // Two rule files of one name, beside two patterns: each world shows in its
 // own file's colours, whichever was shown before it.
 TEST_F(StateFrames, EachWorldShowsItsOwnRuleFilesColours)
