@@ -1,7 +1,9 @@
 // Frame speed of a universe seen whole: a seeded 1024 x 1024 soup at 50 %
 // under Conway's rule, 100 generations on (about 100,000 live cells), drawn
 // from above with all of it in view, from far above, and from low across it, beside the board's
-// S3 (all 4,096 cells with the full model) in the same run. The frames are
+// S3 (all 4,096 cells with the full model) in the same run; and the same
+// views of a world of three states, Brian's Brain from a soup as large, each
+// state in its look. The frames are
 // frameTick's, on the program started headless; the soup is not stepped while
 // timed.
 //
@@ -21,10 +23,10 @@ namespace {
 
 std::string shots;
 
-World* soup(int32_t size, uint32_t seed, int generations)
+World* soup(int32_t size, uint32_t seed, int generations, const char* rule = "B3/S23")
 {
     char reason[128];
-    World* world = worldCreate("B3/S23", reason, sizeof reason);
+    World* world = worldCreate(rule, reason, sizeof reason);
     if (!world)
         return nullptr;
     std::mt19937 random(seed);
@@ -50,14 +52,16 @@ void pose(float x, float y, float z, float pitch)
 struct View {
     const char* name;
     float x, y, z, pitch;
+    int states; // 0: Conway's soup, 1: Brian's Brain's
 };
 
 void BM_Soup(benchmark::State& state, View view)
 {
     HeadlessRun run(nullptr, "s1.txt");
-    static World* shared = nullptr;
-    if (!shared)
-        shared = soup(1024, 1, 100);
+    static World* soups[2] = {};
+    if (!soups[view.states])
+        soups[view.states] = view.states ? soup(1024, 1, 30, "B2/S/C3") : soup(1024, 1, 100);
+    World* shared = soups[view.states];
     if (!run.ready() || !shared) {
         state.SkipWithError("start-up failed");
         return;
@@ -78,15 +82,19 @@ void BM_Soup(benchmark::State& state, View view)
     }
     RenderScene scene;
     placeFrameCells(&app.worldToView, &scene);
-    int64_t faces = 0;
-    for (int32_t i = 1; i < scene.modelCount; i++)
-        faces += scene.models[i].objects[0].faceCount;
+    int64_t faces = 0, full = 0;
+    for (int32_t i = 0; i < scene.modelCount; i++) {
+        if (scene.models[i].quads)
+            faces += scene.models[i].objects[0].faceCount;
+        else
+            full += scene.models[i].placementCount;
+    }
     for (auto _ : state) {
         frameTick();
         benchmark::ClobberMemory();
     }
     state.counters["cells"] = (double)worldPopulation(shared);
-    state.counters["full"] = scene.models[0].placementCount;
+    state.counters["full"] = (double)full;
     state.counters["standins"] = (double)faces / 2;
     app.world = board;
 }
@@ -109,9 +117,15 @@ void BM_BoardFull(benchmark::State& state)
 // Whole: the whole soup (after 100 generations it spills a little past its
 // 1024 cells) fits the 480 rows. Distant: seven times as far, a tile under
 // two pixels. Low: 15 cells up, just off the soup's edge, looking across it.
-BENCHMARK_CAPTURE(BM_Soup, whole, View{"whole", 0.0f, 0.0f, -80000.0f, 0.0f})->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Soup, distant, View{"distant", 0.0f, 0.0f, -600000.0f, 0.0f})->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Soup, low, View{"low", 0.0f, -56000.0f, -1500.0f, 1.35f})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Soup, whole, View{"whole", 0.0f, 0.0f, -80000.0f, 0.0f, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Soup, distant, View{"distant", 0.0f, 0.0f, -600000.0f, 0.0f, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Soup, low, View{"low", 0.0f, -56000.0f, -1500.0f, 1.35f, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Soup, states_whole, View{"states_whole", 0.0f, 0.0f, -80000.0f, 0.0f, 1})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Soup, states_distant, View{"states_distant", 0.0f, 0.0f, -600000.0f, 0.0f, 1})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Soup, states_low, View{"states_low", 0.0f, -56000.0f, -1500.0f, 1.35f, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BoardFull)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

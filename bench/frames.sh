@@ -110,6 +110,62 @@ tick 3
 key f12
 tick" conway_rules.ini
 
+# Worlds of more states, each state in its look. WireWorld: a loop of
+# conductor with an electron on each long side and a wire off it, running.
+awk 'BEGIN {
+    n = 0
+    for (x = 0; x < 16; x++) { cx[n] = x; cy[n++] = 0; cx[n] = x; cy[n++] = 7 }
+    for (y = 1; y < 7; y++) { cx[n] = 0; cy[n++] = y; cx[n] = 15; cy[n++] = y }
+    for (x = 16; x < 24; x++) { cx[n] = x; cy[n++] = 3 }
+    print n
+    for (i = 0; i < n; i++) {
+        s = 3
+        if (cy[i] == 0 && cx[i] == 5 || cy[i] == 7 && cx[i] == 10) s = 1
+        if (cy[i] == 0 && cx[i] == 4 || cy[i] == 7 && cx[i] == 11) s = 2
+        print cx[i], cy[i], 0, s
+    }
+}' > "$made/wire.ini"
+echo WireWorld > "$made/wire_rules.ini"
+render ww "$made/wire.ini" "key f
+tick
+key f12
+tick
+key ins 7
+tick
+key f12
+tick" "$made/wire_rules.ini"
+# Brian's Brain from a 48 x 48 soup (the generator above from seed 7, a cell
+# firing when the number is below 2^29) a few generations on, framed, then far
+# off, where its blocks are stand-ins in their states' colours.
+awk 'BEGIN {
+    x = 7; n = 0
+    for (y = -24; y < 24; y++)
+        for (c = -24; c < 24; c++) {
+            x = (x * 48271) % 2147483647
+            if (x < 536870912) { cx[n] = c; cy[n] = y; n++ }
+        }
+    print n
+    for (i = 0; i < n; i++) print cx[i], cy[i], 0, 1
+}' > "$made/brain.ini"
+echo B2/S/C3 > "$made/brain_rules.ini"
+render bb "$made/brain.ini" "key ins 12
+key f
+tick
+key f12
+tick
+key pgup 6
+tick
+key f12
+tick" "$made/brain_rules.ini"
+# LifeHistory: a glider and its trail, flat under it, beside a marked cell.
+printf '7\n1 0 0 1\n2 1 0 1\n0 2 0 1\n1 2 0 1\n2 2 0 1\n12 10 0 3\n14 10 0 6\n' > "$made/history.ini"
+echo LifeHistory > "$made/history_rules.ini"
+render lh "$made/history.ini" "key ins 24
+key f
+tick
+key f12
+tick" "$made/history_rules.ini"
+
 # The metapixel galaxy of golly's HashLife folder (a macrocell file read in
 # place, 7.4 million cells on hashlife) framed whole, and brought in so that
 # near squares are cells and far ones stand-ins weighted by how full they are,

@@ -58,6 +58,7 @@ struct MeshFill {
     int32_t meshes;
     int32_t runs;
     int32_t open; // runs in the last mesh, or -1 before the first of a tile's level
+    float z;      // the faces' height: the stand-in's top, or the plane under the cells for marks
 };
 
 // A flat face from (x0, y0) to (x1, y1) in the coordinates of its mesh, at the
@@ -71,17 +72,17 @@ static inline void addQuad(MeshFill* fill, const StandIn* s, float x0, float y0,
         memset(mesh, 0, sizeof *mesh);
         mesh->vertices = &fc->vertices[(size_t)fill->runs * 4];
         mesh->faces = &fc->faces[(size_t)fill->runs * 2];
-        mesh->bounds = {{1e30f, 1e30f, s->top}, {-1e30f, -1e30f, s->top}, 1, 1};
+        mesh->bounds = {{1e30f, 1e30f, fill->z}, {-1e30f, -1e30f, fill->z}, 1, 1};
         fill->open = 0;
     }
     MeshObject* mesh = &fc->meshes[fill->meshes - 1];
     MeshVertex* v = &mesh->vertices[mesh->vertexCount];
     const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
     for (int i = 0; i < 4; i++)
-        v[i] = {corners[i][0], corners[i][1], s->top, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        v[i] = {corners[i][0], corners[i][1], fill->z, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     Face* f = &mesh->faces[mesh->faceCount];
     const Plane plane = {s->plane.a, s->plane.b, s->plane.c,
-        -(s->plane.a * x0 + s->plane.b * y0 + s->plane.c * s->top)};
+        -(s->plane.a * x0 + s->plane.b * y0 + s->plane.c * fill->z)};
     f[0] = {weight, {&v[0], &v[2], &v[1]}, plane};
     f[1] = {weight, {&v[0], &v[3], &v[2]}, plane};
     mesh->vertexCount += 4;
@@ -98,11 +99,12 @@ static inline void addQuad(MeshFill* fill, const StandIn* s, float x0, float y0,
 // A face over the blocks first .. end - 1 of block row `row`, in the
 // coordinates of its tile: from the first block's first cell's square to the
 // last block's last cell's.
-static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row, int32_t first, int32_t end)
+static void addRun(MeshFill* fill, const StandIn* s, int32_t shift, int32_t row, int32_t first, int32_t end,
+    int32_t material)
 {
     const int32_t spacing = (int32_t)cellSpacing, half = spacing / 2;
     addQuad(fill, s, (float)((first << shift) * spacing - half), (float)((row << shift) * spacing - half),
-        (float)((end << shift) * spacing - half), (float)(((row + 1) << shift) * spacing - half));
+        (float)((end << shift) * spacing - half), (float)(((row + 1) << shift) * spacing - half), material);
 }
 
 // The blocks of a tile at stand-in level `shift`: those kept when the tile
@@ -116,10 +118,11 @@ static const uint64_t* tileBlocks(const uint64_t* tileRows, const TileLevels* le
     return room;
 }
 
-// The runs of one tile's chunks at stand-in level `shift`; counted only when
-// fill is null. Returns the runs.
+// The runs of one tile's chunks at stand-in level `shift` (of the blocks
+// showing `state` only, unless it is -1); counted only when fill is null.
+// Returns the runs.
 static int64_t tileRuns(const uint64_t* tileRows, const TileLevels* levels, int32_t shift, MeshFill* fill,
-    const StandIn* s)
+    const StandIn* s, int32_t state = -1)
 {
     uint64_t room[WORLD_TILE];
     const uint64_t* blocks = tileBlocks(tileRows, levels, shift, room);
@@ -131,6 +134,8 @@ static int64_t tileRuns(const uint64_t* tileRows, const TileLevels* levels, int3
         if (j % perChunk == 0)
             columns = levelColumns(levels, shift, shift, j);
         uint64_t bits = blocks[j] & columns;
+        if (state >= 0)
+            bits &= statesRowMask(&frameCells, levels, shift, j, state);
         if (!fill) {
             runs += runCount(bits);
             continue;
@@ -139,7 +144,7 @@ static int64_t tileRuns(const uint64_t* tileRows, const TileLevels* levels, int3
             const int32_t first = __builtin_ctzll(bits);
             const uint64_t above = ~(bits >> first);
             const int32_t end = above ? first + __builtin_ctzll(above) : 64;
-            addRun(fill, s, shift, j, first, end);
+            addRun(fill, s, shift, j, first, end, state >= 0 ? WEIGHTS + state : 0);
             bits = end == 64 ? 0 : bits & (~0ull << end);
             runs++;
         }
@@ -151,11 +156,13 @@ static int64_t tileRuns(const uint64_t* tileRows, const TileLevels* levels, int3
 
 // Each tile's chunks judged; returns the cells with the full model and adds
 // up the stand-in runs and the meshes they need.
-static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
+static int64_t judgeTiles(const Walk* walk, const uint8_t marks[STATES_MAX], int64_t* runs, int64_t* meshes)
 {
     FrameCells* fc = &frameCells;
     int64_t fullCells = 0;
     fc->blockCount = 0;
+    fc->blockStateCount = 0;
+    memset(fc->ofState, 0, sizeof fc->ofState);
     for (int32_t t = 0; t < fc->tileCount; t++) {
         const FrameTile* tile = &fc->tiles[t];
         const uint64_t* rows = fc->rows[tile->rows];
@@ -176,8 +183,11 @@ static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
             levels->full[r] = levelColumns(levels, LEVEL_FULL, 0, r * CHUNK);
         for (int32_t y = 0; y < WORLD_TILE; y++)
             fullCells += bitCount(rows[y] & levels->full[y >> CHUNK_SHIFT]);
+        if (walk->looks)
+            statesCountFull(fc, tile, levels);
         for (int32_t k = 0; k < LEVELS; k++) {
             levels->blocksAt[k] = -1;
+            levels->statesAt[k] = -1;
             if (!(levels->standIns >> k & 1))
                 continue;
             const int32_t count = WORLD_TILE >> k;
@@ -189,26 +199,42 @@ static int64_t judgeTiles(const Walk* walk, int64_t* runs, int64_t* meshes)
                 levels->blocksAt[k] = fc->blockCount;
                 fc->blockCount += count;
             }
+            if (walk->looks && statesJudgeLevel(fc, t, k)) {
+                for (int32_t state = 1; state < STATES_MAX; state++) {
+                    if (!(levels->present[k][state >> 6] >> (state & 63) & 1))
+                        continue;
+                    const int64_t stateRuns = tileRuns(rows, levels, k, nullptr, walk->standIn, state);
+                    *runs += stateRuns;
+                    *meshes += (stateRuns + MESH_RUNS - 1) / MESH_RUNS;
+                }
+                continue;
+            }
             const int64_t levelRuns = tileRuns(rows, levels, k, nullptr, walk->standIn);
             *runs += levelRuns;
             *meshes += (levelRuns + MESH_RUNS - 1) / MESH_RUNS;
         }
     }
-    // The far squares go into meshes a weight at a time: the renderer draws
-    // a mesh of quads with its first face's material.
-    int64_t ofWeight[WEIGHTS] = {};
+    // The marks with the full model's cells are flat faces, a mesh a state.
+    for (int32_t state = 0; walk->looks && state < STATES_MAX; state++)
+        if (marks[state]) {
+            *runs += fc->ofState[state];
+            *meshes += (fc->ofState[state] + MESH_RUNS - 1) / MESH_RUNS;
+        }
+    // The far squares go into meshes a material at a time: the renderer
+    // draws a mesh of quads with its first face's material.
+    memset(fc->ofMaterial, 0, sizeof fc->ofMaterial);
     for (int32_t i = 0; i < fc->squareCount; i++)
-        ofWeight[fc->squares[i].weight]++;
+        fc->ofMaterial[fc->squares[i].material]++;
     *runs += fc->squareCount;
-    for (int32_t w = 0; w < WEIGHTS; w++)
-        *meshes += (ofWeight[w] + MESH_RUNS - 1) / MESH_RUNS;
+    for (int32_t m = 0; m < WEIGHTS + STATES_MAX; m++)
+        *meshes += (fc->ofMaterial[m] + MESH_RUNS - 1) / MESH_RUNS;
     return fullCells;
 }
 
 // Room for all of it: the faces point into the vertices, so neither may
 // move once filling starts. 1 when the stand-ins have theirs; they go
 // without when memory runs short.
-static int makeFrameRoom(int64_t fullCells, int64_t runs, int64_t meshes)
+static int makeFrameRoom(int64_t fullCells, int64_t runs, int64_t meshes, int32_t cellModels)
 {
     FrameCells* fc = &frameCells;
     if (runs > fc->runRoom) {
@@ -223,9 +249,9 @@ static int makeFrameRoom(int64_t fullCells, int64_t runs, int64_t meshes)
             fc->faces = nullptr;
         }
     }
-    if (meshes > 0 && meshes + 1 > fc->meshRoom) {
+    if (meshes > 0 && meshes + cellModels > fc->meshRoom) {
         int32_t placementRoom = fc->meshRoom, modelRoom = fc->meshRoom;
-        const int ok = makeRoomFor(&fc->meshes, &fc->meshRoom, meshes + 1) &&
+        const int ok = makeRoomFor(&fc->meshes, &fc->meshRoom, meshes + cellModels) &&
             makeRoomFor(&fc->meshPlacements, &placementRoom, fc->meshRoom) &&
             makeRoomFor(&fc->models, &modelRoom, fc->meshRoom);
         if (!ok) {
@@ -235,7 +261,7 @@ static int makeFrameRoom(int64_t fullCells, int64_t runs, int64_t meshes)
     }
     if (fullCells > fc->placementRoom)
         makeRoomFor(&fc->placements, &fc->placementRoom, fullCells);
-    return meshes > 0 && runs <= fc->runRoom && meshes + 1 <= fc->meshRoom;
+    return meshes > 0 && runs <= fc->runRoom && meshes + cellModels <= fc->meshRoom;
 }
 
 // The full model's cells in rows top to bottom, x fastest, a tile row at a
@@ -262,50 +288,90 @@ static int32_t placeFullCells()
     return placed;
 }
 
-// The stand-ins, a tile and a level at a time, each mesh placed at its tile's
-// first cell; then the far squares a weight at a time, their meshes placed at
-// the origin.
-static int32_t fillStandIns(const StandIn* s, RenderModel* models)
+// The square of the cell (x, y) as a flat face at the fill's height, in a
+// mesh placed at the origin.
+static void addCellQuad(MeshFill* fill, const StandIn* s, int64_t x, int64_t y, int32_t shift, int32_t material)
+{
+    const double half = cellSpacing / 2.0;
+    const double side = (double)((int64_t)1 << shift) * cellSpacing;
+    const double left = (double)(x - app.originX) * cellSpacing - half;
+    const double top = (double)(y - app.originY) * cellSpacing - half;
+    addQuad(fill, s, (float)left, (float)top, (float)(left + side), (float)(top + side), material);
+}
+
+// The marks among the full model's cells, a state at a time: flat faces on
+// the plane under the cells (the model box's far side from the camera).
+static void fillMarks(MeshFill* fill, const StandIn* s, const uint8_t marks[STATES_MAX])
 {
     FrameCells* fc = &frameCells;
-    MeshFill fill = {fc, 0, 0, -1};
+    fill->z = s->high[2];
+    for (int32_t state = 0; state < STATES_MAX; state++) {
+        if (!marks[state] || !fc->ofState[state])
+            continue;
+        fill->open = -1;
+        for (int32_t t = 0; t < fc->tileCount; t++) {
+            const FrameTile* tile = &fc->tiles[t];
+            if (!tile->hasStates)
+                continue;
+            const uint8_t* cells = fc->cellStates[tile->rows];
+            for (int32_t y = 0; y < WORLD_TILE; y++)
+                for (uint64_t row = fc->rows[tile->rows][y] & fc->levels[t].full[y >> CHUNK_SHIFT]; row;
+                     row &= row - 1) {
+                    const int32_t x = __builtin_ctzll(row);
+                    if (cells[y * WORLD_TILE + x] == state)
+                        addCellQuad(fill, s, tile->x + x, tile->y + y, 0, WEIGHTS + state);
+                }
+        }
+    }
+    fill->z = s->top;
+}
+
+// The stand-ins, a tile and a level (and in a world of more states, a
+// state) at a time, each mesh placed at its tile's first cell; then the
+// marks and the far squares a weight at a time, their meshes placed at the
+// origin. The models go from models[first] on.
+static int32_t fillStandIns(const StandIn* s, RenderModel* models, int32_t first, const uint8_t* marks)
+{
+    FrameCells* fc = &frameCells;
+    MeshFill fill = {fc, 0, 0, -1, s->top};
     for (int32_t t = 0; t < fc->tileCount; t++) {
         const FrameTile* tile = &fc->tiles[t];
+        const TileLevels* levels = &fc->levels[t];
         for (int32_t k = 0; k < LEVELS; k++) {
-            if (!(fc->levels[t].standIns >> k & 1))
+            if (!(levels->standIns >> k & 1))
                 continue;
             const int32_t before = fill.meshes;
-            fill.open = -1;
-            tileRuns(fc->rows[tile->rows], &fc->levels[t], k, &fill, s);
+            if (levels->statesAt[k] < 0) {
+                fill.open = -1;
+                tileRuns(fc->rows[tile->rows], levels, k, &fill, s);
+            }
+            for (int32_t state = 1; levels->statesAt[k] >= 0 && state < STATES_MAX; state++)
+                if (levels->present[k][state >> 6] >> (state & 63) & 1) {
+                    fill.open = -1;
+                    tileRuns(fc->rows[tile->rows], levels, k, &fill, s, state);
+                }
             for (int32_t i = before; i < fill.meshes; i++)
                 cellMatrixAt(tile->x - app.originX, tile->y - app.originY, &fc->meshPlacements[i]);
         }
     }
     const int32_t before = fill.meshes;
-    const double half = cellSpacing / 2.0;
-    for (int32_t w = 0; w < WEIGHTS; w++) {
+    if (marks)
+        fillMarks(&fill, s, marks);
+    for (int32_t m = 0; m < WEIGHTS + STATES_MAX; m++) {
         fill.open = -1;
-        for (int32_t i = 0; i < fc->squareCount; i++) {
+        for (int32_t i = 0; i < fc->squareCount && fc->ofMaterial[m]; i++) {
             const FarSquare* q = &fc->squares[i];
-            if (q->weight != w)
-                continue;
-            const double side = (double)((int64_t)1 << q->shift) * cellSpacing;
-            const double x = (double)(q->x - app.originX) * cellSpacing - half;
-            const double y = (double)(q->y - app.originY) * cellSpacing - half;
-            addQuad(&fill, s, (float)x, (float)y, (float)(x + side), (float)(y + side), w);
+            if (q->material == m)
+                addCellQuad(&fill, s, q->x, q->y, q->shift, m);
         }
     }
     for (int32_t i = before; i < fill.meshes; i++)
         cellMatrixAt(0, 0, &fc->meshPlacements[i]);
+    const Material* materials = marks ? stateLooks.standInMaterials : s->materials;
+    const int32_t materialCount = marks ? WEIGHTS + STATES_MAX : WEIGHTS;
     for (int32_t i = 0; i < fill.meshes; i++)
-        models[1 + i] = {&fc->meshPlacements[i], 1, &fc->meshes[i], 1, s->materials, WEIGHTS, 1};
+        models[first + i] = {&fc->meshPlacements[i], 1, &fc->meshes[i], 1, materials, materialCount, 1};
     return fill.meshes;
-}
-
-void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model)
-{
-    *model = {{1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, (float)(dx * 100),
-        (float)(dy * 100), 0.0f, 1.0f}};
 }
 
 void placeFrameCells(const Matrix4* worldToView, RenderScene* scene)
@@ -320,18 +386,30 @@ void placeFrameCells(const Matrix4* worldToView, RenderScene* scene)
     // out what the renderer would not draw.
     if (app.world->fixedView && s->scene != app.scene)
         standInMake(s, app.scene);
-    Walk walk = {app.world, s, standIns, &app.screen, worldToView->m, 0, 0, 0, 0, {0, 0}, 0, 0};
+    Walk walk = {app.world, s, standIns, &app.screen, worldToView->m, 0, 0, 0, 0, {0, 0}, 0, 0, 0};
     walkPrepare(&walk);
+    // A world of more states: each state its look, its marks flat.
+    walk.looks = stateLooksPrepare(app.world, app.scene, s);
+    uint8_t marks[STATES_MAX] = {};
+    if (walk.looks)
+        stateMarks(marks);
 
     walkWorld(&walk);
     int64_t runs = 0, meshes = 0;
-    const int64_t fullCells = judgeTiles(&walk, &runs, &meshes);
-    const int standInsFit = makeFrameRoom(fullCells, runs, meshes);
+    const int64_t fullCells = judgeTiles(&walk, marks, &runs, &meshes);
+    int32_t cellModels = 1;
+    for (int32_t state = 1; walk.looks && state < STATES_MAX; state++)
+        cellModels += !marks[state] && fc->ofState[state] > 0;
+    const int standInsFit = makeFrameRoom(fullCells, runs, meshes, cellModels);
 
     const Scene* cells = app.scene;
-    RenderModel* models = standInsFit ? fc->models : &fc->cellsOnly;
-    models[0] = {fc->placements, placeFullCells(), cells->objects, cells->objectCount, cells->materials,
-        cells->materialCount, 0};
+    RenderModel* models = standInsFit ? fc->models : fc->cellsOnly;
+    int32_t placed = 1;
+    if (walk.looks)
+        placed = placeStateCells(fc, models, marks);
+    else
+        models[0] = {fc->placements, placeFullCells(), cells->objects, cells->objectCount, cells->materials,
+            cells->materialCount, 0};
     scene->models = models;
-    scene->modelCount = 1 + (standInsFit ? fillStandIns(s, models) : 0);
+    scene->modelCount = placed + (standInsFit ? fillStandIns(s, models, placed, walk.looks ? marks : nullptr) : 0);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "app/app.h"
+#include "life/states.h"
 #include "texture/texture.h"
 
 enum {
@@ -59,7 +60,8 @@ struct StandIn {
 struct FrameTile {
     int64_t x, y;
     int32_t whole;
-    int32_t rows; // index into FrameCells::rows
+    int32_t rows;      // index into FrameCells::rows, and FrameCells::cellStates
+    int32_t hasStates; // 1 when its cells' states were read
 };
 
 // What the frame makes of one tile: each chunk's level, row by row, and
@@ -69,13 +71,19 @@ struct TileLevels {
     int32_t standIns;
     uint64_t full[TILE_CHUNKS]; // per row of chunks, the columns of cells with the full model
     int32_t blocksAt[LEVELS];   // per stand-in level, where its blocks start in FrameCells::blocks; -1: not kept
+    // In a world of more states: per stand-in level, where each block's state
+    // starts in FrameCells::blockStates (-1: not worked out, drawn alike) and
+    // the states its blocks show.
+    int32_t statesAt[LEVELS];
+    uint64_t present[LEVELS][STATES_MAX / 64];
 };
 
-// A square of a tile or more drawn as one stand-in face, of a weight.
+// A square of a tile or more drawn as one stand-in face, of a weight, or in a
+// world of more states of the state a tile of it shows most.
 struct FarSquare {
     int64_t x, y;
     int32_t shift;
-    int32_t weight;
+    int32_t material; // the weight, or WEIGHTS + the state
 };
 
 // What a frame is built in, grown as it needs and kept between frames so
@@ -97,9 +105,19 @@ struct FrameCells {
     int32_t runRoom;
     MeshObject* meshes;
     Matrix4* meshPlacements;
-    RenderModel* models; // the cells' model first, then one a mesh
+    RenderModel* models; // the cells' models first (one a state drawn with the model), then one a mesh
     int32_t meshRoom;
-    RenderModel cellsOnly; // when there is no room for models
+    RenderModel cellsOnly[STATES_MAX]; // when there is no room for models
+    // In a world of more states: each tile's cells' states, a block's state
+    // at each stand-in level kept (the one drawn: a model's state before a
+    // mark's, the lower first), and the cells with the full model in each
+    // state this frame.
+    uint8_t (*cellStates)[WORLD_TILE * WORLD_TILE];
+    int32_t cellStateRoom;
+    uint8_t* blockStates;
+    int32_t blockStateCount, blockStateRoom;
+    int64_t ofState[STATES_MAX];
+    int64_t ofMaterial[WEIGHTS + STATES_MAX]; // the far squares of each material
 };
 // The frame's record, defined in frame_cells.cpp.
 extern FrameCells frameCells;
@@ -116,6 +134,7 @@ struct Walk {
     double lowX, highX, lowY, highY;
     double zs[2];
     double slopeX, slopeY;
+    int looks; // 1: the world has more states, each drawn in its look
 };
 // The rest of a walk's record, from its stand-in, screen and view.
 void walkPrepare(Walk* walk);
@@ -151,3 +170,68 @@ int32_t squareWeight(int64_t population, int32_t shift);
 // to take it from (then far cells get the full model too). boxed is set
 // either way.
 int standInMake(StandIn* standIn, const Scene* scene);
+
+// ---- Each state's look (state_looks.cpp) ------------------------------------------
+// How a state is drawn: the model's own colours scaled by bright / 256, or
+// colour at the model's light and shade; a mark is a flat face on the plane
+// under the cells instead of the model.
+struct StateLook {
+    uint32_t colour; // 0x00RRGGBB
+    int32_t own;
+    int32_t mark;
+    int32_t bright;
+};
+// The model's materials in one state's look, made when the state is first drawn.
+struct TintedMaterials {
+    Material* materials; // heap, count of them
+    Texture* textures;   // heap: the model's textures with shade tables of their own
+    int32_t count;
+};
+// The looks of the world shown, made again when its rule or the model changes.
+struct StateLooks {
+    const World* world; // the world they were last made for
+    int32_t states;
+    char ruleName[LIFE_RULE_TEXT];
+    const StatesTree* tree;
+    const Scene* scene;
+    const StandIn* standIn; // the stand-in the flat faces were made from; null until made
+    StateLook looks[STATES_MAX];
+    TintedMaterials tinted[STATES_MAX];
+    // The stand-in's materials: WEIGHTS of the far squares' weights, then one
+    // a state, each a 4 x 4 level of palette entry 0.
+    Material standInMaterials[WEIGHTS + STATES_MAX];
+    Texture standInTextures[STATES_MAX];
+    TextureLevel standInLevels[STATES_MAX];
+    uint32_t standInShades[STATES_MAX][TEXTURE_SHADES];
+    uint8_t standInTexels[16];
+};
+extern StateLooks stateLooks;
+// The theme alone: every state's look for a rule (null for a world of
+// another engine) of `states` states named ruleName.
+void stateLooksMakeTheme(StateLooks* looks, const StatesRule* rule, int32_t states, const char* ruleName);
+// The looks ready for the world, the model and its stand-in: 1 when the world
+// has more than two states, 0 when every live cell is drawn alike.
+int stateLooksPrepare(const World* world, const Scene* scene, const StandIn* standIn);
+// The model's materials in the state's look; its own ones when the look is
+// the model's or memory ran out.
+const Material* stateLooksMaterials(int32_t state);
+// Lets go of every tinted copy (appRelease).
+void stateLooksRelease();
+
+// ---- The cells in their states (frame_states.cpp) ----------------------------------
+// Which states are drawn as flat marks this frame (none unless the stand-in's
+// flat faces were made), and from them which state a block of several shows.
+void stateMarks(uint8_t marks[STATES_MAX]);
+// The state each block of tile t shows at stand-in level shift, as
+// stateMarks ordered them, kept in blockStates with the states present: 1,
+// or 0 when the tile's states are not known or memory ran out (its blocks
+// drawn alike).
+int statesJudgeLevel(FrameCells* fc, int32_t t, int32_t shift);
+// The blocks of row `row` at level shift that show the state, bit i for block i.
+uint64_t statesRowMask(const FrameCells* fc, const TileLevels* levels, int32_t shift, int32_t row, int32_t state);
+// Adds the tile's cells with the full model to ofState, by state.
+void statesCountFull(FrameCells* fc, const FrameTile* tile, const TileLevels* levels);
+// The full model's cells a state at a time, in the order placeFrameCells
+// places them within each; one model a state drawn with the model, into
+// models. Returns the models.
+int32_t placeStateCells(FrameCells* fc, RenderModel* models, const uint8_t marks[STATES_MAX]);

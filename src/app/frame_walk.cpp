@@ -71,7 +71,16 @@ void frameCellsRelease()
     heapFree(fc->meshes);
     heapFree(fc->meshPlacements);
     heapFree(fc->models);
+    heapFree(fc->cellStates);
+    heapFree(fc->blockStates);
     memset(fc, 0, sizeof *fc);
+    stateLooksRelease();
+}
+
+void cellMatrixAt(int64_t dx, int64_t dy, Matrix4* model)
+{
+    *model = {{1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, (float)(dx * 100),
+        (float)(dy * 100), 0.0f, 1.0f}};
 }
 
 // ---- Levels ---------------------------------------------------------------------
@@ -174,9 +183,16 @@ static void addTile(const Walk* walk, const WorldSquare* square, int32_t whole)
         if (count == fc->tileRoom)
             return;
     }
-    fc->tiles[count] = {square->x, square->y, whole, count};
-    if (worldSquareRows(walk->world, square, fc->rows[count]))
-        fc->tileCount++;
+    fc->tiles[count] = {square->x, square->y, whole, count, 0};
+    if (!worldSquareRows(walk->world, square, fc->rows[count]))
+        return;
+    fc->tileCount++;
+    // A tile whose states cannot be kept is drawn all in state 1's look; the
+    // room may lag behind the tiles when it could not grow for an earlier one.
+    if (walk->looks && makeRoomFor(&fc->cellStates, &fc->cellStateRoom, count + 1,
+                           count < fc->cellStateRoom ? count : fc->cellStateRoom))
+        fc->tiles[count].hasStates = statesWorldTileStates(walk->world, square->x >> WORLD_TILE_SHIFT,
+            square->y >> WORLD_TILE_SHIFT, fc->cellStates[count]);
 }
 
 int32_t squareWeight(int64_t population, int32_t shift)
@@ -195,14 +211,41 @@ int32_t squareWeight(int64_t population, int32_t shift)
     return WEIGHTS - k;
 }
 
-static void addSquare(const WorldSquare* square)
+// The state a far square of a world of more states shows: the one most
+// cells hold in the first tile found among up to 8 x 8 spread over it, the
+// lower on a tie; 0 when none was found. Looking a tile up costs the world
+// no more than a probe of its table.
+static int32_t sampleState(const Walk* walk, const WorldSquare* square)
+{
+    static uint8_t cells[WORLD_TILE * WORLD_TILE];
+    const int32_t levels = square->shift - TILE_SHIFT;
+    const int64_t side = levels < 62 ? (int64_t)1 << levels : (int64_t)1 << 62;
+    const int64_t probes = side < 8 ? side : 8, stride = side / probes;
+    const int64_t tx = square->x >> TILE_SHIFT, ty = square->y >> TILE_SHIFT;
+    for (int64_t j = 0; j < probes; j++)
+        for (int64_t i = 0; i < probes; i++) {
+            if (!statesWorldTileStates(walk->world, tx + i * stride + stride / 2, ty + j * stride + stride / 2, cells))
+                continue;
+            int32_t counts[STATES_MAX] = {}, most = 0;
+            for (int32_t k = 0; k < WORLD_TILE * WORLD_TILE; k++)
+                counts[cells[k]]++;
+            for (int32_t s = 1; s < STATES_MAX; s++)
+                if (counts[s] > counts[most] || most == 0)
+                    most = counts[s] > 0 ? s : most;
+            return most;
+        }
+    return 0;
+}
+
+static void addSquare(const Walk* walk, const WorldSquare* square)
 {
     FrameCells* fc = &frameCells;
     if (fc->squareCount == fc->squareRoom && !makeRoomFor(&fc->squares, &fc->squareRoom, fc->squareCount + 1,
             fc->squareCount))
         return;
+    const int32_t state = walk->looks ? sampleState(walk, square) : 0;
     fc->squares[fc->squareCount++] = {square->x, square->y, square->shift,
-        squareWeight(square->population, square->shift)};
+        state ? WEIGHTS + state : squareWeight(square->population, square->shift)};
 }
 
 // The square, one the world says may hold a live cell, and what it holds
@@ -218,7 +261,7 @@ static void walkSquare(const Walk* walk, const WorldSquare* square, int32_t know
     if (level == LEVEL_HIDDEN)
         return;
     if (walk->standIns && level == shift && (shift > TILE_SHIFT || square->population >= 0)) {
-        addSquare(square);
+        addSquare(walk, square);
         return;
     }
     if (shift == TILE_SHIFT) {

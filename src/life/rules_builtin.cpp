@@ -59,6 +59,15 @@ live,l1,l2,l3,d1,d2,d3,d4,d5,live
 0,l1,l2,l3,d1,d2,d3,d4,d5,1
 2,l1,l2,l3,d1,d2,d3,d4,d5,1
 4,l1,l2,l3,d1,d2,d3,d4,d5,3
+
+@COLORS
+# Live cells keep the program's own look; the trail and the marks are
+# drawn flat under them.
+2 48 80 160
+3 255 220 60
+4 200 50 50
+5 120 220 120
+6 110 110 110
 )";
 
 const char wireWorld[] = R"(@RULE WireWorld
@@ -92,6 +101,11 @@ var o7={0,2,3}
 2,a1,a2,a3,a4,a5,a6,a7,a8,3
 3,1,o1,o2,o3,o4,o5,o6,o7,1
 3,1,1,o1,o2,o3,o4,o5,o6,1
+
+@COLORS
+1 90 160 255
+2 255 90 60
+3 230 170 60
 )";
 
 } // namespace

@@ -110,6 +110,10 @@ World* statesWorldCreate(const StatesRule* rule, char* reason, size_t size);
 const StatesRule* statesWorldRule(const World* world);
 // worldForEachState for this engine's worlds.
 int64_t statesWorldForEachState(const World* world, WorldStateVisit visit, void* context);
+// The states of the tile of cells tx * 64 .. + 63, ty * 64 .. + 63 of this
+// engine's world, cell (tx * 64 + x, ty * 64 + y) at cells[y * 64 + x]: 1, or
+// 0 (cells untouched) when it holds no live cell.
+int statesWorldTileStates(const World* world, int64_t tx, int64_t ty, uint8_t cells[WORLD_TILE * WORLD_TILE]);
 // What a tree rule's world needs beside its Life.ini to be read back: when
 // start-up in folder would not find the rule's .rule text as it is (beside
 // Life.ini, in the rules folders, or among the rules shipped), writes it as

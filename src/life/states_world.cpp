@@ -287,3 +287,17 @@ int64_t statesWorldForEachState(const World* world, WorldStateVisit visit, void*
     Visit v = {nullptr, visit, context};
     return statesForEach(universeOf(world), visitOne, &v);
 }
+
+int statesWorldTileStates(const World* world, int64_t tx, int64_t ty, uint8_t cells[WORLD_TILE * WORLD_TILE])
+{
+    if (world->engine != &statesEngine || tx < STATES_TILE_MIN || tx > STATES_TILE_MAX || ty < STATES_TILE_MIN ||
+        ty > STATES_TILE_MAX)
+        return 0;
+    const StatesUniverse* u = universeOf(world);
+    const StatesTile* t = statesTileAt(u, (int32_t)tx, (int32_t)ty);
+    const int b = (int)(u->generation & 1);
+    if (!t || !t->count[b])
+        return 0;
+    memcpy(cells, t->cells[b], STATES_TILE_CELLS);
+    return 1;
+}
