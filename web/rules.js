@@ -124,15 +124,14 @@ const namesBoard = text => /^\s*\d+\s+\d+\s+\d+\s+\d+\s*$/.test(text);
 
 // The cells of the exported Life.ini as run-length text under RULE, on the
 // grid its Rules.ini names unless RULE names one (the board a 64 x 64 plane);
-// null when no cell lives. Under the rule the world runs, each cell keeps its
-// state; under another every cell is live.
-export function worldText(rule) {
+// null when no cell lives. With keepStates (RULE the world's own) each cell
+// keeps its state; else every cell not in state 0 is live.
+export function worldText(rule, keepStates = false) {
   const rules = readFile('Rules.ini');
   const board = namesBoard(rules);
-  const ran = rules.trim().split(/\s/)[0];
-  const grid = board ? ':P64,64' : (ran.match(/:.*$/) || [''])[0];
+  const grid = board ? ':P64,64' : (rules.trim().split(/\s/)[0].match(/:.*$/) || [''])[0];
   const cells = lifeCells(board).map(([x, y, state]) => (board ? [x - 32, y - 32, state] : [x, y, state]));
-  const letters = !board && ran.split(':')[0] === rule.split(':')[0] && cells.some(c => c[2] > 1);
+  const letters = keepStates && cells.some(c => c[2] > 1);
   return cells.length ? runLength(cells, rule.includes(':') ? rule : rule + grid, letters) : null;
 }
 
