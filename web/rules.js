@@ -125,14 +125,21 @@ const namesBoard = text => /^\s*\d+\s+\d+\s+\d+\s+\d+\s*$/.test(text);
 // The cells of the exported Life.ini as run-length text under RULE, on the
 // grid its Rules.ini names unless RULE names one (the board a 64 x 64 plane);
 // null when no cell lives. With keepStates (RULE the world's own) each cell
-// keeps its state; else every cell not in state 0 is live.
+// keeps its state, and a rule table the program could not find again (one a
+// dropped file carried, which the export writes beside Life.ini as
+// NAME.rule, as it stands) goes after the cells, where readers look for a
+// rule a file carries; else every cell not in state 0 is live.
 export function worldText(rule, keepStates = false) {
   const rules = readFile('Rules.ini');
   const board = namesBoard(rules);
   const grid = board ? ':P64,64' : (rules.trim().split(/\s/)[0].match(/:.*$/) || [''])[0];
   const cells = lifeCells(board).map(([x, y, state]) => (board ? [x - 32, y - 32, state] : [x, y, state]));
   const letters = keepStates && cells.some(c => c[2] > 1);
-  return cells.length ? runLength(cells, rule.includes(':') ? rule : rule + grid, letters) : null;
+  if (!cells.length)
+    return null;
+  const table = keepStates && ruleText.test(rule) ? readFile(rule.split(':')[0] + '.rule') : '';
+  const carried = table.startsWith('@RULE') ? table.replace(/\n?$/, '\n') : '';
+  return runLength(cells, rule.includes(':') ? rule : rule + grid, letters) + carried;
 }
 
 // Runs the board shown from its first generation under RULE. Resolves to

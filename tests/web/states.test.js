@@ -115,3 +115,30 @@ test('the menu of states and C pick the state drawn, and Copy link keeps every s
   await again.page.close();
   await page.close();
 });
+
+// A rule the pattern carries goes with the link: the opened link finds it in
+// the link's own text, on a page that never saw the pattern.
+test('Copy link of a drawn world whose rule its file carried carries the rule too', async () => {
+  const table = ['@RULE Wires', '@TABLE', 'n_states:4', 'neighborhood:Moore', 'symmetries:permute',
+    ...[1, 2, 3, 4, 5, 6, 7, 8].map(k => `var a${k}={0,1,2,3}`), ...[1, 2, 3, 4, 5, 6, 7].map(k => `var o${k}={0,2,3}`),
+    '1,a1,a2,a3,a4,a5,a6,a7,a8,2', '2,a1,a2,a3,a4,a5,a6,a7,a8,3', '3,1,o1,o2,o3,o4,o5,o6,o7,1',
+    '3,1,1,o1,o2,o3,o4,o5,o6,1'].join('\n');
+  const clock = fs.readFileSync(path.join(h.root, 'web/patterns/wireworld-clock.rle'), 'utf8')
+    .replace('rule = WireWorld', 'rule = Wires') + table + '\n';
+  const {page, errors} = await opened();
+  await h.drop(page, 'wires.rle', new TextEncoder().encode(clock));
+  await h.waitForLog(page, 'Dropped /drop/wires.rle: loaded, 20 live cells, rule Wires');
+  await h.tick(page);
+  await page.click('#draw');
+  const box = await (await page.$('#canvas')).boundingBox();
+  await page.mouse.click(box.x + 320.5 * box.width / 640, box.y + 240.5 * box.height / 480);
+  await h.tick(page);
+  const drawn = await exported(page);
+  const link = await page.evaluate(() => window.veltrixPage.boardLink());
+  const again = await opened(link.slice(link.indexOf('?')));
+  await h.waitForLog(again.page, `Dropped /drop/link: loaded, ${drawn.cells.length} live cells, rule Wires`);
+  assert.deepStrictEqual((await exported(again.page)).cells, drawn.cells);
+  assert.deepStrictEqual([...errors, ...again.errors], []);
+  await again.page.close();
+  await page.close();
+});
