@@ -141,7 +141,7 @@ afterReady(async () => {
 export async function boardLink() {
   const parts = [];
   const board = boardSource();
-  const drawn = isReady() && figuresShown().drawn && (await exportWorld()) ? worldText(currentRule()) : null;
+  const drawn = isReady() && figuresShown().drawn && (await exportWorld()) ? worldText(currentRule(), true) : null;
   if (drawn)
     parts.push('pattern=' + percentEncode(new TextEncoder().encode(drawn)));
   else if (board && board.file)

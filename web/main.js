@@ -1,8 +1,8 @@
 // The page's one entry. Its modules run in the order of these imports, each
 // after the ones it imports: the page around the program first, the
 // picture's size, then bringing a pattern, the controls, the views, the
-// picker, the figures, the rules, the link, the help, recording, drawing and
-// the app's service worker. Then the page's API, window.veltrixPage, for the
+// picker, the figures, the rules, the link, the help, recording, drawing, its
+// menu of states and the app's service worker. Then the page's API, window.veltrixPage, for the
 // browser tests and for whatever script a page embedding Veltrix adds; then
 // the program.
 import * as page from './page.js';
@@ -18,6 +18,7 @@ import * as link from './link.js';
 import './help.js';
 import './record.js';
 import './draw.js';
+import './states_menu.js';
 import './install.js';
 
 window.veltrixPage = Object.freeze({

@@ -29,11 +29,12 @@ const logPanel = document.getElementById('log');
 // codes; src/platform/web/web.cpp takes these codes, and no others.
 const keyCodes = {Escape: 0x1B, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26,
   ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B,
-  p: 0x50, P: 0x50, r: 0x52, R: 0x52, Backspace: 0x08, '+': 0xBB, '=': 0xBB, '-': 0xBD, e: 0x45, E: 0x45};
+  p: 0x50, P: 0x50, r: 0x52, R: 0x52, Backspace: 0x08, '+': 0xBB, '=': 0xBB, '-': 0xBD, e: 0x45, E: 0x45,
+  c: 0x43, C: 0x43};
 const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
 // The letters, + and - go to the browser while Ctrl, Alt or Meta is held
 // (Ctrl+F is its find, Ctrl+- zooms out).
-const isLetterChord = event => /^[fFtTpPrReE+=-]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
+const isLetterChord = event => /^[fFtTpPrReEcC+=-]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
 
 export function say(text, isError) {
   status.textContent = text;
@@ -87,7 +88,8 @@ const files = new Map();
 // The figures of the frame last shown.
 // switches: the program's as bits (1 auto-iteration, 2 filtering, 4 drawing,
 // 8 following), -1 while keys it has not taken yet may change them.
-let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: '', loading: '', switches: -1};
+// states: the world's states (bits 0-15) and the state drawing gives (bits 16-31).
+let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: '', loading: '', switches: -1, states: 0};
 let ticking = null; // the timer message posted: resolves once its frame is shown
 let ticked = null;
 
@@ -175,14 +177,14 @@ let arrived = null; // the last frame come and not yet drawn
 function show() {
   if (!arrived)
     return;
-  const {buffer, width, height, frames, generation, population, drawn, rule, loading, switches} = arrived;
+  const {buffer, width, height, frames, generation, population, drawn, rule, loading, switches, states} = arrived;
   arrived = null;
   if (canvas.width !== width || canvas.height !== height) {
     canvas.width = width;
     canvas.height = height;
   }
   pen.putImageData(new ImageData(new Uint8ClampedArray(buffer), width, height), 0, 0);
-  shown = {frames, generation, population, drawn, rule, loading, switches};
+  shown = {frames, generation, population, drawn, rule, loading, switches, states};
   worker.postMessage({type: 'buffer', buffer}, [buffer]);
   emit('shown', rule);
 }
@@ -267,6 +269,12 @@ export function postKey(name) {
   worker.postMessage({type: 'key', code: keyCodes[name]});
   emit('key', name);
   return 1;
+}
+
+// Drawing gives STATE from now on, in turn with the keys posted before.
+export function pickDrawState(state) {
+  if (running && readySeen)
+    worker.postMessage({type: 'draw-state', state});
 }
 
 // Motion of DX, DY frame pixels for the next tick's mouse look.

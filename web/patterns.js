@@ -10,7 +10,10 @@ const menu = document.getElementById('pattern');
 let wanted = ''; // the choice not yet handed over
 let working = false;
 
-async function load(file) {
+// Fetches a classic beside the page and hands it to the program as a drop.
+// Resolves to whether it loaded; a fault is said in the status line. AFTER
+// runs once the drop is handed over, before its outcome.
+export async function loadClassic(file, after = () => {}) {
   try {
     const response = await fetch(file, {credentials: 'same-origin'});
     if (!response.ok)
@@ -19,16 +22,26 @@ async function load(file) {
     if (error)
       throw new Error(error);
     const taken = loadPattern(file.slice(file.lastIndexOf('/') + 1), bytes, {file});
-    // The menu stays on the newest choice, not the one now loading: the
-    // next arrow moves on from there.
-    if (wanted)
-      menu.value = wanted;
-    if (taken)
-      await dropOutcome();
+    after();
+    return taken ? await dropOutcome() : false;
   } catch (error) {
     say(`${file}: ${error.message}`, true);
-    menu.value = wanted;
+    return false;
   }
+}
+
+// The menu stays on the newest choice, not the one now loading: the next
+// arrow moves on from there. A file that never reached the program leaves
+// the menu on the newest choice too, or on none.
+async function load(file) {
+  let handed = false;
+  await loadClassic(file, () => {
+    handed = true;
+    if (wanted)
+      menu.value = wanted;
+  });
+  if (!handed)
+    menu.value = wanted;
 }
 
 async function loadWanted() {

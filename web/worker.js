@@ -115,7 +115,7 @@ function load(message) {
       send({type: 'frame', buffer, width, height, frames: Module._webFramesPresented(),
         generation: Module._webGeneration(), population: Module._webPopulation(), drawn: Module._webDrawn(),
         rule: Module.UTF8ToString(Module._webRule()), loading: Module.UTF8ToString(Module._webLoading()),
-        switches: Module._webKeysWaiting() ? -1 : Module._webSwitches()},
+        switches: Module._webKeysWaiting() ? -1 : Module._webSwitches(), states: Module._webStates()},
         [buffer]);
       answerTicks();
     },
@@ -152,6 +152,10 @@ self.onmessage = ({data}) => {
     case 'view-start':
       if (running)
         Module._webViewStart();
+      break;
+    case 'draw-state':
+      if (running)
+        Module._webDrawState(data.state);
       break;
     case 'cancel':
       if (running)

@@ -77,6 +77,9 @@ struct AppState {
     int32_t touchScreen; // platformTouchScreen at start-up: the overlay names buttons, not keys
     char recordingName[32];
     int32_t drawing; // E: the pointer shows and draws cells; the mouse does not look
+    // C: the state drawing gives, 1 to the world's states - 1 (drawStateShown
+    // reads it); back to 1 with every world loaded.
+    int32_t drawState;
     int32_t drawnSinceLoad; // 1 once a cell was drawn or undone on the world loaded last
     int32_t loading; // 1 while a dropped file is read beside the frames: each tick looks how it stands
 };
@@ -199,7 +202,7 @@ void goingReset();
 // The overlay (overlay.cpp): the generation at the top left, the hints at the
 // bottom, the status lines at the top right (the pace when it is not one
 // generation a tick, the live-cell count when P shows it, "Drawing" while
-// drawing) and the notice under the generation.
+// drawing, with the state drawn on a world of more than two states) and the notice under the generation.
 void drawOverlay(uint32_t* framebuffer);
 // The overlay's generation text, "%lldst Iteration", "%lldnd Iteration" or
 // "%lldth Iteration" by the count's last decimal digit.
@@ -246,8 +249,20 @@ void drawMove(int32_t px, int32_t py);
 void drawRelease(int32_t px, int32_t py);
 // Ctrl+Z: the cells of the last stroke back as they were.
 void drawUndo();
-// Forgets every stroke: a new world is loaded.
+// Forgets every stroke and draws state 1 again: a new world is loaded.
 void drawForget();
+// The state a click gives a cell not in it: app.drawState, or 1 where the
+// world has no such state. Inline: the overlay reads it and draw.cpp writes
+// notices through the overlay.
+inline int32_t drawStateShown()
+{
+    return app.world && app.drawState > 0 && app.drawState < app.world->states ? app.drawState : 1;
+}
+// C: the next state to draw, after the last live one state 1 again; on a
+// world of two states a notice says there is no other.
+void drawCycleState();
+// The page's menu of states: the state to draw, ignored unless the world has it.
+void drawPickState(int32_t state);
 // Ctrl+S: the world shown written to Life.ini and Rules.ini for the next
 // start, with the outcome on screen and in the log.
 void drawSave();

@@ -1,6 +1,7 @@
 // Drawing cells (E): the pointer shows and looking around stops; a click
-// toggles the cell under the pointer, a drag paints every cell it passes with
-// the state the click gave, Ctrl+Z takes the last stroke back and Ctrl+S
+// toggles the cell under the pointer between the state drawn (C picks it on
+// a world of more than two states) and 0, a drag paints every cell it passes
+// with the state the click gave, Ctrl+Z takes the last stroke back and Ctrl+S
 // writes the world to Life.ini and Rules.ini for the next start.
 //
 // The cell under the pointer is the one whose model the last frame drew at
@@ -23,7 +24,7 @@
 struct DrawnCell {
     int64_t x;
     int64_t y;
-    int32_t wasAlive;
+    int32_t was; // its state before the stroke
 };
 
 // One click or drag: the cells it changed, each once, with what they were.
@@ -57,6 +58,23 @@ void drawForget()
     drawing.first = 0;
     drawing.count = 0;
     drawing.pressed = 0;
+    app.drawState = 1;
+}
+
+// A stroke under way keeps the state it started with.
+void drawCycleState()
+{
+    if (!app.world || app.world->states <= 2) {
+        showNotice("This rule has one live state: drawing gives it");
+        return;
+    }
+    app.drawState = drawStateShown() % (app.world->states - 1) + 1;
+}
+
+void drawPickState(int32_t state)
+{
+    if (app.world && state > 0 && state < app.world->states)
+        app.drawState = state;
 }
 
 // The z of the model's top: the nearest to a camera looking down +z.
@@ -115,17 +133,18 @@ static int pickCell(int32_t px, int32_t py, int64_t* x, int64_t* y)
 }
 
 // Gives the cell under (px, py) the stroke's state, recording what it was;
-// the stroke's first cell sets that state, the opposite of its own. A cell
-// that cannot be recorded is left as it is, so Ctrl+Z always restores.
+// the stroke's first cell sets that state: 0 when it holds the state drawn,
+// else the state drawn. A cell that cannot be recorded is left as it is, so
+// Ctrl+Z always restores.
 static void paintAt(int32_t px, int32_t py)
 {
     int64_t x, y;
     if (!pickCell(px, py, &x, &y))
         return;
-    const int alive = worldGetCell(app.world, x, y);
+    const int was = worldGetCell(app.world, x, y);
     if (drawing.paint < 0)
-        drawing.paint = !alive;
-    if (alive == drawing.paint)
+        drawing.paint = was == drawStateShown() ? 0 : drawStateShown();
+    if (was == drawing.paint)
         return;
     Stroke* stroke = strokeAt(drawing.count - 1);
     if (stroke->count == stroke->room) {
@@ -140,7 +159,7 @@ static void paintAt(int32_t px, int32_t py)
     }
     if (!worldSetCell(app.world, x, y, drawing.paint))
         return;
-    stroke->cells[stroke->count++] = {x, y, alive};
+    stroke->cells[stroke->count++] = {x, y, was};
     app.drawnSinceLoad = 1;
     historyEdited();
 }
@@ -230,7 +249,7 @@ void drawUndo()
     }
     Stroke* stroke = strokeAt(drawing.count - 1);
     for (int32_t i = stroke->count - 1; i >= 0; i--)
-        worldSetCell(app.world, stroke->cells[i].x, stroke->cells[i].y, stroke->cells[i].wasAlive);
+        worldSetCell(app.world, stroke->cells[i].x, stroke->cells[i].y, stroke->cells[i].was);
     if (stroke->count > 0)
         historyEdited();
     heapFree(stroke->cells);

@@ -69,13 +69,23 @@ static void drawStatus(uint32_t* framebuffer)
         drawLineRight(text, y, framebuffer);
         y += LINE_ADVANCE;
     }
+    // Where a world has more states than two, every one but 0 is live.
+    const int32_t states = app.world->states;
     if (app.showPopulation) {
-        snprintf(text, sizeof text, "%lld live cells", (long long)worldPopulation(app.world));
+        if (states > 2)
+            snprintf(text, sizeof text, "%lld live cells (states 1 to %d)", (long long)worldPopulation(app.world),
+                states - 1);
+        else
+            snprintf(text, sizeof text, "%lld live cells", (long long)worldPopulation(app.world));
         drawLineRight(text, y, framebuffer);
         y += LINE_ADVANCE;
     }
     if (app.drawing) {
-        drawLineRight("Drawing", y, framebuffer);
+        if (states > 2)
+            snprintf(text, sizeof text, "Drawing state %d of %d", drawStateShown(), states - 1);
+        else
+            snprintf(text, sizeof text, "Drawing");
+        drawLineRight(text, y, framebuffer);
         y += LINE_ADVANCE;
     }
     // The engine goes without saying unless the world left the tile engines.

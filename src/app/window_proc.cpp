@@ -52,10 +52,16 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         figures->filtering = filteringOn();
         figures->drawing = app.drawing;
         figures->follow = app.follow;
+        figures->states = app.world->states;
+        figures->drawState = drawStateShown();
         return 1;
     }
     case MSG_DROPCANCEL:
         dropCancel();
+        return 0;
+    case MSG_DRAWSTATE:
+        if (wParam <= INT32_MAX)
+            drawPickState((int32_t)wParam);
         return 0;
     case MSG_VIEWSTART:
         if (app.world)
@@ -137,6 +143,9 @@ void handleKey(uint32_t key)
         break;
     case KEY_E:
         drawToggle();
+        break;
+    case KEY_C:
+        drawCycleState();
         break;
     case KEY_T:
         app.follow = app.follow == 0 ? 1 : 0;

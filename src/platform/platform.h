@@ -129,6 +129,9 @@ enum {
     // being read stops as Esc stops it; with none being read nothing happens
     // (where Esc would close the window).
     MSG_DROPCANCEL = 0x0403,
+    // Posted by a backend with a menu of states (the page): drawing gives
+    // state wParam from now on, when the world shown has it.
+    MSG_DRAWSTATE = 0x0410,
 };
 
 // What MSG_FIGURES reports of the program.
@@ -144,6 +147,8 @@ struct WindowFigures {
     int32_t filtering;
     int32_t drawing;
     int32_t follow;
+    int32_t states;    // the states a cell of the world shown may take, 2 or more
+    int32_t drawState; // the state drawing gives, 1 to states - 1
 };
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.
@@ -162,6 +167,7 @@ enum {
     KEY_INSERT = 0x2D,
     KEY_DELETE = 0x2E,
     KEY_0 = 0x30,        // the digits 0 to 9 are KEY_0 + d
+    KEY_C = 0x43,
     KEY_E = 0x45,
     KEY_F = 0x46,
     KEY_G = 0x47,

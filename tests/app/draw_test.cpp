@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "app/app.h"
 #include "display/display.h"
@@ -172,6 +174,108 @@ TEST_F(Draw, AClickBesideACellTakesTheSquareBeside)
             EXPECT_EQ(population, alive(32 + dx, 31 + dy) ? 6 : 4) << dx << " " << dy;
         }
     }
+}
+
+// Every live cell of the world shown with its state.
+std::map<std::pair<int64_t, int64_t>, int> statesShown()
+{
+    std::map<std::pair<int64_t, int64_t>, int> cells;
+    worldForEachState(app.world, [](void* context, int64_t x, int64_t y, int state) {
+        (*(std::map<std::pair<int64_t, int64_t>, int>*)context)[{x, y}] = state;
+    }, &cells);
+    return cells;
+}
+
+WindowFigures figuresShown()
+{
+    WindowFigures figures = {};
+    EXPECT_EQ(windowProc(nullptr, MSG_FIGURES, 0, (intptr_t)&figures), 1);
+    return figures;
+}
+
+// A wire of WireWorld (0 empty, 1 head, 2 tail, 3 wire) with an electron on it.
+const char* wire = "5\n0 0 0 2\n1 0 0 1\n2 0 0 3\n3 0 0 3\n4 0 0 3\n";
+
+// On a world of more states C picks the state a click gives: a cell not in
+// it takes it, a cell in it goes back to 0, a drag paints it; C comes round
+// to state 1 after the last; Ctrl+Z gives each cell its state back; the page's
+// menu picks a state directly and one the world lacks changes nothing.
+TEST_F(Draw, CPicksTheStateDrawnOnAWorldOfMoreStates)
+{
+    writeFile("Life.ini", wire);
+    writeFile("Rules.ini", "WireWorld\n");
+    const std::string view = "key pgup 3\ntick\n";
+    run(view);
+    ASSERT_EQ(app.world->states, 4);
+    const std::string head = pixelOf(1, 0), wireEnd = pixelOf(4, 0), empty = pixelOf(1, 2);
+    const std::string from = pixelOf(-1, -2), to = pixelOf(3, -2);
+
+    run(view + "key e\nclick " + empty + "\nclick " + head + "\n");
+    EXPECT_EQ(alive(1, 2), 1);
+    EXPECT_EQ(alive(1, 0), 0);
+    EXPECT_EQ(figuresShown().drawState, 1);
+
+    run(view + "key e\nkey c 2\nclick " + empty + "\nclick " + wireEnd + "\ndrag " + from + " " + to + " 40\n");
+    EXPECT_EQ(alive(1, 2), 3);
+    EXPECT_EQ(alive(4, 0), 0);
+    for (int32_t x = -1; x <= 3; x++)
+        EXPECT_EQ(alive(x, -2), 3) << x;
+    const WindowFigures figures = figuresShown();
+    EXPECT_EQ(figures.states, 4);
+    EXPECT_EQ(figures.drawState, 3);
+    EXPECT_EQ(worldPopulation(app.world), 10);
+
+    run(view + "key c 3\nkey e\nclick " + head + "\nclick " + wireEnd + "\nkey ctrl+z 2\n");
+    EXPECT_EQ(figuresShown().drawState, 1);
+    EXPECT_EQ(statesShown(), (std::map<std::pair<int64_t, int64_t>, int>{
+        {{0, 0}, 2}, {{1, 0}, 1}, {{2, 0}, 3}, {{3, 0}, 3}, {{4, 0}, 3}}));
+
+    run(view + "tick\n");
+    windowProc(nullptr, MSG_DRAWSTATE, 2, 0);
+    EXPECT_EQ(figuresShown().drawState, 2);
+    for (const uintptr_t absent : {(uintptr_t)0, (uintptr_t)4, (uintptr_t)1 << 32 | 1})
+        windowProc(nullptr, MSG_DRAWSTATE, absent, 0);
+    EXPECT_EQ(figuresShown().drawState, 2);
+}
+
+// A world of two states draws as it always did: C only says there is no
+// other state, and the menu's message cannot pick one.
+TEST_F(Draw, TwoStatesKeepTheirOneStateToDraw)
+{
+    run(std::string(boardView) + "key c\ntick\n");
+    EXPECT_STREQ(app.notice, "This rule has one live state: drawing gives it");
+    windowProc(nullptr, MSG_DRAWSTATE, 2, 0);
+    EXPECT_EQ(figuresShown().drawState, 1);
+    EXPECT_EQ(figuresShown().states, 2);
+}
+
+// R and Backspace bring back every cell's state as it was, drawn cells too,
+// and a new world loaded draws state 1 again.
+TEST_F(Draw, GoingBackBringsBackEveryState)
+{
+    writeFile("Life.ini", wire);
+    writeFile("Rules.ini", "WireWorld\n");
+    const std::string view = "key pgup 3\ntick\n";
+    run(view);
+    const std::string empty = pixelOf(1, 2);
+    const std::string drawn = view + "key e\nkey c\nclick " + empty + "\nkey e\n";
+    run(drawn);
+    const auto start = statesShown();
+    ASSERT_EQ(start.at({1, 2}), 2);
+    run(drawn + "key ins 2\n");
+    const auto second = statesShown();
+    ASSERT_NE(second, start);
+    run(drawn + "key ins 5\nkey back 3\n");
+    EXPECT_EQ(worldGeneration(app.world), 2);
+    EXPECT_EQ(statesShown(), second);
+    run(drawn + "key ins 5\nkey r\n");
+    EXPECT_EQ(worldGeneration(app.world), 0);
+    EXPECT_EQ(statesShown(), start);
+    EXPECT_EQ(figuresShown().drawState, 2);
+
+    writeFile("brain.rle", "x = 3, y = 2, rule = B2/S/C3\nABA$.B!\n");
+    run(drawn + "drop brain.rle\ntick\n");
+    EXPECT_EQ(figuresShown().drawState, 1);
 }
 
 } // namespace

@@ -195,4 +195,24 @@ TEST_F(Record, WriterKeepsExactColoursAndItsLimit)
     EXPECT_EQ(gifRecordOpen("no-such-folder/x.gif", width, height, RECORD_MAX_BYTES), nullptr);
 }
 
+// A world of more states records as any other: a WireWorld clock's
+// electrons move on in every frame.
+TEST_F(Record, AWorldOfMoreStatesRecordsEveryFrame)
+{
+    copyBundledData();
+    writeFile("clock.rle", "x = 16, y = 3, rule = WireWorld\n.BA2C$C4.11C$.4C!\n");
+    std::string text = "tick\ndrop clock.rle\ntick\nkey del\nkey f9\n";
+    for (int i = 0; i < 20; i++)
+        text += "tick\n";
+    text += "key f9\ntick\n";
+    run(text);
+    EXPECT_STREQ(app.world->ruleName, "WireWorld");
+    EXPECT_GE(worldGeneration(app.world), 20);
+    const Played played = play("Recording 0.gif");
+    ASSERT_TRUE(played.ok);
+    ASSERT_EQ(played.frames.size(), 20u);
+    for (size_t i = 1; i < played.frames.size(); i++)
+        EXPECT_NE(played.frames[i], played.frames[i - 1]) << i;
+}
+
 }

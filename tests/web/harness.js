@@ -148,7 +148,7 @@ async function tick(page) {
 
 const keyNames = {esc: 'Escape', end: 'End', home: 'Home', left: 'ArrowLeft', up: 'ArrowUp', right: 'ArrowRight',
   down: 'ArrowDown', ins: 'Insert', del: 'Delete', f12: 'F12', pgup: 'PageUp', pgdn: 'PageDown', f: 'f', t: 't',
-  '+': '+', '-': '-', 'kp+': 'NumpadAdd', 'kp-': 'NumpadSubtract', p: 'p', r: 'r', e: 'e', back: 'Backspace', f9: 'F9'};
+  '+': '+', '-': '-', 'kp+': 'NumpadAdd', 'kp-': 'NumpadSubtract', p: 'p', r: 'r', e: 'e', c: 'c', back: 'Backspace', f9: 'F9'};
 
 // Plays a replay script's steps in the page: keys as real key presses, mouse
 // offsets as motion of the pointer locked by a click, ticks one by one.

@@ -127,3 +127,108 @@ test('the patterns of other rules: HighLife\'s replicator doubles every 12 gener
     assert.ok(!same(ship[p], shifted(ship[0], 0, p / 2)), `back in shape after ${p} generations`);
   assert.ok(same(ship[32], shifted(ship[0], 0, 16)), 'after 32 generations');
 });
+
+// FILE read into the world its rule names and run N generations by the
+// program's own engine: its cells each [x, y, state] ("alive", [x, y], under
+// a rule of two states).
+function statesAfter(file, n) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrix-pattern-'));
+  try {
+    execFileSync(path.join(bin, 'veltrix-pattern'), [path.join(patterns, file)], {cwd: dir, stdio: 'pipe'});
+    return JSON.parse(execFileSync(path.join(bin, 'veltrix-inspect'), ['life', String(n)], {cwd: dir}).toString());
+  } finally {
+    fs.rmSync(dir, {recursive: true, force: true});
+  }
+}
+
+// Cells with states as a Map cell(x, y) -> state, and back as sorted triples.
+const stateMap = triples => new Map(triples.map(([x, y, s]) => [cell(x, y), s]));
+const triples = map => [...map].map(([c, s]) => [xOf(c), yOf(c), s]).sort((a, b) => a[1] - b[1] || a[0] - b[0]);
+
+// One generation of a rule of more states by a plain walk over every cell
+// near a live one: NEXT(state, neighbours) with neighbours the states of the
+// cells within RANGE (a square), the cell itself left out.
+function stepStates(cells, next, range = 1) {
+  const near = new Set();
+  for (const c of cells.keys())
+    for (let dx = -range; dx <= range; dx++)
+      for (let dy = -range; dy <= range; dy++)
+        near.add(c + dx * K + dy);
+  const out = new Map();
+  for (const c of near) {
+    const around = [];
+    for (let dx = -range; dx <= range; dx++)
+      for (let dy = -range; dy <= range; dy++)
+        if (dx || dy)
+          around.push(cells.get(c + dx * K + dy) || 0);
+    const s = next(cells.get(c) || 0, around);
+    if (s)
+      out.set(c, s);
+  }
+  return out;
+}
+
+const count = (around, ...states) => around.filter(s => states.includes(s)).length;
+const brain = (s, around) => (s === 1 ? 2 : s === 2 ? 0 : count(around, 1) === 2 ? 1 : 0);
+// Bosco's rule: the live cells of the 11 x 11 square, the cell itself counted.
+const bosco = (s, around) => {
+  const n = count(around, 1) + s;
+  return (s ? n >= 34 && n <= 58 : n >= 34 && n <= 45) ? 1 : 0;
+};
+const wireWorld = (s, around) => {
+  if (s === 1 || s === 2)
+    return s + 1;
+  const heads = count(around, 1);
+  return s === 3 && (heads === 1 || heads === 2) ? 1 : s;
+};
+// LifeHistory without marks: Conway's rule on state 1, a cell that dies left at 2.
+const lifeHistory = (s, around) => {
+  const n = count(around, 1);
+  if (s === 1)
+    return n === 2 || n === 3 ? 1 : 2;
+  return n === 3 ? 1 : s;
+};
+
+function run(cells, next, generations, range) {
+  const all = [cells];
+  for (let g = 0; g < generations; g++)
+    all.push(stepStates(all[g], next, range));
+  return all;
+}
+
+test('the families of more states: Brian\'s Brain grows, Bosco\'s ship slides, the clock ticks, history stays', () => {
+  const start = file => {
+    const read = statesAfter(file, 0);
+    return [read.rules, stateMap(read.cells || read.alive.map(([x, y]) => [x, y, 1]))];
+  };
+  const [brainRule, seed] = start('brians-brain.rle');
+  assert.strictEqual(brainRule, 'B2/S/C3');
+  assert.strictEqual(seed.size, 7);
+  const sparks = run(seed, brain, 30);
+  assert.deepStrictEqual(statesAfter('brians-brain.rle', 30).cells, triples(sparks[30]));
+  assert.ok(sparks[30].size > 40, 'the seed grows');
+
+  const [boscoRule, ship] = start('bosco-ship.rle');
+  assert.strictEqual(boscoRule, 'R5,C0,M1,S34..58,B34..45,NM');
+  const slides = run(ship, bosco, 5, 5);
+  const moved = new Map([...ship].map(([c, s]) => [c + 4 * K, s]));
+  for (let g = 1; g < 5; g++)
+    assert.notDeepStrictEqual(triples(slides[g]), triples(moved), `back in shape after ${g}`);
+  assert.deepStrictEqual(triples(slides[5]), triples(moved));
+
+  const [wireRule, clock] = start('wireworld-clock.rle');
+  assert.strictEqual(wireRule, 'WireWorld');
+  const ticks = run(clock, wireWorld, 30);
+  assert.deepStrictEqual(statesAfter('wireworld-clock.rle', 25).cells, triples(ticks[25]));
+  assert.deepStrictEqual(triples(ticks[30]), triples(ticks[20]));
+  assert.notDeepStrictEqual(triples(ticks[25]), triples(ticks[20]));
+  assert.ok(ticks.slice(20).some(g => g.get(cell(15, 1)) === 1), 'an electron reaches the end of the wire');
+
+  const [historyRule, ships] = start('lifehistory-trails.rle');
+  assert.strictEqual(historyRule, 'LifeHistory');
+  const trails = run(ships, lifeHistory, 40);
+  assert.deepStrictEqual(statesAfter('lifehistory-trails.rle', 40).cells, triples(trails[40]));
+  // The glider and the ship live on, five and nine cells, over their tracks.
+  assert.strictEqual([...trails[40].values()].filter(s => s === 1).length, 14);
+  assert.ok([...trails[40].values()].filter(s => s === 2).length > 60, 'the tracks');
+});

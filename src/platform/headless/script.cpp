@@ -18,7 +18,7 @@ const KeyName keyNames[] = {
     {"pgup", KEY_PAGEUP}, {"pgdn", KEY_PAGEDOWN}, {"f", KEY_F},    {"t", KEY_T},
     {"+", KEY_PLUS},      {"-", KEY_MINUS},       {"kp+", KEY_ADD},    {"kp-", KEY_SUBTRACT}, {"p", KEY_P},
     {"r", KEY_R},         {"back", KEY_BACK},     {"f9", KEY_F9},       {"e", KEY_E},          {"s", KEY_S},
-    {"z", KEY_Z},         {"g", KEY_G},           {"h", KEY_H},         {"enter", KEY_RETURN},
+    {"z", KEY_Z},         {"g", KEY_G},           {"h", KEY_H},         {"enter", KEY_RETURN}, {"c", KEY_C},
     {"0", KEY_0},         {"1", KEY_0 + 1},       {"2", KEY_0 + 2},     {"3", KEY_0 + 3},      {"4", KEY_0 + 4},
     {"5", KEY_0 + 5},     {"6", KEY_0 + 6},       {"7", KEY_0 + 7},     {"8", KEY_0 + 8},      {"9", KEY_0 + 9},
 };

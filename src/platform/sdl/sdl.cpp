@@ -169,6 +169,7 @@ static int32_t virtualKey(SDL_Keycode key)
     case SDLK_p: return KEY_P;
     case SDLK_r: return KEY_R;
     case SDLK_e: return KEY_E;
+    case SDLK_c: return KEY_C;
     case SDLK_s: return KEY_S;
     case SDLK_z: return KEY_Z;
     case SDLK_BACKSPACE: return KEY_BACK;

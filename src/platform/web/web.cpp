@@ -136,7 +136,7 @@ static void postTimer()
 // The program's keys by their virtual-key codes, as web/page.js posts them.
 static const int32_t programKeys[] = {
     KEY_ESCAPE, KEY_END,      KEY_HOME, KEY_LEFT, KEY_UP, KEY_RIGHT, KEY_DOWN,  KEY_INSERT, KEY_DELETE, KEY_F12,
-    KEY_PAGEUP, KEY_PAGEDOWN, KEY_F,    KEY_T,    KEY_P,  KEY_R,     KEY_BACK, KEY_PLUS,   KEY_MINUS,  KEY_E,
+    KEY_PAGEUP, KEY_PAGEDOWN, KEY_F,    KEY_T,    KEY_P,  KEY_R,     KEY_BACK, KEY_PLUS,   KEY_MINUS,  KEY_E, KEY_C,
 };
 
 // Motion since the last tick, kept within the replay runner's offsets so the
@@ -308,6 +308,18 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t webSwitches()
 {
     const WindowFigures shown = figures();
     return (shown.autoIterate ? 1 : 0) | (shown.filtering ? 2 : 0) | (shown.drawing ? 4 : 0) | (shown.follow ? 8 : 0);
+}
+
+// The page's menu of states: the world's states (bits 0-15) and the state drawing gives (16-31);
+// the state to draw, posted in turn with the keys (one the world lacks changes nothing).
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t webStates()
+{
+    const WindowFigures shown = figures();
+    return (shown.states & 0xFFFF) | (shown.drawState & 0xFFFF) << 16;
+}
+extern "C" EMSCRIPTEN_KEEPALIVE int webDrawState(int32_t state)
+{
+    return post(MSG_DRAWSTATE, (uintptr_t)state, 0);
 }
 
 // A camera preset of the page's: the camera goes back to the world's start
