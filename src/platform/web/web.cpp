@@ -137,6 +137,7 @@ static void postTimer()
 static const int32_t programKeys[] = {
     KEY_ESCAPE, KEY_END,      KEY_HOME, KEY_LEFT, KEY_UP, KEY_RIGHT, KEY_DOWN,  KEY_INSERT, KEY_DELETE, KEY_F12,
     KEY_PAGEUP, KEY_PAGEDOWN, KEY_F,    KEY_T,    KEY_P,  KEY_R,     KEY_BACK, KEY_PLUS,   KEY_MINUS,  KEY_E,
+    KEY_G,      KEY_H,        KEY_RETURN,
 };
 
 // Motion since the last tick, kept within the replay runner's offsets so the
@@ -160,9 +161,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code, int32_t control)
     if (control)
         return code == KEY_Z || code == KEY_S ? post(MSG_KEYDOWN, (uintptr_t)code, KEY_WITH_CONTROL) : 0;
     for (const int32_t key : programKeys)
-        if (key == code)
+        if (key == code || (code >= KEY_0 && code <= KEY_0 + 9))
             return post(MSG_KEYDOWN, (uintptr_t)code, 0);
     return 0;
+}
+
+// The page's field: the world goes to GENERATION, whole and at most 2^53 (exact in a double); else 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int webGoTo(double generation)
+{
+    const uint64_t target = generation >= 0 && generation <= 9007199254740992.0 ? (uint64_t)generation : UINT64_MAX;
+    return (double)target == generation ? post(MSG_GOTO, (uint32_t)target, (intptr_t)(uint32_t)(target >> 32)) : 0;
 }
 
 // The page's pointer on the canvas while drawing, in frame pixels:
@@ -303,11 +311,13 @@ extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
 }
 
 // The switches the page's buttons show, one bit each: 1 auto-iteration (Del),
-// 2 filtering (End), 4 drawing (E), 8 following (T).
+// 2 filtering (End), 4 drawing (E), 8 following (T), 16 going to a generation
+// (G, the page's field), 32 on hashlife (H).
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t webSwitches()
 {
     const WindowFigures shown = figures();
-    return (shown.autoIterate ? 1 : 0) | (shown.filtering ? 2 : 0) | (shown.drawing ? 4 : 0) | (shown.follow ? 8 : 0);
+    return (shown.autoIterate ? 1 : 0) | (shown.filtering ? 2 : 0) | (shown.drawing ? 4 : 0) | (shown.follow ? 8 : 0) |
+        (shown.goingTo >= 0 ? 16 : 0) | (strcmp(shown.engine, "hashlife") == 0 ? 32 : 0);
 }
 
 // A camera preset of the page's: the camera goes back to the world's start
@@ -325,13 +335,15 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webCancelLoad()
     return post(MSG_DROPCANCEL, 0, 0);
 }
 
-// Key messages posted and not yet taken: a frame presented meanwhile shows
-// the switches as they were before them.
+// Key and go-to messages posted and not yet taken: a frame presented
+// meanwhile shows the switches as they were before them.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t webKeysWaiting()
 {
     int32_t count = 0;
-    for (int32_t i = 0; i < web.queueCount; i++)
-        count += web.queue[(web.queueHead + i) % QUEUE_SIZE].message == MSG_KEYDOWN;
+    for (int32_t i = 0; i < web.queueCount; i++) {
+        const uint32_t message = web.queue[(web.queueHead + i) % QUEUE_SIZE].message;
+        count += message == MSG_KEYDOWN || message == MSG_GOTO;
+    }
     return count;
 }
 
