@@ -1,8 +1,8 @@
 // Going far on the page: the field takes the world to a generation (and G
 // typed on the picture does), Stop and Esc end the way there, the engine
-// button moves the world between the engines and names the one it is on.
-// The populations are bgolly's. Every wait is for a frame or an event, never
-// for a time.
+// button moves the world between the engines and names the one it is on, and
+// a link carries the generation. The populations are bgolly's. Every wait is
+// for a frame or an event, never for a time.
 'use strict';
 
 const {test, before, after} = require('node:test');
@@ -157,4 +157,31 @@ test('the engine button moves the world between the engines as H does, cells and
   assert.deepStrictEqual([...errors, ...bundled.errors], []);
   await page.close();
   await bundled.page.close();
+});
+
+const exportedCells = async page => {
+  assert.ok(await page.evaluate(() => veltrixPage.exportWorld()));
+  return page.evaluate(() => veltrixPage.readFile('/export/Life.ini', 'utf8'));
+};
+
+test('a link carries the generation shown and opens there, cell for cell', async () => {
+  const {page, errors} = await acornLoaded();
+  assert.ok((await page.evaluate(() => veltrixPage.boardLink())).endsWith('?file=patterns/acorn.rle'));
+  await goThere(page, 1000);
+  const link = await page.evaluate(() => veltrixPage.boardLink());
+  assert.ok(link.endsWith('?file=patterns/acorn.rle&gen=1000'), link);
+
+  const again = await started(link.slice(link.indexOf('?')));
+  await tickUntil(again.page, arrived);
+  assert.deepStrictEqual(await figures(again.page), [1000, 457]);
+  assert.strictEqual(await exportedCells(again.page), await exportedCells(page));
+
+  const odd = await started('?file=patterns/acorn.rle&gen=12x');
+  await odd.page.waitForFunction(() => /generation "12x", which is no whole number/.test(
+    document.getElementById('status').textContent));
+  await h.tick(odd.page);
+  assert.strictEqual((await figures(odd.page))[0], 0);
+  assert.deepStrictEqual([...errors, ...again.errors, ...odd.errors], []);
+  for (const p of [page, again.page, odd.page])
+    await p.close();
 });
