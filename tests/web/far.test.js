@@ -1,7 +1,8 @@
 // Going far on the page: the field takes the world to a generation (and G
 // typed on the picture does), Stop and Esc end the way there, the engine
-// button moves the world between the engines and names the one it is on, and
-// a link carries the generation. The populations are bgolly's. Every wait is
+// button moves the world between the engines and names the one it is on, a
+// link carries the generation, and a huge macrocell file opened from disk
+// goes to generation 1,000,000. The populations are bgolly's. Every wait is
 // for a frame or an event, never for a time.
 'use strict';
 
@@ -25,6 +26,7 @@ after(async () => {
 });
 
 const acorn = fs.readFileSync(path.join(h.root, 'web/patterns/acorn.rle'));
+const galaxyFile = '/usr/share/golly/Patterns/HashLife/metapixel-galaxy.mc.gz';
 const said = page => page.$eval('#status', e => e.textContent);
 const figures = page => page.evaluate(() => [veltrixPage.figures().generation, veltrixPage.figures().population]);
 const engine = page => page.$eval('#engine', e => [e.textContent, e.getAttribute('aria-pressed')]);
@@ -185,3 +187,30 @@ test('a link carries the generation shown and opens there, cell for cell', async
   for (const p of [page, again.page, odd.page])
     await p.close();
 });
+
+// Debian's golly package brings the galaxy; it is read where it lies, never
+// copied. It opens on hashlife from the system's picker, runs, and goes to
+// generation 1,000,000; the time taken is printed, not judged.
+test('the metapixel galaxy opens from disk on hashlife, runs, and goes to generation 1,000,000',
+  {skip: !fs.existsSync(galaxyFile) && `${galaxyFile} is missing (Debian's golly package)`}, async () => {
+    const {page, errors} = await started();
+    let start = Date.now();
+    const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#open')]);
+    await chooser.accept([galaxyFile]);
+    await page.waitForFunction(() => /^metapixel-galaxy\.mc\.gz: loaded/.test(
+      document.getElementById('status').textContent), {timeout: 0});
+    console.log(`# the galaxy opened in ${Date.now() - start} ms`);
+    await h.tick(page);
+    assert.deepStrictEqual(await engine(page), ['Hashlife', 'true']);
+    await page.click('#run');
+    await tickUntil(page, 'veltrixPage.figures().generation >= 2');
+    await page.click('#run');
+    await h.tick(page);
+    start = Date.now();
+    await goThere(page, 1000000);
+    console.log(`# generation 1,000,000 reached in ${Date.now() - start} ms`);
+    assert.strictEqual(await said(page), 'At generation 1,000,000.');
+    assert.deepStrictEqual(await figures(page), [1000000, 6548638]);
+    assert.deepStrictEqual(errors, []);
+    await page.close();
+  });
