@@ -46,8 +46,12 @@ let asked = null;
 export async function goToGeneration(generation) {
   const after = await goTo(generation);
   if (after < 0) {
-    say(isReady() ? `No generation the page can go to: ${generation}.` : 'Veltrix is not running: start it again first.',
-      true);
+    if (!Number.isSafeInteger(generation) || generation < 0)
+      say(`No generation the page can go to: ${generation}.`, true);
+    else if (!isReady())
+      say('Veltrix is not running: start it again first.', true);
+    else
+      say('The program has too much to take just now: try again in a moment.', true);
     return 0;
   }
   asked = {generation, after};

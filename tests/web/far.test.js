@@ -102,6 +102,10 @@ test('the field and G go to a generation, forward and back, and refuse what is n
     assert.match(await said(page), /no generation the page can go to|Type the generation/, text);
     assert.ok(await page.$eval('#go-to', e => e.classList.contains('wrong')), text);
   }
+  // The page's API takes whole numbers only, as the program does.
+  for (const odd of [-1, 1.5, 2 ** 53])
+    assert.strictEqual(await page.evaluate(n => veltrixPage.goTo(n), odd), 0, String(odd));
+  assert.match(await said(page), /^No generation the page can go to: 9007199254740992\.$/);
   await h.tick(page);
   assert.deepStrictEqual(await figures(page), [244, 157]);
   assert.deepStrictEqual(errors, []);
