@@ -1,11 +1,13 @@
 // The link: index.html?pattern=TEXT (the percent-encoded bytes of a pattern
 // file) or ?file=NAME (a pattern file served beside the page, fetched from
 // the page's own origin), with &rule=RULE for the rule it runs under, &run=1
-// to start auto-iteration and &view=NAME for a camera view. Once start-up is
-// done the pattern goes in as a drop (framed, as every pattern opens), then
-// the rule, the view, then Del. "Copy link" makes the link of the board shown.
+// to start auto-iteration, &view=NAME for a camera view and &gen=N for the
+// generation to go to. Once start-up is done the pattern goes in as a drop
+// (framed, as every pattern opens), then the rule, the view, the generation,
+// then Del. "Copy link" makes the link of the board shown.
 import {flags} from './controls.js';
 import {boardSource, dropOutcome, loadPattern, unpacked} from './drop.js';
+import {goToGeneration} from './going.js';
 import {afterReady, exportWorld, figuresShown, holdStart, isReady, postKey, say} from './page.js';
 import {applyRule, currentRule, worldText} from './rules.js';
 import {currentView, showView} from './views.js';
@@ -129,15 +131,25 @@ afterReady(async () => {
     if (!(await showView(view)))
       say(`The link asks for the view "${view}", which the page does not have.`, true);
   }
+  // The generation counts from the link's pattern, under its rule: a
+  // pattern that did not load has none to go to.
+  if ('gen' in asked && loaded) {
+    const generation = /^[0-9]{1,16}$/.test(asked.gen) ? Number(asked.gen) : NaN;
+    if (Number.isSafeInteger(generation))
+      await goToGeneration(generation);
+    else
+      say(`The link asks for generation "${text('gen')}", which is no whole number the page can go to.`, true);
+  }
   if (asked.run === '1')
     postKey('Delete');
 });
 
 // The link of the board shown: its pattern (none for the bundled one), the
 // rule chosen for it, the view preset while the camera stays on it (every
-// link opens framed: Fit goes without saying), and auto-iteration when on. Cells drawn
-// on the board make it a pattern of its own: the program exports the world
-// shown, and the link carries its cells and rule.
+// link opens framed: Fit goes without saying), the generation shown when
+// past 0, and auto-iteration when on. Cells drawn on the board make it a
+// pattern of its own: the program exports the world shown, and the link
+// carries its cells and rule, which open at generation 0.
 export async function boardLink() {
   const parts = [];
   const board = boardSource();
@@ -153,6 +165,9 @@ export async function boardLink() {
   const view = currentView();
   if (view && view !== 'fit')
     parts.push('view=' + view);
+  const {generation} = figuresShown();
+  if (!drawn && generation > 0)
+    parts.push('gen=' + generation);
   if (flags.autoIterate)
     parts.push('run=1');
   return location.origin + location.pathname + (parts.length ? '?' + parts.join('&') : '');

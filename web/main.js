@@ -1,7 +1,7 @@
 // The page's one entry. Its modules run in the order of these imports, each
 // after the ones it imports: the page around the program first, the
 // picture's size, then bringing a pattern, the controls, the views, the
-// picker, the figures, the rules, the link, the help, recording, drawing, its
+// picker, the figures, the rules, going far, the link, the help, recording, drawing, its
 // menu of states and the app's service worker. Then the page's API, window.veltrixPage, for the
 // browser tests and for whatever script a page embedding Veltrix adds; then
 // the program.
@@ -14,6 +14,7 @@ import * as views from './views.js';
 import './patterns.js';
 import * as stats from './stats.js';
 import * as rules from './rules.js';
+import * as going from './going.js';
 import * as link from './link.js';
 import './help.js';
 import './record.js';
@@ -49,6 +50,8 @@ window.veltrixPage = Object.freeze({
   figures: stats.figures,
   applyRule: rules.applyRule,
   currentRule: rules.currentRule,
+  goTo: going.goToGeneration,
+  far: going.farState,
 });
 
 page.loadProgram();

@@ -30,11 +30,14 @@ const logPanel = document.getElementById('log');
 const keyCodes = {Escape: 0x1B, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25, ArrowUp: 0x26,
   ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E, f: 0x46, F: 0x46, t: 0x54, T: 0x54, F12: 0x7B,
   p: 0x50, P: 0x50, r: 0x52, R: 0x52, Backspace: 0x08, '+': 0xBB, '=': 0xBB, '-': 0xBD, e: 0x45, E: 0x45,
-  c: 0x43, C: 0x43};
+  g: 0x47, G: 0x47, h: 0x48, H: 0x48, Enter: 0x0D, c: 0x43, C: 0x43};
+for (let digit = 0; digit < 10; digit++)
+  keyCodes[digit] = 0x30 + digit;
 const isProgramKey = name => Object.prototype.hasOwnProperty.call(keyCodes, name);
-// The letters, + and - go to the browser while Ctrl, Alt or Meta is held
-// (Ctrl+F is its find, Ctrl+- zooms out).
-const isLetterChord = event => /^[fFtTpPrReEcC+=-]$/.test(event.key) && (event.ctrlKey || event.altKey || event.metaKey);
+// The letters, digits, + and - go to the browser while Ctrl, Alt or Meta is
+// held (Ctrl+F is its find, Ctrl+- zooms out, Ctrl+1 picks a tab).
+const isLetterChord = event => /^[fFtTpPrReEcCgGhH0-9+=-]$/.test(event.key) &&
+  (event.ctrlKey || event.altKey || event.metaKey);
 
 export function say(text, isError) {
   status.textContent = text;
@@ -87,7 +90,8 @@ let worker = null;
 const files = new Map();
 // The figures of the frame last shown.
 // switches: the program's as bits (1 auto-iteration, 2 filtering, 4 drawing,
-// 8 following), -1 while keys it has not taken yet may change them.
+// 8 following, 16 going to a generation, 32 on hashlife), -1 while keys it
+// has not taken yet may change them.
 // states: the world's states (bits 0-15) and the state drawing gives (bits 16-31).
 let shown = {frames: 0, generation: 0, population: 0, drawn: 0, rule: '', loading: '', switches: -1, states: 0};
 let ticking = null; // the timer message posted: resolves once its frame is shown
@@ -225,18 +229,20 @@ window.addEventListener('keydown', event => {
 // whose keys are all their own, and menus, which keep those they use (the
 // arrows, Home, End and the page keys choose, letters and signs find an
 // entry): after choosing a pattern, Ins and Del still step and run. A
-// button keeps Enter, Space and Tab, none of them the program's.
+// button keeps Enter (G's question takes it elsewhere), Space and Tab.
 // They do not reach the browser either (F12 would open its tools, the
 // arrows would scroll). Ctrl+Z and Ctrl+S are the program's too (undo a
 // drawn stroke, save the world), not the browser's. Esc never reaches it:
 // the program would end and leave a dead picture; on the page Esc leaves
-// full screen, closes the help or stops a load (their own listeners).
+// full screen, closes the help, stops a load or the going to a generation
+// and closes G's question (their own listeners).
 const controlKeys = {z: 0x5A, Z: 0x5A, s: 0x53, S: 0x53};
 
 const menuKeys = /^(Arrow.*|Home|End|Page(Up|Down)|.)$/;
 
 const keepsItsKeys = ({target, key}) => !!target && (/^(INPUT|TEXTAREA)$/.test(target.tagName) ||
-  target.isContentEditable || (target.tagName === 'SELECT' && menuKeys.test(key)));
+  target.isContentEditable || (target.tagName === 'SELECT' && menuKeys.test(key)) ||
+  (key === 'Enter' && /^(BUTTON|A|SUMMARY)$/.test(target.tagName)));
 
 window.addEventListener('keydown', event => {
   if (!running || !readySeen || event.defaultPrevented || event.key === 'Escape' || keepsItsKeys(event))
@@ -328,9 +334,27 @@ export function startOver() {
   }
   for (const resolve of exports.splice(0))
     resolve(false);
+  for (const resolve of gotos.splice(0))
+    resolve(-1);
   emit('ended', null);
   say('Starting Veltrix again…');
   loadProgram();
+}
+
+// The world to GENERATION (a whole number, at most 2^53) as G and Enter
+// take it, in turn with the keys posted before. Resolves to the count of
+// frames presented before the program took it (a later frame shows the
+// going, or where it ended), or to -1 when no program runs or the number is
+// none the program takes.
+const gotos = [];
+
+export function goTo(generation) {
+  if (!running || !readySeen || !Number.isSafeInteger(generation) || generation < 0)
+    return Promise.resolve(-1);
+  return new Promise(resolve => {
+    gotos.push(resolve);
+    worker.postMessage({type: 'goto', generation});
+  });
 }
 
 // Has the program write the world shown (or, with START set, its generation
@@ -425,6 +449,9 @@ function heard({data}) {
       break;
     case 'saved':
       exports.shift()(!!data.saved);
+      break;
+    case 'goto':
+      gotos.shift()(data.taken ? data.frames : -1);
       break;
     case 'ended':
       ended(data.exitCode);

@@ -161,6 +161,11 @@ self.onmessage = ({data}) => {
       if (running)
         Module._webCancelLoad();
       break;
+    case 'goto':
+      // Frames presented after this one show the going, or where it ended.
+      send({type: 'goto', taken: running ? Module._webGoTo(data.generation) : 0,
+        frames: running ? Module._webFramesPresented() : 0});
+      break;
     case 'timer':
       ticks.push(Module._webFramesPresented());
       if (running)

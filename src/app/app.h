@@ -196,6 +196,12 @@ void goingTick();
 // it got to. Returns 1, or 0 when nothing was under way (Esc then closes the
 // window).
 int goingStop();
+// The world towards generation TARGET (MSG_GOTO, or G's question answered);
+// a notice says why not when TARGET is negative or behind what is kept.
+void goTo(int64_t target);
+// The page's Stop: what going under way stops as Esc stops it, or G's
+// question closes. Returns 1, or 0 when neither was open.
+int goingCancel();
 // A new world loaded: no question open, no generation or step under way.
 void goingReset();
 

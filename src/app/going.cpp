@@ -57,6 +57,16 @@ static void go()
         showNotice(app.askText[0] ? "No such generation: the last is 9223372036854775807" : "No generation given");
         return;
     }
+    goTo(target);
+}
+
+void goTo(int64_t target)
+{
+    if (target < 0) {
+        showNotice("No such generation: the first is 0");
+        return;
+    }
+    app.asking = 0;
     const int64_t now = worldGeneration(app.world);
     if (target == now)
         return;
@@ -132,6 +142,16 @@ int goingStop()
     char text[NOTICE_TEXT];
     snprintf(text, sizeof text, "Stopped at generation %lld", (long long)worldGeneration(app.world));
     showNotice(text);
+    return 1;
+}
+
+int goingCancel()
+{
+    if (goingStop())
+        return 1;
+    if (!app.asking)
+        return 0;
+    app.asking = 0;
     return 1;
 }
 

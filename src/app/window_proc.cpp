@@ -54,10 +54,17 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         figures->follow = app.follow;
         figures->states = app.world->states;
         figures->drawState = drawStateShown();
+        figures->goingTo = app.going ? app.goingTo : -1;
+        snprintf(figures->engine, sizeof figures->engine, "%s", worldEngineName(app.world));
         return 1;
     }
     case MSG_DROPCANCEL:
-        dropCancel();
+        if (!dropCancel())
+            goingCancel();
+        return 0;
+    case MSG_GOTO:
+        if (app.world)
+            goTo((int64_t)(((uint64_t)(uint32_t)lParam << 32) | (uint32_t)wParam));
         return 0;
     case MSG_DRAWSTATE:
         if (wParam <= INT32_MAX)

@@ -129,6 +129,10 @@ enum {
     // being read stops as Esc stops it; with none being read nothing happens
     // (where Esc would close the window).
     MSG_DROPCANCEL = 0x0403,
+    // Posted by a backend with a field for the generation (the page): the
+    // world goes there as G and Enter take it, over as many ticks as it
+    // needs. The generation's low 32 bits are in wParam, the high in lParam.
+    MSG_GOTO = 0x0404,
     // Posted by a backend with a menu of states (the page): drawing gives
     // state wParam from now on, when the world shown has it.
     MSG_DRAWSTATE = 0x0410,
@@ -149,6 +153,8 @@ struct WindowFigures {
     int32_t follow;
     int32_t states;    // the states a cell of the world shown may take, 2 or more
     int32_t drawState; // the state drawing gives, 1 to states - 1
+    int64_t goingTo; // the generation being gone to; -1 when none is
+    char engine[16]; // the engine the world is on: "board", "universe", "hashlife"
 };
 
 // Virtual-key codes carried by MSG_KEYDOWN in `wParam`.

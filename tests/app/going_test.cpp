@@ -119,6 +119,49 @@ TEST_F(Going, GGoesToTheGenerationTyped)
     EXPECT_STREQ(app.notice, "No generation given");
 }
 
+// The page's messages, after the run (its frames gone, so the going's ticks
+// are goingTick's): MSG_GOTO carries a generation past 32 bits in two
+// halves, MSG_FIGURES reports the going and the engine, and the page's Stop
+// (MSG_DROPCANCEL) ends the going, then closes G's question, never the window.
+TEST_F(Going, ThePageGoesStopsAndSeesTheEngine)
+{
+    const int64_t far = ((int64_t)5 << 32) | 7;
+    WindowFigures figures = {};
+    for (const char* engine : {"", "key h\n"}) {
+        SCOPED_TRACE(engine[0] ? "hashlife" : "universe");
+        run(engine);
+        windowProc(app.window, MSG_GOTO, 1000, 0);
+        for (int ticks = 0; ticks < 100 && app.going; ticks++)
+            goingTick();
+        windowProc(app.window, MSG_FIGURES, 0, (intptr_t)&figures);
+        EXPECT_EQ(figures.generation, 1000);
+        EXPECT_EQ(figures.goingTo, -1);
+        EXPECT_STREQ(figures.engine, engine[0] ? "hashlife" : "universe");
+        EXPECT_EQ(worldCells(app.world), gliderAt(1000));
+        appRelease();
+    }
+    run("");
+    windowProc(app.window, MSG_GOTO, 7, 5);
+    EXPECT_EQ(app.going, 1);
+    EXPECT_EQ(app.goingTo, far);
+    goingTick();
+    windowProc(app.window, MSG_FIGURES, 0, (intptr_t)&figures);
+    EXPECT_EQ(figures.goingTo, far);
+    windowProc(app.window, MSG_DROPCANCEL, 0, 0);
+    EXPECT_EQ(app.going, 0);
+    EXPECT_EQ(std::string(app.notice).rfind("Stopped at generation ", 0), 0u) << app.notice;
+    run("key g\nkey 4\n");
+    windowProc(app.window, MSG_DROPCANCEL, 0, 0);
+    EXPECT_EQ(app.asking, 0);
+    windowProc(app.window, MSG_DROPCANCEL, 0, 0);
+    EXPECT_NE(app.world, nullptr) << "the window stays open";
+    // Past 2^63 - 1 the high half turns the target negative: refused.
+    windowProc(app.window, MSG_GOTO, 0, (intptr_t)0x80000000u);
+    EXPECT_EQ(app.going, 0);
+    EXPECT_STREQ(app.notice, "No such generation: the first is 0");
+    appRelease();
+}
+
 // Steps of 2^k: a tick's work makes the glider's whole step of 1024 (work is
 // counted in what the engines compute, not in time), and Backspace takes a
 // whole step back.

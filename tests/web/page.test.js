@@ -388,7 +388,7 @@ test('the wheel and a two-finger pinch zoom; F, T, the Fit and Follow views and 
   await h.tick(followed.page);
   await assertAsReplay(followed.page, `drop ${gunFile}\nkey f\nkey t\nkey del\ntick 9\ntick`, {files});
   assert.match(await followed.page.evaluate(() => window.veltrixPage.boardLink()),
-    /\?file=patterns\/gosper-gun\.rle&view=follow&run=1$/);
+    /\?file=patterns\/gosper-gun\.rle&view=follow&gen=10&run=1$/);
   await followed.page.close();
 
   // The board framed by its link, then a classic from the picker, framed as it loads.

@@ -160,7 +160,7 @@ test('a rule chosen runs the board shown from its first generation, its cells wh
     {files: {[gunFile]: gun, 'board.rle': highLife}});
   assert.strictEqual(await page.$eval('#rule', e => e.value), 'B36/S23');
   const link = await page.evaluate(() => window.veltrixPage.boardLink());
-  assert.ok(link.endsWith(`?file=patterns/${gunFile}&rule=B36/S23`), link);
+  assert.ok(link.endsWith(`?file=patterns/${gunFile}&rule=B36/S23&gen=40`), link);
 
   // The bundled board: a 64 x 64 plane of the rule, the cells moved to its middle; the link brings it back.
   const bundled = await opened();
@@ -171,10 +171,12 @@ test('a rule chosen runs the board shown from its first generation, its cells wh
   assert.deepStrictEqual(cellsOf(await exported(bundled.page, 'Life.ini')), moved);
   await h.play(bundled.page, 'key ins 5\ntick');
   const ruleLink = await bundled.page.evaluate(() => window.veltrixPage.boardLink());
-  assert.ok(ruleLink.endsWith('?rule=B2-a/S12'), ruleLink);
+  assert.ok(ruleLink.endsWith('?rule=B2-a/S12&gen=5'), ruleLink);
+  // The link goes on to generation 5 within its first tick: the same frame.
   const again = await opened(ruleLink.slice(ruleLink.indexOf('?')));
   await h.waitForLog(again.page, 'Dropped /drop/board.rle: loaded, 164 live cells, rule B2-a/S12:P64,64');
-  await h.play(again.page, 'key ins 5\ntick');
+  await h.play(again.page, 'tick');
+  assert.strictEqual(await again.page.evaluate(() => veltrixPage.figures().generation), 5);
   assert.strictEqual(h.firstDifference(await h.canvasFrame(again.page), await h.canvasFrame(bundled.page), 640), '');
   assert.strictEqual(await again.page.$eval('#rule', e => e.value), 'B2-a/S12');
 

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "platform/surfaces.h"
+#include "platform/web/web_local.h"
 
 struct Window {
     WindowProc proc;
@@ -137,6 +138,7 @@ static void postTimer()
 static const int32_t programKeys[] = {
     KEY_ESCAPE, KEY_END,      KEY_HOME, KEY_LEFT, KEY_UP, KEY_RIGHT, KEY_DOWN,  KEY_INSERT, KEY_DELETE, KEY_F12,
     KEY_PAGEUP, KEY_PAGEDOWN, KEY_F,    KEY_T,    KEY_P,  KEY_R,     KEY_BACK, KEY_PLUS,   KEY_MINUS,  KEY_E, KEY_C,
+    KEY_G,      KEY_H,        KEY_RETURN,
 };
 
 // Motion since the last tick, kept within the replay runner's offsets so the
@@ -160,9 +162,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webPostKey(int32_t code, int32_t control)
     if (control)
         return code == KEY_Z || code == KEY_S ? post(MSG_KEYDOWN, (uintptr_t)code, KEY_WITH_CONTROL) : 0;
     for (const int32_t key : programKeys)
-        if (key == code)
+        if (key == code || (code >= KEY_0 && code <= KEY_0 + 9))
             return post(MSG_KEYDOWN, (uintptr_t)code, 0);
     return 0;
+}
+
+// The page's field: the world goes to GENERATION, whole and at most 2^53 (exact in a double); else 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int webGoTo(double generation)
+{
+    const uint64_t target = generation >= 0 && generation <= 9007199254740992.0 ? (uint64_t)generation : UINT64_MAX;
+    return (double)target == generation ? post(MSG_GOTO, (uint32_t)target, (intptr_t)(uint32_t)(target >> 32)) : 0;
 }
 
 // The page's pointer on the canvas while drawing, in frame pixels:
@@ -177,37 +186,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webPointer(int32_t message, int32_t x, int32
     return post((uint32_t)message, 0, pointerParam(x, y));
 }
 
-// The program's figures, asked of its window procedure as the page shows them.
-static WindowFigures figures()
+Window* webWindowShown()
 {
-    WindowFigures shown = {};
-    if (web.window)
-        messageSend(web.window, MSG_FIGURES, 0, (intptr_t)&shown);
-    return shown;
-}
-
-// 1 once cells were drawn on the world loaded last: the page's link then
-// carries the cells themselves.
-extern "C" EMSCRIPTEN_KEEPALIVE int32_t webDrawn()
-{
-    return figures().drawn;
-}
-
-// The rule of the world shown, as the page's Rule menu names it.
-extern "C" EMSCRIPTEN_KEEPALIVE const char* webRule()
-{
-    static WindowFigures shown;
-    shown = figures();
-    return shown.rule;
-}
-
-// Writes the world shown (start 0) or its generation 0 (start 1) to
-// /export/Life.ini and /export/Rules.ini, for the page's link and rule
-// choice; the working folder stays as the user left it. 1, or 0.
-extern "C" EMSCRIPTEN_KEEPALIVE int32_t webExportWorld(int32_t start)
-{
-    static char folder[] = "/export";
-    return web.window ? (int32_t)messageSend(web.window, MSG_EXPORTWORLD, start ? 1 : 0, (intptr_t)folder) : 0;
+    return web.window;
 }
 
 // Motion of the locked pointer, or a drag on the picture without the lock (a
@@ -281,42 +262,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t webFramesPresented()
     return web.framesPresented;
 }
 
-// The generation the picture counts and the live cells of the world shown,
-// for the page's figures and population graph; a double holds either exactly
-// up to 2^53.
-extern "C" EMSCRIPTEN_KEEPALIVE double webGeneration()
-{
-    return (double)figures().generation;
-}
-
-// Where a dropped file being read stands, "" when none is.
-extern "C" EMSCRIPTEN_KEEPALIVE const char* webLoading()
-{
-    static WindowFigures shown;
-    shown = figures();
-    return shown.loading;
-}
-
-extern "C" EMSCRIPTEN_KEEPALIVE double webPopulation()
-{
-    return (double)figures().population;
-}
-
-// The switches the page's buttons show, one bit each: 1 auto-iteration (Del),
-// 2 filtering (End), 4 drawing (E), 8 following (T).
-extern "C" EMSCRIPTEN_KEEPALIVE int32_t webSwitches()
-{
-    const WindowFigures shown = figures();
-    return (shown.autoIterate ? 1 : 0) | (shown.filtering ? 2 : 0) | (shown.drawing ? 4 : 0) | (shown.follow ? 8 : 0);
-}
-
-// The page's menu of states: the world's states (bits 0-15) and the state drawing gives (16-31);
-// the state to draw, posted in turn with the keys (one the world lacks changes nothing).
-extern "C" EMSCRIPTEN_KEEPALIVE int32_t webStates()
-{
-    const WindowFigures shown = figures();
-    return (shown.states & 0xFFFF) | (shown.drawState & 0xFFFF) << 16;
-}
+// The state drawing gives from now on, posted in turn with the keys (one the world
+// lacks changes nothing).
 extern "C" EMSCRIPTEN_KEEPALIVE int webDrawState(int32_t state)
 {
     return post(MSG_DRAWSTATE, (uintptr_t)state, 0);
@@ -337,13 +284,15 @@ extern "C" EMSCRIPTEN_KEEPALIVE int webCancelLoad()
     return post(MSG_DROPCANCEL, 0, 0);
 }
 
-// Key messages posted and not yet taken: a frame presented meanwhile shows
-// the switches as they were before them.
+// Key and go-to messages posted and not yet taken: a frame presented
+// meanwhile shows the switches as they were before them.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t webKeysWaiting()
 {
     int32_t count = 0;
-    for (int32_t i = 0; i < web.queueCount; i++)
-        count += web.queue[(web.queueHead + i) % QUEUE_SIZE].message == MSG_KEYDOWN;
+    for (int32_t i = 0; i < web.queueCount; i++) {
+        const uint32_t message = web.queue[(web.queueHead + i) % QUEUE_SIZE].message;
+        count += message == MSG_KEYDOWN || message == MSG_GOTO;
+    }
     return count;
 }
 
