@@ -110,6 +110,26 @@ TEST(PatternMacrocellStates, LoadedIntoTheMultiStateEngine)
         << error.message;
 }
 
+// A Life.ini written as a macrocell of states is listed into the world of
+// Rules.ini's rule, never built on hashlife; a two-state rule keeps state 1.
+TEST(PatternMacrocellStates, ALifeIniOfStatesIsListed)
+{
+    TempDir dir;
+    writeFile("Life.ini", "[M2]\n1 0 1 2 3\n2 0 1 0 0\n");
+    writeFile("Rules.ini", "WireWorld\n");
+    WorldLoadNotes notes;
+    World* world = worldLoadFiles(&notes);
+    ASSERT_NE(world, nullptr) << lifeLoadReason();
+    EXPECT_EQ(worldStates(world), (States{{{1, -1}, 1}, {{0, 0}, 2}, {{1, 0}, 3}}));
+    worldRelease(world);
+    writeFile("Rules.ini", "B3/S23\n");
+    world = worldLoadFiles(&notes);
+    ASSERT_NE(world, nullptr) << lifeLoadReason();
+    EXPECT_STRNE(worldEngineName(world), "hashlife");
+    EXPECT_EQ(worldStates(world), (States{{{1, -1}, 1}}));
+    worldRelease(world);
+}
+
 // Soups of every state written by bgolly as macrocell, at generation 0 and
 // on, read back to the cells and states it lists in RLE.
 TEST(PatternMacrocellStates, BgollysFilesReadBackToItsCells)
