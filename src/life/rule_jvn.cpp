@@ -1,6 +1,6 @@
-// von Neumann's 29-state automaton and its 32-state extensions, as rule trees
-// of four neighbours built from their transition functions when a rule is
-// named. States as the community's files number them: 0 ground; 1 to 8 the
+// von Neumann's 29-state automaton and Nobili's 32-state extension, as rule
+// trees of four neighbours built from their transition functions when a rule
+// is named (Hutton's 32-state rule is known by name and refused). States as the community's files number them: 0 ground; 1 to 8 the
 // sensitised states S, S0, S1, S00, S01, S10, S11, S000; 9 to 12 ordinary
 // transmission pointing east, north, west, south, 13 to 16 the same excited;
 // 17 to 24 special transmission likewise; 25 to 28 confluent, bit 1 excited
@@ -38,7 +38,7 @@ struct Family {
     int memory; // the 32-state confluent: it crosses signals and holds its bit when nothing drives it
     int played;
 };
-const Family families[] = {{"JvN29", 29, 0, 1}, {"Nobili32", 32, 1, 1}, {"Hutton32", 32, 1, 0}};
+const Family families[] = {{"JvN29", 29, 0, 1}, {"Nobili32", 32, 1, 1}, {"Hutton32", 32, 0, 0}};
 
 int isTransmission(int s)
 {
@@ -107,7 +107,8 @@ int confluentNext(const Family* f, int c, const uint8_t view[4])
     }
     if (elsewhere || driven)
         return CONFLUENT + 2 * later + driven;
-    // Nothing leads away and nothing drives it: the bit is kept.
+    // No transmission beside it but its inputs, and they do not all fire:
+    // the bit is kept.
     return c <= CONFLUENT + 3 ? c : CONFLUENT;
 }
 

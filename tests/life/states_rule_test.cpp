@@ -330,6 +330,7 @@ TEST(StatesRule, VonNeumannsFamilyIsBuiltIn)
     EXPECT_EQ(treeNext(t, {OS, 29, U, U, U}), OS);
     statesRuleRelease(&nobili);
     EXPECT_TRUE(statesRuleNamed("Nobili32", 8, nullptr));
+    EXPECT_NE(refusal("Hutton32").find("does not play yet"), std::string::npos);
 }
 
 // Hostile rule files are refused with a reason, in bounded time and memory.
