@@ -6,6 +6,7 @@
 #   Generations       Brian's Brain (B2/S/C3, bgolly's "/2/3"), 500 generations
 #   Larger than Life  Bosco's rule R5,C0,M1,S34..58,B34..45,NM (512 x 512), 100 generations
 #   rule table        WireWorld (ours shipped, bgolly's from golly's Rules folder), 500 generations
+#   von Neumann       JvN29 (512 x 512), 100 generations
 # Prints each round's CPU times (user + system, reading the file included), the
 # medians' ratio, and bgolly's population beside ours.
 #
@@ -25,10 +26,19 @@ path, size, states, rule = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.
 random.seed(1024)
 rows = []
 for y in range(size):
-    row = "".join(chr(ord('A') + random.randrange(states - 1)) if random.getrandbits(1) else "." for x in range(size))
+    def letters(state):  # 1 to 24 'A' to 'X', then 'pA' on
+        return chr(ord('A') + state - 1) if state <= 24 else 'p' + chr(ord('A') + state - 25)
+    row = "".join(letters(1 + random.randrange(states - 1)) if random.getrandbits(1) else "." for x in range(size))
     rows.append(row.rstrip("."))
 text = "$".join(rows) + "!"
-lines = ["x = %d, y = %d, rule = %s" % (size, size, rule)] + [text[i:i + 70] for i in range(0, len(text), 70)]
+# Lines are cut between cells, never inside a two-letter state.
+lines, line = ["x = %d, y = %d, rule = %s" % (size, size, rule)], ""
+for ch in text:
+    line += ch
+    if len(line) >= 70 and ch != 'p':
+        lines.append(line)
+        line = ""
+lines.append(line)
 open(path, "w").write("\n".join(lines) + "\n")
 PY
 }
@@ -64,6 +74,8 @@ compare() { # NAME ALGORITHM GENERATIONS FILE [bgolly options]
 soup "$work/brain.rle" 1024 3 "/2/3"
 soup "$work/bosco.rle" 512 2 "R5,C0,M1,S34..58,B34..45,NM"
 soup "$work/wire.rle" 1024 4 "WireWorld"
+soup "$work/jvn.rle" 512 29 "JvN29"
 compare Generations Generations 500 "$work/brain.rle"
 compare "Larger than Life" "Larger than Life" 100 "$work/bosco.rle"
 compare WireWorld RuleLoader 500 "$work/wire.rle" -s /usr/share/golly/Rules/
+compare JvN29 JvN 100 "$work/jvn.rle"

@@ -437,6 +437,10 @@ World* hashlifeWorldFromCells(const UniverseRule* rule, const int32_t* xy, int64
 
 World* hashlifeWorldFromTree(const UniverseRule* rule, const WorldTree* tree, char* reason, size_t size)
 {
+    if (tree->multiState) {
+        snprintf(reason, size, "the file's leaves hold states of a rule of more than two states");
+        return nullptr;
+    }
     HashStore* store = hashStoreFor(rule, reason, size);
     if (!store)
         return nullptr;

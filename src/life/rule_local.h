@@ -137,6 +137,12 @@ int32_t ruleTableSet(RuleTable* table, const TableSet* set);
 int ruleTableAdd(RuleTable* table, const TableTransition* transition);
 StatesTree* ruleCompileTable(const RuleTable* table, RuleRefusal* out);
 
+// von Neumann's family (rule_jvn.cpp): 1, 2, ... for a name of it ("JvN29",
+// "Nobili32", "Hutton32"), else 0; and the rule tree of that one, or null with
+// the refusal.
+int ruleJvnFamily(const char* name, size_t length);
+StatesTree* ruleJvnTree(int family, RuleRefusal* out);
+
 // .rule files (rule_file.cpp): the text of the rule `name` (its @RULE line naming it
 // exactly) read into a tree from its first @TABLE or @TREE section. 1 with *tree; 0
 // with the refusal; -1 when the text has neither section, so that the search for the

@@ -21,17 +21,6 @@ void trim(const char** text, size_t* size)
         (*size)--;
 }
 
-// von Neumann's family runs on an engine of its own in the community's
-// programs, not from a .rule file.
-int isVonNeumannFamily(const char* name, size_t length)
-{
-    static const char* const names[] = {"JvN29", "Nobili32", "Hutton32"};
-    for (const char* n : names)
-        if (strlen(n) == length && memcmp(n, name, length) == 0)
-            return 1;
-    return 0;
-}
-
 // The name part of a rule: up to any ':'.
 size_t nameLength(const char* text, size_t size)
 {
@@ -59,18 +48,16 @@ int readTreeRule(const char* text, size_t size, const StatesRuleSource* source, 
                         "name a rule file may have (letters, digits, '-' and '_')");
         return 0;
     }
-    if (isVonNeumannFamily(text, length)) {
-        ruleRefuse(out, "is von Neumann's 29-state family, which this program does not play yet");
-        return 0;
-    }
     char name[128];
     memcpy(name, text, length);
     name[length] = '\0';
     LifeGridShape grid = {};
     if (length < size && !ruleReadGrid(text + length + 1, text + size, &grid, out))
         return 0;
-    StatesTree* tree = nullptr;
-    if (!ruleFind(name, source, &tree, out))
+    // von Neumann's family is built in, never looked for as a file.
+    const int family = ruleJvnFamily(text, length);
+    StatesTree* tree = family ? ruleJvnTree(family, out) : nullptr;
+    if (family ? !tree : !ruleFind(name, source, &tree, out))
         return 0;
     // Empty space stays empty: the engine lets go of what nothing reaches.
     uint32_t at = tree->root;
@@ -132,7 +119,7 @@ int statesRuleNamed(const char* text, size_t size, const StatesRuleSource* sourc
     char name[128];
     memcpy(name, text, length);
     name[length] = '\0';
-    if (ruleBuiltinText(name) || isVonNeumannFamily(name, length))
+    if (ruleBuiltinText(name) || ruleJvnFamily(name, length))
         return 1;
     const char* folders[] = {source && source->folder ? source->folder : nullptr, statesRulePlaces.userFolder,
                              statesRulePlaces.sharedFolder};

@@ -160,9 +160,9 @@ int worldPrefersHashlife(const UniverseRule* rule, int64_t count);
 // ---- Quadtrees read whole (world_tree.cpp) ---------------------------------------
 // A square of 2^level cells a side as a macrocell file gives it.
 struct WorldTreeNode {
-    int32_t level;       // 3 for a leaf of 8 x 8 cells
+    int32_t level;       // 3 for a leaf of 8 x 8 cells, 1 for a leaf of 2 x 2 states
     int32_t child[4];    // nw, ne, sw, se: earlier nodes, 0 for an empty square; unused in a leaf
-    uint64_t bits;       // a leaf's cells, bit y * 8 + x
+    uint64_t bits;       // a leaf's cells, bit y * 8 + x; of 2 x 2 states, byte y * 2 + x
     uint64_t population; // saturates at 2^62
     WorldBox box;        // of its live cells, from its own top-left cell; when population > 0
 };
@@ -176,6 +176,10 @@ struct WorldTree {
     const char* rule;     // the text after "#R" in the text read, blanks not cut; null without one
     size_t ruleLength;
     int32_t ruleLine;
+    // 1 when the leaves are 2 x 2 squares of states ("1 nw ne sw se"), as
+    // files of rules of more states are written; maxState their highest.
+    int32_t multiState;
+    int32_t maxState;
 };
 // Reads a macrocell text: 1 with the tree, or 0 with the reason and its line
 // (0 when none applies) and nothing held.
@@ -185,9 +189,10 @@ void worldTreeRelease(WorldTree* tree);
 int worldTreeIsMacrocell(const char* text, size_t size);
 // Every live cell of the tree where the file puts it, a square at a time.
 void worldTreeForEachCell(const WorldTree* tree, WorldCellVisit visit, void* context);
+void worldTreeForEachState(const WorldTree* tree, WorldStateVisit visit, void* context);
 // The tree's cells set in a world of another engine, listed one by one (at
 // most WORLD_SWITCH_CELLS); those outside its extent are left out, as
-// Life.ini's are. 1, or 0 with the reason.
+// Life.ini's are, as are states the world does not have. 1, or 0 with the reason.
 int worldTreeSetCells(const WorldTree* tree, World* world, char* reason, size_t size);
 
 // ---- The engines' makers (board_world.cpp, universe_world.cpp, hashlife_world.cpp) --

@@ -224,7 +224,7 @@ static int loadTree(World** world, const char* text, size_t size)
     const int named = !(*world)->fixedView && universeRuleParse((*world)->ruleName, &rule, reason, sizeof reason);
     World* made = nullptr;
     int ok = 1;
-    if (named && worldHashlifeRuns(&rule)) {
+    if (named && !tree.multiState && worldHashlifeRuns(&rule)) {
         made = hashlifeWorldFromTree(&rule, &tree, reason, sizeof reason);
         ok = made != nullptr;
     } else {

@@ -4,6 +4,8 @@
 // come (0 is an empty square). A leaf is an 8 x 8 square drawn with '.' dead,
 // '*' alive and '$' ending a row; a node "k nw ne sw se" is a square of 2^k
 // cells a side made of four earlier nodes of level k - 1 (leaves are level 3).
+// Files of rules of more states have leaves of 2 x 2 cells instead, "1 nw ne
+// sw se" giving their states, and never the 8 x 8 kind.
 // The last node is the whole pattern. A tiny file can describe billions of
 // cells, so each node's box and population are worked out as it is read.
 #include <cstdarg>
@@ -17,6 +19,8 @@ namespace {
 
 enum {
     LEAF_LEVEL = 3,
+    STATE_LEAF_LEVEL = 1,
+    TREE_STATES = 256,
     // Positions inside the root are 64-bit: a square of 2^62 a side still
     // leaves room for the sums below.
     MAX_LEVEL = 62,
@@ -83,8 +87,21 @@ void describeChar(char c, char* out, size_t size)
         snprintf(out, size, "0x%02X", (unsigned)(unsigned char)c);
 }
 
+// The first leaf fixes the kind of the file's leaves.
+int leafKind(TreeRead* r, int multiState)
+{
+    WorldTree* tree = r->tree;
+    if (tree->count > 1 && tree->multiState != multiState)
+        return fail(r, "a leaf of %s in a file of leaves of %s", multiState ? "2 x 2 states" : "8 x 8 cells",
+            multiState ? "8 x 8 cells" : "2 x 2 states");
+    tree->multiState = multiState;
+    return 1;
+}
+
 int readLeaf(TreeRead* r, const char* line, size_t length)
 {
+    if (!leafKind(r, 0))
+        return 0;
     WorldTreeNode* node = newNode(r);
     if (!node)
         return 0;
@@ -121,6 +138,34 @@ int readWhole(const char* line, size_t length, size_t* i, int64_t limit, int64_t
     return textReadNumber(line, length, i, limit, value) && *value <= limit;
 }
 
+// "1 nw ne sw se": four states, 0 to 255.
+int readStateLeaf(TreeRead* r, const char* line, size_t length, size_t i)
+{
+    int64_t state[4];
+    for (int k = 0; k < 4; k++)
+        if (!readWhole(line, length, &i, INT32_MAX, &state[k]) || state[k] >= TREE_STATES)
+            return fail(r, "a leaf '1 nw ne sw se' needs four states from 0 to %d", TREE_STATES - 1);
+    while (i < length && textIsBlank(line[i]))
+        i++;
+    if (i < length)
+        return fail(r, "unexpected text after the leaf's four states");
+    if (!leafKind(r, 1))
+        return 0;
+    WorldTreeNode* node = newNode(r);
+    if (!node)
+        return 0;
+    node->level = STATE_LEAF_LEVEL;
+    for (int k = 0; k < 4; k++) {
+        if (!state[k])
+            continue;
+        boxAdd(&node->box, k & 1, k >> 1, node->population == 0);
+        node->bits |= (uint64_t)state[k] << (8 * k);
+        node->population++;
+        r->tree->maxState = state[k] > r->tree->maxState ? (int32_t)state[k] : r->tree->maxState;
+    }
+    return 1;
+}
+
 int readInner(TreeRead* r, const char* line, size_t length)
 {
     WorldTree* tree = r->tree;
@@ -128,11 +173,14 @@ int readInner(TreeRead* r, const char* line, size_t length)
     int64_t level, child[4];
     if (!readWhole(line, length, &i, INT32_MAX, &level))
         return fail(r, "expected a node 'level nw ne sw se' or a leaf of '.', '*' and '$'");
-    if (level < LEAF_LEVEL)
-        return fail(r, "a node of level %lld holds cell states: this is a multi-state macrocell file, which "
-                       "this program does not read yet", (long long)level);
-    if (level == LEAF_LEVEL)
-        return fail(r, "a node of level 3 must be an 8 x 8 leaf of '.', '*' and '$'");
+    if (level < STATE_LEAF_LEVEL)
+        return fail(r, "a node of level %lld; levels start at 1", (long long)level);
+    if (level == STATE_LEAF_LEVEL)
+        return readStateLeaf(r, line, length, i);
+    if (level <= LEAF_LEVEL && !tree->multiState)
+        return fail(r, level == LEAF_LEVEL ? "a node of level 3 must be an 8 x 8 leaf of '.', '*' and '$'"
+                                           : "a node of level 2 needs leaves of 2 x 2 states ('1 nw ne sw se') "
+                                             "before it");
     if (level > MAX_LEVEL)
         return fail(r, "a node of level %lld is a square of 2^%lld cells a side, past 64-bit coordinates; refused",
             (long long)level, (long long)level);
@@ -288,19 +336,34 @@ namespace {
 
 struct TreeVisit {
     const WorldTree* tree;
-    WorldCellVisit visit;
+    WorldCellVisit visit;      // one of the two
+    WorldStateVisit visitState;
     void* context;
 };
+
+void visitCell(const TreeVisit* v, int64_t x, int64_t y, int state)
+{
+    if (v->visit)
+        v->visit(v->context, x, y);
+    else
+        v->visitState(v->context, x, y, state);
+}
 
 void visitNode(const TreeVisit* v, int32_t index, int64_t left, int64_t top)
 {
     const WorldTreeNode* n = &v->tree->nodes[index];
     if (!n->population)
         return;
-    if (n->level == LEAF_LEVEL) {
+    if (n->level == STATE_LEAF_LEVEL) {
+        for (int k = 0; k < 4; k++)
+            if (const int state = (int)(n->bits >> (8 * k)) & 0xff)
+                visitCell(v, left + (k & 1), top + (k >> 1), state);
+        return;
+    }
+    if (n->level == LEAF_LEVEL && !v->tree->multiState) {
         for (uint64_t bits = n->bits; bits; bits &= bits - 1) {
             const int b = __builtin_ctzll(bits);
-            v->visit(v->context, left + (b & 7), top + (b >> 3));
+            visitCell(v, left + (b & 7), top + (b >> 3), 1);
         }
         return;
     }
@@ -314,25 +377,38 @@ struct ListedCells {
     int failed;
 };
 
-void setListed(void* context, int64_t x, int64_t y)
+void setListed(void* context, int64_t x, int64_t y, int state)
 {
     ListedCells* listed = (ListedCells*)context;
     const WorldBox* e = &listed->world->extent;
-    // As Life.ini's lines are: cells off a board are dropped.
-    if (!listed->failed && x >= e->left && x <= e->right && y >= e->top && y <= e->bottom)
-        listed->failed = !worldSetCell(listed->world, x, y, 1);
+    // As Life.ini's lines are: cells off a board, and states the world lacks, are dropped.
+    if (!listed->failed && x >= e->left && x <= e->right && y >= e->top && y <= e->bottom &&
+        state < listed->world->states)
+        listed->failed = !worldSetCell(listed->world, x, y, state);
+}
+
+void visitRoot(const TreeVisit* v)
+{
+    const WorldTree* tree = v->tree;
+    if (tree->count < 2)
+        return;
+    const WorldTreeNode* root = &tree->nodes[tree->count - 1];
+    const int64_t half = root->level > 0 ? (int64_t)1 << (root->level - 1) : 0;
+    visitNode(v, tree->count - 1, -half, 1 - half);
 }
 
 } // namespace
 
 void worldTreeForEachCell(const WorldTree* tree, WorldCellVisit visit, void* context)
 {
-    if (tree->count < 2)
-        return;
-    const WorldTreeNode* root = &tree->nodes[tree->count - 1];
-    const int64_t half = root->level > 0 ? (int64_t)1 << (root->level - 1) : 0;
-    const TreeVisit v = {tree, visit, context};
-    visitNode(&v, tree->count - 1, -half, 1 - half);
+    const TreeVisit v = {tree, visit, nullptr, context};
+    visitRoot(&v);
+}
+
+void worldTreeForEachState(const WorldTree* tree, WorldStateVisit visit, void* context)
+{
+    const TreeVisit v = {tree, nullptr, visit, context};
+    visitRoot(&v);
 }
 
 int worldTreeSetCells(const WorldTree* tree, World* world, char* reason, size_t size)
@@ -344,7 +420,7 @@ int worldTreeSetCells(const WorldTree* tree, World* world, char* reason, size_t 
         return 0;
     }
     ListedCells listed = {world, 0};
-    worldTreeForEachCell(tree, setListed, &listed);
+    worldTreeForEachState(tree, setListed, &listed);
     if (listed.failed)
         snprintf(reason, size, "out of memory");
     return !listed.failed;

@@ -15,12 +15,27 @@ struct ListedCells {
     int64_t left, top; // the box's corner, moved to (0, 0)
 };
 
-static void listCell(void* context, int64_t x, int64_t y)
+static void listCell(void* context, int64_t x, int64_t y, int state)
 {
     ListedCells* listed = (ListedCells*)context;
-    PatternCell* cell = &listed->pattern->cells[listed->pattern->count++];
+    Pattern* pattern = listed->pattern;
+    if (pattern->states)
+        pattern->states[pattern->count] = (uint8_t)state;
+    PatternCell* cell = &pattern->cells[pattern->count++];
     cell->x = (int32_t)(x - listed->left);
     cell->y = (int32_t)(y - listed->top);
+}
+
+// A tree of states lists a state beside each cell.
+static int reserveStates(Pattern* pattern, PatternError* error)
+{
+    pattern->maxState = pattern->tree.multiState ? pattern->tree.maxState : 1;
+    if (!pattern->tree.multiState)
+        return 1;
+    pattern->states = (uint8_t*)heapAlloc((size_t)pattern->capacity);
+    if (!pattern->states)
+        return patternFail(error, 0, "not enough memory for %d cell states", (int)pattern->capacity);
+    return 1;
 }
 
 // The tree read, its rule taken, and where the file puts its box; the tree
@@ -87,10 +102,10 @@ int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError
                 (int)(patternLimits.maxTreeCells < patternLimits.maxCells ? patternLimits.maxTreeCells
                                                                           : patternLimits.maxCells));
         else
-            ok = patternReserve(pattern, (int64_t)root->population, 0, error);
+            ok = patternReserve(pattern, (int64_t)root->population, 0, error) && reserveStates(pattern, error);
         if (ok) {
             ListedCells listed = {pattern, pattern->left, pattern->top};
-            worldTreeForEachCell(&pattern->tree, listCell, &listed);
+            worldTreeForEachState(&pattern->tree, listCell, &listed);
         }
     }
     worldTreeRelease(&pattern->tree);

@@ -312,9 +312,14 @@ int patternConvertFile(const char* path, const PatternOptions* options, PatternR
 // A macrocell file's tree on hashlife, never listed: the rule the file names
 // (Conway's when none). Null with error when the rule does not parse, or when
 // hashlife cannot run it (*listInstead then set: the file is read again as
-// cells) or cannot hold the tree.
+// cells, as a tree of states always is) or cannot hold the tree.
 static World* treeWorld(const Pattern* pattern, PatternReport* report, PatternError* error, int* listInstead)
 {
+    // Leaves of states are listed into the multi-state engine.
+    if (pattern->tree.multiState) {
+        *listInstead = 1;
+        return nullptr;
+    }
     UniverseRule rule;
     char reason[PATTERN_MESSAGE];
     if (!universeRuleParse(pattern->rule[0] ? pattern->rule : "B3/S23", &rule, reason, sizeof reason)) {

@@ -17,6 +17,7 @@ either or one listed in expected-refusals.txt; a file bgolly cannot read, or rea
 as empty, is run on our side only. Prints one line per file and a closing
 "N passed, N failed" line; exits 1 when anything failed.
 """
+import gzip
 import json
 import os
 import shutil
@@ -115,6 +116,25 @@ def normalised(cells):
     mx = min(c[0] for c in cells)
     my = min(c[1] for c in cells)
     return {(x - mx, y - my): s for (x, y), s in cells.items()}
+
+
+def start_generation(path):
+    """The generation a macrocell file says it shows ('#G'), 0 for others:
+    bgolly's -m names the generation to reach, so a file at generation G is
+    stepped n generations with -m G+n."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    if data[:2] == b'\x1f\x8b':
+        data = gzip.decompress(data)
+    text = data[:65536].decode('latin-1')
+    if not text.lstrip('\ufeff').startswith('[M2]'):
+        return 0
+    for line in text.splitlines():
+        if line.startswith('#G'):
+            return int(line[2:].strip() or 0)
+        if line and line[0] not in '[#':
+            break
+    return 0
 
 
 def run(command, cwd, timeout):
@@ -223,7 +243,8 @@ def main():
             problems = []
             compared = 0
             # bgolly reads some XLife files (coordinate lists, blocks) as empty.
-            start, _, _ = bgolly_cells(local, 0, work, timeout)
+            first = start_generation(local)
+            start, _, _ = bgolly_cells(local, first, work, timeout)
             mine, _ = ours(bin_dir, 0, work, timeout)
             if start is not None and not start and mine:
                 passed += 1
@@ -235,7 +256,7 @@ def main():
                 if mine is None:
                     problems.append(f'generation {n}: {error}')
                     break
-                theirs, exact, why = bgolly_cells(local, n, work, timeout)
+                theirs, exact, why = bgolly_cells(local, first + n, work, timeout)
                 if theirs is None:
                     break
                 compared += 1

@@ -15,6 +15,7 @@
 
 #include "life/states.h"
 #include "life/world.h"
+#include "pattern/pattern.h"
 #include "support/support.h"
 
 namespace {
@@ -200,6 +201,43 @@ TEST_F(StatesBgolly, RuleTablesAndTreesOnThePlaneAndBoundedGrids)
     for (const char* rule : {"Byl-Loop", "Codd", "Evoloop", "BriansBrain", "Langtons-Ant", "Worm-1040512",
              "Perrier", "StarWars", "Caterpillars:T40,30"})
         agree(rule, nullptr, "RuleLoader", searched, 32, {1, 10, 100});
+}
+
+// Soups of every state: transmission, confluent and sensitised cells meet in
+// every arrangement, and the 32-state rules' crossings and kept bits.
+TEST_F(StatesBgolly, VonNeumannsFamilyOnThePlaneAndBoundedGrids)
+{
+    for (const char* rule : {"JvN29", "Nobili32", "JvN29:T40,30", "Nobili32:P40,30"})
+        agree(rule, nullptr, "JvN", "", 32, {1, 10, 100});
+}
+
+// The community's machines in the family, read where golly's package keeps
+// them (RLE, gzip, and macrocell of states), each run beside bgolly. (The
+// loop replicator's 4.2 million cells are left to the corpus run.)
+TEST_F(StatesBgolly, VonNeumannsFamilySamples)
+{
+    const std::string folder = "/usr/share/golly/Patterns/Self-Rep/JvN/";
+    if (access((folder + "counter-demo.rle").c_str(), R_OK) != 0)
+        GTEST_SKIP() << "golly's patterns are not installed";
+    for (const char* name : {"counter-demo.rle", "cell-coders-demo.rle", "read-arm-demo.rle",
+             "sphinx.mc.gz", "partial-constructor.mc.gz", "construction-arm-demo.rle",
+             "NP-replicator.rle.gz", "codon5-auto-retract.rle"}) {
+        SCOPED_TRACE(name);
+        const std::string path = folder + name;
+        PatternReport report;
+        PatternError error;
+        World* world = patternLoadWorld(path.c_str(), &report, &error, nullptr);
+        ASSERT_NE(world, nullptr) << error.message;
+        for (int g : {1, 10, 100}) {
+            std::string out;
+            const std::string command =
+                "/usr/bin/bgolly -q -q -a JvN -m " + std::to_string(g) + " -o out.rle " + path + " 2>&1";
+            ASSERT_EQ(runCommand(command, &out), 0) << command << "\n" << out;
+            ASSERT_EQ(worldStep(world, g - worldGeneration(world)), 1) << world->failure;
+            EXPECT_EQ(boxRelative(cellsOf(world)), rleCells(readFile("out.rle"))) << name << " generation " << g;
+        }
+        worldRelease(world);
+    }
 }
 
 } // namespace

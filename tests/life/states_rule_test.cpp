@@ -278,11 +278,59 @@ TEST(StatesRule, NamedRulesAreLookedForInOrder)
     EXPECT_EQ(rule.tree->sourceSize, carried.size());
     statesRuleRelease(&rule);
     EXPECT_NE(refusal("Nowhere", "beside").find("no Nowhere.rule was found"), std::string::npos);
-    EXPECT_NE(refusal("JvN29").find("von Neumann"), std::string::npos);
     EXPECT_NE(refusal("Where/x").find("not a rule"), std::string::npos);
     writeFile("beside/Other.rule", table("Where", 3));
     EXPECT_NE(refusal("Other", "beside").find("names another rule"), std::string::npos);
     statesRulePlaces = kept;
+}
+
+// von Neumann's family is built in: its trees answer as the automaton's
+// transitions, worked out here by hand; a cell lists itself, then its
+// neighbours north, east, south, west.
+TEST(StatesRule, VonNeumannsFamilyIsBuiltIn)
+{
+    TempDir dir;
+    enum { U = 0, S = 1, S000 = 8, OE = 9, ON = 10, OW = 11, OS = 12, EXC = 4, SE = 17, C00 = 25, C01 = 26, C10 = 27 };
+    StatesRule jvn = parsed("JvN29:T40,30");
+    EXPECT_EQ(jvn.states, 29);
+    EXPECT_STREQ(jvn.name, "JvN29:T40,30");
+    const StatesTree* t = jvn.tree;
+    ASSERT_EQ(t->neighbours, 4);
+    EXPECT_EQ(treeNext(t, {U, U, U, U, U}), U);
+    EXPECT_EQ(treeNext(t, {U, U, U, U, OE + EXC}), S);         // a signal from the west sensitises ground
+    EXPECT_EQ(treeNext(t, {U, U, U, U, OE}), U);               // a quiet one does not
+    EXPECT_EQ(treeNext(t, {S000, U, U, U, OE + EXC}), ON);     // S0001: ordinary north
+    EXPECT_EQ(treeNext(t, {S000, U, U, U, U}), OE);            // S0000: ordinary east
+    EXPECT_EQ(treeNext(t, {OE, U, U, U, OE + EXC}), OE + EXC); // passed on
+    EXPECT_EQ(treeNext(t, {OW + EXC, U, U, U, OE + EXC}), OW); // not from where it points
+    EXPECT_EQ(treeNext(t, {OE, U, U, U, SE + EXC}), U);        // special destroys ordinary
+    EXPECT_EQ(treeNext(t, {SE, U, U, U, OE + EXC}), U);        // and ordinary special
+    EXPECT_EQ(treeNext(t, {OE, U, U, U, C10}), OE + EXC);      // a confluent feeds every side
+    // A confluent needs every input excited, a generation later.
+    EXPECT_EQ(treeNext(t, {C00, OS + EXC, U, U, OE + EXC}), C01);
+    EXPECT_EQ(treeNext(t, {C00, OS, U, U, OE + EXC}), C00);
+    EXPECT_EQ(treeNext(t, {C01, U, U, U, U}), C10);
+    EXPECT_EQ(treeNext(t, {C10, U, U, U, U}), C00);
+    // Shared by the cells of one rule; thousands of entries, not millions.
+    EXPECT_LT((int64_t)t->nodes * t->states, 10000);
+    statesRuleRelease(&jvn);
+
+    StatesRule nobili = parsed("Nobili32");
+    t = nobili.tree;
+    EXPECT_EQ(nobili.states, 32);
+    EXPECT_EQ(treeNext(t, {C10, U, U, U, U}), C10); // nothing leads on: the bit is kept
+    EXPECT_EQ(treeNext(t, {C10, U, U, U, OE}), C10);
+    EXPECT_EQ(treeNext(t, {C10, U, OE, U, U}), C00);
+    // Signals from the west and the north cross, each on its axis.
+    EXPECT_EQ(treeNext(t, {C00, OS + EXC, OE, OS, OE}), 30);
+    EXPECT_EQ(treeNext(t, {C00, OS, OE, OS, OE + EXC}), 29);
+    EXPECT_EQ(treeNext(t, {C00, OS + EXC, OE, OS, OE + EXC}), 31);
+    EXPECT_EQ(treeNext(t, {OE, U, U, U, 29}), OE + EXC);
+    EXPECT_EQ(treeNext(t, {OE, U, U, 30, U}), OE + EXC);
+    EXPECT_EQ(treeNext(t, {OS, 29, U, U, U}), OS);
+    statesRuleRelease(&nobili);
+    EXPECT_TRUE(statesRuleNamed("Nobili32", 8, nullptr));
+    EXPECT_NE(refusal("Hutton32").find("does not play yet"), std::string::npos);
 }
 
 // Hostile rule files are refused with a reason, in bounded time and memory.

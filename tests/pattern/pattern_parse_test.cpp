@@ -229,7 +229,7 @@ TEST(PatternParse, RefusesBadInputNamingTheLine)
         {PATTERN_DBLIFE, "!c\n2147483647.O\n", 2, "wider than 2147483647"},
         {PATTERN_DBLIFE, "!c\n6k@x\n", 2, "column 2: unexpected 'k'"},
         {PATTERN_MACROCELL, "#R B3/S23\n*\n", 1, "expected the first line '[M2]"},
-        {PATTERN_MACROCELL, "[M2]\n1 0 0 0 1\n", 2, "multi-state macrocell"},
+        {PATTERN_MACROCELL, "[M2]\n1 0 0 0 1\n*\n", 3, "a leaf of 8 x 8 cells in a file of leaves of 2 x 2"},
         {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 2\n", 3, "refers to node 2, which is not defined before it"},
         {PATTERN_MACROCELL, "[M2]\n*\n4 1 0 0 1\n5 1 0 0 0\n", 4, "children of level 4; node 1 is of level 3"},
         {PATTERN_MACROCELL, "[M2]\n63 0 0 0 0\n", 2, "past 64-bit coordinates"},
