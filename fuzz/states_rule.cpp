@@ -1,10 +1,12 @@
 // The reader of rules of more states on arbitrary bytes: the first line as the
 // rule a file names, the rest as the .rule text the file carries. A rule it
 // takes must read back from its own canonical name to the same rule, and a
-// world under it must step a small soup without fault; a refusal must leave a
-// terminated reason inside its buffer.
+// world under it must step a small soup without fault, and its @COLORS give
+// every state a colour within 24 bits; a refusal must leave a terminated
+// reason inside its buffer.
 #include <cstring>
 
+#include "app/frame_local.h"
 #include "life/states.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -35,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         again.states != rule.states || again.family != rule.family)
         __builtin_trap();
     statesRuleRelease(&again);
+    static StateLooks theme;
+    stateLooksMakeTheme(&theme, &rule, rule.states, rule.name);
+    for (int32_t s = 0; s < theme.states; s++)
+        if (theme.looks[s].colour > 0xFFFFFF)
+            __builtin_trap();
     // Larger than Life's counts cost the range squared a cell, and a bounded grid's rim its
     // perimeter a step: only small ranges and grids are stepped.
     if ((rule.family != STATES_LARGER || rule.range <= 8) && rule.grid.width <= 4096 && rule.grid.height <= 4096) {
