@@ -139,8 +139,10 @@ int transmissionNext(int c, const int nb[4], int ordinaryIn, int specialIn)
             return GROUND;
         return ORDINARY + d + 4 * on;
     }
+    // A special signal building on ground: the arrow keeps to special
+    // signals, an ordinary one neither passing nor destroying it.
     if (excited(c) && ahead == GROUND)
-        return (specialIn & ~(1 << d) ? SPECIAL_ON : SPECIAL) + d;
+        return (specialIn ? SPECIAL_ON : SPECIAL) + d;
     // An excited special tip fed by an ordinary wire is that wire's tip
     // writing a 0.
     if (excited(c) && ordinaryBehind && isSensitised(ahead)) {

@@ -210,6 +210,8 @@ TEST_F(StatesBgolly, VonNeumannsFamilyOnThePlaneAndBoundedGrids)
 {
     for (const char* rule : {"JvN29", "Nobili32", "Hutton32", "JvN29:T40,30", "Nobili32:P40,30", "Hutton32:T40,30"})
         agree(rule, nullptr, "JvN", "", 32, {1, 10, 100});
+    // Several writers at one cell are rare: a wider soup meets them.
+    agree("Hutton32", nullptr, "JvN", "", 160, {1, 10, 100});
 }
 
 // The community's machines in the family, read where golly's package keeps
