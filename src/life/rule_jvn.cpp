@@ -1,7 +1,8 @@
-// von Neumann's 29-state automaton and Nobili's 32-state extension, as rule
-// trees of four neighbours built from their transition functions when a rule
-// is named (Hutton's 32-state rule is known by name and refused). States as the community's files number them: 0 ground; 1 to 8 the
-// sensitised states S, S0, S1, S00, S01, S10, S11, S000; 9 to 12 ordinary
+// von Neumann's 29-state automaton, Nobili's 32-state extension and Hutton's
+// 32-state rule (rule_hutton.cpp), as rule trees of four neighbours built from
+// their transition functions when a rule is named. States as the community's
+// files number them: 0 ground; 1 to 8 the sensitised states S, S0, S1, S00,
+// S01, S10, S11, S000; 9 to 12 ordinary
 // transmission pointing east, north, west, south, 13 to 16 the same excited;
 // 17 to 24 special transmission likewise; 25 to 28 confluent, bit 1 excited
 // now and bit 0 excited next; in the 32-state rules 29 to 31 a confluent
@@ -13,6 +14,8 @@
 // distinct views of each side rather than over every state, so it costs
 // thousands of evaluations rather than tens of millions: JvN29's tree has 67
 // nodes (8 KB), Nobili32's 118 (15 KB), each built in about a millisecond.
+// Hutton's rule reads more of its neighbours (the cell ahead of a tip, the
+// writer's direction): 19 classes a side, a few million evaluations.
 #include <cstring>
 
 #include "life/rule_local.h"
@@ -36,9 +39,9 @@ struct Family {
     const char* name;
     int32_t states;
     int memory; // the 32-state confluent: it crosses signals and holds its bit when nothing drives it
-    int played;
+    int hutton; // Hutton's rule: next states from rule_hutton.cpp over its classes of neighbours
 };
-const Family families[] = {{"JvN29", 29, 0, 1}, {"Nobili32", 32, 1, 1}, {"Hutton32", 32, 0, 0}};
+const Family families[] = {{"JvN29", 29, 0, 0}, {"Nobili32", 32, 1, 0}, {"Hutton32", 32, 0, 1}};
 
 int isTransmission(int s)
 {
@@ -150,7 +153,8 @@ const int treeSides[4] = {NORTH, WEST, EAST, SOUTH};
 struct Build {
     const Family* f;
     TreeBuilder builder;
-    uint8_t views[4][64];    // per tree cell: the views of each side
+    uint8_t views[4][64];    // per tree cell: the views of each side (Hutton's: their classes)
+    uint8_t stateOfView[4][64]; // per tree cell and view: a state showing it
     int32_t viewCount[4];
     uint8_t viewOfState[4][64]; // per tree cell and state: the index of its view
     uint8_t chosen[4];
@@ -162,10 +166,13 @@ uint32_t buildNode(Build* b, int variable)
     uint32_t children[64];
     if (variable == 4) {
         uint8_t view[4];
-        for (int k = 0; k < 4; k++)
+        int neighbours[4];
+        for (int k = 0; k < 4; k++) {
             view[treeSides[k]] = b->views[k][b->chosen[k]];
+            neighbours[treeSides[k]] = b->stateOfView[k][b->chosen[k]];
+        }
         for (int c = 0; c < states; c++)
-            children[c] = (uint32_t)next(b->f, c, view);
+            children[c] = (uint32_t)(b->f->hutton ? ruleHuttonNext(c, neighbours) : next(b->f, c, view));
         return treeBuilderNode(&b->builder, 1, children);
     }
     uint32_t byView[64];
@@ -194,18 +201,17 @@ StatesTree* ruleJvnTree(int family, RuleRefusal* out)
 {
     Build b = {};
     b.f = &families[family - 1];
-    if (!b.f->played) {
-        ruleRefuse(out, "is of von Neumann's family, but a rule of it this program does not play yet");
-        return nullptr;
-    }
     for (int k = 0; k < 4; k++) {
         for (int s = 0; s < b.f->states; s++) {
-            const uint8_t view = viewOf(b.f, treeSides[k], s);
+            const uint8_t view =
+                (uint8_t)(b.f->hutton ? ruleHuttonClass(treeSides[k], s) : viewOf(b.f, treeSides[k], s));
             int v = 0;
             while (v < b.viewCount[k] && b.views[k][v] != view)
                 v++;
-            if (v == b.viewCount[k])
+            if (v == b.viewCount[k]) {
+                b.stateOfView[k][v] = (uint8_t)s;
                 b.views[k][b.viewCount[k]++] = view;
+            }
             b.viewOfState[k][s] = (uint8_t)v;
         }
     }

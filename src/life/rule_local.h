@@ -142,6 +142,11 @@ StatesTree* ruleCompileTable(const RuleTable* table, RuleRefusal* out);
 // the refusal.
 int ruleJvnFamily(const char* name, size_t length);
 StatesTree* ruleJvnTree(int family, RuleRefusal* out);
+// Hutton's rule (rule_hutton.cpp): the next state of c with neighbours nb
+// (east, north, west, south); and a class of the states a neighbour on `side`
+// may show, the next state depending on that neighbour only through it.
+int ruleHuttonNext(int c, const int nb[4]);
+int ruleHuttonClass(int side, int s);
 
 // .rule files (rule_file.cpp): the text of the rule `name` (its @RULE line naming it
 // exactly) read into a tree from its first @TABLE or @TREE section. 1 with *tree; 0

@@ -204,11 +204,14 @@ TEST_F(StatesBgolly, RuleTablesAndTreesOnThePlaneAndBoundedGrids)
 }
 
 // Soups of every state: transmission, confluent and sensitised cells meet in
-// every arrangement, and the 32-state rules' crossings and kept bits.
+// every arrangement, and the 32-state rules' crossings and kept bits;
+// Hutton's tips writing, turning and retracting, several writers at once.
 TEST_F(StatesBgolly, VonNeumannsFamilyOnThePlaneAndBoundedGrids)
 {
-    for (const char* rule : {"JvN29", "Nobili32", "JvN29:T40,30", "Nobili32:P40,30"})
+    for (const char* rule : {"JvN29", "Nobili32", "Hutton32", "JvN29:T40,30", "Nobili32:P40,30", "Hutton32:T40,30"})
         agree(rule, nullptr, "JvN", "", 32, {1, 10, 100});
+    // Several writers at one cell are rare: a wider soup meets them.
+    agree("Hutton32", nullptr, "JvN", "", 160, {1, 10, 100});
 }
 
 // The community's machines in the family, read where golly's package keeps
@@ -221,7 +224,8 @@ TEST_F(StatesBgolly, VonNeumannsFamilySamples)
         GTEST_SKIP() << "golly's patterns are not installed";
     for (const char* name : {"counter-demo.rle", "cell-coders-demo.rle", "read-arm-demo.rle",
              "sphinx.mc.gz", "partial-constructor.mc.gz", "construction-arm-demo.rle",
-             "NP-replicator.rle.gz", "codon5-auto-retract.rle"}) {
+             "NP-replicator.rle.gz", "codon5-auto-retract.rle", "golly-constructor.rle",
+             "Hutton-replicator.rle"}) {
         SCOPED_TRACE(name);
         const std::string path = folder + name;
         PatternReport report;

@@ -330,7 +330,56 @@ TEST(StatesRule, VonNeumannsFamilyIsBuiltIn)
     EXPECT_EQ(treeNext(t, {OS, 29, U, U, U}), OS);
     statesRuleRelease(&nobili);
     EXPECT_TRUE(statesRuleNamed("Nobili32", 8, nullptr));
-    EXPECT_NE(refusal("Hutton32").find("does not play yet"), std::string::npos);
+}
+
+// Hutton's rule: a wire's tip writes with its own state, the written arrow
+// turns with its writer, the tip retracts; and the cases no construction
+// meets, as the reference program answers them.
+TEST(StatesRule, HuttonsRuleWritesAtTheTip)
+{
+    enum { U = 0, S = 1, S0 = 2, S00 = 4, S01 = 5, S10 = 6, S000 = 8, OE = 9, ON = 10, OW = 11, OS = 12, EXC = 4,
+        SE = 17, SN = 18, SW = 19, SS = 20, C00 = 25, C01 = 26, C10 = 27 };
+    StatesRule hutton = parsed("Hutton32");
+    const StatesTree* t = hutton.tree;
+    EXPECT_EQ(hutton.states, 32);
+    // The tip east of a wire: excited, it carries the next bit as excited
+    // ordinary (1) or excited special (0), and reads as that bit.
+    EXPECT_EQ(treeNext(t, {OE + EXC, U, U, U, OE + EXC}), OE + EXC);
+    EXPECT_EQ(treeNext(t, {OE + EXC, U, S, U, OE}), SE + EXC);
+    EXPECT_EQ(treeNext(t, {SE + EXC, U, S0, U, OE}), SE + EXC);
+    EXPECT_EQ(treeNext(t, {SE + EXC, U, S0, U, OE + EXC}), OE + EXC);
+    EXPECT_EQ(treeNext(t, {S, U, U, U, SE + EXC}), S0);
+    EXPECT_EQ(treeNext(t, {S, U, U, U, OE + EXC}), 3);
+    // The written arrow turns with its writer: S0001 from a writer pointing
+    // south is an arrow to its left, east; S01 then 1 a special straight on.
+    EXPECT_EQ(treeNext(t, {S000, OS + EXC, U, U, U}), OE);
+    EXPECT_EQ(treeNext(t, {S000, U, U, U, OE + EXC}), ON);
+    EXPECT_EQ(treeNext(t, {S000, U, U, U, SE + EXC}), OE);
+    EXPECT_EQ(treeNext(t, {S01, U, OW + EXC, U, U}), SW);
+    // Once the cell ahead is about to be an arrow the tip quiesces, or
+    // retracts on a 1; a confluent ahead leaves a sensitised cell on a 1.
+    EXPECT_EQ(treeNext(t, {OE + EXC, U, S00, U, OE}), OE);
+    EXPECT_EQ(treeNext(t, {OE + EXC, U, S00, U, OE + EXC}), U);
+    EXPECT_EQ(treeNext(t, {OE + EXC, U, 7, U, OE + EXC}), S);
+    EXPECT_EQ(treeNext(t, {OE, U, SE, U, OE + EXC}), U); // a wire ending at a special arrow retracts
+    // A special signal builds an ordinary arrow straight on.
+    EXPECT_EQ(treeNext(t, {U, U, U, U, SE + EXC}), OE);
+    EXPECT_EQ(treeNext(t, {U, SS + EXC, U, U, SE + EXC}), OE); // the west writer wins
+    EXPECT_EQ(treeNext(t, {U, U, SW + EXC, U, SE + EXC}), OE);
+    EXPECT_EQ(treeNext(t, {U, SS + EXC, SW + EXC, SN + EXC, U}), ON); // then the south one
+    // No writer to turn by; a special writer chosen over an ordinary one.
+    EXPECT_EQ(treeNext(t, {S000, U, U, U, U}), S000);
+    EXPECT_EQ(treeNext(t, {S01, U, U, U, U}), 7);
+    EXPECT_EQ(treeNext(t, {S10, U, U, U, U}), SE);
+    EXPECT_EQ(treeNext(t, {S01, U, U, ON + EXC, SE + EXC}), C00);
+    // Confluents keep no bit; crossing states pass each axis on its own.
+    EXPECT_EQ(treeNext(t, {C10, U, U, U, U}), C00);
+    EXPECT_EQ(treeNext(t, {C01, U, U, U, U}), C10);
+    EXPECT_EQ(treeNext(t, {29, U, U, U, OE + EXC}), 29);
+    EXPECT_EQ(treeNext(t, {31, OS + EXC, U, U, U}), 30);
+    EXPECT_EQ(treeNext(t, {C00, OS + EXC, OE, OS, OE}), 30); // boxed in, two arrows in
+    EXPECT_EQ(treeNext(t, {C00, OS + EXC, U, U, OE}), C00);  // otherwise von Neumann's
+    statesRuleRelease(&hutton);
 }
 
 // Hostile rule files are refused with a reason, in bounded time and memory.
