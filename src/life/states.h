@@ -106,6 +106,8 @@ int statesRuleNamed(const char* text, size_t size, const StatesRuleSource* sourc
 // A new empty world at generation 0 under the rule (copied): null with the
 // reason when memory runs out.
 World* statesWorldCreate(const StatesRule* rule, char* reason, size_t size);
+// The same at a generation (0 or more), for cells a file says are at it.
+World* statesWorldAt(const StatesRule* rule, int64_t generation, char* reason, size_t size);
 // The rule of a world this engine made, or null for another engine's world.
 const StatesRule* statesWorldRule(const World* world);
 // worldForEachState for this engine's worlds.

@@ -268,7 +268,14 @@ World* wrap(StatesUniverse* u)
 
 World* statesWorldCreate(const StatesRule* rule, char* reason, size_t size)
 {
+    return statesWorldAt(rule, 0, reason, size);
+}
+
+World* statesWorldAt(const StatesRule* rule, int64_t generation, char* reason, size_t size)
+{
     StatesUniverse* u = statesUniverseCreate(rule);
+    if (u)
+        u->generation = generation;
     World* world = u ? wrap(u) : nullptr;
     if (!world) {
         statesUniverseRelease(u);

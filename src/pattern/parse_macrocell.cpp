@@ -108,6 +108,7 @@ int parseMacrocell(const char* text, size_t size, Pattern* pattern, PatternError
             worldTreeForEachState(&pattern->tree, listCell, &listed);
         }
     }
+    pattern->generation = pattern->tree.generation;
     worldTreeRelease(&pattern->tree);
     if (!ok)
         patternRelease(pattern);

@@ -88,6 +88,7 @@ struct Pattern {
     char* carried;
     size_t carriedSize;
     char rule[PATTERN_RULE_TEXT];  // the rule as the file gives it, "" when none
+    int64_t generation;            // the generation the file says its cells are at ("#G"), 0 when none
     char note[PATTERN_MESSAGE];    // what was read leniently, "" when nothing
     // A macrocell file read as a tree (parseMacrocellTree): its squares, no
     // cells listed; width and height then stop at PATTERN_MAX_SIDE.
@@ -251,7 +252,7 @@ struct PatternProgress {
 };
 
 // Reads the pattern file at path as patternConvertFile does with no options,
-// into a new world at generation 0 instead of files: the universe the file's
+// into a new world at the file's generation instead of files: the universe the file's
 // rule names (Conway's when it names none), the cells where the file puts
 // them. Returns the world with report filled, or null with error; no file is
 // written. progress may be null.

@@ -252,8 +252,8 @@ static World* placeWorld(const Pattern* pattern, const UniverseRules* rules, con
                          PatternError* error, PatternProgress* progress)
 {
     char reason[PATTERN_MESSAGE] = "out of memory";
-    World* world = rules->many ? statesWorldCreate(&rules->states, reason, sizeof reason)
-                               : worldCreateForRule(&rules->two);
+    World* world = rules->many ? statesWorldAt(&rules->states, pattern->generation, reason, sizeof reason)
+                               : universeWorldAt(&rules->two, pattern->generation);
     if (!world) {
         patternFail(error, 0, "%s", reason);
         return nullptr;
