@@ -11,37 +11,14 @@
 // direction from, several writers at once) follow the reference program's
 // answers, so that soups of every state play alike; each is said where it is
 // decided.
+#include "life/jvn_local.h"
 #include "life/rule_local.h"
 
 namespace {
 
-enum Side { EAST, NORTH, WEST, SOUTH };
-enum { GROUND = 0, ORDINARY = 9, ORDINARY_ON = 13, SPECIAL = 17, SPECIAL_ON = 21, CONFLUENT = 25, CROSS_EW = 29,
-    CROSS_NS = 30, CROSS_BOTH = 31 };
-
-int isTransmission(int s)
-{
-    return s >= ORDINARY && s < CONFLUENT;
-}
-int isSpecial(int s)
-{
-    return s >= SPECIAL && s < CONFLUENT;
-}
 int isSensitised(int s)
 {
     return s >= 1 && s < ORDINARY;
-}
-int pointing(int s)
-{
-    return (s - ORDINARY) & 3;
-}
-int excited(int s)
-{
-    return ((s - ORDINARY) >> 2) & 1;
-}
-int opposite(int side)
-{
-    return (side + 2) & 3;
 }
 int pointsAt(int s, int side)
 {

@@ -18,12 +18,11 @@
 // writer's direction): 19 classes a side, a few million evaluations.
 #include <cstring>
 
+#include "life/jvn_local.h"
 #include "life/rule_local.h"
 #include "platform/platform.h"
 
 namespace {
-
-enum Side { EAST, NORTH, WEST, SOUTH };
 
 enum : uint8_t {
     IN_ORDINARY = 1,  // ordinary transmission pointing at the cell
@@ -33,8 +32,6 @@ enum : uint8_t {
     FEEDS = 16,       // a confluent excited towards the cell
 };
 
-enum { GROUND = 0, ORDINARY = 9, SPECIAL = 17, CONFLUENT = 25, CROSS_EW = 29, CROSS_NS = 30, CROSS_BOTH = 31 };
-
 struct Family {
     const char* name;
     int32_t states;
@@ -42,27 +39,6 @@ struct Family {
     int hutton; // Hutton's rule: next states from rule_hutton.cpp over its classes of neighbours
 };
 const Family families[] = {{"JvN29", 29, 0, 0}, {"Nobili32", 32, 1, 0}, {"Hutton32", 32, 0, 1}};
-
-int isTransmission(int s)
-{
-    return s >= ORDINARY && s < CONFLUENT;
-}
-int isSpecial(int s)
-{
-    return s >= SPECIAL && s < CONFLUENT;
-}
-int pointing(int s)
-{
-    return (s - ORDINARY) & 3;
-}
-int excited(int s)
-{
-    return ((s - ORDINARY) >> 2) & 1;
-}
-int opposite(int side)
-{
-    return (side + 2) & 3;
-}
 
 // What state s shows the cell it lies beside, on the cell's side `side`.
 uint8_t viewOf(const Family* f, int side, int s)
