@@ -27,3 +27,22 @@ void releaseRun(Script* script)
     headlessReset(nullptr);
     scriptRelease(script);
 }
+
+uint64_t frameHash(int32_t firstRow)
+{
+    uint64_t hash = 14695981039346656037ull;
+    const uint8_t* bytes = (const uint8_t*)app.framebuffer;
+    for (size_t i = (size_t)firstRow * screenWidth * 4; i < (size_t)screenWidth * screenHeight * 4; i++)
+        hash = (hash ^ bytes[i]) * 1099511628211ull;
+    return hash;
+}
+
+void lookFrom(float x, float y, float z, float pitch)
+{
+    matIdentity(&app.cameraMatrix);
+    matRotateZ(&app.cameraMatrix, -3.1415925f);
+    app.cameraMatrix.m[12] = x;
+    app.cameraMatrix.m[13] = y;
+    app.cameraMatrix.m[14] = z;
+    app.pitchAngle = pitch;
+}

@@ -18,6 +18,13 @@ int runScript(Script* script, const std::string& text);
 // life of the process, and a test runs the program many times.
 void releaseRun(Script* script);
 
+// A hash of the frame last drawn from firstRow down (the overlay's status
+// lines above it may name the rule or the engine).
+uint64_t frameHash(int32_t firstRow = 0);
+
+// The camera turned as at start-up, at (x, y, z), pitched.
+void lookFrom(float x, float y, float z, float pitch);
+
 // A glider near the middle, and Conway's rule.
 constexpr const char* lifeIni = "5\n32 31 0\n33 32 0\n31 33 0\n32 33 0\n33 33 0\n";
 

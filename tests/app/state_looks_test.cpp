@@ -147,26 +147,6 @@ TEST(StateTheme, BrokenOrHostileColourLinesArePassedOver)
 
 // ---- Frames ----------------------------------------------------------------------
 
-uint64_t frameHash()
-{
-    uint64_t hash = 14695981039346656037ull;
-    const uint8_t* bytes = (const uint8_t*)app.framebuffer;
-    // Below the overlay's status lines, which name the rule.
-    for (size_t i = (size_t)40 * screenWidth * 4; i < (size_t)screenWidth * screenHeight * 4; i++)
-        hash = (hash ^ bytes[i]) * 1099511628211ull;
-    return hash;
-}
-
-void lookFrom(float x, float y, float z, float pitch)
-{
-    matIdentity(&app.cameraMatrix);
-    matRotateZ(&app.cameraMatrix, -3.1415925f);
-    app.cameraMatrix.m[12] = x;
-    app.cameraMatrix.m[13] = y;
-    app.cameraMatrix.m[14] = z;
-    app.pitchAngle = pitch;
-}
-
 // A world of the rule holding a square of size x size cells in the state.
 World* squareOf(const char* rule, int64_t left, int64_t top, int32_t size, int state)
 {
@@ -252,12 +232,13 @@ protected:
 TEST_F(StateFrames, StateOneWithoutAColourDrawsAsATwoStateCell)
 {
     frameOf(squareOf("B3/S23", 127, 127, 3, 1), -900.0f);
-    const uint64_t twoStates = frameHash();
+    // From row 40 down: the status lines above it name the rule.
+    const uint64_t twoStates = frameHash(40);
     frameOf(squareOf("B3/S23/C4", 127, 127, 3, 1), -900.0f);
-    EXPECT_EQ(frameHash(), twoStates);
+    EXPECT_EQ(frameHash(40), twoStates);
     // A dying state is another look.
     frameOf(squareOf("B3/S23/C4", 127, 127, 3, 3), -900.0f);
-    EXPECT_NE(frameHash(), twoStates);
+    EXPECT_NE(frameHash(40), twoStates);
 }
 
 TEST_F(StateFrames, EachStateShowsItsColourNearAndFar)
@@ -387,7 +368,7 @@ TEST_F(StateFrames, AFrameShortOfMemoryDrawsWhatFits)
     lookFrom(0.0f, -1500.0f, -1200.0f, 1.1f);
     frameTick();
     frameTick();
-    const uint64_t whole = frameHash();
+    const uint64_t whole = frameHash(40);
     RenderScene scene;
     placeFrameCells(&app.worldToView, &scene);
     int32_t cellModels = 0, quads = 0;
@@ -405,7 +386,7 @@ TEST_F(StateFrames, AFrameShortOfMemoryDrawsWhatFits)
             frameTick();
             heapHookReset();
             frameTick();
-            EXPECT_EQ(frameHash(), whole);
+            EXPECT_EQ(frameHash(40), whole);
         }
 }
 

@@ -33,27 +33,6 @@ World* soup()
 // The whole soup from above, drawn with one worker or several.
 const uint64_t wholeSoupHash = 206843928546007926ull;
 
-// From firstRow down: the overlay's status lines above it name the engine.
-uint64_t frameHash(int32_t firstRow = 0)
-{
-    uint64_t hash = 14695981039346656037ull;
-    const uint8_t* bytes = (const uint8_t*)app.framebuffer;
-    for (size_t i = (size_t)firstRow * screenWidth * 4; i < (size_t)screenWidth * screenHeight * 4; i++)
-        hash = (hash ^ bytes[i]) * 1099511628211ull;
-    return hash;
-}
-
-// The camera turned as at start-up, at (x, y, z), pitched.
-void lookFrom(float x, float y, float z, float pitch)
-{
-    matIdentity(&app.cameraMatrix);
-    matRotateZ(&app.cameraMatrix, -3.1415925f);
-    app.cameraMatrix.m[12] = x;
-    app.cameraMatrix.m[13] = y;
-    app.cameraMatrix.m[14] = z;
-    app.pitchAngle = pitch;
-}
-
 World* universeOfSquare(int64_t left, int64_t top, int32_t size)
 {
     char reason[128];

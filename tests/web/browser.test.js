@@ -4,28 +4,18 @@
 // test asked for.
 'use strict';
 
-const {test, before, after} = require('node:test');
+const {test} = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const h = require('./harness.js');
 
-let server;
-let chromium;
-
-before(async () => {
-  server = await h.serve();
-  chromium = await h.launch();
-});
-
-after(async () => {
-  await chromium.close();
-  await server.close();
-});
+// The page's server and Chromium, started before this file's tests.
+const suite = h.browserSuite();
 
 async function startedPage(options) {
-  const opened = await h.openPage(chromium.browser, server.url, options);
+  const opened = await h.openPage(suite.chromium.browser, suite.server.url, options);
   await h.waitForLog(opened.page, 'Rendering !');
   return opened;
 }
@@ -422,7 +412,7 @@ test('an encoder that falls behind or fails: the recording keeps what it was giv
 });
 
 test('without Cells/Cell.3ds start-up stops at the desktop\'s line and reason, and the page says so', async () => {
-  const {page, errors} = await h.openPage(chromium.browser, server.url,
+  const {page, errors} = await h.openPage(suite.chromium.browser, suite.server.url,
     {beforeStart: "FS.unlink('Cells/Cell.3ds');"});
   await page.waitForFunction(() => !document.getElementById('again').hidden, {timeout: 20000});
   const reference = h.replayRun('tick', {removeFiles: ['Cells/Cell.3ds'], lastTickShot: false});
@@ -435,7 +425,7 @@ test('without Cells/Cell.3ds start-up stops at the desktop\'s line and reason, a
 
 // The model is gone for the first start only: Start again starts anew.
 test('after a start that failed, Start again shows the first frame', async () => {
-  const {page, errors} = await h.openPage(chromium.browser, server.url, {beforeStart:
+  const {page, errors} = await h.openPage(suite.chromium.browser, suite.server.url, {beforeStart:
     "const away = FS.analyzePath('Cells/Cell.bak').exists; FS.rename(away ? 'Cells/Cell.bak' : 'Cells/Cell.3ds', " +
     "away ? 'Cells/Cell.3ds' : 'Cells/Cell.bak');"});
   await page.waitForFunction(() => !document.getElementById('again').hidden, {timeout: 20000});

@@ -3,25 +3,15 @@
 // carrying the drawn cell. The page runs with manual ticks.
 'use strict';
 
-const {test, before, after} = require('node:test');
+const {test} = require('node:test');
 const assert = require('node:assert');
 const h = require('./harness.js');
 
-let server;
-let chromium;
-
-before(async () => {
-  server = await h.serve();
-  chromium = await h.launch();
-});
-
-after(async () => {
-  await chromium.close();
-  await server.close();
-});
+// The page's server and Chromium, started before this file's tests.
+const suite = h.browserSuite();
 
 async function opened(url) {
-  const result = await h.openPage(chromium.browser, url);
+  const result = await h.openPage(suite.chromium.browser, url);
   await result.page.waitForFunction(() => document.getElementById('log').textContent.includes('Rendering !\n'),
     {timeout: 20000});
   await result.page.evaluate(() => window.veltrixPage.whenSettled());
@@ -43,7 +33,7 @@ const worldIni = page => page.evaluate(async () =>
   (await window.veltrixPage.exportWorld()) ? window.veltrixPage.readFile('/export/Life.ini', 'utf8') : '');
 
 test('Draw, a click on the picture and Copy link carrying the drawn cell', async () => {
-  const {page, errors} = await opened(server.url + '?view=board');
+  const {page, errors} = await opened(suite.server.url + '?view=board');
   const pressed = () => page.$eval('#draw', e => e.getAttribute('aria-pressed'));
   const before = cellsOf(await lifeIni(page));
   // The view's last key has moved the camera; a click takes what the picture shows.
@@ -83,7 +73,7 @@ test('Draw, a click on the picture and Copy link carrying the drawn cell', async
 // its top draws that square, not the cell behind it whose side hangs there.
 test('drawing at a slant: a click beside a cell draws the square beside it', async () => {
   const glider = '5\n32 31 0\n33 32 0\n31 33 0\n32 33 0\n33 33 0\n';
-  const result = await h.openPage(chromium.browser, server.url + '?view=low',
+  const result = await h.openPage(suite.chromium.browser, suite.server.url + '?view=low',
     {beforeStart: `FS.writeFile('Life.ini', ${JSON.stringify(glider)});`});
   const {page, errors} = result;
   await h.waitForLog(page, 'Rendering !');

@@ -6,24 +6,14 @@
 // for a frame or an event, never for a time.
 'use strict';
 
-const {test, before, after} = require('node:test');
+const {test} = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
 const h = require('./harness.js');
 
-let server;
-let chromium;
-
-before(async () => {
-  server = await h.serve();
-  chromium = await h.launch();
-});
-
-after(async () => {
-  await chromium.close();
-  await server.close();
-});
+// The page's server and Chromium, started before this file's tests.
+const suite = h.browserSuite();
 
 const acorn = fs.readFileSync(path.join(h.root, 'web/patterns/acorn.rle'));
 const galaxyFile = '/usr/share/golly/Patterns/HashLife/metapixel-galaxy.mc.gz';
@@ -32,7 +22,7 @@ const figures = page => page.evaluate(() => [veltrixPage.figures().generation, v
 const engine = page => page.$eval('#engine', e => [e.textContent, e.getAttribute('aria-pressed')]);
 
 async function started(search = '') {
-  const opened = await h.openPage(chromium.browser, server.url + search);
+  const opened = await h.openPage(suite.chromium.browser, suite.server.url + search);
   await opened.page.waitForFunction(() => window.veltrixPage && veltrixPage.isReady());
   await opened.page.evaluate(() => veltrixPage.whenSettled());
   return opened;

@@ -299,5 +299,21 @@ async function assertFrameAsReplay(page, script, {files = {}} = {}) {
   return reference;
 }
 
-module.exports = {assertFrameAsReplay, opened, root, pageDir, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
+// Starts the page's server and Chromium before a test file's tests and stops
+// them after: the record returned holds both once they have started.
+function browserSuite() {
+  const {before, after} = require('node:test');
+  const suite = {server: null, chromium: null};
+  before(async () => {
+    suite.server = await serve();
+    suite.chromium = await launch();
+  });
+  after(async () => {
+    await suite.chromium.close();
+    await suite.server.close();
+  });
+  return suite;
+}
+
+module.exports = {assertFrameAsReplay, browserSuite, opened, root, pageDir, serve, launch, openPage, engineLog, waitForLog, tick, drop, play, canvasFrame, readBmp,
   replayRun, firstDifference};

@@ -3,25 +3,15 @@
 // case ends on the frame veltrix-replay draws for that script. The page runs with manual ticks.
 'use strict';
 
-const {test, before, after} = require('node:test');
+const {test} = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
 const zlib = require('node:zlib');
 const h = require('./harness.js');
 
-let server;
-let chromium;
-
-before(async () => {
-  server = await h.serve();
-  chromium = await h.launch();
-});
-
-after(async () => {
-  await chromium.close();
-  await server.close();
-});
+// The page's server and Chromium, started before this file's tests.
+const suite = h.browserSuite();
 
 const gunFile = 'gosper-gun.rle';
 const gun = fs.readFileSync(path.join(h.root, 'web/patterns', gunFile));
@@ -31,7 +21,7 @@ const phone = {width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, ha
 // Opens the page at QUERY and waits until start-up is done and the page has
 // posted what the link asks for.
 async function opened(query = '', options = {}) {
-  const result = await h.openPage(chromium.browser, server.url + query, options);
+  const result = await h.openPage(suite.chromium.browser, suite.server.url + query, options);
   await result.page.waitForFunction(() => document.getElementById('log').textContent.includes('Rendering !\n'),
     {timeout: 20000});
   await result.page.evaluate(() => window.veltrixPage.whenSettled());
@@ -159,8 +149,8 @@ test('a link the page cannot use leaves the bundled board and says why', async (
 
 test('"Copy link" gives the link of the board shown, and that link shows it again', async () => {
   const {page, errors} = await opened();
-  const origin = new URL(server.url).origin;
-  await chromium.browser.defaultBrowserContext().overridePermissions(origin, ['clipboard-read', 'clipboard-write',
+  const origin = new URL(suite.server.url).origin;
+  await suite.chromium.browser.defaultBrowserContext().overridePermissions(origin, ['clipboard-read', 'clipboard-write',
     'clipboard-sanitized-write']);
   const copy = async () => {
     await page.click('#copy');
@@ -168,11 +158,11 @@ test('"Copy link" gives the link of the board shown, and that link shows it agai
     assert.strictEqual(await page.evaluate(() => navigator.clipboard.readText()), link, 'the clipboard');
     return link;
   };
-  assert.strictEqual(await copy(), server.url, 'the bundled board has the plain address');
+  assert.strictEqual(await copy(), suite.server.url, 'the bundled board has the plain address');
 
   await page.select('#pattern', `patterns/${gunFile}`);
   await waitForLogText(page, `Dropped /drop/${gunFile}: loaded`);
-  assert.strictEqual(await copy(), `${server.url}?file=patterns/${gunFile}`);
+  assert.strictEqual(await copy(), `${suite.server.url}?file=patterns/${gunFile}`);
 
   // A dropped file goes into the link byte for byte, marks, blanks and a
   // byte of another code page in its comment too; then the view and Del.
@@ -187,7 +177,7 @@ test('"Copy link" gives the link of the board shown, and that link shows it agai
   assert.match(link, /^[^#+ ]*\?pattern=[^&]*&view=low&run=1$/);
   assert.match(link, /[A-Za-z0-9]$/, 'the link ends in a letter, a digit or an escape');
 
-  const again = await opened(link.slice(server.url.length));
+  const again = await opened(link.slice(suite.server.url.length));
   await waitForLogText(again.page, 'Dropped /drop/link: loaded');
   const droppedAgain = await again.page.evaluate(() => Array.from(veltrixPage.readFile('/drop/link')));
   assert.deepStrictEqual(Buffer.from(droppedAgain), glider);

@@ -4,27 +4,17 @@
 // every cell's state. The page runs with manual ticks.
 'use strict';
 
-const {test, before, after} = require('node:test');
+const {test} = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
 const h = require('./harness.js');
 
-let server;
-let chromium;
-
-before(async () => {
-  server = await h.serve();
-  chromium = await h.launch();
-});
-
-after(async () => {
-  await chromium.close();
-  await server.close();
-});
+// The page's server and Chromium, started before this file's tests.
+const suite = h.browserSuite();
 
 async function opened(query = '') {
-  const result = await h.openPage(chromium.browser, server.url + query);
+  const result = await h.openPage(suite.chromium.browser, suite.server.url + query);
   await result.page.waitForFunction(() => document.getElementById('log').textContent.includes('Rendering !\n'),
     {timeout: 20000});
   await result.page.evaluate(() => window.veltrixPage.whenSettled());
